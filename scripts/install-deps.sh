@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Quorvane need. Idempotent: it
+# installs only what is missing and does nothing when everything is present. Run as root (or with
+# sudo available).
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config           # toolchain
+  qt6-base-dev libzip-dev libpugixml-dev libxlsxwriter-dev  # libraries
+  libgtest-dev libgmock-dev                   # tests
+  python3-openpyxl                            # independent .xlsx reader used by the tests
+  fonts-liberation2                           # metric-compatible face for the window's Arial
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,13 @@
+#include "Commands.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace quorvane::cli {
+
+void writeUtf8(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
+} // namespace quorvane::cli

@@ -1,0 +1,55 @@
+// quorvane-cli: the command-line front end of the import engine.
+#include "Commands.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+using namespace quorvane::cli;
+
+namespace {
+
+const char* const Usage =
+    "Usage: quorvane-cli COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Commands:\n"
+    "  text FILE...               write the text of each presentation to standard output\n"
+    "  import [OPTIONS] PATH... -o OUT\n"
+    "                             import presentations into one workbook (.xlsx or .csv)\n"
+    "\n"
+    "  quorvane-cli import --help  lists the import options.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help                 show this help and exit\n"
+    "  --version                  show the version and exit\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quorvane-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    if (arguments.isEmpty()) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    const QString command = arguments.takeFirst();
+    if (command == u"-h" || command == u"--help") {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (command == u"--version") {
+        std::printf("quorvane-cli %s\n", QUORVANE_VERSION);
+        return 0;
+    }
+    if (command == u"text")
+        return runText(arguments, stdout, stderr);
+    if (command == u"import")
+        return runImport(arguments, stdout, stderr);
+    std::fprintf(stderr, "quorvane-cli: unknown command '%s'\n\n%s", command.toUtf8().constData(), Usage);
+    return 2;
+}

@@ -1,0 +1,79 @@
+#include "FakeServices.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvane::test {
+
+int FakePrompts::messageBox(const QString& text, int style, const QString& caption) {
+    messages.push_back({text, style, caption});
+    if (onMessage)
+        onMessage(messages.back());
+    if (!m_messageAnswers.empty()) {
+        const int answer = m_messageAnswers.front();
+        m_messageAnswers.pop_front();
+        return answer;
+    }
+    if (style == app::YesNo) {
+        ADD_FAILURE() << "unexpected question: " << text.toStdString();
+        return app::AnswerNo;
+    }
+    return app::AnswerOk;
+}
+
+QString FakePrompts::inputBox(const QString& prompt, const QString& caption, const QString& defaultText) {
+    inputs.push_back({prompt, caption, defaultText});
+    if (m_inputAnswers.empty()) {
+        ADD_FAILURE() << "unexpected input prompt: " << prompt.toStdString();
+        return {};
+    }
+    QString answer = m_inputAnswers.front();
+    m_inputAnswers.pop_front();
+    return answer;
+}
+
+std::vector<int> RecordingErrorReporter::lines() const {
+    std::vector<int> result;
+    for (const Report& r : reports)
+        result.push_back(r.line);
+    return result;
+}
+
+QString FakeDialogs::showOpen(const app::OpenFileRequest& request) {
+    openRequests.push_back(request);
+    if (openResults.empty()) {
+        ADD_FAILURE() << "unexpected open-file dialog";
+        return {};
+    }
+    QString result = openResults.front();
+    openResults.pop_front();
+    return result;
+}
+
+QString FakeDialogs::pickFolder(const QString& prompt) {
+    folderPrompts.append(prompt);
+    if (folderResults.empty()) {
+        ADD_FAILURE() << "unexpected folder dialog";
+        return {};
+    }
+    QString result = folderResults.front();
+    folderResults.pop_front();
+    return result;
+}
+
+double FixedRandom::nextFraction() {
+    if (fractions.empty())
+        return 0.5;
+    const double r = fractions.front();
+    fractions.pop_front();
+    return r;
+}
+
+void ScriptedEventPump::yield() {
+    ++yields;
+    if (abortAt > 0 && yields >= abortAt)
+        throw app::OperationAborted{};
+    if (onYield)
+        onYield(yields);
+}
+
+} // namespace quorvane::test

@@ -1,0 +1,123 @@
+#pragma once
+
+// Fakes of the platform services for tests: they record what was shown and answer from queues.
+// A prompt that nobody queued an answer for fails the test.
+
+#include "app/Desktop.h"
+#include "app/Dialogs.h"
+#include "app/ErrorReport.h"
+#include "app/EventPump.h"
+#include "app/Prompts.h"
+#include "app/RandomSource.h"
+#include "app/SettingsStore.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace quorvane::test {
+
+struct ShownMessage {
+    QString text;
+    int style;
+    QString caption;
+};
+
+class FakePrompts final : public app::Prompts {
+public:
+    // Queue the answer to the next message box (AnswerOk, AnswerYes, AnswerNo).
+    void answerNextMessage(int answer) { m_messageAnswers.push_back(answer); }
+    // Queue the answer to the next input prompt ("" is cancel).
+    void answerNextInput(const QString& answer) { m_inputAnswers.push_back(answer); }
+    // OK-only and warning boxes are answered with OK without a queued answer.
+    int messageBox(const QString& text, int style, const QString& caption) override;
+    QString inputBox(const QString& prompt, const QString& caption, const QString& defaultText) override;
+
+    std::vector<ShownMessage> messages;
+    struct ShownInput {
+        QString prompt, caption, defaultText;
+    };
+    std::vector<ShownInput> inputs;
+    // Runs inside every message box (to act while a modal box "is up").
+    std::function<void(const ShownMessage&)> onMessage;
+
+private:
+    std::deque<int> m_messageAnswers;
+    std::deque<QString> m_inputAnswers;
+};
+
+struct Report {
+    QString description;
+    QString location;
+    int line;
+};
+
+// Records error reports instead of showing them.
+class RecordingErrorReporter final : public app::ErrorReporter {
+public:
+    void report(const QString& description, const QString& location, int line) override {
+        reports.push_back({description, location, line});
+    }
+    std::vector<int> lines() const;
+    std::vector<Report> reports;
+};
+
+class FakeDialogs final : public app::Dialogs {
+public:
+    QString showOpen(const app::OpenFileRequest& request) override;
+    QString pickFolder(const QString& prompt) override;
+
+    std::deque<QString> openResults;    // answers of showOpen, in order ("" = cancel)
+    std::deque<QString> folderResults;  // answers of pickFolder, in order ("" = cancel)
+    std::vector<app::OpenFileRequest> openRequests;
+    QStringList folderPrompts;
+};
+
+class MemorySettings final : public app::SettingsStore {
+public:
+    QString read(const QString& key, const QString& defaultValue) override {
+        ++reads;
+        return values.value(key, defaultValue);
+    }
+    void write(const QString& key, const QString& value) override {
+        values.insert(key, value);
+        writes.append(key);
+    }
+    QMap<QString, QString> values;
+    QStringList writes;
+    int reads = 0;
+};
+
+class FakeDesktop final : public app::Desktop {
+public:
+    void openUrl(const QString& url) override { urls.append(url); }
+    void openFolder(const QString& path) override { folders.append(path); }
+    void openFile(const QString& path) override { files.append(path); }
+    QStringList urls, folders, files;
+};
+
+// Gives fractions from a queue (0.5 when it runs dry) and counts the re-seedings.
+class FixedRandom final : public app::RandomSource {
+public:
+    void seedFromClock() override { ++seeds; }
+    double nextFraction() override;
+    std::deque<double> fractions;
+    int seeds = 0;
+};
+
+// Counts yields and can run an action at a given yield (to change the list mid-run, say).
+class ScriptedEventPump final : public app::EventPump {
+public:
+    void yield() override;
+    int yields = 0;
+    // Called with the 1-based number of the yield.
+    std::function<void(int)> onYield;
+    // From this yield on (1-based), yield throws OperationAborted; 0 never.
+    int abortAt = 0;
+};
+
+} // namespace quorvane::test
