@@ -1,0 +1,1 @@
+target_sources(quorvane_shell PRIVATE ClockRandom.cpp)

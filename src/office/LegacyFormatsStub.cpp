@@ -1,0 +1,26 @@
+// Placeholders for the readers of binary and OpenDocument presentations until they are built.
+#include "AutomationError.h"
+#include "PresentationDocument.h"
+
+#include <QFileInfo>
+
+namespace quorvane::office {
+
+namespace {
+[[noreturn]] void unsupported(const QString& path, const char* kind) {
+    throw AutomationError(QFileInfo(path).fileName() + QStringLiteral(": ") + QString::fromLatin1(kind) +
+                          QStringLiteral(" files are not supported yet"));
+}
+} // namespace
+
+std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString& path) {
+    unsupported(path, "OpenDocument presentation");
+}
+std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QString& path) {
+    unsupported(path, "OpenDocument presentation");
+}
+std::unique_ptr<PresentationDocument> openCompoundFilePresentation(const QString& path) {
+    unsupported(path, "OLE compound (legacy .ppt or password-protected)");
+}
+
+} // namespace quorvane::office
