@@ -1,0 +1,1 @@
+target_sources(quorvane_import PRIVATE ImportRun.cpp)

@@ -1,0 +1,291 @@
+#include "ImportRun.h"
+
+#include "ColumnSeparation.h"
+#include "PresentationText.h"
+#include "SheetNaming.h"
+#include "SpreadsheetChecks.h"
+#include "StagingFile.h"
+
+#include "app/Guard.h"
+#include "app/Product.h"
+#include "office/AutomationError.h"
+
+#include <QFile>
+
+#include <memory>
+#include <stdexcept>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::import {
+
+namespace {
+
+using Instance = std::shared_ptr<office::SpreadsheetApplication>;
+
+// The step numbers of one column separation: for each option in the order it is tested, the number
+// of its test and of its replacement.
+struct SeparationSteps {
+    int space[2];
+    int comma[2];
+    int text[2];
+    int tab[2];
+};
+
+// A step that uses an instance that was never obtained fails like a member call on nothing.
+office::SpreadsheetApplication& use(const Instance& instance) {
+    if (!instance)
+        throw office::AutomationError(u"No spreadsheet instance to use: it could not be started or reached"_s);
+    return *instance;
+}
+
+// One run of the import: the working state and its numbered steps. The numbers are the ones the
+// error report shows; they follow the handler's statements in text order, not in execution order.
+class Run {
+public:
+    Run(app::Services& services, ImportWindow& window)
+        : m_services(services), m_window(window),
+          m_guard(services.errors, QString::fromUtf16(app::location::PushButton2Click)) {}
+
+    // The whole run, from the start checks to the end steps. OperationAborted passes through.
+    void execute();
+    // The staging file written and not deleted yet (empty when there is none).
+    const QString& pendingStagingFile() const { return m_pendingStaging; }
+
+private:
+    void singleSheetMode();
+    void perFileSheetMode();
+    void applySeparation(QString& text, const SeparationSteps& steps);
+    void writeStagingFile(int createStep, int openStep, const QString& text);
+    void deleteStagingFile(int step);
+    void showProgress(int step, int i);
+    bool readEntry(int step, int i);
+    void readPresentation(int step);
+
+    app::Services& m_services;
+    ImportWindow& m_window;
+    app::Guard m_guard;
+
+    int m_n = 0;
+    QString m_path;
+    QString m_fileText;
+    QString m_allText;
+    QString m_stagingPath;
+    QString m_pendingStaging;
+    Instance m_reading;
+    Instance m_target;
+    QString m_sheetName;
+};
+
+void Run::execute() {
+    app::Guard& g = m_guard;
+    // An empty list: the message, and nothing else changes.
+    if (g.test(104, [&] { return m_window.entryCount() == 0; })) {
+        g.run(262,
+              [&] { m_services.prompts.messageBox(u"No files added."_s, app::OkOnly, m_services.applicationTitle); });
+        return;
+    }
+    // A spreadsheet instance is already running and the user did not say Yes: end silently.
+    if (g.test(106, [&] {
+            return WarnIfExcelOpen(m_services.spreadsheets, m_services.prompts, m_services.applicationTitle);
+        }))
+        return;
+    g.run(108, [&] { m_window.setPointer(app::PointerBusy); });
+    // The sheet mode is read once, here; a failing test counts as passed (single sheet).
+    if (g.test(112, [&] { return m_window.optionChecked(5); }))
+        singleSheetMode();
+    else
+        perFileSheetMode();
+
+    // End steps of both modes; no completion message.
+    g.run(260, [&] { m_window.setPointer(app::PointerDefault); });
+    g.run(258, [&] {
+        m_window.setProgressValue(0);
+        m_window.setProgressText(u"Progress Bar"_s);
+    });
+}
+
+void Run::singleSheetMode() {
+    app::Guard& g = m_guard;
+    // Gather the text of every file; the bound n is read once, the count for the progress each time.
+    g.assign(114, m_n, [&] { return m_window.entryCount(); });
+    for (int i = 1; i <= m_n; ++i) {
+        g.run(116, [&] { m_services.events.yield(); });
+        showProgress(124, i);
+        if (!readEntry(118, i))
+            continue; // the entry is gone: nothing to read at this position
+        readPresentation(120);
+        g.assign(122, m_allText, [&] { return m_allText + m_fileText; });
+    } // 126: Next i
+
+    applySeparation(m_allText, {{128, 130}, {132, 134}, {136, 138}, {140, 142}});
+    writeStagingFile(144, 146, m_allText);
+
+    // One reading pass over the staging file, copied to the clipboard.
+    g.assign(152, m_reading, [&] { return m_services.spreadsheets.create(); });
+    g.run(154, [&] { use(m_reading).setDisplayAlerts(false); });
+    g.run(156, [&] { use(m_reading).workbooksOpen(m_stagingPath, {}, {}, 6, {}, {}, {}, {}, QString(SplitMark)); });
+    g.run(158, [&] { use(m_reading).copyUsedRange(); });
+
+    // One paste into the first sheet of a new workbook in a fresh target instance.
+    g.assign(160, m_target, [&] { return m_services.spreadsheets.create(); });
+    g.run(162, [&] { use(m_target).workbooksAdd(); });
+    g.run(164, [&] { use(m_target).paste(); });
+    g.run(166, [&] { use(m_target).selectRange(u"A1"_s); });
+    g.run(168, [&] { use(m_target).setVisible(true); });
+
+    // The reading instance takes the staging workbook with it; its alerts are switched back after the quit.
+    g.run(170, [&] { use(m_reading).quit(); });
+    g.run(172, [&] { use(m_reading).setDisplayAlerts(true); });
+    deleteStagingFile(176);
+}
+
+void Run::perFileSheetMode() {
+    app::Guard& g = m_guard;
+    g.assign(178, m_n, [&] { return m_window.entryCount(); });
+    for (int i = 1; i <= m_n; ++i) {
+        g.run(180, [&] {
+            m_services.events.yield();
+            m_window.setPointer(app::PointerBusy);
+        });
+        showProgress(248, i);
+        if (!readEntry(182, i))
+            continue; // the entry is gone: no sheet for a file that is not in the list
+        readPresentation(184);
+        // The separation options and Text1 are read again for every file.
+        applySeparation(m_fileText, {{186, 188}, {190, 192}, {194, 196}, {198, 200}});
+        writeStagingFile(202, 204, m_fileText);
+
+        // A reading instance of this file's own: open, copy, quit, release. The copy outlives it.
+        g.assign(210, m_reading, [&] { return m_services.spreadsheets.create(); });
+        g.run(212, [&] { use(m_reading).setDisplayAlerts(false); });
+        g.run(214, [&] { use(m_reading).workbooksOpen(m_stagingPath, {}, {}, 6, {}, {}, {}, {}, QString(SplitMark)); });
+        g.run(216, [&] { use(m_reading).copyUsedRange(); });
+        g.run(218, [&] { use(m_reading).quit(); });
+        g.run(220, [&] { m_reading.reset(); });
+
+        // The target is whatever instance runs now: for later files the one started for the first,
+        // or the user's own when the user chose to go on.
+        if (g.test(222, [&] { return ExcelIsRunning(m_services.spreadsheets); })) {
+            g.assign(224, m_target, [&] { return m_services.spreadsheets.attach(); });
+        } else {
+            g.assign(226, m_target, [&] { return m_services.spreadsheets.create(); });
+            g.run(228, [&] { use(m_target).workbooksAdd(); });
+        }
+        g.run(230, [&] { use(m_target).sheetsAdd(); });
+
+        // The sheet's name: the file name's letters, digits and spaces, made unique by random digits
+        // before the 30-character cut (so a long name loses them again).
+        g.assign(232, m_sheetName, [&] { return FilterChars(FileNameOf(m_path), SheetNameAlphabet); });
+        if (g.test(234, [&] { return SheetExists(use(m_target), m_sheetName); }))
+            g.assign(236, m_sheetName,
+                     [&] { return m_sheetName + QString::number(RandomUpTo(m_services.random, 8000)); });
+        g.run(238, [&] { use(m_target).setActiveSheetName(CleanSheetName(m_sheetName)); });
+
+        // A refused name was reported above; the paste still lands on the new sheet.
+        g.run(240, [&] { use(m_target).paste(); });
+        g.run(242, [&] { use(m_target).selectRange(u"A1"_s); });
+        deleteStagingFile(246);
+    } // 250: Next i
+    g.run(252, [&] { use(m_target).setVisible(true); });
+}
+
+// Progress while file i is processed: i / count * 100, the count read afresh (the list may change
+// during a yield). Not rounded, so it reads 100 while the last file is still being read.
+void Run::showProgress(int step, int i) {
+    m_guard.run(step, [&] {
+        const int count = m_window.entryCount();
+        if (count == 0)
+            throw std::runtime_error("Division by zero");
+        m_window.setProgressValue(static_cast<double>(i) / static_cast<double>(count) * 100.0);
+    });
+}
+
+// Reads entry i into path and shows its name, then yields. False when the entry could not be read
+// (the list was shortened during the run); the failure is reported and path keeps its old value,
+// which the caller must not process a second time.
+bool Run::readEntry(int step, int i) {
+    bool read = false;
+    m_guard.run(step, [&] {
+        m_path = m_window.entryText(i);
+        read = true;
+        m_window.setProgressText(u"Processing: "_s + FileNameOf(m_path));
+        m_services.events.yield();
+    });
+    return read;
+}
+
+// fileText = the presentation's text. A presentation that cannot be read contributes no text,
+// never the text of the file before it.
+void Run::readPresentation(int step) {
+    m_guard.run(step, [&] {
+        m_fileText.clear();
+        m_fileText = PresentationText(m_services.presentations, m_path);
+    });
+}
+
+// The column separation of the options checked now; the first checked option wins. A failing test
+// counts as passed, so its replacement runs.
+void Run::applySeparation(QString& text, const SeparationSteps& steps) {
+    app::Guard& g = m_guard;
+    auto replace = [&](int step, auto separator) {
+        g.assign(step, text, [&] { return import::separateColumns(text, separator()); });
+    };
+    if (g.test(steps.space[0], [&] { return m_window.optionChecked(2); }))
+        replace(steps.space[1], [] { return u" "_s; });
+    else if (g.test(steps.comma[0], [&] { return m_window.optionChecked(3); }))
+        replace(steps.comma[1], [] { return u","_s; });
+    else if (g.test(steps.text[0], [&] { return m_window.optionChecked(4); }))
+        replace(steps.text[1], [&] { return m_window.text1(); });
+    else if (g.test(steps.tab[0], [&] { return m_window.optionChecked(7); }))
+        replace(steps.tab[1], [] { return u"\t"_s; });
+}
+
+// stagingPath = a new staging file (createStep), then its three writing steps: open, write the text
+// and its line end, close (openStep and the two numbers after it).
+void Run::writeStagingFile(int createStep, int openStep, const QString& text) {
+    app::Guard& g = m_guard;
+    g.run(createStep, [&] {
+        m_stagingPath = StagingFile::createPath();
+        m_pendingStaging = m_stagingPath;
+    });
+    StagingFile staging;
+    g.run(openStep, [&] {
+        staging.open(m_stagingPath);
+        m_pendingStaging = m_stagingPath; // also when the path is an earlier one, kept by a failed create
+    });
+    g.run(openStep + 2, [&] { staging.write(text); });
+    g.run(openStep + 4, [&] { staging.close(); });
+}
+
+// DeleteQuietly yields first; if the window closes there, the file is still pending and the caller
+// removes it.
+void Run::deleteStagingFile(int step) {
+    m_guard.run(step, [&] { DeleteQuietly(m_services.events, m_stagingPath); });
+    m_pendingStaging.clear();
+}
+
+} // namespace
+
+void ImportRun::PushButton2_Click() {
+    // A start from inside a yield of the run under way would share its target and the clipboard.
+    if (m_running)
+        return;
+    m_running = true;
+    struct Finished {
+        bool& running;
+        ~Finished() { running = false; }
+    } finished{m_running};
+
+    Run run(m_services, m_window);
+    try {
+        run.execute();
+    } catch (const app::OperationAborted&) {
+        // The window closed during a yield: stop here and show nothing more, but leave no staging
+        // file behind (the quiet delete could not run).
+        if (!run.pendingStagingFile().isEmpty())
+            QFile::remove(run.pendingStagingFile());
+    }
+}
+
+} // namespace quorvane::import
