@@ -1,0 +1,101 @@
+#pragma once
+
+// Small helpers over pugixml for the package readers. pugixml knows nothing of namespaces (names are
+// the QNames as written), so elements are matched through a Scope that resolves prefixes from the
+// xmlns declarations in force; a file that binds other prefixes, or the Strict namespaces, then reads
+// the same as the usual one.
+
+#include <QString>
+
+#include <pugixml.hpp>
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quorvane::office::xml {
+
+// CDATA, the predefined and numeric entity references, CR LF → LF as XML requires, and whitespace-only
+// text kept when it is an element's only content (so <a:t> </a:t> stays a space). No DOCTYPE handling:
+// declared entities are never expanded.
+inline constexpr unsigned int ParseOptions = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute |
+                                             pugi::parse_eol | pugi::parse_ws_pcdata_single;
+
+// Elements nested deeper than this are refused: no real document comes near it, and readers that
+// descend recursively stay within a bounded stack.
+inline constexpr int MaxDepth = 256;
+
+// Parses buffer in place into document (the buffer must outlive the document and is modified).
+// Returns an empty string on success, else the reason ("not well-formed XML at byte 12: ...",
+// "elements nested deeper than 256 levels").
+QString parseInPlace(pugi::xml_document& document, std::string& buffer);
+
+// Namespace identifiers: the caller numbers the namespaces it understands with positive ids; several
+// URIs may share an id (Transitional and Strict forms of one vocabulary).
+inline constexpr int NoNamespace = -1;   // an unprefixed attribute, or an element with no default namespace
+inline constexpr int OtherNamespace = 0; // a namespace the caller did not register, or an unbound prefix
+
+class NamespaceTable {
+public:
+    NamespaceTable() = default;
+    NamespaceTable(std::initializer_list<std::pair<std::string_view, int>> entries);
+    void add(std::string_view uri, int id) { m_entries.emplace_back(uri, id); }
+    // The id of uri, OtherNamespace when it is not registered.
+    int idOf(std::string_view uri) const;
+
+private:
+    std::vector<std::pair<std::string_view, int>> m_entries;
+};
+
+// A resolved name: the namespace id and the local part (a view into the document's text).
+struct Name {
+    int ns = OtherNamespace;
+    std::string_view local;
+    bool is(int nameSpace, std::string_view localName) const { return ns == nameSpace && local == localName; }
+};
+
+// The namespace declarations in force at one element. Build the Scope of an element from the Scope of
+// its parent; it covers the element's own name and attributes and is the parent Scope of its children.
+// Scopes live on the stack during a descent: a child must not outlive its parent.
+class Scope {
+public:
+    // The Scope of the document element, built from the declarations on it.
+    Scope(const NamespaceTable& table, pugi::xml_node element);
+    // The Scope of element, a child of the element that parent belongs to.
+    Scope(const Scope& parent, pugi::xml_node element);
+
+    // The namespace id bound to prefix ("" is the default namespace) at this element.
+    int namespaceOf(std::string_view prefix) const;
+    // The resolved name of an element covered by this Scope.
+    Name name(pugi::xml_node element) const;
+    // The resolved name of an attribute; unprefixed attributes are in NoNamespace.
+    Name name(pugi::xml_attribute attribute) const;
+    bool is(pugi::xml_node element, int ns, std::string_view local) const { return name(element).is(ns, local); }
+    // The first attribute of element with that resolved name, or a null attribute.
+    pugi::xml_attribute attribute(pugi::xml_node element, int ns, std::string_view local) const;
+
+private:
+    struct Binding {
+        std::string_view prefix;
+        int ns;
+    };
+    void declare(pugi::xml_node element);
+
+    const NamespaceTable* m_table;
+    const Scope* m_parent;  // the nearest enclosing Scope that declares something
+    std::vector<Binding> m_bindings;
+};
+
+// The local part of a QName ("p:sp" → "sp").
+std::string_view localName(const char* qname);
+
+// Appends UTF-8 text as UTF-16, dropping the characters XML 1.0 does not allow (C0 controls other than
+// TAB, LF and CR, and U+FFFE/U+FFFF), which pugixml lets through from references such as &#x1;.
+// Malformed UTF-8 becomes U+FFFD. Nothing else is decoded or changed.
+void appendText(QString& out, std::string_view utf8);
+
+// Appends the text content of element (its text and CDATA children, not deeper) like appendText.
+void appendElementText(QString& out, pugi::xml_node element);
+
+} // namespace quorvane::office::xml

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct zip; // libzip's archive handle (zip_t)
+
+namespace quorvane::office {
+
+// The bounds a package must stay within. A presentation's XML parts are small; a part that inflates
+// beyond these is a zip bomb or damage, never a real file, so reading it stops with a clear reason.
+struct ZipLimits {
+    std::int64_t maxEntries = 20000;               // entries in the central directory
+    std::uint64_t maxPartSize = 64u << 20;         // inflated bytes of one part, counted while inflating
+    std::uint64_t ratioGrace = 1u << 20;           // below this many inflated bytes the ratio is not checked
+    std::uint64_t maxRatio = 100;                  // inflated ÷ compressed beyond the grace
+};
+
+// The name the user knows a file by in messages: its file name without the folder.
+QString displayName(const QString& path);
+
+// Opens path for reading when, and only when, it is a regular file: a folder, a named pipe or a
+// device is refused without blocking. Returns the descriptor (the caller closes it). Throws
+// AutomationError "<file name>: <reason>".
+int openRegularFile(const QString& path);
+
+// A zip archive opened read-only through libzip, read one part at a time. The whole package is never
+// inflated: read() inflates just the part asked for, counting the bytes it actually produces.
+class ZipPackage {
+public:
+    // Opens the archive at path. Throws AutomationError "<file name>: <reason>" when the file is not
+    // a regular readable file, not a zip archive, damaged, has more entries than the limit or the
+    // same entry name twice.
+    explicit ZipPackage(const QString& path, const ZipLimits& limits = {});
+    ~ZipPackage();
+    ZipPackage(const ZipPackage&) = delete;
+    ZipPackage& operator=(const ZipPackage&) = delete;
+
+    // The file name used in messages.
+    const QString& fileName() const { return m_fileName; }
+
+    // The entry names in the order of the central directory (UTF-8).
+    const std::vector<std::string>& names() const { return m_names; }
+
+    // Whether an entry of that name exists. The exact name is preferred; otherwise the name is matched
+    // ignoring ASCII case, as package part names are.
+    bool contains(std::string_view name) const { return find(name) >= 0; }
+
+    // Inflates the entry name into buffer, replacing what it held (its capacity is reused, so one buffer
+    // can serve every part of a file). Throws AutomationError "<file name>: <name>: <reason>" when the
+    // entry is missing, encrypted, damaged (CRC, truncation) or breaks a limit.
+    void read(std::string_view name, std::string& buffer) const;
+    std::string read(std::string_view name) const;
+
+    // Throws AutomationError "<file name>: <reason>".
+    [[noreturn]] void fail(const QString& reason) const;
+
+private:
+    std::int64_t find(std::string_view name) const;
+
+    QString m_fileName;
+    ZipLimits m_limits;
+    zip* m_archive = nullptr;
+    std::vector<std::string> m_names;
+    std::unordered_map<std::string_view, std::int64_t> m_exact;
+    std::unordered_map<std::string, std::int64_t> m_folded; // ASCII-lowercased name → index
+};
+
+} // namespace quorvane::office
