@@ -1,1 +1,3 @@
-target_sources(quorvane_office PRIVATE LegacyFormatsStub.cpp)
+# Readers of binary PowerPoint 97-2003 presentations and their compound-file container, and of
+# OpenDocument presentations.
+target_sources(quorvane_office PRIVATE CompoundFile.cpp PptReader.cpp LegacyFormatsStub.cpp)

@@ -1,4 +1,4 @@
-// Placeholders for the readers of binary and OpenDocument presentations until they are built.
+// Placeholders for the readers of OpenDocument presentations until they are built.
 #include "AutomationError.h"
 #include "PresentationDocument.h"
 
@@ -18,9 +18,6 @@ std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString
 }
 std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QString& path) {
     unsupported(path, "OpenDocument presentation");
-}
-std::unique_ptr<PresentationDocument> openCompoundFilePresentation(const QString& path) {
-    unsupported(path, "OLE compound (legacy .ppt or password-protected)");
 }
 
 } // namespace quorvane::office

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+namespace quorvane::office {
+
+// A compound file (the OLE2 container of .ppt files and of password-protected OOXML packages) is
+// damaged: a sector outside the file, a chain that loops or ends early, a broken directory.
+class CompoundFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A strict, read-only reader of the compound-file container. It reads the root storage's streams
+// only, which is all a presentation needs. Every sector number, chain and directory link is checked
+// against the file, so a damaged or hostile file ends in CompoundFileError, never in a loop or a read
+// outside the data.
+class CompoundFile {
+public:
+    // True when data starts with the compound-file signature.
+    static bool hasSignature(QByteArrayView data);
+
+    // Parses the header, the allocation tables and the directory of data, which must outlive this
+    // object. Throws CompoundFileError with the reason when the container is damaged.
+    explicit CompoundFile(QByteArrayView data);
+
+    // Names of the streams directly in the root storage, in directory order.
+    QStringList streamNames() const;
+    // True when the root storage holds a stream of that name (compared without regard to case).
+    bool hasStream(const QString& name) const;
+    // The size in bytes the directory gives for the stream, or nullopt when there is none.
+    std::optional<std::uint64_t> streamSize(const QString& name) const;
+    // The whole content of a root stream, or nullopt when there is none. Throws CompoundFileError when
+    // its sectors are damaged (outside the file, looping chain, chain shorter than the size).
+    std::optional<QByteArray> readStream(const QString& name) const;
+
+private:
+    struct Entry {
+        QString name;
+        std::uint8_t type = 0;
+        std::uint32_t left = 0, right = 0, child = 0;
+        std::uint32_t start = 0;
+        std::uint64_t size = 0;
+    };
+
+    QByteArrayView sector(std::uint32_t id) const;
+    std::vector<std::uint32_t> chain(const std::vector<std::uint32_t>& table, std::uint32_t start,
+                                     std::uint64_t maxLength, const char* what) const;
+    QByteArray readChain(std::uint32_t start, std::uint64_t size, const char* what) const;
+    void readAllocationTable();
+    void readDirectory();
+    void collectRootStreams();
+    const Entry* find(const QString& name) const;
+
+    QByteArrayView m_data;
+    std::uint32_t m_sectorSize = 512;
+    std::uint32_t m_miniSectorSize = 64;
+    std::uint32_t m_miniCutoff = 4096;
+    std::uint32_t m_sectorCount = 0; // sectors that start inside the file
+    std::vector<std::uint32_t> m_fat;
+    std::vector<std::uint32_t> m_miniFat;
+    QByteArray m_miniStream;
+    std::vector<Entry> m_entries;
+    std::vector<std::uint32_t> m_rootStreams; // indexes into m_entries
+};
+
+} // namespace quorvane::office
