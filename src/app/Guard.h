@@ -25,6 +25,8 @@ namespace quorvane::app {
 class Guard {
 public:
     Guard(ErrorReporter& reporter, QString location) : m_reporter(reporter), m_location(std::move(location)) {}
+    // With one of the location texts of app::location (Product.h).
+    Guard(ErrorReporter& reporter, const char16_t* location) : Guard(reporter, QString::fromUtf16(location)) {}
 
     // Runs one numbered statement.
     template <class Statement>

@@ -45,7 +45,7 @@ class Run {
 public:
     Run(app::Services& services, ImportWindow& window)
         : m_services(services), m_window(window),
-          m_guard(services.errors, QString::fromUtf16(app::location::PushButton2Click)) {}
+          m_guard(services.errors, app::location::PushButton2Click) {}
 
     // The whole run, from the start checks to the end steps. OperationAborted passes through.
     void execute();
