@@ -1,0 +1,120 @@
+#include "FolderCommands.h"
+
+#include "FolderScan.h"
+
+#include "app/Guard.h"
+#include "app/Product.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <exception>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::filelist {
+
+namespace {
+
+QString text(const char16_t* constant) { return QStringView(constant).toString(); }
+
+// A drop has no numbered statements: whatever step fails, its failure is told under the drop's own
+// location and line 0.
+class DropReporter final : public app::ErrorReporter {
+public:
+    explicit DropReporter(app::ErrorReporter& target) : m_target(target) {}
+    void report(const QString& description, const QString&, int) override {
+        m_target.report(description, text(DropLocation), 0);
+    }
+
+private:
+    app::ErrorReporter& m_target;
+};
+
+class NoYield final : public app::EventPump {
+public:
+    void yield() override {}
+};
+
+// A dropped path is walked when it names a folder, hidden ones included (a folder entry in the list
+// could never be imported).
+bool isFolder(const QString& path) {
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.isDir();
+}
+
+} // namespace
+
+void PushButton4_Click(app::Services& services, app::PointerHost& window, FileList& list) {
+    app::Guard g(services.errors, text(app::location::PushButton4Click));
+    QString answer;
+    g.assign(100, answer, [&] {
+        return services.prompts.inputBox(text(ExtensionPrompt), services.applicationTitle, text(ExtensionDefault));
+    });
+    if (g.test(102, [&] { return answer.isEmpty(); }))
+        return;
+    g.run(104, [&] { services.settings.write(text(ExtensionKey), answer); });
+    QString path;
+    g.assign(106, path, [&] { return PickFolder(services.dialogs, text(FolderPrompt)); });
+    if (g.test(108, [&] { return path.isEmpty(); }))
+        return;
+    g.run(110, [&] { window.setPointer(app::PointerBusy); });
+    // The root "/" enters as "//"; the appending step makes every doubled separator single again.
+    QStringList folders;
+    g.run(112, [&] { folders.append(path + u'/'); });
+    g.run(114, [&] { CollectSubfolders(folders, true, services.events); });
+    AppendFolderFiles(folders, u"*."_s + answer, list, &g);  // statements 116 to 130
+    g.run(132, [&] { window.setPointer(app::PointerDefault); });
+}
+
+void appendDroppedItems(const QStringList& paths, FileList& list, app::EventPump& events, app::ErrorReporter& errors) {
+    DropReporter reporter(errors);
+    app::Guard guard(reporter, text(DropLocation));
+    for (const QString& path : paths) {
+        if (!isFolder(path)) {
+            list.Add(path);
+            continue;
+        }
+        QStringList folders{path + u'/'};
+        // A failed walk still scans the dropped folder itself, as the folder scan does.
+        guard.run(0, [&] { CollectSubfolders(folders, true, events); });
+        AppendFolderFiles(folders, u"*.*"_s, list, &guard);
+    }
+}
+
+QString samplesFolder(const QString& programFolder) {
+    const QString beside = programFolder + u"/Samples"_s;
+    if (QFileInfo(beside).isDir())
+        return beside;
+    // Installed, the program sits in bin/ and its data in share/quorvane/.
+    const QString installed = QDir::cleanPath(programFolder + u'/' + QStringLiteral(QUORVANE_SAMPLES_FROM_BINDIR));
+    if (QFileInfo(installed).isDir())
+        return installed;
+    return beside;
+}
+
+void PushButton9_Click(app::Services& services, FileList& list) {
+    app::Guard g(services.errors, text(app::location::PushButton9Click));
+    const QString folder = samplesFolder(services.programFolder);
+    QStringList names;
+    g.assign(100, names, [&] { return ListMatchingFiles(folder, u"*.*"_s); });
+    for (const QString& name : std::as_const(names))  // 102
+        g.run(104, [&] { list.Add(folder + u'/' + name); });
+    int answer = app::AnswerNo;
+    g.assign(106, answer, [&] {
+        return services.prompts.messageBox(text(SamplesQuestion), app::YesNo, services.applicationTitle);
+    });
+    if (answer == app::AnswerYes)
+        g.run(108, [&] { services.desktop.openFolder(folder); });
+}
+
+QStringList filesBelow(const QString& folder, const QString& pattern) {
+    NoYield events;
+    QStringList folders{folder + u'/'};
+    CollectSubfolders(folders, true, events);
+    FileList list;
+    AppendFolderFiles(folders, pattern, list);
+    return list.entries();
+}
+
+} // namespace quorvane::filelist

@@ -1,0 +1,425 @@
+#include "FolderScan.h"
+
+#include "app/Guard.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::filelist {
+
+namespace {
+
+// The bytes of a path for the system calls; empty when the text cannot name a file (embedded NUL).
+QByteArray nativePath(const QString& path) {
+    if (path.contains(QChar(u'\0')))
+        return {};
+    return QFile::encodeName(path);
+}
+
+std::string reasonOf(int code) { return std::generic_category().message(code); }
+
+[[noreturn]] void fail(const char* what, const QString& path, int code) {
+    throw std::runtime_error(std::string(what) + " '" + path.toStdString() + "': " + reasonOf(code));
+}
+
+// A name read from a folder as text, or nothing when its bytes are not valid UTF-8. The decoder keeps
+// a leading U+FEFF, so the text turns back into exactly the same bytes.
+std::optional<QString> decodeName(QByteArrayView raw) {
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(raw);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+bool isDotName(QByteArrayView raw) { return raw == "." || raw == ".."; }
+
+// An open folder listing; readdir's names as raw bytes, with d_type when the file system gives it.
+class FolderReader {
+public:
+    explicit FolderReader(const QByteArray& path) : m_dir(::opendir(path.constData())) {
+        if (!m_dir)
+            m_error = errno;
+    }
+    ~FolderReader() {
+        if (m_dir)
+            ::closedir(m_dir);
+    }
+    FolderReader(const FolderReader&) = delete;
+    FolderReader& operator=(const FolderReader&) = delete;
+
+    // 0 when the folder is open, otherwise the errno of opening it.
+    int openError() const { return m_error; }
+    int fd() const { return ::dirfd(m_dir); }
+
+    struct Entry {
+        QByteArray name;
+        unsigned char type;
+    };
+    // Reads every remaining entry but "." and ".."; returns the errno of a listing that failed
+    // part-way (the entries read before the failure are kept), or 0.
+    int readAll(std::vector<Entry>& entries) {
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(m_dir);
+            if (!entry)
+                return errno;
+            const QByteArray name(entry->d_name);
+            if (!isDotName(name))
+                entries.push_back({name, entry->d_type});
+        }
+    }
+
+private:
+    DIR* m_dir;
+    int m_error = 0;
+};
+
+// A folder's identity, so the walk enters each folder once however many links lead to it.
+using FolderId = std::pair<dev_t, ino_t>;
+
+// Raised inside the walk when this user may not list a folder; the walk absorbs it.
+struct PermissionDenied {};
+
+bool isPermissionError(int code) { return code == EACCES || code == EPERM; }
+
+QString lastComponent(const QString& path) {
+    QStringView view(path);
+    while (view.endsWith(u'/'))
+        view.chop(1);
+    const qsizetype slash = view.lastIndexOf(u'/');
+    return view.mid(slash + 1).toString();
+}
+
+// The immediate subfolders of folder (ending in "/") that the walk may enter, in natural order; each
+// found one is recorded in known. Throws PermissionDenied when this user may not list folder (or
+// examine its entries); a listing that fails otherwise keeps what it read.
+QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, app::EventPump& events) {
+    FolderReader reader(nativePath(folder));
+    if (const int error = reader.openError()) {
+        if (isPermissionError(error))
+            throw PermissionDenied{};
+        return {};
+    }
+    std::vector<FolderReader::Entry> entries;
+    const int readError = reader.readAll(entries);
+    std::sort(entries.begin(), entries.end(), [](const FolderReader::Entry& a, const FolderReader::Entry& b) {
+        return naturalCompare(QString::fromUtf8(a.name), QString::fromUtf8(b.name)) < 0;
+    });
+
+    QStringList found;
+    for (const FolderReader::Entry& entry : entries) {
+        // Plain files need no look; links and unknown types are followed to see what they name.
+        if (entry.type != DT_DIR && entry.type != DT_LNK && entry.type != DT_UNKNOWN)
+            continue;
+        struct stat info {};
+        if (::fstatat(reader.fd(), entry.name.constData(), &info, 0) != 0) {
+            if (isPermissionError(errno))
+                throw PermissionDenied{};
+            continue;  // a dangling link or an entry gone meanwhile is no folder
+        }
+        if (!S_ISDIR(info.st_mode))
+            continue;
+        events.yield();
+        if (HasUnsafeChar(QByteArrayView(entry.name)))
+            continue;
+        if (!known.insert({info.st_dev, info.st_ino}).second)
+            continue;  // entered already: a link back up the tree, or a second way to the same folder
+        found.append(folder + *decodeName(entry.name) + u'/');
+    }
+    if (isPermissionError(readError))
+        throw PermissionDenied{};
+    return found;
+}
+
+void collect(QStringList& list, bool recursive, app::EventPump& events, std::set<FolderId>& known) {
+    QStringList found;
+    const QStringList folders = list;  // list loses entries on the way; the walk goes through all of them
+    for (const QString& folder : folders) {
+        struct stat info {};
+        if (::stat(nativePath(folder).constData(), &info) != 0) {
+            const int error = errno;
+            // A folder that sits inside one this user may not search cannot be listed either.
+            if (isPermissionError(error)) {
+                list.removeOne(folder);
+                continue;
+            }
+            fail("Cannot open the folder", folder, error);
+        }
+        if (!S_ISDIR(info.st_mode))
+            fail("Cannot open the folder", folder, ENOTDIR);
+        known.insert({info.st_dev, info.st_ino});
+        events.yield();
+        if (isSkippedFolder(folder, attributesOf(folder)))
+            continue;
+        try {
+            found += subfoldersOf(folder, known, events);
+        } catch (const PermissionDenied&) {
+            list.removeOne(folder);
+        }
+    }
+    if (recursive && !found.isEmpty())
+        collect(found, true, events, known);
+    for (const QString& folder : std::as_const(found)) {
+        events.yield();
+        if (!isSkippedFolder(folder, attributesOf(folder)))
+            list.append(folder);
+    }
+}
+
+// The guard's statements, or plain calls when there is no guard.
+template <class Statement>
+void run(app::Guard* guard, int line, Statement&& statement) {
+    if (guard)
+        guard->run(line, std::forward<Statement>(statement));
+    else
+        statement();
+}
+
+template <class Condition>
+bool test(app::Guard* guard, int line, Condition&& condition) {
+    return guard ? guard->test(line, std::forward<Condition>(condition)) : static_cast<bool>(condition());
+}
+
+template <class T, class Value>
+void assign(app::Guard* guard, int line, T& variable, Value&& value) {
+    if (guard)
+        guard->assign(line, variable, std::forward<Value>(value));
+    else
+        variable = value();
+}
+
+} // namespace
+
+int attributesOf(const QString& path) {
+    const QByteArray native = nativePath(path);
+    struct stat info {};
+    if (native.isEmpty() || ::lstat(native.constData(), &info) != 0)
+        fail("Cannot read the attributes of", path, native.isEmpty() ? ENOENT : errno);
+    int value = 0;
+    if (S_ISLNK(info.st_mode)) {
+        value |= AttributeAlias;
+        struct stat target {};
+        // A dangling link is an alias and nothing more.
+        if (::stat(native.constData(), &target) == 0) {
+            if (S_ISDIR(target.st_mode))
+                value |= AttributeDirectory;
+            else if (S_ISREG(target.st_mode))
+                value |= AttributeArchive;
+        }
+    } else if (S_ISDIR(info.st_mode)) {
+        value |= AttributeDirectory;
+    } else if (S_ISREG(info.st_mode)) {
+        value |= AttributeArchive;
+    } else {
+        value |= AttributeSystem;
+    }
+    const QString name = lastComponent(path);
+    if (name.startsWith(u'.') && name != u"." && name != u"..")
+        value |= AttributeHidden;
+    if (::access(native.constData(), W_OK) != 0)
+        value |= AttributeReadOnly;
+    return value;
+}
+
+bool isRootFolder(const QString& path) {
+    return !path.isEmpty() && std::all_of(path.cbegin(), path.cend(), [](QChar c) { return c == u'/'; });
+}
+
+bool isSkippedFolder(const QString& path, int attributes) {
+    constexpr int HiddenSystemFolder = AttributeDirectory | AttributeSystem | AttributeHidden;
+    return !isRootFolder(path) &&
+           (attributes == HiddenSystemFolder || attributes == (HiddenSystemFolder | AttributeAlias));
+}
+
+QString PickFolder(app::Dialogs& dialogs, const QString& prompt) { return dialogs.pickFolder(prompt); }
+
+bool HasUnsafeChar(QByteArrayView name) {
+    const std::optional<QString> text = decodeName(name);
+    return !text || HasUnsafeChar(*text);
+}
+
+bool HasUnsafeChar(const QString& name) {
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == u'?')
+            return true;
+        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && QChar::isLowSurrogate(name.at(i + 1).unicode())) {
+            ++i;
+            continue;
+        }
+        if (QChar::isSurrogate(c))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// "*" and "?" over code points; both sides arrive case-folded.
+bool globMatch(const QList<uint>& name, const QList<uint>& pattern) {
+    qsizetype n = 0, p = 0;
+    qsizetype starAt = -1, resumeAt = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == u'?' || (pattern[p] != u'*' && pattern[p] == name[n]))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            starAt = p++;
+            resumeAt = n;
+        } else if (starAt >= 0) {
+            // Let the last star take one more character and try again from there.
+            p = starAt + 1;
+            n = ++resumeAt;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+} // namespace
+
+bool matchesWildcard(const QString& name, const QString& pattern) {
+    const QList<uint> foldedName = name.toCaseFolded().toUcs4();
+    const QString foldedPattern = pattern.toCaseFolded();
+    if (globMatch(foldedName, foldedPattern.toUcs4()))
+        return true;
+    // "name.*" also stands for the bare name, the way "*.*" stands for every name.
+    return foldedPattern.endsWith(u".*") && globMatch(foldedName, foldedPattern.chopped(2).toUcs4());
+}
+
+int naturalCompare(const QString& a, const QString& b) {
+    const QString x = a.toCaseFolded();
+    const QString y = b.toCaseFolded();
+    const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    qsizetype i = 0, j = 0;
+    while (i < x.size() && j < y.size()) {
+        if (isDigit(x[i]) && isDigit(y[j])) {
+            // Compare the digit runs as numbers: without leading zeros, the longer run is larger.
+            qsizetype endX = i, endY = j;
+            while (endX < x.size() && isDigit(x[endX]))
+                ++endX;
+            while (endY < y.size() && isDigit(y[endY]))
+                ++endY;
+            qsizetype startX = i, startY = j;
+            while (startX < endX && x[startX] == u'0')
+                ++startX;
+            while (startY < endY && y[startY] == u'0')
+                ++startY;
+            if (endX - startX != endY - startY)
+                return endX - startX < endY - startY ? -1 : 1;
+            const int digits = QStringView(x).sliced(startX, endX - startX).compare(
+                QStringView(y).sliced(startY, endY - startY));
+            if (digits != 0)
+                return digits;
+            i = endX;
+            j = endY;
+            continue;
+        }
+        if (x[i] != y[j])
+            return x[i].unicode() < y[j].unicode() ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < x.size() || j < y.size())
+        return i < x.size() ? 1 : -1;
+    const int exact = QString::compare(a, b);
+    return exact < 0 ? -1 : (exact > 0 ? 1 : 0);
+}
+
+bool FileIsPresent(const QString& path) {
+    const QByteArray native = nativePath(path);
+    if (native.isEmpty())
+        return false;
+    // The type first: opening a FIFO for reading would wait for a writer, and a device is no file.
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    // Non-blocking all the same, should the path have been swapped for a FIFO since the look.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    return regular;
+}
+
+QStringList ListMatchingFiles(const QString& folder, const QString& pattern) {
+    QString prefix = folder;
+    if (!prefix.endsWith(u'/'))
+        prefix += u'/';
+    FolderReader reader(nativePath(prefix));
+    if (const int error = reader.openError()) {
+        if (error == ENOENT || error == ENOTDIR)
+            return {};
+        fail("Cannot list the folder", folder, error);
+    }
+    std::vector<FolderReader::Entry> entries;
+    if (const int error = reader.readAll(entries))
+        fail("Cannot list the folder", folder, error);
+
+    QStringList names;
+    for (const FolderReader::Entry& entry : entries) {
+        // A name whose bytes are not text could not be written into the list as a usable path.
+        const std::optional<QString> name = decodeName(entry.name);
+        if (!name || entry.type == DT_DIR || !matchesWildcard(*name, pattern))
+            continue;
+        if (FileIsPresent(prefix + *name))
+            names.append(*name);
+    }
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return naturalCompare(a, b) < 0; });
+    return names;
+}
+
+void CollectSubfolders(QStringList& list, bool recursive, app::EventPump& events) {
+    // The starting folders count as entered, so a starting folder below another is walked once.
+    std::set<FolderId> known;
+    for (const QString& folder : std::as_const(list)) {
+        struct stat info {};
+        if (::stat(nativePath(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode))
+            known.insert({info.st_dev, info.st_ino});
+    }
+    collect(list, recursive, events, known);
+}
+
+void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileList& fileList, app::Guard* guard) {
+    for (const QString& folder : folders) {
+        QString path;
+        assign(guard, 118, path, [&] { return folder.left(folder.size() - 1); });
+        // A folder that cannot be listed is skipped, never scanned with the names of the one before.
+        QStringList names;
+        assign(guard, 120, names, [&] { return ListMatchingFiles(path, pattern); });
+        for (const QString& name : std::as_const(names)) {
+            if (test(guard, 124, [&] { return name.startsWith(u'~'); }))
+                continue;
+            QString file;
+            assign(guard, 126, file, [&] { return path + u'/' + name; });
+            constexpr int HiddenFile = AttributeHidden | AttributeArchive;
+            if (test(guard, 128, [&] { return FileIsPresent(file); }) &&
+                test(guard, 128, [&] { return attributesOf(file) != HiddenFile; }))
+                run(guard, 128, [&] { fileList.Add(QString(file).replace(u"//"_s, u"/"_s)); });
+        }
+    }
+}
+
+} // namespace quorvane::filelist
