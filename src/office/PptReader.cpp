@@ -8,9 +8,9 @@
 
 #include "AutomationError.h"
 #include "CompoundFile.h"
+#include "ZipPackage.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdint>
@@ -493,14 +493,15 @@ std::unique_ptr<PresentationDocument> openCompoundFileData(QByteArrayView data, 
 }
 
 std::unique_ptr<PresentationDocument> openCompoundFilePresentation(const QString& path) {
-    const QString fileName = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        failWith(fileName, u"cannot be read ("_s + file.errorString() + u")"_s);
-    // Mapping keeps large embedded media out of memory; only the streams we need are copied.
+    const QString fileName = displayName(path);
+    QFile file;
+    // A folder, a pipe or a device is refused here without blocking.
+    if (!file.open(openRegularFile(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        failWith(fileName, u"cannot open the file: "_s + file.errorString());
     const qint64 size = file.size();
     if (size <= 0)
-        failWith(fileName, u"damaged compound file: the file is empty"_s);
+        failWith(fileName, u"the file is empty"_s);
+    // Mapping keeps large embedded media out of memory; only the streams we need are copied.
     if (uchar* mapped = file.map(0, size)) {
         auto document = openCompoundFileData(
             QByteArrayView(reinterpret_cast<const char*>(mapped), static_cast<qsizetype>(size)), fileName);
