@@ -73,9 +73,13 @@ ZipPackage::ZipPackage(const QString& path, const ZipLimits& limits)
     int code = 0;
     m_archive = zip_fdopen(fd, 0, &code);
     if (m_archive == nullptr) {
+        // A file that starts like a zip archive but whose directory at the end is missing was cut short.
+        char magic[4] = {};
+        const bool zipStart = ::pread(fd, magic, sizeof magic, 0) == 4 && std::memcmp(magic, "PK\x03\x04", 4) == 0;
         ::close(fd);
         if (code == ZIP_ER_NOZIP)
-            fail(u"not a zip archive"_s);
+            fail(zipStart ? u"damaged zip archive: its directory is missing (is the file truncated?)"_s
+                          : u"not a zip archive"_s);
         fail(u"damaged zip archive: "_s + libzipReason(code));
     }
     const zip_int64_t count = zip_get_num_entries(m_archive, 0);

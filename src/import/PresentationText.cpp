@@ -1,0 +1,30 @@
+#include "PresentationText.h"
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::import {
+
+QString PresentationText(office::PresentationServer& server, const QString& path) {
+    // Start (or reuse) the server and show it, then work through the attached reference from then on.
+    server.create()->setVisible(true);
+    const std::shared_ptr<office::PresentationApplication> application = server.attach();
+    application->open(path);
+
+    QString text;
+    // The counts are read once; every access goes down from the active presentation again.
+    const int slides = application->slidesCount();
+    for (int slide = 1; slide <= slides; ++slide) {
+        const int shapes = application->shapesCount(slide);
+        for (int shape = 1; shape <= shapes; ++shape) {
+            if (application->hasTextFrame(slide, shape) != 0) {
+                text += application->shapeText(slide, shape);
+                text += u"\r\n"_s;
+            }
+        }
+    }
+    application->saveActive();
+    application->quit();
+    return text;
+}
+
+} // namespace quorvane::import
