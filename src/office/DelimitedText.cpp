@@ -3,7 +3,6 @@
 #include "AutomationError.h"
 
 #include <QFile>
-#include <QLocale>
 
 #include <limits>
 
@@ -52,7 +51,7 @@ bool isPlainNumber(std::string_view text) {
 
 namespace {
 
-QString grouped(std::int64_t n) { return QLocale::c().toString(n); }
+QString grouped(std::int64_t n) { return groupedNumber(n); }
 
 // Builds a block while scanning; the scanner reports cell and row ends.
 class BlockBuilder {

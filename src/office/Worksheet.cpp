@@ -2,7 +2,6 @@
 
 #include "AutomationError.h"
 
-#include <QLocale>
 
 #include <algorithm>
 
@@ -157,10 +156,9 @@ CellRegion Worksheet::copy(const CellRect& rect) const {
 
 void Worksheet::paste(const CellRegion& region, std::int64_t row, std::int64_t column) {
     if (row + region.rows > MaxRows || column + region.columns > MaxColumns) {
-        const QLocale c = QLocale::c();
         throw AutomationError(
             u"The copied range of %1 rows and %2 columns does not fit at cell %3 of sheet \"%4\": "
-            u"a sheet ends at row 1,048,576 and column XFD."_s.arg(c.toString(region.rows), c.toString(region.columns),
+            u"a sheet ends at row 1,048,576 and column XFD."_s.arg(groupedNumber(region.rows), groupedNumber(region.columns),
                                                                     cellName(row, column), m_name));
     }
     const CellRect area{row, column, region.rows, region.columns};
@@ -184,6 +182,13 @@ void Worksheet::placeBlock(std::shared_ptr<const CellBlock> block) {
 }
 
 // ---- references
+
+QString groupedNumber(std::int64_t n) {
+    QString digits = QString::number(n < 0 ? -n : n);
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, u',');
+    return n < 0 ? u'-' + digits : digits;
+}
 
 QString columnLetters(std::int64_t column) {
     QString letters;

@@ -131,6 +131,8 @@ private:
     std::int64_t m_activeRow = 0, m_activeColumn = 0;
 };
 
+// n with thousands separated by commas ("1,048,576"), for descriptions.
+QString groupedNumber(std::int64_t n);
 // "A", "B", ... "XFD" for the 0-based column.
 QString columnLetters(std::int64_t column);
 // "A1" for 0-based (row, column).

@@ -1,0 +1,4 @@
+quorvane_add_test(test_spreadsheet
+  SpreadsheetEngineTest.cpp
+  XlsxReader.cpp
+)

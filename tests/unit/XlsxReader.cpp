@@ -1,0 +1,41 @@
+#include "XlsxReader.h"
+
+#include <QJsonDocument>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::test {
+
+QJsonArray readXlsx(const QString& path) {
+    // Debian's own interpreter: another python3 may come first on PATH and lack openpyxl.
+    static const QString script = uR"(
+import json, sys, openpyxl
+book = openpyxl.load_workbook(sys.argv[1])
+out = []
+for sheet in book.worksheets:
+    cells = {}
+    for row in sheet.iter_rows():
+        for cell in row:
+            if cell.value is not None:
+                cells[cell.coordinate] = [type(cell.value).__name__, cell.value]
+    out.append({"name": sheet.title, "cells": cells})
+sys.stdout.write(json.dumps(out))
+)"_s;
+    QProcess python;
+    python.start(u"/usr/bin/python3"_s, {u"-c"_s, script, path});
+    if (!python.waitForFinished(120000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
+        ADD_FAILURE() << "openpyxl could not read " << path.toStdString() << ": "
+                      << python.readAllStandardError().toStdString();
+        return {};
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(python.readAllStandardOutput(), &error);
+    if (error.error != QJsonParseError::NoError)
+        ADD_FAILURE() << "reader output is not JSON: " << error.errorString().toStdString();
+    return document.array();
+}
+
+} // namespace quorvane::test
