@@ -1,0 +1,175 @@
+#include "FileListView.h"
+
+#include "Pointer.h"
+
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QUrl>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace quorvane::app {
+
+using namespace Qt::StringLiterals;
+
+FileListView::FileListView(PointerHost& window, QWidget* parent) : QTreeView(parent), m_window(window) {
+    setModel(&m_list);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Long paths are read by widening the column past the list's edge and scrolling sideways.
+    setTextElideMode(Qt::ElideNone);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(QHeaderView::Interactive);
+    header()->setSectionsMovable(false);
+    // Drops come from other programs only; the list itself never starts a drag.
+    setDragEnabled(false);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setMouseTracking(true);
+    header()->setMouseTracking(true);
+    header()->installEventFilter(this);
+}
+
+int FileListView::selectedPosition() {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? 0 : rows.first().row() + 1;
+}
+
+void FileListView::select(int position) {
+    const QModelIndex index = m_list.index(position - 1);
+    if (!index.isValid())
+        throw std::out_of_range("Index out of bounds");
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void FileListView::ensureVisible(int position) {
+    const QModelIndex index = m_list.index(position - 1);
+    if (!index.isValid())
+        throw std::out_of_range("Index out of bounds");
+    // Only the rows scroll: the sideways position the user chose stays.
+    const int sideways = horizontalScrollBar()->value();
+    scrollTo(index, QAbstractItemView::EnsureVisible);
+    horizontalScrollBar()->setValue(sideways);
+}
+
+void FileListView::focusList() { setFocus(Qt::OtherFocusReason); }
+
+bool FileListView::busy() { return m_window.pointer() == PointerBusy; }
+
+int FileListView::hitTest(const QPoint& point) const {
+    const QModelIndex index = indexAt(point);
+    return index.isValid() ? index.row() + 1 : 0;
+}
+
+bool FileListView::acceptsDrop(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls())
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.cbegin(), urls.cend(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+void FileListView::resetWindowPointer() {
+    if (m_window.pointer() != PointerBusy)
+        m_window.setPointer(PointerDefault);
+}
+
+void FileListView::mousePressEvent(QMouseEvent* event) {
+    m_drag.press();
+    QTreeView::mousePressEvent(event);
+    // A press on an entry selects it and counts as the click on it at once, so pressing an entry
+    // and moving drags that entry.
+    if (hitTest(event->position().toPoint()) == 0)
+        return;
+    const QString icon = m_programFolder + u"/drag.ico"_s;
+    const QPixmap image(icon);
+    viewport()->setCursor(image.isNull() ? QCursor(Qt::ClosedHandCursor) : QCursor(image));
+    m_drag.clickOnEntry(selectedPosition());
+}
+
+void FileListView::mouseReleaseEvent(QMouseEvent* event) {
+    m_drag.release();
+    viewport()->unsetCursor();
+    QTreeView::mouseReleaseEvent(event);
+}
+
+void FileListView::mouseMoveEvent(QMouseEvent* event) {
+    resetWindowPointer();
+    if (!m_drag.armed()) {
+        QTreeView::mouseMoveEvent(event); // hover feedback only
+        return;
+    }
+    // While armed the view's own handling (which would move the selection) stays out of the way.
+    m_drag.move(*this, hitTest(event->position().toPoint()), qRound(event->globalPosition().y()));
+}
+
+void FileListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTreeView::mouseDoubleClickEvent(event);
+    filelist::removeSelectedEntry(*this);
+}
+
+void FileListView::keyPressEvent(QKeyEvent* event) {
+    // Delete removes whatever Shift, Ctrl or Alt are held; every other key is the view's.
+    if (event->key() == Qt::Key_Delete) {
+        filelist::removeSelectedEntry(*this);
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void FileListView::dragEnterEvent(QDragEnterEvent* event) {
+    if (acceptsDrop(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void FileListView::dragMoveEvent(QDragMoveEvent* event) {
+    if (acceptsDrop(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void FileListView::dropEvent(QDropEvent* event) {
+    if (!acceptsDrop(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    Q_EMIT filesDropped(*event->mimeData());
+}
+
+bool FileListView::viewportEvent(QEvent* event) {
+    // The list's hint shows over the whole list, entries included, rather than an entry's text.
+    if (event->type() == QEvent::ToolTip) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), toolTip(), viewport());
+        return true;
+    }
+    return QTreeView::viewportEvent(event);
+}
+
+bool FileListView::eventFilter(QObject* watched, QEvent* event) {
+    // The header is part of the list: moving over it resets the window's pointer too.
+    if (watched == header() && event->type() == QEvent::MouseMove)
+        resetWindowPointer();
+    return QTreeView::eventFilter(watched, event);
+}
+
+} // namespace quorvane::app

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "filelist/FileList.h"
+#include "filelist/ListControl.h"
+#include "filelist/Reorder.h"
+
+#include <QTreeView>
+
+class QMimeData;
+
+namespace quorvane::app {
+
+class PointerHost;
+
+// ListView1: the FileList shown in one resizable column with a header and sideways scrolling. It
+// removes the selected entry on a double-click or the Delete key (not while the window is busy),
+// reorders entries by pressing and moving inside it, takes drops of local files from other
+// programs and never starts a drag of its own.
+class FileListView final : public QTreeView, public filelist::ListControl {
+    Q_OBJECT
+public:
+    // window: the main window's pointer state, consulted for the busy check and reset on movement.
+    explicit FileListView(PointerHost& window, QWidget* parent = nullptr);
+
+    // The cursor shown from a click on an entry until the release: drag.ico from this folder,
+    // else the closed hand.
+    void setProgramFolder(const QString& folder) { m_programFolder = folder; }
+
+    // ListControl
+    filelist::FileList& fileList() override { return m_list; }
+    int selectedPosition() override;
+    void select(int position) override;
+    void ensureVisible(int position) override;
+    void focusList() override;
+    bool busy() override;
+
+    // HitTest: the position of the entry under point (viewport coordinates), 0 for none.
+    int hitTest(const QPoint& point) const;
+    const filelist::DragReorder& dragState() const { return m_drag; }
+
+    // Whether a drag from another program may drop here: only a list of local files.
+    static bool acceptsDrop(const QMimeData* data);
+
+Q_SIGNALS:
+    // Local files were dropped on the list. The data lives only while the signal is handled.
+    void filesDropped(const QMimeData& dropped);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void resetWindowPointer();
+
+    PointerHost& m_window;
+    filelist::FileList m_list;
+    filelist::DragReorder m_drag{m_list};
+    QString m_programFolder;
+};
+
+} // namespace quorvane::app

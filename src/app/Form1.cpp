@@ -1,0 +1,438 @@
+#include "Form1.h"
+
+#include "FileListView.h"
+#include "Guard.h"
+#include "Product.h"
+
+#include "filelist/AddFiles.h"
+#include "filelist/Reorder.h"
+#include "import/SpreadsheetChecks.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStringDecoder>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+namespace quorvane::app {
+
+using namespace Qt::StringLiterals;
+
+// ProgressBar1: shows its own text inside the bar, exactly as set (no %-placeholders), and takes a
+// value from 0 to 100 in hundredths.
+class TextProgressBar final : public QProgressBar {
+public:
+    using QProgressBar::QProgressBar;
+    void setCaption(const QString& text) {
+        m_caption = text;
+        update();
+    }
+    QString text() const override { return m_caption; }
+
+private:
+    QString m_caption;
+};
+
+namespace {
+
+// Twips per inch: positions and sizes of the layout are given in twips.
+constexpr int TwipsPerInch = 1440;
+
+// The tall move buttons: the arrow above a caption that wraps onto two lines.
+class MoveButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        option.icon = QIcon();
+        painter.drawControl(QStyle::CE_PushButtonBevel, option);
+        const QRect inner = rect().adjusted(2, 6, -2, -2);
+        const QSize size = iconSize();
+        icon().paint(&painter, QRect(QPoint(inner.center().x() - size.width() / 2 + 1, inner.top()), size));
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+        painter.drawText(inner.adjusted(0, size.height() + 2, 0, 0), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
+                         text());
+    }
+};
+
+// The 32 x 32 arrows of the move buttons, drawn at start: a blue arrow with a dark outline.
+QIcon arrowIcon(bool up) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath arrow;
+    arrow.moveTo(16, 3);
+    arrow.lineTo(29, 16);
+    arrow.lineTo(21, 16);
+    arrow.lineTo(21, 29);
+    arrow.lineTo(11, 29);
+    arrow.lineTo(11, 16);
+    arrow.lineTo(3, 16);
+    arrow.closeSubpath();
+    if (!up)
+        arrow = QTransform(1, 0, 0, -1, 0, 32).map(arrow);
+    QLinearGradient fill(0, 0, 32, 32);
+    fill.setColorAt(0, QColor(0x5b, 0xa7, 0xf0));
+    fill.setColorAt(1, QColor(0x1c, 0x5f, 0xb8));
+    painter.setBrush(fill);
+    painter.setPen(QPen(QColor(0x12, 0x3a, 0x70), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(arrow);
+    return QIcon(pixmap);
+}
+
+// True when the file system can report path's modification time; never fails.
+bool FileExists(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && info.lastModified().isValid();
+}
+
+// A Windows cursor file as a cursor. Qt's image plugins read the picture; the hotspot sits in the
+// file's first directory entry (bytes 10 to 13, little-endian), which they do not report.
+QCursor loadCursorFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("%1: %2").arg(path, file.errorString()).toStdString());
+    const QByteArray head = file.read(14);
+    file.close();
+    QImageReader reader(path, "ico");
+    const QImage image = reader.read();
+    if (head.size() < 14 || image.isNull())
+        throw std::runtime_error(QStringLiteral("%1: not a readable cursor file").arg(path).toStdString());
+    const auto word = [&head](int at) {
+        return static_cast<unsigned char>(head[at]) | (static_cast<unsigned char>(head[at + 1]) << 8);
+    };
+    const bool isCursor = word(2) == 2;
+    const QPoint hotspot = isCursor ? QPoint(word(10), word(12)) : QPoint(-1, -1);
+    return QCursor(QPixmap::fromImage(image), hotspot.x(), hotspot.y());
+}
+
+// The whole content of a UTF-8 text file; fails naming the file when it cannot be read or is not
+// valid UTF-8.
+QString readUtf8File(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("%1: %2").arg(path, file.errorString()).toStdString());
+    const QByteArray bytes = file.readAll();
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        throw std::runtime_error(QStringLiteral("%1: not valid UTF-8 text").arg(path).toStdString());
+    return text;
+}
+
+} // namespace
+
+Form1::Form1(Services& services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_services(services), m_importRun(services, *this) {
+    setObjectName(u"Form1"_s);
+    QFont font(u"Arial"_s);
+    font.setPointSizeF(9);
+    font.setBold(true);
+    setFont(font);
+    // White design colours; the skin replaces them with the button face.
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+    setMouseTracking(true);
+    createControls();
+    // Fixed single-line border: neither the user nor the layout changes the size.
+    setFixedSize(pixels(QRect(0, 0, 8040, 8070)).size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+Form1::~Form1() = default;
+
+QRect Form1::pixels(QRect twips) const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
+    const double dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
+    const auto x = [dpiX](int t) { return static_cast<int>(std::lround(t * dpiX / TwipsPerInch)); };
+    const auto y = [dpiY](int t) { return static_cast<int>(std::lround(t * dpiY / TwipsPerInch)); };
+    return QRect(x(twips.x()), y(twips.y()), x(twips.width()), y(twips.height()));
+}
+
+QPushButton* Form1::addButton(const QString& name, const QString& caption, QRect twips) {
+    const bool tall = twips.height() > 1000;
+    QPushButton* button = tall ? new MoveButton(caption, this) : new QPushButton(caption, this);
+    button->setObjectName(name);
+    QFont font(u"Arial"_s);
+    font.setPointSizeF(11.25);
+    font.setBold(true);
+    button->setFont(font);
+    button->setGeometry(pixels(twips));
+    button->setAutoDefault(false);
+    setHoverShape(button, PointerCustom);
+    return button;
+}
+
+QRadioButton* Form1::addOption(QWidget* frame, const QString& name, const QString& caption, QRect twips) {
+    auto* option = new QRadioButton(caption, frame);
+    option->setObjectName(name);
+    option->setGeometry(pixels(twips));
+    setHoverShape(option, PointerDefault);
+    return option;
+}
+
+void Form1::setHoverShape(QWidget* control, int shape) {
+    m_hoverShapes.insert(control, shape);
+    control->setMouseTracking(true);
+    // The rule of the control under the pointer decides; the move must not reach the frame or the
+    // window behind it, whose rule would undo it.
+    control->setAttribute(Qt::WA_NoMousePropagation);
+    control->installEventFilter(this);
+}
+
+void Form1::createControls() {
+    PushButton5 = addButton(u"PushButton5"_s, u"Move Down"_s, {7080, 1440, 840, 1200});
+    PushButton5->setIcon(arrowIcon(false));
+    PushButton5->setIconSize({32, 32});
+    PushButton3 = addButton(u"PushButton3"_s, u"Move Up"_s, {7080, 120, 840, 1200});
+    PushButton3->setIcon(arrowIcon(true));
+    PushButton3->setIconSize({32, 32});
+
+    Frame2 = new QGroupBox(u"Import Options"_s, this);
+    Frame2->setObjectName(u"Frame2"_s);
+    Frame2->setGeometry(pixels({120, 3750, 7800, 1035}));
+    setHoverShape(Frame2, PointerDefault);
+    Option6 = addOption(Frame2, u"Option6"_s,
+                        u"Import all PowerPoint files to individual sheets and name sheets by file"_s,
+                        {240, 650, 6615, 255});
+    Option5 = addOption(Frame2, u"Option5"_s, u"Import all PowerPoint files to a single sheet"_s, {240, 300, 5655, 255});
+    Option5->setChecked(true);
+
+    Frame1 = new QGroupBox(u"Column Separation Options"_s, this);
+    Frame1->setObjectName(u"Frame1"_s);
+    Frame1->setGeometry(pixels({120, 4830, 7800, 2100}));
+    setHoverShape(Frame1, PointerDefault);
+    Option7 = addOption(Frame1, u"Option7"_s, u"Create a new column in Excel for every tab in PowerPoint file"_s,
+                        {240, 1700, 5715, 255});
+    Option1 = addOption(Frame1, u"Option1"_s, u"Do not create new columns in Excel by specific character"_s,
+                        {240, 300, 5655, 255});
+    Option1->setChecked(true);
+    Option2 = addOption(Frame1, u"Option2"_s, u"Create a new column in Excel for every space in PowerPoint file"_s,
+                        {240, 650, 6615, 255});
+    Option3 = addOption(Frame1, u"Option3"_s, u"Create a new column in Excel for every comma in PowerPoint file"_s,
+                        {240, 1000, 6615, 255});
+    Option4 = addOption(Frame1, u"Option4"_s, u"Create a new column in Excel for every X in PowerPoint file"_s,
+                        {240, 1350, 5355, 255});
+    Text1 = new QLineEdit(u"Text1"_s, Frame1);
+    Text1->setObjectName(u"Text1"_s);
+    Text1->setGeometry(pixels({5640, 1305, 1455, 330}));
+    Text1->setMaxLength(std::numeric_limits<int>::max());
+    Text1->setAttribute(Qt::WA_NoMousePropagation); // no pointer rule over the text box
+    // Every change is stored at once, also the one the start-up restore makes.
+    connect(Text1, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_services.settings.write(u"Text1"_s, text); });
+
+    ListView1 = new FileListView(*this, this);
+    ListView1->setObjectName(u"ListView1"_s);
+    ListView1->setGeometry(pixels({120, 120, 6850, 2535}));
+    ListView1->setProgramFolder(m_services.programFolder);
+    ListView1->setToolTip(u"Drag and drop files here. Double-click item to remove it. Move | line to right and out of "
+                          u"window to reveal full names."_s);
+    connect(ListView1, &FileListView::filesDropped, this, &Form1::ListView1_OLEDragDrop);
+
+    ProgressBar1 = new TextProgressBar(this);
+    ProgressBar1->setObjectName(u"ProgressBar1"_s);
+    ProgressBar1->setGeometry(pixels({120, 7570, 7800, 375}));
+    ProgressBar1->setRange(0, 10000); // hundredths of a percent: the run's value is not rounded
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(true);
+    ProgressBar1->setAlignment(Qt::AlignCenter);
+    ProgressBar1->setCaption(u"Progress Bar"_s);
+    ProgressBar1->setAttribute(Qt::WA_NoMousePropagation); // no pointer rule over the bar
+
+    PushButton1 = addButton(u"PushButton1"_s, u"Add PowerPoint File(s)"_s, {120, 2760, 3840, 405});
+    PushButton4 = addButton(u"PushButton4"_s, u"Add All File(s) In Folder"_s, {4080, 2760, 3840, 405});
+    PushButton2 = addButton(u"PushButton2"_s, u"Start Importing PowerPoint Files"_s, {120, 7050, 7800, 405});
+    PushButton6 = addButton(u"PushButton6"_s, u"Clear List"_s, {120, 3270, 3840, 405});
+    PushButton9 = addButton(u"PushButton9"_s, u"Load Sample/Example Files"_s, {4080, 3270, 3840, 405});
+
+    connectClick(PushButton1, &Form1::PushButton1_Click);
+    connectClick(PushButton2, &Form1::PushButton2_Click);
+    connectClick(PushButton3, &Form1::PushButton3_Click);
+    connectClick(PushButton4, &Form1::PushButton4_Click);
+    connectClick(PushButton5, &Form1::PushButton5_Click);
+    connectClick(PushButton6, &Form1::PushButton6_Click);
+    connectClick(PushButton9, &Form1::PushButton9_Click);
+}
+
+void Form1::connectClick(QPushButton* button, void (Form1::*handler)()) {
+    connect(button, &QPushButton::clicked, this, [this, handler] {
+        // A handler that yields stops there when the window closes; nothing may leave it towards
+        // the event loop.
+        try {
+            (this->*handler)();
+        } catch (const OperationAborted&) {
+        }
+    });
+}
+
+bool Form1::Form_Load() {
+    Guard g(m_services.errors, location::FormLoad);
+    const QString folder = m_services.programFolder;
+
+    g.run(100, [&] {
+        const QString skin = folder + u"/x/o.cjs"_s;
+        if (QFileInfo::exists(skin))
+            applySkin(skin);
+    });
+    if (g.test(104, [&] { return FileExists(folder + u"/HAND-M.CUR"_s); }))
+        g.run(106, [&] { m_customCursor = loadCursorFile(folder + u"/HAND-M.CUR"_s); });
+    g.run(108, [&] {
+        // About one start in a hundred opens the home page, in the background.
+        m_services.random.seedFromClock();
+        const int n = static_cast<int>(std::floor(m_services.random.nextFraction() * 100)) + 1;
+        if (n == 7 && !homePageUrl().isEmpty())
+            m_services.desktop.openUrl(homePageUrl());
+    });
+    g.run(126, [&] {
+        setWindowTitle(productTitle());
+        setWindowIcon(QIcon(u":/quorvane/quorvane.png"_s));
+        m_services.applicationTitle = applicationTitleFrom(productTitle());
+    });
+    g.run(128, [&] { fileList().setHeaderText(u"PowerPoint File(s)"_s); });
+    g.run(130, [&] { ListView1->header()->resizeSection(0, pixels({0, 0, 6500, 0}).width()); });
+    g.run(132, [&] { Text1->setText(m_services.settings.read(u"Text1"_s, QString())); });
+    bool creatable = true;
+    g.assign(134, creatable, [&] {
+        return import::CheckExcelCreatable(m_services.spreadsheets, m_services.prompts, m_services.applicationTitle);
+    });
+    return creatable;
+}
+
+void Form1::applySkin(const QString& path) {
+    // The button face comes first, so a skin that then fails to load still leaves it.
+    const QColor face = QApplication::palette().color(QPalette::Active, QPalette::Button);
+    for (QWidget* widget : QList<QWidget*>{this, Frame1, Frame2, Option1, Option2, Option3, Option4, Option5,
+                                           Option6, Option7}) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Window, face);
+        widget->setPalette(palette);
+    }
+    setStyleSheet(readUtf8File(path));
+}
+
+filelist::FileList& Form1::fileList() { return ListView1->fileList(); }
+
+void Form1::setPointer(int shape) {
+    m_pointer = shape;
+    switch (shape) {
+    case PointerBusy:
+        setCursor(Qt::WaitCursor);
+        break;
+    case PointerCustom:
+        setCursor(m_customCursor.value_or(QCursor(Qt::PointingHandCursor)));
+        break;
+    default:
+        setCursor(Qt::ArrowCursor);
+        break;
+    }
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    // The window background: the arrow, unless busy.
+    if (m_pointer != PointerBusy)
+        setPointer(PointerDefault);
+    QWidget::mouseMoveEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove && m_pointer != PointerBusy) {
+        const auto rule = m_hoverShapes.constFind(watched);
+        if (rule != m_hoverShapes.cend())
+            setPointer(*rule);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Nothing is saved or asked; result windows stay open and keep the program running.
+    event->accept();
+    Q_EMIT closed();
+}
+
+// ---- Click handlers -------------------------------------------------------------------------
+
+void Form1::PushButton1_Click() { filelist::PushButton1_Click(m_services, fileList()); }
+
+void Form1::PushButton2_Click() { m_importRun.PushButton2_Click(); }
+
+void Form1::PushButton3_Click() {
+    Guard g(m_services.errors, location::PushButton3Click);
+    filelist::moveUp(*ListView1, g);
+}
+
+void Form1::PushButton4_Click() {
+    // Add All File(s) In Folder: the folder scan.
+}
+
+void Form1::PushButton5_Click() {
+    Guard g(m_services.errors, location::PushButton5Click);
+    filelist::moveDown(*ListView1, g);
+}
+
+void Form1::PushButton6_Click() {
+    Guard g(m_services.errors, location::PushButton6Click);
+    g.run(100, [&] { fileList().Clear(); });
+}
+
+void Form1::PushButton9_Click() {
+    // Load Sample/Example Files: the samples beside the program.
+}
+
+void Form1::ListView1_OLEDragDrop(const QMimeData& dropped) {
+    // Dropped files and folders. The data lives only while this runs: take the paths before any
+    // yield.
+    Q_UNUSED(dropped);
+}
+
+// ---- ImportWindow ---------------------------------------------------------------------------
+
+int Form1::entryCount() { return fileList().Count(); }
+
+QString Form1::entryText(int position) { return fileList().Text(position); }
+
+bool Form1::optionChecked(int n) {
+    const QRadioButton* options[] = {Option1, Option2, Option3, Option4, Option5, Option6, Option7};
+    return n >= 1 && n <= 7 && options[n - 1]->isChecked();
+}
+
+QString Form1::text1() { return Text1->text(); }
+
+void Form1::setProgressValue(double value) {
+    m_progressValue = value;
+    ProgressBar1->setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0) * 100)));
+}
+
+void Form1::setProgressText(const QString& text) { ProgressBar1->setCaption(text); }
+
+} // namespace quorvane::app

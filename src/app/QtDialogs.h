@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QStringList>
+
+class QWidget;
+
+namespace quorvane::app {
+
+// The file and folder dialogs as Qt's file dialog. Whether the platform's own dialog or Qt's
+// widget dialog shows, the result has the one shape the handlers expect: one path, or the folder
+// followed by NUL and each name.
+class QtDialogs final : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+
+    QString showOpen(const OpenFileRequest& request) override;
+    QString pickFolder(const QString& prompt) override;
+
+    // Turns "Name (*.a)|*.a|All Files (*.*)|*.*|" into Qt name filters; "*.*" matches every name,
+    // as it does in such filters, also names without a dot.
+    static QStringList nameFilters(const QString& filter);
+    // The result shape for the chosen files: "" for none, the path for one, else their common
+    // folder, then NUL and each name relative to it, in the given order.
+    static QString resultFor(const QStringList& files);
+
+private:
+    QWidget* m_parent;
+};
+
+} // namespace quorvane::app

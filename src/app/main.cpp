@@ -1,0 +1,49 @@
+// quorvane: the desktop program. Builds the services, runs the main window's start-up and shows it.
+#include "ClockRandom.h"
+#include "ErrorReport.h"
+#include "Form1.h"
+#include "QtDesktop.h"
+#include "QtDialogs.h"
+#include "QtEventPump.h"
+#include "QtPrompts.h"
+#include "QtSettingsStore.h"
+
+#include "office/LocalPresentationServer.h"
+#include "office/SpreadsheetEngine.h"
+
+#include <QApplication>
+
+using namespace quorvane;
+using namespace Qt::StringLiterals;
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(u"quorvane"_s);
+    QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+    QGuiApplication::setDesktopFileName(u"quorvane"_s);
+
+    app::QtPrompts prompts;
+    app::PromptErrorReporter errors(prompts);
+    app::QtDialogs dialogs;
+    app::QtSettingsStore settings;
+    app::QtDesktop desktop;
+    app::ClockRandom random;
+    app::QtEventPump events;
+    office::LocalPresentationServer presentations;
+    office::SpreadsheetEngine spreadsheets;
+    app::Services services{prompts, errors, dialogs, settings, desktop, random, events, presentations, spreadsheets,
+                           QString(), QCoreApplication::applicationDirPath()};
+
+    app::Form1 form(services);
+    prompts.setParent(&form);
+    dialogs.setParent(&form);
+    // Closing the main window stops a running operation at its next yield; result windows stay
+    // open, and the program ends with its last window.
+    QObject::connect(&form, &app::Form1::closed, [&events] { events.abort(); });
+
+    // No spreadsheet instance can be created: the message has been shown, the window never is.
+    if (!form.Form_Load())
+        return 0;
+    form.show();
+    return application.exec();
+}

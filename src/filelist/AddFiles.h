@@ -1,0 +1,26 @@
+#pragma once
+
+#include "FileList.h"
+
+#include "app/Services.h"
+
+namespace quorvane::filelist {
+
+// The open-file dialog of "Add PowerPoint File(s)".
+inline constexpr char16_t AddFilesTitle[] = u"Add File(s) - Use Ctrl & Shift to select multiple files";
+inline constexpr char16_t AddFilesFilter[] = u"PowerPoint Files (*.ppt*)|*.ppt*|All Files (*.*)|*.*|";
+// The dialog's result buffer: a longer result is a selection too large (the dialog's error 20476).
+inline constexpr int DialogResultLimit = 30000;
+inline constexpr int DialogBufferTooSmall = 20476;
+
+// The message shown instead of adding anything when the selection does not fit the buffer.
+QString tooManyFilesMessage();
+
+// The "Add PowerPoint File(s)" handler: asks the dialog service and appends the picked files at the
+// end of list in the dialog's order. The result is one path, appended unchanged, or "folder NUL name
+// NUL name ...", each appended as folder + "/" + name with every "//" made one "/" (a folder that
+// already ends in the separator, the root, would otherwise give a doubled one). A result over the buffer limit shows tooManyFilesMessage()
+// and adds nothing; any other failure goes to the error report with the handler's statement number.
+void PushButton1_Click(app::Services& services, FileList& list);
+
+} // namespace quorvane::filelist
