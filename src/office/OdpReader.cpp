@@ -33,8 +33,9 @@ const xml::NamespaceTable& namespaces() {
 }
 
 // Whitespace in the XML source of a paragraph is significant (it collapses to one space), so it is
-// kept even between elements; the helpers' default drops it there.
-constexpr unsigned int kParseOptions = xml::ParseOptions | pugi::parse_ws_pcdata;
+// kept even between elements; the helpers' default drops it there. (pugixml ignores parse_ws_pcdata
+// while parse_ws_pcdata_single is set, so that one goes.)
+constexpr unsigned int kParseOptions = (xml::ParseOptions & ~pugi::parse_ws_pcdata_single) | pugi::parse_ws_pcdata;
 // One shape's text may not grow beyond this; a run of spaces claiming more is damage, not text.
 constexpr qsizetype kMaxShapeText = 8 << 20;
 // The largest flat presentation read; larger ones are refused rather than parsed.

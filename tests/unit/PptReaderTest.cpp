@@ -1,0 +1,338 @@
+// The binary presentation reader on a file LibreOffice wrote and on files built from it: incremental
+// saves, placeholder text kept only in the slide list, Latin-1 text, loops and damage.
+#include "PptTestFiles.h"
+
+#include "office/AutomationError.h"
+#include "office/CompoundFile.h"
+#include "office/PptReader.h"
+#include "office/PresentationDocument.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace quorvane;
+using namespace quorvane::test;
+using office::AutomationError;
+using office::ShapeInfo;
+
+namespace {
+
+const QString kSample = QStringLiteral(QUORVANE_TEST_DATA "/ppt/sample.ppt");
+
+struct Expected {
+    bool frame;
+    QString text;
+};
+using SlideTexts = std::vector<std::vector<Expected>>;
+
+// What sample.fodp holds, as the reader must give it back from sample.ppt.
+SlideTexts sampleTexts() {
+    return {
+        {{true, u"Quarterly Review"_s},
+         {true, u"First point\rLine one\vline two"_s},
+         {true, u"Ελληνικά 日本語 текст"_s},
+         {true, u"Café crème à la française\rÜnïcödé ±½"_s}},
+        {{false, {}}, {false, {}}, {false, {}}, {true, u"Shape text"_s}, {true, u"Page 2 of deck"_s}},
+        {{true, {}}, {false, {}}, {true, u"A\tB   C"_s}},
+    };
+}
+
+SlideTexts readAll(office::PresentationDocument& document) {
+    SlideTexts out;
+    for (int s = 1; s <= document.slideCount(); ++s) {
+        out.emplace_back();
+        for (const ShapeInfo& shape : document.shapes(s))
+            out.back().push_back({shape.hasTextFrame, shape.text});
+    }
+    return out;
+}
+
+void expectTexts(const SlideTexts& actual, const SlideTexts& expected) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t s = 0; s < expected.size(); ++s) {
+        ASSERT_EQ(actual[s].size(), expected[s].size()) << "slide " << s + 1;
+        for (std::size_t k = 0; k < expected[s].size(); ++k) {
+            EXPECT_EQ(actual[s][k].frame, expected[s][k].frame) << "slide " << s + 1 << " shape " << k + 1;
+            EXPECT_EQ(actual[s][k].text, expected[s][k].text) << "slide " << s + 1 << " shape " << k + 1;
+        }
+    }
+}
+
+SlideTexts readData(const QByteArray& file) {
+    auto document = office::openCompoundFileData(file, u"built.ppt"_s);
+    return readAll(*document);
+}
+
+// The reason a built file fails with, or "" when it opens and every slide reads.
+QString failure(const QByteArray& file) {
+    try {
+        readData(file);
+        return {};
+    } catch (const AutomationError& e) {
+        return e.description();
+    }
+}
+
+Streams sampleStreams() {
+    Streams streams = readCompoundFile(kSample);
+    // The thumbnail in the summary is large and plays no part; leaving it out keeps the built files small.
+    std::erase_if(streams, [](const auto& s) { return s.first.contains(u"SummaryInformation"_s); });
+    return streams;
+}
+
+std::vector<std::uint32_t> slidePersistIds(const Streams& file, std::uint32_t documentOffset) {
+    Streams copy = file;
+    PptRecord document = parseRecord(streamNamed(copy, u"PowerPoint Document"_s), documentOffset);
+    std::vector<std::uint32_t> ids;
+    for (const PptRecord& part : document.children)
+        if (part.type == 4080 && (part.verInstance >> 4) == 0)
+            for (const PptRecord& r : part.children)
+                if (r.type == 1011)
+                    ids.push_back(readU32(r.atom, 0));
+    return ids;
+}
+
+// The text box record of shape k (1-based, after the group's own record) on a parsed slide.
+PptRecord& textBoxOf(PptRecord& slide, std::size_t k) {
+    PptRecord* group = slide.find(0xF003);
+    PptRecord* box = group->children.at(k).find(0xF00D);
+    if (!box)
+        throw std::runtime_error("shape has no text box");
+    return *box;
+}
+
+} // namespace
+
+TEST(PptReader, ReadsSlidesShapesAndTextOfALibreOfficeFile) {
+    auto document = office::openCompoundFilePresentation(kSample);
+    expectTexts(readAll(*document), sampleTexts());
+    // The reference stays valid and the same slide can be read again.
+    EXPECT_EQ(document->shapes(2).size(), 5u);
+    EXPECT_EQ(document->shapes(1).front().text, u"Quarterly Review"_s);
+    EXPECT_THROW(document->shapes(4), AutomationError);
+    EXPECT_THROW(document->shapes(0), AutomationError);
+}
+
+TEST(PptReader, IsChosenByContentNotByName) {
+    QTemporaryDir dir;
+    const QString renamed = dir.filePath(u"looks-like.pptx"_s);
+    ASSERT_TRUE(QFile::copy(kSample, renamed));
+    auto document = office::openPresentationDocument(renamed);
+    expectTexts(readAll(*document), sampleTexts());
+}
+
+TEST(PptReader, RewrittenContainerReadsTheSame) {
+    // The test writer puts the small streams in the mini stream and the rest in regular sectors.
+    expectTexts(readData(writeCompoundFile(sampleStreams())), sampleTexts());
+}
+
+TEST(PptReader, IncrementalSavesPlaceholderTextInTheSlideListAndLatin1Text) {
+    Streams file = sampleStreams();
+    const PptEdits before = readEdits(file);
+    const std::vector<std::uint32_t> slides = slidePersistIds(file, before.persist.at(before.documentId));
+    ASSERT_EQ(slides.size(), 3u);
+    const QByteArray& stream = streamNamed(file, u"PowerPoint Document"_s);
+
+    // First save on top: the document numbers slides from 5 and keeps slide 1's placeholder texts in
+    // its slide list; slide 1's drawing refers to them and holds one Latin-1 text.
+    PptRecord document = parseRecord(stream, before.persist.at(before.documentId));
+    for (PptRecord& part : document.children) {
+        if (part.type == 1001)
+            part.atom[32] = 5;
+        if (part.type != 4080 || (part.verInstance >> 4) != 0)
+            continue;
+        std::vector<PptRecord> list;
+        int slide = 0;
+        for (PptRecord& r : part.children) {
+            if (r.type == 1011)
+                ++slide;
+            if (slide == 1 && r.type != 1011)
+                continue; // slide 1's old texts go
+            list.push_back(r);
+            if (slide == 1 && r.type == 1011) {
+                list.push_back(atom(3999, QByteArray(4, '\0')));
+                list.push_back(textChars(u"Title kept in the slide list"_s));
+                list.push_back(atom(3999, QByteArray("\x01\0\0\0", 4)));
+                list.push_back(textBytes(QByteArray("Liste: caf\xE9\rzweite Zeile")));
+            }
+        }
+        part.children = list;
+    }
+    PptRecord slide1 = parseRecord(stream, before.persist.at(slides[0]));
+    textBoxOf(slide1, 1).children = {atom(3998, QByteArray(4, '\0'))};
+    textBoxOf(slide1, 2).children = {atom(3998, QByteArray("\x01\0\0\0", 4))};
+    for (PptRecord& r : textBoxOf(slide1, 4).children)
+        if (r.type == 4000)
+            r = textBytes(QByteArray("D\xE9j\xE0 vu \xB1\xBD"));
+    appendEdit(file, {{before.documentId, document.bytes()}, {slides[0], slide1.bytes()}});
+
+    // Second save on top: only slide 3 changes; the first save's copies must still win over the originals.
+    const PptEdits middle = readEdits(file);
+    PptRecord slide3 = parseRecord(streamNamed(file, u"PowerPoint Document"_s), middle.persist.at(slides[2]));
+    for (PptRecord& r : textBoxOf(slide3, 3).children)
+        if (r.type == 4000)
+            r = textChars(u"Second edit"_s);
+    appendEdit(file, {{slides[2], slide3.bytes()}});
+
+    SlideTexts expected = sampleTexts();
+    expected[0][0].text = u"Title kept in the slide list"_s;
+    expected[0][1].text = u"Liste: café\rzweite Zeile"_s;
+    expected[0][3].text = u"Déjà vu ±½"_s;
+    expected[1][4].text = u"Page 6 of deck"_s;
+    expected[2][2].text = u"Second edit"_s;
+    expectTexts(readData(writeCompoundFile(file)), expected);
+
+    // A loop in the edit chain (the oldest edit pointing back to the newest) is cut, not followed.
+    Streams looped = file;
+    QByteArray& loopStream = streamNamed(looped, u"PowerPoint Document"_s);
+    writeU32(loopStream, before.currentEdit + 8 + 8, readEdits(looped).currentEdit);
+    expectTexts(readData(writeCompoundFile(looped)), expected);
+
+    // A "Current User" that points nowhere: the newest edit is found in the stream itself.
+    Streams stale = file;
+    writeU32(streamNamed(stale, u"Current User"_s), 16, 3);
+    expectTexts(readData(writeCompoundFile(stale)), expected);
+}
+
+TEST(PptReader, EditPointingAtItselfEndsTheChain) {
+    Streams file = sampleStreams();
+    const PptEdits edits = readEdits(file);
+    writeU32(streamNamed(file, u"PowerPoint Document"_s), edits.currentEdit + 8 + 8, edits.currentEdit);
+    expectTexts(readData(writeCompoundFile(file)), sampleTexts());
+}
+
+TEST(PptReader, EncryptedOldAndForeignCompoundFilesFailWithTheirReason) {
+    Streams protectedPpt = sampleStreams();
+    writeU32(streamNamed(protectedPpt, u"Current User"_s), 12, 0xF3D1C4DF);
+    EXPECT_TRUE(failure(writeCompoundFile(protectedPpt)).startsWith(u"built.ppt: encrypted"_s));
+
+    const QByteArray ooxml = writeCompoundFile({{u"EncryptionInfo"_s, QByteArray(200, 'i')},
+                                                {u"EncryptedPackage"_s, QByteArray(9000, 'p')}});
+    EXPECT_TRUE(failure(ooxml).startsWith(u"built.ppt: encrypted"_s)) << failure(ooxml).toStdString();
+
+    Streams old = sampleStreams();
+    streamNamed(old, u"Current User"_s).truncate(20);
+    EXPECT_EQ(failure(writeCompoundFile(old)), u"built.ppt: too old (PowerPoint 95 or older)"_s);
+    EXPECT_EQ(failure(writeCompoundFile({{u"PP40"_s, QByteArray(100, 'x')}})),
+              u"built.ppt: too old (PowerPoint 95 or older)"_s);
+
+    EXPECT_TRUE(failure(writeCompoundFile({{u"WordDocument"_s, QByteArray(5000, 'w')}}))
+                    .startsWith(u"built.ppt: not a presentation"_s));
+}
+
+TEST(PptReader, DamagedRecordsNameTheSlideOrTheStructure) {
+    const Streams good = sampleStreams();
+    const PptEdits edits = readEdits(good);
+    const std::vector<std::uint32_t> slides = slidePersistIds(good, edits.persist.at(edits.documentId));
+
+    // Slide 2's record claims more bytes than the stream has: the file opens, slide 2 fails alone.
+    Streams longSlide = good;
+    writeU32(streamNamed(longSlide, u"PowerPoint Document"_s), edits.persist.at(slides[1]) + 4, 0x7FFFFFF0);
+    auto document = office::openCompoundFileData(writeCompoundFile(longSlide), u"built.ppt"_s);
+    EXPECT_EQ(document->shapes(1).size(), 4u);
+    try {
+        document->shapes(2);
+        FAIL() << "slide 2 read";
+    } catch (const AutomationError& e) {
+        EXPECT_TRUE(e.description().startsWith(u"built.ppt: slide 2 is damaged: record 0x03EE"_s))
+            << e.description().toStdString();
+    }
+    EXPECT_EQ(document->shapes(3).size(), 3u);
+
+    // A drawing inside slide 1 longer than the slide that holds it.
+    Streams inner = good;
+    QByteArray& stream = streamNamed(inner, u"PowerPoint Document"_s);
+    const std::uint32_t slide = edits.persist.at(slides[0]);
+    const qsizetype drawing = stream.indexOf(QByteArray("\x0F\x00\x0C\x04", 4), slide);
+    ASSERT_GT(drawing, 0);
+    const std::uint32_t slideEnd = slide + 8 + readU32(stream, slide + 4);
+    writeU32(stream, drawing + 4, slideEnd - static_cast<std::uint32_t>(drawing) - 8 + 4);
+    EXPECT_TRUE(failure(writeCompoundFile(inner)).contains(u"slide 1 is damaged: record 0x040C"_s))
+        << failure(writeCompoundFile(inner)).toStdString();
+
+    // The persist directory sends the document to the middle of nowhere.
+    Streams lost = good;
+    QByteArray& lostStream = streamNamed(lost, u"PowerPoint Document"_s);
+    const std::uint32_t directory = readU32(lostStream, edits.currentEdit + 8 + 12);
+    writeU32(lostStream, directory, 0x7FFFFFFF);
+    EXPECT_TRUE(failure(writeCompoundFile(lost)).startsWith(u"built.ppt: damaged presentation: "_s));
+}
+
+TEST(PptReader, DamagedContainersFailClearly) {
+    QFile f(kSample);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray original = f.readAll();
+
+    // A loop in the sector chain of the document stream: its second sector points back to its first.
+    QByteArray looped = original;
+    const QByteArray name = QByteArray("P\0o\0w\0e\0r\0P\0o\0i\0n\0t\0 \0D\0o\0c\0u\0m\0e\0n\0t\0", 38);
+    const qsizetype entry = looped.indexOf(name);
+    ASSERT_GT(entry, 0);
+    const std::uint32_t start = readU32(looped, entry + 0x74);
+    auto fatEntry = [&](std::uint32_t sector) {
+        return (readU32(looped, 0x4C + 4 * (sector / 128)) + 1) * 512 + (sector % 128) * 4;
+    };
+    const std::uint32_t second = readU32(looped, fatEntry(start));
+    writeU32(looped, fatEntry(second), start);
+    EXPECT_EQ(failure(looped),
+              u"built.ppt: damaged compound file: the sector chain of stream \"PowerPoint Document\" loops"_s);
+
+    // A chain that leaves the allocation table, and a directory that is not one.
+    QByteArray wild = original;
+    writeU32(wild, fatEntry(start), 0x00FFFFF0);
+    EXPECT_TRUE(failure(wild).startsWith(u"built.ppt: damaged compound file: the sector chain"_s));
+    QByteArray noRoot = original;
+    noRoot[(readU32(noRoot, 0x30) + 1) * 512 + 0x42] = 1;
+    EXPECT_EQ(failure(noRoot), u"built.ppt: damaged compound file: the directory has no root entry"_s);
+
+    // Truncated anywhere: a clear failure or, when only streams we do not need are cut, a good read.
+    int failures = 0;
+    for (const qsizetype cut : {qsizetype{8}, qsizetype{100}, qsizetype{511}, qsizetype{512}, qsizetype{1500},
+                                original.size() / 8, original.size() / 4, original.size() / 2,
+                                original.size() - 700}) {
+        const QString reason = failure(original.left(cut));
+        if (!reason.isEmpty()) {
+            ++failures;
+            EXPECT_TRUE(reason.startsWith(u"built.ppt: damaged compound file: "_s) ||
+                        reason.startsWith(u"built.ppt: not"_s))
+                << reason.toStdString();
+        }
+    }
+    EXPECT_GE(failures, 5);
+    EXPECT_EQ(failure(original.left(511)), u"built.ppt: damaged compound file: the compound file is shorter than its header"_s);
+}
+
+TEST(PptReader, ScrambledDocumentStreamNeverCrashes) {
+    // Deterministic byte damage all over the document stream: every outcome is a read or a clear failure.
+    const Streams good = sampleStreams();
+    const qsizetype size = streamNamed(const_cast<Streams&>(good), u"PowerPoint Document"_s).size();
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int round = 0; round < 300; ++round) {
+        Streams file = good;
+        QByteArray& stream = streamNamed(file, u"PowerPoint Document"_s);
+        for (int k = 0; k < 1 + round % 4; ++k)
+            stream[static_cast<qsizetype>(next() % static_cast<std::uint32_t>(size))] = static_cast<char>(next() >> 16);
+        const QString reason = failure(writeCompoundFile(file));
+        EXPECT_TRUE(reason.isEmpty() || reason.startsWith(u"built.ppt: "_s));
+    }
+}
+
+TEST(CompoundFile, ListsAndReadsRootStreams) {
+    const QByteArray small(100, 's');
+    QByteArray large(10000, '\0');
+    for (int i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>(i * 7);
+    const QByteArray file = writeCompoundFile({{u"Small"_s, small}, {u"Large"_s, large}, {u"Empty"_s, {}}});
+    const office::CompoundFile cf(file);
+    EXPECT_EQ(cf.streamNames(), (QStringList{u"Small"_s, u"Large"_s, u"Empty"_s}));
+    EXPECT_EQ(cf.readStream(u"small"_s), small); // names compare without regard to case
+    EXPECT_EQ(cf.readStream(u"Large"_s), large);
+    EXPECT_EQ(cf.readStream(u"Empty"_s), QByteArray());
+    EXPECT_FALSE(cf.readStream(u"Missing"_s).has_value());
+    EXPECT_FALSE(office::CompoundFile::hasSignature(QByteArray("PK\3\4")));
+    EXPECT_THROW(office::CompoundFile(QByteArray(600, 'x')), office::CompoundFileError);
+}
