@@ -24,20 +24,15 @@ foreach(file IN LISTS QUORVANE_BESIDE_FILES)
   add_custom_command(TARGET quorvane POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${file} $<TARGET_FILE_DIR:quorvane>/)
 endforeach()
-set(QUORVANE_SAMPLES_DIR ${PROJECT_SOURCE_DIR}/samples)
-if(EXISTS ${QUORVANE_SAMPLES_DIR})
-  add_custom_command(TARGET quorvane POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_directory ${QUORVANE_SAMPLES_DIR} $<TARGET_FILE_DIR:quorvane>/Samples)
-endif()
 
 # Installed layout: the program and its optional files in one folder of its own (it finds them
-# beside itself), a link on the PATH, and the desktop entry with its icon for the menu.
+# beside itself), a link on the PATH, and the desktop entry with its icon for the menu. The sample
+# presentations are installed with their sources (samples/).
 include(GNUInstallDirs)
 set(QUORVANE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/quorvane)
 install(TARGETS quorvane RUNTIME DESTINATION ${QUORVANE_INSTALL_DIR})
 install(FILES ${QUORVANE_BESIDE_FILES} DESTINATION ${QUORVANE_INSTALL_DIR})
 install(DIRECTORY ${CMAKE_CURRENT_LIST_DIR}/resources/x DESTINATION ${QUORVANE_INSTALL_DIR} OPTIONAL)
-install(DIRECTORY ${QUORVANE_SAMPLES_DIR}/ DESTINATION ${QUORVANE_INSTALL_DIR}/Samples OPTIONAL)
 install(CODE "
   file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
   file(CREATE_LINK \"../${QUORVANE_INSTALL_DIR}/quorvane\"
