@@ -13,14 +13,20 @@ QJsonArray readXlsx(const QString& path) {
     // Debian's own interpreter: another python3 may come first on PATH and lack openpyxl.
     static const QString script = uR"(
 import json, sys, openpyxl
+from openpyxl.utils.escape import unescape
 book = openpyxl.load_workbook(sys.argv[1])
 out = []
 for sheet in book.worksheets:
     cells = {}
     for row in sheet.iter_rows():
         for cell in row:
-            if cell.value is not None:
-                cells[cell.coordinate] = [type(cell.value).__name__, cell.value]
+            value = cell.value
+            if value is None:
+                continue
+            # The file format writes some characters as _xHHHH_; openpyxl leaves them to the caller.
+            if isinstance(value, str):
+                value = unescape(value)
+            cells[cell.coordinate] = [type(value).__name__, value]
     out.append({"name": sheet.title, "cells": cells})
 sys.stdout.write(json.dumps(out))
 )"_s;

@@ -1,0 +1,110 @@
+#include "import/SheetNaming.h"
+
+#include "office/AutomationError.h"
+#include "office/SpreadsheetEngine.h"
+#include "support/FakeOffice.h"
+#include "support/FakeServices.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace quorvane;
+using namespace quorvane::import;
+
+namespace {
+
+// The naming order of the import: filter the file name, add random digits to a name already taken,
+// then clean and assign; a refused name leaves the sheet as the spreadsheet named it.
+QString nameNewSheet(office::SpreadsheetApplication& target, app::RandomSource& random, const QString& path) {
+    QString name = FilterChars(FileNameOf(path), SheetNameAlphabet);
+    if (SheetExists(target, name))
+        name += QString::number(RandomUpTo(random, 8000));
+    target.sheetsAdd();
+    try {
+        target.setActiveSheetName(CleanSheetName(name));
+    } catch (const office::AutomationError&) {
+    }
+    return target.sheetName(target.sheetsCount());
+}
+
+TEST(SheetNaming, TextFunctions) {
+    EXPECT_EQ(FileNameOf(u"/home/ann/decks/Q3 Review.pptx"_s), u"Q3 Review.pptx"_s);
+    EXPECT_EQ(FileNameOf(u"Q3 Review.pptx"_s), u"Q3 Review.pptx"_s);
+    EXPECT_EQ(FileNameOf(u"/home/ann/decks/"_s), u""_s);            // ends with the separator
+    EXPECT_EQ(FileNameOf(u"C:\\decks\\a.pptx"_s), u"C:\\decks\\a.pptx"_s); // a backslash is a name character
+    EXPECT_EQ(FileNameOf(u""_s), u""_s);
+
+    EXPECT_EQ(FilterChars(u"budget_2017 (final).ppt"_s, SheetNameAlphabet), u"budget2017 finalppt"_s);
+    EXPECT_EQ(FilterChars(u"Ärger über 東京.pptx"_s, SheetNameAlphabet), u"rger ber pptx"_s);
+    EXPECT_EQ(FilterChars(u"東京.pptx"_s, u"東"_s), u"東"_s);
+    EXPECT_EQ(FilterChars(u"aAbB"_s, u"ab"_s), u"ab"_s); // case-sensitive
+    EXPECT_EQ(SheetNameAlphabet.size(), 63);
+    EXPECT_TRUE(SheetNameAlphabet.endsWith(u' '));
+
+    EXPECT_EQ(CleanSheetName(u"[a]b[c]"_s), u"abc"_s);
+    EXPECT_EQ(CleanSheetName(u"Quarterly results for the northern region"_s), u"Quarterly results for the nort"_s);
+    EXPECT_EQ(CleanSheetName(QString(30, u'x')), QString(30, u'x'));
+    EXPECT_EQ(CleanSheetName(u"["_s + QString(30, u'y') + u"]"_s), QString(30, u'y'));
+}
+
+TEST(SheetNaming, RandomUpToReseedsEveryCallAndRoundsHalfToEven) {
+    test::FixedRandom random;
+    random.fractions = {0.0, 0.99999999, 0.5 / 8000, 1.5 / 8000, 2.5 / 8000, 0.5, 0.3 / 8000};
+    EXPECT_EQ(RandomUpTo(random, 8000), 1);
+    EXPECT_EQ(RandomUpTo(random, 8000), 8001);
+    EXPECT_EQ(RandomUpTo(random, 8000), 1); // 0.5 goes to 0
+    EXPECT_EQ(RandomUpTo(random, 8000), 3); // 1.5 goes to 2
+    EXPECT_EQ(RandomUpTo(random, 8000), 3); // 2.5 goes to 2
+    EXPECT_EQ(RandomUpTo(random, 8000), 4001);
+    EXPECT_EQ(RandomUpTo(random, 8000), 1);
+    EXPECT_EQ(random.seeds, 7);
+}
+
+TEST(SheetNaming, SheetExistsComparesExactlyAndVisitsEverySheet) {
+    test::FakeSpreadsheetServer server;
+    auto instance = server.startUserInstance();
+    instance->sheetsAdd();
+    instance->setActiveSheetName(u"Q3 Reviewpptx"_s);
+    instance->sheetsAdd();
+    server.calls.clear();
+    EXPECT_TRUE(SheetExists(*instance, u"Sheet1"_s));
+    EXPECT_EQ(server.count(u"sheetsCount"_s), 1);
+    EXPECT_EQ(server.count(u"sheetName"_s), 3); // also after the match on the first sheet
+    EXPECT_FALSE(SheetExists(*instance, u"q3 reviewpptx"_s));
+    EXPECT_FALSE(SheetExists(*instance, u"Q3 Reviewpptx "_s));
+}
+
+TEST(SheetNaming, TheExampleTableAndItsEdgeCasesThroughTheEngine) {
+    office::SpreadsheetEngine engine;
+    auto target = engine.create();
+    target->workbooksAdd();
+    test::FixedRandom random;
+    random.fractions = {4710.0 / 8000, 0.0, 0.0};
+
+    EXPECT_EQ(nameNewSheet(*target, random, u"/decks/Q3 Review.pptx"_s), u"Q3 Reviewpptx"_s);
+    EXPECT_EQ(nameNewSheet(*target, random, u"/decks/budget_2017 (final).ppt"_s), u"budget2017 finalppt"_s);
+    EXPECT_EQ(nameNewSheet(*target, random, u"/other/Q3 Review.pptx"_s), u"Q3 Reviewpptx4711"_s);
+    EXPECT_EQ(nameNewSheet(*target, random, u"/decks/Quarterly results for the northern region.pptx"_s),
+              u"Quarterly results for the nort"_s);
+    // A differently cased name is no duplicate for the test, but the spreadsheet refuses it.
+    EXPECT_EQ(nameNewSheet(*target, random, u"/decks/q3 review.pptx"_s), u"Sheet6"_s);
+    // The same 30 first characters, another uncut name: not seen as a duplicate, then refused.
+    EXPECT_EQ(nameNewSheet(*target, random, u"/decks/Quarterly results for the northern sales.pptx"_s),
+              u"Sheet7"_s);
+    // A 30-character name that is taken loses its random digits again in the cut.
+    EXPECT_EQ(nameNewSheet(*target, random, u"/x/Quarterly results for the nort"_s), u"Sheet8"_s);
+    // Nothing of the alphabet: the empty name is refused and the sheet keeps its own.
+    EXPECT_EQ(nameNewSheet(*target, random, u"/decks/東京"_s), u"Sheet9"_s);
+    // Forward slashes end the folder part; a trailing one leaves the empty name.
+    EXPECT_EQ(nameNewSheet(*target, random, u"/decks/"_s), u"Sheet10"_s);
+    EXPECT_EQ(random.seeds, 2);
+
+    QStringList names;
+    for (int i = 1; i <= target->sheetsCount(); ++i)
+        names << target->sheetName(i);
+    EXPECT_EQ(names.first(), u"Sheet1"_s);
+    EXPECT_EQ(names.mid(1, 4), (QStringList{u"Q3 Reviewpptx"_s, u"budget2017 finalppt"_s, u"Q3 Reviewpptx4711"_s,
+                                            u"Quarterly results for the nort"_s}));
+}
+
+} // namespace

@@ -1,0 +1,135 @@
+#include "XlsxReader.h"
+
+#include "office/SpreadsheetEngine.h"
+#include "office/WorkbookExport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace quorvane::office;
+
+namespace {
+
+const QByteArray Mark = QString(QChar(0x00B8)).toUtf8();
+
+class ExportTest : public ::testing::Test {
+protected:
+    // An instance whose active workbook got the text pasted into a sheet named sheetName.
+    std::shared_ptr<SpreadsheetInstance> bookWith(const QByteArray& text) {
+        const QString path = m_dir.filePath(u"stage.txt"_s);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        auto reader = m_engine.create();
+        reader->workbooksOpen(path, {}, {}, 6, {}, {}, {}, {}, QString(QChar(0x00B8)));
+        reader->copyUsedRange();
+        reader->quit();
+        auto target = std::static_pointer_cast<SpreadsheetInstance>(m_engine.create());
+        target->workbooksAdd();
+        target->paste();
+        return target;
+    }
+    static QJsonArray cell(const QJsonObject& sheet, const QString& name) {
+        return sheet[u"cells"_s].toObject()[name].toArray();
+    }
+
+    QTemporaryDir m_dir;
+    SpreadsheetEngine m_engine;
+};
+
+TEST_F(ExportTest, XlsxKeepsSheetsInOrderNumbersAsNumbersAndEveryCharacter) {
+    auto app = bookWith("42" + Mark + "007" + Mark + "=SUM(A1)" + Mark + "-3.5" + Mark + "1.50\n" +
+                        "_x0041_ and _X004a_" + Mark + QByteArray("nul\0end", 7) + Mark + "\xEF\xBF\xBF" + Mark +
+                        "vt\vcr-free tab\there" + Mark + "ärger 😀\n" + Mark + Mark + Mark + Mark + "last\n");
+    app->setActiveSheetName(u"Q3 Reviewpptx"_s);
+    app->sheetsAdd();
+    app->paste();
+    app->setActiveSheetName(u"Ärger & Co"_s);
+    app->sheetsAdd(); // an empty third sheet
+    const QString path = m_dir.filePath(u"out.xlsx"_s);
+    saveWorkbookXlsx(*app->activeWorkbook(), path);
+
+    const QJsonArray sheets = quorvane::test::readXlsx(path);
+    ASSERT_EQ(sheets.size(), 3);
+    EXPECT_EQ(sheets[0].toObject()[u"name"_s].toString(), u"Q3 Reviewpptx"_s);
+    EXPECT_EQ(sheets[1].toObject()[u"name"_s].toString(), u"Ärger & Co"_s);
+    EXPECT_EQ(sheets[2].toObject()[u"name"_s].toString(), u"Sheet3"_s);
+    EXPECT_TRUE(sheets[2].toObject()[u"cells"_s].toObject().isEmpty());
+
+    for (const auto& sheetValue : {sheets[0], sheets[1]}) {
+        const QJsonObject sheet = sheetValue.toObject();
+        EXPECT_EQ(cell(sheet, u"A1"_s), (QJsonArray{u"int"_s, 42}));
+        EXPECT_EQ(cell(sheet, u"B1"_s), (QJsonArray{u"str"_s, u"007"_s}));
+        EXPECT_EQ(cell(sheet, u"C1"_s), (QJsonArray{u"str"_s, u"=SUM(A1)"_s})); // text, never a formula
+        EXPECT_EQ(cell(sheet, u"D1"_s), (QJsonArray{u"float"_s, -3.5}));
+        EXPECT_EQ(cell(sheet, u"E1"_s), (QJsonArray{u"str"_s, u"1.50"_s}));
+        // A literal escape sequence reads back as written.
+        EXPECT_EQ(cell(sheet, u"A2"_s), (QJsonArray{u"str"_s, u"_x0041_ and _X004a_"_s}));
+        // Characters the file cannot hold become U+FFFD; control characters survive.
+        EXPECT_EQ(cell(sheet, u"B2"_s), (QJsonArray{u"str"_s, u"nul\uFFFDend"_s}));
+        EXPECT_EQ(cell(sheet, u"C2"_s), (QJsonArray{u"str"_s, u"\uFFFD"_s}));
+        EXPECT_EQ(cell(sheet, u"D2"_s), (QJsonArray{u"str"_s, u"vt\vcr-free tab\there"_s}));
+        EXPECT_EQ(cell(sheet, u"E2"_s), (QJsonArray{u"str"_s, u"ärger 😀"_s}));
+        EXPECT_TRUE(cell(sheet, u"A3"_s).isEmpty());
+        EXPECT_EQ(cell(sheet, u"E3"_s), (QJsonArray{u"str"_s, u"last"_s}));
+    }
+}
+
+TEST_F(ExportTest, EscapingOfCellTextForTheFile) {
+    std::string out;
+    xlsxCellText("_x0041_", out);
+    EXPECT_EQ(out, "_x005F_x0041_");
+    xlsxCellText("_x004_ _xZZZZ_ _x12345_", out); // not escape sequences
+    EXPECT_EQ(out, "_x004_ _xZZZZ_ _x12345_");
+    xlsxCellText(std::string_view("a\0b\xEF\xBF\xBE", 6), out);
+    EXPECT_EQ(out, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+}
+
+TEST_F(ExportTest, CsvQuotesAsRfc4180AndKeepsTheUsedRangeFromA1) {
+    auto app = bookWith("plain" + Mark + "a,b" + Mark + "say \"hi\"\n" + "line\x0Bnext" + Mark + "42\n");
+    app->sheetsAdd();
+    app->selectRange(u"B2"_s);
+    app->paste();
+    const QString path = m_dir.filePath(u"out.csv"_s);
+    saveSheetCsv(app->activeWorkbook()->activeSheet(), path);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray(",,,\r\n"
+                                         ",plain,\"a,b\",\"say \"\"hi\"\"\"\r\n"
+                                         ",line\x0Bnext,42,\r\n"));
+}
+
+TEST_F(ExportTest, SavingFailsLoudlyAndLeavesNoFile) {
+    auto app = bookWith("a\n");
+    const QString missingFolder = m_dir.filePath(u"no/such/folder/out.xlsx"_s);
+    try {
+        saveWorkbookXlsx(*app->activeWorkbook(), missingFolder);
+        ADD_FAILURE() << "saving into a missing folder succeeded";
+    } catch (const std::runtime_error& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(missingFolder));
+    }
+    EXPECT_THROW(saveSheetCsv(app->activeWorkbook()->activeSheet(), m_dir.filePath(u"no/out.csv"_s)),
+                 std::runtime_error);
+    // Over an existing file, a failed save leaves it as it was and no partial file beside it. Here the
+    // library refuses a cell that its escaping makes too long (32,767 characters, each "_" escaped).
+    const QString existing = m_dir.filePath(u"keep.xlsx"_s);
+    saveWorkbookXlsx(*app->activeWorkbook(), existing);
+    auto crowded = bookWith(QByteArray("_x0041_").repeated(4681) + "\n");
+    try {
+        saveWorkbookXlsx(*crowded->activeWorkbook(), existing);
+        ADD_FAILURE() << "an oversized cell was saved";
+    } catch (const std::runtime_error& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(u"cell A1"_s)) << error.what();
+    }
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{u"keep.xlsx"_s, u"stage.txt"_s}));
+    EXPECT_EQ(quorvane::test::readXlsx(existing).size(), 1);
+}
+
+} // namespace
