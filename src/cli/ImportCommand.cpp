@@ -1,10 +1,347 @@
+// quorvane-cli import: the import run without a window. The command line plays the window's part
+// (file list, options, progress), prints every error report, and saves the workbook that the run
+// hands to the user instead of showing it.
 #include "Commands.h"
+
+#include "app/ClockRandom.h"
+#include "app/ErrorReport.h"
+#include "app/Services.h"
+#include "import/ImportRun.h"
+#include "import/SheetNaming.h"
+#include "office/LocalPresentationServer.h"
+#include "office/SpreadsheetEngine.h"
+#include "office/WorkbookExport.h"
+
+#include <QFileInfo>
+#include <QMap>
+
+#include <atomic>
+#include <csignal>
+#include <exception>
+#include <optional>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace quorvane::cli {
 
-int runImport(const QStringList&, std::FILE*, std::FILE* err) {
-    std::fputs("quorvane-cli import: not available yet\n", err);
-    return 1;
+namespace {
+
+const char* const ImportUsage =
+    "Usage: quorvane-cli import [OPTIONS] FILE... -o OUT\n"
+    "\n"
+    "Imports the text of the presentations, in the order given, into one workbook and saves it to OUT\n"
+    "(.xlsx, or .csv for a one-sheet result). Every failure is reported on standard error with its\n"
+    "statement number, and the import goes on; the exit status is 0 only when nothing was reported.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output OUT          the workbook to write (.xlsx or .csv)\n"
+    "  --per-file-sheets         a sheet per presentation, named after its file (default: one sheet)\n"
+    "  --split MODE              start a new column at every: none (default), space, comma, tab, or\n"
+    "                            text (the text of --split-text)\n"
+    "  --split-text TEXT         the text that --split text splits at\n"
+    "  -h, --help                show this help and exit\n";
+
+// Exit statuses.
+constexpr int ExitReported = 1; // the import ran and something was reported, or the output failed
+constexpr int ExitUsage = 2;
+constexpr int ExitInterrupted = 130;
+
+// What the command line asks for.
+struct ImportRequest {
+    QStringList paths; // the path arguments, in order
+    QString output;
+    bool perFileSheets = false;
+    int splitOption = 1; // the option button it stands for: 1 none, 2 space, 3 comma, 4 text, 7 tab
+    std::optional<QString> splitText;
+    bool help = false;
+};
+
+// Parses the arguments after "import". Returns the problem, or nothing when the request is complete.
+std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest& request) {
+    static const QMap<QString, int> splitModes{
+        {u"none"_s, 1}, {u"space"_s, 2}, {u"comma"_s, 3}, {u"text"_s, 4}, {u"tab"_s, 7}};
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString argument = arguments[i];
+        if (optionsEnded || !argument.startsWith(u'-') || argument == u"-") {
+            request.paths.append(argument);
+            continue;
+        }
+        if (argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name=value" and "--name value" alike.
+        std::optional<QString> inlineValue;
+        if (argument.startsWith(u"--") && argument.contains(u'=')) {
+            inlineValue = argument.mid(argument.indexOf(u'=') + 1);
+            argument.truncate(argument.indexOf(u'='));
+        }
+        auto value = [&]() -> std::optional<QString> {
+            if (inlineValue)
+                return inlineValue;
+            if (i + 1 < arguments.size())
+                return arguments[++i];
+            return std::nullopt;
+        };
+        if (argument == u"-h" || argument == u"--help") {
+            request.help = true;
+        } else if (argument == u"--per-file-sheets") {
+            request.perFileSheets = true;
+        } else if (argument == u"-o" || argument == u"--output") {
+            const auto output = value();
+            if (!output || output->isEmpty())
+                return u"%1 needs a file name"_s.arg(argument);
+            request.output = *output;
+        } else if (argument == u"--split") {
+            const auto mode = value();
+            if (!mode || !splitModes.contains(*mode))
+                return u"--split takes none, space, comma, tab or text"_s;
+            request.splitOption = splitModes.value(*mode);
+        } else if (argument == u"--split-text") {
+            request.splitText = value();
+            if (!request.splitText)
+                return u"--split-text needs a text"_s;
+        } else {
+            return u"unknown option '%1'"_s.arg(argument);
+        }
+    }
+    if (request.help)
+        return std::nullopt;
+    if (request.paths.isEmpty())
+        return u"no presentation given"_s;
+    if (request.output.isEmpty())
+        return u"no output file given (-o OUT)"_s;
+    const QString suffix = QFileInfo(request.output).suffix().toLower();
+    if (suffix != u"xlsx" && suffix != u"csv")
+        return u"the output file must end in .xlsx or .csv"_s;
+    if (suffix == u"csv" && request.perFileSheets)
+        return u"a .csv file holds one sheet: use .xlsx with --per-file-sheets"_s;
+    if (request.splitOption == 4 && !request.splitText)
+        return u"--split text needs --split-text TEXT"_s;
+    if (request.splitOption != 4 && request.splitText)
+        return u"--split-text goes with --split text"_s;
+    return std::nullopt;
+}
+
+// Adds the presentations that one path argument names to the file list, as full paths. A file is
+// taken as it is, whatever its name; a folder is not walked.
+void addInputPath(const QString& path, QStringList& files) {
+    files.append(QFileInfo(path).absoluteFilePath());
+}
+
+// Line ends as the terminal shows them: each CR LF or lone CR of a report becomes LF.
+QString forTerminal(QString text) {
+    text.replace(u"\r\n"_s, u"\n"_s);
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+// The progress line, drawn over itself on a terminal and never written elsewhere.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::FILE* err) : m_err(err), m_enabled(::isatty(::fileno(err)) == 1) {}
+    void show(const QString& text) {
+        if (!m_enabled)
+            return;
+        writeUtf8(m_err, u"\r\x1b[K"_s + text);
+        std::fflush(m_err);
+        m_shown = true;
+    }
+    void clear() {
+        if (m_shown)
+            std::fputs("\r\x1b[K", m_err);
+        m_shown = false;
+    }
+
+private:
+    std::FILE* m_err;
+    bool m_enabled;
+    bool m_shown = false;
+};
+
+// The window's part: the list is the files given, the options are fixed, progress goes to the
+// progress line ("Processing: name (i of n)").
+class CommandLineWindow final : public import::ImportWindow {
+public:
+    CommandLineWindow(const ImportRequest& request, QStringList files, ProgressLine& progress)
+        : m_request(request), m_files(std::move(files)), m_progress(progress) {}
+
+    int pointer() const override { return m_pointer; }
+    void setPointer(int shape) override { m_pointer = shape; }
+    int entryCount() override { return static_cast<int>(m_files.size()); }
+    QString entryText(int position) override {
+        if (position < 1 || position > m_files.size())
+            throw std::out_of_range("Index out of bounds");
+        m_position = position;
+        return m_files.at(position - 1);
+    }
+    bool optionChecked(int n) override {
+        if (n == 5 || n == 6)
+            return (n == 6) == m_request.perFileSheets;
+        return n == m_request.splitOption;
+    }
+    QString text1() override { return m_request.splitText.value_or(QString()); }
+    void setProgressValue(double) override {}
+    void setProgressText(const QString& text) override {
+        if (text.startsWith(u"Processing: "))
+            m_progress.show(text + u" (%1 of %2)"_s.arg(m_position).arg(m_files.size()));
+        else
+            m_progress.clear();
+    }
+
+private:
+    const ImportRequest& m_request;
+    QStringList m_files;
+    ProgressLine& m_progress;
+    int m_pointer = app::PointerDefault;
+    int m_position = 0;
+};
+
+// Every error report goes to standard error with its whole text.
+class StderrReporter final : public app::ErrorReporter {
+public:
+    StderrReporter(std::FILE* err, ProgressLine& progress) : m_err(err), m_progress(progress) {}
+    void report(const QString& description, const QString& location, int line) override {
+        m_progress.clear();
+        writeUtf8(m_err, forTerminal(app::errorReportText(description, location, line)) + u"\n\n"_s);
+        std::fflush(m_err);
+        ++reports;
+    }
+    int reports = 0;
+
+private:
+    std::FILE* m_err;
+    ProgressLine& m_progress;
+};
+
+// Message boxes become lines on standard error. Nobody can answer a question: the answer is No.
+class StderrPrompts final : public app::Prompts {
+public:
+    StderrPrompts(std::FILE* err, ProgressLine& progress) : m_err(err), m_progress(progress) {}
+    int messageBox(const QString& text, int style, const QString&) override {
+        m_progress.clear();
+        writeUtf8(m_err, u"quorvane-cli: "_s + forTerminal(text) + u"\n"_s);
+        ++messages;
+        return style == app::YesNo ? app::AnswerNo : app::AnswerOk;
+    }
+    QString inputBox(const QString&, const QString&, const QString&) override { return {}; }
+    int messages = 0;
+
+private:
+    std::FILE* m_err;
+    ProgressLine& m_progress;
+};
+
+// Ctrl+C stops the run at its next yield, as closing the window does, so no staging file is left.
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void onInterrupt(int) {
+    g_interrupted = true;
+}
+
+class InterruptibleEvents final : public app::EventPump {
+public:
+    void yield() override {
+        if (g_interrupted)
+            throw app::OperationAborted{};
+    }
+};
+
+// The services the run does not use on the command line.
+class NoDialogs final : public app::Dialogs {
+public:
+    QString showOpen(const app::OpenFileRequest&) override { return {}; }
+    QString pickFolder(const QString&) override { return {}; }
+};
+class NoSettings final : public app::SettingsStore {
+public:
+    QString read(const QString&, const QString& defaultValue) override { return defaultValue; }
+    void write(const QString&, const QString&) override {}
+};
+class NoDesktop final : public app::Desktop {
+public:
+    void openUrl(const QString&) override {}
+    void openFolder(const QString&) override {}
+    void openFile(const QString&) override {}
+};
+
+// Saves the active workbook of the instance handed to the user: .csv for a one-sheet workbook,
+// otherwise .xlsx. Throws std::runtime_error with the reason.
+void saveResult(const office::SpreadsheetInstance& instance, const QString& path) {
+    const std::shared_ptr<office::Workbook> workbook = instance.activeWorkbook();
+    if (!workbook)
+        throw std::runtime_error((path + u": nothing to save: the result has no workbook"_s).toStdString());
+    if (QFileInfo(path).suffix().toLower() == u"csv") {
+        if (workbook->sheetCount() != 1)
+            throw std::runtime_error(
+                (path + u": a .csv file holds one sheet; the result has %1"_s.arg(workbook->sheetCount()))
+                    .toStdString());
+        office::saveSheetCsv(workbook->sheet(0), path);
+    } else {
+        office::saveWorkbookXlsx(*workbook, path);
+    }
+}
+
+} // namespace
+
+int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+    ImportRequest request;
+    if (const auto problem = parseRequest(arguments, request)) {
+        writeUtf8(err, u"quorvane-cli import: "_s + *problem + u"\n"_s);
+        std::fputs("Try 'quorvane-cli import --help'.\n", err);
+        return ExitUsage;
+    }
+    if (request.help) {
+        std::fputs(ImportUsage, out);
+        return 0;
+    }
+    QStringList files;
+    for (const QString& path : std::as_const(request.paths))
+        addInputPath(path, files);
+
+    ProgressLine progress(err);
+    StderrReporter reporter(err, progress);
+    StderrPrompts prompts(err, progress);
+    InterruptibleEvents events;
+    NoDialogs dialogs;
+    NoSettings settings;
+    NoDesktop desktop;
+    app::ClockRandom random;
+    office::LocalPresentationServer presentations;
+    office::SpreadsheetEngine spreadsheets;
+    // The instance made visible is the result the desktop would show; here it is saved instead.
+    std::shared_ptr<office::SpreadsheetInstance> result;
+    spreadsheets.setHandOverHook(
+        [&](const std::shared_ptr<office::SpreadsheetInstance>& instance) { result = instance; });
+
+    app::Services services{prompts, reporter,      dialogs,      settings,          desktop,  random,
+                           events,  presentations, spreadsheets, u"quorvane-cli"_s, QString()};
+    CommandLineWindow window(request, files, progress);
+    import::ImportRun run(services, window);
+
+    g_interrupted = false;
+    const auto previous = std::signal(SIGINT, onInterrupt);
+    run.PushButton2_Click();
+    std::signal(SIGINT, previous);
+    progress.clear();
+    if (g_interrupted) {
+        std::fputs("quorvane-cli import: interrupted; nothing saved\n", err);
+        return ExitInterrupted;
+    }
+
+    int status = reporter.reports == 0 && prompts.messages == 0 ? 0 : ExitReported;
+    try {
+        if (!result)
+            throw std::runtime_error((request.output + u": nothing to save: no workbook was made"_s).toStdString());
+        saveResult(*result, request.output);
+    } catch (const std::exception& failure) {
+        writeUtf8(err, u"quorvane-cli import: "_s + QString::fromUtf8(failure.what()) + u"\n"_s);
+        status = ExitReported;
+    }
+    return status;
 }
 
 } // namespace quorvane::cli

@@ -158,8 +158,26 @@ FakeSheet& FakeSpreadsheet::activeSheet(const QString& member) {
 void FakeSpreadsheet::copyUsedRange() {
     m_server.record(m_number, u"copyUsedRange"_s);
     const FakeSheet& sheet = activeSheet(u"copyUsedRange"_s);
-    // An empty sheet's used range is its one empty cell A1.
-    m_server.clipboard = sheet.cells.isEmpty() ? Grid{QStringList{QString()}} : sheet.cells;
+    // The used range is the smallest rectangle holding every non-empty cell; A1 alone on an empty sheet.
+    qsizetype top = -1, bottom = -1, left = -1, right = -1;
+    for (qsizetype r = 0; r < sheet.cells.size(); ++r) {
+        for (qsizetype c = 0; c < sheet.cells[r].size(); ++c) {
+            if (sheet.cells[r][c].isEmpty())
+                continue;
+            top = top < 0 ? r : top;
+            bottom = r;
+            left = left < 0 ? c : std::min(left, c);
+            right = std::max(right, c);
+        }
+    }
+    Grid range;
+    for (qsizetype r = top; r >= 0 && r <= bottom; ++r) {
+        QStringList row;
+        for (qsizetype c = left; c <= right; ++c)
+            row.append(c < sheet.cells[r].size() ? sheet.cells[r][c] : QString());
+        range.append(row);
+    }
+    m_server.clipboard = range.isEmpty() ? Grid{QStringList{QString()}} : range;
     m_server.clipboardFilled = true;
 }
 

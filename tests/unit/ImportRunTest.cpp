@@ -1,0 +1,709 @@
+// The import run through fakes of the window, the prompts and both office servers.
+#include "import/ImportRun.h"
+#include "app/ErrorReport.h"
+#include "app/Product.h"
+#include "app/Services.h"
+#include "import/ColumnSeparation.h"
+#include "support/FakeOffice.h"
+#include "support/FakeServices.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <stdexcept>
+
+using namespace quorvane;
+using namespace Qt::StringLiterals;
+using test::CallPlan;
+using test::textShape;
+
+// Readable QString values in failure messages.
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+const QString Title = u"Quorvane Test"_s;
+const QString Mark(import::SplitMark);
+
+// The window as the run sees it: a plain list, seven option buttons, Text1 and a progress bar. Every
+// call is recorded (through CallPlan) and any one can be made to fail.
+class FakeImportWindow final : public import::ImportWindow, public CallPlan {
+public:
+    int pointer() const override { return m_pointer; }
+    void setPointer(int shape) override {
+        enter(0, u"setPointer"_s, QString::number(shape));
+        m_pointer = shape;
+    }
+    int entryCount() override {
+        enter(0, u"entryCount"_s);
+        return static_cast<int>(entries.size());
+    }
+    QString entryText(int position) override {
+        enter(0, u"entryText"_s, QString::number(position));
+        if (position < 1 || position > entries.size())
+            throw std::out_of_range("Index out of bounds");
+        return entries.at(position - 1);
+    }
+    bool optionChecked(int n) override {
+        enter(0, u"optionChecked"_s, QString::number(n));
+        return option == n || (n == 5 && singleSheet) || (n == 6 && !singleSheet);
+    }
+    QString text1() override {
+        enter(0, u"text1"_s);
+        return text1Value;
+    }
+    void setProgressValue(double value) override {
+        enter(0, u"setProgressValue"_s);
+        progressValues.push_back(value);
+    }
+    void setProgressText(const QString& text) override {
+        enter(0, u"setProgressText"_s);
+        progressTexts.append(text);
+    }
+
+    QStringList entries;
+    int option = 1;          // the checked one of Option1, 2, 3, 4, 7
+    bool singleSheet = true; // Option5, else Option6
+    QString text1Value;
+    std::vector<double> progressValues;
+    QStringList progressTexts;
+    std::vector<int> pointers() const {
+        std::vector<int> result;
+        for (const test::OfficeCall& c : calls)
+            if (c.member == u"setPointer")
+                result.push_back(c.arguments.toInt());
+        return result;
+    }
+
+private:
+    int m_pointer = app::PointerDefault;
+};
+
+class ImportRunTest : public ::testing::Test {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(temp.isValid());
+        m_oldTemp = qgetenv("TEMP");
+        qputenv("TEMP", QFile::encodeName(temp.path()));
+    }
+    void TearDown() override { qputenv("TEMP", m_oldTemp); }
+
+    // Adds a presentation of one slide with these shape texts at path to the list.
+    void addFile(const QString& path, const QStringList& shapeTexts) {
+        std::vector<office::ShapeInfo> slide;
+        for (const QString& text : shapeTexts)
+            slide.push_back(textShape(text));
+        presentations.decks.insert(path, {slide});
+        window.entries.append(path);
+    }
+    void start() { run.PushButton2_Click(); }
+
+    // The sheets of the target workbook: the one workbook of the visible instance.
+    const test::FakeWorkbook& result() {
+        for (const auto& instance : spreadsheets.instances)
+            if (instance->visible() && instance->activeWorkbook())
+                return *instance->activeWorkbook();
+        throw std::runtime_error("no visible workbook");
+    }
+    QStringList sheetNames() {
+        QStringList names;
+        for (const test::FakeSheet& sheet : result().sheets)
+            names.append(sheet.name);
+        return names;
+    }
+    // No staging file is left in TEMP.
+    bool tempIsEmpty() const {
+        return QDir(temp.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+
+    QTemporaryDir temp;
+    test::FakePrompts prompts;
+    test::RecordingErrorReporter errors;
+    test::FakeDialogs dialogs;
+    test::MemorySettings settings;
+    test::FakeDesktop desktop;
+    test::FixedRandom random;
+    test::ScriptedEventPump events;
+    test::FakePresentationServer presentations;
+    test::FakeSpreadsheetServer spreadsheets;
+    app::Services services{prompts, errors,        dialogs,      settings, desktop,  random,
+                           events,  presentations, spreadsheets, Title,    QString()};
+    FakeImportWindow window;
+    import::ImportRun run{services, window};
+
+private:
+    QByteArray m_oldTemp;
+};
+
+// ---- The start checks ---------------------------------------------------------------------------
+
+TEST_F(ImportRunTest, EmptyListShowsOnlyTheMessage) {
+    start();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, u"No files added.");
+    EXPECT_EQ(prompts.messages[0].style, app::OkOnly);
+    EXPECT_EQ(prompts.messages[0].caption, Title);
+    // Pointer and progress bar untouched; no server started.
+    EXPECT_TRUE(window.pointers().empty());
+    EXPECT_TRUE(window.progressValues.empty());
+    EXPECT_TRUE(spreadsheets.calls.empty());
+    EXPECT_TRUE(presentations.calls.empty());
+    EXPECT_TRUE(errors.reports.empty());
+}
+
+TEST_F(ImportRunTest, RunningInstanceAndNoEndsTheRunWithNothingChanged) {
+    addFile(u"/p/a.pptx"_s, {u"x"_s});
+    auto user = spreadsheets.startUserInstance();
+    prompts.answerNextMessage(app::AnswerNo);
+    start();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].style, app::YesNo);
+    EXPECT_EQ(prompts.messages[0].caption, Title);
+    EXPECT_TRUE(window.pointers().empty());
+    EXPECT_TRUE(window.progressValues.empty());
+    EXPECT_TRUE(window.progressTexts.isEmpty());
+    EXPECT_EQ(events.yields, 0);
+    EXPECT_TRUE(presentations.calls.empty());
+    EXPECT_EQ(spreadsheets.members(), (QStringList{u"attach"_s, u"name"_s})); // only the running test
+    EXPECT_EQ(spreadsheets.instances.size(), 1u);
+    EXPECT_EQ(user->activeWorkbook()->sheets.size(), 1u);
+    EXPECT_TRUE(errors.reports.empty());
+}
+
+TEST_F(ImportRunTest, RunningInstanceAndYesPutsPerFileSheetsIntoTheUsersWorkbook) {
+    addFile(u"/p/a.pptx"_s, {u"alpha"_s});
+    addFile(u"/p/b.pptx"_s, {u"beta"_s});
+    window.singleSheet = false;
+    auto user = spreadsheets.startUserInstance();
+    prompts.answerNextMessage(app::AnswerYes);
+    start();
+    EXPECT_TRUE(errors.reports.empty());
+    // The user's instance is the target of both files: no new workbook, the sheets in list order.
+    EXPECT_EQ(spreadsheets.count(u"workbooksAdd"_s), 0);
+    ASSERT_EQ(user->workbooks.size(), 1u);
+    const test::FakeWorkbook& book = user->workbooks[0];
+    ASSERT_EQ(book.sheets.size(), 3u);
+    EXPECT_EQ(book.sheets[1].name, u"apptx");
+    EXPECT_EQ(book.sheets[1].cell(1, 1), u"alpha");
+    EXPECT_EQ(book.sheets[2].name, u"bpptx");
+    EXPECT_EQ(book.sheets[2].cell(1, 1), u"beta");
+    EXPECT_EQ(spreadsheets.trace(user->number()).last(), u"1.setVisible(true)");
+}
+
+TEST_F(ImportRunTest, RunningInstanceAndYesStillStartsAFreshTargetForOneSheet) {
+    addFile(u"/p/a.pptx"_s, {u"alpha"_s});
+    auto user = spreadsheets.startUserInstance();
+    prompts.answerNextMessage(app::AnswerYes);
+    start();
+    EXPECT_TRUE(errors.reports.empty());
+    EXPECT_EQ(user->workbooks[0].sheets[0].cell(1, 1), QString());
+    ASSERT_EQ(spreadsheets.instances.size(), 3u); // the user's, the reading one, the target
+    EXPECT_EQ(spreadsheets.instance(3).activeWorkbook()->sheets[0].cell(1, 1), u"alpha");
+}
+
+// ---- Single sheet -------------------------------------------------------------------------------
+
+TEST_F(ImportRunTest, SingleSheetJoinsAllTextAndMakesOnePass) {
+    addFile(u"/p/one/a.pptx"_s, {u"a first"_s, u"a second"_s});
+    addFile(u"/p/two/b.pptx"_s, {u"b only"_s});
+    start();
+    EXPECT_TRUE(errors.reports.empty());
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // One reading instance, one target, in the order of the steps.
+    const QStringList trace = spreadsheets.trace();
+    ASSERT_EQ(trace.size(), 12);
+    EXPECT_EQ(trace[0], u"0.attach()"); // the running test before the start
+    EXPECT_EQ(trace[1], u"0.create()");
+    EXPECT_EQ(trace[2], u"1.setDisplayAlerts(false)");
+    EXPECT_TRUE(trace[3].startsWith(u"1.workbooksOpen("_s + temp.path() + u"/"_s));
+    EXPECT_TRUE(trace[3].endsWith(u",-,-,6,-,-,-,-,"_s + Mark + u")"_s)) << trace[3].toStdString();
+    EXPECT_EQ(trace.mid(4), (QStringList{u"1.copyUsedRange()"_s, u"0.create()"_s, u"2.workbooksAdd()"_s, u"2.paste()"_s,
+                                         u"2.selectRange(A1)"_s, u"2.setVisible(true)"_s, u"1.quit()"_s,
+                                         u"1.setDisplayAlerts(true)"_s}));
+
+    // The lines of the second file follow the first's without a gap, in the first sheet of a new workbook.
+    const test::FakeWorkbook& book = result();
+    ASSERT_EQ(book.sheets.size(), 1u);
+    EXPECT_EQ(book.sheets[0].name, u"Sheet1");
+    EXPECT_EQ(book.sheets[0].cells,
+              (test::Grid{QStringList{u"a first"_s}, QStringList{u"a second"_s}, QStringList{u"b only"_s}}));
+    EXPECT_EQ(spreadsheets.instance(1).openedFiles, QStringList{u"a first\r\na second\r\nb only\r\n\r\n"_s});
+    EXPECT_FALSE(spreadsheets.instance(1).running());
+
+    // Busy while running, default after; progress i/n*100 then 0 and "Progress Bar".
+    EXPECT_EQ(window.pointers(), (std::vector<int>{app::PointerBusy, app::PointerDefault}));
+    EXPECT_EQ(window.progressValues, (std::vector<double>{50, 100, 0}));
+    EXPECT_EQ(window.progressTexts, (QStringList{u"Processing: a.pptx"_s, u"Processing: b.pptx"_s, u"Progress Bar"_s}));
+    EXPECT_TRUE(tempIsEmpty());
+}
+
+TEST_F(ImportRunTest, ProgressRereadsTheCountButNotTheLoopBound) {
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    addFile(u"/p/b.pptx"_s, {u"b"_s});
+    addFile(u"/p/c.pptx"_s, {u"c"_s});
+    addFile(u"/p/d.pptx"_s, {u"d"_s});
+    window.entries.removeLast(); // d is known to the fake server but not in the list yet
+    // At the first yield the list grows to four entries: the progress uses 4, the loop still ends at 3.
+    events.onYield = [&](int yield) {
+        if (yield == 1)
+            window.entries.append(u"/p/d.pptx"_s);
+    };
+    start();
+    EXPECT_EQ(window.progressValues, (std::vector<double>{25, 50, 75, 0}));
+    EXPECT_EQ(presentations.count(u"open"_s), 3);
+    EXPECT_EQ(result().sheets[0].cells.size(), 3);
+    // A count of three gives fractions that are not rounded.
+    window.entries.removeLast();
+    window.progressValues.clear();
+    events.onYield = nullptr;
+    spreadsheets.instances.clear(); // the first result is not running any more
+    start();
+    ASSERT_EQ(window.progressValues.size(), 4u);
+    EXPECT_DOUBLE_EQ(window.progressValues[0], 100.0 / 3.0);
+    EXPECT_DOUBLE_EQ(window.progressValues[1], 200.0 / 3.0);
+}
+
+TEST_F(ImportRunTest, ShortenedListReportsTheMissingEntryAndDoesNotRepeatThePrevious) {
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    addFile(u"/p/b.pptx"_s, {u"b"_s});
+    addFile(u"/p/c.pptx"_s, {u"c"_s});
+    // During the yield of file 2's path step, the user removes the last two entries.
+    events.onYield = [&](int yield) {
+        if (yield == 4)
+            window.entries = QStringList{u"/p/a.pptx"_s};
+    };
+    start();
+    ASSERT_EQ(errors.reports.size(), 1u);
+    EXPECT_EQ(errors.reports[0].line, 118);
+    EXPECT_EQ(errors.reports[0].description, u"Index out of bounds");
+    EXPECT_EQ(errors.reports[0].location, QString::fromUtf16(app::location::PushButton2Click));
+    EXPECT_EQ(presentations.count(u"open"_s), 2); // a and b, nothing twice
+    EXPECT_EQ(result().sheets[0].cells, (test::Grid{QStringList{u"a"_s}, QStringList{u"b"_s}}));
+    EXPECT_EQ(window.progressValues.back(), 0);
+}
+
+TEST_F(ImportRunTest, UnreadablePresentationContributesNoText) {
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    window.entries.append(u"/p/broken.pptx"_s); // unknown to the fake server: cannot be opened
+    addFile(u"/p/c.pptx"_s, {u"c"_s});
+    start();
+    ASSERT_EQ(errors.reports.size(), 1u);
+    EXPECT_EQ(errors.reports[0].line, 120);
+    EXPECT_EQ(errors.reports[0].description, u"broken.pptx: cannot be opened");
+    // The text of a.pptx is not taken a second time for the broken file.
+    EXPECT_EQ(result().sheets[0].cells, (test::Grid{QStringList{u"a"_s}, QStringList{u"c"_s}}));
+}
+
+TEST_F(ImportRunTest, ColumnSeparationFollowsTheCheckedOption) {
+    struct Case {
+        int option;
+        QString text1;
+        QStringList cells;
+    };
+    const std::vector<Case> cases{
+        {1, {}, {u"a b,c\td"_s}},           {2, {}, {u"a"_s, u"b,c\td"_s}}, {3, {}, {u"a b"_s, u"c\td"_s}},
+        {4, u"b,"_s, {u"a "_s, u"c\td"_s}}, {4, {}, {u"a b,c\td"_s}}, // an empty Text1 splits nowhere
+        {7, {}, {u"a b,c"_s, u"d"_s}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        spreadsheets.instances.clear();
+        presentations.decks.clear();
+        window.entries.clear();
+        addFile(u"/p/a.pptx"_s, {u"a b,c\td"_s});
+        window.option = c.option;
+        window.text1Value = c.text1;
+        start();
+        EXPECT_TRUE(errors.reports.empty());
+        EXPECT_EQ(result().sheets[0].cells, test::Grid{c.cells});
+    }
+}
+
+TEST_F(ImportRunTest, SecondStartDuringARunIsIgnored) {
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    addFile(u"/p/b.pptx"_s, {u"b"_s});
+    bool runningInside = false;
+    events.onYield = [&](int yield) {
+        if (yield == 2) {
+            runningInside = run.running();
+            start(); // the user clicks the start button again
+        }
+    };
+    start();
+    EXPECT_TRUE(runningInside);
+    EXPECT_FALSE(run.running());
+    EXPECT_EQ(presentations.count(u"open"_s), 2);
+    EXPECT_EQ(spreadsheets.count(u"create"_s), 2);
+    EXPECT_EQ(window.pointers(), (std::vector<int>{app::PointerBusy, app::PointerDefault}));
+    EXPECT_TRUE(errors.reports.empty());
+}
+
+TEST_F(ImportRunTest, AbortAtAYieldStopsQuietlyAndLeavesNoStagingFile) {
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    addFile(u"/p/b.pptx"_s, {u"b"_s});
+    // Single sheet: 2 yields per file, then the one inside the quiet delete (the 5th).
+    for (int abortAt : {1, 3, 5}) {
+        SCOPED_TRACE(abortAt);
+        window.calls.clear();
+        window.progressTexts.clear();
+        events.yields = 0;
+        events.abortAt = abortAt;
+        start();
+        EXPECT_FALSE(run.running());
+        EXPECT_TRUE(tempIsEmpty());
+        EXPECT_TRUE(errors.reports.empty());
+        // No end steps: the pointer stays busy and the progress text is not reset.
+        EXPECT_EQ(window.pointers(), std::vector<int>{app::PointerBusy});
+        EXPECT_FALSE(window.progressTexts.contains(u"Progress Bar"_s));
+    }
+    // The pass before the abort at the quiet delete had already made the visible result.
+    EXPECT_EQ(result().sheets[0].cells, (test::Grid{QStringList{u"a"_s}, QStringList{u"b"_s}}));
+}
+
+// ---- Per file -----------------------------------------------------------------------------------
+
+TEST_F(ImportRunTest, PerFileMakesASheetPerFileInOneVisibleWorkbook) {
+    addFile(u"/p/Q3 Review.pptx"_s, {u"q3"_s});
+    addFile(u"/p/budget_2017 (final).ppt"_s, {u"b1"_s, u"b2"_s});
+    window.singleSheet = false;
+    start();
+    EXPECT_TRUE(errors.reports.empty());
+    EXPECT_EQ(sheetNames(), (QStringList{u"Sheet1"_s, u"Q3 Reviewpptx"_s, u"budget2017 finalppt"_s}));
+    EXPECT_EQ(result().sheets[1].cells, test::Grid{QStringList{u"q3"_s}});
+    EXPECT_EQ(result().sheets[2].cells, (test::Grid{QStringList{u"b1"_s}, QStringList{u"b2"_s}}));
+
+    // A reading instance per file, quit before the paste; the target started once, shown at the end.
+    EXPECT_EQ(spreadsheets.members(1),
+              (QStringList{u"setDisplayAlerts"_s, u"workbooksOpen"_s, u"copyUsedRange"_s, u"quit"_s}));
+    EXPECT_EQ(spreadsheets.members(3), spreadsheets.members(1));
+    EXPECT_EQ(spreadsheets.trace(2),
+              (QStringList{u"2.workbooksAdd()"_s, u"2.sheetsAdd()"_s, u"2.sheetsCount()"_s, u"2.sheetName(1)"_s,
+                           u"2.sheetName(2)"_s, u"2.setActiveSheetName(Q3 Reviewpptx)"_s, u"2.paste()"_s,
+                           u"2.selectRange(A1)"_s, u"2.name()"_s, u"2.sheetsAdd()"_s, u"2.sheetsCount()"_s,
+                           u"2.sheetName(1)"_s, u"2.sheetName(2)"_s, u"2.sheetName(3)"_s,
+                           u"2.setActiveSheetName(budget2017 finalppt)"_s, u"2.paste()"_s, u"2.selectRange(A1)"_s,
+                           u"2.setVisible(true)"_s}));
+    EXPECT_EQ(spreadsheets.running().size(), 1u);
+    EXPECT_TRUE(spreadsheets.instance(1).displayAlerts() == false); // not switched back in this mode
+
+    // The busy pointer is set again for every file.
+    EXPECT_EQ(window.pointers(),
+              (std::vector<int>{app::PointerBusy, app::PointerBusy, app::PointerBusy, app::PointerDefault}));
+    EXPECT_EQ(window.progressValues, (std::vector<double>{50, 100, 0}));
+    EXPECT_TRUE(tempIsEmpty());
+}
+
+TEST_F(ImportRunTest, PerFileReadsTheOptionsForEveryFile) {
+    addFile(u"/p/a.pptx"_s, {u"1 2,3"_s});
+    addFile(u"/p/b.pptx"_s, {u"1 2,3"_s});
+    window.singleSheet = false;
+    window.option = 2;
+    // During file 2's first yield the user picks the comma and also Option5; the mode stays per file.
+    events.onYield = [&](int yield) {
+        if (yield == 4) {
+            window.option = 3;
+            window.singleSheet = true;
+        }
+    };
+    start();
+    EXPECT_EQ(sheetNames(), (QStringList{u"Sheet1"_s, u"apptx"_s, u"bpptx"_s}));
+    EXPECT_EQ(result().sheets[1].cells, test::Grid{(QStringList{u"1"_s, u"2,3"_s})});
+    EXPECT_EQ(result().sheets[2].cells, test::Grid{(QStringList{u"1 2"_s, u"3"_s})});
+}
+
+TEST_F(ImportRunTest, SameFileNamesGetRandomDigitsBeforeTheCut) {
+    addFile(u"/one/Q3 Review.pptx"_s, {u"1"_s});
+    addFile(u"/two/Q3 Review.pptx"_s, {u"2"_s});
+    const QString name28 = u"Twenty six letters abcde.pptx"_s; // 28 characters once filtered
+    addFile(u"/one/"_s + name28, {u"3"_s});
+    addFile(u"/two/"_s + name28, {u"4"_s});
+    const QString longName = u"Quarterly results for the northern region.pptx"_s;
+    addFile(u"/one/"_s + longName, {u"5"_s});
+    addFile(u"/two/"_s + longName, {u"6"_s});
+    window.singleSheet = false;
+    random.fractions = {0.58888, 0.25};
+    start();
+    // 0.58888 * 8000 = 4711.04, rounded 4711, plus 1; 0.25 gives 2001, of which the cut keeps "20".
+    // The long names differ from every sheet's (cut) name before their own cut, so they get no
+    // digits and the spreadsheet refuses the clash: reported, and the paste still lands on the sheet
+    // under the name the spreadsheet gave it.
+    EXPECT_EQ(sheetNames(), (QStringList{u"Sheet1"_s, u"Q3 Reviewpptx"_s, u"Q3 Reviewpptx4712"_s,
+                                         u"Twenty six letters abcdepptx"_s, u"Twenty six letters abcdepptx20"_s,
+                                         u"Quarterly results for the nort"_s, u"Sheet2"_s}));
+    EXPECT_EQ(random.seeds, 2);
+    ASSERT_EQ(errors.reports.size(), 1u);
+    EXPECT_EQ(errors.reports[0].line, 238);
+    EXPECT_EQ(errors.reports[0].description, u"The sheet name \"Quarterly results for the nort\" is not allowed");
+    EXPECT_EQ(result().sheets[6].cells, test::Grid{QStringList{u"6"_s}});
+}
+
+TEST_F(ImportRunTest, PerFileShortenedListAndUnreadableFile) {
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    window.entries.append(u"/p/broken.pptx"_s);
+    addFile(u"/p/c.pptx"_s, {u"c"_s});
+    window.singleSheet = false;
+    // While the broken file is processed, c.pptx leaves the list.
+    events.onYield = [&](int yield) {
+        if (yield == 5)
+            window.entries.removeLast();
+    };
+    start();
+    EXPECT_EQ(errors.lines(), (std::vector<int>{184, 182}));
+    // The broken file gets its sheet, empty; c.pptx gets none and a.pptx is not read again.
+    EXPECT_EQ(sheetNames(), (QStringList{u"Sheet1"_s, u"apptx"_s, u"brokenpptx"_s}));
+    EXPECT_EQ(result().sheets[2].cell(1, 1), QString());
+    EXPECT_EQ(presentations.count(u"open"_s), 2);
+    EXPECT_TRUE(tempIsEmpty());
+}
+
+TEST_F(ImportRunTest, PerFileAbortAtTheQuietDeleteLeavesNoStagingFile) {
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    window.singleSheet = false;
+    events.abortAt = 3; // the first file's yields at 180 and 182, then the quiet delete
+    start();
+    EXPECT_TRUE(tempIsEmpty());
+    EXPECT_TRUE(errors.reports.empty());
+    EXPECT_EQ(spreadsheets.count(u"paste"_s), 1);
+    EXPECT_EQ(spreadsheets.count(u"setVisible"_s), 0); // the end steps never ran
+    EXPECT_FALSE(window.progressTexts.contains(u"Progress Bar"_s));
+}
+
+// ---- Every statement that can fail --------------------------------------------------------------
+
+// One planned failure and the reports it must give, in order.
+struct FailureCase {
+    const char* name;
+    bool singleSheet;
+    std::function<void(ImportRunTest&)> plan;
+    std::vector<int> lines;
+};
+
+class ImportRunFailureTest : public ImportRunTest, public ::testing::WithParamInterface<FailureCase> {};
+
+QString planned(const char* member, int occurrence) {
+    return CallPlan::plannedDescription(QString::fromUtf8(member), occurrence);
+}
+
+auto windowFails(const char* member, int occurrence) {
+    return [=](ImportRunTest& t) { t.window.failCall(QString::fromUtf8(member), occurrence); };
+}
+auto spreadsheetFails(const char* member, int occurrence) {
+    return [=](ImportRunTest& t) { t.spreadsheets.failCall(QString::fromUtf8(member), occurrence); };
+}
+auto presentationFails(const char* member, int occurrence) {
+    return [=](ImportRunTest& t) { t.presentations.failCall(QString::fromUtf8(member), occurrence); };
+}
+auto yieldFails(int yield) {
+    return [=](ImportRunTest& t) {
+        t.events.onYield = [=](int n) {
+            if (n == yield)
+                throw std::runtime_error("yield failed");
+        };
+    };
+}
+
+// Two files, a.pptx ("a1", "a2 b") and b.pptx ("b"), with the space option; occurrences count the
+// calls of a normal run (e.g. the window's entryCount: 104, 114/178, then the progress of each file).
+const std::vector<FailureCase> failureCases{
+    // Start (either mode). A failing test counts as passed: 104 shows the empty-list message.
+    {"CountAtStart", true, windowFails("entryCount", 1), {104}},
+    {"EmptyListMessage",
+     true,
+     [](ImportRunTest& t) {
+         auto& r = t;
+         r.window.entries.clear();
+         r.prompts.onMessage = [](const test::ShownMessage&) { throw std::runtime_error("box failed"); };
+     },
+     {262}},
+    {"WarningPrompt",
+     true,
+     [](ImportRunTest& t) {
+         auto& r = t;
+         r.spreadsheets.startUserInstance();
+         r.prompts.onMessage = [](const test::ShownMessage&) { throw std::runtime_error("box failed"); };
+     },
+     {106}},
+    {"BusyPointer", true, windowFails("setPointer", 1), {108}},
+    {"SheetModeTest", false, windowFails("optionChecked", 1), {112}}, // single sheet all the same
+    // Single sheet.
+    {"SingleLoopBound", true, windowFails("entryCount", 2), {114}},
+    {"SingleYield", true, yieldFails(1), {116}},
+    {"SingleProgress", true, windowFails("setProgressValue", 2), {124}},
+    {"SingleEntry", true, windowFails("entryText", 1), {118}},
+    {"SingleStatusText", true, windowFails("setProgressText", 1), {118}},
+    {"SingleText", true, presentationFails("open", 1), {120}},
+    {"SingleSpaceTest", true, windowFails("optionChecked", 2), {128}},
+    {"SingleCommaTest",
+     true,
+     [](ImportRunTest& t) {
+         auto& r = t;
+         r.window.option = 1;
+         r.window.failCall(u"optionChecked"_s, 3);
+     },
+     {132}},
+    {"SingleTextTest",
+     true,
+     [](ImportRunTest& t) {
+         auto& r = t;
+         r.window.option = 1;
+         r.window.failCall(u"optionChecked"_s, 4);
+     },
+     {136}},
+    {"SingleText1",
+     true,
+     [](ImportRunTest& t) {
+         auto& r = t;
+         r.window.option = 4;
+         r.window.failCall(u"text1"_s, 1);
+     },
+     {138}},
+    {"SingleTabTest",
+     true,
+     [](ImportRunTest& t) {
+         auto& r = t;
+         r.window.option = 1;
+         r.window.failCall(u"optionChecked"_s, 5);
+     },
+     {140}},
+    {"SingleReadingCreate", true, spreadsheetFails("create", 1), {152, 154, 156, 158, 164, 170, 172}},
+    {"SingleAlertsOff", true, spreadsheetFails("setDisplayAlerts", 1), {154}},
+    {"SingleOpen", true, spreadsheetFails("workbooksOpen", 1), {156, 158, 164}},
+    {"SingleCopy", true, spreadsheetFails("copyUsedRange", 1), {158, 164}},
+    {"SingleTargetCreate", true, spreadsheetFails("create", 2), {160, 162, 164, 166, 168}},
+    {"SingleAddWorkbook", true, spreadsheetFails("workbooksAdd", 1), {162, 164, 166}},
+    {"SinglePaste", true, spreadsheetFails("paste", 1), {164}},
+    {"SingleSelect", true, spreadsheetFails("selectRange", 1), {166}},
+    {"SingleVisible", true, spreadsheetFails("setVisible", 1), {168}},
+    {"SingleQuit", true, spreadsheetFails("quit", 1), {170}},
+    {"SingleAlertsOn", true, spreadsheetFails("setDisplayAlerts", 2), {172}},
+    {"SingleDefaultPointer", true, windowFails("setPointer", 2), {260}},
+    {"SingleProgressReset", true, windowFails("setProgressValue", 3), {258}},
+    // Per file.
+    {"PerFileLoopBound", false, windowFails("entryCount", 2), {178, 252}},
+    {"PerFileYield", false, yieldFails(1), {180}},
+    {"PerFileBusyPointer", false, windowFails("setPointer", 2), {180}},
+    {"PerFileProgress", false, windowFails("setProgressValue", 1), {248}},
+    {"PerFileEntry", false, windowFails("entryText", 2), {182}},
+    {"PerFileText", false, presentationFails("open", 2), {184}},
+    {"PerFileSpaceTest", false, windowFails("optionChecked", 2), {186}},
+    {"PerFileCommaTest",
+     false,
+     [](ImportRunTest& t) {
+         auto& r = t;
+         r.window.option = 1;
+         r.window.failCall(u"optionChecked"_s, 3);
+     },
+     {190}},
+    {"PerFileTextTest",
+     false,
+     [](ImportRunTest& t) {
+         auto& r = t;
+         r.window.option = 1;
+         r.window.failCall(u"optionChecked"_s, 4);
+     },
+     {194}},
+    {"PerFileText1",
+     false,
+     [](ImportRunTest& t) {
+         auto& r = t;
+         r.window.option = 4;
+         r.window.failCall(u"text1"_s, 2);
+     },
+     {196}},
+    {"PerFileTabTest",
+     false,
+     [](ImportRunTest& t) {
+         auto& r = t;
+         r.window.option = 1;
+         r.window.failCall(u"optionChecked"_s, 5);
+     },
+     {198}},
+    {"PerFileReadingCreate", false, spreadsheetFails("create", 1), {210, 212, 214, 216, 218, 240}},
+    {"PerFileAlertsOff", false, spreadsheetFails("setDisplayAlerts", 2), {212}},
+    {"PerFileOpen", false, spreadsheetFails("workbooksOpen", 1), {214, 216, 240}},
+    {"PerFileCopy", false, spreadsheetFails("copyUsedRange", 2), {216}},
+    // attach: the start check, file 1's running test (nothing runs), file 2's running test, then 224.
+    {"PerFileAttach", false, spreadsheetFails("attach", 4), {224}},
+    {"PerFileTargetCreate", false, spreadsheetFails("create", 2), {226, 228, 230, 234, 238, 240, 242}},
+    // A target without a workbook: file 2 attaches to it and fails the same way.
+    {"PerFileAddWorkbook",
+     false,
+     spreadsheetFails("workbooksAdd", 1),
+     {228, 230, 234, 238, 240, 242, 230, 234, 238, 240, 242}},
+    // No new sheet: file 2's name goes to file 1's sheet, and its paste over file 1's cells.
+    {"PerFileAddSheet", false, spreadsheetFails("sheetsAdd", 2), {230}},
+    {"PerFileSheetExists", false, spreadsheetFails("sheetsCount", 1), {234}},
+    {"PerFileSheetName", false, spreadsheetFails("setActiveSheetName", 2), {238}},
+    {"PerFilePaste", false, spreadsheetFails("paste", 1), {240}},
+    {"PerFileSelect", false, spreadsheetFails("selectRange", 2), {242}},
+    {"PerFileVisible", false, spreadsheetFails("setVisible", 1), {252}},
+    {"PerFileDefaultPointer", false, windowFails("setPointer", 4), {260}},
+    {"PerFileProgressText", false, windowFails("setProgressText", 3), {258}},
+};
+
+TEST_P(ImportRunFailureTest, ReportsTheFailingStatementAndGoesOn) {
+    const FailureCase& c = GetParam();
+    addFile(u"/p/a.pptx"_s, {u"a1"_s, u"a2 b"_s});
+    addFile(u"/p/b.pptx"_s, {u"b"_s});
+    window.singleSheet = c.singleSheet;
+    window.option = 2;
+    c.plan(*this);
+    start();
+    EXPECT_EQ(errors.lines(), c.lines);
+    for (const test::Report& report : errors.reports)
+        EXPECT_EQ(report.location, u"in Travenor2017/04/05.Form1.PushButton2_Click ");
+    EXPECT_FALSE(run.running());
+    EXPECT_TRUE(tempIsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, ImportRunFailureTest, ::testing::ValuesIn(failureCases),
+                         [](const ::testing::TestParamInfo<FailureCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+// The planned descriptions reach the report unchanged, and the box shows the whole text.
+TEST_F(ImportRunTest, ReportShowsTheDescriptionLocationAndNumber) {
+    app::PromptErrorReporter boxes(prompts);
+    app::Services shown{prompts, boxes,         dialogs,      settings, desktop, random,
+                        events,  presentations, spreadsheets, Title,    {}};
+    import::ImportRun visibleRun(shown, window);
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    spreadsheets.failCall(u"paste"_s, 1, u"Paste refused:\r\nthe clipboard is locked"_s);
+    visibleRun.PushButton2_Click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, u"Application Error");
+    EXPECT_EQ(prompts.messages[0].style, app::Warning);
+    EXPECT_EQ(prompts.messages[0].text, u"Paste refused:\r\nthe clipboard is locked\r\n"
+                                        u"in Travenor2017/04/05.Form1.PushButton2_Click at line 164\r\r"
+                                        u"Please email screenshot of this message to "_s +
+                                            app::supportEmail());
+}
+
+TEST_F(ImportRunTest, PlannedDescriptionsAreReportedAsGiven) {
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    window.failCall(u"setPointer"_s, 1);
+    spreadsheets.failCall(u"selectRange"_s, 1);
+    start();
+    ASSERT_EQ(errors.reports.size(), 2u);
+    EXPECT_EQ(errors.reports[0].description, planned("setPointer", 1));
+    EXPECT_EQ(errors.reports[1].description, planned("selectRange", 1));
+}
+
+TEST_F(ImportRunTest, PerFileReadingQuitLeavesTheReaderAsTarget) {
+    // When the reading instance cannot be quit it is still running, so the running test finds it and
+    // the sheet goes into the staging workbook, as the steps say; nothing is reported for that.
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    window.singleSheet = false;
+    spreadsheets.failCall(u"quit"_s, 1);
+    start();
+    EXPECT_EQ(errors.lines(), std::vector<int>{218});
+    EXPECT_EQ(spreadsheets.count(u"create"_s), 1);
+    EXPECT_TRUE(spreadsheets.instance(1).visible());
+}
+
+} // namespace
