@@ -15,12 +15,13 @@ QString parseInPlace(pugi::xml_document& document, std::string& buffer) {
     if (!document.document_element())
         return u"no XML element"_s;
     // pugixml parses without recursion, so the depth is checked on the finished tree, iteratively.
-    int depth = 0;
+    // Depth 1 is the document element; text inside the deepest allowed element is fine.
+    int depth = 1;
     pugi::xml_node node = document.first_child();
     while (node) {
         if (node.first_child()) {
             node = node.first_child();
-            if (++depth > MaxDepth)
+            if (++depth > MaxDepth && node.type() == pugi::node_element)
                 return u"elements nested deeper than %1 levels"_s.arg(MaxDepth);
             continue;
         }
@@ -61,7 +62,9 @@ void Scope::declare(pugi::xml_node element) {
         if (std::strncmp(name, "xmlns", 5) != 0)
             continue;
         if (name[5] == '\0')
-            m_bindings.push_back({std::string_view(), m_table->idOf(attribute.value())});
+            // xmlns="" takes the default namespace away again.
+            m_bindings.push_back({std::string_view(), *attribute.value() == '\0' ? NoNamespace
+                                                                                 : m_table->idOf(attribute.value())});
         else if (name[5] == ':')
             m_bindings.push_back({std::string_view(name + 6), m_table->idOf(attribute.value())});
     }
@@ -71,7 +74,6 @@ int Scope::namespaceOf(std::string_view prefix) const {
     for (const Scope* scope = this; scope != nullptr; scope = scope->m_parent)
         for (const Binding& binding : scope->m_bindings)
             if (binding.prefix == prefix)
-                // An empty default declaration (xmlns="") undeclares the default namespace.
                 return binding.ns;
     return prefix.empty() ? NoNamespace : OtherNamespace;
 }

@@ -1,0 +1,101 @@
+#include "PackageBuilder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+namespace quorvane::test {
+
+void writeZip(const QString& path, const std::vector<PackagePart>& parts) {
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(archive, nullptr) << "zip_open failed: " << error;
+    for (const PackagePart& part : parts) {
+        // The source copies nothing: libzip reads the bytes when the archive is closed below.
+        zip_source_t* source = zip_source_buffer(archive, part.content.data(), part.content.size(), 0);
+        ASSERT_NE(source, nullptr);
+        const zip_int64_t index = zip_file_add(archive, part.name.c_str(), source, ZIP_FL_ENC_UTF_8);
+        ASSERT_GE(index, 0) << zip_strerror(archive);
+        if (part.stored) {
+            ASSERT_EQ(zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0), 0);
+        }
+    }
+    ASSERT_EQ(zip_close(archive), 0) << zip_strerror(archive);
+}
+
+const char* const TransitionalNamespaces =
+    R"( xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main")"
+    R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships")"
+    R"( xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main")"
+    R"( xmlns:mc="http://schemas.openxmlformats.org/markup-compatibility/2006")"
+    R"( xmlns:p14="http://schemas.microsoft.com/office/powerpoint/2010/main")";
+
+std::string slideXml(std::string_view shapes) {
+    std::string xml = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+                      "\n<p:sld";
+    xml += TransitionalNamespaces;
+    xml += R"(><p:cSld><p:spTree><p:nvGrpSpPr><p:cNvPr id="1" name=""/><p:cNvGrpSpPr/><p:nvPr/></p:nvGrpSpPr>)"
+           R"(<p:grpSpPr/>)";
+    xml += shapes;
+    xml += "</p:spTree></p:cSld></p:sld>";
+    return xml;
+}
+
+std::string textBox(std::string_view paragraphs) {
+    std::string xml = R"(<p:sp><p:nvSpPr><p:cNvPr id="2" name="Text"/><p:cNvSpPr txBox="1"/><p:nvPr/></p:nvSpPr>)"
+                      R"(<p:spPr><a:prstGeom prst="rect"><a:avLst/></a:prstGeom></p:spPr><p:txBody><a:bodyPr/>)";
+    xml += paragraphs;
+    xml += "</p:txBody></p:sp>";
+    return xml;
+}
+
+std::string textBoxOf(std::string_view text) {
+    return textBox("<a:p><a:r><a:t>" + std::string(text) + "</a:t></a:r></a:p>");
+}
+
+std::vector<PackagePart> deckParts(const std::vector<std::string>& slides, std::string_view contentType) {
+    std::vector<PackagePart> parts;
+    std::string types = R"(<?xml version="1.0" encoding="UTF-8"?>)"
+                        R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+                        R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+                        R"(<Default Extension="xml" ContentType="application/xml"/>)"
+                        R"(<Override PartName="/ppt/presentation.xml" ContentType=")";
+    types += contentType;
+    types += R"("/>)";
+    for (size_t i = 1; i <= slides.size(); ++i)
+        types += R"(<Override PartName="/ppt/slides/slide)" + std::to_string(i) +
+                 R"(.xml" ContentType="application/vnd.openxmlformats-officedocument.presentationml.slide+xml"/>)";
+    types += "</Types>";
+    parts.push_back({"[Content_Types].xml", types});
+    parts.push_back({"_rels/.rels",
+                     R"(<?xml version="1.0" encoding="UTF-8"?>)"
+                     R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+                     R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="ppt/presentation.xml"/>)"
+                     R"(</Relationships>)"});
+    std::string presentation = R"(<?xml version="1.0" encoding="UTF-8"?><p:presentation)";
+    presentation += TransitionalNamespaces;
+    presentation += "><p:sldIdLst>";
+    std::string rels = R"(<?xml version="1.0" encoding="UTF-8"?>)"
+                       R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)";
+    for (size_t i = 1; i <= slides.size(); ++i) {
+        const std::string n = std::to_string(i);
+        presentation += R"(<p:sldId id=")" + std::to_string(255 + i) + R"(" r:id="rId)" + n + R"("/>)";
+        rels += R"(<Relationship Id="rId)" + n +
+                R"(" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide)" +
+                n + R"(.xml"/>)";
+    }
+    presentation += "</p:sldIdLst></p:presentation>";
+    rels += "</Relationships>";
+    parts.push_back({"ppt/presentation.xml", presentation});
+    parts.push_back({"ppt/_rels/presentation.xml.rels", rels});
+    for (size_t i = 1; i <= slides.size(); ++i)
+        parts.push_back({"ppt/slides/slide" + std::to_string(i) + ".xml", slides[i - 1]});
+    return parts;
+}
+
+void writeDeck(const QString& path, const std::vector<std::string>& slides) {
+    writeZip(path, deckParts(slides));
+}
+
+} // namespace quorvane::test

@@ -1,0 +1,44 @@
+#pragma once
+
+// Builds small presentation packages by hand for the reader tests: the cases real producers do not
+// write (Strict namespaces, other prefixes, alternate content, damage) are spelled out as XML here and
+// zipped with libzip.
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvane::test {
+
+struct PackagePart {
+    std::string name;
+    std::string content;
+    bool stored = false; // written uncompressed (to damage its bytes in place)
+};
+
+// Writes a zip archive holding the parts in order, deflated unless stored. Fails the calling test on an error.
+void writeZip(const QString& path, const std::vector<PackagePart>& parts);
+
+// The Transitional namespace declarations of a slide or presentation part (p, a, r, mc and p14).
+extern const char* const TransitionalNamespaces;
+
+// A slide part whose p:spTree holds shapes (XML written with the prefixes p, a, r, mc, p14).
+std::string slideXml(std::string_view shapes);
+// A p:sp text box whose p:txBody holds paragraphs (a:p elements).
+std::string textBox(std::string_view paragraphs);
+// A p:sp text box of one paragraph with one run of text (already XML-escaped).
+std::string textBoxOf(std::string_view text);
+
+// The parts of a Transitional presentation package with the given slide parts, named
+// ppt/slides/slideN.xml in list order and listed in p:sldIdLst in that order. contentType is the main
+// part's content type.
+std::vector<PackagePart> deckParts(const std::vector<std::string>& slides,
+                                   std::string_view contentType =
+                                       "application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml");
+
+// Writes a deck of the given slides to path (see deckParts).
+void writeDeck(const QString& path, const std::vector<std::string>& slides);
+
+} // namespace quorvane::test

@@ -1,0 +1,161 @@
+// The bounded zip reader and the XML helpers that the package readers share.
+#include "PackageBuilder.h"
+
+#include "office/AutomationError.h"
+#include "office/XmlHelpers.h"
+#include "office/ZipPackage.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace quorvane;
+using office::ZipPackage;
+
+namespace {
+
+template <typename Run>
+QString failureOf(Run&& run) {
+    try {
+        run();
+    } catch (const office::AutomationError& error) {
+        return error.description();
+    }
+    return {};
+}
+
+class ZipPackageTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(ZipPackageTest, ReadsPartsByNameInAnyAsciiCaseAndReusesTheBuffer) {
+    test::writeZip(path(u"a.zip"_s), {{"Folder/Part.xml", "<x/>"}, {"second", std::string(5000, 'z')}});
+    const ZipPackage package(path(u"a.zip"_s));
+    EXPECT_EQ(package.names(), (std::vector<std::string>{"Folder/Part.xml", "second"}));
+    EXPECT_TRUE(package.contains("folder/part.XML"));
+    EXPECT_FALSE(package.contains("Folder/Part"));
+    std::string buffer = "old contents";
+    package.read("second", buffer);
+    EXPECT_EQ(buffer, std::string(5000, 'z'));
+    package.read("FOLDER/part.xml", buffer);
+    EXPECT_EQ(buffer, "<x/>");
+    EXPECT_EQ(failureOf([&] { package.read("nothing", buffer); }), u"a.zip: nothing: the part is missing"_s);
+}
+
+TEST_F(ZipPackageTest, LimitsApplyToTheBytesReallyInflated) {
+    test::writeZip(path(u"big.zip"_s), {{"big", std::string(300000, 'a') + std::string(300000, 'b')}, {"small", "ok"}});
+    office::ZipLimits limits;
+    limits.maxPartSize = 100000;
+    const ZipPackage sized(path(u"big.zip"_s), limits);
+    EXPECT_EQ(failureOf([&] { sized.read("big"); }), u"big.zip: big: the part is larger than 0 MiB"_s);
+    EXPECT_EQ(sized.read("small"), "ok");
+
+    limits = {};
+    limits.ratioGrace = 1000;
+    const ZipPackage ratio(path(u"big.zip"_s), limits);
+    EXPECT_EQ(failureOf([&] { ratio.read("big"); }), u"big.zip: big: the part inflates more than 100 times (a zip bomb?)"_s);
+
+    limits = {};
+    limits.maxEntries = 1;
+    EXPECT_EQ(failureOf([&] { ZipPackage(path(u"big.zip"_s), limits); }), u"big.zip: the zip archive has more than 1 entries"_s);
+}
+
+TEST_F(ZipPackageTest, DamagedAndAmbiguousArchivesAreRefused) {
+    // Stored parts keep their bytes as they are, so one can be damaged in place.
+    test::writeZip(path(u"crc.zip"_s), {{"one.xml", "<first-part/>", true}, {"two.xml", "<second-part/>", true}});
+    QFile file(path(u"crc.zip"_s));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    bytes.replace("<first-part/>", "<first-PART/>");
+    // Two entries of the same name: the second entry's name is rewritten in both its headers.
+    bytes.replace("two.xml", "one.xml");
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+    EXPECT_EQ(failureOf([&] { ZipPackage package(path(u"crc.zip"_s)); }),
+              u"crc.zip: damaged zip archive: the entry one.xml appears twice"_s);
+
+    test::writeZip(path(u"crc2.zip"_s), {{"one.xml", "<first-part/>", true}});
+    QFile second(path(u"crc2.zip"_s));
+    ASSERT_TRUE(second.open(QIODevice::ReadWrite));
+    bytes = second.readAll();
+    bytes.replace("<first-part/>", "<first-PART/>");
+    second.seek(0);
+    second.write(bytes);
+    second.close();
+    const ZipPackage package(path(u"crc2.zip"_s));
+    EXPECT_EQ(failureOf([&] { package.read("one.xml"); }), u"crc2.zip: one.xml: the part is damaged: CRC error"_s);
+}
+
+// ---- XML helpers --------------------------------------------------------------------------------
+
+enum : int { Known = 1 };
+
+TEST(XmlHelpersTest, WhitespaceOnlyTextStaysAndTheDepthIsCapped) {
+    std::string buffer = "<r><t> </t><t>\t\n</t><t/></r>";
+    pugi::xml_document document;
+    ASSERT_EQ(office::xml::parseInPlace(document, buffer), QString());
+    QStringList texts;
+    for (pugi::xml_node t : document.document_element().children()) {
+        QString text;
+        office::xml::appendElementText(text, t);
+        texts << text;
+    }
+    EXPECT_EQ(texts, QStringList({u" "_s, u"\t\n"_s, QString()}));
+
+    auto nested = [](int depth) {
+        std::string xml;
+        for (int i = 0; i < depth; ++i)
+            xml += "<e>";
+        for (int i = 0; i < depth; ++i)
+            xml += "</e>";
+        return xml;
+    };
+    std::string atLimit = nested(office::xml::MaxDepth);
+    EXPECT_EQ(office::xml::parseInPlace(document, atLimit), QString());
+    std::string beyond = nested(office::xml::MaxDepth + 1);
+    EXPECT_EQ(office::xml::parseInPlace(document, beyond), u"elements nested deeper than 256 levels"_s);
+    std::string broken = "<a><b></a>";
+    EXPECT_TRUE(office::xml::parseInPlace(document, broken).startsWith(u"not well-formed XML at byte"_s));
+    std::string empty;
+    EXPECT_FALSE(office::xml::parseInPlace(document, empty).isEmpty());
+}
+
+TEST(XmlHelpersTest, ScopesResolvePrefixesAndTheDefaultNamespace) {
+    const office::xml::NamespaceTable table{{"urn:known", Known}, {"urn:known:strict", Known}};
+    std::string buffer = R"(<k:root xmlns:k="urn:known" xmlns="urn:known:strict" k:attr="1" plain="2">)"
+                         R"(<child/><o:x xmlns:o="urn:other"/><inner xmlns=""><k:deep/></inner></k:root>)";
+    pugi::xml_document document;
+    ASSERT_EQ(office::xml::parseInPlace(document, buffer), QString());
+    const pugi::xml_node root = document.document_element();
+    const office::xml::Scope scope(table, root);
+    EXPECT_TRUE(scope.is(root, Known, "root"));
+    EXPECT_STREQ(scope.attribute(root, Known, "attr").value(), "1");
+    EXPECT_STREQ(scope.attribute(root, office::xml::NoNamespace, "plain").value(), "2");
+
+    const pugi::xml_node child = root.first_child();
+    EXPECT_TRUE(office::xml::Scope(scope, child).is(child, Known, "child"));
+    const pugi::xml_node other = child.next_sibling();
+    EXPECT_EQ(office::xml::Scope(scope, other).name(other).ns, office::xml::OtherNamespace);
+    const pugi::xml_node inner = other.next_sibling();
+    const office::xml::Scope innerScope(scope, inner);
+    EXPECT_EQ(innerScope.name(inner).ns, office::xml::NoNamespace);
+    const pugi::xml_node deep = inner.first_child();
+    EXPECT_TRUE(office::xml::Scope(innerScope, deep).is(deep, Known, "deep"));
+    EXPECT_EQ(innerScope.namespaceOf("unbound"), office::xml::OtherNamespace);
+}
+
+TEST(XmlHelpersTest, TextDropsOnlyCharactersXmlDoesNotAllow) {
+    QString text = u"kept"_s;
+    office::xml::appendText(text, "\x01" "a\tb\nc\rd\x0B" "e\x1F" "f\xEF\xBF\xBE" "g_x0041_");
+    EXPECT_EQ(text, u"kepta\tb\nc\rdefg_x0041_"_s);
+    text.clear();
+    office::xml::appendText(text, "bad \xFF byte");
+    EXPECT_EQ(text, u"bad \uFFFD byte"_s);
+}
+
+} // namespace

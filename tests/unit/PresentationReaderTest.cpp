@@ -1,0 +1,348 @@
+// The presentation reader on files made by real producers, on hand-written packages for what they do
+// not write (Strict namespaces, other prefixes, alternate content), and on damaged and hostile files.
+#include "PackageBuilder.h"
+
+#include "office/AutomationError.h"
+#include "office/PresentationDocument.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using namespace quorvane;
+using test::textBox;
+using test::textBoxOf;
+
+namespace {
+
+QString fixture(const QString& name) {
+    return QStringLiteral(QUORVANE_TEST_DATA) + u"/pptx/"_s + name;
+}
+
+// The shapes of a slide as "T:text" (text frame) or "-" (none), for compact expectations.
+QStringList describe(office::PresentationDocument& document, int slide) {
+    QStringList shapes;
+    for (const office::ShapeInfo& shape : document.shapes(slide))
+        shapes << (shape.hasTextFrame ? u"T:"_s + shape.text : u"-"_s);
+    return shapes;
+}
+
+// The description of the AutomationError that run throws, or "" when it throws none.
+template <typename Run>
+QString failureOf(Run&& run) {
+    try {
+        run();
+    } catch (const office::AutomationError& error) {
+        return error.description();
+    }
+    return {};
+}
+
+class ReaderTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    std::unique_ptr<office::PresentationDocument> openDeck(const std::vector<std::string>& slides) {
+        test::writeDeck(path(u"deck.pptx"_s), slides);
+        return office::openPresentationDocument(path(u"deck.pptx"_s));
+    }
+    void writeFile(const QString& name, const QByteArray& bytes) const {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// ---- Files made by real producers -----------------------------------------------------------------
+
+TEST_F(ReaderTest, ImpressFileGivesShapesAndTextAsWritten) {
+    const auto document = office::openPresentationDocument(fixture(u"impress-shapes.pptx"_s));
+    ASSERT_EQ(document->slideCount(), 5); // the hidden fifth slide counts
+    EXPECT_EQ(describe(*document, 1),
+              QStringList({u"T:Quarterly review"_s, u"T:First paragraph\rSecond paragraph\rThird paragraph"_s,
+                           u"T:Line one\vLine two"_s, u"T:Name\tValue"_s,
+                           u"T:Привет, мир — 日本語 — עברית — 😀👍🏽"_s, u"T:price¸unit"_s,
+                           u"T: "_s, u"T:In a rectangle"_s}));
+    // A picture, a line (written as a p:sp with the line preset) and an empty text frame.
+    EXPECT_EQ(describe(*document, 2), QStringList({u"-"_s, u"-"_s, u"T:"_s}));
+    EXPECT_EQ(describe(*document, 3), QStringList());
+    // A table and a group, neither entered, then a text box.
+    EXPECT_EQ(describe(*document, 4), QStringList({u"-"_s, u"-"_s, u"T:After the group"_s}));
+    // The slide-number field by the text stored in it.
+    EXPECT_EQ(describe(*document, 5), QStringList({u"T:Slide <number> is hidden"_s}));
+}
+
+TEST_F(ReaderTest, PptxgenjsFileGivesShapesAndTextAsWritten) {
+    const auto document = office::openPresentationDocument(fixture(u"pptxgenjs-deck.pptx"_s));
+    ASSERT_EQ(document->slideCount(), 4);
+    // A title placeholder, an empty body placeholder, three paragraphs, a manual line break.
+    EXPECT_EQ(describe(*document, 1),
+              QStringList({u"T:Agenda"_s, u"T:"_s, u"T:First point\rSecond point\rThird point"_s,
+                           u"T:Before the break\vafter the break"_s}));
+    // A line, a picture, then text with tabs, non-Latin text and emoji, the SplitMark and a literal
+    // _x0041_ that is not an escape in slide text.
+    EXPECT_EQ(describe(*document, 2),
+              QStringList({u"-"_s, u"-"_s, u"T:Qty\t12\tunits"_s, u"T:Ελληνικά, 中文, हिन्दी and 🎉"_s,
+                           u"T:a¸b _x0041_ stays"_s}));
+    EXPECT_EQ(describe(*document, 3), QStringList({u"-"_s, u"T:Below the table"_s}));
+    EXPECT_EQ(describe(*document, 4), QStringList());
+
+    EXPECT_EQ(office::openPresentationDocument(fixture(u"pptxgenjs-empty.pptx"_s))->slideCount(), 0);
+}
+
+// ---- Package structure --------------------------------------------------------------------------
+
+// A Strict package with other prefixes, a default namespace, a main part that is not at the usual
+// place, relative and absolute targets, and a slide order unlike the part names and ids.
+TEST_F(ReaderTest, StrictPackageWithOtherPrefixesReadsLikeTheUsualOne) {
+    const std::string strictPml = "http://purl.oclc.org/ooxml/presentationml/main";
+    const std::string strictDml = "http://purl.oclc.org/ooxml/drawingml/main";
+    const std::string strictRel = "http://purl.oclc.org/ooxml/officeDocument/relationships";
+    auto slide = [&](const std::string& text) {
+        return R"(<sld xmlns=")" + strictPml + R"(" xmlns:d=")" + strictDml + R"("><cSld><spTree>)"
+               R"(<nvGrpSpPr><cNvPr id="1" name=""/><cNvGrpSpPr/><nvPr/></nvGrpSpPr><grpSpPr/>)"
+               R"(<sp><nvSpPr><cNvPr id="2" name="t"/><cNvSpPr/><nvPr/></nvSpPr><spPr/>)"
+               R"(<txBody><d:bodyPr/><d:p><d:r><d:t>)" + text + R"(</d:t></d:r></d:p></txBody></sp>)"
+               R"(<cxnSp><nvCxnSpPr/><spPr/></cxnSp></spTree></cSld></sld>)";
+    };
+    test::writeZip(path(u"strict.pptx"_s),
+        {{"[Content_Types].xml",
+          R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+          R"(<Default Extension="xml" ContentType="application/xml"/>)"
+          R"(<Override PartName="/DECK/Main.xml" ContentType="application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml"/>)"
+          R"(</Types>)"},
+         {"_rels/.rels",
+          R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+          R"(<Relationship Id="x" Type=")" + strictRel + R"(/officeDocument" Target="deck/main.xml"/></Relationships>)"},
+         {"deck/main.xml",
+          R"(<pres:presentation xmlns:pres=")" + strictPml + R"(" xmlns:rel=")" + strictRel + R"(">)"
+          R"(<pres:sldIdLst><pres:sldId id="300" rel:id="s1"/><pres:sldId id="256" rel:id="s2"/></pres:sldIdLst>)"
+          R"(</pres:presentation>)"},
+         {"deck/_rels/main.xml.rels",
+          R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+          R"(<Relationship Id="s2" Type=")" + strictRel + R"(/slide" Target="/pages/slide1.xml"/>)"
+          R"(<Relationship Id="s1" Type=")" + strictRel + R"(/slide" Target="../pages/./slide2.xml"/>)"
+          R"(</Relationships>)"},
+         {"pages/slide1.xml", slide("second")},
+         {"pages/slide2.xml", slide("first")}});
+    const auto document = office::openPresentationDocument(path(u"strict.pptx"_s));
+    ASSERT_EQ(document->slideCount(), 2);
+    EXPECT_EQ(describe(*document, 1), QStringList({u"T:first"_s, u"-"_s}));
+    EXPECT_EQ(describe(*document, 2), QStringList({u"T:second"_s, u"-"_s}));
+}
+
+class MainContentTypeTest : public ReaderTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(MainContentTypeTest, PresentationShowAndTemplateWithAndWithoutMacrosOpen) {
+    test::writeZip(path(u"typed.bin"_s), test::deckParts({test::slideXml(textBoxOf("x"))}, GetParam()));
+    EXPECT_EQ(describe(*office::openPresentationDocument(path(u"typed.bin"_s)), 1), QStringList({u"T:x"_s}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllSix, MainContentTypeTest,
+    ::testing::Values("application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml",
+                      "application/vnd.openxmlformats-officedocument.presentationml.slideshow.main+xml",
+                      "application/vnd.openxmlformats-officedocument.presentationml.template.main+xml",
+                      "application/vnd.ms-powerpoint.presentation.macroEnabled.main+xml",
+                      "application/vnd.ms-powerpoint.slideshow.macroEnabled.main+xml",
+                      "application/vnd.ms-powerpoint.template.macroEnabled.main+xml"));
+
+TEST_F(ReaderTest, PackagesThatAreNotPresentationsAreRefusedWithTheReason) {
+    test::writeZip(path(u"letter.docx"_s),
+                   test::deckParts({}, "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"));
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"letter.docx"_s)); }),
+              u"letter.docx: not a presentation package: its main part is of type "
+              u"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"_s);
+
+    test::writeZip(path(u"plain.zip"_s), {{"readme.txt", "hello"}});
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"plain.zip"_s)); }),
+              u"plain.zip: not a presentation package: the zip archive holds no presentation"_s);
+
+    std::vector<test::PackagePart> parts = test::deckParts({});
+    parts.erase(parts.begin() + 1); // _rels/.rels
+    test::writeZip(path(u"norels.pptx"_s), parts);
+    EXPECT_TRUE(failureOf([&] { office::openPresentationDocument(path(u"norels.pptx"_s)); })
+                    .startsWith(u"norels.pptx: not a presentation package: the package relationships"_s));
+
+    parts = test::deckParts({});
+    parts.erase(parts.begin() + 2); // ppt/presentation.xml
+    test::writeZip(path(u"nomain.pptx"_s), parts);
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"nomain.pptx"_s)); }),
+              u"nomain.pptx: not a presentation package: its main part ppt/presentation.xml is missing"_s);
+}
+
+TEST_F(ReaderTest, SlideReferencesThatLeadNowhereFailOpen) {
+    std::vector<test::PackagePart> parts = test::deckParts({test::slideXml(""), test::slideXml("")});
+    parts.pop_back(); // ppt/slides/slide2.xml
+    test::writeZip(path(u"missing.pptx"_s), parts);
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"missing.pptx"_s)); }),
+              u"missing.pptx: slide 2 is damaged: its part ppt/slides/slide2.xml is missing"_s);
+
+    // An external target points outside the package and is never followed.
+    parts = test::deckParts({test::slideXml("")});
+    parts[3].content = R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+                       R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide")"
+                       R"( Target="file:///etc/passwd" TargetMode="External"/></Relationships>)";
+    test::writeZip(path(u"external.pptx"_s), parts);
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"external.pptx"_s)); }),
+              u"external.pptx: damaged part ppt/presentation.xml: slide 1 refers to no slide part"_s);
+
+    // A target that climbs above the package root resolves to nothing.
+    parts[3].content = R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+                       R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide")"
+                       R"( Target="../../slides/slide1.xml"/></Relationships>)";
+    test::writeZip(path(u"climb.pptx"_s), parts);
+    EXPECT_TRUE(failureOf([&] { office::openPresentationDocument(path(u"climb.pptx"_s)); })
+                    .startsWith(u"climb.pptx: slide 1 is damaged: its part"_s));
+}
+
+// ---- Shapes and text ----------------------------------------------------------------------------
+
+TEST_F(ReaderTest, OnlyShapesThatCanHoldTextHaveATextFrame) {
+    const auto document = openDeck({test::slideXml(
+        R"(<p:sp><p:nvSpPr><p:cNvPr id="3" name="no body"/><p:cNvSpPr/><p:nvPr><p:ph type="body"/></p:nvPr></p:nvSpPr><p:spPr/></p:sp>)"
+        R"(<p:sp><p:nvSpPr/><p:spPr/><p:txBody><a:bodyPr/></p:txBody></p:sp>)"
+        R"(<p:sp><p:nvSpPr/><p:spPr><a:prstGeom prst="bentConnector3"/></p:spPr><p:txBody><a:p><a:r><a:t>gone</a:t></a:r></a:p></p:txBody></p:sp>)"
+        R"(<p:sp><p:nvSpPr/><p:spPr><a:prstGeom prst="curvedConnector5"/></p:spPr></p:sp>)"
+        R"(<p:sp><p:nvSpPr/><p:spPr><a:prstGeom prst="straightConnector1"/></p:spPr></p:sp>)"
+        R"(<p:sp><p:nvSpPr/><p:spPr><a:prstGeom prst="lineInv"/></p:spPr></p:sp>)"
+        R"(<p:cxnSp/><p:pic/><p:graphicFrame/><p:contentPart r:id="rId9"/>)"
+        R"(<p:grpSp><p:nvGrpSpPr/><p:grpSpPr/>)" + textBoxOf("grouped") + R"(</p:grpSp>)"
+        R"(<p:extLst/><x:sp xmlns:x="urn:example:other"/>)" + textBoxOf("last"))});
+    EXPECT_EQ(describe(*document, 1),
+              QStringList({u"T:"_s, u"T:"_s, u"-"_s, u"-"_s, u"-"_s, u"T:"_s, u"-"_s, u"-"_s, u"-"_s, u"-"_s,
+                           u"-"_s, u"T:last"_s}));
+}
+
+TEST_F(ReaderTest, TextKeepsParagraphsBreaksFieldsAndCharactersAsTheyStand) {
+    const auto document = openDeck({test::slideXml(
+        textBox(R"(<a:p><a:r><a:t>one</a:t></a:r><a:br><a:rPr/></a:br><a:r><a:t>two</a:t></a:r></a:p>)"
+                R"(<a:p><a:pPr/><a:endParaRPr/></a:p><a:p><a:r><a:t>four</a:t></a:r></a:p>)") +
+        textBox(R"(<a:p><a:r><a:t>Slide </a:t></a:r><a:fld id="{1}" type="slidenum"><a:rPr/><a:t>7</a:t></a:fld></a:p>)") +
+        // Whitespace-only runs stay: a space, a tab, a line feed.
+        textBox("<a:p><a:r><a:t> </a:t></a:r><a:r><a:t>&#9;</a:t></a:r><a:r><a:t>\n</a:t></a:r></a:p>") +
+        // Characters XML does not allow are dropped; a CR reference stays; nothing else is decoded.
+        textBoxOf("a&#x1;b&#x8;c&#xB;d&#13;e_x000D_f&#xFFFE;") +
+        textBoxOf("&lt;tag&gt; &amp; &quot;<![CDATA[ <cdata> ]]>") +
+        textBox(""))});
+    EXPECT_EQ(describe(*document, 1),
+              QStringList({u"T:one\vtwo\r\rfour"_s, u"T:Slide 7"_s, u"T: \t\n"_s, u"T:abcd\re_x000D_f"_s,
+                           u"T:<tag> & \" <cdata> "_s, u"T:"_s}));
+}
+
+TEST_F(ReaderTest, AlternateContentTakesTheFirstUnderstoodChoiceElseTheFallback) {
+    const auto document = openDeck({test::slideXml(
+        R"(<mc:AlternateContent><mc:Choice Requires="p14">)" + textBoxOf("newer") +
+        R"(</mc:Choice><mc:Fallback>)" + textBoxOf("fallback") + R"(</mc:Fallback></mc:AlternateContent>)"
+        R"(<mc:AlternateContent xmlns:dml="http://schemas.openxmlformats.org/drawingml/2006/main">)"
+        R"(<mc:Choice Requires="dml p">)" + textBoxOf("understood") +
+        R"(</mc:Choice><mc:Fallback>)" + textBoxOf("not this") + R"(</mc:Fallback></mc:AlternateContent>)"
+        R"(<mc:AlternateContent><mc:Choice Requires="a p14">)" + textBoxOf("half understood") +
+        R"(</mc:Choice><mc:Choice Requires="a">)" + textBoxOf("second choice") + R"(</mc:Choice></mc:AlternateContent>)"
+        // Ink: a content part with a picture as fallback; and a choice nobody understands, no fallback.
+        R"(<mc:AlternateContent><mc:Choice Requires="p14"><p14:contentPart r:id="rId3"/></mc:Choice>)"
+        R"(<mc:Fallback><p:pic/></mc:Fallback></mc:AlternateContent>)"
+        R"(<mc:AlternateContent><mc:Choice Requires="p14">)" + textBoxOf("dropped") +
+        R"(</mc:Choice></mc:AlternateContent>)" +
+        // Inside a paragraph: an equation with its text fallback.
+        textBox(R"(<a:p><a:r><a:t>x = </a:t></a:r><mc:AlternateContent><mc:Choice Requires="a14"><a14:m xmlns:a14="urn:a14"/></mc:Choice>)"
+                R"(<mc:Fallback><a:r><a:t>y²</a:t></a:r></mc:Fallback></mc:AlternateContent></a:p>)"))});
+    EXPECT_EQ(describe(*document, 1), QStringList({u"T:fallback"_s, u"T:understood"_s, u"T:second choice"_s,
+                                                   u"-"_s, u"T:x = y²"_s}));
+}
+
+TEST_F(ReaderTest, PrefixesResolveThroughTheDeclarationsInForce) {
+    const auto document = openDeck({test::slideXml(
+        // a is rebound to another vocabulary inside this shape: its paragraphs are not DrawingML.
+        R"(<p:sp xmlns:a="urn:example:not-drawingml"><p:txBody><a:p><a:r><a:t>foreign</a:t></a:r></a:p></p:txBody></p:sp>)"
+        // q is bound to DrawingML on the text body only.
+        R"(<p:sp><p:txBody xmlns:q="http://schemas.openxmlformats.org/drawingml/2006/main"><q:p><q:r><q:t>local</q:t></q:r></q:p></p:txBody></p:sp>)"
+        // A default namespace on the shape.
+        R"(<sp xmlns="http://schemas.openxmlformats.org/presentationml/2006/main"><txBody><a:p><a:r><a:t>default</a:t></a:r></a:p></txBody></sp>)"
+        // An unbound prefix names nothing the reader knows.
+        R"(<z:sp/>)")});
+    EXPECT_EQ(describe(*document, 1), QStringList({u"T:"_s, u"T:local"_s, u"T:default"_s}));
+}
+
+TEST_F(ReaderTest, SlidesAreReadOneAtATimeAndADamagedSlideFailsOnlyWhenRead) {
+    const auto document = openDeck({test::slideXml(textBoxOf("fine")), "<p:sld><p:cSld><unclosed", test::slideXml("")});
+    ASSERT_EQ(document->slideCount(), 3);
+    EXPECT_EQ(describe(*document, 1), QStringList({u"T:fine"_s}));
+    EXPECT_TRUE(failureOf([&] { document->shapes(2); })
+                    .startsWith(u"deck.pptx: slide 2 is damaged: ppt/slides/slide2.xml: not well-formed XML at byte"_s));
+    EXPECT_EQ(describe(*document, 3), QStringList());
+    EXPECT_EQ(describe(*document, 1), QStringList({u"T:fine"_s}));
+}
+
+// ---- Hostile and damaged files ------------------------------------------------------------------
+
+TEST_F(ReaderTest, FilesThatAreNoPackageSayWhatTheyAre) {
+    writeFile(u"notes.txt"_s, "just some text\n");
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"notes.txt"_s)); }),
+              u"notes.txt: not a presentation file (not a zip archive)"_s);
+    writeFile(u"empty.pptx"_s, {});
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"empty.pptx"_s)); }),
+              u"empty.pptx: the file is empty"_s);
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"absent.pptx"_s)); }),
+              u"absent.pptx: cannot open the file: No such file or directory"_s);
+
+    QFile original(fixture(u"impress-shapes.pptx"_s));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray whole = original.readAll();
+    writeFile(u"cut.pptx"_s, whole.left(whole.size() / 2));
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"cut.pptx"_s)); }),
+              u"cut.pptx: damaged zip archive: its directory is missing (is the file truncated?)"_s);
+
+    // An OLE compound file goes to the compound-file reader, XML text to the flat OpenDocument reader.
+    writeFile(u"legacy.ppt"_s, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(600, '\0'));
+    const QString legacy = failureOf([&] { office::openPresentationDocument(path(u"legacy.ppt"_s)); });
+    EXPECT_TRUE(legacy.startsWith(u"legacy.ppt: "_s)) << legacy.toStdString();
+    EXPECT_FALSE(legacy.contains(u"zip"_s)) << legacy.toStdString();
+    writeFile(u"flat.fodp"_s, "\xEF\xBB\xBF  \n<?xml version=\"1.0\"?><nothing/>");
+    const QString flat = failureOf([&] { office::openPresentationDocument(path(u"flat.fodp"_s)); });
+    EXPECT_TRUE(flat.startsWith(u"flat.fodp: "_s)) << flat.toStdString();
+    EXPECT_FALSE(flat.contains(u"zip"_s)) << flat.toStdString();
+}
+
+TEST_F(ReaderTest, FoldersAndNamedPipesAreRefusedWithoutBlocking) {
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(u"folder.pptx"_s));
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"folder.pptx"_s)); }),
+              u"folder.pptx: is a folder, not a file"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(u"pipe.pptx"_s)).constData(), 0600), 0);
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"pipe.pptx"_s)); }),
+              u"pipe.pptx: is not a regular file"_s);
+}
+
+TEST_F(ReaderTest, ZipBombsAndDeepNestingStopWithAReason) {
+    // 40 MiB of spaces deflate to a few tens of KiB: far beyond any real ratio.
+    const std::string bomb = test::slideXml(textBoxOf(std::string(40u << 20, ' ')));
+    const auto document = openDeck({bomb});
+    EXPECT_EQ(failureOf([&] { document->shapes(1); }),
+              u"deck.pptx: ppt/slides/slide1.xml: the part inflates more than 100 times (a zip bomb?)"_s);
+
+    std::string deep;
+    for (int i = 0; i < 300; ++i)
+        deep += "<a:p>";
+    for (int i = 0; i < 300; ++i)
+        deep += "</a:p>";
+    const auto nested = openDeck({test::slideXml(textBox(deep))});
+    EXPECT_EQ(failureOf([&] { nested->shapes(1); }),
+              u"deck.pptx: slide 1 is damaged: ppt/slides/slide1.xml: elements nested deeper than 256 levels"_s);
+}
+
+TEST_F(ReaderTest, DeclaredEntitiesAreNeverExpanded) {
+    const std::string laughs =
+        R"(<?xml version="1.0"?><!DOCTYPE p:sld [<!ENTITY lol "lol"><!ENTITY lol2 "&lol;&lol;&lol;&lol;&lol;">)"
+        R"(<!ENTITY lol3 "&lol2;&lol2;&lol2;&lol2;&lol2;">]>)" +
+        test::slideXml(textBoxOf("&lol3;")).substr(std::string_view(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)").size() + 1);
+    const auto document = openDeck({laughs});
+    EXPECT_EQ(describe(*document, 1), QStringList({u"T:&lol3;"_s}));
+}
+
+} // namespace

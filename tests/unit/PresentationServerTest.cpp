@@ -1,0 +1,186 @@
+// The presentation server and PresentationText on top of it: the members' results and effects, and
+// PresentationText's call sequence and failure behaviour.
+#include "support/FakeOffice.h"
+#include "PackageBuilder.h"
+
+#include "import/PresentationText.h"
+#include "office/AutomationError.h"
+#include "office/LocalPresentationServer.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace quorvane;
+using office::LocalPresentationApplication;
+using office::LocalPresentationServer;
+using test::textBox;
+using test::textBoxOf;
+
+namespace {
+
+template <typename Run>
+QString failureOf(Run&& run) {
+    try {
+        run();
+    } catch (const office::AutomationError& error) {
+        return error.description();
+    }
+    return {};
+}
+
+class ServerTest : public ::testing::Test {
+protected:
+    QString deck(const QString& name, const std::vector<std::string>& slides) {
+        const QString path = m_dir.filePath(name);
+        test::writeDeck(path, slides);
+        return path;
+    }
+    QTemporaryDir m_dir;
+    LocalPresentationServer m_server;
+};
+
+TEST_F(ServerTest, OneInstanceRunsUntilItQuits) {
+    EXPECT_EQ(failureOf([&] { m_server.attach(); }), u"The presentation server is not running."_s);
+    const auto created = m_server.create();
+    EXPECT_EQ(m_server.create(), created);
+    EXPECT_EQ(m_server.attach(), created);
+
+    // Visible is only kept; dropping every reference (Release) leaves the instance running.
+    created->setVisible(true);
+    EXPECT_TRUE(m_server.attach()->visible());
+    const auto* address = created.get();
+    {
+        auto dropped = m_server.attach();
+    }
+    EXPECT_EQ(m_server.attach().get(), address);
+
+    created->quit();
+    EXPECT_EQ(m_server.running(), nullptr);
+    EXPECT_EQ(failureOf([&] { m_server.attach(); }), u"The presentation server is not running."_s);
+    EXPECT_EQ(failureOf([&] { created->slidesCount(); }), u"The presentation server is no longer running."_s);
+    const auto fresh = m_server.create();
+    EXPECT_NE(fresh, created);
+    EXPECT_FALSE(fresh->visible());
+}
+
+TEST_F(ServerTest, OpenMakesThePresentationActiveAndQuitClosesThemAll) {
+    const QString first = deck(u"first.pptx"_s, {test::slideXml(textBoxOf("one"))});
+    const QString second = deck(u"second.pptx"_s, {test::slideXml(""), test::slideXml(textBoxOf("two") + "<p:pic/>")});
+    const auto application = std::static_pointer_cast<LocalPresentationApplication>(m_server.create());
+    EXPECT_EQ(failureOf([&] { application->slidesCount(); }), u"ActivePresentation: no presentation is open."_s);
+    EXPECT_EQ(failureOf([&] { application->saveActive(); }), u"ActivePresentation: no presentation is open."_s);
+
+    application->open(first);
+    application->open(second);
+    EXPECT_EQ(application->presentationsCount(), 2);
+    EXPECT_EQ(application->activePath(), second);
+    EXPECT_EQ(application->slidesCount(), 2);
+    EXPECT_EQ(application->shapesCount(1), 0);
+    EXPECT_EQ(application->shapesCount(2), 2);
+    EXPECT_NE(application->hasTextFrame(2, 1), 0);
+    EXPECT_EQ(application->hasTextFrame(2, 2), 0);
+    EXPECT_EQ(application->shapeText(2, 1), u"two"_s);
+
+    // A file that fails to open leaves the active presentation as it was.
+    EXPECT_FALSE(failureOf([&] { application->open(m_dir.filePath(u"absent.pptx"_s)); }).isEmpty());
+    EXPECT_EQ(application->activePath(), second);
+
+    application->quit();
+    EXPECT_EQ(application->presentationsCount(), 0);
+}
+
+TEST_F(ServerTest, MembersOutsideThePresentationFailWithTheReason) {
+    const QString path = deck(u"small.pptx"_s, {test::slideXml(textBoxOf("t") + "<p:pic/>")});
+    const auto application = m_server.create();
+    application->open(path);
+    EXPECT_EQ(failureOf([&] { application->shapesCount(0); }), u"small.pptx: there is no slide 0 (the presentation has 1)"_s);
+    EXPECT_EQ(failureOf([&] { application->shapesCount(2); }), u"small.pptx: there is no slide 2 (the presentation has 1)"_s);
+    EXPECT_EQ(failureOf([&] { application->hasTextFrame(1, 3); }), u"small.pptx: slide 1 has no shape 3 (it has 2)"_s);
+    EXPECT_EQ(failureOf([&] { application->shapeText(1, 2); }), u"small.pptx: shape 2 of slide 1 has no text frame"_s);
+}
+
+// Reading never changes the file: not its bytes, not its modification time, also when it is read-only.
+TEST_F(ServerTest, ReadingAndSavingLeaveTheFileUntouched) {
+    const QString path = m_dir.filePath(u"kept.pptx"_s);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUORVANE_TEST_DATA) + u"/pptx/impress-shapes.pptx"_s, path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray before = file.readAll();
+    const QDateTime old = QDateTime::fromSecsSinceEpoch(1000000000);
+    ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+    file.close();
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+
+    EXPECT_FALSE(import::PresentationText(m_server, path).isEmpty());
+
+    QFile after(path);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
+    EXPECT_EQ(QFileInfo(path).lastModified(), old);
+}
+
+// ---- PresentationText ---------------------------------------------------------------------------
+
+TEST_F(ServerTest, PresentationTextGivesALinePerTextFrameAcrossSlides) {
+    EXPECT_EQ(import::PresentationText(m_server, deck(u"none.pptx"_s, {})), QString());
+    const QString path = deck(u"three.pptx"_s,
+        {test::slideXml(textBoxOf("Title") + textBox("<a:p><a:r><a:t>P1</a:t></a:r></a:p><a:p><a:r><a:t>P2</a:t></a:r></a:p>")),
+         test::slideXml("<p:pic/>" + textBox("") + "<p:cxnSp/>"),
+         test::slideXml(textBoxOf("Last"))});
+    EXPECT_EQ(import::PresentationText(m_server, path), u"Title\r\nP1\rP2\r\n\r\nLast\r\n"_s);
+    EXPECT_EQ(m_server.running(), nullptr); // told to quit at the end
+}
+
+TEST_F(ServerTest, PresentationTextReadsTheNewPresentationOfARunningServerAndQuitsIt) {
+    const auto running = std::static_pointer_cast<LocalPresentationApplication>(m_server.create());
+    running->open(deck(u"other.pptx"_s, {test::slideXml(textBoxOf("other"))}));
+    EXPECT_EQ(import::PresentationText(m_server, deck(u"mine.pptx"_s, {test::slideXml(textBoxOf("mine"))})),
+              u"mine\r\n"_s);
+    EXPECT_FALSE(running->running());
+    EXPECT_EQ(running->presentationsCount(), 0);
+}
+
+TEST_F(ServerTest, AFailureLeavesTheServerRunningWithThePresentationOpen) {
+    const QString path = deck(u"broken.pptx"_s, {test::slideXml(textBoxOf("read")), "<p:sld><unclosed"});
+    EXPECT_TRUE(failureOf([&] { import::PresentationText(m_server, path); }).startsWith(u"broken.pptx: slide 2 is damaged"_s));
+    const auto running = m_server.running();
+    ASSERT_NE(running, nullptr);
+    EXPECT_TRUE(running->visible());
+    EXPECT_EQ(running->activePath(), path);
+
+    EXPECT_EQ(failureOf([&] { import::PresentationText(m_server, m_dir.filePath(u"absent.pptx"_s)); }),
+              u"absent.pptx: cannot open the file: No such file or directory"_s);
+    EXPECT_EQ(m_server.running(), running);
+}
+
+TEST(PresentationTextCallsTest, CallsTheServerMembersInOrderGoingDownFromTheActivePresentation) {
+    test::FakePresentationServer server;
+    server.decks[u"/d.pptx"_s] = {{test::textShape(u"a"_s), test::pictureShape()}, {}, {test::textShape(u""_s)}};
+    EXPECT_EQ(import::PresentationText(server, u"/d.pptx"_s), u"a\r\n\r\n"_s);
+    EXPECT_EQ(server.trace(), QStringList({u"0.create()"_s, u"1.setVisible(true)"_s, u"0.attach()"_s,
+                                           u"1.open(/d.pptx)"_s, u"1.slidesCount()"_s, u"1.shapesCount(1)"_s,
+                                           u"1.hasTextFrame(1,1)"_s, u"1.shapeText(1,1)"_s, u"1.hasTextFrame(1,2)"_s,
+                                           u"1.shapesCount(2)"_s, u"1.shapesCount(3)"_s, u"1.hasTextFrame(3,1)"_s,
+                                           u"1.shapeText(3,1)"_s, u"1.saveActive()"_s, u"1.quit()"_s}));
+}
+
+TEST(PresentationTextCallsTest, AnyFailingMemberEndsItAndTheRestIsSkipped) {
+    const QStringList members = {u"create"_s, u"setVisible"_s, u"attach"_s, u"open"_s, u"slidesCount"_s,
+                                 u"shapesCount"_s, u"hasTextFrame"_s, u"shapeText"_s, u"saveActive"_s};
+    for (const QString& member : members) {
+        SCOPED_TRACE(member.toStdString());
+        test::FakePresentationServer server;
+        server.decks[u"/d.pptx"_s] = {{test::textShape(u"a"_s)}};
+        server.failCall(member);
+        EXPECT_THROW(import::PresentationText(server, u"/d.pptx"_s), office::AutomationError);
+        EXPECT_EQ(server.count(u"quit"_s), 0);
+        EXPECT_EQ(server.members().last(), member);
+    }
+}
+
+} // namespace

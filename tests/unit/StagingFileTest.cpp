@@ -1,0 +1,144 @@
+// The staging file: where it is made, how it is protected, what it holds, and the quiet delete.
+#include "support/FakeServices.h"
+
+#include "import/ColumnSeparation.h"
+#include "import/StagingFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using namespace quorvane;
+using import::StagingFile;
+
+namespace {
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// Sets TEMP for one test and puts the old value back afterwards.
+class TempVariable {
+public:
+    explicit TempVariable(const QByteArray& value) : m_old(qgetenv("TEMP")), m_had(qEnvironmentVariableIsSet("TEMP")) {
+        qputenv("TEMP", value);
+    }
+    ~TempVariable() {
+        if (m_had)
+            qputenv("TEMP", m_old);
+        else
+            qunsetenv("TEMP");
+    }
+
+private:
+    QByteArray m_old;
+    bool m_had;
+};
+
+class StagingFileTest : public ::testing::Test {
+protected:
+    QTemporaryDir m_dir;
+};
+
+TEST_F(StagingFileTest, EachUseGetsANewPrivateFileInTemp) {
+    const TempVariable temp(QFile::encodeName(m_dir.path()));
+    const QString first = StagingFile::createPath();
+    const QString second = StagingFile::createPath();
+    EXPECT_NE(first, second);
+    EXPECT_EQ(QFileInfo(first).absolutePath(), QDir(m_dir.path()).absolutePath());
+    EXPECT_TRUE(QFileInfo(first).fileName().endsWith(u".txt"_s));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(first).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(info.st_size, 0);
+}
+
+TEST_F(StagingFileTest, AnEmptyTempFallsBackToThePlatformTempFolder) {
+    const TempVariable temp("");
+    const QString path = StagingFile::createPath();
+    EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+    QFile::remove(path);
+}
+
+TEST_F(StagingFileTest, AMissingFolderFailsNamingIt) {
+    const TempVariable temp(QFile::encodeName(m_dir.filePath(u"gone"_s)));
+    try {
+        StagingFile::createPath();
+        FAIL() << "no failure";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(QString::fromUtf8(error.what()),
+                  u"Cannot create a staging file in "_s + m_dir.filePath(u"gone"_s) + u": No such file or directory"_s);
+    }
+}
+
+TEST_F(StagingFileTest, HoldsTheTextAsUtf8WithoutAMarkAndWithCrLfAppended) {
+    const TempVariable temp(QFile::encodeName(m_dir.path()));
+    const QString path = StagingFile::createPath();
+    StagingFile staging;
+    staging.open(path);
+    staging.write(u"a"_s + import::SplitMark + u"b\r\nПривет 😀\tx\v"_s);
+    staging.close();
+    EXPECT_EQ(contentsOf(path), QByteArray("a\xC2\xB8" "b\r\n\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 "
+                                           "\xF0\x9F\x98\x80\tx\v\r\n"));
+    // Opening again truncates what an earlier use wrote.
+    staging.open(path);
+    staging.write(QString());
+    staging.close();
+    EXPECT_EQ(contentsOf(path), QByteArray("\r\n"));
+}
+
+TEST_F(StagingFileTest, NeverWritesThroughALinkOrIntoAVanishedFile) {
+    const TempVariable temp(QFile::encodeName(m_dir.path()));
+    const QString victim = m_dir.filePath(u"victim.txt"_s);
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("precious");
+    file.close();
+
+    const QString path = StagingFile::createPath();
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::link(victim, path));
+    StagingFile staging;
+    EXPECT_THROW(staging.open(path), std::runtime_error);
+    EXPECT_EQ(contentsOf(victim), QByteArray("precious"));
+
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_THROW(staging.open(path), std::runtime_error);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_THROW(staging.write(u"x"_s), std::runtime_error);
+    EXPECT_THROW(staging.close(), std::runtime_error);
+}
+
+TEST_F(StagingFileTest, DeleteQuietlyYieldsFirstAndIgnoresFailures) {
+    const TempVariable temp(QFile::encodeName(m_dir.path()));
+    const QString path = StagingFile::createPath();
+    test::ScriptedEventPump events;
+    bool existedDuringYield = false;
+    events.onYield = [&](int) { existedDuringYield = QFile::exists(path); };
+    import::DeleteQuietly(events, path);
+    EXPECT_EQ(events.yields, 1);
+    EXPECT_TRUE(existedDuringYield);
+    EXPECT_FALSE(QFile::exists(path));
+
+    EXPECT_NO_THROW(import::DeleteQuietly(events, path));           // already gone
+    EXPECT_NO_THROW(import::DeleteQuietly(events, m_dir.path()));   // a folder is not deleted
+    EXPECT_TRUE(QFileInfo(m_dir.path()).isDir());
+    EXPECT_EQ(events.yields, 3);
+
+    // A window closed during the yield: the abort passes on, and the caller cleans up.
+    const QString pending = StagingFile::createPath();
+    events.abortAt = 4;
+    EXPECT_THROW(import::DeleteQuietly(events, pending), app::OperationAborted);
+}
+
+} // namespace
