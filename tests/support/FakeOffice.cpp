@@ -106,7 +106,7 @@ void FakeSpreadsheet::workbooksOpen(const QVariant& fileName, const QVariant& up
 
     const QString path = fileName.toString();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         throw office::AutomationError(u"'"_s + path + u"' could not be found"_s);
     const QString content = QString::fromUtf8(file.readAll());
     openedFiles.append(content);

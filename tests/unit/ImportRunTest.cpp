@@ -22,7 +22,9 @@ using test::CallPlan;
 using test::textShape;
 
 // Readable QString values in failure messages.
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -432,9 +434,9 @@ TEST_F(ImportRunTest, SameFileNamesGetRandomDigitsBeforeTheCut) {
     // The long names differ from every sheet's (cut) name before their own cut, so they get no
     // digits and the spreadsheet refuses the clash: reported, and the paste still lands on the sheet
     // under the name the spreadsheet gave it.
-    EXPECT_EQ(sheetNames(), (QStringList{u"Sheet1"_s, u"Q3 Reviewpptx"_s, u"Q3 Reviewpptx4712"_s,
-                                         u"Twenty six letters abcdepptx"_s, u"Twenty six letters abcdepptx20"_s,
-                                         u"Quarterly results for the nort"_s, u"Sheet2"_s}));
+    EXPECT_EQ(sheetNames(),
+              (QStringList{u"Sheet1"_s, u"Q3 Reviewpptx"_s, u"Q3 Reviewpptx4712"_s, u"Twenty six letters abcdepptx"_s,
+                           u"Twenty six letters abcdepptx20"_s, u"Quarterly results for the nort"_s, u"Sheet2"_s}));
     EXPECT_EQ(random.seeds, 2);
     ASSERT_EQ(errors.reports.size(), 1u);
     EXPECT_EQ(errors.reports[0].line, 238);
@@ -682,6 +684,26 @@ TEST_F(ImportRunTest, ReportShowsTheDescriptionLocationAndNumber) {
                                         u"in Travenor2017/04/05.Form1.PushButton2_Click at line 164\r\r"
                                         u"Please email screenshot of this message to "_s +
                                             app::supportEmail());
+}
+
+TEST_F(ImportRunTest, StagingFileThatCannotBeCreatedIsReportedWithTheStepsThatNeedIt) {
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    addFile(u"/p/b.pptx"_s, {u"b"_s});
+    const QString missing = temp.filePath(u"gone"_s);
+    qputenv("TEMP", QFile::encodeName(missing));
+    start();
+    // Create, open, write, close; the reading instance finds no file, so nothing is copied or pasted.
+    EXPECT_EQ(errors.lines(), (std::vector<int>{144, 146, 148, 150, 156, 158, 164}));
+    EXPECT_TRUE(errors.reports[0].description.contains(missing)) << errors.reports[0].description.toStdString();
+    EXPECT_EQ(window.progressTexts.last(), u"Progress Bar");
+
+    // Per file: the same for every file; the second file does not write through the first's old path.
+    errors.reports.clear();
+    spreadsheets.instances.clear();
+    window.singleSheet = false;
+    start();
+    EXPECT_EQ(errors.lines(), (std::vector<int>{202, 204, 206, 208, 214, 216, 240, 202, 204, 206, 208, 214, 216, 240}));
+    EXPECT_FALSE(QFile::exists(missing));
 }
 
 TEST_F(ImportRunTest, PlannedDescriptionsAreReportedAsGiven) {

@@ -1,0 +1,199 @@
+// quorvane-cli import: real presentations through the real presentation server and spreadsheet
+// engine, the workbook read back with an independent reader.
+#include "XlsxReader.h"
+
+#include "cli/Commands.h"
+#include "import/ColumnSeparation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+using namespace Qt::StringLiterals;
+using namespace quorvane;
+
+namespace {
+
+const QString Fixtures = QStringLiteral(QUORVANE_TEST_DATA "/pptx");
+const QString Deck = Fixtures + u"/pptxgenjs-deck.pptx"_s;    // 10 lines, the 9th holds a SplitMark
+const QString Impress = Fixtures + u"/impress-shapes.pptx"_s; // 13 lines
+
+std::string drain(std::FILE* stream) {
+    std::fflush(stream);
+    std::rewind(stream);
+    std::string text;
+    char chunk[4096];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0)
+        text.append(chunk, got);
+    std::fclose(stream);
+    return text;
+}
+
+class ImportCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(staging.isValid());
+        m_oldTemp = qgetenv("TEMP");
+        qputenv("TEMP", QFile::encodeName(staging.path()));
+    }
+    void TearDown() override {
+        qputenv("TEMP", m_oldTemp);
+        // No staging file outlives a run.
+        EXPECT_TRUE(QDir(staging.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    }
+
+    // Runs "quorvane-cli import ARGUMENTS"; fills out and err, returns the exit status.
+    int import(const QStringList& arguments) {
+        std::FILE* outStream = std::tmpfile();
+        std::FILE* errStream = std::tmpfile();
+        const int status = cli::runImport(arguments, outStream, errStream);
+        out = drain(outStream);
+        err = drain(errStream);
+        return status;
+    }
+    QString output(const QString& name) const { return work.filePath(name); }
+
+    // The text of a cell of a sheet read back ("" for an empty cell).
+    static QString cell(const QJsonArray& book, int sheet, const QString& reference) {
+        return book.at(sheet).toObject().value(u"cells"_s).toObject().value(reference).toArray().at(1).toString();
+    }
+    static QString sheetName(const QJsonArray& book, int sheet) {
+        return book.at(sheet).toObject().value(u"name"_s).toString();
+    }
+
+    QTemporaryDir staging;
+    QTemporaryDir work;
+    std::string out;
+    std::string err;
+
+private:
+    QByteArray m_oldTemp;
+};
+
+TEST_F(ImportCommandTest, OneSheetHoldsEveryLineOfEveryFileInOrder) {
+    ASSERT_EQ(import({Deck, Impress, u"-o"_s, output(u"all.xlsx"_s)}), 0) << err;
+    EXPECT_EQ(err, "");
+    const QJsonArray book = test::readXlsx(output(u"all.xlsx"_s));
+    ASSERT_EQ(book.size(), 1);
+    EXPECT_EQ(sheetName(book, 0), u"Sheet1");
+    EXPECT_EQ(cell(book, 0, u"A1"_s), u"Agenda");
+    EXPECT_EQ(cell(book, 0, u"A2"_s), QString());      // an empty text frame is an empty line
+    EXPECT_EQ(cell(book, 0, u"A3"_s), u"First point"); // paragraphs become rows
+    EXPECT_EQ(cell(book, 0, u"A6"_s), u"Before the break\vafter the break");
+    EXPECT_EQ(cell(book, 0, u"A7"_s), u"Qty\t12\tunits");
+    // The SplitMark in the slide text splits under every option.
+    EXPECT_EQ(cell(book, 0, u"A9"_s), u"a");
+    EXPECT_EQ(cell(book, 0, u"B9"_s), u"b _x0041_ stays");
+    // The second presentation starts on the row after the first one's last line.
+    EXPECT_EQ(cell(book, 0, u"A10"_s), u"Below the table");
+    EXPECT_EQ(cell(book, 0, u"A11"_s), u"Quarterly review");
+    EXPECT_EQ(cell(book, 0, u"A23"_s), u"Slide <number> is hidden");
+}
+
+TEST_F(ImportCommandTest, PerFileSheetsAreNamedAfterTheFilesWithDigitsForTheSameName) {
+    // The same file under one name in two folders, then another file.
+    QDir(work.path()).mkpath(u"again"_s);
+    const QString copy = work.filePath(u"again/pptxgenjs-deck.pptx"_s);
+    ASSERT_TRUE(QFile::copy(Deck, copy));
+    ASSERT_EQ(import({u"--per-file-sheets"_s, u"--split=space"_s, Deck, copy, Impress, u"-o"_s, output(u"per.xlsx"_s)}),
+              0)
+        << err;
+    const QJsonArray book = test::readXlsx(output(u"per.xlsx"_s));
+    ASSERT_EQ(book.size(), 4);
+    EXPECT_EQ(sheetName(book, 0), u"Sheet1"); // the new workbook's own sheet stays, empty
+    EXPECT_TRUE(book.at(0).toObject().value(u"cells"_s).toObject().isEmpty());
+    EXPECT_EQ(sheetName(book, 1), u"pptxgenjsdeckpptx");
+    EXPECT_TRUE(QRegularExpression(u"^pptxgenjsdeckpptx[1-9][0-9]{0,3}$"_s).match(sheetName(book, 2)).hasMatch())
+        << sheetName(book, 2).toStdString();
+    EXPECT_EQ(sheetName(book, 3), u"impressshapespptx");
+    // Split at every space, each file on its own sheet from A1.
+    EXPECT_EQ(cell(book, 1, u"A3"_s), u"First");
+    EXPECT_EQ(cell(book, 1, u"B3"_s), u"point");
+    EXPECT_EQ(cell(book, 2, u"B3"_s), u"point");
+    EXPECT_EQ(cell(book, 3, u"A1"_s), u"Quarterly");
+    EXPECT_EQ(cell(book, 3, u"B1"_s), u"review");
+}
+
+TEST_F(ImportCommandTest, CsvTakesTheOneSheetWithTheChosenSplit) {
+    ASSERT_EQ(import({u"--split"_s, u"text"_s, u"--split-text"_s, u" point"_s, Deck, u"-o"_s, output(u"deck.csv"_s)}),
+              0)
+        << err;
+    QFile csv(output(u"deck.csv"_s));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = csv.readAll().split('\n');
+    ASSERT_GE(rows.size(), 5);
+    EXPECT_EQ(rows[0], "Agenda,\r"); // the used range is two columns wide
+    EXPECT_EQ(rows[2], "First,\r"); // "First point" split at " point": two cells, the second empty
+    EXPECT_EQ(rows[4], "Third,\r");
+}
+
+TEST_F(ImportCommandTest, EveryReportIsPrintedInFullAndTheRestIsStillImported) {
+    const QString missing = work.filePath(u"missing.pptx"_s);
+    const QString notDeck = work.filePath(u"notes.pptx"_s);
+    QFile junk(notDeck);
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not a presentation");
+    junk.close();
+
+    EXPECT_EQ(import({Deck, missing, notDeck, Impress, u"-o"_s, output(u"some.xlsx"_s)}), 1);
+    // Two reports at the presentation-text step, each with its whole text, line ends as LF.
+    const QString closing = u"\n\nPlease email screenshot of this message to "_s;
+    const QString location = u"\nin Travenor2017/04/05.Form1.PushButton2_Click at line 120"_s;
+    const QString text = QString::fromStdString(err);
+    EXPECT_EQ(text.count(location + closing), 2) << err;
+    EXPECT_TRUE(text.startsWith(u"missing.pptx: "_s)) << err;
+    EXPECT_TRUE(text.contains(u"\nnotes.pptx: "_s)) << err;
+    // The readable files are there, one after the other; the failed ones add nothing.
+    const QJsonArray book = test::readXlsx(output(u"some.xlsx"_s));
+    ASSERT_EQ(book.size(), 1);
+    EXPECT_EQ(cell(book, 0, u"A10"_s), u"Below the table");
+    EXPECT_EQ(cell(book, 0, u"A11"_s), u"Quarterly review");
+}
+
+TEST_F(ImportCommandTest, BadArgumentsExplainAndTouchNothing) {
+    const QString target = output(u"x.xlsx"_s);
+    struct Case {
+        QStringList arguments;
+        const char* message;
+    };
+    const std::vector<Case> cases{
+        {{Deck}, "no output file given"},
+        {{u"-o"_s, target}, "no presentation given"},
+        {{Deck, u"-o"_s, output(u"x.txt"_s)}, "must end in .xlsx or .csv"},
+        {{u"--per-file-sheets"_s, Deck, u"-o"_s, output(u"x.csv"_s)}, "a .csv file holds one sheet"},
+        {{u"--split"_s, u"semicolon"_s, Deck, u"-o"_s, target}, "--split takes none, space, comma, tab or text"},
+        {{u"--split"_s, u"text"_s, Deck, u"-o"_s, target}, "--split text needs --split-text TEXT"},
+        {{u"--split-text"_s, u"x"_s, Deck, u"-o"_s, target}, "--split-text goes with --split text"},
+        {{u"--sheets"_s, Deck, u"-o"_s, target}, "unknown option '--sheets'"},
+        {{Deck, u"-o"_s}, "-o needs a file name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(import(c.arguments), 2);
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+        EXPECT_NE(err.find("Try 'quorvane-cli import --help'."), std::string::npos);
+    }
+    EXPECT_TRUE(QDir(work.path()).isEmpty());
+
+    EXPECT_EQ(import({u"--help"_s}), 0);
+    EXPECT_NE(out.find("Usage: quorvane-cli import [OPTIONS] FILE... -o OUT"), std::string::npos);
+    EXPECT_EQ(err, "");
+}
+
+TEST_F(ImportCommandTest, NamesAfterADoubleDashAreFiles) {
+    // "--" lets a file name start with a dash; a name that is not there gives an empty one-sheet
+    // workbook all the same (the run goes on), so the failure shows in the status only.
+    EXPECT_EQ(import({u"-o"_s, output(u"empty.csv"_s), u"--"_s, u"-missing.pptx"_s}), 1);
+    EXPECT_NE(err.find("-missing.pptx: "), std::string::npos) << err;
+    EXPECT_TRUE(QFile::exists(output(u"empty.csv"_s)));
+}
+
+} // namespace
