@@ -84,12 +84,15 @@ void appendDroppedItems(const QStringList& paths, FileList& list, app::EventPump
 
 QString samplesFolder(const QString& programFolder) {
     const QString beside = programFolder + u"/Samples"_s;
-    if (QFileInfo(beside).isDir())
-        return beside;
-    // Installed, the program sits in bin/ and its data in share/quorvane/.
-    const QString installed = QDir::cleanPath(programFolder + u'/' + QStringLiteral(QUORVANE_SAMPLES_FROM_BINDIR));
-    if (QFileInfo(installed).isDir())
-        return installed;
+    const QString candidates[] = {
+        beside,
+        QDir::cleanPath(programFolder + u'/' + QStringLiteral(QUORVANE_SAMPLES_FROM_PROGRAM)),
+        QStringLiteral(QUORVANE_INSTALLED_SAMPLES),
+    };
+    for (const QString& folder : candidates) {
+        if (QFileInfo(folder).isDir())
+            return folder;
+    }
     return beside;
 }
 

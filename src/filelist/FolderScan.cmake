@@ -4,10 +4,12 @@ target_sources(quorvane_filelist PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/FolderCommands.cpp
 )
 
-# Installed, the samples live in the data folder; the program finds them relative to its own folder,
-# so an installed tree can be moved.
+# Installed, the samples live in the data folder (samples/CMakeLists.txt) and the program in a folder of
+# its own under the library folder (src/app/MainWindow.cmake). The program finds them relative to its
+# own folder, so an installed tree can be moved, and at the configured place otherwise.
 include(GNUInstallDirs)
-file(RELATIVE_PATH QUORVANE_SAMPLES_FROM_BINDIR
-  "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_DATADIR}/quorvane/Samples")
+set(QUORVANE_INSTALLED_SAMPLES "${CMAKE_INSTALL_FULL_DATADIR}/quorvane/Samples")
+file(RELATIVE_PATH QUORVANE_SAMPLES_FROM_PROGRAM "${CMAKE_INSTALL_FULL_LIBDIR}/quorvane" "${QUORVANE_INSTALLED_SAMPLES}")
 target_compile_definitions(quorvane_filelist PRIVATE
-  QUORVANE_SAMPLES_FROM_BINDIR="${QUORVANE_SAMPLES_FROM_BINDIR}")
+  QUORVANE_SAMPLES_FROM_PROGRAM="${QUORVANE_SAMPLES_FROM_PROGRAM}"
+  QUORVANE_INSTALLED_SAMPLES="${QUORVANE_INSTALLED_SAMPLES}")

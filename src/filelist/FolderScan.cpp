@@ -234,7 +234,8 @@ int attributesOf(const QString& path) {
     const QString name = lastComponent(path);
     if (name.startsWith(u'.') && name != u"." && name != u"..")
         value |= AttributeHidden;
-    if (::access(native.constData(), W_OK) != 0)
+    // The effective user decides, as it does for every open.
+    if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0)
         value |= AttributeReadOnly;
     return value;
 }
