@@ -1,0 +1,118 @@
+#pragma once
+
+#include "Desktop.h"
+
+#include "office/SpreadsheetEngine.h"
+
+#include <QAbstractTableModel>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QTabWidget;
+class QTableView;
+
+namespace quorvane::app {
+
+// The cells of one worksheet as a table: rows and columns from A1 to the end of the used range,
+// column letters and row numbers as headers. Reads the engine's cells on demand, so a sheet of a
+// million rows costs nothing up front.
+class SheetTableModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // The workbook keeps the sheet alive while the model lives.
+    SheetTableModel(std::shared_ptr<office::Workbook> workbook, int sheetIndex, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    std::shared_ptr<office::Workbook> m_workbook;
+    const office::Worksheet& m_sheet;
+    int m_rows = 1, m_columns = 1;
+};
+
+// What the result window asks of the user. The desktop shows dialogs; tests answer from a script.
+class ResultPrompts {
+public:
+    enum class CloseChoice { Save, Discard, Cancel };
+    virtual ~ResultPrompts() = default;
+    // The window closes and its workbook holds data never saved: save, throw away, or stay open?
+    virtual CloseChoice askBeforeClose(QWidget* window, const QString& workbookName) = 0;
+    // The path to save to (ending in .xlsx or .csv), or empty when the user cancels.
+    virtual QString askSavePath(QWidget* window, const QString& suggestedPath) = 0;
+    // Tells the user that something failed.
+    virtual void showFailure(QWidget* window, const QString& text) = 0;
+};
+
+// ResultPrompts as Qt dialogs.
+class QtResultPrompts final : public ResultPrompts {
+public:
+    CloseChoice askBeforeClose(QWidget* window, const QString& workbookName) override;
+    QString askSavePath(QWidget* window, const QString& suggestedPath) override;
+    void showFailure(QWidget* window, const QString& text) override;
+};
+
+// The workbook an import leaves to the user: a top-level window titled with the workbook's name,
+// one tab per sheet in workbook order, A1 selected. The user can save it as .xlsx (the workbook) or
+// .csv (the sheet shown) and open it in the desktop's spreadsheet application. Closing it quits the
+// spreadsheet instance, after asking when its data was never saved.
+class ResultWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance, Desktop& desktop, ResultPrompts& prompts);
+
+    const std::shared_ptr<office::SpreadsheetInstance>& instance() const { return m_instance; }
+    // Shows the instance's active workbook as it is now (sheets added since come in); the sheet
+    // shown stays shown.
+    void refresh();
+
+    // Saves to path: .csv writes the sheet shown, anything else the workbook as .xlsx. Returns false
+    // after showing the failure.
+    bool saveTo(const QString& path);
+    // Asks for a path and saves there; false when cancelled or failed.
+    bool saveAs();
+    // Saves a temporary .xlsx and hands it to the desktop's spreadsheet application.
+    void openInSpreadsheetApplication();
+    // True when the workbook holds data that was never saved as a whole.
+    bool hasUnsavedData() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::shared_ptr<office::SpreadsheetInstance> m_instance;
+    std::shared_ptr<office::Workbook> m_workbook;
+    Desktop& m_desktop;
+    ResultPrompts& m_prompts;
+    QTabWidget* m_tabs;
+    std::optional<std::uint64_t> m_savedRevision;
+    QString m_lastSavePath;
+};
+
+// Connects a spreadsheet engine to result windows: each instance handed to the user gets a window
+// of its own; handing it over again refreshes and raises that window.
+class ResultWindows final : public QObject {
+    Q_OBJECT
+public:
+    ResultWindows(Desktop& desktop, ResultPrompts& prompts, QObject* parent = nullptr);
+    // Sets the engine's hand-over hook. The engine must not outlive this object, or the hook must be
+    // replaced before.
+    void install(office::SpreadsheetEngine& engine);
+    // The windows open now, in the order they opened.
+    std::vector<ResultWindow*> windows() const;
+    // Opens or refreshes the window of instance.
+    ResultWindow* show(const std::shared_ptr<office::SpreadsheetInstance>& instance);
+
+private:
+    Desktop& m_desktop;
+    ResultPrompts& m_prompts;
+    std::vector<QPointer<ResultWindow>> m_windows;
+};
+
+} // namespace quorvane::app

@@ -1,0 +1,195 @@
+#include "app/ResultWindow.h"
+
+#include "support/FakeServices.h"
+#include "unit/XlsxReader.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+using namespace Qt::StringLiterals;
+using namespace quorvane;
+
+namespace {
+
+// Answers the window's questions from queues; an unexpected question fails the test.
+class ScriptedResultPrompts final : public app::ResultPrompts {
+public:
+    CloseChoice askBeforeClose(QWidget*, const QString& workbookName) override {
+        closeQuestions.append(workbookName);
+        if (closeAnswers.empty()) {
+            ADD_FAILURE() << "unexpected close question";
+            return CloseChoice::Cancel;
+        }
+        const CloseChoice answer = closeAnswers.front();
+        closeAnswers.pop_front();
+        return answer;
+    }
+    QString askSavePath(QWidget*, const QString& suggestedPath) override {
+        suggested.append(suggestedPath);
+        if (paths.empty()) {
+            ADD_FAILURE() << "unexpected save dialog";
+            return {};
+        }
+        const QString path = paths.front();
+        paths.pop_front();
+        return path;
+    }
+    void showFailure(QWidget*, const QString& text) override { failures.append(text); }
+
+    std::deque<CloseChoice> closeAnswers;
+    std::deque<QString> paths;
+    QStringList closeQuestions, suggested, failures;
+};
+
+class ResultWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_windows.install(m_engine);
+        const QString staging = m_dir.filePath(u"stage.txt"_s);
+        QFile file(staging);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QString(u"Title¸42\r\nBody text¸007\r\n"_s).toUtf8());
+        file.close();
+        auto reader = m_engine.create();
+        reader->workbooksOpen(staging, {}, {}, 6, {}, {}, {}, {}, u"¸"_s);
+        reader->copyUsedRange();
+        reader->quit();
+    }
+    // An import's target: a new workbook with the copied range in the first sheet, handed over.
+    std::shared_ptr<office::SpreadsheetApplication> handOverTarget() {
+        auto target = m_engine.create();
+        target->workbooksAdd();
+        target->paste();
+        target->selectRange(u"A1"_s);
+        target->setVisible(true);
+        return target;
+    }
+    static QTabWidget* tabs(app::ResultWindow* window) { return window->findChild<QTabWidget*>(u"Sheets"_s); }
+    static QStringList tabNames(app::ResultWindow* window) {
+        QStringList names;
+        for (int i = 0; i < tabs(window)->count(); ++i)
+            names << tabs(window)->tabText(i);
+        return names;
+    }
+
+    QTemporaryDir m_dir;
+    office::SpreadsheetEngine m_engine;
+    test::FakeDesktop m_desktop;
+    ScriptedResultPrompts m_prompts;
+    app::ResultWindows m_windows{m_desktop, m_prompts};
+};
+
+TEST_F(ResultWindowTest, HandedOverWorkbookIsShownSavedAndClosed) {
+    auto target = handOverTarget();
+    ASSERT_EQ(m_windows.windows().size(), 1u);
+    app::ResultWindow* window = m_windows.windows().front();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->parent(), nullptr);
+    EXPECT_EQ(window->windowTitle(), u"Book1"_s);
+    EXPECT_EQ(tabNames(window), (QStringList{u"Sheet1"_s}));
+
+    auto* grid = qobject_cast<QTableView*>(tabs(window)->widget(0));
+    ASSERT_NE(grid, nullptr);
+    const QAbstractItemModel* model = grid->model();
+    EXPECT_EQ(model->rowCount(), 2);
+    EXPECT_EQ(model->columnCount(), 2);
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), u"B"_s);
+    EXPECT_EQ(model->headerData(1, Qt::Vertical, Qt::DisplayRole).toString(), u"2"_s);
+    EXPECT_EQ(model->index(1, 0).data().toString(), u"Body text"_s);
+    EXPECT_EQ(grid->currentIndex(), model->index(0, 0)); // A1 selected
+
+    // A later run adds sheets to the same instance and hands it over again: the same window shows them.
+    target->sheetsAdd();
+    target->paste();
+    target->setActiveSheetName(u"Q3 Reviewpptx"_s);
+    target->setVisible(true);
+    ASSERT_EQ(m_windows.windows().size(), 1u);
+    EXPECT_EQ(tabNames(window), (QStringList{u"Sheet1"_s, u"Q3 Reviewpptx"_s}));
+
+    const QString path = m_dir.filePath(u"result.xlsx"_s);
+    m_prompts.paths.push_back(path);
+    window->findChild<QAction*>(u"SaveAs"_s)->trigger();
+    EXPECT_TRUE(m_prompts.failures.isEmpty()) << m_prompts.failures.join(u'\n').toStdString();
+    const QJsonArray sheets = test::readXlsx(path);
+    ASSERT_EQ(sheets.size(), 2);
+    EXPECT_EQ(sheets[1].toObject()[u"name"_s].toString(), u"Q3 Reviewpptx"_s);
+    const QJsonObject cells = sheets[1].toObject()[u"cells"_s].toObject();
+    EXPECT_EQ(cells[u"B1"_s].toArray(), (QJsonArray{u"int"_s, 42}));
+    EXPECT_EQ(cells[u"B2"_s].toArray(), (QJsonArray{u"str"_s, u"007"_s}));
+
+    // Saved: closing asks nothing, and the instance ends with the window.
+    target.reset();
+    QPointer<app::ResultWindow> guard(window);
+    EXPECT_TRUE(window->close());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+    EXPECT_TRUE(m_prompts.closeQuestions.isEmpty());
+    EXPECT_TRUE(m_engine.runningInstances().empty());
+    EXPECT_TRUE(m_windows.windows().empty());
+}
+
+TEST_F(ResultWindowTest, ClosingUnsavedDataAsksSaveDiscardOrCancel) {
+    auto target = handOverTarget();
+    app::ResultWindow* window = m_windows.windows().front();
+
+    m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Cancel);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+
+    // Save, but the save dialog is cancelled: the window stays.
+    m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Save);
+    m_prompts.paths.push_back(QString());
+    EXPECT_FALSE(window->close());
+
+    // Saving as .csv writes the sheet shown; with a second sheet that is not the whole workbook.
+    target->sheetsAdd();
+    target->setVisible(true);
+    tabs(window)->setCurrentIndex(0);
+    const QString csv = m_dir.filePath(u"sheet.csv"_s);
+    EXPECT_TRUE(window->saveTo(csv));
+    EXPECT_TRUE(window->hasUnsavedData());
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("Title,42\r\nBody text,007\r\n"));
+
+    // A failed save is shown and keeps the window open.
+    m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Save);
+    m_prompts.paths.push_back(m_dir.filePath(u"missing/folder/x.xlsx"_s));
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(m_prompts.failures.size(), 1);
+    EXPECT_TRUE(m_prompts.failures[0].contains(u"missing/folder/x.xlsx"_s));
+
+    m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Discard);
+    target.reset();
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(m_prompts.closeQuestions.size(), 4);
+    EXPECT_EQ(m_prompts.closeQuestions[0], u"Book1"_s);
+    EXPECT_TRUE(m_engine.runningInstances().empty());
+}
+
+TEST_F(ResultWindowTest, OpensATemporaryCopyInTheSpreadsheetApplication) {
+    auto target = handOverTarget();
+    app::ResultWindow* window = m_windows.windows().front();
+    window->findChild<QAction*>(u"OpenInSpreadsheet"_s)->trigger();
+    ASSERT_EQ(m_desktop.files.size(), 1);
+    const QString opened = m_desktop.files[0];
+    EXPECT_EQ(QFileInfo(opened).fileName(), u"Book1.xlsx"_s);
+    EXPECT_EQ(test::readXlsx(opened).size(), 1);
+    QDir(QFileInfo(opened).absolutePath()).removeRecursively();
+    // Opening elsewhere is not saving: closing still asks.
+    m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Discard);
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(m_prompts.closeQuestions.size(), 1);
+}
+
+} // namespace
