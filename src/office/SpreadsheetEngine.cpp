@@ -16,6 +16,12 @@ static constexpr int CustomDelimiterFormat = 6;
 
 SpreadsheetEngine::SpreadsheetEngine() : m_process(std::make_shared<SpreadsheetProcess>()) {}
 
+SpreadsheetEngine::~SpreadsheetEngine() {
+    // The handed-over instances refer back to the shared state; letting them go breaks that cycle.
+    auto handed = std::move(m_process->handedOver);
+    m_process->handOver = nullptr;
+}
+
 std::shared_ptr<SpreadsheetApplication> SpreadsheetEngine::create() {
     auto instance = std::make_shared<SpreadsheetInstance>(m_process);
     m_process->running.push_back(instance);

@@ -38,6 +38,11 @@ struct SpreadsheetProcess {
 class SpreadsheetEngine final : public SpreadsheetServer {
 public:
     SpreadsheetEngine();
+    // Instances still handed to the user are let go and the hook is dropped: the engine ends with the
+    // program, and nothing it set up may call into objects that ended before it.
+    ~SpreadsheetEngine() override;
+    SpreadsheetEngine(const SpreadsheetEngine&) = delete;
+    SpreadsheetEngine& operator=(const SpreadsheetEngine&) = delete;
 
     // Starts a new instance and lists it as running.
     std::shared_ptr<SpreadsheetApplication> create() override;
