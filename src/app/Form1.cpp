@@ -5,6 +5,7 @@
 #include "Product.h"
 
 #include "filelist/AddFiles.h"
+#include "filelist/FolderCommands.h"
 #include "filelist/Reorder.h"
 #include "import/SpreadsheetChecks.h"
 
@@ -393,6 +394,7 @@ void Form1::PushButton3_Click() {
 
 void Form1::PushButton4_Click() {
     // Add All File(s) In Folder: the folder scan.
+    filelist::PushButton4_Click(m_services, *this, fileList());
 }
 
 void Form1::PushButton5_Click() {
@@ -407,12 +409,24 @@ void Form1::PushButton6_Click() {
 
 void Form1::PushButton9_Click() {
     // Load Sample/Example Files: the samples beside the program.
+    filelist::PushButton9_Click(m_services, fileList());
 }
 
 void Form1::ListView1_OLEDragDrop(const QMimeData& dropped) {
     // Dropped files and folders. The data lives only while this runs: take the paths before any
     // yield.
-    Q_UNUSED(dropped);
+    QStringList paths;
+    const QList<QUrl> urls = dropped.urls();
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    // The walk yields; once the window has closed it stops there, and nothing may leave this
+    // handler towards the event loop.
+    try {
+        filelist::appendDroppedItems(paths, fileList(), m_services.events, m_services.errors);
+    } catch (const OperationAborted&) {
+    }
 }
 
 // ---- ImportWindow ---------------------------------------------------------------------------

@@ -1,0 +1,1 @@
+quorvane_add_test(test_drops DropsTest.cpp GUI)
