@@ -1,0 +1,234 @@
+// The file list on the main window: adding by dialog, removal by Delete and double-click, the move
+// buttons, dragging inside the list, drops from other programs, and the dialog service's result.
+#include "MainWindowFixture.h"
+
+#include "app/FileListView.h"
+#include "app/QtDialogs.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QUrl>
+
+using namespace quorvane;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using test::sendMouse;
+
+const QStringList PQRS{u"/p/P.pptx"_s, u"/p/Q.pptx"_s, u"/p/R.pptx"_s, u"/p/S.pptx"_s};
+
+class Form1ListTest : public test::MainWindowFixture {
+protected:
+    app::FileListView* list = nullptr;
+
+    app::Form1& openWith(const QStringList& entries) {
+        app::Form1& window = open();
+        list = control<app::FileListView>(u"ListView1");
+        for (const QString& entry : entries)
+            window.fileList().Add(entry);
+        return window;
+    }
+    QPoint rowCentre(int position) { return list->visualRect(list->model()->index(position - 1, 0)).center(); }
+    void click(const char16_t* button) { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
+    QStringList entries() { return form->fileList().entries(); }
+};
+
+TEST_F(Form1ListTest, TheListHasOneResizableColumnAndItsHint) {
+    openWith({});
+    EXPECT_EQ(list->toolTip(), u"Drag and drop files here. Double-click item to remove it. Move | line to right and "
+                               u"out of window to reveal full names."_s);
+    EXPECT_EQ(list->model()->columnCount(), 1);
+    EXPECT_TRUE(list->header()->isVisible());
+    EXPECT_EQ(list->header()->sectionResizeMode(0), QHeaderView::Interactive);
+    EXPECT_FALSE(list->header()->stretchLastSection());
+    EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_FALSE(list->dragEnabled());
+    EXPECT_TRUE(list->acceptDrops());
+    EXPECT_EQ(list->font().family(), u"Arial"_s);
+    EXPECT_TRUE(list->font().bold());
+    // A long path stays whole and is read by widening the column and scrolling sideways.
+    const QString longPath = u"/"_s + QString(300, u'd') + u"/deck.pptx"_s;
+    form->fileList().Add(longPath);
+    EXPECT_EQ(form->fileList().Text(1), longPath);
+    list->header()->resizeSection(0, 3000);
+    QApplication::processEvents();
+    EXPECT_GT(list->horizontalScrollBar()->maximum(), 0);
+}
+
+TEST_F(Form1ListTest, AddFilesAppendsTheDialogsChoice) {
+    openWith({u"/old.pptx"_s});
+    dialogs.openResults = {u"/talks"_s + QChar(u'\0') + u"b.pptx"_s + QChar(u'\0') + u"a.pptx"_s, QString()};
+    click(u"PushButton1");
+    click(u"PushButton1"); // cancelled
+    EXPECT_EQ(entries(), (QStringList{u"/old.pptx"_s, u"/talks/b.pptx"_s, u"/talks/a.pptx"_s}));
+    ASSERT_EQ(dialogs.openRequests.size(), 2u);
+    EXPECT_EQ(dialogs.openRequests[0].title, u"Add File(s) - Use Ctrl & Shift to select multiple files"_s);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(Form1ListTest, DeleteRemovesTheSelectedEntryWhateverTheModifiers) {
+    openWith(PQRS);
+    list->select(2);
+    QTest::keyClick(list, Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(entries(), (QStringList{u"/p/P.pptx"_s, u"/p/R.pptx"_s, u"/p/S.pptx"_s}));
+    list->select(3);
+    QTest::keyClick(list, Qt::Key_Delete, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(entries(), (QStringList{u"/p/P.pptx"_s, u"/p/R.pptx"_s}));
+    list->select(1);
+    QTest::keyClick(list, Qt::Key_Backspace);
+    QTest::keyClick(list, Qt::Key_X);
+    EXPECT_EQ(entries().size(), 2);
+    form->setPointer(app::PointerBusy);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(entries().size(), 2);
+    form->setPointer(app::PointerDefault);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(entries(), QStringList{u"/p/R.pptx"_s});
+    form->fileList().Clear();
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(errors.reports.empty());
+}
+
+TEST_F(Form1ListTest, DoubleClickRemovesTheEntryUnlessBusy) {
+    openWith(PQRS);
+    form->setPointer(app::PointerBusy);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(3));
+    EXPECT_EQ(entries(), PQRS);
+    form->setPointer(app::PointerDefault);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(3));
+    EXPECT_EQ(entries(), (QStringList{u"/p/P.pptx"_s, u"/p/Q.pptx"_s, u"/p/S.pptx"_s}));
+}
+
+TEST_F(Form1ListTest, MoveButtonsThroughTheWindow) {
+    openWith({u"P"_s, u"Q"_s, u"R"_s});
+    list->select(2);
+    click(u"PushButton3");
+    EXPECT_EQ(entries(), (QStringList{u"Q"_s, u"P"_s, u"R"_s}));
+    EXPECT_EQ(list->selectedPosition(), 1);
+    EXPECT_EQ(form->focusWidget(), list);
+    click(u"PushButton3"); // the first entry: only the focus
+    EXPECT_EQ(entries(), (QStringList{u"Q"_s, u"P"_s, u"R"_s}));
+    click(u"PushButton5");
+    click(u"PushButton5");
+    EXPECT_EQ(entries(), (QStringList{u"P"_s, u"R"_s, u"Q"_s}));
+    EXPECT_EQ(list->selectedPosition(), 3);
+    form->setPointer(app::PointerBusy);
+    list->select(2);
+    click(u"PushButton3");
+    click(u"PushButton5");
+    EXPECT_EQ(entries(), (QStringList{u"P"_s, u"R"_s, u"Q"_s}));
+    EXPECT_TRUE(errors.reports.empty());
+}
+
+TEST_F(Form1ListTest, DraggingInsideTheListCarriesTheEntry) {
+    QFile::copy(QStringLiteral(QUORVANE_TEST_DATA "/../../src/app/resources/drag.ico"),
+                programFolder.filePath(u"drag.ico"_s));
+    openWith(PQRS);
+    QWidget* viewport = list->viewport();
+    sendMouse(viewport, QEvent::MouseButtonPress, rowCentre(1), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(viewport->cursor().shape(), Qt::BitmapCursor); // drag.ico from the program folder
+    sendMouse(viewport, QEvent::MouseMove, rowCentre(2), Qt::LeftButton);
+    EXPECT_EQ(entries(), (QStringList{u"/p/Q.pptx"_s, u"/p/P.pptx"_s, u"/p/R.pptx"_s, u"/p/S.pptx"_s}));
+    sendMouse(viewport, QEvent::MouseMove, rowCentre(3), Qt::LeftButton);
+    EXPECT_EQ(entries(), (QStringList{u"/p/Q.pptx"_s, u"/p/R.pptx"_s, u"/p/P.pptx"_s, u"/p/S.pptx"_s}));
+    EXPECT_EQ(list->selectedPosition(), 3);
+    sendMouse(viewport, QEvent::MouseButtonRelease, rowCentre(3), Qt::NoButton, Qt::LeftButton);
+    EXPECT_FALSE(viewport->testAttribute(Qt::WA_SetCursor));
+    // Moving after the release swaps nothing.
+    sendMouse(viewport, QEvent::MouseMove, rowCentre(1), Qt::NoButton);
+    EXPECT_EQ(entries(), (QStringList{u"/p/Q.pptx"_s, u"/p/R.pptx"_s, u"/p/P.pptx"_s, u"/p/S.pptx"_s}));
+}
+
+TEST_F(Form1ListTest, AJumpSwapsOnlyWithTheEntryUnderThePointerAndTheClosedHandShowsWithoutDragIco) {
+    openWith(PQRS);
+    QWidget* viewport = list->viewport();
+    sendMouse(viewport, QEvent::MouseButtonPress, rowCentre(1), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(viewport->cursor().shape(), Qt::ClosedHandCursor);
+    sendMouse(viewport, QEvent::MouseMove, rowCentre(3), Qt::LeftButton);
+    sendMouse(viewport, QEvent::MouseButtonRelease, rowCentre(3), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(entries(), (QStringList{u"/p/R.pptx"_s, u"/p/Q.pptx"_s, u"/p/P.pptx"_s, u"/p/S.pptx"_s}));
+    // Dragging works while an operation shows the busy pointer, which stays.
+    form->setPointer(app::PointerBusy);
+    sendMouse(viewport, QEvent::MouseButtonPress, rowCentre(1), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(viewport, QEvent::MouseMove, rowCentre(2), Qt::LeftButton);
+    EXPECT_EQ(entries(), (QStringList{u"/p/Q.pptx"_s, u"/p/R.pptx"_s, u"/p/P.pptx"_s, u"/p/S.pptx"_s}));
+    EXPECT_EQ(form->pointer(), app::PointerBusy);
+}
+
+TEST_F(Form1ListTest, AfterASwapTheListScrollsByThePointersHeightOnTheScreen) {
+    QStringList many;
+    for (int i = 1; i <= 40; ++i)
+        many.append(u"/deck/%1.pptx"_s.arg(i));
+    openWith(many);
+    QApplication::processEvents();
+    QWidget* viewport = list->viewport();
+    int lastVisible = 0;
+    for (int position = 1; position <= 40; ++position)
+        if (list->visualRect(list->model()->index(position - 1, 0)).bottom() < viewport->height())
+            lastVisible = position;
+    ASSERT_GT(lastVisible, 2);
+    QScrollBar* bar = list->verticalScrollBar();
+    ASSERT_EQ(bar->value(), 0);
+    // In the middle band of the screen a swap onto the last visible entry scrolls nothing.
+    sendMouse(viewport, QEvent::MouseButtonPress, rowCentre(lastVisible - 1), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(viewport, QEvent::MouseMove, rowCentre(lastVisible), Qt::LeftButton, Qt::NoButton,
+              QPoint(10, 330));
+    EXPECT_EQ(bar->value(), 0);
+    // Low on the screen the entry after the hovered one comes into view.
+    sendMouse(viewport, QEvent::MouseMove, rowCentre(lastVisible - 1), Qt::LeftButton, Qt::NoButton,
+              QPoint(10, 330));
+    sendMouse(viewport, QEvent::MouseMove, rowCentre(lastVisible), Qt::LeftButton, Qt::NoButton,
+              QPoint(10, 365));
+    EXPECT_GT(bar->value(), 0);
+    sendMouse(viewport, QEvent::MouseButtonRelease, rowCentre(lastVisible), Qt::NoButton, Qt::LeftButton);
+}
+
+// Sends a drag-enter of data to the list; whether the list accepted it.
+bool dragEnterAccepted(QWidget* viewport, QMimeData& data) {
+    QDragEnterEvent enter(QPoint(20, 40), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    return enter.isAccepted();
+}
+
+TEST_F(Form1ListTest, OnlyDragsOfLocalFilesMayDropOnTheList) {
+    openWith({});
+    QMimeData text;
+    text.setText(u"/not/a/file/list.pptx"_s);
+    EXPECT_FALSE(dragEnterAccepted(list->viewport(), text));
+    QMimeData web;
+    web.setUrls({QUrl(u"https://example.org/deck.pptx"_s)});
+    EXPECT_FALSE(dragEnterAccepted(list->viewport(), web));
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(u"/tmp/a.pptx"_s), QUrl::fromLocalFile(u"/tmp/folder"_s)});
+    EXPECT_TRUE(dragEnterAccepted(list->viewport(), files));
+}
+
+// ---- The dialog service's result shape ----
+
+TEST(QtDialogsTest, TheResultIsOnePathOrTheFolderAndTheNames) {
+    EXPECT_EQ(app::QtDialogs::resultFor({}), QString());
+    EXPECT_EQ(app::QtDialogs::resultFor({u"/a/b c.pptx"_s}), u"/a/b c.pptx"_s);
+    const QChar nul(u'\0');
+    EXPECT_EQ(app::QtDialogs::resultFor({u"/a/x.pptx"_s, u"/a/y.ppt"_s}), u"/a"_s + nul + u"x.pptx"_s + nul + u"y.ppt"_s);
+    EXPECT_EQ(app::QtDialogs::resultFor({u"/x.pptx"_s, u"/y.pptx"_s}), u"/"_s + nul + u"x.pptx"_s + nul + u"y.pptx"_s);
+    // Names typed with a folder of their own: the common folder and relative names.
+    EXPECT_EQ(app::QtDialogs::resultFor({u"/a/b/x.pptx"_s, u"/a/c/y.pptx"_s}),
+              u"/a"_s + nul + u"b/x.pptx"_s + nul + u"c/y.pptx"_s);
+    EXPECT_EQ(app::QtDialogs::resultFor({u"/ab/x.pptx"_s, u"/a/y.pptx"_s}),
+              u"/"_s + nul + u"ab/x.pptx"_s + nul + u"a/y.pptx"_s);
+}
+
+TEST(QtDialogsTest, TheFilterBecomesNameFiltersWhereStarDotStarMatchesEverything) {
+    EXPECT_EQ(app::QtDialogs::nameFilters(u"PowerPoint Files (*.ppt*)|*.ppt*|All Files (*.*)|*.*|"_s),
+              (QStringList{u"PowerPoint Files (*.ppt*) (*.ppt*)"_s, u"All Files (*.*) (*)"_s}));
+    EXPECT_EQ(app::QtDialogs::nameFilters(u"Decks|*.pptx;*.odp"_s), QStringList{u"Decks (*.pptx *.odp)"_s});
+}
+
+} // namespace

@@ -1,0 +1,426 @@
+// The main window: its controls and layout, start-up, the pointer rules, Text1's setting, the
+// start button and closing.
+#include "MainWindowFixture.h"
+
+#include "app/FileListView.h"
+#include "app/Product.h"
+#include "app/QtEventPump.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QImage>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+
+using namespace quorvane;
+using namespace Qt::StringLiterals;
+
+namespace quorvane::test {
+
+void MainWindowFixture::writeBeside(const QString& relative, const QByteArray& bytes) {
+    const QString path = programFolder.filePath(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+void sendMouse(QWidget* widget, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons, Qt::MouseButton button,
+               std::optional<QPoint> global) {
+    const QPoint screen = global.value_or(widget->mapToGlobal(pos));
+    QMouseEvent event(type, QPointF(pos), QPointF(widget->window()->mapFromGlobal(screen)), QPointF(screen), button,
+                      buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+} // namespace quorvane::test
+
+namespace {
+
+using test::sendMouse;
+
+// A Windows cursor file: Qt writes the picture as an icon, the header then says "cursor" and the
+// directory entry carries the hotspot.
+QByteArray cursorFile(int hotX, int hotY) {
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, "ico"));
+    bytes[2] = 2;
+    bytes[10] = static_cast<char>(hotX);
+    bytes[11] = 0;
+    bytes[12] = static_cast<char>(hotY);
+    bytes[13] = 0;
+    return bytes;
+}
+
+class Form1Test : public test::MainWindowFixture {};
+
+// ---- Controls and layout ----
+
+TEST_F(Form1Test, EveryControlHasItsNameKindCaptionAndPlace) {
+    ASSERT_TRUE(create());
+    ASSERT_DOUBLE_EQ(QGuiApplication::primaryScreen()->logicalDotsPerInchX(), 96.0); // 15 twips per pixel
+    struct Expected {
+        const char16_t* name;
+        const char* kind;
+        QString caption;
+        QRect twips;
+    };
+    const Expected expected[] = {
+        {u"PushButton5", "QPushButton", u"Move Down"_s, {7080, 1440, 840, 1200}},
+        {u"PushButton3", "QPushButton", u"Move Up"_s, {7080, 120, 840, 1200}},
+        {u"Frame2", "QGroupBox", u"Import Options"_s, {120, 3750, 7800, 1035}},
+        {u"Option6", "QRadioButton", u"Import all PowerPoint files to individual sheets and name sheets by file"_s,
+         {240, 650, 6615, 255}},
+        {u"Option5", "QRadioButton", u"Import all PowerPoint files to a single sheet"_s, {240, 300, 5655, 255}},
+        {u"Frame1", "QGroupBox", u"Column Separation Options"_s, {120, 4830, 7800, 2100}},
+        {u"Option7", "QRadioButton", u"Create a new column in Excel for every tab in PowerPoint file"_s,
+         {240, 1700, 5715, 255}},
+        {u"Option1", "QRadioButton", u"Do not create new columns in Excel by specific character"_s,
+         {240, 300, 5655, 255}},
+        {u"Option2", "QRadioButton", u"Create a new column in Excel for every space in PowerPoint file"_s,
+         {240, 650, 6615, 255}},
+        {u"Option3", "QRadioButton", u"Create a new column in Excel for every comma in PowerPoint file"_s,
+         {240, 1000, 6615, 255}},
+        {u"Option4", "QRadioButton", u"Create a new column in Excel for every X in PowerPoint file"_s,
+         {240, 1350, 5355, 255}},
+        {u"Text1", "QLineEdit", QString(), {5640, 1305, 1455, 330}},
+        {u"ListView1", "QTreeView", QString(), {120, 120, 6850, 2535}},
+        {u"ProgressBar1", "QProgressBar", u"Progress Bar"_s, {120, 7570, 7800, 375}},
+        {u"PushButton1", "QPushButton", u"Add PowerPoint File(s)"_s, {120, 2760, 3840, 405}},
+        {u"PushButton4", "QPushButton", u"Add All File(s) In Folder"_s, {4080, 2760, 3840, 405}},
+        {u"PushButton2", "QPushButton", u"Start Importing PowerPoint Files"_s, {120, 7050, 7800, 405}},
+        {u"PushButton6", "QPushButton", u"Clear List"_s, {120, 3270, 3840, 405}},
+        {u"PushButton9", "QPushButton", u"Load Sample/Example Files"_s, {4080, 3270, 3840, 405}},
+    };
+    for (const Expected& e : expected) {
+        const QString name = QString::fromUtf16(e.name);
+        SCOPED_TRACE(name.toStdString());
+        QWidget* widget = form->findChild<QWidget*>(name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_TRUE(widget->inherits(e.kind));
+        const QRect& t = e.twips;
+        const auto px = [](int twips) { return qRound(twips / 15.0); };
+        EXPECT_EQ(widget->geometry(), QRect(px(t.x()), px(t.y()), px(t.width()), px(t.height())));
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            EXPECT_EQ(button->text(), e.caption);
+        } else if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
+            EXPECT_EQ(frame->title(), e.caption);
+        } else if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
+            EXPECT_EQ(bar->text(), e.caption);
+        }
+        // Push buttons in the larger face, everything else in the window's.
+        const bool push = qobject_cast<QPushButton*>(widget) != nullptr;
+        EXPECT_EQ(widget->font().family(), u"Arial"_s);
+        EXPECT_TRUE(widget->font().bold());
+        EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), push ? 11.25 : 9.0);
+    }
+    // Inside the frames, and created in the order of the layout.
+    EXPECT_EQ(control<QWidget>(u"Option6")->parentWidget(), control<QWidget>(u"Frame2"));
+    EXPECT_EQ(control<QWidget>(u"Text1")->parentWidget(), control<QWidget>(u"Frame1"));
+    QStringList order;
+    for (QObject* child : form->children())
+        if (child->isWidgetType())
+            order.append(child->objectName());
+    EXPECT_EQ(order, (QStringList{u"PushButton5"_s, u"PushButton3"_s, u"Frame2"_s, u"Frame1"_s, u"ListView1"_s,
+                                  u"ProgressBar1"_s, u"PushButton1"_s, u"PushButton4"_s, u"PushButton2"_s,
+                                  u"PushButton6"_s, u"PushButton9"_s}));
+    // The two move buttons carry their 32 x 32 arrows.
+    for (const char16_t* name : {u"PushButton3", u"PushButton5"}) {
+        auto* button = control<QPushButton>(name);
+        EXPECT_FALSE(button->icon().isNull());
+        EXPECT_EQ(button->iconSize(), QSize(32, 32));
+    }
+}
+
+TEST_F(Form1Test, TheWindowIsFixedWhiteMinimisableAndNotMaximisable) {
+    ASSERT_TRUE(create());
+    EXPECT_EQ(form->size(), QSize(536, 538));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    const Qt::WindowFlags flags = form->windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(form->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_EQ(control<QWidget>(u"Frame1")->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_EQ(form->windowTitle(), u"Quorvane"_s);
+    EXPECT_FALSE(form->windowIcon().isNull());
+}
+
+// ---- Start-up ----
+
+TEST_F(Form1Test, FirstStartWithAnEmptyStore) {
+    ASSERT_TRUE(create());
+    EXPECT_EQ(control<QLineEdit>(u"Text1")->text(), QString());
+    // The restore changed the design text "Text1" to nothing, so the key is created empty.
+    ASSERT_TRUE(settings.values.contains(u"Text1"_s));
+    EXPECT_EQ(settings.values.value(u"Text1"_s), QString());
+    EXPECT_EQ(settings.writes, QStringList{u"Text1"_s});
+    for (int n = 1; n <= 7; ++n)
+        EXPECT_EQ(form->optionChecked(n), n == 1 || n == 5) << "Option" << n;
+    auto* list = control<app::FileListView>(u"ListView1");
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), u"PowerPoint File(s)"_s);
+    EXPECT_EQ(list->header()->sectionSize(0), 433); // 6500 twips: 433.3 pixels
+    EXPECT_EQ(services.applicationTitle, app::applicationTitleFrom(app::productTitle()));
+    EXPECT_EQ(services.applicationTitle, u"Quorvane"_s);
+    EXPECT_EQ(random.seeds, 1);
+    EXPECT_TRUE(desktop.urls.isEmpty());
+    EXPECT_TRUE(errors.reports.empty());
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(Form1Test, TheStoredTextComesBackExactly) {
+    for (const QString& stored : {u"a;b"_s, u"   "_s, u"Grüße, 漢字"_s, u"Text1"_s}) {
+        settings.values.insert(u"Text1"_s, stored);
+        settings.writes.clear();
+        ASSERT_TRUE(create());
+        EXPECT_EQ(control<QLineEdit>(u"Text1")->text(), stored);
+        EXPECT_EQ(settings.values.value(u"Text1"_s), stored);
+        // Written back only when the restore changed the design text.
+        EXPECT_EQ(settings.writes.size(), stored == u"Text1" ? 0 : 1) << stored.toStdString();
+    }
+}
+
+TEST_F(Form1Test, OptionsStartAtTheirDefaultsEveryTime) {
+    ASSERT_TRUE(create());
+    control<QRadioButton>(u"Option3")->setChecked(true);
+    control<QRadioButton>(u"Option6")->setChecked(true);
+    ASSERT_TRUE(create());
+    EXPECT_TRUE(control<QRadioButton>(u"Option1")->isChecked());
+    EXPECT_TRUE(control<QRadioButton>(u"Option5")->isChecked());
+}
+
+TEST_F(Form1Test, ASkinBesideTheProgramStylesTheWindowOnTheButtonFace) {
+    const QByteArray sheet = "QPushButton { color: #102030; } /* \xc3\xa9 */";
+    writeBeside(u"x/o.cjs"_s, sheet);
+    ASSERT_TRUE(create());
+    EXPECT_EQ(form->styleSheet(), QString::fromUtf8(sheet));
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    for (const char16_t* name : {u"Frame1", u"Frame2", u"Option1", u"Option7"})
+        EXPECT_EQ(control<QWidget>(name)->palette().color(QPalette::Window), face);
+    EXPECT_EQ(form->palette().color(QPalette::Window), face);
+    EXPECT_TRUE(errors.reports.empty());
+}
+
+TEST_F(Form1Test, ADamagedSkinIsReportedAtLine100AndKeepsTheButtonFace) {
+    writeBeside(u"x/o.cjs"_s, QByteArray("QWidget { color: red; }\xff\xfe"));
+    ASSERT_TRUE(create());
+    ASSERT_EQ(errors.reports.size(), 1u);
+    EXPECT_EQ(errors.reports[0].line, 100);
+    EXPECT_EQ(errors.reports[0].location, u"in Travenor2017/04/05.Form1.Form_Load "_s);
+    EXPECT_TRUE(errors.reports[0].description.contains(u"o.cjs"_s));
+    EXPECT_TRUE(form->styleSheet().isEmpty());
+    EXPECT_EQ(form->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
+    // Start-up went on: the later steps ran.
+    EXPECT_EQ(form->windowTitle(), u"Quorvane"_s);
+    EXPECT_TRUE(settings.values.contains(u"Text1"_s));
+}
+
+TEST_F(Form1Test, AnUnreadableSkinIsReportedToo) {
+    QDir().mkpath(programFolder.filePath(u"x/o.cjs"_s)); // a folder where the file should be
+    ASSERT_TRUE(create());
+    EXPECT_EQ(errors.lines(), std::vector<int>{100});
+}
+
+TEST_F(Form1Test, TheHandCursorFileGivesTheCustomShapeWithItsHotspot) {
+    writeBeside(u"HAND-M.CUR"_s, cursorFile(9, 3));
+    ASSERT_TRUE(create());
+    EXPECT_TRUE(errors.reports.empty());
+    sendMouse(control<QWidget>(u"PushButton1"), QEvent::MouseMove, {5, 5}, Qt::NoButton);
+    EXPECT_EQ(form->pointer(), app::PointerCustom);
+    EXPECT_EQ(form->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(form->cursor().hotSpot(), QPoint(9, 3));
+}
+
+TEST_F(Form1Test, WithoutOrWithADamagedCursorFileTheCustomShapeIsThePointingHand) {
+    ASSERT_TRUE(create());
+    form->setPointer(app::PointerCustom);
+    EXPECT_EQ(form->cursor().shape(), Qt::PointingHandCursor);
+
+    writeBeside(u"HAND-M.CUR"_s, "not a cursor");
+    ASSERT_TRUE(create());
+    EXPECT_EQ(errors.lines(), std::vector<int>{106});
+    form->setPointer(app::PointerCustom);
+    EXPECT_EQ(form->cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST_F(Form1Test, TheHomePageOpensWhenTheDrawGivesSeven) {
+    random.fractions = {0.06}; // floor(6) + 1 = 7
+    ASSERT_TRUE(create());
+    if (app::homePageUrl().isEmpty())
+        EXPECT_TRUE(desktop.urls.isEmpty());
+    else
+        EXPECT_EQ(desktop.urls, QStringList{app::homePageUrl()});
+    desktop.urls.clear();
+    random.fractions = {0.0699, 0.07};
+    ASSERT_TRUE(create()); // 7 again
+    ASSERT_TRUE(create()); // 8
+    EXPECT_EQ(desktop.urls.size(), app::homePageUrl().isEmpty() ? 0 : 1);
+    EXPECT_EQ(random.seeds, 3);
+}
+
+TEST_F(Form1Test, NoSpreadsheetEndsTheProgramBeforeTheWindowShows) {
+    spreadsheets.failCall(u"create"_s, 0);
+    settings.values.insert(u"Text1"_s, u"x"_s);
+    EXPECT_FALSE(create());
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith(u"Error 842001."_s));
+    EXPECT_EQ(prompts.messages[0].caption, u"Quorvane"_s);
+    EXPECT_TRUE(errors.reports.empty());
+    // The restore ran before the check and wrote its change back.
+    EXPECT_EQ(settings.writes, QStringList{u"Text1"_s});
+}
+
+// ---- Pointer rules ----
+
+TEST_F(Form1Test, HoverRulesSetTheWindowPointerUnlessBusy) {
+    app::Form1& window = open();
+    auto over = [&](QWidget* widget) { sendMouse(widget, QEvent::MouseMove, {3, 3}, Qt::NoButton); };
+    over(control<QWidget>(u"PushButton9"));
+    EXPECT_EQ(window.pointer(), app::PointerCustom);
+    over(control<QWidget>(u"Option4"));
+    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    over(control<QWidget>(u"PushButton5"));
+    over(control<QWidget>(u"Frame2"));
+    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    over(control<QWidget>(u"PushButton2"));
+    over(&window);
+    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    over(control<QWidget>(u"PushButton2"));
+    over(control<app::FileListView>(u"ListView1")->viewport());
+    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    // Text1 and the progress bar have no rule.
+    over(control<QWidget>(u"PushButton1"));
+    over(control<QWidget>(u"Text1"));
+    over(control<QWidget>(u"ProgressBar1"));
+    EXPECT_EQ(window.pointer(), app::PointerCustom);
+    // The busy pointer stays whatever the pointer passes over.
+    window.setPointer(app::PointerBusy);
+    EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
+    for (const char16_t* name : {u"PushButton1", u"Option1", u"Frame1"})
+        over(control<QWidget>(name));
+    over(control<app::FileListView>(u"ListView1")->viewport());
+    over(&window);
+    EXPECT_EQ(window.pointer(), app::PointerBusy);
+    window.setPointer(app::PointerDefault);
+    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
+}
+
+// ---- Text1 ----
+
+TEST_F(Form1Test, EveryChangeOfText1IsStoredAtOnce) {
+    open();
+    auto* text1 = control<QLineEdit>(u"Text1");
+    settings.writes.clear();
+    QTest::keyClicks(text1, u"; "_s);
+    EXPECT_EQ(settings.writes.size(), 2);
+    EXPECT_EQ(settings.values.value(u"Text1"_s), u"; "_s);
+    text1->clear();
+    EXPECT_EQ(settings.values.value(u"Text1"_s), QString());
+    // No length limit.
+    const QString longText(40000, u'x');
+    text1->setText(longText);
+    EXPECT_EQ(settings.values.value(u"Text1"_s), longText);
+    EXPECT_EQ(form->text1(), longText);
+    EXPECT_FALSE(control<QRadioButton>(u"Option4")->isChecked()); // typing does not choose the option
+}
+
+// ---- Buttons ----
+
+TEST_F(Form1Test, ClearListEmptiesTheListEvenWhileBusy) {
+    app::Form1& window = open();
+    window.fileList().Add(u"/a.pptx"_s);
+    window.fileList().Add(u"/b.pptx"_s);
+    window.setPointer(app::PointerBusy);
+    QTest::mouseClick(control<QPushButton>(u"PushButton6"), Qt::LeftButton);
+    EXPECT_EQ(window.fileList().Count(), 0);
+    QTest::mouseClick(control<QPushButton>(u"PushButton6"), Qt::LeftButton); // empty: nothing to say
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(errors.reports.empty());
+}
+
+TEST_F(Form1Test, StartOnAnEmptyListSaysSoAndChangesNothing) {
+    app::Form1& window = open();
+    QTest::mouseClick(control<QPushButton>(u"PushButton2"), Qt::LeftButton);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, u"No files added."_s);
+    EXPECT_EQ(prompts.messages[0].caption, u"Quorvane"_s);
+    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    EXPECT_EQ(control<QProgressBar>(u"ProgressBar1")->text(), u"Progress Bar"_s);
+}
+
+TEST_F(Form1Test, StartRunsTheImportWithProgressInTheBar) {
+    app::Form1& window = open();
+    presentations.decks.insert(u"/talks/one.pptx"_s, {{test::textShape(u"first"_s)}});
+    presentations.decks.insert(u"/talks/100%p two.pptx"_s, {{test::textShape(u"second"_s)}});
+    window.fileList().Add(u"/talks/one.pptx"_s);
+    window.fileList().Add(u"/talks/100%p two.pptx"_s);
+    control<QRadioButton>(u"Option6")->setChecked(true);
+    QStringList progress;
+    auto* bar = control<QProgressBar>(u"ProgressBar1");
+    presentations.onCall = [&](const test::OfficeCall& call) {
+        if (call.member == u"open")
+            progress.append(QString::number(window.progressValue()) + u' ' + bar->text() + u' ' +
+                            QString::number(window.pointer()));
+    };
+    QTest::mouseClick(control<QPushButton>(u"PushButton2"), Qt::LeftButton);
+    EXPECT_TRUE(errors.reports.empty());
+    EXPECT_EQ(progress, (QStringList{u"50 Processing: one.pptx 11"_s, u"100 Processing: 100%p two.pptx 11"_s}));
+    EXPECT_EQ(bar->text(), u"Progress Bar"_s);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    // One sheet per file, named after it, in a workbook handed to the user.
+    const auto running = spreadsheets.running();
+    ASSERT_EQ(running.size(), 1u);
+    EXPECT_TRUE(running[0]->visible());
+    test::FakeWorkbook* book = running[0]->activeWorkbook();
+    ASSERT_NE(book, nullptr);
+    QStringList names;
+    for (const test::FakeSheet& sheet : book->sheets)
+        names.append(sheet.name);
+    EXPECT_TRUE(names.contains(u"onepptx"_s)) << names.join(u',').toStdString();
+    EXPECT_TRUE(names.contains(u"100p twopptx"_s)) << names.join(u',').toStdString();
+}
+
+// ---- Closing ----
+
+TEST_F(Form1Test, ClosingDuringAnImportStopsItAtTheNextYield) {
+    app::QtEventPump pump;
+    app::Services live{prompts, errors, dialogs, settings, desktop, random, pump, presentations, spreadsheets,
+                       QString(), programFolder.path()};
+    app::Form1 window(live);
+    ASSERT_TRUE(window.Form_Load());
+    for (const auto& instance : spreadsheets.running())
+        instance->quit();
+    QObject::connect(&window, &app::Form1::closed, [&pump] { pump.abort(); });
+    window.show();
+    for (const QString& path : {u"/d/1.pptx"_s, u"/d/2.pptx"_s, u"/d/3.pptx"_s}) {
+        presentations.decks.insert(path, {{test::textShape(path)}});
+        window.fileList().Add(path);
+    }
+    presentations.onCall = [&](const test::OfficeCall& call) {
+        if (call.member == u"open")
+            window.close();
+    };
+    QTest::mouseClick(window.findChild<QPushButton*>(u"PushButton2"_s), Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(presentations.count(u"open"_s), 1);
+    EXPECT_EQ(spreadsheets.count(u"create"_s), 1); // only the start-up check: no workbook was made
+    EXPECT_TRUE(errors.reports.empty());
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_THROW(pump.yield(), app::OperationAborted);
+}
+
+} // namespace
