@@ -6,6 +6,7 @@
 #include "app/ClockRandom.h"
 #include "app/ErrorReport.h"
 #include "app/Services.h"
+#include "filelist/FolderCommands.h"
 #include "import/ImportRun.h"
 #include "import/SheetNaming.h"
 #include "office/LocalPresentationServer.h"
@@ -29,11 +30,13 @@ namespace quorvane::cli {
 namespace {
 
 const char* const ImportUsage =
-    "Usage: quorvane-cli import [OPTIONS] FILE... -o OUT\n"
+    "Usage: quorvane-cli import [OPTIONS] PATH... -o OUT\n"
     "\n"
     "Imports the text of the presentations, in the order given, into one workbook and saves it to OUT\n"
-    "(.xlsx, or .csv for a one-sheet result). Every failure is reported on standard error with its\n"
-    "statement number, and the import goes on; the exit status is 0 only when nothing was reported.\n"
+    "(.xlsx, or .csv for a one-sheet result). A folder stands for every file in it and below it, as\n"
+    "when it is dropped on the program's list; with --ext, for the files that the folder scan finds.\n"
+    "Every failure is reported on standard error with its statement number, and the import goes on;\n"
+    "the exit status is 0 only when nothing was reported.\n"
     "\n"
     "Options:\n"
     "  -o, --output OUT          the workbook to write (.xlsx or .csv)\n"
@@ -41,6 +44,8 @@ const char* const ImportUsage =
     "  --split MODE              start a new column at every: none (default), space, comma, tab, or\n"
     "                            text (the text of --split-text)\n"
     "  --split-text TEXT         the text that --split text splits at\n"
+    "  --ext EXT                 take from folders only the files whose names match *.EXT, letters in\n"
+    "                            any case (ppt* for .ppt, .pptx and .pptm; * for every file)\n"
     "  -h, --help                show this help and exit\n";
 
 // Exit statuses.
@@ -55,6 +60,7 @@ struct ImportRequest {
     bool perFileSheets = false;
     int splitOption = 1; // the option button it stands for: 1 none, 2 space, 3 comma, 4 text, 7 tab
     std::optional<QString> splitText;
+    std::optional<QString> extension; // --ext: folders are scanned for "*." + extension
     bool help = false;
 };
 
@@ -100,6 +106,10 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
             if (!mode || !splitModes.contains(*mode))
                 return u"--split takes none, space, comma, tab or text"_s;
             request.splitOption = splitModes.value(*mode);
+        } else if (argument == u"--ext") {
+            request.extension = value();
+            if (!request.extension || request.extension->isEmpty())
+                return u"--ext needs an extension (ppt*, txt, *)"_s;
         } else if (argument == u"--split-text") {
             request.splitText = value();
             if (!request.splitText)
@@ -127,9 +137,22 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
 }
 
 // Adds the presentations that one path argument names to the file list, as full paths. A file is
-// taken as it is, whatever its name; a folder is not walked.
-void addInputPath(const QString& path, QStringList& files) {
-    files.append(QFileInfo(path).absoluteFilePath());
+// taken as it is, whatever its name. A folder is walked like a drop on the list (every file below
+// it), or like the folder scan when an extension is given. Returns the reason a folder could not be
+// walked, or nothing.
+std::optional<QString> addInputPath(const QString& path, const std::optional<QString>& extension,
+                                    QStringList& files) {
+    const QFileInfo info(path);
+    if (!info.isDir()) {
+        files.append(info.absoluteFilePath());
+        return std::nullopt;
+    }
+    try {
+        files += filelist::filesBelow(info.absoluteFilePath(), extension ? u"*."_s + *extension : u"*.*"_s);
+    } catch (const std::exception& failure) {
+        return QString::fromUtf8(failure.what());
+    }
+    return std::nullopt;
 }
 
 // Line ends as the terminal shows them: each CR LF or lone CR of a report becomes LF.
@@ -299,8 +322,17 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return 0;
     }
     QStringList files;
-    for (const QString& path : std::as_const(request.paths))
-        addInputPath(path, files);
+    bool walkFailed = false;
+    for (const QString& path : std::as_const(request.paths)) {
+        if (const auto problem = addInputPath(path, request.extension, files)) {
+            writeUtf8(err, u"quorvane-cli import: "_s + *problem + u"\n"_s);
+            walkFailed = true;
+        }
+    }
+    if (files.isEmpty()) {
+        std::fputs("quorvane-cli import: the folders given hold no file to import\n", err);
+        return ExitReported;
+    }
 
     ProgressLine progress(err);
     StderrReporter reporter(err, progress);
@@ -332,7 +364,7 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return ExitInterrupted;
     }
 
-    int status = reporter.reports == 0 && prompts.messages == 0 ? 0 : ExitReported;
+    int status = reporter.reports == 0 && prompts.messages == 0 && !walkFailed ? 0 : ExitReported;
     try {
         if (!result)
             throw std::runtime_error((request.output + u": nothing to save: no workbook was made"_s).toStdString());

@@ -1,1 +1,8 @@
+# The folder routines and commands on real trees.
 quorvane_add_test(test_folder_scan FolderScanTest.cpp)
+
+# The samples as the build places them beside the program, and folders given to quorvane-cli import.
+quorvane_add_test(test_samples_and_folders SamplesAndFoldersTest.cpp
+                  ${PROJECT_SOURCE_DIR}/src/cli/ImportCommand.cpp ${PROJECT_SOURCE_DIR}/src/cli/Output.cpp)
+target_compile_definitions(test_samples_and_folders PRIVATE
+  QUORVANE_BUILT_SAMPLES="${PROJECT_BINARY_DIR}/src/app/Samples")
