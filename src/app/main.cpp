@@ -7,6 +7,7 @@
 #include "QtEventPump.h"
 #include "QtPrompts.h"
 #include "QtSettingsStore.h"
+#include "ResultWindow.h"
 
 #include "office/LocalPresentationServer.h"
 #include "office/SpreadsheetEngine.h"
@@ -27,12 +28,18 @@ int main(int argc, char** argv) {
     app::QtDialogs dialogs;
     app::QtSettingsStore settings;
     app::QtDesktop desktop;
+    // The result windows outlive the engine below (it is destroyed first), as the hook requires.
+    app::QtResultPrompts resultPrompts;
+    app::ResultWindows results(desktop, resultPrompts);
     app::ClockRandom random;
     app::QtEventPump events;
     office::LocalPresentationServer presentations;
     office::SpreadsheetEngine spreadsheets;
     app::Services services{prompts, errors, dialogs, settings, desktop, random, events, presentations, spreadsheets,
                            QString(), QCoreApplication::applicationDirPath()};
+
+    // A workbook the import hands to the user (Visible = true) opens in a result window.
+    results.install(spreadsheets);
 
     app::Form1 form(services);
     prompts.setParent(&form);

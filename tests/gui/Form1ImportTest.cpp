@@ -1,0 +1,97 @@
+// The whole road through the real window: files picked in the dialog, real presentations read by
+// the program's own presentation server, the spreadsheet engine, and the result window at the end.
+#include "app/Form1.h"
+#include "app/ResultWindow.h"
+#include "filelist/FileList.h"
+#include "office/LocalPresentationServer.h"
+#include "office/SpreadsheetEngine.h"
+#include "support/FakeServices.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace quorvane;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Closing a result window in the test throws its data away without asking anyone.
+class DiscardingResultPrompts final : public app::ResultPrompts {
+public:
+    CloseChoice askBeforeClose(QWidget*, const QString&) override { return CloseChoice::Discard; }
+    QString askSavePath(QWidget*, const QString&) override { return {}; }
+    void showFailure(QWidget*, const QString& text) override { ADD_FAILURE() << text.toStdString(); }
+};
+
+// The cell texts of column A of a result window's tab, from row 1 down.
+QStringList columnA(QTabWidget* tabs, int tab) {
+    auto* grid = qobject_cast<QTableView*>(tabs->widget(tab));
+    QStringList cells;
+    if (grid == nullptr)
+        return cells;
+    for (int row = 0; row < grid->model()->rowCount(); ++row)
+        cells.append(grid->model()->index(row, 0).data().toString());
+    return cells;
+}
+
+TEST(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
+    test::FakePrompts prompts;
+    test::RecordingErrorReporter errors;
+    test::FakeDialogs dialogs;
+    test::MemorySettings settings;
+    test::FakeDesktop desktop;
+    test::FixedRandom random;
+    test::ScriptedEventPump events;
+    DiscardingResultPrompts resultPrompts;
+    app::ResultWindows results(desktop, resultPrompts);
+    office::LocalPresentationServer presentations;
+    office::SpreadsheetEngine spreadsheets;
+    results.install(spreadsheets);
+    QTemporaryDir programFolder;
+    app::Services services{prompts, errors,        dialogs,    settings, desktop, random, events,
+                           presentations, spreadsheets, QString(), programFolder.path()};
+    app::Form1 form(services);
+    ASSERT_TRUE(form.Form_Load());
+    form.show();
+
+    // Two presentations picked in one folder, imported one sheet per file.
+    const QString folder = QStringLiteral(QUORVANE_TEST_DATA "/pptx");
+    dialogs.openResults.push_back(folder + QChar(u'\0') + u"pptxgenjs-deck.pptx"_s + QChar(u'\0') +
+                                  u"impress-shapes.pptx"_s);
+    QTest::mouseClick(form.findChild<QPushButton*>(u"PushButton1"_s), Qt::LeftButton);
+    ASSERT_EQ(form.fileList().Count(), 2);
+    form.findChild<QRadioButton*>(u"Option6"_s)->setChecked(true);
+    QTest::mouseClick(form.findChild<QPushButton*>(u"PushButton2"_s), Qt::LeftButton);
+
+    EXPECT_TRUE(errors.reports.empty()) << (errors.reports.empty() ? "" : errors.reports[0].description.toStdString());
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(form.pointer(), app::PointerDefault);
+    const std::vector<app::ResultWindow*> windows = results.windows();
+    ASSERT_EQ(windows.size(), 1u);
+    app::ResultWindow* result = windows[0];
+    EXPECT_TRUE(result->isVisible());
+    auto* tabs = result->findChild<QTabWidget*>(u"Sheets"_s);
+    ASSERT_NE(tabs, nullptr);
+    QStringList names;
+    for (int i = 0; i < tabs->count(); ++i)
+        names.append(tabs->tabText(i));
+    // The workbook's own first sheet, then one sheet per file named after it, in list order.
+    EXPECT_EQ(names, (QStringList{u"Sheet1"_s, u"pptxgenjsdeckpptx"_s, u"impressshapespptx"_s}));
+    const QStringList deck = columnA(tabs, 1);
+    ASSERT_GE(deck.size(), 3);
+    EXPECT_EQ(deck[0], u"Agenda"_s);
+    EXPECT_TRUE(columnA(tabs, 2).contains(u"Quarterly review"_s));
+
+    // The result belongs to the user: it stays open when the main window closes.
+    form.close();
+    EXPECT_TRUE(result->isVisible());
+    result->close();
+}
+
+} // namespace
