@@ -30,11 +30,11 @@ namespace quorvane::cli {
 namespace {
 
 const char* const ImportUsage =
-    "Usage: quorvane-cli import [OPTIONS] PATH... -o OUT\n"
+    "Usage: quorvane-cli import [OPTIONS] FILE... -o OUT\n"
     "\n"
     "Imports the text of the presentations, in the order given, into one workbook and saves it to OUT\n"
-    "(.xlsx, or .csv for a one-sheet result). A folder stands for every file in it and below it, as\n"
-    "when it is dropped on the program's list; with --ext, for the files that the folder scan finds.\n"
+    "(.xlsx, or .csv for a one-sheet result). A FILE that is a folder stands for every file in it and\n"
+    "below it, as when it is dropped on the program's list; with --ext, for those the folder scan finds.\n"
     "Every failure is reported on standard error with its statement number, and the import goes on;\n"
     "the exit status is 0 only when nothing was reported.\n"
     "\n"
