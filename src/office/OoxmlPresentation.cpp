@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,9 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// Thrown by the recursive descent of a slide when it passes the nesting cap.
+struct TooDeep {};
 
 struct Relationship {
     std::string id;
@@ -314,13 +318,17 @@ const std::vector<ShapeInfo>& OoxmlPresentation::shapes(int slide) {
                 continue;
             const xml::Scope treeScope(dataScope, tree);
             if (treeScope.is(tree, P, "spTree")) {
-                collectShapes(treeScope, tree, m_shapes);
+                try {
+                    collectShapes(treeScope, tree, m_shapes);
+                } catch (const TooDeep&) {
+                    fail(context + fromUtf8(m_slideParts[static_cast<size_t>(slide - 1)]) + u": "_s +
+                         xml::tooDeepReason());
+                }
                 break;
             }
         }
         break;
     }
-    m_document.reset();
     m_cachedSlide = slide;
     return m_shapes;
 }
@@ -365,24 +373,39 @@ void visitChosenBranch(const xml::Scope& alternateScope, pugi::xml_node alternat
     }
 }
 
+// The local part of an element's name. The walks below look at it first and resolve the prefix only
+// for the few names they act on: most elements of a slide (properties, styles) are skipped unresolved.
+std::string_view localOf(pugi::xml_node element) {
+    return xml::localName(element.name());
+}
+
+// The Scope of a child the walk descends into, refusing to go past the nesting cap.
+struct ChildScope : xml::Scope {
+    ChildScope(const xml::Scope& parent, pugi::xml_node child) : xml::Scope(parent, child) {
+        if (depth() > xml::MaxDepth)
+            throw TooDeep{};
+    }
+};
+
 void OoxmlPresentation::collectShapes(const xml::Scope& parent, pugi::xml_node container, std::vector<ShapeInfo>& out) {
     for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
+        const std::string_view local = localOf(child);
+        const bool textual = local == "sp";
+        const bool other = local == "pic" || local == "cxnSp" || local == "grpSp" || local == "graphicFrame" ||
+                           local == "contentPart";
+        // p:nvGrpSpPr, p:grpSpPr and p:extLst are properties of the tree, not shapes.
+        if (!textual && !other && local != "AlternateContent")
+            continue;
         if (child.type() != pugi::node_element)
             continue;
-        const xml::Scope scope(parent, child);
+        const ChildScope scope(parent, child);
         const xml::Name name = scope.name(child);
-        if (name.ns == P) {
-            if (name.local == "sp")
-                out.push_back(textShape(scope, child));
-            else if (name.local == "pic" || name.local == "cxnSp" || name.local == "grpSp" ||
-                     name.local == "graphicFrame" || name.local == "contentPart")
-                out.push_back(ShapeInfo{}); // a shape without a text frame; groups are not entered
-            // p:nvGrpSpPr, p:grpSpPr and p:extLst are properties of the tree, not shapes.
-        } else if (name.is(MC, "AlternateContent")) {
+        if (name.ns == P)
+            out.push_back(textual ? textShape(scope, child) : ShapeInfo{}); // groups are not entered
+        else if (name.is(MC, "AlternateContent"))
             visitChosenBranch(scope, child, [&](const xml::Scope& branchScope, pugi::xml_node branch) {
                 collectShapes(branchScope, branch, out);
             });
-        }
     }
 }
 
@@ -390,19 +413,22 @@ ShapeInfo OoxmlPresentation::textShape(const xml::Scope& scope, pugi::xml_node s
     ShapeInfo info;
     info.hasTextFrame = true;
     pugi::xml_node body;
+    std::optional<ChildScope> bodyScope;
     for (pugi::xml_node child = shape.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element)
+        const std::string_view local = localOf(child);
+        if (local != "txBody" && local != "spPr")
             continue;
-        const xml::Scope childScope(scope, child);
+        ChildScope childScope(scope, child);
         const xml::Name name = childScope.name(child);
         if (name.is(P, "txBody")) {
             body = child;
+            bodyScope.emplace(std::move(childScope));
         } else if (name.is(P, "spPr")) {
             // Other producers write lines as a p:sp with a line preset: those are lines, without text.
             for (pugi::xml_node geometry = child.first_child(); geometry; geometry = geometry.next_sibling()) {
-                if (geometry.type() != pugi::node_element)
+                if (localOf(geometry) != "prstGeom")
                     continue;
-                const xml::Scope geometryScope(childScope, geometry);
+                const ChildScope geometryScope(childScope, geometry);
                 if (geometryScope.is(geometry, A, "prstGeom") &&
                     oneOf(geometryScope.attribute(geometry, xml::NoNamespace, "prst").value(), LinePresets))
                     return ShapeInfo{};
@@ -410,9 +436,8 @@ ShapeInfo OoxmlPresentation::textShape(const xml::Scope& scope, pugi::xml_node s
         }
     }
     if (body) {
-        const xml::Scope bodyScope(scope, body);
         bool first = true;
-        collectParagraphs(bodyScope, body, info.text, first);
+        collectParagraphs(*bodyScope, body, info.text, first);
     }
     return info;
 }
@@ -421,9 +446,10 @@ ShapeInfo OoxmlPresentation::textShape(const xml::Scope& scope, pugi::xml_node s
 void OoxmlPresentation::collectParagraphs(const xml::Scope& parent, pugi::xml_node container, QString& text,
                                           bool& first) {
     for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element)
+        const std::string_view local = localOf(child);
+        if (local != "p" && local != "AlternateContent")
             continue;
-        const xml::Scope scope(parent, child);
+        const ChildScope scope(parent, child);
         const xml::Name name = scope.name(child);
         if (name.is(A, "p")) {
             if (!first)
@@ -441,15 +467,16 @@ void OoxmlPresentation::collectParagraphs(const xml::Scope& parent, pugi::xml_no
 // A paragraph's runs and fields by their a:t text as it stands; a manual line break is VT.
 void OoxmlPresentation::collectRuns(const xml::Scope& parent, pugi::xml_node container, QString& text) {
     for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element)
+        const std::string_view local = localOf(child);
+        if (local != "r" && local != "fld" && local != "br" && local != "AlternateContent")
             continue;
-        const xml::Scope scope(parent, child);
+        const ChildScope scope(parent, child);
         const xml::Name name = scope.name(child);
         if (name.ns == A && (name.local == "r" || name.local == "fld")) {
             for (pugi::xml_node part = child.first_child(); part; part = part.next_sibling()) {
-                if (part.type() != pugi::node_element)
+                if (localOf(part) != "t")
                     continue;
-                const xml::Scope partScope(scope, part);
+                const ChildScope partScope(scope, part);
                 if (partScope.is(part, A, "t"))
                     xml::appendElementText(text, part);
             }

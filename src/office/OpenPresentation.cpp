@@ -4,6 +4,7 @@
 #include "PresentationDocument.h"
 #include "ZipPackage.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string_view>
 
@@ -15,20 +16,18 @@ namespace quorvane::office {
 
 namespace {
 
-// Reads up to size bytes from the start of the file; the descriptor is closed on every path.
-std::string readHead(const QString& path, size_t size) {
-    const int fd = openRegularFile(path);
+// Reads up to size bytes from the start of the file.
+std::string readHead(int fd, size_t size) {
     std::string head(size, '\0');
     size_t filled = 0;
     while (filled < size) {
-        const ssize_t got = ::read(fd, head.data() + filled, size - filled);
+        const ssize_t got = ::pread(fd, head.data() + filled, size - filled, static_cast<off_t>(filled));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             break;
         filled += static_cast<size_t>(got);
     }
-    ::close(fd);
     head.resize(filled);
     return head;
 }
@@ -57,12 +56,17 @@ bool looksLikeXml(std::string_view head) {
 } // namespace
 
 std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& path) {
-    const std::string head = readHead(path, 512);
+    const int fd = openRegularFile(path);
+    const std::string head = readHead(fd, 512);
+    const bool zip = head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06");
+    if (!zip)
+        ::close(fd);
     if (head.empty())
         throw AutomationError(displayName(path) + u": the file is empty"_s);
 
-    if (head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06")) {
-        auto package = std::make_unique<ZipPackage>(path);
+    if (zip) {
+        // The package takes the descriptor over, so the file is opened once.
+        auto package = std::make_unique<ZipPackage>(path, fd);
         if (package->contains("[Content_Types].xml"))
             return openOoxmlPackage(std::move(package));
         if (package->contains("mimetype") || package->contains("content.xml")) {

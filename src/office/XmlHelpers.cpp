@@ -1,5 +1,7 @@
 #include "XmlHelpers.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <cstring>
 
@@ -14,27 +16,11 @@ QString parseInPlace(pugi::xml_document& document, std::string& buffer) {
         return u"not well-formed XML at byte %1: %2"_s.arg(result.offset).arg(QString::fromUtf8(result.description()));
     if (!document.document_element())
         return u"no XML element"_s;
-    // pugixml parses without recursion, so the depth is checked on the finished tree, iteratively.
-    // Depth 1 is the document element; text inside the deepest allowed element is fine.
-    int depth = 1;
-    pugi::xml_node node = document.first_child();
-    while (node) {
-        if (node.first_child()) {
-            node = node.first_child();
-            if (++depth > MaxDepth && node.type() == pugi::node_element)
-                return u"elements nested deeper than %1 levels"_s.arg(MaxDepth);
-            continue;
-        }
-        while (node && !node.next_sibling()) {
-            node = node.parent();
-            --depth;
-            if (node == document)
-                return {};
-        }
-        if (node)
-            node = node.next_sibling();
-    }
     return {};
+}
+
+QString tooDeepReason() {
+    return u"elements nested deeper than %1 levels"_s.arg(MaxDepth);
 }
 
 NamespaceTable::NamespaceTable(std::initializer_list<std::pair<std::string_view, int>> entries)
@@ -47,19 +33,20 @@ int NamespaceTable::idOf(std::string_view uri) const {
     return OtherNamespace;
 }
 
-Scope::Scope(const NamespaceTable& table, pugi::xml_node element) : m_table(&table), m_parent(nullptr) {
+Scope::Scope(const NamespaceTable& table, pugi::xml_node element) : m_table(&table), m_parent(nullptr), m_depth(1) {
     declare(element);
 }
 
 Scope::Scope(const Scope& parent, pugi::xml_node element)
-    : m_table(parent.m_table), m_parent(parent.m_bindings.empty() ? parent.m_parent : &parent) {
+    : m_table(parent.m_table), m_parent(parent.m_bindings.empty() ? parent.m_parent : &parent),
+      m_depth(parent.m_depth + 1) {
     declare(element);
 }
 
 void Scope::declare(pugi::xml_node element) {
     for (pugi::xml_attribute attribute = element.first_attribute(); attribute; attribute = attribute.next_attribute()) {
         const char* name = attribute.name();
-        if (std::strncmp(name, "xmlns", 5) != 0)
+        if (name[0] != 'x' || std::strncmp(name, "xmlns", 5) != 0)
             continue;
         if (name[5] == '\0')
             // xmlns="" takes the default namespace away again.
@@ -102,24 +89,45 @@ pugi::xml_attribute Scope::attribute(pugi::xml_node element, int ns, std::string
 }
 
 std::string_view localName(const char* qname) {
-    const char* colon = std::strchr(qname, ':');
-    return colon != nullptr ? std::string_view(colon + 1) : std::string_view(qname);
+    // One pass, no library calls: the readers ask this of nearly every element they meet.
+    const char* start = qname;
+    const char* end = qname;
+    for (; *end != '\0'; ++end)
+        if (*end == ':')
+            start = end + 1;
+    return std::string_view(start, static_cast<size_t>(end - start));
 }
 
 void appendText(QString& out, std::string_view utf8) {
+    // Most slide text is plain ASCII without control characters: append it without a detour.
+    bool plain = true;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80 || (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r')) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        out.append(QLatin1StringView(utf8.data(), static_cast<qsizetype>(utf8.size())));
+        return;
+    }
+    // Decode straight into the result: UTF-8 never needs more UTF-16 units than it has bytes.
     const qsizetype start = out.size();
-    out += QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    // Almost all text is clean: only compact when a character has to go.
+    out.resize(start + static_cast<qsizetype>(utf8.size()));
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QChar* const end = decoder.appendToBuffer(out.data() + start, QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    out.truncate(end - out.constData());
     QChar* begin = out.data() + start;
-    QChar* const end = out.data() + out.size();
     auto unwanted = [](QChar c) {
         const char16_t u = c.unicode();
         return (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0xFFFE || u == 0xFFFF;
     };
-    QChar* write = std::find_if(begin, end, unwanted);
-    if (write == end)
+    QChar* const stop = out.data() + out.size();
+    QChar* write = std::find_if(begin, stop, unwanted);
+    if (write == stop)
         return;
-    for (QChar* read = write; read != end; ++read)
+    for (QChar* read = write; read != stop; ++read)
         if (!unwanted(*read))
             *write++ = *read;
     out.truncate(write - out.data());

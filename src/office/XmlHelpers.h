@@ -22,14 +22,17 @@ namespace quorvane::office::xml {
 inline constexpr unsigned int ParseOptions = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute |
                                              pugi::parse_eol | pugi::parse_ws_pcdata_single;
 
-// Elements nested deeper than this are refused: no real document comes near it, and readers that
-// descend recursively stay within a bounded stack.
+// Readers refuse elements nested deeper than this: no real document comes near it, and a reader that
+// descends recursively stays within a bounded stack. pugixml itself builds and frees its tree without
+// recursion, so the cap is applied where a reader descends: see Scope::depth().
 inline constexpr int MaxDepth = 256;
 
 // Parses buffer in place into document (the buffer must outlive the document and is modified).
-// Returns an empty string on success, else the reason ("not well-formed XML at byte 12: ...",
-// "elements nested deeper than 256 levels").
+// Returns an empty string on success, else the reason ("not well-formed XML at byte 12: ...").
 QString parseInPlace(pugi::xml_document& document, std::string& buffer);
+
+// The reason a reader gives when it meets an element deeper than MaxDepth.
+QString tooDeepReason();
 
 // Namespace identifiers: the caller numbers the namespaces it understands with positive ids; several
 // URIs may share an id (Transitional and Strict forms of one vocabulary).
@@ -72,6 +75,9 @@ public:
     // The resolved name of an attribute; unprefixed attributes are in NoNamespace.
     Name name(pugi::xml_attribute attribute) const;
     bool is(pugi::xml_node element, int ns, std::string_view local) const { return name(element).is(ns, local); }
+    // The nesting level of the element: 1 for the Scope built from a table, one more for each child
+    // Scope. A reader that descends recursively stops when it passes MaxDepth.
+    int depth() const { return m_depth; }
     // The first attribute of element with that resolved name, or a null attribute.
     pugi::xml_attribute attribute(pugi::xml_node element, int ns, std::string_view local) const;
 
@@ -84,6 +90,7 @@ private:
 
     const NamespaceTable* m_table;
     const Scope* m_parent;  // the nearest enclosing Scope that declares something
+    int m_depth;
     std::vector<Binding> m_bindings;
 };
 

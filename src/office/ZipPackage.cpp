@@ -67,9 +67,10 @@ int openRegularFile(const QString& path) {
     return fd;
 }
 
-ZipPackage::ZipPackage(const QString& path, const ZipLimits& limits)
+ZipPackage::ZipPackage(const QString& path, const ZipLimits& limits) : ZipPackage(path, openRegularFile(path), limits) {}
+
+ZipPackage::ZipPackage(const QString& path, int fd, const ZipLimits& limits)
     : m_fileName(displayName(path)), m_limits(limits) {
-    const int fd = openRegularFile(path);
     int code = 0;
     m_archive = zip_fdopen(fd, 0, &code);
     if (m_archive == nullptr) {

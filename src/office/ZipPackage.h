@@ -37,6 +37,9 @@ public:
     // a regular readable file, not a zip archive, damaged, has more entries than the limit or the
     // same entry name twice.
     explicit ZipPackage(const QString& path, const ZipLimits& limits = {});
+    // The same for a file already opened with openRegularFile (at offset 0 or not): the package takes
+    // the descriptor over and closes it, also when it throws.
+    ZipPackage(const QString& path, int fd, const ZipLimits& limits = {});
     ~ZipPackage();
     ZipPackage(const ZipPackage&) = delete;
     ZipPackage& operator=(const ZipPackage&) = delete;

@@ -1,0 +1,10 @@
+# Fuzz targets for the OOXML presentation reader (see fuzz/README.md for how to run them).
+target_compile_options(quorvane_office PRIVATE -fsanitize=fuzzer-no-link)
+add_executable(fuzz_pptx PptxFuzz.cpp)
+add_executable(fuzz_pptx_slide PptxFuzz.cpp)
+target_compile_definitions(fuzz_pptx_slide PRIVATE QUORVANE_FUZZ_SLIDE_XML)
+foreach(target fuzz_pptx fuzz_pptx_slide)
+  target_link_libraries(${target} PRIVATE quorvane_options quorvane_office Qt6::Core PkgConfig::LIBZIP)
+  target_compile_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+endforeach()
