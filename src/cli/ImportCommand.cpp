@@ -359,20 +359,24 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     run.PushButton2_Click();
     std::signal(SIGINT, previous);
     progress.clear();
-    if (g_interrupted) {
-        std::fputs("quorvane-cli import: interrupted; nothing saved\n", err);
-        return ExitInterrupted;
-    }
 
     int status = reporter.reports == 0 && prompts.messages == 0 && !walkFailed ? 0 : ExitReported;
-    try {
-        if (!result)
-            throw std::runtime_error((request.output + u": nothing to save: no workbook was made"_s).toStdString());
-        saveResult(*result, request.output);
-    } catch (const std::exception& failure) {
-        writeUtf8(err, u"quorvane-cli import: "_s + QString::fromUtf8(failure.what()) + u"\n"_s);
-        status = ExitReported;
+    if (g_interrupted) {
+        std::fputs("quorvane-cli import: interrupted; nothing saved\n", err);
+        status = ExitInterrupted;
+    } else {
+        try {
+            if (!result)
+                throw std::runtime_error((request.output + u": nothing to save: no workbook was made"_s).toStdString());
+            saveResult(*result, request.output);
+        } catch (const std::exception& failure) {
+            writeUtf8(err, u"quorvane-cli import: "_s + QString::fromUtf8(failure.what()) + u"\n"_s);
+            status = ExitReported;
+        }
     }
+    // The user is done with the result, as when its window closes: the instance quits.
+    if (result)
+        result->quit();
     return status;
 }
 
