@@ -135,7 +135,8 @@ void saveSheetCsv(const Worksheet& sheet, const QString& path) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw std::runtime_error((u"%1: the sheet could not be saved: %2"_s.arg(path, file.errorString())).toStdString());
-    const CellRect used = sheet.usedRange();
+    // An empty sheet gives an empty file, not one empty line.
+    const CellRect used = sheet.isEmpty() ? CellRect{} : sheet.usedRange();
     std::string line;
     for (std::int64_t r = 0; r < used.bottom(); ++r) {
         line.clear();

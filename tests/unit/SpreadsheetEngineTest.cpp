@@ -123,6 +123,7 @@ TEST_F(EngineTest, OpenRefusesWhatItCannotRead) {
     EXPECT_FALSE(failure([&] { open(*app, path, u"\n"_s); }).isEmpty());
     const QString missing = m_dir.filePath(u"missing.txt"_s);
     EXPECT_TRUE(failure([&] { open(*app, missing); }).contains(missing));
+    EXPECT_TRUE(failure([&] { open(*app, m_dir.path()); }).contains(m_dir.path())); // a folder
     EXPECT_EQ(app->activeWorkbook(), nullptr); // nothing was opened
     // Only the first character of the delimiter counts.
     open(*app, writeFile("a;b,c\n"), u";,"_s);

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
@@ -103,6 +104,9 @@ TEST_F(ExportTest, CsvQuotesAsRfc4180AndKeepsTheUsedRangeFromA1) {
     EXPECT_EQ(file.readAll(), QByteArray(",,,\r\n"
                                          ",plain,\"a,b\",\"say \"\"hi\"\"\"\r\n"
                                          ",line\x0Bnext,42,\r\n"));
+    app->sheetsAdd();
+    saveSheetCsv(app->activeWorkbook()->activeSheet(), path);
+    EXPECT_EQ(QFileInfo(path).size(), 0);
 }
 
 TEST_F(ExportTest, SavingFailsLoudlyAndLeavesNoFile) {
