@@ -127,6 +127,7 @@ TEST(PptReader, IsChosenByContentNotByName) {
 TEST(PptReader, RewrittenContainerReadsTheSame) {
     // The test writer puts the small streams in the mini stream and the rest in regular sectors.
     expectTexts(readData(writeCompoundFile(sampleStreams())), sampleTexts());
+    expectTexts(readData(writeCompoundFile(sampleStreams(), 4)), sampleTexts());
 }
 
 TEST(PptReader, IncrementalSavesPlaceholderTextInTheSlideListAndLatin1Text) {

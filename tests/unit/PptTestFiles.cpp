@@ -13,7 +13,6 @@ namespace {
 constexpr std::uint32_t kEnd = 0xFFFFFFFE;
 constexpr std::uint32_t kFree = 0xFFFFFFFF;
 constexpr std::uint32_t kFatSector = 0xFFFFFFFD;
-constexpr std::uint32_t kSector = 512;
 constexpr std::uint32_t kMini = 64;
 constexpr std::uint32_t kCutoff = 4096;
 
@@ -54,7 +53,8 @@ QByteArray directoryEntry(const QString& name, std::uint8_t type, std::uint32_t 
 
 } // namespace
 
-QByteArray writeCompoundFile(const Streams& streams) {
+QByteArray writeCompoundFile(const Streams& streams, int version) {
+    const std::uint32_t sectorSize = version == 4 ? 4096 : 512;
     // The mini stream and its table.
     QByteArray mini;
     std::vector<std::uint32_t> miniFat;
@@ -78,19 +78,19 @@ QByteArray writeCompoundFile(const Streams& streams) {
     }
 
     // Sector plan: allocation table, directory, mini table, mini stream, large streams.
-    const std::uint32_t dirSectors = sectorsFor((streams.size() + 1) * 128, kSector);
-    const std::uint32_t miniFatSectors = sectorsFor(miniFat.size() * 4, kSector);
-    const std::uint32_t miniSectors = sectorsFor(static_cast<std::uint64_t>(mini.size()), kSector);
+    const std::uint32_t dirSectors = sectorsFor((streams.size() + 1) * 128, sectorSize);
+    const std::uint32_t miniFatSectors = sectorsFor(miniFat.size() * 4, sectorSize);
+    const std::uint32_t miniSectors = sectorsFor(static_cast<std::uint64_t>(mini.size()), sectorSize);
     std::uint32_t rest = dirSectors + miniFatSectors + miniSectors;
     for (const std::size_t i : big)
-        rest += sectorsFor(static_cast<std::uint64_t>(streams[i].second.size()), kSector);
+        rest += sectorsFor(static_cast<std::uint64_t>(streams[i].second.size()), sectorSize);
     std::uint32_t fatSectors = 1;
-    while (fatSectors * (kSector / 4) < fatSectors + rest)
+    while (fatSectors * (sectorSize / 4) < fatSectors + rest)
         ++fatSectors;
     if (fatSectors > 109)
         throw std::runtime_error("test compound file too large");
 
-    std::vector<std::uint32_t> fat(fatSectors * (kSector / 4), kFree);
+    std::vector<std::uint32_t> fat(fatSectors * (sectorSize / 4), kFree);
     std::uint32_t next = 0;
     auto allocate = [&](std::uint32_t count) {
         const std::uint32_t first = next;
@@ -105,18 +105,19 @@ QByteArray writeCompoundFile(const Streams& streams) {
     const std::uint32_t miniFatStart = allocate(miniFatSectors);
     const std::uint32_t miniStart = allocate(miniSectors);
     for (const std::size_t i : big)
-        starts[i] = allocate(sectorsFor(static_cast<std::uint64_t>(streams[i].second.size()), kSector));
+        starts[i] = allocate(sectorsFor(static_cast<std::uint64_t>(streams[i].second.size()), sectorSize));
 
     QByteArray file;
     static const char signature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
     file.append(signature, 8);
     file.append(16, '\0');
     appendU16(file, 0x3E);
-    appendU16(file, 3);
+    appendU16(file, static_cast<std::uint16_t>(version));
     appendU16(file, 0xFFFE);
-    appendU16(file, 9);
+    appendU16(file, version == 4 ? 12 : 9);
     appendU16(file, 6);
-    file.append(6 + 4, '\0');
+    file.append(6, '\0');
+    appendU32(file, version == 4 ? dirSectors : 0);
     appendU32(file, fatSectors);
     appendU32(file, dirStart);
     appendU32(file, 0);
@@ -127,6 +128,7 @@ QByteArray writeCompoundFile(const Streams& streams) {
     appendU32(file, 0);
     for (std::uint32_t k = 0; k < 109; ++k)
         appendU32(file, k < fatSectors ? k : kFree);
+    padTo(file, sectorSize); // a version 4 header fills a whole 4096-byte sector
 
     for (const std::uint32_t entry : fat)
         appendU32(file, entry);
@@ -135,19 +137,19 @@ QByteArray writeCompoundFile(const Streams& streams) {
     for (std::size_t i = 0; i < streams.size(); ++i)
         dir += directoryEntry(streams[i].first, 2, i + 1 < streams.size() ? static_cast<std::uint32_t>(i + 2) : kFree,
                               kFree, starts[i], static_cast<std::uint32_t>(streams[i].second.size()));
-    while (dir.size() % kSector != 0)
+    while (dir.size() % sectorSize != 0)
         dir += directoryEntry(QString(), 0, kFree, kFree, 0, 0);
     file += dir;
     QByteArray table;
     for (const std::uint32_t entry : miniFat)
         appendU32(table, entry);
-    padTo(table, kSector);
+    padTo(table, sectorSize);
     file += table;
-    padTo(mini, kSector);
+    padTo(mini, sectorSize);
     file += mini;
     for (const std::size_t i : big) {
         QByteArray data = streams[i].second;
-        padTo(data, kSector);
+        padTo(data, sectorSize);
         file += data;
     }
     return file;

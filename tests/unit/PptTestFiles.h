@@ -16,9 +16,9 @@ namespace quorvane::test {
 
 using Streams = std::vector<std::pair<QString, QByteArray>>;
 
-// A version-3 compound file holding streams in its root storage; streams under 4096 bytes go to the
-// mini stream as the format requires.
-QByteArray writeCompoundFile(const Streams& streams);
+// A compound file (version 3 with 512-byte sectors, or 4 with 4096-byte ones) holding streams in its
+// root storage; streams under 4096 bytes go to the mini stream as the format requires.
+QByteArray writeCompoundFile(const Streams& streams, int version = 3);
 
 // All root streams of the compound file at path (read with the program's own reader).
 Streams readCompoundFile(const QString& path);
