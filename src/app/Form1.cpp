@@ -33,6 +33,10 @@
 #include <limits>
 #include <stdexcept>
 
+// The window's icon lives in the resources of a static library: nothing refers to them, so they
+// are registered here (the macro must stand outside any namespace).
+static void initResources() { Q_INIT_RESOURCE(quorvane); }
+
 namespace quorvane::app {
 
 using namespace Qt::StringLiterals;
@@ -152,6 +156,7 @@ Form1::Form1(Services& services, QWidget* parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_services(services), m_importRun(services, *this) {
     setObjectName(u"Form1"_s);
+    initResources();
     QFont font(u"Arial"_s);
     font.setPointSizeF(9);
     font.setBold(true);

@@ -154,7 +154,7 @@ TEST_F(Form1Test, TheWindowIsFixedWhiteMinimisableAndNotMaximisable) {
     EXPECT_EQ(form->palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_EQ(control<QWidget>(u"Frame1")->palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_EQ(form->windowTitle(), u"Quorvane"_s);
-    EXPECT_FALSE(form->windowIcon().isNull());
+    EXPECT_FALSE(form->windowIcon().availableSizes().isEmpty());
 }
 
 // ---- Start-up ----
