@@ -115,11 +115,13 @@ void Run::singleSheetMode() {
         if (!readEntry(118, i))
             continue; // the entry is gone: nothing to read at this position
         readPresentation(120);
-        g.assign(122, m_allText, [&] { return m_allText + m_fileText; });
+        // Appended in place: building a new string each time would copy all the text so far per file.
+        g.run(122, [&] { m_allText += m_fileText; });
     } // 126: Next i
 
     applySeparation(m_allText, {{128, 130}, {132, 134}, {136, 138}, {140, 142}});
     writeStagingFile(144, 146, m_allText);
+    m_allText = QString(); // the staging file holds it now; free it before the spreadsheet reads the file
 
     // One reading pass over the staging file, copied to the clipboard.
     g.assign(152, m_reading, [&] { return m_services.spreadsheets.create(); });
