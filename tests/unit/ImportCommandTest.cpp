@@ -14,7 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace quorvane;
@@ -131,7 +135,7 @@ TEST_F(ImportCommandTest, CsvTakesTheOneSheetWithTheChosenSplit) {
     const QList<QByteArray> rows = csv.readAll().split('\n');
     ASSERT_GE(rows.size(), 5);
     EXPECT_EQ(rows[0], "Agenda,\r"); // the used range is two columns wide
-    EXPECT_EQ(rows[2], "First,\r"); // "First point" split at " point": two cells, the second empty
+    EXPECT_EQ(rows[2], "First,\r");  // "First point" split at " point": two cells, the second empty
     EXPECT_EQ(rows[4], "Third,\r");
 }
 
@@ -156,6 +160,33 @@ TEST_F(ImportCommandTest, EveryReportIsPrintedInFullAndTheRestIsStillImported) {
     ASSERT_EQ(book.size(), 1);
     EXPECT_EQ(cell(book, 0, u"A10"_s), u"Below the table");
     EXPECT_EQ(cell(book, 0, u"A11"_s), u"Quarterly review");
+}
+
+TEST_F(ImportCommandTest, ProgressLineOnlyOnATerminal) {
+    // Standard error on a pseudo-terminal: the progress line is drawn over itself and cleared.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0)
+        GTEST_SKIP() << "no pseudo-terminals on this machine";
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    std::FILE* terminal = std::fopen(::ptsname(master), "w");
+    ASSERT_NE(terminal, nullptr);
+    std::FILE* outStream = std::tmpfile();
+    EXPECT_EQ(cli::runImport({Deck, Impress, u"-o"_s, output(u"t.xlsx"_s)}, outStream, terminal), 0);
+    std::fclose(terminal);
+    std::fclose(outStream);
+    std::string shown;
+    char chunk[4096];
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    for (ssize_t got = 0; (got = ::read(master, chunk, sizeof chunk)) > 0;)
+        shown.append(chunk, static_cast<size_t>(got));
+    ::close(master);
+    EXPECT_NE(shown.find("\r\x1b[KProcessing: pptxgenjs-deck.pptx (1 of 2)"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r\x1b[KProcessing: impress-shapes.pptx (2 of 2)\r\x1b[K"), std::string::npos) << shown;
+
+    // Not a terminal: nothing but reports.
+    EXPECT_EQ(import({Deck, u"-o"_s, output(u"t.xlsx"_s)}), 0);
+    EXPECT_EQ(err, "");
 }
 
 TEST_F(ImportCommandTest, BadArgumentsExplainAndTouchNothing) {
