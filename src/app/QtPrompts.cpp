@@ -1,14 +1,25 @@
 #include "QtPrompts.h"
 
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace quorvane::app {
 
+using namespace Qt::StringLiterals;
+
+QString QtPrompts::displayText(const QString& text) {
+    QString shown = text;
+    shown.replace(u"\r\n"_s, u"\n"_s);
+    shown.replace(u'\r', u'\n');
+    return shown;
+}
+
 int QtPrompts::messageBox(const QString& text, int style, const QString& caption) {
     QMessageBox box(m_parent);
     box.setWindowTitle(caption);
-    box.setText(text);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(displayText(text));
     if (style == YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
@@ -23,9 +34,14 @@ int QtPrompts::messageBox(const QString& text, int style, const QString& caption
 }
 
 QString QtPrompts::inputBox(const QString& prompt, const QString& caption, const QString& defaultText) {
-    bool accepted = false;
-    const QString answer = QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Normal, defaultText, &accepted);
-    return accepted ? answer : QString();
+    QInputDialog dialog(m_parent);
+    dialog.setWindowTitle(caption);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setLabelText(displayText(prompt));
+    dialog.setTextValue(defaultText);
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
 } // namespace quorvane::app

@@ -15,6 +15,10 @@ public:
     int messageBox(const QString& text, int style, const QString& caption) override;
     QString inputBox(const QString& prompt, const QString& caption, const QString& defaultText) override;
 
+    // The text as a box shows it: always plain text (a file name may hold "<b>"), with CR LF and a
+    // lone CR each one line break, as the program's messages use both.
+    static QString displayText(const QString& text);
+
 private:
     QWidget* m_parent;
 };
