@@ -298,6 +298,10 @@ void Form1::connectClick(QPushButton* button, void (Form1::*handler)()) {
         try {
             (this->*handler)();
         } catch (const OperationAborted&) {
+        } catch (const std::exception& failure) {
+            // The handlers report their own failures; whatever slips past them must still not
+            // end the program.
+            qWarning("%s", failure.what());
         }
     });
 }

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 #include <QUrl>
 
 using namespace quorvane;
@@ -50,6 +51,13 @@ TEST_F(Form1ListTest, TheListHasOneResizableColumnAndItsHint) {
     EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_FALSE(list->dragEnabled());
     EXPECT_TRUE(list->acceptDrops());
+    // Over an entry the hint shows too, not the entry's text.
+    form->fileList().Add(u"/p/entry.pptx"_s);
+    QHelpEvent help(QEvent::ToolTip, rowCentre(1), list->viewport()->mapToGlobal(rowCentre(1)));
+    QApplication::sendEvent(list->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), list->toolTip());
+    QToolTip::hideText();
+    form->fileList().Clear();
     EXPECT_EQ(list->font().family(), u"Arial"_s);
     EXPECT_TRUE(list->font().bold());
     // A long path stays whole and is read by widening the column and scrolling sideways.
