@@ -12,6 +12,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -258,6 +259,10 @@ OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package) : m_pa
             contentType.empty() ? u"(none)"_s : fromUtf8(contentType)));
 
     const std::vector<Relationship> relationships = readRelationships(mainPart, false);
+    // Looked up once per slide: a map keeps a package with very many slides from taking quadratic time.
+    std::unordered_map<std::string_view, const Relationship*> byId;
+    for (const Relationship& relationship : relationships)
+        byId.emplace(relationship.id, &relationship);
     const pugi::xml_node root = parsePart(mainPart, u"damaged part "_s);
     const xml::Scope rootScope(namespaces(), root);
     if (!rootScope.is(root, P, "presentation"))
@@ -277,12 +282,8 @@ OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package) : m_pa
                 continue;
             const std::string_view id = scope.attribute(entry, R, "id").value();
             const int number = static_cast<int>(m_slideParts.size()) + 1;
-            const Relationship* found = nullptr;
-            for (const Relationship& relationship : relationships)
-                if (relationship.id == id) {
-                    found = &relationship;
-                    break;
-                }
+            const auto match = byId.find(id);
+            const Relationship* found = match == byId.end() ? nullptr : match->second;
             if (found == nullptr || found->external || !oneOf(found->type, SlideTypes))
                 fail(u"damaged part %1: slide %2 refers to no slide part"_s.arg(fromUtf8(mainPart)).arg(number));
             std::string part = found->target;
