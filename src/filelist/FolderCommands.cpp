@@ -87,7 +87,6 @@ QString samplesFolder(const QString& programFolder) {
     const QString candidates[] = {
         beside,
         QDir::cleanPath(programFolder + u'/' + QStringLiteral(QUORVANE_SAMPLES_FROM_PROGRAM)),
-        QStringLiteral(QUORVANE_INSTALLED_SAMPLES),
     };
     for (const QString& folder : candidates) {
         if (QFileInfo(folder).isDir())

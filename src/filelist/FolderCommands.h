@@ -45,8 +45,8 @@ void PushButton4_Click(app::Services& services, app::PointerHost& window, FileLi
 void appendDroppedItems(const QStringList& paths, FileList& list, app::EventPump& events, app::ErrorReporter& errors);
 
 // The folder of the sample files: "Samples" beside the program when that folder exists, otherwise
-// the installed data folder's Samples (found from the program's installed folder, or at the
-// configured install prefix) when that exists, otherwise the one beside the program.
+// the installed data folder's Samples (found relative to the program's installed folder, so an
+// installed tree can move) when that exists, otherwise the one beside the program.
 QString samplesFolder(const QString& programFolder);
 
 // "Load Sample/Example Files": appends every file of the samples folder (not those below it) in

@@ -6,10 +6,8 @@ target_sources(quorvane_filelist PRIVATE
 
 # Installed, the samples live in the data folder (samples/CMakeLists.txt) and the program in a folder of
 # its own under the library folder (src/app/MainWindow.cmake). The program finds them relative to its
-# own folder, so an installed tree can be moved, and at the configured place otherwise.
+# own folder, so an installed tree can be moved.
 include(GNUInstallDirs)
-set(QUORVANE_INSTALLED_SAMPLES "${CMAKE_INSTALL_FULL_DATADIR}/quorvane/Samples")
-file(RELATIVE_PATH QUORVANE_SAMPLES_FROM_PROGRAM "${CMAKE_INSTALL_FULL_LIBDIR}/quorvane" "${QUORVANE_INSTALLED_SAMPLES}")
-target_compile_definitions(quorvane_filelist PRIVATE
-  QUORVANE_SAMPLES_FROM_PROGRAM="${QUORVANE_SAMPLES_FROM_PROGRAM}"
-  QUORVANE_INSTALLED_SAMPLES="${QUORVANE_INSTALLED_SAMPLES}")
+file(RELATIVE_PATH QUORVANE_SAMPLES_FROM_PROGRAM
+  "${CMAKE_INSTALL_FULL_LIBDIR}/quorvane" "${CMAKE_INSTALL_FULL_DATADIR}/quorvane/Samples")
+target_compile_definitions(quorvane_filelist PRIVATE QUORVANE_SAMPLES_FROM_PROGRAM="${QUORVANE_SAMPLES_FROM_PROGRAM}")
