@@ -39,8 +39,14 @@ enum RecordType : std::uint16_t {
     rtTextHeaderAtom = 3999,
     rtTextCharsAtom = 4000,
     rtTextBytesAtom = 4008,
+    rtCString = 4026,
     rtSlideNumberMetaCharAtom = 4056,
+    rtHeadersFooters = 4057,
+    rtHeadersFootersAtom = 4058,
     rtSlideListWithText = 4080,
+    rtGenericDateMetaCharAtom = 4088,
+    rtHeaderMetaCharAtom = 4089,
+    rtFooterMetaCharAtom = 4090,
     rtUserEditAtom = 4085,
     rtCurrentUserAtom = 4086,
     rtPersistDirectoryAtom = 6002,
@@ -170,41 +176,76 @@ const Record* firstChild(const std::vector<Record>& records, std::uint16_t type)
     return it == records.end() ? nullptr : &*it;
 }
 
-// One text of a shape or of a placeholder in the slide list, with the places of slide-number fields.
+// The fields a text can hold; each occupies one character of the stored text.
+enum class Field { SlideNumber, Footer, Header, Date };
+
+// One text of a shape or of a placeholder in the slide list, with the places of its fields.
 struct TextBlock {
     QString text;
-    std::vector<std::uint32_t> slideNumberAt;
+    std::vector<std::pair<std::uint32_t, Field>> fields;
+};
+
+// What the fields of one slide show: its number, and the footer, header and fixed date its
+// header-and-footer settings give (a date that is not fixed is left as stored).
+struct FieldValues {
+    int slideNumber = 1;
+    QString footer, header;
+    std::optional<QString> fixedDate;
 };
 
 // Applies the text records that follow a text header (in a shape's text box or in the slide list).
-// Returns false for a record that is not part of a text.
-bool addToText(const RecordStream& s, const Record& r, TextBlock& block) {
+void addToText(const RecordStream& s, const Record& r, TextBlock& block) {
     switch (r.type) {
     case rtTextCharsAtom:
         block.text = s.utf16(r);
-        return true;
+        break;
     case rtTextBytesAtom:
         block.text = s.latin1(r);
-        return true;
+        break;
     case rtSlideNumberMetaCharAtom:
-        if (r.length >= 4)
-            block.slideNumberAt.push_back(s.u32(r.body));
-        return true;
+    case rtFooterMetaCharAtom:
+    case rtHeaderMetaCharAtom:
+    case rtGenericDateMetaCharAtom:
+        if (r.length >= 4) {
+            const Field field = r.type == rtSlideNumberMetaCharAtom ? Field::SlideNumber
+                                : r.type == rtFooterMetaCharAtom    ? Field::Footer
+                                : r.type == rtHeaderMetaCharAtom    ? Field::Header
+                                                                    : Field::Date;
+            block.fields.emplace_back(s.u32(r.body), field);
+        }
+        break;
     default:
-        return false;
+        break;
     }
 }
 
-// The text as shown on slide number `number`: each slide-number field's place character holds the
-// number.
-QString shownText(const TextBlock& block, int number) {
+// The text as shown on its slide: each field's place character holds the field's value.
+QString shownText(const TextBlock& block, const FieldValues& values) {
     QString text = block.text;
-    std::vector<std::uint32_t> places = block.slideNumberAt;
-    std::sort(places.begin(), places.end(), std::greater<>());
-    places.erase(std::unique(places.begin(), places.end()), places.end());
-    for (const std::uint32_t at : places)
-        if (at < static_cast<std::uint32_t>(text.size()))
-            text.replace(static_cast<qsizetype>(at), 1, QString::number(number));
+    std::vector<std::pair<std::uint32_t, Field>> fields = block.fields;
+    // From the back, so that a longer value does not move the places still to be filled.
+    std::sort(fields.begin(), fields.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::uint32_t previous = UINT32_MAX;
+    for (const auto& [at, field] : fields) {
+        if (at == previous || at >= static_cast<std::uint32_t>(text.size()))
+            continue;
+        previous = at;
+        switch (field) {
+        case Field::SlideNumber:
+            text.replace(static_cast<qsizetype>(at), 1, QString::number(values.slideNumber));
+            break;
+        case Field::Footer:
+            text.replace(static_cast<qsizetype>(at), 1, values.footer);
+            break;
+        case Field::Header:
+            text.replace(static_cast<qsizetype>(at), 1, values.header);
+            break;
+        case Field::Date:
+            if (values.fixedDate)
+                text.replace(static_cast<qsizetype>(at), 1, *values.fixedDate);
+            break;
+        }
+    }
     return text;
 }
 
@@ -339,6 +380,10 @@ private:
         const std::vector<Record> parts = m_stream.children(document);
         if (const Record* atom = firstChild(parts, rtDocumentAtom); atom && atom->length >= 34)
             m_firstSlideNumber = static_cast<std::int16_t>(m_stream.u16(atom->body + 32));
+        // The slides' footer, header and date; a slide may override them with its own container.
+        for (const Record& part : parts)
+            if (part.type == rtHeadersFooters && part.instance == 3)
+                readHeadersFooters(part, m_documentFields);
 
         // The slide list with instance 0 holds the slides in order; 1 and 2 are masters and notes.
         const auto list = std::find_if(parts.begin(), parts.end(), [](const Record& r) {
@@ -379,16 +424,41 @@ private:
         const std::vector<Record> members = m_stream.children(*top);
         // The top group's first shape record describes the group itself, not a shape on the slide.
         const std::size_t first = !members.empty() && members.front().type == rtSpContainer ? 1 : 0;
-        const int number = m_firstSlideNumber + slide - 1;
+        FieldValues values = m_documentFields;
+        if (const Record* own = firstChild(slideParts, rtHeadersFooters))
+            readHeadersFooters(*own, values);
+        values.slideNumber = m_firstSlideNumber + slide - 1;
         for (std::size_t i = first; i < members.size(); ++i) {
             if (members[i].type == rtSpgrContainer)
                 m_shapes.push_back(ShapeInfo{}); // a group counts once and is not entered
             else if (members[i].type == rtSpContainer)
-                addShape(members[i], entry, number);
+                addShape(members[i], entry, values);
         }
     }
 
-    void addShape(const Record& container, const SlideEntry& entry, int number) {
+    // The footer, header and fixed date texts of a headers-and-footers container.
+    void readHeadersFooters(const Record& container, FieldValues& values) const {
+        std::uint16_t flags = 0;
+        QString userDate;
+        values.footer.clear();
+        values.header.clear();
+        for (const Record& r : m_stream.children(container)) {
+            if (r.type == rtHeadersFootersAtom && r.length >= 4)
+                flags = m_stream.u16(r.body + 2);
+            else if (r.type == rtCString && r.instance == 0)
+                userDate = m_stream.utf16(r);
+            else if (r.type == rtCString && r.instance == 1)
+                values.header = m_stream.utf16(r);
+            else if (r.type == rtCString && r.instance == 2)
+                values.footer = m_stream.utf16(r);
+        }
+        constexpr std::uint16_t kHasUserDate = 0x4;
+        values.fixedDate.reset();
+        if (flags & kHasUserDate)
+            values.fixedDate = userDate;
+    }
+
+    void addShape(const Record& container, const SlideEntry& entry, const FieldValues& values) {
         const std::vector<Record> parts = m_stream.children(container);
         std::uint16_t shapeType = 0;
         std::uint32_t flags = 0;
@@ -422,7 +492,7 @@ private:
                 }
                 addToText(m_stream, r, block);
             }
-            shape.text = shownText(block, number);
+            shape.text = shownText(block, values);
         }
         m_shapes.push_back(std::move(shape));
     }
@@ -438,6 +508,7 @@ private:
     std::uint32_t m_documentRef = 0;
     std::optional<std::uint32_t> m_encryptionRef;
     int m_firstSlideNumber = 1;
+    FieldValues m_documentFields;
     std::vector<SlideEntry> m_slides;
     std::vector<ShapeInfo> m_shapes;
     int m_shapesSlide = 0;

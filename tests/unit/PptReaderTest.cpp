@@ -198,6 +198,49 @@ TEST(PptReader, IncrementalSavesPlaceholderTextInTheSlideListAndLatin1Text) {
     expectTexts(readData(writeCompoundFile(stale)), expected);
 }
 
+TEST(PptReader, FieldsShowSlideNumberFooterHeaderAndFixedDate) {
+    Streams file = sampleStreams();
+    const PptEdits before = readEdits(file);
+    const std::vector<std::uint32_t> slides = slidePersistIds(file, before.persist.at(before.documentId));
+    const QByteArray& stream = streamNamed(file, u"PowerPoint Document"_s);
+    auto u32 = [](std::uint32_t v) {
+        QByteArray b(4, '\0');
+        writeU32(b, 0, v);
+        return b;
+    };
+    auto headersFooters = [&](std::uint16_t flags, const std::vector<std::pair<int, QString>>& texts) {
+        PptRecord c;
+        c.verInstance = 0xF | (3 << 4);
+        c.type = 4057;
+        c.children.push_back(atom(4058, u32(std::uint32_t{flags} << 16)));
+        for (const auto& [instance, text] : texts) {
+            PptRecord string = textChars(text);
+            string.type = 4026;
+            string.verInstance = static_cast<std::uint16_t>(instance << 4);
+            c.children.push_back(string);
+        }
+        return c;
+    };
+    // The document gives every slide a header and a footer; slide 2 has its own footer and a fixed date.
+    PptRecord document = parseRecord(stream, before.persist.at(before.documentId));
+    std::erase_if(document.children, [](const PptRecord& r) { return r.type == 4057; });
+    document.children.push_back(headersFooters(0x30, {{1, u"Deck header"_s}, {2, u"Deck footer"_s}}));
+    PptRecord slide2 = parseRecord(stream, before.persist.at(slides[1]));
+    std::erase_if(slide2.children, [](const PptRecord& r) { return r.type == 4057; });
+    slide2.children.push_back(headersFooters(0x24, {{0, u"01/02/2003"_s}, {2, u"Slide footer"_s}}));
+    textBoxOf(slide2, 5).children = {atom(3999, u32(4)), textChars(u"* | * | * | * | *"_s), atom(4056, u32(0)),
+                                     atom(4090, u32(4)), atom(4089, u32(8)), atom(4088, u32(12))};
+    PptRecord slide3 = parseRecord(stream, before.persist.at(slides[2]));
+    std::erase_if(slide3.children, [](const PptRecord& r) { return r.type == 4057; });
+    textBoxOf(slide3, 3).children = {atom(3999, u32(4)), textChars(u"*, *, *"_s), atom(4089, u32(0)),
+                                     atom(4090, u32(3)), atom(4088, u32(6))};
+    appendEdit(file, {{before.documentId, document.bytes()}, {slides[1], slide2.bytes()}, {slides[2], slide3.bytes()}});
+
+    const SlideTexts texts = readData(writeCompoundFile(file));
+    EXPECT_EQ(texts[1][4].text, u"2 | Slide footer |  | 01/02/2003 | *"_s);
+    EXPECT_EQ(texts[2][2].text, u"Deck header, Deck footer, *"_s); // a date that is not fixed stays as stored
+}
+
 TEST(PptReader, EditPointingAtItselfEndsTheChain) {
     Streams file = sampleStreams();
     const PptEdits edits = readEdits(file);
