@@ -44,8 +44,7 @@ office::SpreadsheetApplication& use(const Instance& instance) {
 class Run {
 public:
     Run(app::Services& services, ImportWindow& window)
-        : m_services(services), m_window(window),
-          m_guard(services.errors, app::location::PushButton2Click) {}
+        : m_services(services), m_window(window), m_guard(services.errors, app::location::PushButton2Click) {}
 
     // The whole run, from the start checks to the end steps. OperationAborted passes through.
     void execute();
@@ -58,6 +57,8 @@ private:
     void applySeparation(QString& text, const SeparationSteps& steps);
     void writeStagingFile(int createStep, int openStep, const QString& text);
     void deleteStagingFile(int step);
+    void copyUsedRange(int step);
+    void pasteCopy(int step);
     void showProgress(int step, int i);
     bool readEntry(int step, int i);
     void readPresentation(int step);
@@ -75,6 +76,7 @@ private:
     Instance m_reading;
     Instance m_target;
     QString m_sheetName;
+    bool m_copied = false;
 };
 
 void Run::execute() {
@@ -127,12 +129,12 @@ void Run::singleSheetMode() {
     g.assign(152, m_reading, [&] { return m_services.spreadsheets.create(); });
     g.run(154, [&] { use(m_reading).setDisplayAlerts(false); });
     g.run(156, [&] { use(m_reading).workbooksOpen(m_stagingPath, {}, {}, 6, {}, {}, {}, {}, QString(SplitMark)); });
-    g.run(158, [&] { use(m_reading).copyUsedRange(); });
+    copyUsedRange(158);
 
     // One paste into the first sheet of a new workbook in a fresh target instance.
     g.assign(160, m_target, [&] { return m_services.spreadsheets.create(); });
     g.run(162, [&] { use(m_target).workbooksAdd(); });
-    g.run(164, [&] { use(m_target).paste(); });
+    pasteCopy(164);
     g.run(166, [&] { use(m_target).selectRange(u"A1"_s); });
     g.run(168, [&] { use(m_target).setVisible(true); });
 
@@ -162,7 +164,7 @@ void Run::perFileSheetMode() {
         g.assign(210, m_reading, [&] { return m_services.spreadsheets.create(); });
         g.run(212, [&] { use(m_reading).setDisplayAlerts(false); });
         g.run(214, [&] { use(m_reading).workbooksOpen(m_stagingPath, {}, {}, 6, {}, {}, {}, {}, QString(SplitMark)); });
-        g.run(216, [&] { use(m_reading).copyUsedRange(); });
+        copyUsedRange(216);
         g.run(218, [&] { use(m_reading).quit(); });
         g.run(220, [&] { m_reading.reset(); });
 
@@ -185,11 +187,29 @@ void Run::perFileSheetMode() {
         g.run(238, [&] { use(m_target).setActiveSheetName(CleanSheetName(m_sheetName)); });
 
         // A refused name was reported above; the paste still lands on the new sheet.
-        g.run(240, [&] { use(m_target).paste(); });
+        pasteCopy(240);
         g.run(242, [&] { use(m_target).selectRange(u"A1"_s); });
         deleteStagingFile(246);
     } // 250: Next i
     g.run(252, [&] { use(m_target).setVisible(true); });
+}
+
+// Copies the used range of the reading instance's sheet to the clipboard.
+void Run::copyUsedRange(int step) {
+    m_copied = false;
+    m_guard.run(step, [&] {
+        use(m_reading).copyUsedRange();
+        m_copied = true;
+    });
+}
+
+// Pastes this pass's copy into the target. When the copy failed (reported), whatever the clipboard
+// still holds belongs to another file or an earlier run, so nothing is pasted.
+void Run::pasteCopy(int step) {
+    m_guard.run(step, [&] {
+        if (m_copied)
+            use(m_target).paste();
+    });
 }
 
 // Progress while file i is processed: i / count * 100, the count read afresh (the list may change
