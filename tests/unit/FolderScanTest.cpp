@@ -611,7 +611,8 @@ TEST_F(FolderCommand, SamplesAreAppendedOnEveryClickThenTheQuestion) {
     filelist::PushButton9_Click(services, list);
 
     const QStringList once =
-        tree.paths({u"Samples/.hidden"_s, u"Samples/Lecture 2.pptx"_s, u"Samples/Lecture 10.pptx"_s, u"Samples/~$x.pptx"_s});
+        tree.paths({u"Samples/.hidden"_s, u"Samples/Lecture 2.pptx"_s, u"Samples/Lecture 10.pptx"_s,
+                    u"Samples/~$x.pptx"_s});
     EXPECT_EQ(list.entries(), QStringList{u"first"_s} + once + once);
     ASSERT_EQ(prompts.messages.size(), 2u);
     EXPECT_EQ(prompts.messages[0].text, u"Would you like this software to open the folder where these sample files are "
