@@ -31,9 +31,11 @@ long peakKiB() {
 }
 
 std::string words(unsigned& seed, unsigned count) {
+    // clang-format off
     static const char* vocabulary[] = {"Quarterly", "review", "of", "the", "northern", "region", "sales", "growth",
                                        "2024", "targets", "Überblick", "résumé", "team", "plan", "next", "steps",
                                        "Ελλάδα", "市場", "budget", "&amp;", "risks"};
+    // clang-format on
     std::string text;
     for (unsigned i = 0; i < count; ++i) {
         seed = seed * 1103515245u + 12345u;
@@ -47,34 +49,44 @@ std::string words(unsigned& seed, unsigned count) {
 // A deck of 30 slides, each with a title, a bulleted body, two text boxes, a shape with text, a line and
 // a group: a typical mix for text extraction.
 std::string deck(unsigned seed) {
-    std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>
-<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
- xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0" xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
- xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0" xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
- xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
- xmlns:presentation="urn:oasis:names:tc:opendocument:xmlns:presentation:1.0" office:version="1.3"
- office:mimetype="application/vnd.oasis.opendocument.presentation">
-<office:automatic-styles><style:page-layout style:name="PM1"><style:page-layout-properties fo:page-width="28cm" fo:page-height="15.75cm"/></style:page-layout></office:automatic-styles>
-<office:master-styles><style:master-page style:name="Default" style:page-layout-name="PM1"/></office:master-styles>
-<office:body><office:presentation>
-)";
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document"
+        " xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\""
+        " xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\""
+        " xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\""
+        " xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\""
+        " xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\""
+        " xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\""
+        " xmlns:presentation=\"urn:oasis:names:tc:opendocument:xmlns:presentation:1.0\""
+        " office:version=\"1.3\" office:mimetype=\"application/vnd.oasis.opendocument.presentation\">\n"
+        "<office:automatic-styles><style:page-layout style:name=\"PM1\">"
+        "<style:page-layout-properties fo:page-width=\"28cm\" fo:page-height=\"15.75cm\"/>"
+        "</style:page-layout></office:automatic-styles>\n<office:master-styles>"
+        "<style:master-page style:name=\"Default\" style:page-layout-name=\"PM1\"/></office:master-styles>\n"
+        "<office:body><office:presentation>\n";
+    auto box = [](const std::string& where, const std::string& content) {
+        return "<draw:frame " + where + "><draw:text-box>" + content + "</draw:text-box></draw:frame>";
+    };
+    const std::string geometry = R"(<draw:enhanced-geometry svg:viewBox="0 0 21600 21600" draw:type="rectangle"/>)";
     for (int slide = 0; slide < 30; ++slide) {
         xml += R"(<draw:page draw:master-page-name="Default">)";
-        xml += R"(<draw:frame presentation:class="title" svg:x="1cm" svg:y="1cm" svg:width="26cm" svg:height="2cm"><draw:text-box><text:p>)" +
-               words(seed, 5) + "</text:p></draw:text-box></draw:frame>";
-        xml += R"(<draw:frame presentation:class="outline" svg:x="1cm" svg:y="3.5cm" svg:width="16cm" svg:height="8cm"><draw:text-box><text:list>)";
+        xml += box(R"(presentation:class="title" svg:x="1cm" svg:y="1cm" svg:width="26cm" svg:height="2cm")",
+                   "<text:p>" + words(seed, 5) + "</text:p>");
+        std::string list = "<text:list>";
         for (int item = 0; item < 5; ++item)
-            xml += "<text:list-item><text:p>" + words(seed, 8) + "</text:p></text:list-item>";
-        xml += "</text:list></draw:text-box></draw:frame>";
-        for (int box = 0; box < 2; ++box)
-            xml += R"(<draw:frame svg:x="18cm" svg:y=")" + std::to_string(4 + 3 * box) +
-                   R"(cm" svg:width="9cm" svg:height="2.5cm"><draw:text-box><text:p>)" + words(seed, 6) +
-                   "<text:line-break/>" + words(seed, 4) + "</text:p></draw:text-box></draw:frame>";
-        xml += R"(<draw:custom-shape svg:x="1cm" svg:y="12cm" svg:width="6cm" svg:height="2cm"><text:p>)" + words(seed, 3) +
-               R"(</text:p><draw:enhanced-geometry svg:viewBox="0 0 21600 21600" draw:type="rectangle"/></draw:custom-shape>)";
+            list += "<text:list-item><text:p>" + words(seed, 8) + "</text:p></text:list-item>";
+        xml += box(R"(presentation:class="outline" svg:x="1cm" svg:y="3.5cm" svg:width="16cm" svg:height="8cm")",
+                   list + "</text:list>");
+        for (int k = 0; k < 2; ++k)
+            xml +=
+                box(R"(svg:x="18cm" svg:y=")" + std::to_string(4 + 3 * k) + R"(cm" svg:width="9cm" svg:height="2cm")",
+                    "<text:p>" + words(seed, 6) + "<text:line-break/>" + words(seed, 4) + "</text:p>");
+        xml += R"(<draw:custom-shape svg:x="1cm" svg:y="12cm" svg:width="6cm" svg:height="2cm"><text:p>)" +
+               words(seed, 3) + "</text:p>" + geometry + "</draw:custom-shape>";
         xml += R"(<draw:line svg:x1="8cm" svg:y1="13cm" svg:x2="14cm" svg:y2="13cm"/>)";
-        xml += R"(<draw:g><draw:rect svg:x="15cm" svg:y="12cm" svg:width="3cm" svg:height="2cm"><text:p>)" + words(seed, 2) +
-               R"(</text:p></draw:rect><draw:rect svg:x="19cm" svg:y="12cm" svg:width="3cm" svg:height="2cm"/></draw:g>)";
+        xml += R"(<draw:g><draw:rect svg:x="15cm" svg:y="12cm" svg:width="3cm" svg:height="2cm"><text:p>)" +
+               words(seed, 2) + "</text:p></draw:rect>";
+        xml += R"(<draw:rect svg:x="19cm" svg:y="12cm" svg:width="3cm" svg:height="2cm"/></draw:g>)";
         xml += "</draw:page>\n";
     }
     return xml + "</office:presentation></office:body></office:document>\n";

@@ -12,7 +12,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quorvane::office;
-    static const QString path = QDir::temp().filePath(QStringLiteral("quorvane-fuzz-%1.fodp").arg(QCoreApplication::applicationPid()));
+    static const QString path =
+        QDir::temp().filePath(QStringLiteral("quorvane-fuzz-%1.fodp").arg(QCoreApplication::applicationPid()));
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

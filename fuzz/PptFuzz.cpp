@@ -9,8 +9,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quorvane::office;
     try {
-        auto document = openCompoundFileData(
-            QByteArrayView(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)), QStringLiteral("fuzz.ppt"));
+        auto document =
+            openCompoundFileData(QByteArrayView(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)),
+                                 QStringLiteral("fuzz.ppt"));
         for (int slide = 1; slide <= document->slideCount(); ++slide) {
             try {
                 document->shapes(slide);

@@ -31,7 +31,9 @@ std::uint32_t u32(QByteArrayView d, std::size_t at) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-[[noreturn]] void fail(const std::string& reason) { throw CompoundFileError(reason); }
+[[noreturn]] void fail(const std::string& reason) {
+    throw CompoundFileError(reason);
+}
 
 } // namespace
 
@@ -74,8 +76,8 @@ CompoundFile::CompoundFile(QByteArrayView data) : m_data(data) {
         const std::uint32_t miniFatCount = u32(data, 0x40);
         if (miniFatCount > m_sectorCount)
             fail("the compound-file header is damaged (mini allocation table size)");
-        const QByteArray table = readChain(miniFatStart, std::uint64_t{miniFatCount} * m_sectorSize,
-                                           "the mini allocation table");
+        const QByteArray table =
+            readChain(miniFatStart, std::uint64_t{miniFatCount} * m_sectorSize, "the mini allocation table");
         m_miniFat.resize(static_cast<std::size_t>(table.size()) / 4);
         for (std::size_t i = 0; i < m_miniFat.size(); ++i)
             m_miniFat[i] = u32(table, i * 4);
@@ -182,8 +184,8 @@ void CompoundFile::readDirectory() {
         if (static_cast<std::uint32_t>(s.size()) < m_sectorSize)
             fail("the directory is truncated");
         for (std::size_t i = 0; i < perSector; ++i) {
-            const QByteArrayView e = s.sliced(static_cast<qsizetype>(i * kDirectoryEntrySize),
-                                              static_cast<qsizetype>(kDirectoryEntrySize));
+            const QByteArrayView e =
+                s.sliced(static_cast<qsizetype>(i * kDirectoryEntrySize), static_cast<qsizetype>(kDirectoryEntrySize));
             Entry entry;
             entry.type = static_cast<std::uint8_t>(e[0x42]);
             const std::uint16_t nameBytes = std::min<std::uint16_t>(u16(e, 0x40), 64);
@@ -244,7 +246,9 @@ QStringList CompoundFile::streamNames() const {
     return names;
 }
 
-bool CompoundFile::hasStream(const QString& name) const { return find(name) != nullptr; }
+bool CompoundFile::hasStream(const QString& name) const {
+    return find(name) != nullptr;
+}
 
 std::optional<std::uint64_t> CompoundFile::streamSize(const QString& name) const {
     if (const Entry* e = find(name))

@@ -205,9 +205,9 @@ bool readShape(const xml::Scope& page, pugi::xml_node element, int slideNumber, 
                 shape.text = text.text();
                 return true;
             }
-            if ((content.ns == nsDraw && (content.local == "image" || content.local == "object" ||
-                                          content.local == "object-ole" || content.local == "plugin" ||
-                                          content.local == "applet" || content.local == "floating-frame")) ||
+            if ((content.ns == nsDraw &&
+                 (content.local == "image" || content.local == "object" || content.local == "object-ole" ||
+                  content.local == "plugin" || content.local == "applet" || content.local == "floating-frame")) ||
                 content.ns == nsTable)
                 return true;
         }
@@ -233,11 +233,11 @@ public:
     // part in messages ("content.xml"); empty for a flat file.
     OdpDocument(QString fileName, QString partName, std::string content)
         : m_fileName(std::move(fileName)), m_partName(std::move(partName)), m_buffer(std::move(content)) {
-        const pugi::xml_parse_result result = m_document.load_buffer_inplace(m_buffer.data(), m_buffer.size(),
-                                                                             kParseOptions, pugi::encoding_auto);
+        const pugi::xml_parse_result result =
+            m_document.load_buffer_inplace(m_buffer.data(), m_buffer.size(), kParseOptions, pugi::encoding_auto);
         if (!result)
-            failPart(u"not well-formed XML at byte %1: %2"_s.arg(result.offset).arg(
-                QString::fromUtf8(result.description())));
+            failPart(u"not well-formed XML at byte %1: %2"_s.arg(result.offset)
+                         .arg(QString::fromUtf8(result.description())));
         m_root = m_document.document_element();
         const xml::Scope root(namespaces(), m_root);
         const xml::Name rootName = root.name(m_root);
@@ -326,7 +326,8 @@ std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QSt
     if (!file.open(openRegularFile(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw AutomationError(fileName + u": cannot open the file: "_s + file.errorString());
     if (file.size() > kMaxFlatFile)
-        throw AutomationError(fileName + u": too large for a flat presentation (over %1 MiB)"_s.arg(kMaxFlatFile >> 20));
+        throw AutomationError(fileName +
+                              u": too large for a flat presentation (over %1 MiB)"_s.arg(kMaxFlatFile >> 20));
     std::string content(static_cast<std::size_t>(file.size()), '\0');
     const qint64 got = file.read(content.data(), file.size());
     if (got != file.size())

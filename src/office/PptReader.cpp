@@ -82,7 +82,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-[[noreturn]] void damaged(const std::string& what) { throw Damaged(what); }
+[[noreturn]] void damaged(const std::string& what) {
+    throw Damaged(what);
+}
 
 std::string hexType(std::uint16_t type) {
     static const char digits[] = "0123456789ABCDEF";

@@ -16,7 +16,9 @@ using office::ShapeInfo;
 
 namespace {
 
-QString data(const char* name) { return QStringLiteral(QUORVANE_TEST_DATA "/odp/") + QString::fromUtf8(name); }
+QString data(const char* name) {
+    return QStringLiteral(QUORVANE_TEST_DATA "/odp/") + QString::fromUtf8(name);
+}
 
 using Slide = std::vector<std::pair<bool, QString>>;
 
@@ -122,8 +124,10 @@ TEST_F(OdpReaderTest, ShapeKindsAndTextRules) {
   <draw:a><draw:custom-shape><text:p>linked</text:p></draw:custom-shape></draw:a>
   <draw:polyline/><draw:measure/>
   <presentation:notes><draw:frame><draw:text-box><text:p>note</text:p></draw:text-box></draw:frame></presentation:notes>
-  <draw:frame><draw:text-box><text:p> a&#x1;b <text:span> c </text:span> <office:annotation><text:p>comment</text:p></office:annotation>d
-     e<text:a>link</text:a><text:page-number>99</text:page-number></text:p><text:p/><text:p>x<text:s/>y</text:p></draw:text-box></draw:frame>
+  <draw:frame><draw:text-box><text:p> a&#x1;b <text:span> c </text:span> <office:annotation><text:p>comment</text:p>
+   </office:annotation>d
+     e<text:a>link</text:a><text:page-number>99</text:page-number></text:p><text:p/><text:p>x<text:s/>y</text:p>
+  </draw:text-box></draw:frame>
 </draw:page>
 <draw:page><draw:custom-shape><text:p><text:page-number/></text:p></draw:custom-shape></draw:page>)"));
     auto document = office::openFlatOpenDocumentPresentation(path);
@@ -141,7 +145,8 @@ TEST_F(OdpReaderTest, ShapeKindsAndTextRules) {
 }
 
 TEST_F(OdpReaderTest, OtherPrefixesReadTheSame) {
-    const QString path = write(u"prefixes.fodp"_s, R"(<doc:document xmlns:doc="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+    const QString path =
+        write(u"prefixes.fodp"_s, R"(<doc:document xmlns:doc="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
  xmlns="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0" xmlns:t="urn:oasis:names:tc:opendocument:xmlns:text:1.0">
  <doc:body><doc:presentation><page><frame><text-box><t:p>one</t:p><t:h>two</t:h></text-box></frame>
  <t:p>not a shape</t:p></page></doc:presentation></doc:body></doc:document>)");
@@ -149,11 +154,12 @@ TEST_F(OdpReaderTest, OtherPrefixesReadTheSame) {
 }
 
 TEST_F(OdpReaderTest, WrongOrDamagedDocumentsFailClearly) {
-    EXPECT_TRUE(failure(write(u"bad.fodp"_s, flat("<draw:page><draw:frame>"))).startsWith(
-        u"bad.fodp: damaged presentation: not well-formed XML at byte"_s));
+    EXPECT_TRUE(failure(write(u"bad.fodp"_s, flat("<draw:page><draw:frame>")))
+                    .startsWith(u"bad.fodp: damaged presentation: not well-formed XML at byte"_s));
     EXPECT_EQ(failure(write(u"other.fodp"_s, "<?xml version=\"1.0\"?><html/>")),
               u"other.fodp: not a presentation: the document is no OpenDocument document"_s);
-    EXPECT_EQ(failure(write(u"text.fodp"_s, R"(<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0">
+    EXPECT_EQ(failure(write(u"text.fodp"_s,
+                            R"(<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0">
         <office:body><office:text/></office:body></office:document>)")),
               u"text.fodp: not a presentation: the OpenDocument document holds no presentation"_s);
 
@@ -172,8 +178,8 @@ TEST_F(OdpReaderTest, WrongOrDamagedDocumentsFailClearly) {
               u"deep.fodp: slide 1 is damaged: elements nested deeper than 256 levels"_s);
 
     const QByteArray content = flat("<draw:page/>");
-    EXPECT_EQ(failure(writeZip(u"writer.odp"_s, {{"mimetype", "application/vnd.oasis.opendocument.text"},
-                                                 {"content.xml", content}})),
+    EXPECT_EQ(failure(writeZip(u"writer.odp"_s,
+                               {{"mimetype", "application/vnd.oasis.opendocument.text"}, {"content.xml", content}})),
               u"writer.odp: not a presentation: the OpenDocument package is of type "
               "application/vnd.oasis.opendocument.text"_s);
     EXPECT_EQ(failure(writeZip(u"locked.odp"_s,

@@ -228,8 +228,9 @@ TEST(PptReader, FieldsShowSlideNumberFooterHeaderAndFixedDate) {
     PptRecord slide2 = parseRecord(stream, before.persist.at(slides[1]));
     std::erase_if(slide2.children, [](const PptRecord& r) { return r.type == 4057; });
     slide2.children.push_back(headersFooters(0x24, {{0, u"01/02/2003"_s}, {2, u"Slide footer"_s}}));
-    textBoxOf(slide2, 5).children = {atom(3999, u32(4)), textChars(u"* | * | * | * | *"_s), atom(4056, u32(0)),
-                                     atom(4090, u32(4)), atom(4089, u32(8)), atom(4088, u32(12))};
+    textBoxOf(slide2, 5).children = {atom(3999, u32(4)), textChars(u"* | * | * | * | *"_s),
+                                     atom(4056, u32(0)), atom(4090, u32(4)),
+                                     atom(4089, u32(8)), atom(4088, u32(12))};
     PptRecord slide3 = parseRecord(stream, before.persist.at(slides[2]));
     std::erase_if(slide3.children, [](const PptRecord& r) { return r.type == 4057; });
     textBoxOf(slide3, 3).children = {atom(3999, u32(4)), textChars(u"*, *, *"_s), atom(4089, u32(0)),
@@ -253,8 +254,8 @@ TEST(PptReader, EncryptedOldAndForeignCompoundFilesFailWithTheirReason) {
     writeU32(streamNamed(protectedPpt, u"Current User"_s), 12, 0xF3D1C4DF);
     EXPECT_TRUE(failure(writeCompoundFile(protectedPpt)).startsWith(u"built.ppt: encrypted"_s));
 
-    const QByteArray ooxml = writeCompoundFile({{u"EncryptionInfo"_s, QByteArray(200, 'i')},
-                                                {u"EncryptedPackage"_s, QByteArray(9000, 'p')}});
+    const QByteArray ooxml = writeCompoundFile(
+        {{u"EncryptionInfo"_s, QByteArray(200, 'i')}, {u"EncryptedPackage"_s, QByteArray(9000, 'p')}});
     EXPECT_TRUE(failure(ooxml).startsWith(u"built.ppt: encrypted"_s)) << failure(ooxml).toStdString();
 
     Streams old = sampleStreams();
@@ -335,8 +336,7 @@ TEST(PptReader, DamagedContainersFailClearly) {
     // Truncated anywhere: a clear failure or, when only streams we do not need are cut, a good read.
     int failures = 0;
     for (const qsizetype cut : {qsizetype{8}, qsizetype{100}, qsizetype{511}, qsizetype{512}, qsizetype{1500},
-                                original.size() / 8, original.size() / 4, original.size() / 2,
-                                original.size() - 700}) {
+                                original.size() / 8, original.size() / 4, original.size() / 2, original.size() - 700}) {
         const QString reason = failure(original.left(cut));
         if (!reason.isEmpty()) {
             ++failures;
@@ -346,7 +346,8 @@ TEST(PptReader, DamagedContainersFailClearly) {
         }
     }
     EXPECT_GE(failures, 5);
-    EXPECT_EQ(failure(original.left(511)), u"built.ppt: damaged compound file: the compound file is shorter than its header"_s);
+    EXPECT_EQ(failure(original.left(511)),
+              u"built.ppt: damaged compound file: the compound file is shorter than its header"_s);
 }
 
 TEST(PptReader, ScrambledDocumentStreamNeverCrashes) {

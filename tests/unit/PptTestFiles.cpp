@@ -241,7 +241,9 @@ PptRecord textChars(const QString& text) {
     return atom(4000, body);
 }
 
-PptRecord textBytes(const QByteArray& latin1) { return atom(4008, latin1); }
+PptRecord textBytes(const QByteArray& latin1) {
+    return atom(4008, latin1);
+}
 
 PptEdits readEdits(const Streams& file) {
     Streams copy = file;
