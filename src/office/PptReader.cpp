@@ -86,6 +86,9 @@ public:
     throw Damaged(what);
 }
 
+// Thrown when the newest edit points at an encryption record instead of a readable document.
+struct Encrypted {};
+
 std::string hexType(std::uint16_t type) {
     static const char digits[] = "0123456789ABCDEF";
     std::string s = "0x0000";
@@ -499,11 +502,6 @@ private:
         m_shapes.push_back(std::move(shape));
     }
 
-public:
-    // The newest edit points at an encryption record instead of a readable document.
-    struct Encrypted {};
-
-private:
     QString m_fileName;
     RecordStream m_stream;
     std::unordered_map<std::uint32_t, std::uint32_t> m_persist;
@@ -555,7 +553,7 @@ std::unique_ptr<PresentationDocument> openCompoundFileData(QByteArrayView data, 
             failWith(fileName, u"damaged presentation: the \"PowerPoint Document\" stream is too large"_s);
         try {
             return std::make_unique<PptDocument>(fileName, std::move(*stream), currentEdit);
-        } catch (const PptDocument::Encrypted&) {
+        } catch (const Encrypted&) {
             failWith(fileName, encrypted);
         }
     } catch (const CompoundFileError& e) {
