@@ -5,6 +5,8 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <sys/stat.h>
+
 #include <xlsxwriter.h>
 
 #include <cerrno>
@@ -127,7 +129,20 @@ void saveWorkbookXlsx(const Workbook& workbook, const QString& path) {
         failure = libraryError(closed);
     if (!failure.isEmpty())
         throw saveError(path, failure);
-    if (std::rename(partialName.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
+    // The partial file was created private (0600); the saved workbook gets the permissions a newly
+    // created file would get, or keeps those of the file it replaces.
+    const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
+    struct stat existing {};
+    mode_t mode = 0;
+    if (::stat(targetName.constData(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::chmod(partialName.constData(), mode);
+    if (std::rename(partialName.constData(), targetName.constData()) != 0)
         throw saveError(path, QString::fromLocal8Bit(std::strerror(errno)));
 }
 

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 using namespace quorvane::office;
 
@@ -134,6 +136,21 @@ TEST_F(ExportTest, SavingFailsLoudlyAndLeavesNoFile) {
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
               (QStringList{u"keep.xlsx"_s, u"stage.txt"_s}));
     EXPECT_EQ(quorvane::test::readXlsx(existing).size(), 1);
+}
+
+TEST_F(ExportTest, SavedWorkbookGetsOrdinaryPermissionsOrKeepsTheReplacedFiles) {
+    auto app = bookWith("a\n");
+    const mode_t mask = ::umask(022);
+    const QString fresh = m_dir.filePath(u"fresh.xlsx"_s);
+    saveWorkbookXlsx(*app->activeWorkbook(), fresh);
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(fresh).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+    ASSERT_EQ(::chmod(QFile::encodeName(fresh).constData(), 0640), 0);
+    saveWorkbookXlsx(*app->activeWorkbook(), fresh);
+    ASSERT_EQ(::stat(QFile::encodeName(fresh).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    ::umask(mask);
 }
 
 } // namespace
