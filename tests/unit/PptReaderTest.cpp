@@ -254,6 +254,23 @@ TEST(PptReader, EncryptedOldAndForeignCompoundFilesFailWithTheirReason) {
     writeU32(streamNamed(protectedPpt, u"Current User"_s), 12, 0xF3D1C4DF);
     EXPECT_TRUE(failure(writeCompoundFile(protectedPpt)).startsWith(u"built.ppt: encrypted"_s));
 
+    // An edit that refers to its encryption record, and a document record that cannot be read without it.
+    Streams sealed = sampleStreams();
+    const PptEdits edits = readEdits(sealed);
+    constexpr std::uint32_t sessionId = 900;
+    PptRecord session;
+    session.verInstance = 0xF;
+    session.type = 0x2F14;
+    session.children.push_back(atom(0x2F15, QByteArray(16, 'k')));
+    appendEdit(sealed,
+               {{edits.documentId, atom(0x1234, QByteArray(40, '\x5A')).bytes()}, {sessionId, session.bytes()}});
+    QByteArray& sealedStream = streamNamed(sealed, u"PowerPoint Document"_s);
+    writeU32(sealedStream, sealedStream.size() - 0x1C - 4, 0x20); // the newest edit grows by the reference
+    sealedStream.append(QByteArray(4, '\0'));
+    writeU32(sealedStream, sealedStream.size() - 4, sessionId);
+    EXPECT_TRUE(failure(writeCompoundFile(sealed)).startsWith(u"built.ppt: encrypted"_s))
+        << failure(writeCompoundFile(sealed)).toStdString();
+
     const QByteArray ooxml = writeCompoundFile(
         {{u"EncryptionInfo"_s, QByteArray(200, 'i')}, {u"EncryptedPackage"_s, QByteArray(9000, 'p')}});
     EXPECT_TRUE(failure(ooxml).startsWith(u"built.ppt: encrypted"_s)) << failure(ooxml).toStdString();
