@@ -3,8 +3,7 @@
 // The main window with fake services and a program folder of its own, for the GUI tests.
 
 #include "app/Form1.h"
-#include "support/FakeOffice.h"
-#include "support/FakeServices.h"
+#include "support/FakeServiceSet.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>
@@ -16,20 +15,11 @@
 
 namespace quorvane::test {
 
-class MainWindowFixture : public ::testing::Test {
+class MainWindowFixture : public ::testing::Test, protected FakeServiceSet {
 protected:
+    MainWindowFixture() { services.programFolder = programFolder.path(); }
+
     QTemporaryDir programFolder;
-    FakePrompts prompts;
-    RecordingErrorReporter errors;
-    FakeDialogs dialogs;
-    MemorySettings settings;
-    FakeDesktop desktop;
-    FixedRandom random;
-    ScriptedEventPump events;
-    FakePresentationServer presentations;
-    FakeSpreadsheetServer spreadsheets;
-    app::Services services{prompts,  errors,        dialogs, settings, desktop, random, events,
-                           presentations, spreadsheets, QString(), programFolder.path()};
     std::unique_ptr<app::Form1> form;
 
     // Creates the window and runs its start-up; the result of Form_Load.

@@ -2,8 +2,7 @@
 #include "filelist/AddFiles.h"
 
 #include "app/Product.h"
-#include "support/FakeOffice.h"
-#include "support/FakeServices.h"
+#include "support/FakeServiceSet.h"
 
 #include <gtest/gtest.h>
 
@@ -14,19 +13,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class AddFilesTest : public ::testing::Test {
+class AddFilesTest : public ::testing::Test, protected test::FakeServiceSet {
 protected:
-    test::FakePrompts prompts;
-    test::RecordingErrorReporter errors;
-    test::FakeDialogs dialogs;
-    test::MemorySettings settings;
-    test::FakeDesktop desktop;
-    test::FixedRandom random;
-    test::ScriptedEventPump events;
-    test::FakePresentationServer presentations;
-    test::FakeSpreadsheetServer spreadsheets;
-    app::Services services{prompts, errors, dialogs, settings, desktop, random, events, presentations, spreadsheets,
-                           u"Quorvane"_s, u"/opt/quorvane"_s};
+    AddFilesTest() : FakeServiceSet(u"Quorvane"_s, u"/opt/quorvane"_s) {}
+
     filelist::FileList list;
 
     // Runs the handler with one queued dialog result.

@@ -6,8 +6,7 @@
 #include "app/Product.h"
 #include "app/Services.h"
 
-#include "support/FakeOffice.h"
-#include "support/FakeServices.h"
+#include "support/FakeServiceSet.h"
 
 #include <QDir>
 #include <QFile>
@@ -454,20 +453,11 @@ TEST(FolderWalk, FilesBelowGivesTheWalkOrder) {
 
 namespace {
 
-class FolderCommand : public ::testing::Test {
+class FolderCommand : public ::testing::Test, protected test::FakeServiceSet {
 protected:
-    test::FakePrompts prompts;
-    test::RecordingErrorReporter errors;
-    test::FakeDialogs dialogs;
-    test::MemorySettings settings;
-    test::FakeDesktop desktop;
-    test::FixedRandom random;
-    test::ScriptedEventPump events;
-    test::FakePresentationServer presentations;
-    test::FakeSpreadsheetServer spreadsheets;
+    FolderCommand() : FakeServiceSet(Title) { services.programFolder = tree.root(); }
+
     Tree tree;
-    app::Services services{prompts, errors,        dialogs,      settings, desktop,     random,
-                           events,  presentations, spreadsheets, Title,    tree.root()};
     RecordingPointer window;
     FileList list;
 

@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "support/Streams.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -29,17 +31,7 @@ const QString Fixtures = QStringLiteral(QUORVANE_TEST_DATA "/pptx");
 const QString Deck = Fixtures + u"/pptxgenjs-deck.pptx"_s;    // 10 lines, the 9th holds a SplitMark
 const QString Impress = Fixtures + u"/impress-shapes.pptx"_s; // 13 lines
 
-std::string drain(std::FILE* stream) {
-    std::fflush(stream);
-    std::rewind(stream);
-    std::string text;
-    char chunk[4096];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0)
-        text.append(chunk, got);
-    std::fclose(stream);
-    return text;
-}
+using quorvane::test::drain;
 
 class ImportCommandTest : public ::testing::Test {
 protected:

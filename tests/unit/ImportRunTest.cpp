@@ -4,8 +4,7 @@
 #include "app/Product.h"
 #include "app/Services.h"
 #include "import/ColumnSeparation.h"
-#include "support/FakeOffice.h"
-#include "support/FakeServices.h"
+#include "support/FakeServiceSet.h"
 
 #include <gtest/gtest.h>
 
@@ -85,8 +84,9 @@ private:
     int m_pointer = app::PointerDefault;
 };
 
-class ImportRunTest : public ::testing::Test {
+class ImportRunTest : public ::testing::Test, public test::FakeServiceSet {
 public:
+    ImportRunTest() : FakeServiceSet(Title) {}
     void SetUp() override {
         ASSERT_TRUE(temp.isValid());
         m_oldTemp = qgetenv("TEMP");
@@ -123,17 +123,6 @@ public:
     }
 
     QTemporaryDir temp;
-    test::FakePrompts prompts;
-    test::RecordingErrorReporter errors;
-    test::FakeDialogs dialogs;
-    test::MemorySettings settings;
-    test::FakeDesktop desktop;
-    test::FixedRandom random;
-    test::ScriptedEventPump events;
-    test::FakePresentationServer presentations;
-    test::FakeSpreadsheetServer spreadsheets;
-    app::Services services{prompts, errors,        dialogs,      settings, desktop,  random,
-                           events,  presentations, spreadsheets, Title,    QString()};
     FakeImportWindow window;
     import::ImportRun run{services, window};
 

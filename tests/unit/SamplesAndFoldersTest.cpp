@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/Streams.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -60,17 +62,7 @@ TEST(Samples, EveryWayOfSplittingHasSomethingToSplit) {
 
 namespace {
 
-std::string drain(std::FILE* stream) {
-    std::fflush(stream);
-    std::rewind(stream);
-    std::string text;
-    char chunk[4096];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0)
-        text.append(chunk, got);
-    std::fclose(stream);
-    return text;
-}
+using quorvane::test::drain;
 
 class ImportFolders : public ::testing::Test {
 protected:

@@ -5,6 +5,8 @@
 
 #include <QTemporaryDir>
 
+#include "support/Streams.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,17 +17,7 @@ using namespace quorvane;
 
 namespace {
 
-std::string drain(std::FILE* stream) {
-    std::fflush(stream);
-    std::rewind(stream);
-    std::string text;
-    char chunk[4096];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0)
-        text.append(chunk, got);
-    std::fclose(stream);
-    return text;
-}
+using quorvane::test::drain;
 
 TEST(TextCommandTest, WritesEachFileAndReportsEachFailureByItsPath) {
     QTemporaryDir dir;
