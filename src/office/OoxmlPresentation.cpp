@@ -9,10 +9,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -86,10 +86,11 @@ QString fromUtf8(std::string_view text) {
 // Thrown by the recursive descent of a slide when it passes the nesting cap.
 struct TooDeep {};
 
+// One relationship as written, its strings viewing the parsed relationships part.
 struct Relationship {
-    std::string id;
-    std::string type;
-    std::string target; // the zip entry name, resolved against the source part
+    std::string_view id;
+    std::string_view type;
+    std::string_view target; // as written: resolve it against the source part (resolveTarget)
     bool external = false;
 };
 
@@ -121,32 +122,28 @@ std::string percentDecoded(std::string_view text) {
 std::string resolveTarget(std::string_view sourcePart, std::string_view target) {
     if (const size_t cut = target.find_first_of("#?"); cut != std::string_view::npos)
         target = target.substr(0, cut);
-    std::string joined;
-    if (!target.empty() && target.front() == '/')
-        joined = target.substr(1);
-    else
-        joined = std::string(folderOf(sourcePart)) + std::string(target);
-    std::vector<std::string_view> segments;
-    std::string_view rest = joined;
-    while (!rest.empty()) {
-        const size_t slash = rest.find('/');
-        const std::string_view segment = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        if (segment.empty() || segment == ".")
-            continue;
-        if (segment == "..") {
-            if (segments.empty())
-                return {};
-            segments.pop_back();
-            continue;
-        }
-        segments.push_back(segment);
-    }
+    const std::string_view base = !target.empty() && target.front() == '/' ? std::string_view() : folderOf(sourcePart);
     std::string resolved;
-    for (std::string_view segment : segments) {
-        if (!resolved.empty())
-            resolved += '/';
-        resolved += segment;
+    resolved.reserve(base.size() + target.size());
+    // The segments of the base and then of the target, each appended or, for "..", taking the last off.
+    for (std::string_view rest : {base, target}) {
+        while (!rest.empty()) {
+            const size_t slash = rest.find('/');
+            const std::string_view segment = rest.substr(0, slash);
+            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+            if (segment.empty() || segment == ".")
+                continue;
+            if (segment == "..") {
+                if (resolved.empty())
+                    return {};
+                const size_t last = resolved.rfind('/');
+                resolved.resize(last == std::string::npos ? 0 : last);
+                continue;
+            }
+            if (!resolved.empty())
+                resolved += '/';
+            resolved += segment;
+        }
     }
     return resolved;
 }
@@ -159,35 +156,49 @@ public:
     const std::vector<ShapeInfo>& shapes(int slide) override;
 
 private:
-    // Parses an XML part into m_document (m_buffer holds its bytes); returns the document element.
-    pugi::xml_node parsePart(std::string_view part, const QString& context);
-    std::vector<Relationship> readRelationships(std::string_view sourcePart, bool required);
+    // Parses an XML part into document (buffer holds its bytes); returns the document element. A
+    // failure names the part, after "slide N is damaged: " for a slide (slide > 0), else after
+    // "damaged part ".
+    pugi::xml_node parsePart(std::string_view part, int slide, std::string& buffer, pugi::xml_document& document);
+    pugi::xml_node parsePart(std::string_view part, int slide = 0) { return parsePart(part, slide, m_buffer, m_document); }
+    // The relationships of sourcePart, viewing buffer (which document parses).
+    std::vector<Relationship> readRelationships(std::string_view sourcePart, bool required, std::string& buffer,
+                                                pugi::xml_document& document);
     std::string contentTypeOf(std::string_view part);
     [[noreturn]] void fail(const QString& reason) const { m_package->fail(reason); }
+    [[noreturn]] void failSlide(int slide, const QString& reason) const {
+        fail(u"slide %1 is damaged: "_s.arg(slide) + fromUtf8(m_slideParts[static_cast<size_t>(slide - 1)]) + reason);
+    }
 
     void collectShapes(const xml::Scope& parent, pugi::xml_node container, std::vector<ShapeInfo>& out);
     ShapeInfo textShape(const xml::Scope& scope, pugi::xml_node shape);
-    void collectParagraphs(const xml::Scope& parent, pugi::xml_node container, QString& text, bool& first);
-    void collectRuns(const xml::Scope& parent, pugi::xml_node container, QString& text);
+    void collectParagraphs(const xml::Scope& parent, pugi::xml_node container, bool& first);
+    void collectRuns(const xml::Scope& parent, pugi::xml_node container);
 
     std::unique_ptr<ZipPackage> m_package;
     std::vector<std::string> m_slideParts;
-    // One slide at a time: the buffer and document are reused for every part.
+    // One slide at a time: the buffers and the document are reused for every part.
     std::string m_buffer;
     pugi::xml_document m_document;
+    xml::TextCollector m_text; // the text of the shape being read
     int m_cachedSlide = 0;
     std::vector<ShapeInfo> m_shapes;
 };
 
-pugi::xml_node OoxmlPresentation::parsePart(std::string_view part, const QString& context) {
-    m_package->read(part, m_buffer);
-    const QString problem = xml::parseInPlace(m_document, m_buffer);
-    if (!problem.isEmpty())
-        fail(context + fromUtf8(part) + u": "_s + problem);
-    return m_document.document_element();
+pugi::xml_node OoxmlPresentation::parsePart(std::string_view part, int slide, std::string& buffer,
+                                            pugi::xml_document& document) {
+    m_package->read(part, buffer);
+    const QString problem = xml::parseInPlace(document, buffer);
+    if (!problem.isEmpty()) {
+        if (slide > 0)
+            failSlide(slide, u": "_s + problem);
+        fail(u"damaged part "_s + fromUtf8(part) + u": "_s + problem);
+    }
+    return document.document_element();
 }
 
-std::vector<Relationship> OoxmlPresentation::readRelationships(std::string_view sourcePart, bool required) {
+std::vector<Relationship> OoxmlPresentation::readRelationships(std::string_view sourcePart, bool required,
+                                                               std::string& buffer, pugi::xml_document& document) {
     const std::string partName = relationshipsPartOf(sourcePart);
     std::vector<Relationship> relationships;
     if (!m_package->contains(partName)) {
@@ -195,7 +206,7 @@ std::vector<Relationship> OoxmlPresentation::readRelationships(std::string_view 
             fail(u"not a presentation package: the package relationships (%1) are missing"_s.arg(fromUtf8(partName)));
         return relationships;
     }
-    const pugi::xml_node root = parsePart(partName, u"damaged part "_s);
+    const pugi::xml_node root = parsePart(partName, 0, buffer, document);
     const xml::Scope rootScope(namespaces(), root);
     if (!rootScope.is(root, Rels, "Relationships"))
         fail(u"damaged part %1: not a relationships part"_s.arg(fromUtf8(partName)));
@@ -211,21 +222,22 @@ std::vector<Relationship> OoxmlPresentation::readRelationships(std::string_view 
         // An external target points outside the package and is never opened.
         relationship.external = std::string_view(child.attribute("TargetMode").value()) == "External";
         if (!relationship.external)
-            relationship.target = resolveTarget(sourcePart, child.attribute("Target").value());
-        relationships.push_back(std::move(relationship));
+            relationship.target = child.attribute("Target").value();
+        relationships.push_back(relationship);
     }
     return relationships;
 }
 
 std::string OoxmlPresentation::contentTypeOf(std::string_view part) {
-    const pugi::xml_node root = parsePart("[Content_Types].xml", u"damaged part "_s);
+    const pugi::xml_node root = parsePart("[Content_Types].xml");
     const xml::Scope rootScope(namespaces(), root);
     if (!rootScope.is(root, Types, "Types"))
         fail(u"damaged part [Content_Types].xml: not a content types part"_s);
     const std::string partName = "/" + std::string(part);
     const size_t dot = part.rfind('.');
     const std::string_view extension = dot == std::string_view::npos ? std::string_view() : part.substr(dot + 1);
-    std::string byDefault;
+    std::string_view byDefault;
+    bool defaulted = false;
     for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
         if (child.type() != pugi::node_element)
             continue;
@@ -234,19 +246,22 @@ std::string OoxmlPresentation::contentTypeOf(std::string_view part) {
         // An Override for the part wins over the Default for its extension; both compare ignoring case.
         if (name.is(Types, "Override") && equalsIgnoringAsciiCase(child.attribute("PartName").value(), partName))
             return child.attribute("ContentType").value();
-        if (name.is(Types, "Default") && byDefault.empty() &&
-            equalsIgnoringAsciiCase(child.attribute("Extension").value(), extension))
+        if (name.is(Types, "Default") && !defaulted &&
+            equalsIgnoringAsciiCase(child.attribute("Extension").value(), extension)) {
             byDefault = child.attribute("ContentType").value();
+            // An empty content type counts as none, and a later Default may still give one.
+            defaulted = !byDefault.empty();
+        }
     }
-    return byDefault;
+    return std::string(byDefault);
 }
 
 OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package) : m_package(std::move(package)) {
     // The main part is whatever the package relationships name, never a fixed name.
     std::string mainPart;
-    for (const Relationship& relationship : readRelationships("", true))
+    for (const Relationship& relationship : readRelationships("", true, m_buffer, m_document))
         if (!relationship.external && oneOf(relationship.type, OfficeDocumentTypes)) {
-            mainPart = relationship.target;
+            mainPart = resolveTarget("", relationship.target);
             break;
         }
     if (mainPart.empty())
@@ -258,12 +273,16 @@ OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package) : m_pa
         fail(u"not a presentation package: its main part is of type %1"_s.arg(
             contentType.empty() ? u"(none)"_s : fromUtf8(contentType)));
 
-    const std::vector<Relationship> relationships = readRelationships(mainPart, false);
-    // Looked up once per slide: a map keeps a package with very many slides from taking quadratic time.
-    std::unordered_map<std::string_view, const Relationship*> byId;
-    for (const Relationship& relationship : relationships)
-        byId.emplace(relationship.id, &relationship);
-    const pugi::xml_node root = parsePart(mainPart, u"damaged part "_s);
+    // The main part's relationships stay parsed in a document of their own while the main part is read.
+    std::string relationshipsBuffer;
+    pugi::xml_document relationshipsDocument;
+    std::vector<Relationship> relationships =
+        readRelationships(mainPart, false, relationshipsBuffer, relationshipsDocument);
+    // Looked up once per slide: sorted by id (the first of equal ids first), so very many slides
+    // cannot take quadratic time.
+    std::stable_sort(relationships.begin(), relationships.end(),
+                     [](const Relationship& a, const Relationship& b) { return a.id < b.id; });
+    const pugi::xml_node root = parsePart(mainPart);
     const xml::Scope rootScope(namespaces(), root);
     if (!rootScope.is(root, P, "presentation"))
         fail(u"damaged part %1: not a presentation part"_s.arg(fromUtf8(mainPart)));
@@ -282,11 +301,12 @@ OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package) : m_pa
                 continue;
             const std::string_view id = scope.attribute(entry, R, "id").value();
             const int number = static_cast<int>(m_slideParts.size()) + 1;
-            const auto match = byId.find(id);
-            const Relationship* found = match == byId.end() ? nullptr : match->second;
+            const auto match = std::lower_bound(relationships.begin(), relationships.end(), id,
+                                                [](const Relationship& r, std::string_view key) { return r.id < key; });
+            const Relationship* found = match == relationships.end() || match->id != id ? nullptr : &*match;
             if (found == nullptr || found->external || !oneOf(found->type, SlideTypes))
                 fail(u"damaged part %1: slide %2 refers to no slide part"_s.arg(fromUtf8(mainPart)).arg(number));
-            std::string part = found->target;
+            std::string part = resolveTarget(mainPart, found->target);
             if (!m_package->contains(part) && m_package->contains(percentDecoded(part)))
                 part = percentDecoded(part);
             if (!m_package->contains(part))
@@ -303,11 +323,11 @@ const std::vector<ShapeInfo>& OoxmlPresentation::shapes(int slide) {
         return m_shapes;
     m_cachedSlide = 0;
     m_shapes.clear();
-    const QString context = u"slide %1 is damaged: "_s.arg(slide);
-    const pugi::xml_node root = parsePart(m_slideParts.at(static_cast<size_t>(slide - 1)), context);
+    const pugi::xml_node root = parsePart(m_slideParts.at(static_cast<size_t>(slide - 1)), slide);
     const xml::Scope rootScope(namespaces(), root);
     if (!rootScope.is(root, P, "sld"))
-        fail(context + u"%1 is not a slide part"_s.arg(fromUtf8(m_slideParts[static_cast<size_t>(slide - 1)])));
+        fail(u"slide %1 is damaged: %2 is not a slide part"_s.arg(slide).arg(
+            fromUtf8(m_slideParts[static_cast<size_t>(slide - 1)])));
     for (pugi::xml_node data = root.first_child(); data; data = data.next_sibling()) {
         if (data.type() != pugi::node_element)
             continue;
@@ -322,8 +342,7 @@ const std::vector<ShapeInfo>& OoxmlPresentation::shapes(int slide) {
                 try {
                     collectShapes(treeScope, tree, m_shapes);
                 } catch (const TooDeep&) {
-                    fail(context + fromUtf8(m_slideParts[static_cast<size_t>(slide - 1)]) + u": "_s +
-                         xml::tooDeepReason());
+                    failSlide(slide, u": "_s + xml::tooDeepReason());
                 }
                 break;
             }
@@ -374,12 +393,6 @@ void visitChosenBranch(const xml::Scope& alternateScope, pugi::xml_node alternat
     }
 }
 
-// The local part of an element's name. The walks below look at it first and resolve the prefix only
-// for the few names they act on: most elements of a slide (properties, styles) are skipped unresolved.
-std::string_view localOf(pugi::xml_node element) {
-    return xml::localName(element.name());
-}
-
 // The Scope of a child the walk descends into, refusing to go past the nesting cap.
 struct ChildScope : xml::Scope {
     ChildScope(const xml::Scope& parent, pugi::xml_node child) : xml::Scope(parent, child) {
@@ -388,9 +401,13 @@ struct ChildScope : xml::Scope {
     }
 };
 
+// The walks below split each child's name once and look at its local part first, resolving the
+// prefix only for the few names they act on: most elements of a slide (properties, styles) are
+// skipped unresolved. Text and CDATA nodes have no name, so the local-name test skips them too.
 void OoxmlPresentation::collectShapes(const xml::Scope& parent, pugi::xml_node container, std::vector<ShapeInfo>& out) {
     for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
-        const std::string_view local = localOf(child);
+        const xml::QName qname = xml::splitName(child.name());
+        const std::string_view local = qname.local;
         const bool textual = local == "sp";
         const bool other = local == "pic" || local == "cxnSp" || local == "grpSp" || local == "graphicFrame" ||
                            local == "contentPart";
@@ -400,10 +417,10 @@ void OoxmlPresentation::collectShapes(const xml::Scope& parent, pugi::xml_node c
         if (child.type() != pugi::node_element)
             continue;
         const ChildScope scope(parent, child);
-        const xml::Name name = scope.name(child);
-        if (name.ns == P)
+        const int ns = scope.namespaceOf(qname.prefix);
+        if (ns == P)
             out.push_back(textual ? textShape(scope, child) : ShapeInfo{}); // groups are not entered
-        else if (name.is(MC, "AlternateContent"))
+        else if (ns == MC && local == "AlternateContent")
             visitChosenBranch(scope, child, [&](const xml::Scope& branchScope, pugi::xml_node branch) {
                 collectShapes(branchScope, branch, out);
             });
@@ -416,21 +433,23 @@ ShapeInfo OoxmlPresentation::textShape(const xml::Scope& scope, pugi::xml_node s
     pugi::xml_node body;
     std::optional<ChildScope> bodyScope;
     for (pugi::xml_node child = shape.first_child(); child; child = child.next_sibling()) {
-        const std::string_view local = localOf(child);
-        if (local != "txBody" && local != "spPr")
+        const xml::QName qname = xml::splitName(child.name());
+        if (qname.local != "txBody" && qname.local != "spPr")
             continue;
         ChildScope childScope(scope, child);
-        const xml::Name name = childScope.name(child);
-        if (name.is(P, "txBody")) {
+        if (childScope.namespaceOf(qname.prefix) != P)
+            continue;
+        if (qname.local == "txBody") {
             body = child;
             bodyScope.emplace(std::move(childScope));
-        } else if (name.is(P, "spPr")) {
+        } else {
             // Other producers write lines as a p:sp with a line preset: those are lines, without text.
             for (pugi::xml_node geometry = child.first_child(); geometry; geometry = geometry.next_sibling()) {
-                if (localOf(geometry) != "prstGeom")
+                const xml::QName geometryName = xml::splitName(geometry.name());
+                if (geometryName.local != "prstGeom")
                     continue;
                 const ChildScope geometryScope(childScope, geometry);
-                if (geometryScope.is(geometry, A, "prstGeom") &&
+                if (geometryScope.namespaceOf(geometryName.prefix) == A &&
                     oneOf(geometryScope.attribute(geometry, xml::NoNamespace, "prst").value(), LinePresets))
                     return ShapeInfo{};
             }
@@ -438,54 +457,58 @@ ShapeInfo OoxmlPresentation::textShape(const xml::Scope& scope, pugi::xml_node s
     }
     if (body) {
         bool first = true;
-        collectParagraphs(*bodyScope, body, info.text, first);
+        m_text.begin(info.text);
+        collectParagraphs(*bodyScope, body, first);
+        m_text.finish();
     }
     return info;
 }
 
 // Paragraphs are joined by CR, with nothing after the last one.
-void OoxmlPresentation::collectParagraphs(const xml::Scope& parent, pugi::xml_node container, QString& text,
-                                          bool& first) {
+void OoxmlPresentation::collectParagraphs(const xml::Scope& parent, pugi::xml_node container, bool& first) {
     for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
-        const std::string_view local = localOf(child);
-        if (local != "p" && local != "AlternateContent")
+        const xml::QName qname = xml::splitName(child.name());
+        if (qname.local != "p" && qname.local != "AlternateContent")
             continue;
         const ChildScope scope(parent, child);
-        const xml::Name name = scope.name(child);
-        if (name.is(A, "p")) {
+        const int ns = scope.namespaceOf(qname.prefix);
+        if (ns == A && qname.local == "p") {
             if (!first)
-                text += QChar(u'\r');
+                m_text.appendSeparator(u'\r');
             first = false;
-            collectRuns(scope, child, text);
-        } else if (name.is(MC, "AlternateContent")) {
+            collectRuns(scope, child);
+        } else if (ns == MC && qname.local == "AlternateContent") {
             visitChosenBranch(scope, child, [&](const xml::Scope& branchScope, pugi::xml_node branch) {
-                collectParagraphs(branchScope, branch, text, first);
+                collectParagraphs(branchScope, branch, first);
             });
         }
     }
 }
 
 // A paragraph's runs and fields by their a:t text as it stands; a manual line break is VT.
-void OoxmlPresentation::collectRuns(const xml::Scope& parent, pugi::xml_node container, QString& text) {
+void OoxmlPresentation::collectRuns(const xml::Scope& parent, pugi::xml_node container) {
     for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
-        const std::string_view local = localOf(child);
-        if (local != "r" && local != "fld" && local != "br" && local != "AlternateContent")
+        const xml::QName qname = xml::splitName(child.name());
+        const std::string_view local = qname.local;
+        const bool run = local == "r" || local == "fld";
+        if (!run && local != "br" && local != "AlternateContent")
             continue;
         const ChildScope scope(parent, child);
-        const xml::Name name = scope.name(child);
-        if (name.ns == A && (name.local == "r" || name.local == "fld")) {
+        const int ns = scope.namespaceOf(qname.prefix);
+        if (ns == A && run) {
             for (pugi::xml_node part = child.first_child(); part; part = part.next_sibling()) {
-                if (localOf(part) != "t")
+                const xml::QName partName = xml::splitName(part.name());
+                if (partName.local != "t")
                     continue;
                 const ChildScope partScope(scope, part);
-                if (partScope.is(part, A, "t"))
-                    xml::appendElementText(text, part);
+                if (partScope.namespaceOf(partName.prefix) == A)
+                    m_text.appendElementText(part);
             }
-        } else if (name.is(A, "br")) {
-            text += QChar(u'\v');
-        } else if (name.is(MC, "AlternateContent")) {
+        } else if (ns == A && local == "br") {
+            m_text.appendSeparator(u'\v');
+        } else if (ns == MC && local == "AlternateContent") {
             visitChosenBranch(scope, child, [&](const xml::Scope& branchScope, pugi::xml_node branch) {
-                collectRuns(branchScope, branch, text);
+                collectRuns(branchScope, branch);
             });
         }
     }

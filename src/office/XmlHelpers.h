@@ -97,6 +97,15 @@ private:
 // The local part of a QName ("p:sp" → "sp").
 std::string_view localName(const char* qname);
 
+// An element's QName split at its first colon, as Scope::name splits it ("p:sp" → "p" and "sp";
+// "sp" → "" and "sp"). A walk splits each name once, picks the elements it wants by the local part
+// and resolves the prefix (Scope::namespaceOf) only for those.
+struct QName {
+    std::string_view prefix;
+    std::string_view local;
+};
+QName splitName(const char* qname);
+
 // Appends UTF-8 text as UTF-16, dropping the characters XML 1.0 does not allow (C0 controls other than
 // TAB, LF and CR, and U+FFFE/U+FFFF), which pugixml lets through from references such as &#x1;.
 // Malformed UTF-8 becomes U+FFFD. Nothing else is decoded or changed.
@@ -104,5 +113,30 @@ void appendText(QString& out, std::string_view utf8);
 
 // Appends the text content of element (its text and CDATA children, not deeper) like appendText.
 void appendElementText(QString& out, pugi::xml_node element);
+
+// Builds one string (a shape's text) from many small pieces with the same result as appendText on
+// each piece in turn, but converting to UTF-16 once per run of pieces rather than once per piece:
+// pieces are gathered as UTF-8 while joining them cannot change how they decode. The object keeps
+// its buffer between strings, so one serves a whole document.
+class TextCollector {
+public:
+    // Starts appending to out (keeping what it holds). Call finish() before reading out.
+    void begin(QString& out) {
+        m_out = &out;
+        m_pending.clear();
+    }
+    // Like appendText(out, utf8).
+    void append(std::string_view utf8);
+    // Like appendElementText(out, element).
+    void appendElementText(pugi::xml_node element);
+    // Appends c as it is, also a character that appendText drops (a separator such as VT).
+    void appendSeparator(char16_t c);
+    // Converts what is gathered; out is complete afterwards.
+    void finish();
+
+private:
+    QString* m_out = nullptr;
+    std::string m_pending;
+};
 
 } // namespace quorvane::office::xml

@@ -50,17 +50,18 @@ QString displayName(const QString& path) {
 }
 
 int openRegularFile(const QString& path) {
-    const QString name = displayName(path);
     const QByteArray native = QFile::encodeName(path);
     // O_NONBLOCK: opening a named pipe must not wait for a writer; the type check below then refuses it.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        throw AutomationError(name + u": cannot open the file: "_s + QString::fromLocal8Bit(std::strerror(errno)));
+        throw AutomationError(displayName(path) + u": cannot open the file: "_s +
+                              QString::fromLocal8Bit(std::strerror(errno)));
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         const bool folder = S_ISDIR(info.st_mode);
         ::close(fd);
-        throw AutomationError(name + (folder ? u": is a folder, not a file"_s : u": is not a regular file"_s));
+        throw AutomationError(displayName(path) +
+                              (folder ? u": is a folder, not a file"_s : u": is not a regular file"_s));
     }
     // Reads of a regular file never block anyway; clear the flag so libraries see an ordinary descriptor.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -69,42 +70,84 @@ int openRegularFile(const QString& path) {
 
 ZipPackage::ZipPackage(const QString& path, const ZipLimits& limits) : ZipPackage(path, openRegularFile(path), limits) {}
 
-ZipPackage::ZipPackage(const QString& path, int fd, const ZipLimits& limits)
-    : m_fileName(displayName(path)), m_limits(limits) {
-    int code = 0;
-    m_archive = zip_fdopen(fd, 0, &code);
-    if (m_archive == nullptr) {
-        // A file that starts like a zip archive but whose directory at the end is missing was cut short.
-        char magic[4] = {};
-        const bool zipStart = ::pread(fd, magic, sizeof magic, 0) == 4 && std::memcmp(magic, "PK\x03\x04", 4) == 0;
-        ::close(fd);
-        if (code == ZIP_ER_NOZIP)
-            fail(zipStart ? u"damaged zip archive: its directory is missing (is the file truncated?)"_s
-                          : u"not a zip archive"_s);
-        fail(u"damaged zip archive: "_s + libzipReason(code));
-    }
+ZipPackage::ZipPackage(const QString& path, int fd, const ZipLimits& limits) : m_path(path), m_limits(limits) {
+    openArchive(fd);
     const zip_int64_t count = zip_get_num_entries(m_archive, 0);
     if (count < 0 || count > m_limits.maxEntries) {
         zip_discard(m_archive);
         m_archive = nullptr;
         fail(u"the zip archive has more than %1 entries"_s.arg(m_limits.maxEntries));
     }
-    // The views in m_exact point into m_names, so it must not grow after this.
-    m_names.reserve(static_cast<size_t>(count));
+    m_sorted.reserve(static_cast<size_t>(count));
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* entry = zip_get_name(m_archive, static_cast<zip_uint64_t>(i), 0);
-        m_names.emplace_back(entry != nullptr ? entry : "");
+        m_sorted.emplace_back(entry != nullptr ? std::string_view(entry) : std::string_view(), i);
     }
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const std::string& entry = m_names[static_cast<size_t>(i)];
-        // Two entries of one name make "the" part ambiguous: readers could disagree on which one counts.
-        if (!m_exact.emplace(entry, i).second) {
-            zip_discard(m_archive);
-            m_archive = nullptr;
-            fail(u"damaged zip archive: the entry %1 appears twice"_s.arg(QString::fromUtf8(entry)));
+    // Sorted by name and then by index, so the first of equal folded names is the earliest entry.
+    std::sort(m_sorted.begin(), m_sorted.end());
+    const auto twice = std::adjacent_find(m_sorted.begin(), m_sorted.end(),
+                                          [](const auto& a, const auto& b) { return a.first == b.first; });
+    // Two entries of one name make "the" part ambiguous: readers could disagree on which one counts.
+    if (twice != m_sorted.end()) {
+        const QString name = QString::fromUtf8(twice->first.data(), static_cast<qsizetype>(twice->first.size()));
+        zip_discard(m_archive);
+        m_archive = nullptr;
+        fail(u"damaged zip archive: the entry %1 appears twice"_s.arg(name));
+    }
+}
+
+void ZipPackage::openArchive(int fd) {
+    struct stat info {};
+    const bool small = ::fstat(fd, &info) == 0 && info.st_size > 0 &&
+                       static_cast<std::uint64_t>(info.st_size) <= m_limits.wholeFileUpTo;
+    int code = 0;
+    if (small) {
+        // One read instead of a seek and a read for every part: most decks without pictures are small.
+        m_bytes.resize(static_cast<size_t>(info.st_size));
+        size_t filled = 0;
+        while (filled < m_bytes.size()) {
+            const ssize_t got = ::pread(fd, m_bytes.data() + filled, m_bytes.size() - filled, static_cast<off_t>(filled));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            filled += static_cast<size_t>(got);
         }
-        m_folded.emplace(foldAscii(entry), i);
+        const int readError = filled < m_bytes.size() ? errno : 0;
+        ::close(fd);
+        // A file that shrank while being read is read as far as it goes: libzip then finds it damaged.
+        m_bytes.resize(filled);
+        if (readError != 0 && filled == 0)
+            fail(u"cannot read the file: "_s + QString::fromLocal8Bit(std::strerror(readError)));
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* source = zip_source_buffer_create(m_bytes.data(), m_bytes.size(), 0, &error);
+        if (source != nullptr) {
+            m_archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+            if (m_archive == nullptr)
+                zip_source_free(source);
+        }
+        code = zip_error_code_zip(&error);
+        zip_error_fini(&error);
+    } else {
+        m_archive = zip_fdopen(fd, 0, &code);
     }
+    if (m_archive != nullptr)
+        return;
+    // A file that starts like a zip archive but whose directory at the end is missing was cut short.
+    char magic[4] = {};
+    bool zipStart = false;
+    if (small) {
+        zipStart = m_bytes.size() >= 4 && std::memcmp(m_bytes.data(), "PK\x03\x04", 4) == 0;
+        m_bytes = std::string();
+    } else {
+        zipStart = ::pread(fd, magic, sizeof magic, 0) == 4 && std::memcmp(magic, "PK\x03\x04", 4) == 0;
+        ::close(fd);
+    }
+    if (code == ZIP_ER_NOZIP)
+        fail(zipStart ? u"damaged zip archive: its directory is missing (is the file truncated?)"_s
+                      : u"not a zip archive"_s);
+    fail(u"damaged zip archive: "_s + libzipReason(code));
 }
 
 ZipPackage::~ZipPackage() {
@@ -112,39 +155,69 @@ ZipPackage::~ZipPackage() {
         zip_discard(m_archive); // read-only: nothing to write back
 }
 
+const QString& ZipPackage::fileName() const {
+    if (m_fileName.isEmpty())
+        m_fileName = displayName(m_path);
+    return m_fileName;
+}
+
+const std::vector<std::string>& ZipPackage::names() const {
+    if (m_names.size() != m_sorted.size()) {
+        m_names.assign(m_sorted.size(), std::string());
+        for (const auto& [name, index] : m_sorted)
+            m_names[static_cast<size_t>(index)] = name;
+    }
+    return m_names;
+}
+
 void ZipPackage::fail(const QString& reason) const {
-    throw AutomationError(m_fileName + u": "_s + reason);
+    throw AutomationError(fileName() + u": "_s + reason);
+}
+
+void ZipPackage::failPart(std::string_view name, const QString& reason) const {
+    fail(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) + u": "_s + reason);
 }
 
 std::int64_t ZipPackage::find(std::string_view name) const {
-    if (const auto exact = m_exact.find(name); exact != m_exact.end())
+    const auto byName = [](const auto& entry, std::string_view key) { return std::string_view(entry.first) < key; };
+    if (const auto exact = std::lower_bound(m_sorted.begin(), m_sorted.end(), name, byName);
+        exact != m_sorted.end() && exact->first == name)
         return exact->second;
-    if (const auto folded = m_folded.find(foldAscii(name)); folded != m_folded.end())
+    // Part names compare ignoring ASCII case; a producer that writes another case than it refers to
+    // is rare, so this index is only built when an exact lookup misses.
+    if (m_folded.empty() && !m_sorted.empty()) {
+        m_folded.reserve(m_sorted.size());
+        for (const auto& [entry, index] : m_sorted)
+            m_folded.emplace_back(foldAscii(entry), index);
+        std::sort(m_folded.begin(), m_folded.end());
+    }
+    const std::string key = foldAscii(name);
+    if (const auto folded = std::lower_bound(m_folded.begin(), m_folded.end(), std::string_view(key), byName);
+        folded != m_folded.end() && folded->first == key)
         return folded->second;
     return -1;
 }
 
 void ZipPackage::read(std::string_view name, std::string& buffer) const {
-    const QString part = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
     const std::int64_t index = find(name);
     if (index < 0)
-        fail(part + u": the part is missing"_s);
+        failPart(name, u"the part is missing"_s);
     const auto entry = static_cast<zip_uint64_t>(index);
 
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat_index(m_archive, entry, 0, &stat) != 0)
-        fail(part + u": "_s + QString::fromUtf8(zip_strerror(m_archive)));
+        failPart(name, QString::fromUtf8(zip_strerror(m_archive)));
     if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE)
-        fail(part + u": the part is encrypted"_s);
+        failPart(name, u"the part is encrypted"_s);
     const std::uint64_t compressed = (stat.valid & ZIP_STAT_COMP_SIZE) ? stat.comp_size : 0;
     const std::uint64_t declared = (stat.valid & ZIP_STAT_SIZE) ? stat.size : 0;
     if (declared > m_limits.maxPartSize)
-        fail(part + u": the part is larger than %1 MiB"_s.arg(m_limits.maxPartSize >> 20));
+        failPart(name, u"the part is larger than %1 MiB"_s.arg(m_limits.maxPartSize >> 20));
 
     zip_file_t* file = zip_fopen_index(m_archive, entry, 0);
     if (file == nullptr)
-        fail(part + u": "_s + QString::fromUtf8(zip_strerror(m_archive)));
+        failPart(name, QString::fromUtf8(zip_strerror(m_archive)));
     EntryCloser closer{file};
 
     // The header's sizes are only a hint: the limits apply to the bytes really produced. A lying small
@@ -158,14 +231,14 @@ void ZipPackage::read(std::string_view name, std::string& buffer) const {
             buffer.resize(std::min<std::uint64_t>(buffer.size() * 2, m_limits.maxPartSize + 1));
         const zip_int64_t got = zip_fread(file, buffer.data() + filled, buffer.size() - filled);
         if (got < 0)
-            fail(part + u": the part is damaged: "_s + QString::fromUtf8(zip_file_strerror(file)));
+            failPart(name, u"the part is damaged: "_s + QString::fromUtf8(zip_file_strerror(file)));
         if (got == 0)
             break; // libzip has checked the CRC once the end is reached
         filled += static_cast<std::uint64_t>(got);
         if (filled > m_limits.maxPartSize)
-            fail(part + u": the part is larger than %1 MiB"_s.arg(m_limits.maxPartSize >> 20));
+            failPart(name, u"the part is larger than %1 MiB"_s.arg(m_limits.maxPartSize >> 20));
         if (filled > m_limits.ratioGrace && filled > compressed * m_limits.maxRatio)
-            fail(part + u": the part inflates more than %1 times (a zip bomb?)"_s.arg(m_limits.maxRatio));
+            failPart(name, u"the part inflates more than %1 times (a zip bomb?)"_s.arg(m_limits.maxRatio));
     }
     buffer.resize(static_cast<size_t>(filled));
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct zip; // libzip's archive handle (zip_t)
@@ -19,6 +19,10 @@ struct ZipLimits {
     std::uint64_t maxPartSize = 64u << 20;         // inflated bytes of one part, counted while inflating
     std::uint64_t ratioGrace = 1u << 20;           // below this many inflated bytes the ratio is not checked
     std::uint64_t maxRatio = 100;                  // inflated ÷ compressed beyond the grace
+    // A file up to this size is read into memory in one go and its parts are inflated from there;
+    // a larger one (a deck full of pictures) is read part by part from the file, so its pictures
+    // are never read at all. Not a bound: it only trades reads for memory on small files.
+    std::uint64_t wholeFileUpTo = 512u << 10;
 };
 
 // The name the user knows a file by in messages: its file name without the folder.
@@ -45,10 +49,10 @@ public:
     ZipPackage& operator=(const ZipPackage&) = delete;
 
     // The file name used in messages.
-    const QString& fileName() const { return m_fileName; }
+    const QString& fileName() const;
 
     // The entry names in the order of the central directory (UTF-8).
-    const std::vector<std::string>& names() const { return m_names; }
+    const std::vector<std::string>& names() const;
 
     // Whether an entry of that name exists. The exact name is preferred; otherwise the name is matched
     // ignoring ASCII case, as package part names are.
@@ -64,14 +68,21 @@ public:
     [[noreturn]] void fail(const QString& reason) const;
 
 private:
+    void openArchive(int fd);
     std::int64_t find(std::string_view name) const;
+    [[noreturn]] void failPart(std::string_view name, const QString& reason) const;
 
-    QString m_fileName;
+    // Most files open, are read and close without a message, so the name for messages, the name
+    // list and the case-folded index are only worked out when first needed.
+    QString m_path;
+    mutable QString m_fileName;
     ZipLimits m_limits;
+    std::string m_bytes; // the whole file when it is small (see ZipLimits::wholeFileUpTo)
     zip* m_archive = nullptr;
-    std::vector<std::string> m_names;
-    std::unordered_map<std::string_view, std::int64_t> m_exact;
-    std::unordered_map<std::string, std::int64_t> m_folded; // ASCII-lowercased name → index
+    // Entry names (views into libzip's copies, valid while the archive is open) sorted for lookup.
+    std::vector<std::pair<std::string_view, std::int64_t>> m_sorted;
+    mutable std::vector<std::pair<std::string, std::int64_t>> m_folded; // ASCII-lowercased, sorted
+    mutable std::vector<std::string> m_names;
 };
 
 } // namespace quorvane::office
