@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 using namespace Qt::StringLiterals;
 using namespace quorvane;
 using office::ZipPackage;
@@ -26,15 +30,27 @@ QString failureOf(Run&& run) {
     return {};
 }
 
-class ZipPackageTest : public ::testing::Test {
+// Every case runs twice: with the file read into memory in one go (small files) and read part by
+// part from the descriptor (large files); both must behave the same.
+class ZipPackageTest : public ::testing::TestWithParam<bool> {
 protected:
     QString path(const QString& name) const { return m_dir.filePath(name); }
+    // The default limits, with the file read whole or not as the parameter says.
+    office::ZipLimits limits() const {
+        office::ZipLimits limits;
+        if (!GetParam())
+            limits.wholeFileUpTo = 0;
+        return limits;
+    }
     QTemporaryDir m_dir;
 };
 
-TEST_F(ZipPackageTest, ReadsPartsByNameInAnyAsciiCaseAndReusesTheBuffer) {
+INSTANTIATE_TEST_SUITE_P(ReadWholeOrByPart, ZipPackageTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) { return param.param ? "Whole" : "ByPart"; });
+
+TEST_P(ZipPackageTest, ReadsPartsByNameInAnyAsciiCaseAndReusesTheBuffer) {
     test::writeZip(path(u"a.zip"_s), {{"Folder/Part.xml", "<x/>"}, {"second", std::string(5000, 'z')}});
-    const ZipPackage package(path(u"a.zip"_s));
+    const ZipPackage package(path(u"a.zip"_s), limits());
     EXPECT_EQ(package.names(), (std::vector<std::string>{"Folder/Part.xml", "second"}));
     EXPECT_TRUE(package.contains("folder/part.XML"));
     EXPECT_FALSE(package.contains("Folder/Part"));
@@ -46,25 +62,25 @@ TEST_F(ZipPackageTest, ReadsPartsByNameInAnyAsciiCaseAndReusesTheBuffer) {
     EXPECT_EQ(failureOf([&] { package.read("nothing", buffer); }), u"a.zip: nothing: the part is missing"_s);
 }
 
-TEST_F(ZipPackageTest, LimitsApplyToTheBytesReallyInflated) {
+TEST_P(ZipPackageTest, LimitsApplyToTheBytesReallyInflated) {
     test::writeZip(path(u"big.zip"_s), {{"big", std::string(300000, 'a') + std::string(300000, 'b')}, {"small", "ok"}});
-    office::ZipLimits limits;
+    office::ZipLimits limits = this->limits();
     limits.maxPartSize = 100000;
     const ZipPackage sized(path(u"big.zip"_s), limits);
     EXPECT_EQ(failureOf([&] { sized.read("big"); }), u"big.zip: big: the part is larger than 0 MiB"_s);
     EXPECT_EQ(sized.read("small"), "ok");
 
-    limits = {};
+    limits = this->limits();
     limits.ratioGrace = 1000;
     const ZipPackage ratio(path(u"big.zip"_s), limits);
     EXPECT_EQ(failureOf([&] { ratio.read("big"); }), u"big.zip: big: the part inflates more than 100 times (a zip bomb?)"_s);
 
-    limits = {};
+    limits = this->limits();
     limits.maxEntries = 1;
     EXPECT_EQ(failureOf([&] { ZipPackage(path(u"big.zip"_s), limits); }), u"big.zip: the zip archive has more than 1 entries"_s);
 }
 
-TEST_F(ZipPackageTest, DamagedAndAmbiguousArchivesAreRefused) {
+TEST_P(ZipPackageTest, DamagedAndAmbiguousArchivesAreRefused) {
     // Stored parts keep their bytes as they are, so one can be damaged in place.
     test::writeZip(path(u"crc.zip"_s), {{"one.xml", "<first-part/>", true}, {"two.xml", "<second-part/>", true}});
     QFile file(path(u"crc.zip"_s));
@@ -76,7 +92,7 @@ TEST_F(ZipPackageTest, DamagedAndAmbiguousArchivesAreRefused) {
     file.seek(0);
     file.write(bytes);
     file.close();
-    EXPECT_EQ(failureOf([&] { ZipPackage package(path(u"crc.zip"_s)); }),
+    EXPECT_EQ(failureOf([&] { ZipPackage package(path(u"crc.zip"_s), limits()); }),
               u"crc.zip: damaged zip archive: the entry one.xml appears twice"_s);
 
     test::writeZip(path(u"crc2.zip"_s), {{"one.xml", "<first-part/>", true}});
@@ -87,8 +103,20 @@ TEST_F(ZipPackageTest, DamagedAndAmbiguousArchivesAreRefused) {
     second.seek(0);
     second.write(bytes);
     second.close();
-    const ZipPackage package(path(u"crc2.zip"_s));
+    const ZipPackage package(path(u"crc2.zip"_s), limits());
     EXPECT_EQ(failureOf([&] { package.read("one.xml"); }), u"crc2.zip: one.xml: the part is damaged: CRC error"_s);
+
+    // Cut short, the directory at the end is gone; a file of other bytes is no archive at all.
+    test::writeZip(path(u"cut.zip"_s), {{"one.xml", std::string(3000, 'x')}});
+    QFile cut(path(u"cut.zip"_s));
+    ASSERT_TRUE(cut.resize(cut.size() / 2));
+    EXPECT_EQ(failureOf([&] { ZipPackage truncated(path(u"cut.zip"_s), limits()); }),
+              u"cut.zip: damaged zip archive: its directory is missing (is the file truncated?)"_s);
+    QFile other(path(u"other.zip"_s));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write(QByteArray(2000, 'o'));
+    other.close();
+    EXPECT_EQ(failureOf([&] { ZipPackage notZip(path(u"other.zip"_s), limits()); }), u"other.zip: not a zip archive"_s);
 }
 
 // ---- XML helpers --------------------------------------------------------------------------------
@@ -153,6 +181,39 @@ TEST(XmlHelpersTest, TextDropsOnlyCharactersXmlDoesNotAllow) {
     text.clear();
     office::xml::appendText(text, "bad \xFF byte");
     EXPECT_EQ(text, u"bad \uFFFD byte"_s);
+}
+
+// The collector joins pieces before converting them, which must never change the text: compare it
+// with converting piece by piece on random runs of awkward pieces (cut and stray UTF-8 sequences,
+// byte-order marks, characters XML forbids, separators).
+TEST(XmlHelpersTest, CollectedTextEqualsConvertingEachPiece) {
+    const std::vector<std::string> pieces = {
+        "plain", " ", "Ü", "日本", "😀", "\xC3", "\xA9", "\xE6\x97", "\xA5", "\xF0\x9F\x98", "\x80\x80",
+        "\xEF\xBB\xBF", "\xEF\xBB", "\xEF", "\xBB\xBF", "\xEF\xBF\xBE", "\xEF\xBF\xBF", "\x01", "a\x1F",
+        "tab\tnew\nline\r", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF", "long plain text run"};
+    std::mt19937 random(2026);
+    office::xml::TextCollector collector;
+    for (int round = 0; round < 3000; ++round) {
+        QString expected = u"before"_s;
+        QString collected = expected;
+        collector.begin(collected);
+        const int count = 1 + static_cast<int>(random() % 6);
+        for (int i = 0; i < count; ++i) {
+            const unsigned pick = random() % (pieces.size() + 2);
+            if (pick == pieces.size()) {
+                expected += QChar(u'\r');
+                collector.appendSeparator(u'\r');
+            } else if (pick == pieces.size() + 1) {
+                expected += QChar(u'\v');
+                collector.appendSeparator(u'\v');
+            } else {
+                office::xml::appendText(expected, pieces[pick]);
+                collector.append(pieces[pick]);
+            }
+        }
+        collector.finish();
+        ASSERT_EQ(collected, expected) << "round " << round;
+    }
 }
 
 } // namespace
