@@ -83,7 +83,7 @@ ZipPackage::ZipPackage(const QString& path, int fd, const ZipLimits& limits) : m
         const char* entry = zip_get_name(m_archive, static_cast<zip_uint64_t>(i), 0);
         m_sorted.emplace_back(entry != nullptr ? std::string_view(entry) : std::string_view(), i);
     }
-    // Sorted by name and then by index, so the first of equal folded names is the earliest entry.
+    // Sorted by name for lookups; equal names end up side by side.
     std::sort(m_sorted.begin(), m_sorted.end());
     const auto twice = std::adjacent_find(m_sorted.begin(), m_sorted.end(),
                                           [](const auto& a, const auto& b) { return a.first == b.first; });
@@ -105,15 +105,17 @@ void ZipPackage::openArchive(int fd) {
         // One read instead of a seek and a read for every part: most decks without pictures are small.
         m_bytes.resize(static_cast<size_t>(info.st_size));
         size_t filled = 0;
+        int readError = 0;
         while (filled < m_bytes.size()) {
             const ssize_t got = ::pread(fd, m_bytes.data() + filled, m_bytes.size() - filled, static_cast<off_t>(filled));
             if (got < 0 && errno == EINTR)
                 continue;
+            if (got < 0)
+                readError = errno;
             if (got <= 0)
                 break;
             filled += static_cast<size_t>(got);
         }
-        const int readError = filled < m_bytes.size() ? errno : 0;
         ::close(fd);
         // A file that shrank while being read is read as far as it goes: libzip then finds it damaged.
         m_bytes.resize(filled);
@@ -189,6 +191,7 @@ std::int64_t ZipPackage::find(std::string_view name) const {
         m_folded.reserve(m_sorted.size());
         for (const auto& [entry, index] : m_sorted)
             m_folded.emplace_back(foldAscii(entry), index);
+        // By folded name and then by index: of names that differ only in case, the earliest entry wins.
         std::sort(m_folded.begin(), m_folded.end());
     }
     const std::string key = foldAscii(name);
