@@ -188,7 +188,8 @@ private:
 pugi::xml_node OoxmlPresentation::parsePart(std::string_view part, int slide, std::string& buffer,
                                             pugi::xml_document& document) {
     m_package->read(part, buffer);
-    const QString problem = xml::parseInPlace(document, buffer);
+    // The reader takes text only from a:t through the text collector, so text can stay in its element.
+    const QString problem = xml::parseInPlace(document, buffer, xml::EmbeddedTextParseOptions);
     if (!problem.isEmpty()) {
         if (slide > 0)
             failSlide(slide, u": "_s + problem);

@@ -10,9 +10,9 @@ using namespace Qt::StringLiterals;
 
 namespace quorvane::office::xml {
 
-QString parseInPlace(pugi::xml_document& document, std::string& buffer) {
+QString parseInPlace(pugi::xml_document& document, std::string& buffer, unsigned int options) {
     const pugi::xml_parse_result result =
-        document.load_buffer_inplace(buffer.data(), buffer.size(), ParseOptions, pugi::encoding_auto);
+        document.load_buffer_inplace(buffer.data(), buffer.size(), options, pugi::encoding_auto);
     if (!result)
         return u"not well-formed XML at byte %1: %2"_s.arg(result.offset).arg(QString::fromUtf8(result.description()));
     if (!document.document_element())
@@ -191,6 +191,8 @@ void appendText(QString& out, std::string_view utf8) {
 }
 
 void appendElementText(QString& out, pugi::xml_node element) {
+    // Embedded text always comes first: only text that starts the content is kept in the element.
+    appendText(out, element.value());
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
             appendText(out, child.value());
@@ -205,6 +207,7 @@ void TextCollector::append(std::string_view utf8) {
 }
 
 void TextCollector::appendElementText(pugi::xml_node element) {
+    append(element.value());
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
             append(child.value());

@@ -27,9 +27,15 @@ inline constexpr unsigned int ParseOptions = pugi::parse_cdata | pugi::parse_esc
 // recursion, so the cap is applied where a reader descends: see Scope::depth().
 inline constexpr int MaxDepth = 256;
 
-// Parses buffer in place into document (the buffer must outlive the document and is modified).
-// Returns an empty string on success, else the reason ("not well-formed XML at byte 12: ...").
-QString parseInPlace(pugi::xml_document& document, std::string& buffer);
+// ParseOptions, and the text of an element that starts with text kept in the element itself rather
+// than in a child node: a reader that only takes text through appendElementText (or a TextCollector)
+// reads the same text from a smaller tree.
+inline constexpr unsigned int EmbeddedTextParseOptions = ParseOptions | pugi::parse_embed_pcdata;
+
+// Parses buffer in place into document (the buffer must outlive the document and is modified) with
+// the given options. Returns an empty string on success, else the reason ("not well-formed XML at
+// byte 12: ...").
+QString parseInPlace(pugi::xml_document& document, std::string& buffer, unsigned int options = ParseOptions);
 
 // The reason a reader gives when it meets an element deeper than MaxDepth.
 QString tooDeepReason();
@@ -111,7 +117,8 @@ QName splitName(const char* qname);
 // Malformed UTF-8 becomes U+FFFD. Nothing else is decoded or changed.
 void appendText(QString& out, std::string_view utf8);
 
-// Appends the text content of element (its text and CDATA children, not deeper) like appendText.
+// Appends the text content of element (its text and CDATA children, not deeper, after the text kept
+// in the element itself under EmbeddedTextParseOptions) like appendText.
 void appendElementText(QString& out, pugi::xml_node element);
 
 // Builds one string (a shape's text) from many small pieces with the same result as appendText on

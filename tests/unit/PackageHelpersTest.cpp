@@ -148,6 +148,31 @@ TEST(XmlHelpersTest, WhitespaceOnlyTextStaysAndDeepTreesParse) {
     EXPECT_FALSE(office::xml::parseInPlace(document, empty).isEmpty());
 }
 
+TEST(XmlHelpersTest, ElementTextReadsTheSameWhetherTextIsEmbeddedOrNot) {
+    for (const unsigned int options : {office::xml::ParseOptions, office::xml::EmbeddedTextParseOptions}) {
+        std::string buffer = "<r><t> </t><t>a<![CDATA[b]]>c&amp;</t><t><![CDATA[x]]>y</t><t>\xC3<b/>\xA9</t><t/></r>";
+        pugi::xml_document document;
+        ASSERT_EQ(office::xml::parseInPlace(document, buffer, options), QString());
+        QStringList texts;
+        QStringList collected;
+        office::xml::TextCollector collector;
+        for (pugi::xml_node t : document.document_element().children()) {
+            QString text;
+            office::xml::appendElementText(text, t);
+            texts << text;
+            QString gathered;
+            collector.begin(gathered);
+            collector.appendElementText(t);
+            collector.finish();
+            collected << gathered;
+        }
+        // A cut UTF-8 sequence stays cut across the child element: each piece is converted apart.
+        const QStringList expected{u" "_s, u"abc&"_s, u"xy"_s, u"\uFFFD\uFFFD"_s, QString()};
+        EXPECT_EQ(texts, expected) << options;
+        EXPECT_EQ(collected, expected) << options;
+    }
+}
+
 TEST(XmlHelpersTest, ScopesResolvePrefixesAndTheDefaultNamespace) {
     const office::xml::NamespaceTable table{{"urn:known", Known}, {"urn:known:strict", Known}};
     std::string buffer = R"(<k:root xmlns:k="urn:known" xmlns="urn:known:strict" k:attr="1" plain="2">)"
