@@ -321,6 +321,7 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         std::fputs(ImportUsage, out);
         return 0;
     }
+    prepareForManyFiles();
     QStringList files;
     bool walkFailed = false;
     for (const QString& path : std::as_const(request.paths)) {

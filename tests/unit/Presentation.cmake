@@ -11,6 +11,5 @@ target_link_libraries(test_presentation_server PRIVATE quorvane_package_builder)
 
 quorvane_add_test(test_staging_file StagingFileTest.cpp)
 
-quorvane_add_test(test_text_command TextCommandTest.cpp ${PROJECT_SOURCE_DIR}/src/cli/TextCommand.cpp
-                  ${PROJECT_SOURCE_DIR}/src/cli/Output.cpp)
-target_link_libraries(test_text_command PRIVATE quorvane_package_builder)
+quorvane_add_test(test_text_command TextCommandTest.cpp)
+target_link_libraries(test_text_command PRIVATE quorvane_package_builder quorvane_cli)
