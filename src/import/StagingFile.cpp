@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -71,9 +72,23 @@ void StagingFile::write(const QString& text) {
     if (m_file == nullptr)
         throw std::runtime_error((u"The staging file %1 is not open"_s.arg(m_path)).toStdString());
     // UTF-8 without a byte-order mark: every character survives and the SplitMark stays one character.
-    const QByteArray bytes = text.toUtf8() + "\r\n";
-    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_file) != static_cast<size_t>(bytes.size()))
-        failWith(u"Cannot write the staging file %1"_s.arg(m_path), errno);
+    // Converted a piece at a time, so a run's whole text is never held twice more in memory.
+    auto put = [&](const QByteArray& bytes) {
+        if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_file) !=
+            static_cast<size_t>(bytes.size()))
+            failWith(u"Cannot write the staging file %1"_s.arg(m_path), errno);
+    };
+    constexpr qsizetype Piece = 1 << 16;
+    const QStringView all(text);
+    for (qsizetype from = 0; from < all.size();) {
+        qsizetype length = std::min(Piece, all.size() - from);
+        // A piece never ends between the two halves of a surrogate pair.
+        if (from + length < all.size() && all.at(from + length - 1).isHighSurrogate())
+            ++length;
+        put(all.mid(from, length).toUtf8());
+        from += length;
+    }
+    put(QByteArrayLiteral("\r\n"));
 }
 
 void StagingFile::close() {

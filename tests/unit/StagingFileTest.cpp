@@ -97,6 +97,23 @@ TEST_F(StagingFileTest, HoldsTheTextAsUtf8WithoutAMarkAndWithCrLfAppended) {
     EXPECT_EQ(contentsOf(path), QByteArray("\r\n"));
 }
 
+TEST_F(StagingFileTest, LongTextSurvivesWholeWhereverItsPiecesEnd) {
+    // Emoji (surrogate pairs) shifted by one character so that piece boundaries fall both between
+    // and inside pairs; the file must hold exactly the UTF-8 of the whole text.
+    const TempVariable temp(QFile::encodeName(m_dir.path()));
+    for (const QString& lead : {QString(), u"x"_s}) {
+        QString text = lead;
+        while (text.size() < 3 * 65536 + 7)
+            text += u"😀é"_s;
+        const QString path = StagingFile::createPath();
+        StagingFile staging;
+        staging.open(path);
+        staging.write(text);
+        staging.close();
+        EXPECT_EQ(contentsOf(path), text.toUtf8() + "\r\n");
+    }
+}
+
 TEST_F(StagingFileTest, NeverWritesThroughALinkOrIntoAVanishedFile) {
     const TempVariable temp(QFile::encodeName(m_dir.path()));
     const QString victim = m_dir.filePath(u"victim.txt"_s);
