@@ -11,7 +11,12 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QTableView>
+
+#include <algorithm>
 #include <QTemporaryDir>
 #include <QToolBar>
 
@@ -42,6 +47,7 @@ QVariant SheetTableModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
+    case Qt::ToolTipRole: // the whole text, also of a cell that its column shows cut
         return QString::fromUtf8(cell.text.data(), static_cast<qsizetype>(cell.text.size()));
     case Qt::TextAlignmentRole:
         // Numbers stand to the right, text to the left, as in a spreadsheet.
@@ -140,10 +146,32 @@ void ResultWindow::refresh() {
         view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
         view->horizontalHeader()->setDefaultSectionSize(110);
+        fitColumns(view);
         view->setCurrentIndex(view->model()->index(0, 0));
         m_tabs->addTab(view, m_workbook->sheet(i).name());
     }
     m_tabs->setCurrentIndex(shown >= 0 && shown < m_tabs->count() ? shown : m_workbook->activeIndex());
+}
+
+// Widens each column to what its first rows hold, within bounds; looking at a bounded number of
+// rows keeps a sheet of a million rows quick to show.
+void ResultWindow::fitColumns(QTableView* view) {
+    constexpr int RowsLooked = 200;
+    constexpr int Narrowest = 64;
+    constexpr int Widest = 420;
+    const QAbstractItemModel* model = view->model();
+    const QFontMetrics metrics = view->fontMetrics();
+    const int rows = std::min(model->rowCount(), RowsLooked);
+    for (int column = 0; column < model->columnCount(); ++column) {
+        int width = Narrowest;
+        for (int row = 0; row < rows && width < Widest; ++row) {
+            // A line break inside a cell shows as the end of its first line, so measure that line.
+            const QString text = model->index(row, column).data().toString();
+            const QString firstLine = text.section(QRegularExpression(u"[\\r\\n\\v]"_s), 0, 0);
+            width = std::max(width, metrics.horizontalAdvance(firstLine) + 16);
+        }
+        view->setColumnWidth(column, std::min(width, Widest));
+    }
 }
 
 bool ResultWindow::hasUnsavedData() const {
@@ -265,6 +293,9 @@ ResultWindow* ResultWindows::show(const std::shared_ptr<office::SpreadsheetInsta
     }
     auto* window = new ResultWindow(instance, m_desktop, m_prompts);
     m_windows.emplace_back(window);
+    // A new result window opens in the middle of the screen, where the user looks for it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
     window->show();
     return window;
 }

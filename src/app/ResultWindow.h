@@ -86,6 +86,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    static void fitColumns(QTableView* view);
+
     std::shared_ptr<office::SpreadsheetInstance> m_instance;
     std::shared_ptr<office::Workbook> m_workbook;
     Desktop& m_desktop;

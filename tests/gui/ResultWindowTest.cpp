@@ -138,6 +138,29 @@ TEST_F(ResultWindowTest, HandedOverWorkbookIsShownSavedAndClosed) {
     EXPECT_TRUE(m_windows.windows().empty());
 }
 
+TEST_F(ResultWindowTest, ColumnsFitTheirFirstLinesWithinBoundsAndCellsTellTheirWholeText) {
+    const QString staging = m_dir.filePath(u"wide.txt"_s);
+    QFile file(staging);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QString wide = u"A rather long first line of a slide's text\vand its second line"_s;
+    file.write((wide + u"¸x¸"_s + QString(400, u'w') + u"\r\n"_s).toUtf8());
+    file.close();
+    auto reader = m_engine.create();
+    reader->workbooksOpen(staging, {}, {}, 6, {}, {}, {}, {}, u"¸"_s);
+    reader->copyUsedRange();
+    reader->quit();
+    handOverTarget();
+    auto* grid = qobject_cast<QTableView*>(tabs(m_windows.windows().front())->widget(0));
+    ASSERT_NE(grid, nullptr);
+    const QFontMetrics metrics = grid->fontMetrics();
+    // The first column is as wide as the cell's first line, not its whole text.
+    EXPECT_GE(grid->columnWidth(0), metrics.horizontalAdvance(u"A rather long first line of a slide's text"_s));
+    EXPECT_LT(grid->columnWidth(0), metrics.horizontalAdvance(wide));
+    EXPECT_EQ(grid->columnWidth(1), 64);  // narrow text keeps a usable width
+    EXPECT_EQ(grid->columnWidth(2), 420); // a huge cell does not push everything else out of view
+    EXPECT_EQ(grid->model()->index(0, 0).data(Qt::ToolTipRole).toString(), wide);
+}
+
 TEST_F(ResultWindowTest, ClosingUnsavedDataAsksSaveDiscardOrCancel) {
     auto target = handOverTarget();
     app::ResultWindow* window = m_windows.windows().front();
