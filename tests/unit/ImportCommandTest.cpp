@@ -12,8 +12,11 @@
 #include <QTemporaryDir>
 
 #include "support/Streams.h"
+#include "support/TestTools.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,11 +40,10 @@ class ImportCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(staging.isValid());
-        m_oldTemp = qgetenv("TEMP");
-        qputenv("TEMP", QFile::encodeName(staging.path()));
+        m_temp.emplace(QFile::encodeName(staging.path()));
     }
     void TearDown() override {
-        qputenv("TEMP", m_oldTemp);
+        m_temp.reset();
         // No staging file outlives a run.
         EXPECT_TRUE(QDir(staging.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     }
@@ -71,7 +73,7 @@ protected:
     std::string err;
 
 private:
-    QByteArray m_oldTemp;
+    std::optional<test::TempVariable> m_temp;
 };
 
 TEST_F(ImportCommandTest, OneSheetHoldsEveryLineOfEveryFileInOrder) {

@@ -5,8 +5,11 @@
 #include "app/Services.h"
 #include "import/ColumnSeparation.h"
 #include "support/FakeServiceSet.h"
+#include "support/TestTools.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <QDir>
 #include <QFileInfo>
@@ -89,10 +92,8 @@ public:
     ImportRunTest() : FakeServiceSet(Title) {}
     void SetUp() override {
         ASSERT_TRUE(temp.isValid());
-        m_oldTemp = qgetenv("TEMP");
-        qputenv("TEMP", QFile::encodeName(temp.path()));
+        m_temp.emplace(QFile::encodeName(temp.path()));
     }
-    void TearDown() override { qputenv("TEMP", m_oldTemp); }
 
     // Adds a presentation of one slide with these shape texts at path to the list.
     void addFile(const QString& path, const QStringList& shapeTexts) {
@@ -127,7 +128,7 @@ public:
     import::ImportRun run{services, window};
 
 private:
-    QByteArray m_oldTemp;
+    std::optional<test::TempVariable> m_temp;
 };
 
 // ---- The start checks ---------------------------------------------------------------------------

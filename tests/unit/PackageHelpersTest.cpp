@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/TestTools.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -20,15 +22,7 @@ using office::ZipPackage;
 
 namespace {
 
-template <typename Run>
-QString failureOf(Run&& run) {
-    try {
-        run();
-    } catch (const office::AutomationError& error) {
-        return error.description();
-    }
-    return {};
-}
+using test::failureOf;
 
 // Every case runs twice: with the file read into memory in one go (small files) and read part by
 // part from the descriptor (large files); both must behave the same.

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/TestTools.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -32,16 +34,7 @@ QStringList describe(office::PresentationDocument& document, int slide) {
     return shapes;
 }
 
-// The description of the AutomationError that run throws, or "" when it throws none.
-template <typename Run>
-QString failureOf(Run&& run) {
-    try {
-        run();
-    } catch (const office::AutomationError& error) {
-        return error.description();
-    }
-    return {};
-}
+using test::failureOf;
 
 class ReaderTest : public ::testing::Test {
 protected:

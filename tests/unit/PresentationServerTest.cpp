@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "support/TestTools.h"
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -23,15 +25,7 @@ using test::textBoxOf;
 
 namespace {
 
-template <typename Run>
-QString failureOf(Run&& run) {
-    try {
-        run();
-    } catch (const office::AutomationError& error) {
-        return error.description();
-    }
-    return {};
-}
+using test::failureOf;
 
 class ServerTest : public ::testing::Test {
 protected:

@@ -11,8 +11,11 @@
 #include <QTemporaryDir>
 
 #include "support/Streams.h"
+#include "support/TestTools.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <cstdio>
 #include <string>
@@ -68,8 +71,7 @@ class ImportFolders : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(work.isValid());
-        m_oldTemp = qgetenv("TEMP");
-        qputenv("TEMP", QFile::encodeName(staging.path()));
+        m_temp.emplace(QFile::encodeName(staging.path()));
         // A tree of presentations with a text file among them.
         ASSERT_TRUE(QDir(work.path()).mkpath(u"talks/Week 10"_s));
         ASSERT_TRUE(QDir(work.path()).mkpath(u"talks/Week 9"_s));
@@ -80,7 +82,6 @@ protected:
         ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
         notes.write("not a presentation\n");
     }
-    void TearDown() override { qputenv("TEMP", m_oldTemp); }
 
     void copySample(const QString& sample, const QString& to) {
         ASSERT_TRUE(QFile::copy(BuiltSamples + u'/' + sample, work.filePath(to)));
@@ -109,7 +110,7 @@ protected:
     std::string err;
 
 private:
-    QByteArray m_oldTemp;
+    std::optional<test::TempVariable> m_temp;
 };
 
 } // namespace

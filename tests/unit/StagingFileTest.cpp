@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "support/TestTools.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -28,22 +30,7 @@ QByteArray contentsOf(const QString& path) {
 }
 
 // Sets TEMP for one test and puts the old value back afterwards.
-class TempVariable {
-public:
-    explicit TempVariable(const QByteArray& value) : m_old(qgetenv("TEMP")), m_had(qEnvironmentVariableIsSet("TEMP")) {
-        qputenv("TEMP", value);
-    }
-    ~TempVariable() {
-        if (m_had)
-            qputenv("TEMP", m_old);
-        else
-            qunsetenv("TEMP");
-    }
-
-private:
-    QByteArray m_old;
-    bool m_had;
-};
+using test::TempVariable;
 
 class StagingFileTest : public ::testing::Test {
 protected:
