@@ -18,4 +18,16 @@ inline std::string drain(std::FILE* stream) {
     return text;
 }
 
+// Runs a command-line sub-command (runText, runImport) with arguments; its standard output and
+// error go to out and err; returns its exit status.
+template <typename Command, typename Arguments>
+int runCommand(Command&& command, const Arguments& arguments, std::string& out, std::string& err) {
+    std::FILE* outStream = std::tmpfile();
+    std::FILE* errStream = std::tmpfile();
+    const int status = command(arguments, outStream, errStream);
+    out = drain(outStream);
+    err = drain(errStream);
+    return status;
+}
+
 } // namespace quorvane::test

@@ -34,7 +34,6 @@ const QString Fixtures = QStringLiteral(QUORVANE_TEST_DATA "/pptx");
 const QString Deck = Fixtures + u"/pptxgenjs-deck.pptx"_s;    // 10 lines, the 9th holds a SplitMark
 const QString Impress = Fixtures + u"/impress-shapes.pptx"_s; // 13 lines
 
-using quorvane::test::drain;
 
 class ImportCommandTest : public ::testing::Test {
 protected:
@@ -50,12 +49,7 @@ protected:
 
     // Runs "quorvane-cli import ARGUMENTS"; fills out and err, returns the exit status.
     int import(const QStringList& arguments) {
-        std::FILE* outStream = std::tmpfile();
-        std::FILE* errStream = std::tmpfile();
-        const int status = cli::runImport(arguments, outStream, errStream);
-        out = drain(outStream);
-        err = drain(errStream);
-        return status;
+        return test::runCommand(cli::runImport, arguments, out, err);
     }
     QString output(const QString& name) const { return work.filePath(name); }
 

@@ -65,7 +65,6 @@ TEST(Samples, EveryWayOfSplittingHasSomethingToSplit) {
 
 namespace {
 
-using quorvane::test::drain;
 
 class ImportFolders : public ::testing::Test {
 protected:
@@ -87,12 +86,7 @@ protected:
         ASSERT_TRUE(QFile::copy(BuiltSamples + u'/' + sample, work.filePath(to)));
     }
     int import(const QStringList& arguments) {
-        std::FILE* outStream = std::tmpfile();
-        std::FILE* errStream = std::tmpfile();
-        const int status = cli::runImport(arguments, outStream, errStream);
-        out = drain(outStream);
-        err = drain(errStream);
-        return status;
+        return test::runCommand(cli::runImport, arguments, out, err);
     }
     // The first cell of every row of a .csv result.
     QStringList firstCells(const QString& path) {
