@@ -20,7 +20,7 @@ using namespace quorvane;
 
 namespace {
 
-class CountingPump final : public app::EventPump {
+class CountingPump final : public shell::EventPump {
 public:
     void yield() override { ++yields; }
     long yields = 0;

@@ -3,8 +3,8 @@
 //
 //   bench_spreadsheet [lines]     (default 200000)
 
-#include "office/SpreadsheetEngine.h"
-#include "office/WorkbookExport.h"
+#include "office/spreadsheet/SpreadsheetEngine.h"
+#include "office/spreadsheet/WorkbookExport.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -16,3 +16,10 @@ if(QUORVANE_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(quorvane_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
+if(QUORVANE_FUZZ)
+  # Every library is instrumented for coverage, so the fuzzer sees inside the readers; only the fuzz
+  # targets link the fuzzer's own main (fuzz/CMakeLists.txt). The other programs still link.
+  target_compile_options(quorvane_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(quorvane_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the binary presentation reader as a compound file and reads every slide.
 // Any outcome but a clean read or an AutomationError is a fault (the sanitizers report the rest).
 #include "office/AutomationError.h"
-#include "office/PptReader.h"
+#include "office/presentation/PptReader.h"
 
 #include <cstddef>
 #include <cstdint>

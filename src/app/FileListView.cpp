@@ -1,6 +1,6 @@
-#include "FileListView.h"
+#include "app/FileListView.h"
 
-#include "Pointer.h"
+#include "shell/Pointer.h"
 
 #include <QDragEnterEvent>
 #include <QFileInfo>
@@ -20,7 +20,7 @@ namespace quorvane::app {
 
 using namespace Qt::StringLiterals;
 
-FileListView::FileListView(PointerHost& window, QWidget* parent) : QTreeView(parent), m_window(window) {
+FileListView::FileListView(shell::PointerHost& window, QWidget* parent) : QTreeView(parent), m_window(window) {
     setModel(&m_list);
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -70,7 +70,7 @@ void FileListView::ensureVisible(int position) {
 
 void FileListView::focusList() { setFocus(Qt::OtherFocusReason); }
 
-bool FileListView::busy() { return m_window.pointer() == PointerBusy; }
+bool FileListView::busy() { return m_window.pointer() == shell::PointerBusy; }
 
 int FileListView::hitTest(const QPoint& point) const {
     const QModelIndex index = indexAt(point);
@@ -85,8 +85,8 @@ bool FileListView::acceptsDrop(const QMimeData* data) {
 }
 
 void FileListView::resetWindowPointer() {
-    if (m_window.pointer() != PointerBusy)
-        m_window.setPointer(PointerDefault);
+    if (m_window.pointer() != shell::PointerBusy)
+        m_window.setPointer(shell::PointerDefault);
 }
 
 void FileListView::mousePressEvent(QMouseEvent* event) {

@@ -8,9 +8,11 @@
 
 class QMimeData;
 
-namespace quorvane::app {
-
+namespace quorvane::shell {
 class PointerHost;
+}
+
+namespace quorvane::app {
 
 // ListView1: the FileList shown in one resizable column with a header and sideways scrolling. It
 // removes the selected entry on a double-click or the Delete key (not while the window is busy),
@@ -20,7 +22,7 @@ class FileListView final : public QTreeView, public filelist::ListControl {
     Q_OBJECT
 public:
     // window: the main window's pointer state, consulted for the busy check and reset on movement.
-    explicit FileListView(PointerHost& window, QWidget* parent = nullptr);
+    explicit FileListView(shell::PointerHost& window, QWidget* parent = nullptr);
 
     // The cursor shown from a click on an entry until the release: drag.ico from this folder,
     // else the closed hand.
@@ -60,7 +62,7 @@ protected:
 private:
     void resetWindowPointer();
 
-    PointerHost& m_window;
+    shell::PointerHost& m_window;
     filelist::FileList m_list;
     filelist::DragReorder m_drag{m_list};
     QString m_programFolder;

@@ -1,8 +1,8 @@
-#include "Form1.h"
+#include "app/Form1.h"
 
-#include "FileListView.h"
-#include "Guard.h"
-#include "Product.h"
+#include "app/FileListView.h"
+#include "shell/Guard.h"
+#include "shell/Product.h"
 
 #include "filelist/AddFiles.h"
 #include "filelist/FolderCommands.h"
@@ -151,7 +151,7 @@ QString readUtf8File(const QString& path) {
 
 } // namespace
 
-Form1::Form1(Services& services, QWidget* parent)
+Form1::Form1(shell::Services& services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_services(services), m_importRun(services, *this) {
@@ -195,7 +195,7 @@ QPushButton* Form1::addButton(const QString& name, const QString& caption, QRect
     button->setFont(font);
     button->setGeometry(pixels(twips));
     button->setAutoDefault(false);
-    setHoverShape(button, PointerCustom);
+    setHoverShape(button, shell::PointerCustom);
     return button;
 }
 
@@ -203,7 +203,7 @@ QRadioButton* Form1::addOption(QWidget* frame, const QString& name, const QStrin
     auto* option = new QRadioButton(caption, frame);
     option->setObjectName(name);
     option->setGeometry(pixels(twips));
-    setHoverShape(option, PointerDefault);
+    setHoverShape(option, shell::PointerDefault);
     return option;
 }
 
@@ -227,7 +227,7 @@ void Form1::createControls() {
     Frame2 = new QGroupBox(u"Import Options"_s, this);
     Frame2->setObjectName(u"Frame2"_s);
     Frame2->setGeometry(pixels({120, 3750, 7800, 1035}));
-    setHoverShape(Frame2, PointerDefault);
+    setHoverShape(Frame2, shell::PointerDefault);
     Option6 = addOption(Frame2, u"Option6"_s,
                         u"Import all PowerPoint files to individual sheets and name sheets by file"_s,
                         {240, 650, 6615, 255});
@@ -237,7 +237,7 @@ void Form1::createControls() {
     Frame1 = new QGroupBox(u"Column Separation Options"_s, this);
     Frame1->setObjectName(u"Frame1"_s);
     Frame1->setGeometry(pixels({120, 4830, 7800, 2100}));
-    setHoverShape(Frame1, PointerDefault);
+    setHoverShape(Frame1, shell::PointerDefault);
     Option7 = addOption(Frame1, u"Option7"_s, u"Create a new column in Excel for every tab in PowerPoint file"_s,
                         {240, 1700, 5715, 255});
     Option1 = addOption(Frame1, u"Option1"_s, u"Do not create new columns in Excel by specific character"_s,
@@ -297,7 +297,7 @@ void Form1::connectClick(QPushButton* button, void (Form1::*handler)()) {
         // the event loop.
         try {
             (this->*handler)();
-        } catch (const OperationAborted&) {
+        } catch (const shell::OperationAborted&) {
         } catch (const std::exception& failure) {
             // The handlers report their own failures; whatever slips past them must still not
             // end the program.
@@ -307,7 +307,7 @@ void Form1::connectClick(QPushButton* button, void (Form1::*handler)()) {
 }
 
 bool Form1::Form_Load() {
-    Guard g(m_services.errors, location::FormLoad);
+    shell::Guard g(m_services.errors, shell::location::FormLoad);
     const QString folder = m_services.programFolder;
 
     g.run(100, [&] {
@@ -321,13 +321,13 @@ bool Form1::Form_Load() {
         // About one start in a hundred opens the home page, in the background.
         m_services.random.seedFromClock();
         const int n = static_cast<int>(std::floor(m_services.random.nextFraction() * 100)) + 1;
-        if (n == 7 && !homePageUrl().isEmpty())
-            m_services.desktop.openUrl(homePageUrl());
+        if (n == 7 && !shell::homePageUrl().isEmpty())
+            m_services.desktop.openUrl(shell::homePageUrl());
     });
     g.run(126, [&] {
-        setWindowTitle(productTitle());
+        setWindowTitle(shell::productTitle());
         setWindowIcon(QIcon(u":/quorvane/quorvane.png"_s));
-        m_services.applicationTitle = applicationTitleFrom(productTitle());
+        m_services.applicationTitle = shell::applicationTitleFrom(shell::productTitle());
     });
     g.run(128, [&] { fileList().setHeaderText(u"PowerPoint File(s)"_s); });
     g.run(130, [&] { ListView1->header()->resizeSection(0, pixels({0, 0, 6500, 0}).width()); });
@@ -356,10 +356,10 @@ filelist::FileList& Form1::fileList() { return ListView1->fileList(); }
 void Form1::setPointer(int shape) {
     m_pointer = shape;
     switch (shape) {
-    case PointerBusy:
+    case shell::PointerBusy:
         setCursor(Qt::WaitCursor);
         break;
-    case PointerCustom:
+    case shell::PointerCustom:
         setCursor(m_customCursor.value_or(QCursor(Qt::PointingHandCursor)));
         break;
     default:
@@ -370,13 +370,13 @@ void Form1::setPointer(int shape) {
 
 void Form1::mouseMoveEvent(QMouseEvent* event) {
     // The window background: the arrow, unless busy.
-    if (m_pointer != PointerBusy)
-        setPointer(PointerDefault);
+    if (m_pointer != shell::PointerBusy)
+        setPointer(shell::PointerDefault);
     QWidget::mouseMoveEvent(event);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseMove && m_pointer != PointerBusy) {
+    if (event->type() == QEvent::MouseMove && m_pointer != shell::PointerBusy) {
         const auto rule = m_hoverShapes.constFind(watched);
         if (rule != m_hoverShapes.cend())
             setPointer(*rule);
@@ -397,7 +397,7 @@ void Form1::PushButton1_Click() { filelist::PushButton1_Click(m_services, fileLi
 void Form1::PushButton2_Click() { m_importRun.PushButton2_Click(); }
 
 void Form1::PushButton3_Click() {
-    Guard g(m_services.errors, location::PushButton3Click);
+    shell::Guard g(m_services.errors, shell::location::PushButton3Click);
     filelist::moveUp(*ListView1, g);
 }
 
@@ -407,12 +407,12 @@ void Form1::PushButton4_Click() {
 }
 
 void Form1::PushButton5_Click() {
-    Guard g(m_services.errors, location::PushButton5Click);
+    shell::Guard g(m_services.errors, shell::location::PushButton5Click);
     filelist::moveDown(*ListView1, g);
 }
 
 void Form1::PushButton6_Click() {
-    Guard g(m_services.errors, location::PushButton6Click);
+    shell::Guard g(m_services.errors, shell::location::PushButton6Click);
     g.run(100, [&] { fileList().Clear(); });
 }
 
@@ -434,7 +434,7 @@ void Form1::ListView1_OLEDragDrop(const QMimeData& dropped) {
     // handler towards the event loop.
     try {
         filelist::appendDroppedItems(paths, fileList(), m_services.events, m_services.errors);
-    } catch (const OperationAborted&) {
+    } catch (const shell::OperationAborted&) {
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Pointer.h"
-#include "Services.h"
+#include "shell/Pointer.h"
+#include "shell/Services.h"
 
 #include "import/ImportRun.h"
 
@@ -34,7 +34,7 @@ class Form1 final : public QWidget, public import::ImportWindow {
     Q_OBJECT
 public:
     // Creates every control, still invisible. services must outlive the window.
-    explicit Form1(Services& services, QWidget* parent = nullptr);
+    explicit Form1(shell::Services& services, QWidget* parent = nullptr);
     ~Form1() override;
 
     // The start-up sequence, run once before the window is shown: skin, hand pointer, the home-page
@@ -55,7 +55,7 @@ public:
     void ListView1_OLEDragDrop(const QMimeData& dropped);
 
     filelist::FileList& fileList();
-    Services& services() { return m_services; }
+    shell::Services& services() { return m_services; }
 
     // PointerHost: the window's one pointer state (0 default, 11 busy, 99 custom), shown as its cursor.
     int pointer() const override { return m_pointer; }
@@ -89,9 +89,9 @@ private:
     void applySkin(const QString& path);
     void setHoverShape(QWidget* control, int shape);
 
-    Services& m_services;
+    shell::Services& m_services;
     import::ImportRun m_importRun;
-    int m_pointer = PointerDefault;
+    int m_pointer = shell::PointerDefault;
     // The image of HAND-M.CUR once start-up loaded it; without it the custom shape is the platform's
     // pointing hand.
     std::optional<QCursor> m_customCursor;

@@ -1,4 +1,4 @@
-#include "QtDesktop.h"
+#include "app/QtDesktop.h"
 
 #include <QDesktopServices>
 #include <QUrl>

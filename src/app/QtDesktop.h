@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Desktop.h"
+#include "shell/Desktop.h"
 
 namespace quorvane::app {
 
 // The desktop's handlers through QDesktopServices; they return at once.
-class QtDesktop final : public Desktop {
+class QtDesktop final : public shell::Desktop {
 public:
     void openUrl(const QString& url) override;
     void openFolder(const QString& path) override;

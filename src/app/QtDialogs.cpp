@@ -1,4 +1,4 @@
-#include "QtDialogs.h"
+#include "app/QtDialogs.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -48,7 +48,7 @@ QString QtDialogs::resultFor(const QStringList& files) {
     return result;
 }
 
-QString QtDialogs::showOpen(const OpenFileRequest& request) {
+QString QtDialogs::showOpen(const shell::OpenFileRequest& request) {
     QFileDialog dialog(m_parent, request.title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);

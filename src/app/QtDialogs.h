@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Dialogs.h"
+#include "shell/Dialogs.h"
 
 #include <QStringList>
 
@@ -11,12 +11,12 @@ namespace quorvane::app {
 // The file and folder dialogs as Qt's file dialog. Whether the platform's own dialog or Qt's
 // widget dialog shows, the result has the one shape the handlers expect: one path, or the folder
 // followed by NUL and each name.
-class QtDialogs final : public Dialogs {
+class QtDialogs final : public shell::Dialogs {
 public:
     explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
 
-    QString showOpen(const OpenFileRequest& request) override;
+    QString showOpen(const shell::OpenFileRequest& request) override;
     QString pickFolder(const QString& prompt) override;
 
     // Turns "Name (*.a)|*.a|All Files (*.*)|*.*|" into Qt name filters; "*.*" matches every name,

@@ -1,4 +1,4 @@
-#include "QtPrompts.h"
+#include "app/QtPrompts.h"
 
 #include <QInputDialog>
 #include <QLabel>
@@ -20,17 +20,17 @@ int QtPrompts::messageBox(const QString& text, int style, const QString& caption
     box.setWindowTitle(caption);
     box.setTextFormat(Qt::PlainText);
     box.setText(displayText(text));
-    if (style == YesNo) {
+    if (style == shell::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
-    box.setIcon(style == Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
+    box.setIcon(style == shell::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
     const int answer = box.exec();
-    if (style == YesNo)
-        return answer == QMessageBox::Yes ? AnswerYes : AnswerNo;
-    return AnswerOk;
+    if (style == shell::YesNo)
+        return answer == QMessageBox::Yes ? shell::AnswerYes : shell::AnswerNo;
+    return shell::AnswerOk;
 }
 
 QString QtPrompts::inputBox(const QString& prompt, const QString& caption, const QString& defaultText) {

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "Prompts.h"
+#include "shell/Prompts.h"
 
 class QWidget;
 
 namespace quorvane::app {
 
 // Prompts as modal Qt message boxes and input dialogs over a parent window.
-class QtPrompts final : public Prompts {
+class QtPrompts final : public shell::Prompts {
 public:
     explicit QtPrompts(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }

@@ -1,6 +1,6 @@
-#include "ResultWindow.h"
+#include "app/ResultWindow.h"
 
-#include "office/WorkbookExport.h"
+#include "office/spreadsheet/WorkbookExport.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -98,7 +98,7 @@ void QtResultPrompts::showFailure(QWidget* window, const QString& text) {
 
 // ---- ResultWindow
 
-ResultWindow::ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance, Desktop& desktop,
+ResultWindow::ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance, shell::Desktop& desktop,
                            ResultPrompts& prompts)
     : QMainWindow(nullptr), m_instance(std::move(instance)), m_desktop(desktop), m_prompts(prompts),
       m_tabs(new QTabWidget(this)) {
@@ -265,7 +265,7 @@ void ResultWindow::closeEvent(QCloseEvent* event) {
 
 // ---- ResultWindows
 
-ResultWindows::ResultWindows(Desktop& desktop, ResultPrompts& prompts, QObject* parent)
+ResultWindows::ResultWindows(shell::Desktop& desktop, ResultPrompts& prompts, QObject* parent)
     : QObject(parent), m_desktop(desktop), m_prompts(prompts) {}
 
 void ResultWindows::install(office::SpreadsheetEngine& engine) {

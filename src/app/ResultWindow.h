@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Desktop.h"
+#include "shell/Desktop.h"
 
-#include "office/SpreadsheetEngine.h"
+#include "office/spreadsheet/SpreadsheetEngine.h"
 
 #include <QAbstractTableModel>
 #include <QMainWindow>
@@ -65,7 +65,7 @@ public:
 class ResultWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance, Desktop& desktop, ResultPrompts& prompts);
+    ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance, shell::Desktop& desktop, ResultPrompts& prompts);
 
     const std::shared_ptr<office::SpreadsheetInstance>& instance() const { return m_instance; }
     // Shows the instance's active workbook as it is now (sheets added since come in); the sheet
@@ -90,7 +90,7 @@ private:
 
     std::shared_ptr<office::SpreadsheetInstance> m_instance;
     std::shared_ptr<office::Workbook> m_workbook;
-    Desktop& m_desktop;
+    shell::Desktop& m_desktop;
     ResultPrompts& m_prompts;
     QTabWidget* m_tabs;
     std::optional<std::uint64_t> m_savedRevision;
@@ -102,7 +102,7 @@ private:
 class ResultWindows final : public QObject {
     Q_OBJECT
 public:
-    ResultWindows(Desktop& desktop, ResultPrompts& prompts, QObject* parent = nullptr);
+    ResultWindows(shell::Desktop& desktop, ResultPrompts& prompts, QObject* parent = nullptr);
     // Sets the engine's hand-over hook. The engine must not outlive this object, or the hook must be
     // replaced before.
     void install(office::SpreadsheetEngine& engine);
@@ -112,7 +112,7 @@ public:
     ResultWindow* show(const std::shared_ptr<office::SpreadsheetInstance>& instance);
 
 private:
-    Desktop& m_desktop;
+    shell::Desktop& m_desktop;
     ResultPrompts& m_prompts;
     std::vector<QPointer<ResultWindow>> m_windows;
 };

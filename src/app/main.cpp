@@ -1,16 +1,16 @@
 // quorvane: the desktop program. Builds the services, runs the main window's start-up and shows it.
-#include "ClockRandom.h"
-#include "ErrorReport.h"
-#include "Form1.h"
-#include "QtDesktop.h"
-#include "QtDialogs.h"
-#include "QtEventPump.h"
-#include "QtPrompts.h"
-#include "QtSettingsStore.h"
-#include "ResultWindow.h"
+#include "shell/ClockRandom.h"
+#include "shell/ErrorReport.h"
+#include "app/Form1.h"
+#include "app/QtDesktop.h"
+#include "app/QtDialogs.h"
+#include "shell/QtEventPump.h"
+#include "app/QtPrompts.h"
+#include "shell/QtSettingsStore.h"
+#include "app/ResultWindow.h"
 
-#include "office/LocalPresentationServer.h"
-#include "office/SpreadsheetEngine.h"
+#include "office/presentation/LocalPresentationServer.h"
+#include "office/spreadsheet/SpreadsheetEngine.h"
 
 #include <QApplication>
 
@@ -24,18 +24,18 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(u"quorvane"_s);
 
     app::QtPrompts prompts;
-    app::PromptErrorReporter errors(prompts);
+    shell::PromptErrorReporter errors(prompts);
     app::QtDialogs dialogs;
-    app::QtSettingsStore settings;
+    shell::QtSettingsStore settings;
     app::QtDesktop desktop;
     // The result windows outlive the engine below (it is destroyed first), as the hook requires.
     app::QtResultPrompts resultPrompts;
     app::ResultWindows results(desktop, resultPrompts);
-    app::ClockRandom random;
-    app::QtEventPump events;
+    shell::ClockRandom random;
+    shell::QtEventPump events;
     office::LocalPresentationServer presentations;
     office::SpreadsheetEngine spreadsheets;
-    app::Services services{prompts, errors, dialogs, settings, desktop, random, events, presentations, spreadsheets,
+    shell::Services services{prompts, errors, dialogs, settings, desktop, random, events, presentations, spreadsheets,
                            QString(), QCoreApplication::applicationDirPath()};
 
     // A workbook the import hands to the user (Visible = true) opens in a result window.

@@ -1,17 +1,17 @@
 // quorvane-cli import: the import run without a window. The command line plays the window's part
 // (file list, options, progress), prints every error report, and saves the workbook that the run
 // hands to the user instead of showing it.
-#include "Commands.h"
+#include "cli/Commands.h"
 
-#include "app/ClockRandom.h"
-#include "app/ErrorReport.h"
-#include "app/Services.h"
+#include "shell/ClockRandom.h"
+#include "shell/ErrorReport.h"
+#include "shell/Services.h"
 #include "filelist/FolderCommands.h"
 #include "import/ImportRun.h"
 #include "import/SheetNaming.h"
-#include "office/LocalPresentationServer.h"
-#include "office/SpreadsheetEngine.h"
-#include "office/WorkbookExport.h"
+#include "office/presentation/LocalPresentationServer.h"
+#include "office/spreadsheet/SpreadsheetEngine.h"
+#include "office/spreadsheet/WorkbookExport.h"
 
 #include <QFileInfo>
 #include <QMap>
@@ -219,17 +219,17 @@ private:
     const ImportRequest& m_request;
     QStringList m_files;
     ProgressLine& m_progress;
-    int m_pointer = app::PointerDefault;
+    int m_pointer = shell::PointerDefault;
     int m_position = 0;
 };
 
 // Every error report goes to standard error with its whole text.
-class StderrReporter final : public app::ErrorReporter {
+class StderrReporter final : public shell::ErrorReporter {
 public:
     StderrReporter(std::FILE* err, ProgressLine& progress) : m_err(err), m_progress(progress) {}
     void report(const QString& description, const QString& location, int line) override {
         m_progress.clear();
-        writeUtf8(m_err, forTerminal(app::errorReportText(description, location, line)) + u"\n\n"_s);
+        writeUtf8(m_err, forTerminal(shell::errorReportText(description, location, line)) + u"\n\n"_s);
         std::fflush(m_err);
         ++reports;
     }
@@ -241,14 +241,14 @@ private:
 };
 
 // Message boxes become lines on standard error. Nobody can answer a question: the answer is No.
-class StderrPrompts final : public app::Prompts {
+class StderrPrompts final : public shell::Prompts {
 public:
     StderrPrompts(std::FILE* err, ProgressLine& progress) : m_err(err), m_progress(progress) {}
     int messageBox(const QString& text, int style, const QString&) override {
         m_progress.clear();
         writeUtf8(m_err, u"quorvane-cli: "_s + forTerminal(text) + u"\n"_s);
         ++messages;
-        return style == app::YesNo ? app::AnswerNo : app::AnswerOk;
+        return style == shell::YesNo ? shell::AnswerNo : shell::AnswerOk;
     }
     QString inputBox(const QString&, const QString&, const QString&) override { return {}; }
     int messages = 0;
@@ -265,26 +265,26 @@ extern "C" void onInterrupt(int) {
     g_interrupted = true;
 }
 
-class InterruptibleEvents final : public app::EventPump {
+class InterruptibleEvents final : public shell::EventPump {
 public:
     void yield() override {
         if (g_interrupted)
-            throw app::OperationAborted{};
+            throw shell::OperationAborted{};
     }
 };
 
 // The services the run does not use on the command line.
-class NoDialogs final : public app::Dialogs {
+class NoDialogs final : public shell::Dialogs {
 public:
-    QString showOpen(const app::OpenFileRequest&) override { return {}; }
+    QString showOpen(const shell::OpenFileRequest&) override { return {}; }
     QString pickFolder(const QString&) override { return {}; }
 };
-class NoSettings final : public app::SettingsStore {
+class NoSettings final : public shell::SettingsStore {
 public:
     QString read(const QString&, const QString& defaultValue) override { return defaultValue; }
     void write(const QString&, const QString&) override {}
 };
-class NoDesktop final : public app::Desktop {
+class NoDesktop final : public shell::Desktop {
 public:
     void openUrl(const QString&) override {}
     void openFolder(const QString&) override {}
@@ -342,7 +342,7 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     NoDialogs dialogs;
     NoSettings settings;
     NoDesktop desktop;
-    app::ClockRandom random;
+    shell::ClockRandom random;
     office::LocalPresentationServer presentations;
     office::SpreadsheetEngine spreadsheets;
     // The instance made visible is the result the desktop would show; here it is saved instead.
@@ -350,7 +350,7 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     spreadsheets.setHandOverHook(
         [&](const std::shared_ptr<office::SpreadsheetInstance>& instance) { result = instance; });
 
-    app::Services services{prompts, reporter,      dialogs,      settings,          desktop,  random,
+    shell::Services services{prompts, reporter,      dialogs,      settings,          desktop,  random,
                            events,  presentations, spreadsheets, u"quorvane-cli"_s, QString()};
     CommandLineWindow window(request, files, progress);
     import::ImportRun run(services, window);

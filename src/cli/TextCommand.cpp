@@ -1,8 +1,8 @@
-#include "Commands.h"
+#include "cli/Commands.h"
 
 #include "import/PresentationText.h"
 #include "office/AutomationError.h"
-#include "office/LocalPresentationServer.h"
+#include "office/presentation/LocalPresentationServer.h"
 
 #include <QFileInfo>
 

@@ -1,5 +1,5 @@
 // quorvane-cli: the command-line front end of the import engine.
-#include "Commands.h"
+#include "cli/Commands.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
-#include "AddFiles.h"
+#include "filelist/AddFiles.h"
 
-#include "app/Guard.h"
-#include "app/Product.h"
+#include "shell/Guard.h"
+#include "shell/Product.h"
 
 namespace quorvane::filelist {
 
@@ -11,9 +11,9 @@ QString tooManyFilesMessage() {
     return u"You've selected too many files to add."_s + u"\r\r"_s + u"Please try adding via the \"Add All\" button."_s;
 }
 
-void PushButton1_Click(app::Services& services, FileList& list) {
-    app::Guard g(services.errors, app::location::PushButton1Click);
-    app::OpenFileRequest request;
+void PushButton1_Click(shell::Services& services, FileList& list) {
+    shell::Guard g(services.errors, shell::location::PushButton1Click);
+    shell::OpenFileRequest request;
     QString fileName;
     bool tooMany = false;
     g.run(100, [&] { fileName.clear(); });
@@ -30,7 +30,7 @@ void PushButton1_Click(app::Services& services, FileList& list) {
             fileName = result;
     });
     if (tooMany) {
-        services.prompts.messageBox(tooManyFilesMessage(), app::OkOnly, services.applicationTitle);
+        services.prompts.messageBox(tooManyFilesMessage(), shell::OkOnly, services.applicationTitle);
         return;
     }
     if (g.test(110, [&] { return fileName.isEmpty(); }))

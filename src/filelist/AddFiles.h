@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FileList.h"
+#include "filelist/FileList.h"
 
-#include "app/Services.h"
+#include "shell/Services.h"
 
 namespace quorvane::filelist {
 
@@ -21,6 +21,6 @@ QString tooManyFilesMessage();
 // NUL name ...", each appended as folder + "/" + name with every "//" made one "/" (a folder that
 // already ends in the separator, the root, would otherwise give a doubled one). A result over the buffer limit shows tooManyFilesMessage()
 // and adds nothing; any other failure goes to the error report with the handler's statement number.
-void PushButton1_Click(app::Services& services, FileList& list);
+void PushButton1_Click(shell::Services& services, FileList& list);
 
 } // namespace quorvane::filelist

@@ -1,9 +1,9 @@
-#include "FolderCommands.h"
+#include "filelist/FolderCommands.h"
 
-#include "FolderScan.h"
+#include "filelist/FolderScan.h"
 
-#include "app/Guard.h"
-#include "app/Product.h"
+#include "shell/Guard.h"
+#include "shell/Product.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,18 +20,18 @@ QString text(const char16_t* constant) { return QStringView(constant).toString()
 
 // A drop has no numbered statements: whatever step fails, its failure is told under the drop's own
 // location and line 0.
-class DropReporter final : public app::ErrorReporter {
+class DropReporter final : public shell::ErrorReporter {
 public:
-    explicit DropReporter(app::ErrorReporter& target) : m_target(target) {}
+    explicit DropReporter(shell::ErrorReporter& target) : m_target(target) {}
     void report(const QString& description, const QString&, int) override {
         m_target.report(description, text(DropLocation), 0);
     }
 
 private:
-    app::ErrorReporter& m_target;
+    shell::ErrorReporter& m_target;
 };
 
-class NoYield final : public app::EventPump {
+class NoYield final : public shell::EventPump {
 public:
     void yield() override {}
 };
@@ -45,8 +45,8 @@ bool isFolder(const QString& path) {
 
 } // namespace
 
-void PushButton4_Click(app::Services& services, app::PointerHost& window, FileList& list) {
-    app::Guard g(services.errors, text(app::location::PushButton4Click));
+void PushButton4_Click(shell::Services& services, shell::PointerHost& window, FileList& list) {
+    shell::Guard g(services.errors, text(shell::location::PushButton4Click));
     QString answer;
     g.assign(100, answer, [&] {
         return services.prompts.inputBox(text(ExtensionPrompt), services.applicationTitle, text(ExtensionDefault));
@@ -58,18 +58,18 @@ void PushButton4_Click(app::Services& services, app::PointerHost& window, FileLi
     g.assign(106, path, [&] { return PickFolder(services.dialogs, text(FolderPrompt)); });
     if (g.test(108, [&] { return path.isEmpty(); }))
         return;
-    g.run(110, [&] { window.setPointer(app::PointerBusy); });
+    g.run(110, [&] { window.setPointer(shell::PointerBusy); });
     // The root "/" enters as "//"; the appending step makes every doubled separator single again.
     QStringList folders;
     g.run(112, [&] { folders.append(path + u'/'); });
     g.run(114, [&] { CollectSubfolders(folders, true, services.events); });
     AppendFolderFiles(folders, u"*."_s + answer, list, &g);  // statements 116 to 130
-    g.run(132, [&] { window.setPointer(app::PointerDefault); });
+    g.run(132, [&] { window.setPointer(shell::PointerDefault); });
 }
 
-void appendDroppedItems(const QStringList& paths, FileList& list, app::EventPump& events, app::ErrorReporter& errors) {
+void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPump& events, shell::ErrorReporter& errors) {
     DropReporter reporter(errors);
-    app::Guard guard(reporter, text(DropLocation));
+    shell::Guard guard(reporter, text(DropLocation));
     for (const QString& path : paths) {
         if (!isFolder(path)) {
             list.Add(path);
@@ -95,18 +95,18 @@ QString samplesFolder(const QString& programFolder) {
     return beside;
 }
 
-void PushButton9_Click(app::Services& services, FileList& list) {
-    app::Guard g(services.errors, text(app::location::PushButton9Click));
+void PushButton9_Click(shell::Services& services, FileList& list) {
+    shell::Guard g(services.errors, text(shell::location::PushButton9Click));
     const QString folder = samplesFolder(services.programFolder);
     QStringList names;
     g.assign(100, names, [&] { return ListMatchingFiles(folder, u"*.*"_s); });
     for (const QString& name : std::as_const(names))  // 102
         g.run(104, [&] { list.Add(folder + u'/' + name); });
-    int answer = app::AnswerNo;
+    int answer = shell::AnswerNo;
     g.assign(106, answer, [&] {
-        return services.prompts.messageBox(text(SamplesQuestion), app::YesNo, services.applicationTitle);
+        return services.prompts.messageBox(text(SamplesQuestion), shell::YesNo, services.applicationTitle);
     });
-    if (answer == app::AnswerYes)
+    if (answer == shell::AnswerYes)
         g.run(108, [&] { services.desktop.openFolder(folder); });
 }
 

@@ -3,10 +3,10 @@
 // The list commands built on the folder routines: "Add All File(s) In Folder", a drop of files and
 // folders on the list, "Load Sample/Example Files", and the same walk for the command line.
 
-#include "FileList.h"
+#include "filelist/FileList.h"
 
-#include "app/Pointer.h"
-#include "app/Services.h"
+#include "shell/Pointer.h"
+#include "shell/Services.h"
 
 #include <QString>
 #include <QStringList>
@@ -35,14 +35,14 @@ inline constexpr char16_t DropLocation[] = u"in Travenor2017/04/05.Form1.ListVie
 // question ends it. Failing statements are reported with their numbers (100 to 132) and the command
 // goes on; a walk that fails leaves the chosen folder alone to be scanned. OperationAborted from a
 // yield passes through.
-void PushButton4_Click(app::Services& services, app::PointerHost& window, FileList& list);
+void PushButton4_Click(shell::Services& services, shell::PointerHost& window, FileList& list);
 
 // A drop of local paths on the list, in their order: a folder (or a link to one) is walked and all its
 // files of every extension, and those below it, are appended as the folder scan would; anything else
 // is appended exactly as it arrived. Shows nothing and leaves the pointer alone, except that a walk or
 // listing failure other than a permission failure is reported under DropLocation (the files found
 // so far are still appended). OperationAborted from a yield passes through.
-void appendDroppedItems(const QStringList& paths, FileList& list, app::EventPump& events, app::ErrorReporter& errors);
+void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPump& events, shell::ErrorReporter& errors);
 
 // The folder of the sample files: "Samples" beside the program when that folder exists, otherwise
 // the installed data folder's Samples (found relative to the program's installed folder, so an
@@ -52,7 +52,7 @@ QString samplesFolder(const QString& programFolder);
 // "Load Sample/Example Files": appends every file of the samples folder (not those below it) in
 // natural order, then asks SamplesQuestion, also when nothing was found; Yes opens the folder in the
 // desktop's file browser. Failing statements are reported with their numbers (100 to 108).
-void PushButton9_Click(app::Services& services, FileList& list);
+void PushButton9_Click(shell::Services& services, FileList& list);
 
 // The files that appendDroppedItems (pattern "*.*") or the folder scan ("*." + extension) adds for
 // one folder, in the same order, without yielding. Permission failures are absorbed as in the walk;

@@ -1,6 +1,6 @@
-#include "FolderScan.h"
+#include "filelist/FolderScan.h"
 
-#include "app/Guard.h"
+#include "shell/Guard.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -111,7 +111,7 @@ QString lastComponent(const QString& path) {
 // The immediate subfolders of folder (ending in "/") that the walk may enter, in natural order; each
 // found one is recorded in known. Throws PermissionDenied when this user may not list folder (or
 // examine its entries); a listing that fails otherwise keeps what it read.
-QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, app::EventPump& events) {
+QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell::EventPump& events) {
     FolderReader reader(nativePath(folder));
     if (const int error = reader.openError()) {
         if (isPermissionError(error))
@@ -149,7 +149,7 @@ QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, app::
     return found;
 }
 
-void collect(QStringList& list, bool recursive, app::EventPump& events, std::set<FolderId>& known) {
+void collect(QStringList& list, bool recursive, shell::EventPump& events, std::set<FolderId>& known) {
     QStringList found;
     const QStringList folders = list;  // list loses entries on the way; the walk goes through all of them
     for (const QString& folder : folders) {
@@ -186,7 +186,7 @@ void collect(QStringList& list, bool recursive, app::EventPump& events, std::set
 
 // The guard's statements, or plain calls when there is no guard.
 template <class Statement>
-void run(app::Guard* guard, int line, Statement&& statement) {
+void run(shell::Guard* guard, int line, Statement&& statement) {
     if (guard)
         guard->run(line, std::forward<Statement>(statement));
     else
@@ -194,12 +194,12 @@ void run(app::Guard* guard, int line, Statement&& statement) {
 }
 
 template <class Condition>
-bool test(app::Guard* guard, int line, Condition&& condition) {
+bool test(shell::Guard* guard, int line, Condition&& condition) {
     return guard ? guard->test(line, std::forward<Condition>(condition)) : static_cast<bool>(condition());
 }
 
 template <class T, class Value>
-void assign(app::Guard* guard, int line, T& variable, Value&& value) {
+void assign(shell::Guard* guard, int line, T& variable, Value&& value) {
     if (guard)
         guard->assign(line, variable, std::forward<Value>(value));
     else
@@ -250,7 +250,7 @@ bool isSkippedFolder(const QString& path, int attributes) {
            (attributes == HiddenSystemFolder || attributes == (HiddenSystemFolder | AttributeAlias));
 }
 
-QString PickFolder(app::Dialogs& dialogs, const QString& prompt) { return dialogs.pickFolder(prompt); }
+QString PickFolder(shell::Dialogs& dialogs, const QString& prompt) { return dialogs.pickFolder(prompt); }
 
 bool HasUnsafeChar(QByteArrayView name) {
     const std::optional<QString> text = decodeName(name);
@@ -392,7 +392,7 @@ QStringList ListMatchingFiles(const QString& folder, const QString& pattern) {
     return names;
 }
 
-void CollectSubfolders(QStringList& list, bool recursive, app::EventPump& events) {
+void CollectSubfolders(QStringList& list, bool recursive, shell::EventPump& events) {
     // The starting folders count as entered, so a starting folder below another is walked once.
     std::set<FolderId> known;
     for (const QString& folder : std::as_const(list)) {
@@ -403,7 +403,7 @@ void CollectSubfolders(QStringList& list, bool recursive, app::EventPump& events
     collect(list, recursive, events, known);
 }
 
-void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileList& fileList, app::Guard* guard) {
+void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileList& fileList, shell::Guard* guard) {
     for (const QString& folder : folders) {
         QString path;
         assign(guard, 118, path, [&] { return folder.left(folder.size() - 1); });

@@ -5,16 +5,16 @@
 // test. Folder-list entries end in "/"; the root "/" enters as "//", and the appending step turns
 // every doubled separator into one.
 
-#include "FileList.h"
+#include "filelist/FileList.h"
 
-#include "app/Dialogs.h"
-#include "app/EventPump.h"
+#include "shell/Dialogs.h"
+#include "shell/EventPump.h"
 
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
-namespace quorvane::app {
+namespace quorvane::shell {
 class Guard;
 }
 
@@ -44,7 +44,7 @@ bool isSkippedFolder(const QString& path, int attributes);
 
 // The folder browser through the dialog service: the chosen folder's path, or empty text when the
 // user cancels.
-QString PickFolder(app::Dialogs& dialogs, const QString& prompt);
+QString PickFolder(shell::Dialogs& dialogs, const QString& prompt);
 
 // True when a folder name cannot be walked safely: it holds a control character (below U+0020, or
 // U+007F to U+009F) or "?". The byte form also answers true for bytes that are not valid UTF-8 (such
@@ -82,7 +82,7 @@ QStringList ListMatchingFiles(const QString& folder, const QString& pattern);
 // before each subfolder and before each found folder it copies; OperationAborted passes through.
 // Any other failure (a folder that cannot be examined) throws std::runtime_error and ends the whole
 // walk, leaving list with its former entries minus those removed for permission.
-void CollectSubfolders(QStringList& list, bool recursive, app::EventPump& events);
+void CollectSubfolders(QStringList& list, bool recursive, shell::EventPump& events);
 
 // Appends to fileList every file of each folder of folders that matches pattern, folder by folder:
 // names beginning with "~", files that fail FileIsPresent and files whose attribute value is exactly
@@ -91,6 +91,6 @@ void CollectSubfolders(QStringList& list, bool recursive, app::EventPump& events
 // numbers (118 to 128) and a failing one is reported there, the scan going on; a folder that cannot
 // be listed is then skipped. Without one, failures throw.
 void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileList& fileList,
-                       app::Guard* guard = nullptr);
+                       shell::Guard* guard = nullptr);
 
 } // namespace quorvane::filelist

@@ -1,4 +1,4 @@
-#include "ListControl.h"
+#include "filelist/ListControl.h"
 
 namespace quorvane::filelist {
 

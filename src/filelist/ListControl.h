@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileList.h"
+#include "filelist/FileList.h"
 
 namespace quorvane::filelist {
 

@@ -1,8 +1,8 @@
-#include "Reorder.h"
+#include "filelist/Reorder.h"
 
 namespace quorvane::filelist {
 
-void moveUp(ListControl& control, app::Guard& g) {
+void moveUp(ListControl& control, shell::Guard& g) {
     FileList& list = control.fileList();
     if (g.test(100, [&] { return control.busy(); }))
         return;
@@ -22,7 +22,7 @@ void moveUp(ListControl& control, app::Guard& g) {
     g.run(116, [&] { control.focusList(); });
 }
 
-void moveDown(ListControl& control, app::Guard& g) {
+void moveDown(ListControl& control, shell::Guard& g) {
     FileList& list = control.fileList();
     if (g.test(100, [&] { return control.busy(); }))
         return;

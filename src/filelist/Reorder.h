@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ListControl.h"
+#include "filelist/ListControl.h"
 
-#include "app/Guard.h"
+#include "shell/Guard.h"
 
 #include <QPersistentModelIndex>
 
@@ -12,11 +12,11 @@ namespace quorvane::filelist {
 // selected and in view and the list gets the focus. Does nothing at all while busy or on an empty
 // list; on the first entry (or with none selected) it only gives the list the focus. The guard
 // numbers the steps and reports failures under the handler's location.
-void moveUp(ListControl& control, app::Guard& g);
+void moveUp(ListControl& control, shell::Guard& g);
 
 // "Move Down": the same towards the end of the list; on the last entry (or with none selected) it
 // only gives the list the focus.
-void moveDown(ListControl& control, app::Guard& g);
+void moveDown(ListControl& control, shell::Guard& g);
 
 // Reordering by pressing and moving inside the list. The view forwards its mouse events; the
 // entries' texts are swapped in place, so the number of entries never changes.

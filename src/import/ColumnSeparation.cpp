@@ -1,4 +1,4 @@
-#include "ColumnSeparation.h"
+#include "import/ColumnSeparation.h"
 
 namespace quorvane::import {
 

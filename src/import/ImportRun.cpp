@@ -1,13 +1,13 @@
-#include "ImportRun.h"
+#include "import/ImportRun.h"
 
-#include "ColumnSeparation.h"
-#include "PresentationText.h"
-#include "SheetNaming.h"
-#include "SpreadsheetChecks.h"
-#include "StagingFile.h"
+#include "import/ColumnSeparation.h"
+#include "import/PresentationText.h"
+#include "import/SheetNaming.h"
+#include "import/SpreadsheetChecks.h"
+#include "import/StagingFile.h"
 
-#include "app/Guard.h"
-#include "app/Product.h"
+#include "shell/Guard.h"
+#include "shell/Product.h"
 #include "office/AutomationError.h"
 
 #include <QFile>
@@ -43,8 +43,8 @@ office::SpreadsheetApplication& use(const Instance& instance) {
 // error report shows; they follow the handler's statements in text order, not in execution order.
 class Run {
 public:
-    Run(app::Services& services, ImportWindow& window)
-        : m_services(services), m_window(window), m_guard(services.errors, app::location::PushButton2Click) {}
+    Run(shell::Services& services, ImportWindow& window)
+        : m_services(services), m_window(window), m_guard(services.errors, shell::location::PushButton2Click) {}
 
     // The whole run, from the start checks to the end steps. OperationAborted passes through.
     void execute();
@@ -63,9 +63,9 @@ private:
     bool readEntry(int step, int i);
     void readPresentation(int step);
 
-    app::Services& m_services;
+    shell::Services& m_services;
     ImportWindow& m_window;
-    app::Guard m_guard;
+    shell::Guard m_guard;
 
     int m_n = 0;
     QString m_path;
@@ -80,11 +80,11 @@ private:
 };
 
 void Run::execute() {
-    app::Guard& g = m_guard;
+    shell::Guard& g = m_guard;
     // An empty list: the message, and nothing else changes.
     if (g.test(104, [&] { return m_window.entryCount() == 0; })) {
         g.run(262,
-              [&] { m_services.prompts.messageBox(u"No files added."_s, app::OkOnly, m_services.applicationTitle); });
+              [&] { m_services.prompts.messageBox(u"No files added."_s, shell::OkOnly, m_services.applicationTitle); });
         return;
     }
     // A spreadsheet instance is already running and the user did not say Yes: end silently.
@@ -92,7 +92,7 @@ void Run::execute() {
             return WarnIfExcelOpen(m_services.spreadsheets, m_services.prompts, m_services.applicationTitle);
         }))
         return;
-    g.run(108, [&] { m_window.setPointer(app::PointerBusy); });
+    g.run(108, [&] { m_window.setPointer(shell::PointerBusy); });
     // The sheet mode is read once, here; a failing test counts as passed (single sheet).
     if (g.test(112, [&] { return m_window.optionChecked(5); }))
         singleSheetMode();
@@ -100,7 +100,7 @@ void Run::execute() {
         perFileSheetMode();
 
     // End steps of both modes; no completion message.
-    g.run(260, [&] { m_window.setPointer(app::PointerDefault); });
+    g.run(260, [&] { m_window.setPointer(shell::PointerDefault); });
     g.run(258, [&] {
         m_window.setProgressValue(0);
         m_window.setProgressText(u"Progress Bar"_s);
@@ -108,7 +108,7 @@ void Run::execute() {
 }
 
 void Run::singleSheetMode() {
-    app::Guard& g = m_guard;
+    shell::Guard& g = m_guard;
     // Gather the text of every file; the bound n is read once, the count for the progress each time.
     g.assign(114, m_n, [&] { return m_window.entryCount(); });
     for (int i = 1; i <= m_n; ++i) {
@@ -145,12 +145,12 @@ void Run::singleSheetMode() {
 }
 
 void Run::perFileSheetMode() {
-    app::Guard& g = m_guard;
+    shell::Guard& g = m_guard;
     g.assign(178, m_n, [&] { return m_window.entryCount(); });
     for (int i = 1; i <= m_n; ++i) {
         g.run(180, [&] {
             m_services.events.yield();
-            m_window.setPointer(app::PointerBusy);
+            m_window.setPointer(shell::PointerBusy);
         });
         showProgress(248, i);
         if (!readEntry(182, i))
@@ -249,7 +249,7 @@ void Run::readPresentation(int step) {
 // The column separation of the options checked now; the first checked option wins. A failing test
 // counts as passed, so its replacement runs.
 void Run::applySeparation(QString& text, const SeparationSteps& steps) {
-    app::Guard& g = m_guard;
+    shell::Guard& g = m_guard;
     auto replace = [&](int step, auto separator) {
         g.assign(step, text, [&] { return import::separateColumns(text, separator()); });
     };
@@ -266,7 +266,7 @@ void Run::applySeparation(QString& text, const SeparationSteps& steps) {
 // stagingPath = a new staging file (createStep), then its three writing steps: open, write the text
 // and its line end, close (openStep and the two numbers after it).
 void Run::writeStagingFile(int createStep, int openStep, const QString& text) {
-    app::Guard& g = m_guard;
+    shell::Guard& g = m_guard;
     g.run(createStep, [&] {
         m_stagingPath = StagingFile::createPath();
         m_pendingStaging = m_stagingPath;
@@ -302,7 +302,7 @@ void ImportRun::PushButton2_Click() {
     Run run(m_services, m_window);
     try {
         run.execute();
-    } catch (const app::OperationAborted&) {
+    } catch (const shell::OperationAborted&) {
         // The window closed during a yield: stop here and show nothing more, but leave no staging
         // file behind (the quiet delete could not run).
         if (!run.pendingStagingFile().isEmpty())

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "app/Pointer.h"
-#include "app/Services.h"
+#include "shell/Pointer.h"
+#include "shell/Services.h"
 
 #include <QString>
 
 namespace quorvane::import {
 
 // What the import run needs of the main window. Everything is read at the moment it applies.
-class ImportWindow : public app::PointerHost {
+class ImportWindow : public shell::PointerHost {
 public:
     // The FileList's entry count and the text of the entry at position (from 1; throws when the
     // entry does not exist).
@@ -26,7 +26,7 @@ public:
 // The operation behind "Start Importing PowerPoint Files".
 class ImportRun {
 public:
-    ImportRun(app::Services& services, ImportWindow& window) : m_services(services), m_window(window) {}
+    ImportRun(shell::Services& services, ImportWindow& window) : m_services(services), m_window(window) {}
 
     // Runs the whole import. A call while a run is under way (from a yield) does nothing.
     // OperationAborted from a yield (the window closed) ends the run quietly.
@@ -34,7 +34,7 @@ public:
     bool running() const { return m_running; }
 
 private:
-    app::Services& m_services;
+    shell::Services& m_services;
     ImportWindow& m_window;
     bool m_running = false;
 };

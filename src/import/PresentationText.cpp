@@ -1,4 +1,4 @@
-#include "PresentationText.h"
+#include "import/PresentationText.h"
 
 using namespace Qt::StringLiterals;
 

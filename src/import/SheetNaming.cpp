@@ -1,4 +1,4 @@
-#include "SheetNaming.h"
+#include "import/SheetNaming.h"
 
 #include <cmath>
 
@@ -29,7 +29,7 @@ bool SheetExists(office::SpreadsheetApplication& target, const QString& name) {
     return found;
 }
 
-int RandomUpTo(app::RandomSource& random, int limit) {
+int RandomUpTo(shell::RandomSource& random, int limit) {
     random.seedFromClock();
     const double r = random.nextFraction();
     // std::nearbyint rounds to nearest with ties to even in the default rounding mode.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/RandomSource.h"
+#include "shell/RandomSource.h"
 #include "office/SpreadsheetServer.h"
 
 #include <QString>
@@ -19,7 +19,7 @@ QString FilterChars(const QString& text, const QString& alphabet);
 // Reads the count once and visits every sheet.
 bool SheetExists(office::SpreadsheetApplication& target, const QString& name);
 // A whole number from 1 to limit + 1: re-seeds from the clock, then round-half-even(r * limit) + 1.
-int RandomUpTo(app::RandomSource& random, int limit);
+int RandomUpTo(shell::RandomSource& random, int limit);
 // The name without "[" and "]", cut to its first 30 characters.
 QString CleanSheetName(const QString& name);
 

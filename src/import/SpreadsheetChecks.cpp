@@ -1,6 +1,5 @@
-#include "SpreadsheetChecks.h"
+#include "import/SpreadsheetChecks.h"
 
-#include "office/SpreadsheetEngine.h"
 
 using namespace Qt::StringLiterals;
 
@@ -8,7 +7,7 @@ namespace quorvane::import {
 
 QString spreadsheetApplicationName() { return QString::fromUtf16(office::SpreadsheetApplicationName); }
 
-bool CheckExcelCreatable(office::SpreadsheetServer& server, app::Prompts& prompts, const QString& applicationTitle) {
+bool CheckExcelCreatable(office::SpreadsheetServer& server, shell::Prompts& prompts, const QString& applicationTitle) {
     try {
         // The instance is dropped at once: neither used nor told to quit.
         if (server.create())
@@ -28,7 +27,7 @@ bool CheckExcelCreatable(office::SpreadsheetServer& server, app::Prompts& prompt
         paragraphs +
         u"4. All versions of Excel are supported by this software except for the rare Excel Starter and Student "
         u"editions."_s;
-    prompts.messageBox(text, app::OkOnly, applicationTitle);
+    prompts.messageBox(text, shell::OkOnly, applicationTitle);
     return false;
 }
 
@@ -45,13 +44,13 @@ bool ExcelIsRunning(office::SpreadsheetServer& server) {
     return result;
 }
 
-bool WarnIfExcelOpen(office::SpreadsheetServer& server, app::Prompts& prompts, const QString& applicationTitle) {
+bool WarnIfExcelOpen(office::SpreadsheetServer& server, shell::Prompts& prompts, const QString& applicationTitle) {
     if (!ExcelIsRunning(server))
         return false;
     const QString text = u"Excel may be open. It is recommended that you close Excel first."_s + u"\r"_s +
                          u"Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary."_s + u"\r\n\r\n"_s +
                          u"Would you like to proceed anyway?"_s;
-    return prompts.messageBox(text, app::YesNo, applicationTitle) != app::AnswerYes;
+    return prompts.messageBox(text, shell::YesNo, applicationTitle) != shell::AnswerYes;
 }
 
 } // namespace quorvane::import

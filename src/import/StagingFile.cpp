@@ -1,4 +1,4 @@
-#include "StagingFile.h"
+#include "import/StagingFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -101,7 +101,7 @@ void StagingFile::close() {
         failWith(u"Cannot write the staging file %1"_s.arg(m_path), errno);
 }
 
-void DeleteQuietly(app::EventPump& events, const QString& path) {
+void DeleteQuietly(shell::EventPump& events, const QString& path) {
     // OperationAborted from the yield passes on: the caller cleans up when the window has closed.
     events.yield();
     if (!path.isEmpty())

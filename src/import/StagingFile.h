@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/EventPump.h"
+#include "shell/EventPump.h"
 
 #include <QString>
 
@@ -34,6 +34,6 @@ private:
 };
 
 // Yields to the event queue, then deletes the file; every failure is ignored.
-void DeleteQuietly(app::EventPump& events, const QString& path);
+void DeleteQuietly(shell::EventPump& events, const QString& path);
 
 } // namespace quorvane::import

@@ -7,6 +7,10 @@
 
 namespace quorvane::office {
 
+// The application name of this program's spreadsheet engine: the default property of every
+// instance, and what the running test compares with.
+inline constexpr char16_t SpreadsheetApplicationName[] = u"Quorvane Spreadsheet";
+
 // The members of the spreadsheet server that the program calls. Every member may throw
 // AutomationError; the caller reports it.
 class SpreadsheetApplication {

@@ -3,8 +3,8 @@
 #include "app/Form1.h"
 #include "app/ResultWindow.h"
 #include "filelist/FileList.h"
-#include "office/LocalPresentationServer.h"
-#include "office/SpreadsheetEngine.h"
+#include "office/presentation/LocalPresentationServer.h"
+#include "office/spreadsheet/SpreadsheetEngine.h"
 #include "support/FakeServices.h"
 
 #include <QPushButton>
@@ -54,7 +54,7 @@ TEST(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
     office::SpreadsheetEngine spreadsheets;
     results.install(spreadsheets);
     QTemporaryDir programFolder;
-    app::Services services{prompts, errors,        dialogs,    settings, desktop, random, events,
+    shell::Services services{prompts, errors,        dialogs,    settings, desktop, random, events,
                            presentations, spreadsheets, QString(), programFolder.path()};
     app::Form1 form(services);
     ASSERT_TRUE(form.Form_Load());
@@ -71,7 +71,7 @@ TEST(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
 
     EXPECT_TRUE(errors.reports.empty()) << (errors.reports.empty() ? "" : errors.reports[0].description.toStdString());
     EXPECT_TRUE(prompts.messages.empty());
-    EXPECT_EQ(form.pointer(), app::PointerDefault);
+    EXPECT_EQ(form.pointer(), shell::PointerDefault);
     const std::vector<app::ResultWindow*> windows = results.windows();
     ASSERT_EQ(windows.size(), 1u);
     app::ResultWindow* result = windows[0];

@@ -3,8 +3,8 @@
 #include "MainWindowFixture.h"
 
 #include "app/FileListView.h"
-#include "app/Product.h"
-#include "app/QtEventPump.h"
+#include "shell/Product.h"
+#include "shell/QtEventPump.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -171,7 +171,7 @@ TEST_F(Form1Test, FirstStartWithAnEmptyStore) {
     auto* list = control<app::FileListView>(u"ListView1");
     EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), u"PowerPoint File(s)"_s);
     EXPECT_EQ(list->header()->sectionSize(0), 433); // 6500 twips: 433.3 pixels
-    EXPECT_EQ(services.applicationTitle, app::applicationTitleFrom(app::productTitle()));
+    EXPECT_EQ(services.applicationTitle, shell::applicationTitleFrom(shell::productTitle()));
     EXPECT_EQ(services.applicationTitle, u"Quorvane"_s);
     EXPECT_EQ(random.seeds, 1);
     EXPECT_TRUE(desktop.urls.isEmpty());
@@ -238,35 +238,35 @@ TEST_F(Form1Test, TheHandCursorFileGivesTheCustomShapeWithItsHotspot) {
     ASSERT_TRUE(create());
     EXPECT_TRUE(errors.reports.empty());
     sendMouse(control<QWidget>(u"PushButton1"), QEvent::MouseMove, {5, 5}, Qt::NoButton);
-    EXPECT_EQ(form->pointer(), app::PointerCustom);
+    EXPECT_EQ(form->pointer(), shell::PointerCustom);
     EXPECT_EQ(form->cursor().shape(), Qt::BitmapCursor);
     EXPECT_EQ(form->cursor().hotSpot(), QPoint(9, 3));
 }
 
 TEST_F(Form1Test, WithoutOrWithADamagedCursorFileTheCustomShapeIsThePointingHand) {
     ASSERT_TRUE(create());
-    form->setPointer(app::PointerCustom);
+    form->setPointer(shell::PointerCustom);
     EXPECT_EQ(form->cursor().shape(), Qt::PointingHandCursor);
 
     writeBeside(u"HAND-M.CUR"_s, "not a cursor");
     ASSERT_TRUE(create());
     EXPECT_EQ(errors.lines(), std::vector<int>{106});
-    form->setPointer(app::PointerCustom);
+    form->setPointer(shell::PointerCustom);
     EXPECT_EQ(form->cursor().shape(), Qt::PointingHandCursor);
 }
 
 TEST_F(Form1Test, TheHomePageOpensWhenTheDrawGivesSeven) {
     random.fractions = {0.06}; // floor(6) + 1 = 7
     ASSERT_TRUE(create());
-    if (app::homePageUrl().isEmpty())
+    if (shell::homePageUrl().isEmpty())
         EXPECT_TRUE(desktop.urls.isEmpty());
     else
-        EXPECT_EQ(desktop.urls, QStringList{app::homePageUrl()});
+        EXPECT_EQ(desktop.urls, QStringList{shell::homePageUrl()});
     desktop.urls.clear();
     random.fractions = {0.0699, 0.07};
     ASSERT_TRUE(create()); // 7 again
     ASSERT_TRUE(create()); // 8
-    EXPECT_EQ(desktop.urls.size(), app::homePageUrl().isEmpty() ? 0 : 1);
+    EXPECT_EQ(desktop.urls.size(), shell::homePageUrl().isEmpty() ? 0 : 1);
     EXPECT_EQ(random.seeds, 3);
 }
 
@@ -289,32 +289,32 @@ TEST_F(Form1Test, HoverRulesSetTheWindowPointerUnlessBusy) {
     app::Form1& window = open();
     auto over = [&](QWidget* widget) { sendMouse(widget, QEvent::MouseMove, {3, 3}, Qt::NoButton); };
     over(control<QWidget>(u"PushButton9"));
-    EXPECT_EQ(window.pointer(), app::PointerCustom);
+    EXPECT_EQ(window.pointer(), shell::PointerCustom);
     over(control<QWidget>(u"Option4"));
-    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerDefault);
     over(control<QWidget>(u"PushButton5"));
     over(control<QWidget>(u"Frame2"));
-    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerDefault);
     over(control<QWidget>(u"PushButton2"));
     over(&window);
-    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerDefault);
     over(control<QWidget>(u"PushButton2"));
     over(control<app::FileListView>(u"ListView1")->viewport());
-    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerDefault);
     // Text1 and the progress bar have no rule.
     over(control<QWidget>(u"PushButton1"));
     over(control<QWidget>(u"Text1"));
     over(control<QWidget>(u"ProgressBar1"));
-    EXPECT_EQ(window.pointer(), app::PointerCustom);
+    EXPECT_EQ(window.pointer(), shell::PointerCustom);
     // The busy pointer stays whatever the pointer passes over.
-    window.setPointer(app::PointerBusy);
+    window.setPointer(shell::PointerBusy);
     EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
     for (const char16_t* name : {u"PushButton1", u"Option1", u"Frame1"})
         over(control<QWidget>(name));
     over(control<app::FileListView>(u"ListView1")->viewport());
     over(&window);
-    EXPECT_EQ(window.pointer(), app::PointerBusy);
-    window.setPointer(app::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerBusy);
+    window.setPointer(shell::PointerDefault);
     EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
 }
 
@@ -343,7 +343,7 @@ TEST_F(Form1Test, ClearListEmptiesTheListEvenWhileBusy) {
     app::Form1& window = open();
     window.fileList().Add(u"/a.pptx"_s);
     window.fileList().Add(u"/b.pptx"_s);
-    window.setPointer(app::PointerBusy);
+    window.setPointer(shell::PointerBusy);
     QTest::mouseClick(control<QPushButton>(u"PushButton6"), Qt::LeftButton);
     EXPECT_EQ(window.fileList().Count(), 0);
     QTest::mouseClick(control<QPushButton>(u"PushButton6"), Qt::LeftButton); // empty: nothing to say
@@ -357,7 +357,7 @@ TEST_F(Form1Test, StartOnAnEmptyListSaysSoAndChangesNothing) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, u"No files added."_s);
     EXPECT_EQ(prompts.messages[0].caption, u"Quorvane"_s);
-    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerDefault);
     EXPECT_EQ(control<QProgressBar>(u"ProgressBar1")->text(), u"Progress Bar"_s);
 }
 
@@ -380,7 +380,7 @@ TEST_F(Form1Test, StartRunsTheImportWithProgressInTheBar) {
     EXPECT_EQ(progress, (QStringList{u"50 Processing: one.pptx 11"_s, u"100 Processing: 100%p two.pptx 11"_s}));
     EXPECT_EQ(bar->text(), u"Progress Bar"_s);
     EXPECT_EQ(bar->value(), 0);
-    EXPECT_EQ(window.pointer(), app::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerDefault);
     // One sheet per file, named after it, in a workbook handed to the user.
     const auto running = spreadsheets.running();
     ASSERT_EQ(running.size(), 1u);
@@ -397,8 +397,8 @@ TEST_F(Form1Test, StartRunsTheImportWithProgressInTheBar) {
 // ---- Closing ----
 
 TEST_F(Form1Test, ClosingDuringAnImportStopsItAtTheNextYield) {
-    app::QtEventPump pump;
-    app::Services live{prompts, errors, dialogs, settings, desktop, random, pump, presentations, spreadsheets,
+    shell::QtEventPump pump;
+    shell::Services live{prompts, errors, dialogs, settings, desktop, random, pump, presentations, spreadsheets,
                        QString(), programFolder.path()};
     app::Form1 window(live);
     ASSERT_TRUE(window.Form_Load());
@@ -420,7 +420,7 @@ TEST_F(Form1Test, ClosingDuringAnImportStopsItAtTheNextYield) {
     EXPECT_EQ(spreadsheets.count(u"create"_s), 1); // only the start-up check: no workbook was made
     EXPECT_TRUE(errors.reports.empty());
     EXPECT_TRUE(prompts.messages.empty());
-    EXPECT_THROW(pump.yield(), app::OperationAborted);
+    EXPECT_THROW(pump.yield(), shell::OperationAborted);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 // clipboard, presentations as lists of shapes), record every member call, and can be told to fail
 // any one call of any member.
 
-#include "office/PresentationDocument.h"
+#include "office/presentation/PresentationDocument.h"
 #include "office/PresentationServer.h"
 #include "office/SpreadsheetServer.h"
 

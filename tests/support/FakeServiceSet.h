@@ -1,12 +1,12 @@
 #pragma once
 
-// Every platform service as a fake, with the app::Services that hands them out. Test fixtures
+// Every platform service as a fake, with the shell::Services that hands them out. Test fixtures
 // derive from it (or hold one) and reach the fakes by their plain names.
 
 #include "support/FakeOffice.h"
 #include "support/FakeServices.h"
 
-#include "app/Services.h"
+#include "shell/Services.h"
 
 namespace quorvane::test {
 
@@ -26,7 +26,7 @@ struct FakeServiceSet {
     ScriptedEventPump events;
     FakePresentationServer presentations;
     FakeSpreadsheetServer spreadsheets;
-    app::Services services;
+    shell::Services services;
 };
 
 } // namespace quorvane::test

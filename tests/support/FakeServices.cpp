@@ -13,11 +13,11 @@ int FakePrompts::messageBox(const QString& text, int style, const QString& capti
         m_messageAnswers.pop_front();
         return answer;
     }
-    if (style == app::YesNo) {
+    if (style == shell::YesNo) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
-        return app::AnswerNo;
+        return shell::AnswerNo;
     }
-    return app::AnswerOk;
+    return shell::AnswerOk;
 }
 
 QString FakePrompts::inputBox(const QString& prompt, const QString& caption, const QString& defaultText) {
@@ -38,7 +38,7 @@ std::vector<int> RecordingErrorReporter::lines() const {
     return result;
 }
 
-QString FakeDialogs::showOpen(const app::OpenFileRequest& request) {
+QString FakeDialogs::showOpen(const shell::OpenFileRequest& request) {
     openRequests.push_back(request);
     if (openResults.empty()) {
         ADD_FAILURE() << "unexpected open-file dialog";
@@ -71,7 +71,7 @@ double FixedRandom::nextFraction() {
 void ScriptedEventPump::yield() {
     ++yields;
     if (abortAt > 0 && yields >= abortAt)
-        throw app::OperationAborted{};
+        throw shell::OperationAborted{};
     if (onYield)
         onYield(yields);
 }

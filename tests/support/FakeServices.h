@@ -3,13 +3,13 @@
 // Fakes of the platform services for tests: they record what was shown and answer from queues.
 // A prompt that nobody queued an answer for fails the test.
 
-#include "app/Desktop.h"
-#include "app/Dialogs.h"
-#include "app/ErrorReport.h"
-#include "app/EventPump.h"
-#include "app/Prompts.h"
-#include "app/RandomSource.h"
-#include "app/SettingsStore.h"
+#include "shell/Desktop.h"
+#include "shell/Dialogs.h"
+#include "shell/ErrorReport.h"
+#include "shell/EventPump.h"
+#include "shell/Prompts.h"
+#include "shell/RandomSource.h"
+#include "shell/SettingsStore.h"
 
 #include <QMap>
 #include <QString>
@@ -27,7 +27,7 @@ struct ShownMessage {
     QString caption;
 };
 
-class FakePrompts final : public app::Prompts {
+class FakePrompts final : public shell::Prompts {
 public:
     // Queue the answer to the next message box (AnswerOk, AnswerYes, AnswerNo).
     void answerNextMessage(int answer) { m_messageAnswers.push_back(answer); }
@@ -57,7 +57,7 @@ struct Report {
 };
 
 // Records error reports instead of showing them.
-class RecordingErrorReporter final : public app::ErrorReporter {
+class RecordingErrorReporter final : public shell::ErrorReporter {
 public:
     void report(const QString& description, const QString& location, int line) override {
         reports.push_back({description, location, line});
@@ -66,18 +66,18 @@ public:
     std::vector<Report> reports;
 };
 
-class FakeDialogs final : public app::Dialogs {
+class FakeDialogs final : public shell::Dialogs {
 public:
-    QString showOpen(const app::OpenFileRequest& request) override;
+    QString showOpen(const shell::OpenFileRequest& request) override;
     QString pickFolder(const QString& prompt) override;
 
     std::deque<QString> openResults;    // answers of showOpen, in order ("" = cancel)
     std::deque<QString> folderResults;  // answers of pickFolder, in order ("" = cancel)
-    std::vector<app::OpenFileRequest> openRequests;
+    std::vector<shell::OpenFileRequest> openRequests;
     QStringList folderPrompts;
 };
 
-class MemorySettings final : public app::SettingsStore {
+class MemorySettings final : public shell::SettingsStore {
 public:
     QString read(const QString& key, const QString& defaultValue) override {
         ++reads;
@@ -92,7 +92,7 @@ public:
     int reads = 0;
 };
 
-class FakeDesktop final : public app::Desktop {
+class FakeDesktop final : public shell::Desktop {
 public:
     void openUrl(const QString& url) override { urls.append(url); }
     void openFolder(const QString& path) override { folders.append(path); }
@@ -101,7 +101,7 @@ public:
 };
 
 // Gives fractions from a queue (0.5 when it runs dry) and counts the re-seedings.
-class FixedRandom final : public app::RandomSource {
+class FixedRandom final : public shell::RandomSource {
 public:
     void seedFromClock() override { ++seeds; }
     double nextFraction() override;
@@ -110,7 +110,7 @@ public:
 };
 
 // Counts yields and can run an action at a given yield (to change the list mid-run, say).
-class ScriptedEventPump final : public app::EventPump {
+class ScriptedEventPump final : public shell::EventPump {
 public:
     void yield() override;
     int yields = 0;

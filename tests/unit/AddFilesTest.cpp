@@ -1,7 +1,7 @@
 // Adding files by dialog: the request, the result shapes and the too-many-files failure.
 #include "filelist/AddFiles.h"
 
-#include "app/Product.h"
+#include "shell/Product.h"
 #include "support/FakeServiceSet.h"
 
 #include <gtest/gtest.h>
@@ -88,7 +88,7 @@ TEST_F(AddFilesTest, ASelectionOverTheBufferShowsItsMessageAndAddsNothing) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text,
               u"You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button."_s);
-    EXPECT_EQ(prompts.messages[0].style, app::OkOnly);
+    EXPECT_EQ(prompts.messages[0].style, shell::OkOnly);
     EXPECT_EQ(prompts.messages[0].caption, u"Quorvane"_s);
     EXPECT_TRUE(errors.reports.empty());
 }
@@ -102,15 +102,15 @@ TEST_F(AddFilesTest, AResultOfExactlyTheBufferSizeStillFits) {
 }
 
 // A dialog service that fails, as a broken platform dialog would.
-class FailingDialogs final : public app::Dialogs {
+class FailingDialogs final : public shell::Dialogs {
 public:
-    QString showOpen(const app::OpenFileRequest&) override { throw std::runtime_error("dialog unavailable"); }
+    QString showOpen(const shell::OpenFileRequest&) override { throw std::runtime_error("dialog unavailable"); }
     QString pickFolder(const QString&) override { return {}; }
 };
 
 TEST_F(AddFilesTest, AFailingDialogIsReportedAtItsStatement) {
     FailingDialogs failing;
-    app::Services broken{prompts, errors, failing, settings, desktop, random, events, presentations, spreadsheets,
+    shell::Services broken{prompts, errors, failing, settings, desktop, random, events, presentations, spreadsheets,
                          u"Quorvane"_s, u"/opt/quorvane"_s};
     filelist::PushButton1_Click(broken, list);
     ASSERT_EQ(errors.reports.size(), 1u);

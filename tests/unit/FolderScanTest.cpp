@@ -3,8 +3,8 @@
 #include "filelist/FolderCommands.h"
 #include "filelist/FolderScan.h"
 
-#include "app/Product.h"
-#include "app/Services.h"
+#include "shell/Product.h"
+#include "shell/Services.h"
 
 #include "support/FakeServiceSet.h"
 
@@ -115,7 +115,7 @@ private:
     bool m_switched = false;
 };
 
-class RecordingPointer final : public app::PointerHost {
+class RecordingPointer final : public shell::PointerHost {
 public:
     int pointer() const override { return m_shape; }
     void setPointer(int shape) override {
@@ -125,18 +125,18 @@ public:
     std::vector<int> shapes;
 
 private:
-    int m_shape = app::PointerDefault;
+    int m_shape = shell::PointerDefault;
 };
 
-class ThrowingSettings final : public app::SettingsStore {
+class ThrowingSettings final : public shell::SettingsStore {
 public:
     QString read(const QString&, const QString& defaultValue) override { return defaultValue; }
     void write(const QString&, const QString&) override { throw std::runtime_error("settings store is read-only"); }
 };
 
-class ThrowingDialogs final : public app::Dialogs {
+class ThrowingDialogs final : public shell::Dialogs {
 public:
-    QString showOpen(const app::OpenFileRequest&) override { return {}; }
+    QString showOpen(const shell::OpenFileRequest&) override { return {}; }
     QString pickFolder(const QString&) override { throw std::runtime_error("no folder browser"); }
 };
 
@@ -408,7 +408,7 @@ TEST(FolderWalk, AFailureEndsTheWalkAndAnAbortPassesThrough) {
     QStringList again{t.root() + u'/'};
     test::ScriptedEventPump aborting;
     aborting.abortAt = 3;
-    EXPECT_THROW(filelist::CollectSubfolders(again, true, aborting), app::OperationAborted);
+    EXPECT_THROW(filelist::CollectSubfolders(again, true, aborting), shell::OperationAborted);
 }
 
 TEST(FolderWalk, AppendFolderFilesSkipsTildeHiddenAndAbsentFiles) {
@@ -488,7 +488,7 @@ TEST_F(FolderCommand, ScanAddsMatchingFilesFolderByFolder) {
     EXPECT_EQ(prompts.inputs[0].defaultText, u"ppt*"_s);
     EXPECT_EQ(dialogs.folderPrompts, QStringList{u"Please select folder:"_s});
     EXPECT_EQ(settings.values.value(u"Extension"_s), u"ppt*"_s);
-    EXPECT_EQ(window.shapes, (std::vector<int>{app::PointerBusy, app::PointerDefault}));
+    EXPECT_EQ(window.shapes, (std::vector<int>{shell::PointerBusy, shell::PointerDefault}));
     EXPECT_TRUE(errors.reports.empty());
     EXPECT_TRUE(prompts.messages.empty()) << "no message and no count at the end";
 }
@@ -518,18 +518,18 @@ TEST_F(FolderCommand, CancelAtEitherQuestion) {
 TEST_F(FolderCommand, FailingStatementsAreReportedAndTheCommandGoesOn) {
     tree.file(u"deck.pptx"_s);
     ThrowingSettings readOnly;
-    app::Services withReadOnly{prompts, errors,        dialogs,      readOnly, desktop,     random,
+    shell::Services withReadOnly{prompts, errors,        dialogs,      readOnly, desktop,     random,
                                events,  presentations, spreadsheets, Title,    tree.root()};
     prompts.answerNextInput(u"pptx"_s);
     dialogs.folderResults.push_back(tree.root());
     filelist::PushButton4_Click(withReadOnly, window, list);
     ASSERT_EQ(errors.lines(), std::vector<int>{104});
-    EXPECT_EQ(errors.reports[0].location, QStringView(app::location::PushButton4Click).toString());
+    EXPECT_EQ(errors.reports[0].location, QStringView(shell::location::PushButton4Click).toString());
     EXPECT_EQ(errors.reports[0].description, u"settings store is read-only"_s);
     EXPECT_EQ(list.entries(), tree.paths({u"deck.pptx"_s}));
 
     ThrowingDialogs noBrowser;
-    app::Services withoutBrowser{prompts, errors,        noBrowser,    settings, desktop,     random,
+    shell::Services withoutBrowser{prompts, errors,        noBrowser,    settings, desktop,     random,
                                  events,  presentations, spreadsheets, Title,    tree.root()};
     prompts.answerNextInput(u"pptx"_s);
     filelist::PushButton4_Click(withoutBrowser, window, list);
@@ -543,7 +543,7 @@ TEST_F(FolderCommand, AVanishedFolderIsReportedAtTheWalk) {
     ASSERT_EQ(errors.lines(), std::vector<int>{114});
     EXPECT_TRUE(errors.reports[0].description.contains(tree.path(u"gone"_s))) << "the report names the folder";
     EXPECT_EQ(list.Count(), 0);
-    EXPECT_EQ(window.shapes, (std::vector<int>{app::PointerBusy, app::PointerDefault}));
+    EXPECT_EQ(window.shapes, (std::vector<int>{shell::PointerBusy, shell::PointerDefault}));
 }
 
 TEST_F(FolderCommand, ClosingTheWindowDuringTheWalkPassesThrough) {
@@ -551,7 +551,7 @@ TEST_F(FolderCommand, ClosingTheWindowDuringTheWalkPassesThrough) {
     events.abortAt = 1;
     prompts.answerNextInput(u"pptx"_s);
     dialogs.folderResults.push_back(tree.root());
-    EXPECT_THROW(filelist::PushButton4_Click(services, window, list), app::OperationAborted);
+    EXPECT_THROW(filelist::PushButton4_Click(services, window, list), shell::OperationAborted);
     EXPECT_TRUE(errors.reports.empty());
 }
 
@@ -595,8 +595,8 @@ TEST_F(FolderCommand, SamplesAreAppendedOnEveryClickThenTheQuestion) {
                              u"Samples/.hidden"_s, u"Samples/inner/not-listed.pptx"_s})
         tree.file(f);
     list.Add(u"first"_s);
-    prompts.answerNextMessage(app::AnswerNo);
-    prompts.answerNextMessage(app::AnswerYes);
+    prompts.answerNextMessage(shell::AnswerNo);
+    prompts.answerNextMessage(shell::AnswerYes);
     filelist::PushButton9_Click(services, list);
     filelist::PushButton9_Click(services, list);
 
@@ -607,14 +607,14 @@ TEST_F(FolderCommand, SamplesAreAppendedOnEveryClickThenTheQuestion) {
     ASSERT_EQ(prompts.messages.size(), 2u);
     EXPECT_EQ(prompts.messages[0].text, u"Would you like this software to open the folder where these sample files are "
                                         u"stored (so that you can view them before working with them)?"_s);
-    EXPECT_EQ(prompts.messages[0].style, app::YesNo);
+    EXPECT_EQ(prompts.messages[0].style, shell::YesNo);
     EXPECT_EQ(prompts.messages[0].caption, Title);
     EXPECT_EQ(desktop.folders, QStringList{tree.path(u"Samples"_s)}) << "No opens nothing, Yes opens the folder";
     EXPECT_TRUE(errors.reports.empty());
 }
 
 TEST_F(FolderCommand, TheQuestionIsAskedWithoutSamples) {
-    prompts.answerNextMessage(app::AnswerYes);
+    prompts.answerNextMessage(shell::AnswerYes);
     filelist::PushButton9_Click(services, list);
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(prompts.messages.size(), 1u);

@@ -1,8 +1,8 @@
 // The import run through fakes of the window, the prompts and both office servers.
 #include "import/ImportRun.h"
-#include "app/ErrorReport.h"
-#include "app/Product.h"
-#include "app/Services.h"
+#include "shell/ErrorReport.h"
+#include "shell/Product.h"
+#include "shell/Services.h"
 #include "import/ColumnSeparation.h"
 #include "support/FakeServiceSet.h"
 #include "support/TestTools.h"
@@ -84,7 +84,7 @@ public:
     }
 
 private:
-    int m_pointer = app::PointerDefault;
+    int m_pointer = shell::PointerDefault;
 };
 
 class ImportRunTest : public ::testing::Test, public test::FakeServiceSet {
@@ -137,7 +137,7 @@ TEST_F(ImportRunTest, EmptyListShowsOnlyTheMessage) {
     start();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, u"No files added.");
-    EXPECT_EQ(prompts.messages[0].style, app::OkOnly);
+    EXPECT_EQ(prompts.messages[0].style, shell::OkOnly);
     EXPECT_EQ(prompts.messages[0].caption, Title);
     // Pointer and progress bar untouched; no server started.
     EXPECT_TRUE(window.pointers().empty());
@@ -150,10 +150,10 @@ TEST_F(ImportRunTest, EmptyListShowsOnlyTheMessage) {
 TEST_F(ImportRunTest, RunningInstanceAndNoEndsTheRunWithNothingChanged) {
     addFile(u"/p/a.pptx"_s, {u"x"_s});
     auto user = spreadsheets.startUserInstance();
-    prompts.answerNextMessage(app::AnswerNo);
+    prompts.answerNextMessage(shell::AnswerNo);
     start();
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].style, app::YesNo);
+    EXPECT_EQ(prompts.messages[0].style, shell::YesNo);
     EXPECT_EQ(prompts.messages[0].caption, Title);
     EXPECT_TRUE(window.pointers().empty());
     EXPECT_TRUE(window.progressValues.empty());
@@ -171,7 +171,7 @@ TEST_F(ImportRunTest, RunningInstanceAndYesPutsPerFileSheetsIntoTheUsersWorkbook
     addFile(u"/p/b.pptx"_s, {u"beta"_s});
     window.singleSheet = false;
     auto user = spreadsheets.startUserInstance();
-    prompts.answerNextMessage(app::AnswerYes);
+    prompts.answerNextMessage(shell::AnswerYes);
     start();
     EXPECT_TRUE(errors.reports.empty());
     // The user's instance is the target of both files: no new workbook, the sheets in list order.
@@ -189,7 +189,7 @@ TEST_F(ImportRunTest, RunningInstanceAndYesPutsPerFileSheetsIntoTheUsersWorkbook
 TEST_F(ImportRunTest, RunningInstanceAndYesStillStartsAFreshTargetForOneSheet) {
     addFile(u"/p/a.pptx"_s, {u"alpha"_s});
     auto user = spreadsheets.startUserInstance();
-    prompts.answerNextMessage(app::AnswerYes);
+    prompts.answerNextMessage(shell::AnswerYes);
     start();
     EXPECT_TRUE(errors.reports.empty());
     EXPECT_EQ(user->workbooks[0].sheets[0].cell(1, 1), QString());
@@ -228,7 +228,7 @@ TEST_F(ImportRunTest, SingleSheetJoinsAllTextAndMakesOnePass) {
     EXPECT_FALSE(spreadsheets.instance(1).running());
 
     // Busy while running, default after; progress i/n*100 then 0 and "Progress Bar".
-    EXPECT_EQ(window.pointers(), (std::vector<int>{app::PointerBusy, app::PointerDefault}));
+    EXPECT_EQ(window.pointers(), (std::vector<int>{shell::PointerBusy, shell::PointerDefault}));
     EXPECT_EQ(window.progressValues, (std::vector<double>{50, 100, 0}));
     EXPECT_EQ(window.progressTexts, (QStringList{u"Processing: a.pptx"_s, u"Processing: b.pptx"_s, u"Progress Bar"_s}));
     EXPECT_TRUE(tempIsEmpty());
@@ -273,7 +273,7 @@ TEST_F(ImportRunTest, ShortenedListReportsTheMissingEntryAndDoesNotRepeatThePrev
     ASSERT_EQ(errors.reports.size(), 1u);
     EXPECT_EQ(errors.reports[0].line, 118);
     EXPECT_EQ(errors.reports[0].description, u"Index out of bounds");
-    EXPECT_EQ(errors.reports[0].location, QString::fromUtf16(app::location::PushButton2Click));
+    EXPECT_EQ(errors.reports[0].location, QString::fromUtf16(shell::location::PushButton2Click));
     EXPECT_EQ(presentations.count(u"open"_s), 2); // a and b, nothing twice
     EXPECT_EQ(result().sheets[0].cells, (test::Grid{QStringList{u"a"_s}, QStringList{u"b"_s}}));
     EXPECT_EQ(window.progressValues.back(), 0);
@@ -331,7 +331,7 @@ TEST_F(ImportRunTest, SecondStartDuringARunIsIgnored) {
     EXPECT_FALSE(run.running());
     EXPECT_EQ(presentations.count(u"open"_s), 2);
     EXPECT_EQ(spreadsheets.count(u"create"_s), 2);
-    EXPECT_EQ(window.pointers(), (std::vector<int>{app::PointerBusy, app::PointerDefault}));
+    EXPECT_EQ(window.pointers(), (std::vector<int>{shell::PointerBusy, shell::PointerDefault}));
     EXPECT_TRUE(errors.reports.empty());
 }
 
@@ -350,7 +350,7 @@ TEST_F(ImportRunTest, AbortAtAYieldStopsQuietlyAndLeavesNoStagingFile) {
         EXPECT_TRUE(tempIsEmpty());
         EXPECT_TRUE(errors.reports.empty());
         // No end steps: the pointer stays busy and the progress text is not reset.
-        EXPECT_EQ(window.pointers(), std::vector<int>{app::PointerBusy});
+        EXPECT_EQ(window.pointers(), std::vector<int>{shell::PointerBusy});
         EXPECT_FALSE(window.progressTexts.contains(u"Progress Bar"_s));
     }
     // The pass before the abort at the quiet delete had already made the visible result.
@@ -385,7 +385,7 @@ TEST_F(ImportRunTest, PerFileMakesASheetPerFileInOneVisibleWorkbook) {
 
     // The busy pointer is set again for every file.
     EXPECT_EQ(window.pointers(),
-              (std::vector<int>{app::PointerBusy, app::PointerBusy, app::PointerBusy, app::PointerDefault}));
+              (std::vector<int>{shell::PointerBusy, shell::PointerBusy, shell::PointerBusy, shell::PointerDefault}));
     EXPECT_EQ(window.progressValues, (std::vector<double>{50, 100, 0}));
     EXPECT_TRUE(tempIsEmpty());
 }
@@ -683,8 +683,8 @@ INSTANTIATE_TEST_SUITE_P(Steps, ImportRunFailureTest, ::testing::ValuesIn(failur
 
 // The planned descriptions reach the report unchanged, and the box shows the whole text.
 TEST_F(ImportRunTest, ReportShowsTheDescriptionLocationAndNumber) {
-    app::PromptErrorReporter boxes(prompts);
-    app::Services shown{prompts, boxes,         dialogs,      settings, desktop, random,
+    shell::PromptErrorReporter boxes(prompts);
+    shell::Services shown{prompts, boxes,         dialogs,      settings, desktop, random,
                         events,  presentations, spreadsheets, Title,    {}};
     import::ImportRun visibleRun(shown, window);
     addFile(u"/p/a.pptx"_s, {u"a"_s});
@@ -692,11 +692,11 @@ TEST_F(ImportRunTest, ReportShowsTheDescriptionLocationAndNumber) {
     visibleRun.PushButton2_Click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].caption, u"Application Error");
-    EXPECT_EQ(prompts.messages[0].style, app::Warning);
+    EXPECT_EQ(prompts.messages[0].style, shell::Warning);
     EXPECT_EQ(prompts.messages[0].text, u"Paste refused:\r\nthe clipboard is locked\r\n"
                                         u"in Travenor2017/04/05.Form1.PushButton2_Click at line 164\r\r"
                                         u"Please email screenshot of this message to "_s +
-                                            app::supportEmail());
+                                            shell::supportEmail());
 }
 
 TEST_F(ImportRunTest, StagingFileThatCannotBeCreatedIsReportedWithTheStepsThatNeedIt) {

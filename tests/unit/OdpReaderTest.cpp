@@ -1,7 +1,7 @@
 // The OpenDocument presentation reader on files LibreOffice wrote, on the hand-written source, and on
 // small documents for each rule and each kind of damage.
 #include "office/AutomationError.h"
-#include "office/PresentationDocument.h"
+#include "office/presentation/PresentationDocument.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,8 +2,8 @@
 #include "PackageBuilder.h"
 
 #include "office/AutomationError.h"
-#include "office/XmlHelpers.h"
-#include "office/ZipPackage.h"
+#include "office/presentation/XmlHelpers.h"
+#include "office/presentation/ZipPackage.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,9 +3,9 @@
 #include "PptTestFiles.h"
 
 #include "office/AutomationError.h"
-#include "office/CompoundFile.h"
-#include "office/PptReader.h"
-#include "office/PresentationDocument.h"
+#include "office/presentation/CompoundFile.h"
+#include "office/presentation/PptReader.h"
+#include "office/presentation/PresentationDocument.h"
 
 #include <QFile>
 #include <QTemporaryDir>

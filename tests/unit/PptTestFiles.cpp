@@ -1,6 +1,6 @@
 #include "PptTestFiles.h"
 
-#include "office/CompoundFile.h"
+#include "office/presentation/CompoundFile.h"
 
 #include <QFile>
 

@@ -3,7 +3,7 @@
 #include "PackageBuilder.h"
 
 #include "office/AutomationError.h"
-#include "office/PresentationDocument.h"
+#include "office/presentation/PresentationDocument.h"
 
 #include <QDir>
 #include <QFile>

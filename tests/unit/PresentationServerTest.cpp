@@ -5,7 +5,7 @@
 
 #include "import/PresentationText.h"
 #include "office/AutomationError.h"
-#include "office/LocalPresentationServer.h"
+#include "office/presentation/LocalPresentationServer.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "filelist/ListControl.h"
 #include "filelist/Reorder.h"
 
-#include "app/Product.h"
+#include "shell/Product.h"
 #include "support/FakeServices.h"
 
 #include <gtest/gtest.h>
@@ -49,11 +49,11 @@ class MoveButtonsTest : public ::testing::Test {
 protected:
     test::RecordingErrorReporter errors;
     void up(FakeControl& control) {
-        app::Guard g(errors, app::location::PushButton3Click);
+        shell::Guard g(errors, shell::location::PushButton3Click);
         filelist::moveUp(control, g);
     }
     void down(FakeControl& control) {
-        app::Guard g(errors, app::location::PushButton5Click);
+        shell::Guard g(errors, shell::location::PushButton5Click);
         filelist::moveDown(control, g);
     }
 };
@@ -208,7 +208,7 @@ TEST(DragReorderTest, AnEntryNoLongerInTheListNeverSwaps) {
     drag3.clickOnEntry(3);
     moved.selected = 3;
     test::RecordingErrorReporter errors;
-    app::Guard g(errors, app::location::PushButton3Click);
+    shell::Guard g(errors, shell::location::PushButton3Click);
     filelist::moveUp(moved, g);
     EXPECT_FALSE(drag3.move(moved, 4, Middle));
     EXPECT_EQ(moved.list.entries(), (QStringList{u"P"_s, u"R"_s, u"Q"_s, u"S"_s}));

@@ -4,7 +4,7 @@
 #include "filelist/FolderCommands.h"
 #include "filelist/FolderScan.h"
 #include "import/PresentationText.h"
-#include "office/LocalPresentationServer.h"
+#include "office/presentation/LocalPresentationServer.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 // The desktop settings store: where it keeps its values and that they come back exactly.
-#include "app/QtSettingsStore.h"
+#include "shell/QtSettingsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,11 +24,11 @@ TEST(QtSettingsStoreTest, ValuesRoundTripExactly) {
     };
     for (const QString& value : values) {
         {
-            app::QtSettingsStore store(file);
+            shell::QtSettingsStore store(file);
             store.write(u"Text1"_s, value);
         }
         // A fresh store reads what the file holds, not what one object remembers.
-        app::QtSettingsStore reread(file);
+        shell::QtSettingsStore reread(file);
         EXPECT_EQ(reread.read(u"Text1"_s, u"default"_s), value) << value.toStdString();
     }
 }
@@ -36,7 +36,7 @@ TEST(QtSettingsStoreTest, ValuesRoundTripExactly) {
 TEST(QtSettingsStoreTest, AnAbsentKeyGivesTheDefaultAndKeysLiveInTheQuorvaneGroup) {
     QTemporaryDir dir;
     const QString file = dir.filePath(u"settings.ini"_s);
-    app::QtSettingsStore store(file);
+    shell::QtSettingsStore store(file);
     EXPECT_EQ(store.read(u"Text1"_s, u"fallback"_s), u"fallback"_s);
     EXPECT_EQ(store.read(u"Text1"_s, QString()), QString());
     store.write(u"Extension"_s, u"ppt*"_s);
@@ -50,7 +50,7 @@ TEST(QtSettingsStoreTest, TheUserStoreIsKestrelinInTheConfigurationFolder) {
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
     {
-        app::QtSettingsStore store;
+        shell::QtSettingsStore store;
         store.write(u"Text1"_s, u"x"_s);
     }
     const QString expected = home.filePath(u"Kestrelin/Kestrelin.ini"_s);

@@ -1,7 +1,7 @@
 #include "import/SheetNaming.h"
 
 #include "office/AutomationError.h"
-#include "office/SpreadsheetEngine.h"
+#include "office/spreadsheet/SpreadsheetEngine.h"
 #include "support/FakeOffice.h"
 #include "support/FakeServices.h"
 
@@ -15,7 +15,7 @@ namespace {
 
 // The naming order of the import: filter the file name, add random digits to a name already taken,
 // then clean and assign; a refused name leaves the sheet as the spreadsheet named it.
-QString nameNewSheet(office::SpreadsheetApplication& target, app::RandomSource& random, const QString& path) {
+QString nameNewSheet(office::SpreadsheetApplication& target, shell::RandomSource& random, const QString& path) {
     QString name = FilterChars(FileNameOf(path), SheetNameAlphabet);
     if (SheetExists(target, name))
         name += QString::number(RandomUpTo(random, 8000));

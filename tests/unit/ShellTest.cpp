@@ -1,6 +1,6 @@
-#include "app/ErrorReport.h"
-#include "app/Guard.h"
-#include "app/Product.h"
+#include "shell/ErrorReport.h"
+#include "shell/Guard.h"
+#include "shell/Product.h"
 #include "import/ColumnSeparation.h"
 #include "support/FakeServices.h"
 
@@ -19,27 +19,27 @@ QString location() { return QStringLiteral("in Travenor2017/04/05.Form1.PushButt
 } // namespace
 
 TEST(ErrorReport, TextJoinsDescriptionLocationLineAndClosingLine) {
-    const QString text = app::errorReportText(QStringLiteral("Disk full"), location(), 104);
+    const QString text = shell::errorReportText(QStringLiteral("Disk full"), location(), 104);
     EXPECT_EQ(text, u"Disk full\r\nin Travenor2017/04/05.Form1.PushButton6_Click at line 104\r\r"
                     u"Please email screenshot of this message to "_s +
-                        app::supportEmail());
+                        shell::supportEmail());
     // A description with its own line breaks is shown unchanged.
-    EXPECT_TRUE(app::errorReportText(QStringLiteral("a\r\nb"), location(), 0).startsWith(u"a\r\nb\r\nin "));
+    EXPECT_TRUE(shell::errorReportText(QStringLiteral("a\r\nb"), location(), 0).startsWith(u"a\r\nb\r\nin "));
 }
 
 TEST(ErrorReport, PromptReporterShowsAWarningBoxCaptionedApplicationError) {
     test::FakePrompts prompts;
-    app::PromptErrorReporter reporter(prompts);
+    shell::PromptErrorReporter reporter(prompts);
     reporter.report(QStringLiteral("x"), location(), 100);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].style, app::Warning);
+    EXPECT_EQ(prompts.messages[0].style, shell::Warning);
     EXPECT_EQ(prompts.messages[0].caption, u"Application Error");
-    EXPECT_EQ(prompts.messages[0].text, app::errorReportText(QStringLiteral("x"), location(), 100));
+    EXPECT_EQ(prompts.messages[0].text, shell::errorReportText(QStringLiteral("x"), location(), 100));
 }
 
 TEST(Guard, ReportsEachFailingStatementWithItsNumberAndGoesOn) {
     RecordingErrorReporter reporter;
-    app::Guard g(reporter, location());
+    shell::Guard g(reporter, location());
     EXPECT_EQ(g.line(), 0);
     std::vector<int> ran;
     g.run(100, [&] { ran.push_back(100); });
@@ -57,7 +57,7 @@ TEST(Guard, ReportsEachFailingStatementWithItsNumberAndGoesOn) {
 
 TEST(Guard, FailingTestCountsAsPassedAndFailingAssignmentKeepsTheValue) {
     RecordingErrorReporter reporter;
-    app::Guard g(reporter, location());
+    shell::Guard g(reporter, location());
     EXPECT_TRUE(g.test(110, [] { return false || (throw std::runtime_error("cannot tell"), false); }));
     EXPECT_FALSE(g.test(112, [] { return false; }));
     QString value = QStringLiteral("previous");
@@ -70,7 +70,7 @@ TEST(Guard, FailingTestCountsAsPassedAndFailingAssignmentKeepsTheValue) {
 
 TEST(Guard, FailureInsideACalledRoutineAbandonsItsRestAndReportsTheCallingStatement) {
     RecordingErrorReporter reporter;
-    app::Guard g(reporter, location());
+    shell::Guard g(reporter, location());
     bool restRan = false;
     auto routine = [&] {
         throw std::runtime_error("inner");
@@ -83,18 +83,18 @@ TEST(Guard, FailureInsideACalledRoutineAbandonsItsRestAndReportsTheCallingStatem
 
 TEST(Guard, AbortIsNotAFailure) {
     RecordingErrorReporter reporter;
-    app::Guard g(reporter, location());
-    EXPECT_THROW(g.run(100, [] { throw app::OperationAborted{}; }), app::OperationAborted);
+    shell::Guard g(reporter, location());
+    EXPECT_THROW(g.run(100, [] { throw shell::OperationAborted{}; }), shell::OperationAborted);
     EXPECT_TRUE(reporter.reports.empty());
 }
 
 TEST(ApplicationTitle, RemovesTheLastWordAtLeastOnceThenWhileLongerThan40) {
-    EXPECT_EQ(app::applicationTitleFrom(QStringLiteral("Quorvane Text Importer")), u"Quorvane Text");
+    EXPECT_EQ(shell::applicationTitleFrom(QStringLiteral("Quorvane Text Importer")), u"Quorvane Text");
     const QString fifty = QString(38, u'a') + u" bbbbbb"_s + u" ccccc"_s; // 38 + 7 + 6 = 51
     EXPECT_EQ(fifty.size(), 51);
     const QString title50 = fifty.mid(1); // 50 characters ending in words of 6 and 5 letters
-    EXPECT_EQ(app::applicationTitleFrom(title50).size(), 37);
-    EXPECT_EQ(app::applicationTitleFrom(QStringLiteral("Quorvane")), u"Quorvane"); // no space: kept whole
+    EXPECT_EQ(shell::applicationTitleFrom(title50).size(), 37);
+    EXPECT_EQ(shell::applicationTitleFrom(QStringLiteral("Quorvane")), u"Quorvane"); // no space: kept whole
 }
 
 TEST(ColumnSeparation, ReplacesEveryOccurrenceBySplitMark) {

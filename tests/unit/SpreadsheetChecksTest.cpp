@@ -1,6 +1,6 @@
 #include "import/SpreadsheetChecks.h"
 
-#include "office/SpreadsheetEngine.h"
+#include "office/spreadsheet/SpreadsheetEngine.h"
 #include "support/FakeOffice.h"
 #include "support/FakeServices.h"
 
@@ -67,7 +67,7 @@ TEST(SpreadsheetChecks, WarningAsksOnlyWhenRunningAndOnlyYesProceeds) {
     EXPECT_TRUE(prompts.messages.empty());
 
     server.startUserInstance();
-    prompts.answerNextMessage(app::AnswerYes);
+    prompts.answerNextMessage(shell::AnswerYes);
     EXPECT_FALSE(WarnIfExcelOpen(server, prompts, Title));
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].style, 4);
@@ -76,9 +76,9 @@ TEST(SpreadsheetChecks, WarningAsksOnlyWhenRunningAndOnlyYesProceeds) {
               u"Excel may be open. It is recommended that you close Excel first.\r"
               u"Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary.\r\n\r\n"
               u"Would you like to proceed anyway?"_s);
-    prompts.answerNextMessage(app::AnswerNo);
+    prompts.answerNextMessage(shell::AnswerNo);
     EXPECT_TRUE(WarnIfExcelOpen(server, prompts, Title));
-    prompts.answerNextMessage(app::AnswerCancel);
+    prompts.answerNextMessage(shell::AnswerCancel);
     EXPECT_TRUE(WarnIfExcelOpen(server, prompts, Title));
 }
 

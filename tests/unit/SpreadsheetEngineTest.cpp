@@ -1,6 +1,6 @@
 #include "office/AutomationError.h"
-#include "office/DelimitedText.h"
-#include "office/SpreadsheetEngine.h"
+#include "office/spreadsheet/DelimitedText.h"
+#include "office/spreadsheet/SpreadsheetEngine.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -142,7 +142,7 @@ TEST_F(StagingFileTest, DeleteQuietlyYieldsFirstAndIgnoresFailures) {
     // A window closed during the yield: the abort passes on, and the caller cleans up.
     const QString pending = StagingFile::createPath();
     events.abortAt = 4;
-    EXPECT_THROW(import::DeleteQuietly(events, pending), app::OperationAborted);
+    EXPECT_THROW(import::DeleteQuietly(events, pending), shell::OperationAborted);
 }
 
 } // namespace

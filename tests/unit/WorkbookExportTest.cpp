@@ -1,7 +1,7 @@
 #include "XlsxReader.h"
 
-#include "office/SpreadsheetEngine.h"
-#include "office/WorkbookExport.h"
+#include "office/spreadsheet/SpreadsheetEngine.h"
+#include "office/spreadsheet/WorkbookExport.h"
 
 #include <QDir>
 #include <QFile>

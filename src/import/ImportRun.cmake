@@ -1,1 +1,0 @@
-target_sources(quorvane_import PRIVATE ImportRun.cpp)

@@ -1,0 +1,286 @@
+// A strict reader of the compound-file container, written from the published format. A library would
+// bring a whole object system and a second allocator model for one container of which we read three
+// streams; the format is small enough to check every link ourselves.
+#include "office/presentation/CompoundFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace quorvane::office {
+
+namespace {
+
+constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
+constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
+constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+constexpr std::uint32_t kMaxRegularSector = 0xFFFFFFFA;
+constexpr std::size_t kHeaderDifatEntries = 109;
+constexpr std::size_t kDirectoryEntrySize = 128;
+
+constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+std::uint16_t u16(QByteArrayView d, std::size_t at) {
+    const auto* p = reinterpret_cast<const unsigned char*>(d.data()) + at;
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t u32(QByteArrayView d, std::size_t at) {
+    const auto* p = reinterpret_cast<const unsigned char*>(d.data()) + at;
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+[[noreturn]] void fail(const std::string& reason) {
+    throw CompoundFileError(reason);
+}
+
+} // namespace
+
+bool CompoundFile::hasSignature(QByteArrayView data) {
+    return data.size() >= 8 && std::memcmp(data.data(), kSignature, 8) == 0;
+}
+
+CompoundFile::CompoundFile(QByteArrayView data) : m_data(data) {
+    if (!hasSignature(data))
+        fail("not a compound file");
+    if (data.size() < 512)
+        fail("the compound file is shorter than its header");
+    if (u16(data, 0x1C) != 0xFFFE)
+        fail("the compound-file header is damaged (byte order mark)");
+    const std::uint16_t sectorShift = u16(data, 0x1E);
+    const std::uint16_t miniShift = u16(data, 0x20);
+    if ((sectorShift != 9 && sectorShift != 12) || miniShift != 6)
+        fail("the compound-file header is damaged (sector size)");
+    m_sectorSize = 1u << sectorShift;
+    m_miniSectorSize = 1u << miniShift;
+    m_miniCutoff = u32(data, 0x38);
+    if (m_miniCutoff == 0 || m_miniCutoff > 0x10000)
+        fail("the compound-file header is damaged (mini stream cutoff)");
+    const auto size = static_cast<std::uint64_t>(data.size());
+    if (size < m_sectorSize)
+        fail("the compound file is shorter than its header");
+    // Sector n starts at (n + 1) * sector size; a last sector cut short still counts, its missing bytes
+    // are caught where they are needed.
+    m_sectorCount = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>((size - m_sectorSize + m_sectorSize - 1) / m_sectorSize, kMaxRegularSector));
+
+    readAllocationTable();
+    readDirectory();
+
+    // The mini stream is the root entry's data; small streams live in it in 64-byte sectors.
+    const Entry& root = m_entries.front();
+    if (root.size > 0) {
+        m_miniStream = readChain(root.start, root.size, "the mini stream");
+        const std::uint32_t miniFatStart = u32(data, 0x3C);
+        const std::uint32_t miniFatCount = u32(data, 0x40);
+        if (miniFatCount > m_sectorCount)
+            fail("the compound-file header is damaged (mini allocation table size)");
+        const QByteArray table =
+            readChain(miniFatStart, std::uint64_t{miniFatCount} * m_sectorSize, "the mini allocation table");
+        m_miniFat.resize(static_cast<std::size_t>(table.size()) / 4);
+        for (std::size_t i = 0; i < m_miniFat.size(); ++i)
+            m_miniFat[i] = u32(table, i * 4);
+    }
+}
+
+QByteArrayView CompoundFile::sector(std::uint32_t id) const {
+    if (id >= m_sectorCount)
+        fail("sector " + std::to_string(id) + " lies outside the file (truncated?)");
+    const std::uint64_t offset = (std::uint64_t{id} + 1) * m_sectorSize;
+    const std::uint64_t available = std::min<std::uint64_t>(m_sectorSize, m_data.size() - offset);
+    return m_data.sliced(static_cast<qsizetype>(offset), static_cast<qsizetype>(available));
+}
+
+void CompoundFile::readAllocationTable() {
+    const std::uint32_t fatCount = u32(m_data, 0x2C);
+    if (fatCount == 0 || fatCount > m_sectorCount)
+        fail("the compound-file header is damaged (allocation table size)");
+    std::vector<std::uint32_t> fatSectors;
+    fatSectors.reserve(fatCount);
+    for (std::size_t i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatCount; ++i)
+        fatSectors.push_back(u32(m_data, 0x4C + i * 4));
+
+    // Further allocation-table sectors are listed in a chain of sectors of their own; each one ends with
+    // the number of the next. The chain is bounded by the count in the header and checked for loops.
+    std::uint32_t difat = u32(m_data, 0x44);
+    const std::uint32_t difatCount = u32(m_data, 0x48);
+    std::vector<bool> seen(m_sectorCount, false);
+    const std::size_t perSector = m_sectorSize / 4 - 1;
+    for (std::uint32_t n = 0; fatSectors.size() < fatCount; ++n) {
+        if (n >= difatCount || difat == kEndOfChain || difat == kFreeSector)
+            fail("the allocation table is incomplete");
+        const QByteArrayView s = sector(difat);
+        if (static_cast<std::uint32_t>(s.size()) < m_sectorSize)
+            fail("the allocation table is truncated");
+        if (seen[difat])
+            fail("the allocation table's sector list loops");
+        seen[difat] = true;
+        for (std::size_t i = 0; i < perSector && fatSectors.size() < fatCount; ++i)
+            fatSectors.push_back(u32(s, i * 4));
+        difat = u32(s, perSector * 4);
+    }
+
+    const std::size_t entriesPerSector = m_sectorSize / 4;
+    m_fat.resize(std::size_t{fatCount} * entriesPerSector);
+    for (std::size_t f = 0; f < fatSectors.size(); ++f) {
+        const QByteArrayView s = sector(fatSectors[f]);
+        if (static_cast<std::uint32_t>(s.size()) < m_sectorSize)
+            fail("the allocation table is truncated");
+        for (std::size_t i = 0; i < entriesPerSector; ++i)
+            m_fat[f * entriesPerSector + i] = u32(s, i * 4);
+    }
+}
+
+std::vector<std::uint32_t> CompoundFile::chain(const std::vector<std::uint32_t>& table, std::uint32_t start,
+                                               std::uint64_t maxLength, const char* what) const {
+    // Follows a chain until its end or until maxLength links; every link must lie in the table and no
+    // sector may come twice, so a looping chain ends here instead of spinning.
+    std::vector<std::uint32_t> links;
+    std::vector<bool> seen(table.size(), false);
+    std::uint32_t current = start;
+    while (current != kEndOfChain && links.size() < maxLength) {
+        if (current >= table.size())
+            fail(std::string("the sector chain of ") + what + " leaves the allocation table");
+        if (seen[current])
+            fail(std::string("the sector chain of ") + what + " loops");
+        seen[current] = true;
+        links.push_back(current);
+        current = table[current];
+    }
+    return links;
+}
+
+QByteArray CompoundFile::readChain(std::uint32_t start, std::uint64_t size, const char* what) const {
+    if (size == 0)
+        return {};
+    const std::uint64_t needed = (size + m_sectorSize - 1) / m_sectorSize;
+    const std::vector<std::uint32_t> links = chain(m_fat, start, needed, what);
+    if (links.size() < needed)
+        fail(std::string("the sector chain of ") + what + " is shorter than its size");
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(size));
+    std::uint64_t remaining = size;
+    for (const std::uint32_t id : links) {
+        const QByteArrayView s = sector(id);
+        const std::uint64_t take = std::min<std::uint64_t>(remaining, m_sectorSize);
+        if (static_cast<std::uint64_t>(s.size()) < take)
+            fail(std::string("the file ends inside ") + what + " (truncated)");
+        out.append(s.first(static_cast<qsizetype>(take)));
+        remaining -= take;
+    }
+    return out;
+}
+
+void CompoundFile::readDirectory() {
+    const std::uint32_t start = u32(m_data, 0x30);
+    const std::vector<std::uint32_t> links = chain(m_fat, start, m_fat.size(), "the directory");
+    if (links.empty())
+        fail("the directory is missing");
+    const std::size_t perSector = m_sectorSize / kDirectoryEntrySize;
+    m_entries.reserve(links.size() * perSector);
+    for (const std::uint32_t id : links) {
+        const QByteArrayView s = sector(id);
+        if (static_cast<std::uint32_t>(s.size()) < m_sectorSize)
+            fail("the directory is truncated");
+        for (std::size_t i = 0; i < perSector; ++i) {
+            const QByteArrayView e =
+                s.sliced(static_cast<qsizetype>(i * kDirectoryEntrySize), static_cast<qsizetype>(kDirectoryEntrySize));
+            Entry entry;
+            entry.type = static_cast<std::uint8_t>(e[0x42]);
+            const std::uint16_t nameBytes = std::min<std::uint16_t>(u16(e, 0x40), 64);
+            const std::size_t nameChars = nameBytes >= 2 ? nameBytes / 2 - 1 : 0;
+            entry.name.reserve(static_cast<qsizetype>(nameChars));
+            for (std::size_t c = 0; c < nameChars; ++c)
+                entry.name.append(QChar(u16(e, c * 2)));
+            entry.left = u32(e, 0x44);
+            entry.right = u32(e, 0x48);
+            entry.child = u32(e, 0x4C);
+            entry.start = u32(e, 0x74);
+            entry.size = u32(e, 0x78);
+            // Version 3 files may leave garbage in the high half of the size; only version 4 uses it.
+            if (m_sectorSize == 4096)
+                entry.size |= std::uint64_t{u32(e, 0x7C)} << 32;
+            m_entries.push_back(std::move(entry));
+        }
+    }
+    if (m_entries.front().type != 5)
+        fail("the directory has no root entry");
+    collectRootStreams();
+}
+
+void CompoundFile::collectRootStreams() {
+    // The root's children form a tree through left and right links; each entry may be visited once.
+    std::vector<bool> seen(m_entries.size(), false);
+    std::vector<std::uint32_t> pending{m_entries.front().child};
+    while (!pending.empty()) {
+        const std::uint32_t index = pending.back();
+        pending.pop_back();
+        if (index == kNoStream)
+            continue;
+        if (index >= m_entries.size() || index == 0)
+            fail("the directory is damaged (a link points outside it)");
+        if (seen[index])
+            fail("the directory is damaged (its tree loops)");
+        seen[index] = true;
+        const Entry& e = m_entries[index];
+        if (e.type == 2)
+            m_rootStreams.push_back(index);
+        pending.push_back(e.left);
+        pending.push_back(e.right);
+    }
+    std::sort(m_rootStreams.begin(), m_rootStreams.end());
+}
+
+const CompoundFile::Entry* CompoundFile::find(const QString& name) const {
+    for (const std::uint32_t index : m_rootStreams)
+        if (m_entries[index].name.compare(name, Qt::CaseInsensitive) == 0)
+            return &m_entries[index];
+    return nullptr;
+}
+
+QStringList CompoundFile::streamNames() const {
+    QStringList names;
+    for (const std::uint32_t index : m_rootStreams)
+        names.append(m_entries[index].name);
+    return names;
+}
+
+bool CompoundFile::hasStream(const QString& name) const {
+    return find(name) != nullptr;
+}
+
+std::optional<std::uint64_t> CompoundFile::streamSize(const QString& name) const {
+    if (const Entry* e = find(name))
+        return e->size;
+    return std::nullopt;
+}
+
+std::optional<QByteArray> CompoundFile::readStream(const QString& name) const {
+    const Entry* e = find(name);
+    if (!e)
+        return std::nullopt;
+    const std::string what = "stream \"" + name.toStdString() + "\"";
+    if (e->size >= m_miniCutoff)
+        return readChain(e->start, e->size, what.c_str());
+    if (e->size == 0)
+        return QByteArray();
+    const std::uint64_t needed = (e->size + m_miniSectorSize - 1) / m_miniSectorSize;
+    const std::vector<std::uint32_t> links = chain(m_miniFat, e->start, needed, what.c_str());
+    if (links.size() < needed)
+        fail("the sector chain of " + what + " is shorter than its size");
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(e->size));
+    std::uint64_t remaining = e->size;
+    for (const std::uint32_t id : links) {
+        const std::uint64_t offset = std::uint64_t{id} * m_miniSectorSize;
+        const std::uint64_t take = std::min<std::uint64_t>(remaining, m_miniSectorSize);
+        if (offset + take > static_cast<std::uint64_t>(m_miniStream.size()))
+            fail("the " + what + " lies outside the mini stream");
+        out.append(m_miniStream.constData() + offset, static_cast<qsizetype>(take));
+        remaining -= take;
+    }
+    return out;
+}
+
+} // namespace quorvane::office

@@ -1,0 +1,112 @@
+#include "office/presentation/LocalPresentationServer.h"
+
+#include "office/AutomationError.h"
+#include "office/presentation/ZipPackage.h"
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::office {
+
+void LocalPresentationApplication::requireRunning() const {
+    if (!m_running)
+        throw AutomationError(u"The presentation server is no longer running."_s);
+}
+
+void LocalPresentationApplication::setVisible(bool visible) {
+    requireRunning();
+    // There is no window to show: the value is only kept.
+    m_visible = visible;
+}
+
+bool LocalPresentationApplication::visible() const {
+    requireRunning();
+    return m_visible;
+}
+
+void LocalPresentationApplication::open(const QString& fileName) {
+    requireRunning();
+    // A file that cannot be read throws here and leaves the active presentation as it was.
+    std::unique_ptr<PresentationDocument> document = openPresentationDocument(fileName);
+    m_presentations.push_back({fileName, std::move(document)});
+}
+
+QString LocalPresentationApplication::activePath() const {
+    return m_presentations.empty() ? QString() : m_presentations.back().path;
+}
+
+LocalPresentationApplication::OpenPresentation& LocalPresentationApplication::active() {
+    requireRunning();
+    if (m_presentations.empty())
+        throw AutomationError(u"ActivePresentation: no presentation is open."_s);
+    return m_presentations.back();
+}
+
+int LocalPresentationApplication::slidesCount() {
+    return active().document->slideCount();
+}
+
+int LocalPresentationApplication::shapesCount(int slide) {
+    OpenPresentation& presentation = active();
+    const int count = presentation.document->slideCount();
+    if (slide < 1 || slide > count)
+        throw AutomationError(u"%1: there is no slide %2 (the presentation has %3)"_s.arg(displayName(presentation.path))
+                                  .arg(slide)
+                                  .arg(count));
+    return static_cast<int>(presentation.document->shapes(slide).size());
+}
+
+const ShapeInfo& LocalPresentationApplication::shapeAt(int slide, int shape) {
+    OpenPresentation& presentation = active();
+    const int count = shapesCount(slide);
+    if (shape < 1 || shape > count)
+        throw AutomationError(u"%1: slide %2 has no shape %3 (it has %4)"_s.arg(displayName(presentation.path))
+                                  .arg(slide)
+                                  .arg(shape)
+                                  .arg(count));
+    // The document keeps the slide it read last, so walking one slide's shapes reads its part once.
+    return presentation.document->shapes(slide)[static_cast<size_t>(shape - 1)];
+}
+
+int LocalPresentationApplication::hasTextFrame(int slide, int shape) {
+    // Non-zero as the automation surface reports true (-1).
+    return shapeAt(slide, shape).hasTextFrame ? -1 : 0;
+}
+
+QString LocalPresentationApplication::shapeText(int slide, int shape) {
+    const ShapeInfo& info = shapeAt(slide, shape);
+    if (!info.hasTextFrame)
+        throw AutomationError(u"%1: shape %2 of slide %3 has no text frame"_s.arg(displayName(active().path))
+                                  .arg(shape)
+                                  .arg(slide));
+    return info.text;
+}
+
+void LocalPresentationApplication::saveActive() {
+    // Reading never changes a presentation, so there is nothing to save: writing it back would only put
+    // the user's file at risk (and fail for every read-only file).
+    active();
+}
+
+void LocalPresentationApplication::quit() {
+    requireRunning();
+    m_presentations.clear();
+    m_running = false;
+}
+
+std::shared_ptr<PresentationApplication> LocalPresentationServer::create() {
+    if (!m_instance || !m_instance->running())
+        m_instance = std::make_shared<LocalPresentationApplication>();
+    return m_instance;
+}
+
+std::shared_ptr<PresentationApplication> LocalPresentationServer::attach() {
+    if (!m_instance || !m_instance->running())
+        throw AutomationError(u"The presentation server is not running."_s);
+    return m_instance;
+}
+
+std::shared_ptr<LocalPresentationApplication> LocalPresentationServer::running() const {
+    return m_instance && m_instance->running() ? m_instance : nullptr;
+}
+
+} // namespace quorvane::office

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "office/presentation/PresentationDocument.h"
+#include "office/PresentationServer.h"
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace quorvane::office {
+
+// The presentation server of this program: it reads presentation files itself and answers the members
+// the program calls. Presentations are only ever read: Save writes nothing, since reading never
+// changes a presentation, and a file the user only asked us to read must not be put at risk.
+class LocalPresentationApplication final : public PresentationApplication {
+public:
+    void setVisible(bool visible) override;
+    bool visible() const override;
+    void open(const QString& fileName) override;
+    int slidesCount() override;
+    int shapesCount(int slide) override;
+    int hasTextFrame(int slide, int shape) override;
+    QString shapeText(int slide, int shape) override;
+    void saveActive() override;
+    void quit() override;
+
+    // Whether Quit has not been called yet.
+    bool running() const { return m_running; }
+    // Presentations.Count: the presentations held open.
+    int presentationsCount() const { return static_cast<int>(m_presentations.size()); }
+    // The path of the active presentation ("" when none is open).
+    QString activePath() const;
+
+private:
+    struct OpenPresentation {
+        QString path;
+        std::unique_ptr<PresentationDocument> document;
+    };
+    void requireRunning() const;
+    OpenPresentation& active();
+    const ShapeInfo& shapeAt(int slide, int shape);
+
+    bool m_running = true;
+    bool m_visible = false;
+    // In opening order; the last one is the active presentation.
+    std::vector<OpenPresentation> m_presentations;
+};
+
+// Reaching the server: one instance runs at a time for each LocalPresentationServer (build one per
+// process, in main). Create yields the running instance or starts one; Attach fails when none runs;
+// an instance that has quit is gone for both.
+class LocalPresentationServer final : public PresentationServer {
+public:
+    std::shared_ptr<PresentationApplication> create() override;
+    std::shared_ptr<PresentationApplication> attach() override;
+
+    // The running instance, or null.
+    std::shared_ptr<LocalPresentationApplication> running() const;
+
+private:
+    std::shared_ptr<LocalPresentationApplication> m_instance;
+};
+
+} // namespace quorvane::office

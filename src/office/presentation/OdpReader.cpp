@@ -1,0 +1,338 @@
+// The reader of OpenDocument presentations: zipped (.odp, .otp) and flat XML (.fodp). The slides are
+// the draw:page elements of the document body in order; a page's shapes are its drawing elements in
+// document order; groups are counted once and not entered.
+#include "office/AutomationError.h"
+#include "office/presentation/PresentationDocument.h"
+#include "office/presentation/XmlHelpers.h"
+#include "office/presentation/ZipPackage.h"
+
+#include <QFile>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::office {
+
+namespace {
+
+enum Namespace { nsOffice = 1, nsDraw, nsText, nsPresentation, nsTable, nsDr3d };
+
+const xml::NamespaceTable& namespaces() {
+    static const xml::NamespaceTable table{
+        {"urn:oasis:names:tc:opendocument:xmlns:office:1.0", nsOffice},
+        {"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0", nsDraw},
+        {"urn:oasis:names:tc:opendocument:xmlns:text:1.0", nsText},
+        {"urn:oasis:names:tc:opendocument:xmlns:presentation:1.0", nsPresentation},
+        {"urn:oasis:names:tc:opendocument:xmlns:table:1.0", nsTable},
+        {"urn:oasis:names:tc:opendocument:xmlns:dr3d:1.0", nsDr3d},
+    };
+    return table;
+}
+
+// Whitespace in the XML source of a paragraph is significant (it collapses to one space), so it is
+// kept even between elements; the helpers' default drops it there. (pugixml ignores parse_ws_pcdata
+// while parse_ws_pcdata_single is set, so that one goes.)
+constexpr unsigned int kParseOptions = (xml::ParseOptions & ~pugi::parse_ws_pcdata_single) | pugi::parse_ws_pcdata;
+// One shape's text may not grow beyond this; a run of spaces claiming more is damage, not text.
+constexpr qsizetype kMaxShapeText = 8 << 20;
+// The largest flat presentation read; larger ones are refused rather than parsed.
+constexpr qint64 kMaxFlatFile = qint64{512} << 20;
+
+const char16_t kLineBreak = u'\v';
+const char16_t kParagraphBreak = u'\r';
+
+// Thrown while reading a page; the caller names the file and the part.
+struct Damage {
+    QString what;
+};
+
+// Collects the text of one shape: paragraphs joined by CR, ODF's whitespace rules applied.
+class TextCollector {
+public:
+    explicit TextCollector(int slideNumber) : m_slideNumber(slideNumber) {}
+
+    // Reads the paragraphs among the children of element (a text box, a shape, a list, a list item).
+    void blocks(const xml::Scope& parent, pugi::xml_node element, int depth) {
+        checkDepth(depth);
+        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+            if (child.type() != pugi::node_element)
+                continue;
+            const xml::Scope scope(parent, child);
+            const xml::Name name = scope.name(child);
+            if (name.ns != nsText)
+                continue;
+            if (name.local == "p" || name.local == "h") {
+                startParagraph();
+                inlineContent(scope, child, depth + 1);
+            } else if (name.local == "list" || name.local == "list-item" || name.local == "list-header" ||
+                       name.local == "section" || name.local == "numbered-paragraph") {
+                blocks(scope, child, depth + 1);
+            }
+        }
+    }
+
+    const QString& text() const { return m_text; }
+
+private:
+    void checkDepth(int depth) const {
+        if (depth > xml::MaxDepth)
+            throw Damage{u"elements nested deeper than %1 levels"_s.arg(xml::MaxDepth)};
+    }
+
+    void startParagraph() {
+        if (m_paragraphs++ > 0)
+            m_text += QChar(kParagraphBreak);
+        m_pendingSpace = false;
+        m_atStart = true;
+    }
+
+    void append(QStringView s) {
+        if (m_text.size() + s.size() > kMaxShapeText)
+            throw Damage{u"a shape holds more than %1 characters of text"_s.arg(kMaxShapeText)};
+        m_text += s;
+    }
+
+    // Character data: each run of white space becomes one space, and none is kept at a paragraph's start.
+    void characters(std::string_view utf8) {
+        QString piece;
+        xml::appendText(piece, utf8);
+        QString out;
+        out.reserve(piece.size());
+        for (const QChar c : std::as_const(piece)) {
+            if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r') {
+                m_pendingSpace = !m_atStart;
+                continue;
+            }
+            if (m_pendingSpace)
+                out += u' ';
+            m_pendingSpace = false;
+            m_atStart = false;
+            out += c;
+        }
+        append(out);
+    }
+
+    // Characters that markup inserts are kept as they are and end any run of white space before them.
+    void literal(QStringView s) {
+        if (m_pendingSpace)
+            append(u" ");
+        m_pendingSpace = false;
+        m_atStart = false;
+        append(s);
+    }
+
+    void inlineContent(const xml::Scope& parent, pugi::xml_node element, int depth) {
+        checkDepth(depth);
+        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+            if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
+                characters(child.value());
+                continue;
+            }
+            if (child.type() != pugi::node_element)
+                continue;
+            const xml::Scope scope(parent, child);
+            const xml::Name name = scope.name(child);
+            if (name.ns == nsText) {
+                if (name.local == "s") {
+                    const pugi::xml_attribute count = scope.attribute(child, nsText, "c");
+                    const long long n = count ? count.as_llong(1) : 1;
+                    if (n > kMaxShapeText)
+                        throw Damage{u"a shape holds more than %1 characters of text"_s.arg(kMaxShapeText)};
+                    literal(QString(static_cast<qsizetype>(std::max(1LL, n)), u' '));
+                } else if (name.local == "tab") {
+                    literal(u"\t");
+                } else if (name.local == "line-break") {
+                    literal(QStringView(&kLineBreak, 1));
+                } else if (name.local == "page-number") {
+                    // The field shows the number of the slide it is on, whatever text was stored with it.
+                    literal(QString::number(m_slideNumber));
+                } else if (name.local != "note" && name.local != "ruby-text") {
+                    inlineContent(scope, child, depth + 1); // spans, links, other fields: their text
+                }
+            } else if (name.ns != nsDraw && name.ns != nsOffice && name.ns != nsPresentation) {
+                // Unknown markup (another vocabulary's fields or spans) still shows its text; shapes
+                // anchored in the paragraph, comments and notes do not belong to it.
+                inlineContent(scope, child, depth + 1);
+            }
+        }
+    }
+
+    int m_slideNumber;
+    QString m_text;
+    int m_paragraphs = 0;
+    bool m_pendingSpace = false;
+    bool m_atStart = true;
+};
+
+bool isTextPlaceholder(const xml::Scope& scope, pugi::xml_node frame) {
+    const std::string_view kind = scope.attribute(frame, nsPresentation, "class").value();
+    return kind == "title" || kind == "subtitle" || kind == "outline" || kind == "text" || kind == "notes";
+}
+
+// One top-level element of a page as a shape, or false when the element is no shape at all.
+bool readShape(const xml::Scope& page, pugi::xml_node element, int slideNumber, ShapeInfo& shape, int depth = 0) {
+    const xml::Scope scope(page, element);
+    const xml::Name name = scope.name(element);
+    shape = ShapeInfo{};
+    if (name.ns == nsDr3d)
+        return name.local == "scene";
+    if (name.ns != nsDraw)
+        return false;
+    const std::string_view local = name.local;
+    if (local == "a") {
+        // A hyperlink around a shape: the shape inside is the one on the page.
+        if (depth > 4)
+            return false;
+        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
+            if (child.type() == pugi::node_element && readShape(scope, child, slideNumber, shape, depth + 1))
+                return true;
+        return false;
+    }
+    if (local == "frame") {
+        // The first content child decides; later ones are replacements for readers that lack the first.
+        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+            if (child.type() != pugi::node_element)
+                continue;
+            const xml::Scope inner(scope, child);
+            const xml::Name content = inner.name(child);
+            if (content.is(nsDraw, "text-box")) {
+                TextCollector text(slideNumber);
+                text.blocks(inner, child, 0);
+                shape.hasTextFrame = true;
+                shape.text = text.text();
+                return true;
+            }
+            if ((content.ns == nsDraw &&
+                 (content.local == "image" || content.local == "object" || content.local == "object-ole" ||
+                  content.local == "plugin" || content.local == "applet" || content.local == "floating-frame")) ||
+                content.ns == nsTable)
+                return true;
+        }
+        shape.hasTextFrame = isTextPlaceholder(scope, element);
+        return true;
+    }
+    if (local == "custom-shape" || local == "rect" || local == "ellipse" || local == "circle" || local == "polygon" ||
+        local == "polyline" || local == "path" || local == "regular-polygon" || local == "caption") {
+        TextCollector text(slideNumber);
+        text.blocks(scope, element, 0);
+        shape.hasTextFrame = true;
+        shape.text = text.text();
+        return true;
+    }
+    // Lines, connectors, dimension lines, groups (not entered), form controls, slide thumbnails.
+    return local == "line" || local == "connector" || local == "measure" || local == "g" || local == "control" ||
+           local == "page-thumbnail";
+}
+
+class OdpDocument final : public PresentationDocument {
+public:
+    // Parses content (content.xml, or the whole flat file) and finds the pages. partName names the
+    // part in messages ("content.xml"); empty for a flat file.
+    OdpDocument(QString fileName, QString partName, std::string content)
+        : m_fileName(std::move(fileName)), m_partName(std::move(partName)), m_buffer(std::move(content)) {
+        const pugi::xml_parse_result result =
+            m_document.load_buffer_inplace(m_buffer.data(), m_buffer.size(), kParseOptions, pugi::encoding_auto);
+        if (!result)
+            failPart(u"not well-formed XML at byte %1: %2"_s.arg(result.offset)
+                         .arg(QString::fromUtf8(result.description())));
+        m_root = m_document.document_element();
+        const xml::Scope root(namespaces(), m_root);
+        const xml::Name rootName = root.name(m_root);
+        if (rootName.ns != nsOffice || (rootName.local != "document-content" && rootName.local != "document"))
+            fail(u"not a presentation: the document is no OpenDocument document"_s);
+        m_body = childNamed(root, m_root, nsOffice, "body");
+        const xml::Scope body(root, m_body);
+        m_presentation = m_body ? childNamed(body, m_body, nsOffice, "presentation") : pugi::xml_node();
+        if (!m_presentation)
+            fail(u"not a presentation: the OpenDocument document holds no presentation"_s);
+        const xml::Scope presentation(body, m_presentation);
+        for (pugi::xml_node page = m_presentation.first_child(); page; page = page.next_sibling())
+            if (page.type() == pugi::node_element && presentation.is(page, nsDraw, "page"))
+                m_pages.push_back(page);
+    }
+
+    int slideCount() const override { return static_cast<int>(m_pages.size()); }
+
+    const std::vector<ShapeInfo>& shapes(int slide) override {
+        if (slide < 1 || slide > slideCount())
+            fail(u"there is no slide %1"_s.arg(slide));
+        m_shapes.clear();
+        const xml::Scope root(namespaces(), m_root);
+        const xml::Scope body(root, m_body);
+        const xml::Scope presentation(body, m_presentation);
+        const pugi::xml_node pageNode = m_pages[static_cast<std::size_t>(slide - 1)];
+        const xml::Scope page(presentation, pageNode);
+        try {
+            for (pugi::xml_node child = pageNode.first_child(); child; child = child.next_sibling()) {
+                ShapeInfo shape;
+                if (child.type() == pugi::node_element && readShape(page, child, slide, shape))
+                    m_shapes.push_back(std::move(shape));
+            }
+        } catch (const Damage& damage) {
+            m_shapes.clear();
+            fail(u"slide %1 is damaged: "_s.arg(slide) + damage.what);
+        }
+        return m_shapes;
+    }
+
+private:
+    static pugi::xml_node childNamed(const xml::Scope& parent, pugi::xml_node element, int ns, std::string_view local) {
+        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
+            if (child.type() == pugi::node_element && xml::Scope(parent, child).is(child, ns, local))
+                return child;
+        return {};
+    }
+
+    [[noreturn]] void fail(const QString& reason) const { throw AutomationError(m_fileName + u": "_s + reason); }
+    [[noreturn]] void failPart(const QString& reason) const {
+        fail(m_partName.isEmpty() ? u"damaged presentation: "_s + reason
+                                  : u"damaged part "_s + m_partName + u": "_s + reason);
+    }
+
+    QString m_fileName;
+    QString m_partName;
+    std::string m_buffer; // pugixml parses in place: the tree points into it
+    pugi::xml_document m_document;
+    pugi::xml_node m_root, m_body, m_presentation;
+    std::vector<pugi::xml_node> m_pages;
+    std::vector<ShapeInfo> m_shapes;
+};
+
+} // namespace
+
+std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString& path) {
+    const ZipPackage package(path);
+    if (package.contains("mimetype")) {
+        const std::string type = package.read("mimetype");
+        if (type != "application/vnd.oasis.opendocument.presentation" &&
+            type != "application/vnd.oasis.opendocument.presentation-template")
+            package.fail(u"not a presentation: the OpenDocument package is of type "_s + QString::fromUtf8(type));
+    }
+    // A password-protected package lists how each part is encrypted; its content.xml is not XML.
+    if (package.contains("META-INF/manifest.xml") &&
+        package.read("META-INF/manifest.xml").find("encryption-data") != std::string::npos)
+        package.fail(u"encrypted (the presentation is protected by a password)"_s);
+    if (!package.contains("content.xml"))
+        package.fail(u"not a presentation package: content.xml is missing"_s);
+    return std::make_unique<OdpDocument>(package.fileName(), u"content.xml"_s, package.read("content.xml"));
+}
+
+std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QString& path) {
+    const QString fileName = displayName(path);
+    QFile file;
+    if (!file.open(openRegularFile(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        throw AutomationError(fileName + u": cannot open the file: "_s + file.errorString());
+    if (file.size() > kMaxFlatFile)
+        throw AutomationError(fileName +
+                              u": too large for a flat presentation (over %1 MiB)"_s.arg(kMaxFlatFile >> 20));
+    std::string content(static_cast<std::size_t>(file.size()), '\0');
+    const qint64 got = file.read(content.data(), file.size());
+    if (got != file.size())
+        throw AutomationError(fileName + u": cannot read the file: "_s + file.errorString());
+    return std::make_unique<OdpDocument>(fileName, QString(), std::move(content));
+}
+
+} // namespace quorvane::office

@@ -1,0 +1,528 @@
+// The OOXML presentation reader (.pptx, .pptm, .ppsx, .ppsm, .potx, .potm; Transitional and Strict).
+// It finds the main part through the package relationships and decides by its content type, takes the
+// slide order from p:sldIdLst, and reads each slide part only when that slide is asked for.
+#include "office/presentation/OoxmlPresentation.h"
+
+#include "office/AutomationError.h"
+#include "office/presentation/XmlHelpers.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::office {
+
+namespace {
+
+// The namespaces the reader understands; Transitional and Strict forms share an id.
+enum Ns : int { P = 1, A, R, MC, Rels, Types };
+
+const xml::NamespaceTable& namespaces() {
+    static const xml::NamespaceTable table{
+        {"http://schemas.openxmlformats.org/presentationml/2006/main", P},
+        {"http://purl.oclc.org/ooxml/presentationml/main", P},
+        {"http://schemas.openxmlformats.org/drawingml/2006/main", A},
+        {"http://purl.oclc.org/ooxml/drawingml/main", A},
+        {"http://schemas.openxmlformats.org/officeDocument/2006/relationships", R},
+        {"http://purl.oclc.org/ooxml/officeDocument/relationships", R},
+        {"http://schemas.openxmlformats.org/markup-compatibility/2006", MC},
+        {"http://schemas.openxmlformats.org/package/2006/relationships", Rels},
+        {"http://schemas.openxmlformats.org/package/2006/content-types", Types},
+    };
+    return table;
+}
+
+constexpr std::array<std::string_view, 2> OfficeDocumentTypes = {
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument",
+    "http://purl.oclc.org/ooxml/officeDocument/relationships/officeDocument"};
+constexpr std::array<std::string_view, 2> SlideTypes = {
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide",
+    "http://purl.oclc.org/ooxml/officeDocument/relationships/slide"};
+// The content types of a presentation's main part: presentation, slide show and template, each
+// with and without macros. The file's extension says nothing reliable; these do.
+constexpr std::array<std::string_view, 6> MainContentTypes = {
+    "application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml",
+    "application/vnd.openxmlformats-officedocument.presentationml.slideshow.main+xml",
+    "application/vnd.openxmlformats-officedocument.presentationml.template.main+xml",
+    "application/vnd.ms-powerpoint.presentation.macroEnabled.main+xml",
+    "application/vnd.ms-powerpoint.slideshow.macroEnabled.main+xml",
+    "application/vnd.ms-powerpoint.template.macroEnabled.main+xml"};
+// Preset geometries of lines and connectors: a p:sp drawn with one of these is a line, not a text shape.
+constexpr std::array<std::string_view, 10> LinePresets = {
+    "line",           "straightConnector1", "bentConnector2",   "bentConnector3",   "bentConnector4",
+    "bentConnector5", "curvedConnector2",   "curvedConnector3", "curvedConnector4", "curvedConnector5"};
+
+template <size_t N>
+bool oneOf(std::string_view value, const std::array<std::string_view, N>& set) {
+    for (std::string_view item : set)
+        if (item == value)
+            return true;
+    return false;
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const char x = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] + 32) : a[i];
+        const char y = (b[i] >= 'A' && b[i] <= 'Z') ? static_cast<char>(b[i] + 32) : b[i];
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Thrown by the recursive descent of a slide when it passes the nesting cap.
+struct TooDeep {};
+
+// One relationship as written, its strings viewing the parsed relationships part.
+struct Relationship {
+    std::string_view id;
+    std::string_view type;
+    std::string_view target; // as written: resolve it against the source part (resolveTarget)
+    bool external = false;
+};
+
+// The folder of a part ("ppt/presentation.xml" → "ppt/"), "" for the package root.
+std::string_view folderOf(std::string_view part) {
+    const size_t slash = part.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : part.substr(0, slash + 1);
+}
+
+// The relationships part of a source part ("ppt/presentation.xml" → "ppt/_rels/presentation.xml.rels";
+// "" (the package itself) → "_rels/.rels").
+std::string relationshipsPartOf(std::string_view part) {
+    const std::string_view folder = folderOf(part);
+    std::string rels(folder);
+    rels += "_rels/";
+    rels += part.substr(folder.size());
+    rels += ".rels";
+    return rels;
+}
+
+std::string percentDecoded(std::string_view text) {
+    const QByteArray decoded = QByteArray::fromPercentEncoding(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    return std::string(decoded.constData(), static_cast<size_t>(decoded.size()));
+}
+
+// Resolves a relationship target against the folder of its source part, as a URI reference: an
+// absolute target starts at the package root, "." and ".." segments are applied, and a target that
+// climbs above the root is refused (returns "").
+std::string resolveTarget(std::string_view sourcePart, std::string_view target) {
+    if (const size_t cut = target.find_first_of("#?"); cut != std::string_view::npos)
+        target = target.substr(0, cut);
+    const std::string_view base = !target.empty() && target.front() == '/' ? std::string_view() : folderOf(sourcePart);
+    std::string resolved;
+    resolved.reserve(base.size() + target.size());
+    // The segments of the base and then of the target, each appended or, for "..", taking the last off.
+    for (std::string_view rest : {base, target}) {
+        while (!rest.empty()) {
+            const size_t slash = rest.find('/');
+            const std::string_view segment = rest.substr(0, slash);
+            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+            if (segment.empty() || segment == ".")
+                continue;
+            if (segment == "..") {
+                if (resolved.empty())
+                    return {};
+                const size_t last = resolved.rfind('/');
+                resolved.resize(last == std::string::npos ? 0 : last);
+                continue;
+            }
+            if (!resolved.empty())
+                resolved += '/';
+            resolved += segment;
+        }
+    }
+    return resolved;
+}
+
+class OoxmlPresentation final : public PresentationDocument {
+public:
+    explicit OoxmlPresentation(std::unique_ptr<ZipPackage> package);
+
+    int slideCount() const override { return static_cast<int>(m_slideParts.size()); }
+    const std::vector<ShapeInfo>& shapes(int slide) override;
+
+private:
+    // Parses an XML part into document (buffer holds its bytes); returns the document element. A
+    // failure names the part, after "slide N is damaged: " for a slide (slide > 0), else after
+    // "damaged part ".
+    pugi::xml_node parsePart(std::string_view part, int slide, std::string& buffer, pugi::xml_document& document);
+    pugi::xml_node parsePart(std::string_view part, int slide = 0) { return parsePart(part, slide, m_buffer, m_document); }
+    // The relationships of sourcePart, viewing buffer (which document parses).
+    std::vector<Relationship> readRelationships(std::string_view sourcePart, bool required, std::string& buffer,
+                                                pugi::xml_document& document);
+    std::string contentTypeOf(std::string_view part);
+    [[noreturn]] void fail(const QString& reason) const { m_package->fail(reason); }
+    [[noreturn]] void failSlide(int slide, const QString& reason) const {
+        fail(u"slide %1 is damaged: "_s.arg(slide) + fromUtf8(m_slideParts[static_cast<size_t>(slide - 1)]) + reason);
+    }
+
+    void collectShapes(const xml::Scope& parent, pugi::xml_node container, std::vector<ShapeInfo>& out);
+    ShapeInfo textShape(const xml::Scope& scope, pugi::xml_node shape);
+    void collectParagraphs(const xml::Scope& parent, pugi::xml_node container, bool& first);
+    void collectRuns(const xml::Scope& parent, pugi::xml_node container);
+
+    std::unique_ptr<ZipPackage> m_package;
+    std::vector<std::string> m_slideParts;
+    // One slide at a time: the buffers and the document are reused for every part.
+    std::string m_buffer;
+    pugi::xml_document m_document;
+    xml::TextCollector m_text; // the text of the shape being read
+    int m_cachedSlide = 0;
+    std::vector<ShapeInfo> m_shapes;
+};
+
+pugi::xml_node OoxmlPresentation::parsePart(std::string_view part, int slide, std::string& buffer,
+                                            pugi::xml_document& document) {
+    m_package->read(part, buffer);
+    // The reader takes text only from a:t through the text collector, so text can stay in its element.
+    const QString problem = xml::parseInPlace(document, buffer, xml::EmbeddedTextParseOptions);
+    if (!problem.isEmpty()) {
+        if (slide > 0)
+            failSlide(slide, u": "_s + problem);
+        fail(u"damaged part "_s + fromUtf8(part) + u": "_s + problem);
+    }
+    return document.document_element();
+}
+
+std::vector<Relationship> OoxmlPresentation::readRelationships(std::string_view sourcePart, bool required,
+                                                               std::string& buffer, pugi::xml_document& document) {
+    const std::string partName = relationshipsPartOf(sourcePart);
+    std::vector<Relationship> relationships;
+    if (!m_package->contains(partName)) {
+        if (required)
+            fail(u"not a presentation package: the package relationships (%1) are missing"_s.arg(fromUtf8(partName)));
+        return relationships;
+    }
+    const pugi::xml_node root = parsePart(partName, 0, buffer, document);
+    const xml::Scope rootScope(namespaces(), root);
+    if (!rootScope.is(root, Rels, "Relationships"))
+        fail(u"damaged part %1: not a relationships part"_s.arg(fromUtf8(partName)));
+    for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        const xml::Scope scope(rootScope, child);
+        if (!scope.is(child, Rels, "Relationship"))
+            continue;
+        Relationship relationship;
+        relationship.id = child.attribute("Id").value();
+        relationship.type = child.attribute("Type").value();
+        // An external target points outside the package and is never opened.
+        relationship.external = std::string_view(child.attribute("TargetMode").value()) == "External";
+        if (!relationship.external)
+            relationship.target = child.attribute("Target").value();
+        relationships.push_back(relationship);
+    }
+    return relationships;
+}
+
+std::string OoxmlPresentation::contentTypeOf(std::string_view part) {
+    const pugi::xml_node root = parsePart("[Content_Types].xml");
+    const xml::Scope rootScope(namespaces(), root);
+    if (!rootScope.is(root, Types, "Types"))
+        fail(u"damaged part [Content_Types].xml: not a content types part"_s);
+    const std::string partName = "/" + std::string(part);
+    const size_t dot = part.rfind('.');
+    const std::string_view extension = dot == std::string_view::npos ? std::string_view() : part.substr(dot + 1);
+    std::string_view byDefault;
+    bool defaulted = false;
+    for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        const xml::Scope scope(rootScope, child);
+        const xml::Name name = scope.name(child);
+        // An Override for the part wins over the Default for its extension; both compare ignoring case.
+        if (name.is(Types, "Override") && equalsIgnoringAsciiCase(child.attribute("PartName").value(), partName))
+            return child.attribute("ContentType").value();
+        if (name.is(Types, "Default") && !defaulted &&
+            equalsIgnoringAsciiCase(child.attribute("Extension").value(), extension)) {
+            byDefault = child.attribute("ContentType").value();
+            // An empty content type counts as none, and a later Default may still give one.
+            defaulted = !byDefault.empty();
+        }
+    }
+    return std::string(byDefault);
+}
+
+OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package) : m_package(std::move(package)) {
+    // The main part is whatever the package relationships name, never a fixed name.
+    std::string mainPart;
+    for (const Relationship& relationship : readRelationships("", true, m_buffer, m_document))
+        if (!relationship.external && oneOf(relationship.type, OfficeDocumentTypes)) {
+            mainPart = resolveTarget("", relationship.target);
+            break;
+        }
+    if (mainPart.empty())
+        fail(u"not a presentation package: it names no main document part"_s);
+    if (!m_package->contains(mainPart))
+        fail(u"not a presentation package: its main part %1 is missing"_s.arg(fromUtf8(mainPart)));
+    const std::string contentType = contentTypeOf(mainPart);
+    if (!oneOf(contentType, MainContentTypes))
+        fail(u"not a presentation package: its main part is of type %1"_s.arg(
+            contentType.empty() ? u"(none)"_s : fromUtf8(contentType)));
+
+    // The main part's relationships stay parsed in a document of their own while the main part is read.
+    std::string relationshipsBuffer;
+    pugi::xml_document relationshipsDocument;
+    std::vector<Relationship> relationships =
+        readRelationships(mainPart, false, relationshipsBuffer, relationshipsDocument);
+    // Looked up once per slide: sorted by id (the first of equal ids first), so very many slides
+    // cannot take quadratic time.
+    std::stable_sort(relationships.begin(), relationships.end(),
+                     [](const Relationship& a, const Relationship& b) { return a.id < b.id; });
+    const pugi::xml_node root = parsePart(mainPart);
+    const xml::Scope rootScope(namespaces(), root);
+    if (!rootScope.is(root, P, "presentation"))
+        fail(u"damaged part %1: not a presentation part"_s.arg(fromUtf8(mainPart)));
+    // The slide order is the order of p:sldIdLst; the numeric ids and the part names say nothing about it.
+    for (pugi::xml_node list = root.first_child(); list; list = list.next_sibling()) {
+        if (list.type() != pugi::node_element)
+            continue;
+        const xml::Scope listScope(rootScope, list);
+        if (!listScope.is(list, P, "sldIdLst"))
+            continue;
+        for (pugi::xml_node entry = list.first_child(); entry; entry = entry.next_sibling()) {
+            if (entry.type() != pugi::node_element)
+                continue;
+            const xml::Scope scope(listScope, entry);
+            if (!scope.is(entry, P, "sldId"))
+                continue;
+            const std::string_view id = scope.attribute(entry, R, "id").value();
+            const int number = static_cast<int>(m_slideParts.size()) + 1;
+            const auto match = std::lower_bound(relationships.begin(), relationships.end(), id,
+                                                [](const Relationship& r, std::string_view key) { return r.id < key; });
+            const Relationship* found = match == relationships.end() || match->id != id ? nullptr : &*match;
+            if (found == nullptr || found->external || !oneOf(found->type, SlideTypes))
+                fail(u"damaged part %1: slide %2 refers to no slide part"_s.arg(fromUtf8(mainPart)).arg(number));
+            std::string part = resolveTarget(mainPart, found->target);
+            if (!m_package->contains(part) && m_package->contains(percentDecoded(part)))
+                part = percentDecoded(part);
+            if (!m_package->contains(part))
+                fail(u"slide %1 is damaged: its part %2 is missing"_s.arg(number).arg(fromUtf8(part)));
+            m_slideParts.push_back(std::move(part));
+        }
+        break;
+    }
+    m_document.reset();
+}
+
+const std::vector<ShapeInfo>& OoxmlPresentation::shapes(int slide) {
+    if (slide == m_cachedSlide)
+        return m_shapes;
+    m_cachedSlide = 0;
+    m_shapes.clear();
+    const pugi::xml_node root = parsePart(m_slideParts.at(static_cast<size_t>(slide - 1)), slide);
+    const xml::Scope rootScope(namespaces(), root);
+    if (!rootScope.is(root, P, "sld"))
+        fail(u"slide %1 is damaged: %2 is not a slide part"_s.arg(slide).arg(
+            fromUtf8(m_slideParts[static_cast<size_t>(slide - 1)])));
+    for (pugi::xml_node data = root.first_child(); data; data = data.next_sibling()) {
+        if (data.type() != pugi::node_element)
+            continue;
+        const xml::Scope dataScope(rootScope, data);
+        if (!dataScope.is(data, P, "cSld"))
+            continue;
+        for (pugi::xml_node tree = data.first_child(); tree; tree = tree.next_sibling()) {
+            if (tree.type() != pugi::node_element)
+                continue;
+            const xml::Scope treeScope(dataScope, tree);
+            if (treeScope.is(tree, P, "spTree")) {
+                try {
+                    collectShapes(treeScope, tree, m_shapes);
+                } catch (const TooDeep&) {
+                    failSlide(slide, u": "_s + xml::tooDeepReason());
+                }
+                break;
+            }
+        }
+        break;
+    }
+    m_cachedSlide = slide;
+    return m_shapes;
+}
+
+// Calls visit(scope, branch) for the branch of an mc:AlternateContent the reader takes: the first
+// mc:Choice whose required namespaces are all ones it understands (PresentationML and DrawingML, in
+// either form), else the mc:Fallback, else none.
+template <typename Visit>
+void visitChosenBranch(const xml::Scope& alternateScope, pugi::xml_node alternate, Visit&& visit) {
+    pugi::xml_node fallback;
+    for (pugi::xml_node branch = alternate.first_child(); branch; branch = branch.next_sibling()) {
+        if (branch.type() != pugi::node_element)
+            continue;
+        const xml::Scope scope(alternateScope, branch);
+        const xml::Name name = scope.name(branch);
+        if (name.is(MC, "Choice")) {
+            const std::string_view required = branch.attribute("Requires").value();
+            bool understood = false;
+            size_t at = 0;
+            while (at < required.size()) {
+                const size_t start = required.find_first_not_of(" \t\r\n", at);
+                if (start == std::string_view::npos)
+                    break;
+                const size_t end = std::min(required.find_first_of(" \t\r\n", start), required.size());
+                const int ns = scope.namespaceOf(required.substr(start, end - start));
+                understood = ns == P || ns == A;
+                if (!understood)
+                    break;
+                at = end;
+            }
+            if (understood) {
+                visit(scope, branch);
+                return;
+            }
+        } else if (name.is(MC, "Fallback") && !fallback) {
+            fallback = branch;
+        }
+    }
+    if (fallback) {
+        const xml::Scope scope(alternateScope, fallback);
+        visit(scope, fallback);
+    }
+}
+
+// The Scope of a child the walk descends into, refusing to go past the nesting cap.
+struct ChildScope : xml::Scope {
+    ChildScope(const xml::Scope& parent, pugi::xml_node child) : xml::Scope(parent, child) {
+        if (depth() > xml::MaxDepth)
+            throw TooDeep{};
+    }
+};
+
+// The walks below split each child's name once and look at its local part first, resolving the
+// prefix only for the few names they act on: most elements of a slide (properties, styles) are
+// skipped unresolved. Text and CDATA nodes have no name, so the local-name test skips them too.
+void OoxmlPresentation::collectShapes(const xml::Scope& parent, pugi::xml_node container, std::vector<ShapeInfo>& out) {
+    for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
+        const xml::QName qname = xml::splitName(child.name());
+        const std::string_view local = qname.local;
+        const bool textual = local == "sp";
+        const bool other = local == "pic" || local == "cxnSp" || local == "grpSp" || local == "graphicFrame" ||
+                           local == "contentPart";
+        // p:nvGrpSpPr, p:grpSpPr and p:extLst are properties of the tree, not shapes.
+        if (!textual && !other && local != "AlternateContent")
+            continue;
+        if (child.type() != pugi::node_element)
+            continue;
+        const ChildScope scope(parent, child);
+        const int ns = scope.namespaceOf(qname.prefix);
+        if (ns == P)
+            out.push_back(textual ? textShape(scope, child) : ShapeInfo{}); // groups are not entered
+        else if (ns == MC && local == "AlternateContent")
+            visitChosenBranch(scope, child, [&](const xml::Scope& branchScope, pugi::xml_node branch) {
+                collectShapes(branchScope, branch, out);
+            });
+    }
+}
+
+ShapeInfo OoxmlPresentation::textShape(const xml::Scope& scope, pugi::xml_node shape) {
+    ShapeInfo info;
+    info.hasTextFrame = true;
+    pugi::xml_node body;
+    std::optional<ChildScope> bodyScope;
+    for (pugi::xml_node child = shape.first_child(); child; child = child.next_sibling()) {
+        const xml::QName qname = xml::splitName(child.name());
+        if (qname.local != "txBody" && qname.local != "spPr")
+            continue;
+        ChildScope childScope(scope, child);
+        if (childScope.namespaceOf(qname.prefix) != P)
+            continue;
+        if (qname.local == "txBody") {
+            body = child;
+            bodyScope.emplace(std::move(childScope));
+        } else {
+            // Other producers write lines as a p:sp with a line preset: those are lines, without text.
+            for (pugi::xml_node geometry = child.first_child(); geometry; geometry = geometry.next_sibling()) {
+                const xml::QName geometryName = xml::splitName(geometry.name());
+                if (geometryName.local != "prstGeom")
+                    continue;
+                const ChildScope geometryScope(childScope, geometry);
+                if (geometryScope.namespaceOf(geometryName.prefix) == A &&
+                    oneOf(geometryScope.attribute(geometry, xml::NoNamespace, "prst").value(), LinePresets))
+                    return ShapeInfo{};
+            }
+        }
+    }
+    if (body) {
+        bool first = true;
+        m_text.begin(info.text);
+        collectParagraphs(*bodyScope, body, first);
+        m_text.finish();
+    }
+    return info;
+}
+
+// Paragraphs are joined by CR, with nothing after the last one.
+void OoxmlPresentation::collectParagraphs(const xml::Scope& parent, pugi::xml_node container, bool& first) {
+    for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
+        const xml::QName qname = xml::splitName(child.name());
+        if (qname.local != "p" && qname.local != "AlternateContent")
+            continue;
+        const ChildScope scope(parent, child);
+        const int ns = scope.namespaceOf(qname.prefix);
+        if (ns == A && qname.local == "p") {
+            if (!first)
+                m_text.appendSeparator(u'\r');
+            first = false;
+            collectRuns(scope, child);
+        } else if (ns == MC && qname.local == "AlternateContent") {
+            visitChosenBranch(scope, child, [&](const xml::Scope& branchScope, pugi::xml_node branch) {
+                collectParagraphs(branchScope, branch, first);
+            });
+        }
+    }
+}
+
+// A paragraph's runs and fields by their a:t text as it stands; a manual line break is VT.
+void OoxmlPresentation::collectRuns(const xml::Scope& parent, pugi::xml_node container) {
+    for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
+        const xml::QName qname = xml::splitName(child.name());
+        const std::string_view local = qname.local;
+        const bool run = local == "r" || local == "fld";
+        if (!run && local != "br" && local != "AlternateContent")
+            continue;
+        const ChildScope scope(parent, child);
+        const int ns = scope.namespaceOf(qname.prefix);
+        if (ns == A && run) {
+            for (pugi::xml_node part = child.first_child(); part; part = part.next_sibling()) {
+                const xml::QName partName = xml::splitName(part.name());
+                if (partName.local != "t")
+                    continue;
+                const ChildScope partScope(scope, part);
+                if (partScope.namespaceOf(partName.prefix) == A)
+                    m_text.appendElementText(part);
+            }
+        } else if (ns == A && local == "br") {
+            m_text.appendSeparator(u'\v');
+        } else if (ns == MC && local == "AlternateContent") {
+            visitChosenBranch(scope, child, [&](const xml::Scope& branchScope, pugi::xml_node branch) {
+                collectRuns(branchScope, branch);
+            });
+        }
+    }
+}
+
+} // namespace
+
+std::unique_ptr<PresentationDocument> openOoxmlPackage(std::unique_ptr<ZipPackage> package) {
+    return std::make_unique<OoxmlPresentation>(std::move(package));
+}
+
+std::unique_ptr<PresentationDocument> openOoxmlPresentation(const QString& path) {
+    return openOoxmlPackage(std::make_unique<ZipPackage>(path));
+}
+
+} // namespace quorvane::office

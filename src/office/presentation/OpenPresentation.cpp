@@ -1,0 +1,86 @@
+// Chooses the presentation reader by the file's first bytes and, for zip packages, by their entries.
+#include "office/AutomationError.h"
+#include "office/presentation/OoxmlPresentation.h"
+#include "office/presentation/PresentationDocument.h"
+#include "office/presentation/ZipPackage.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::office {
+
+namespace {
+
+// Reads up to size bytes from the start of the file.
+std::string readHead(int fd, size_t size) {
+    std::string head(size, '\0');
+    size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = ::pread(fd, head.data() + filled, size - filled, static_cast<off_t>(filled));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        filled += static_cast<size_t>(got);
+    }
+    head.resize(filled);
+    return head;
+}
+
+// Whether the text starts with '<' after an optional byte-order mark and white space, in UTF-8 or UTF-16.
+bool looksLikeXml(std::string_view head) {
+    size_t step = 1;
+    size_t at = 0;
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") {
+        at = 3;
+    } else if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") {
+        // UTF-16: look at the byte of each unit that holds the ASCII character.
+        at = head[0] == '\xFF' ? 2 : 3;
+        step = 2;
+    }
+    for (; at < head.size(); at += step) {
+        const char c = head[at];
+        if (c == '<')
+            return true;
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
+std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& path) {
+    const int fd = openRegularFile(path);
+    const std::string head = readHead(fd, 512);
+    const bool zip = head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06");
+    if (!zip)
+        ::close(fd);
+    if (head.empty())
+        throw AutomationError(displayName(path) + u": the file is empty"_s);
+
+    if (zip) {
+        // The package takes the descriptor over, so the file is opened once.
+        auto package = std::make_unique<ZipPackage>(path, fd);
+        if (package->contains("[Content_Types].xml"))
+            return openOoxmlPackage(std::move(package));
+        if (package->contains("mimetype") || package->contains("content.xml")) {
+            package.reset();
+            return openOpenDocumentPresentation(path);
+        }
+        package->fail(u"not a presentation package: the zip archive holds no presentation"_s);
+    }
+    // An OLE compound file: a binary .ppt, or an OOXML package that a password encrypted.
+    if (head.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
+        return openCompoundFilePresentation(path);
+    if (looksLikeXml(head))
+        return openFlatOpenDocumentPresentation(path);
+    throw AutomationError(displayName(path) + u": not a presentation file (not a zip archive)"_s);
+}
+
+} // namespace quorvane::office

@@ -1,0 +1,585 @@
+// The reader of binary presentations (PowerPoint 97 to 2003 .ppt, .pps, .pot). It takes the shortest
+// path from the container to each slide's shape text: the "Current User" stream points at the newest
+// edit record; the edit records, newest first, give the persist directory (object id -> stream offset,
+// the newest entry wins because an incremental save leaves older copies in the stream); the document
+// record's slide list gives the slides in order and the placeholder texts stored outside the drawing;
+// each slide's drawing gives its top-level shapes.
+#include "office/presentation/PptReader.h"
+
+#include "office/AutomationError.h"
+#include "office/presentation/CompoundFile.h"
+#include "office/presentation/ZipPackage.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::office {
+
+namespace {
+
+// Record types of the binary format and of the drawing layer inside it.
+enum RecordType : std::uint16_t {
+    rtDocument = 1000,
+    rtDocumentAtom = 1001,
+    rtSlide = 1006,
+    rtSlidePersistAtom = 1011,
+    rtDrawing = 1036,
+    rtExObjRefAtom = 3009,
+    rtOutlineTextRefAtom = 3998,
+    rtTextHeaderAtom = 3999,
+    rtTextCharsAtom = 4000,
+    rtTextBytesAtom = 4008,
+    rtCString = 4026,
+    rtSlideNumberMetaCharAtom = 4056,
+    rtHeadersFooters = 4057,
+    rtHeadersFootersAtom = 4058,
+    rtSlideListWithText = 4080,
+    rtGenericDateMetaCharAtom = 4088,
+    rtHeaderMetaCharAtom = 4089,
+    rtFooterMetaCharAtom = 4090,
+    rtUserEditAtom = 4085,
+    rtCurrentUserAtom = 4086,
+    rtPersistDirectoryAtom = 6002,
+    rtDgContainer = 0xF002,
+    rtSpgrContainer = 0xF003,
+    rtSpContainer = 0xF004,
+    rtFSP = 0xF00A,
+    rtClientTextbox = 0xF00D,
+    rtClientData = 0xF011,
+};
+
+constexpr std::uint32_t kHeaderToken = 0xE391C05F;
+constexpr std::uint32_t kEncryptedHeaderToken = 0xF3D1C4DF;
+// An edit chain longer than this is not a real file's history; it is cut like a loop.
+constexpr std::size_t kMaxEdits = 65536;
+
+// Drawing shape types that have no text frame.
+constexpr std::uint16_t kShapeLine = 20;
+constexpr std::uint16_t kShapePictureFrame = 75;
+constexpr std::uint16_t kFirstConnector = 32; // straight, bent and curved connectors: 32 to 40
+constexpr std::uint16_t kLastConnector = 40;
+// Flags of a drawing shape.
+constexpr std::uint32_t kShapeGroup = 0x1;
+constexpr std::uint32_t kShapePatriarch = 0x4;
+constexpr std::uint32_t kShapeDeleted = 0x8;
+constexpr std::uint32_t kShapeOle = 0x10;
+constexpr std::uint32_t kShapeConnector = 0x100;
+constexpr std::uint32_t kShapeBackground = 0x400;
+
+// Thrown inside the reader with what was damaged; the caller adds the file and the place.
+class Damaged : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void damaged(const std::string& what) {
+    throw Damaged(what);
+}
+
+// Thrown when the newest edit points at an encryption record instead of a readable document.
+struct Encrypted {};
+
+std::string hexType(std::uint16_t type) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s = "0x0000";
+    for (int i = 0; i < 4; ++i)
+        s[static_cast<std::size_t>(5 - i)] = digits[(type >> (4 * i)) & 0xF];
+    return s;
+}
+
+struct Record {
+    std::uint16_t type = 0;
+    std::uint16_t instance = 0;
+    std::uint32_t offset = 0; // of the header in the stream
+    std::uint32_t body = 0;   // of the first byte after the header
+    std::uint32_t length = 0;
+    std::uint32_t end() const { return body + length; }
+};
+
+// The "PowerPoint Document" stream with bounds-checked access to its records.
+class RecordStream {
+public:
+    explicit RecordStream(QByteArray data) : m_data(std::move(data)) {}
+
+    std::uint32_t size() const { return static_cast<std::uint32_t>(m_data.size()); }
+
+    std::uint16_t u16(std::uint32_t at) const {
+        const auto* p = bytes(at, 2);
+        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    }
+    std::uint32_t u32(std::uint32_t at) const {
+        const auto* p = bytes(at, 4);
+        return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+               (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    }
+
+    // The record whose header starts at offset; it must lie wholly inside limit (the stream's end by
+    // default, or its container's end).
+    Record recordAt(std::uint32_t offset, std::optional<std::uint32_t> limit = std::nullopt) const {
+        const std::uint32_t end = limit.value_or(size());
+        if (offset > end || end - offset < 8)
+            damaged("the record at offset " + std::to_string(offset) + " lies outside the stream");
+        Record r;
+        const std::uint16_t verInstance = u16(offset);
+        r.instance = static_cast<std::uint16_t>(verInstance >> 4);
+        r.type = u16(offset + 2);
+        r.length = u32(offset + 4);
+        r.offset = offset;
+        r.body = offset + 8;
+        if (r.length > end - r.body)
+            damaged("record " + hexType(r.type) + " at offset " + std::to_string(offset) +
+                    (limit ? " overruns its container" : " runs past the end of the stream"));
+        return r;
+    }
+
+    // The records directly inside container, each checked to lie inside it.
+    std::vector<Record> children(const Record& container) const {
+        std::vector<Record> out;
+        std::uint32_t at = container.body;
+        while (at < container.end()) {
+            out.push_back(recordAt(at, container.end()));
+            at = out.back().end();
+        }
+        return out;
+    }
+
+    // The record's body as UTF-16LE text (TextCharsAtom) or as Latin-1 text (TextBytesAtom).
+    QString utf16(const Record& r) const {
+        const auto* p = bytes(r.body, r.length);
+        QString s(static_cast<qsizetype>(r.length / 2), Qt::Uninitialized);
+        for (std::uint32_t i = 0; i < r.length / 2; ++i)
+            s[i] = QChar(static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
+        return s;
+    }
+    QString latin1(const Record& r) const {
+        return QString::fromLatin1(reinterpret_cast<const char*>(bytes(r.body, r.length)),
+                                   static_cast<qsizetype>(r.length));
+    }
+
+private:
+    const unsigned char* bytes(std::uint32_t at, std::uint32_t count) const {
+        if (at > size() || count > size() - at)
+            damaged("a read at offset " + std::to_string(at) + " runs past the end of the stream");
+        return reinterpret_cast<const unsigned char*>(m_data.constData()) + at;
+    }
+
+    QByteArray m_data;
+};
+
+const Record* firstChild(const std::vector<Record>& records, std::uint16_t type) {
+    const auto it = std::find_if(records.begin(), records.end(), [type](const Record& r) { return r.type == type; });
+    return it == records.end() ? nullptr : &*it;
+}
+
+// The fields a text can hold; each occupies one character of the stored text.
+enum class Field { SlideNumber, Footer, Header, Date };
+
+// One text of a shape or of a placeholder in the slide list, with the places of its fields.
+struct TextBlock {
+    QString text;
+    std::vector<std::pair<std::uint32_t, Field>> fields;
+};
+
+// What the fields of one slide show: its number, and the footer, header and fixed date its
+// header-and-footer settings give (a date that is not fixed is left as stored).
+struct FieldValues {
+    int slideNumber = 1;
+    QString footer, header;
+    std::optional<QString> fixedDate;
+};
+
+// Applies the text records that follow a text header (in a shape's text box or in the slide list).
+void addToText(const RecordStream& s, const Record& r, TextBlock& block) {
+    switch (r.type) {
+    case rtTextCharsAtom:
+        block.text = s.utf16(r);
+        break;
+    case rtTextBytesAtom:
+        block.text = s.latin1(r);
+        break;
+    case rtSlideNumberMetaCharAtom:
+    case rtFooterMetaCharAtom:
+    case rtHeaderMetaCharAtom:
+    case rtGenericDateMetaCharAtom:
+        if (r.length >= 4) {
+            const Field field = r.type == rtSlideNumberMetaCharAtom ? Field::SlideNumber
+                                : r.type == rtFooterMetaCharAtom    ? Field::Footer
+                                : r.type == rtHeaderMetaCharAtom    ? Field::Header
+                                                                    : Field::Date;
+            block.fields.emplace_back(s.u32(r.body), field);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+// The text as shown on its slide: each field's place character holds the field's value.
+QString shownText(const TextBlock& block, const FieldValues& values) {
+    QString text = block.text;
+    std::vector<std::pair<std::uint32_t, Field>> fields = block.fields;
+    // From the back, so that a longer value does not move the places still to be filled.
+    std::sort(fields.begin(), fields.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::uint32_t previous = UINT32_MAX;
+    for (const auto& [at, field] : fields) {
+        if (at == previous || at >= static_cast<std::uint32_t>(text.size()))
+            continue;
+        previous = at;
+        switch (field) {
+        case Field::SlideNumber:
+            text.replace(static_cast<qsizetype>(at), 1, QString::number(values.slideNumber));
+            break;
+        case Field::Footer:
+            text.replace(static_cast<qsizetype>(at), 1, values.footer);
+            break;
+        case Field::Header:
+            text.replace(static_cast<qsizetype>(at), 1, values.header);
+            break;
+        case Field::Date:
+            if (values.fixedDate)
+                text.replace(static_cast<qsizetype>(at), 1, *values.fixedDate);
+            break;
+        }
+    }
+    return text;
+}
+
+struct SlideEntry {
+    std::uint32_t persistId = 0;
+    std::vector<TextBlock> placeholderTexts; // reached from the drawing by OutlineTextRefAtom
+};
+
+class PptDocument final : public PresentationDocument {
+public:
+    PptDocument(QString fileName, QByteArray stream, std::optional<std::uint32_t> currentEdit)
+        : m_fileName(std::move(fileName)), m_stream(std::move(stream)) {
+        try {
+            readPersistDirectory(currentEdit);
+            readDocument();
+        } catch (const Damaged& e) {
+            throw AutomationError(m_fileName + u": damaged presentation: "_s + QString::fromStdString(e.what()));
+        }
+    }
+
+    int slideCount() const override { return static_cast<int>(m_slides.size()); }
+
+    const std::vector<ShapeInfo>& shapes(int slide) override {
+        if (slide < 1 || slide > slideCount())
+            throw AutomationError(m_fileName + u": there is no slide "_s + QString::number(slide));
+        if (slide != m_shapesSlide) {
+            m_shapesSlide = 0;
+            m_shapes.clear();
+            try {
+                readShapes(slide);
+            } catch (const Damaged& e) {
+                m_shapes.clear();
+                throw AutomationError(m_fileName + u": slide "_s + QString::number(slide) + u" is damaged: "_s +
+                                      QString::fromStdString(e.what()));
+            }
+            m_shapesSlide = slide;
+        }
+        return m_shapes;
+    }
+
+private:
+    // Walks the edit records newest first and merges their persist directories; an id keeps the offset
+    // from the newest edit that lists it. A loop in the chain is cut at the first repeated edit.
+    void readPersistDirectory(std::optional<std::uint32_t> currentEdit) {
+        std::uint32_t offset = 0;
+        if (currentEdit && isUserEdit(*currentEdit))
+            offset = *currentEdit;
+        else if (const auto found = lastUserEditInStream())
+            offset = *found; // "Current User" is missing or stale: the newest edit is the last one written
+        else
+            damaged("no edit record found");
+
+        std::unordered_set<std::uint32_t> seen;
+        bool newest = true;
+        while (seen.size() < kMaxEdits && seen.insert(offset).second) {
+            const Record edit = m_stream.recordAt(offset);
+            if (edit.type != rtUserEditAtom || edit.length < 0x1C)
+                damaged("the edit record at offset " + std::to_string(offset) + " is not one");
+            const std::uint32_t lastEdit = m_stream.u32(edit.body + 8);
+            const std::uint32_t directory = m_stream.u32(edit.body + 12);
+            if (newest) {
+                m_documentRef = m_stream.u32(edit.body + 16);
+                // Only an encrypted file carries the reference to its encryption record.
+                if (edit.length >= 0x20)
+                    m_encryptionRef = m_stream.u32(edit.body + 28);
+                newest = false;
+            }
+            readDirectoryAtom(directory);
+            if (lastEdit == 0)
+                break;
+            offset = lastEdit;
+        }
+    }
+
+    bool isUserEdit(std::uint32_t offset) const {
+        if (offset > m_stream.size() || m_stream.size() - offset < 8 + 0x1C)
+            return false;
+        return m_stream.u16(offset + 2) == rtUserEditAtom && m_stream.u32(offset + 4) >= 0x1C &&
+               m_stream.u32(offset + 4) <= m_stream.size() - offset - 8;
+    }
+
+    std::optional<std::uint32_t> lastUserEditInStream() const {
+        std::optional<std::uint32_t> found;
+        std::uint32_t at = 0;
+        while (at < m_stream.size() && m_stream.size() - at >= 8) {
+            const std::uint32_t length = m_stream.u32(at + 4);
+            if (length > m_stream.size() - at - 8)
+                break;
+            if (isUserEdit(at))
+                found = at;
+            at += 8 + length;
+        }
+        return found;
+    }
+
+    void readDirectoryAtom(std::uint32_t offset) {
+        const Record dir = m_stream.recordAt(offset);
+        if (dir.type != rtPersistDirectoryAtom)
+            damaged("the persist directory at offset " + std::to_string(offset) + " is not one");
+        std::uint32_t at = dir.body;
+        while (at < dir.end()) {
+            if (dir.end() - at < 4)
+                damaged("the persist directory at offset " + std::to_string(offset) + " is cut short");
+            const std::uint32_t head = m_stream.u32(at);
+            const std::uint32_t first = head & 0xFFFFF;
+            const std::uint32_t count = head >> 20;
+            at += 4;
+            if (count > (dir.end() - at) / 4)
+                damaged("the persist directory at offset " + std::to_string(offset) + " overruns itself");
+            for (std::uint32_t i = 0; i < count; ++i, at += 4)
+                m_persist.try_emplace(first + i, m_stream.u32(at));
+        }
+    }
+
+    Record persistRecord(std::uint32_t id, std::uint16_t type, const char* what) const {
+        const auto it = m_persist.find(id);
+        if (it == m_persist.end())
+            damaged(std::string(what) + " is missing from the persist directory");
+        const Record r = m_stream.recordAt(it->second);
+        if (r.type != type)
+            damaged(std::string(what) + " at offset " + std::to_string(it->second) + " is a record of type " +
+                    hexType(r.type));
+        return r;
+    }
+
+    void readDocument() {
+        const auto it = m_persist.find(m_documentRef);
+        if (m_encryptionRef && it != m_persist.end() && m_persist.count(*m_encryptionRef) &&
+            m_stream.recordAt(it->second).type != rtDocument)
+            throw Encrypted();
+        const Record document = persistRecord(m_documentRef, rtDocument, "the document record");
+        const std::vector<Record> parts = m_stream.children(document);
+        if (const Record* atom = firstChild(parts, rtDocumentAtom); atom && atom->length >= 34)
+            m_firstSlideNumber = static_cast<std::int16_t>(m_stream.u16(atom->body + 32));
+        // The slides' footer, header and date; a slide may override them with its own container.
+        for (const Record& part : parts)
+            if (part.type == rtHeadersFooters && part.instance == 3)
+                readHeadersFooters(part, m_documentFields);
+
+        // The slide list with instance 0 holds the slides in order; 1 and 2 are masters and notes.
+        const auto list = std::find_if(parts.begin(), parts.end(), [](const Record& r) {
+            return r.type == rtSlideListWithText && r.instance == 0;
+        });
+        if (list == parts.end())
+            return;
+        for (const Record& r : m_stream.children(*list)) {
+            if (r.type == rtSlidePersistAtom) {
+                if (r.length < 4)
+                    damaged("a slide entry of the slide list is cut short");
+                m_slides.push_back(SlideEntry{m_stream.u32(r.body), {}});
+            } else if (!m_slides.empty()) {
+                auto& texts = m_slides.back().placeholderTexts;
+                if (r.type == rtTextHeaderAtom)
+                    texts.emplace_back();
+                else if (!texts.empty())
+                    addToText(m_stream, r, texts.back());
+            }
+        }
+    }
+
+    void readShapes(int slide) {
+        const SlideEntry& entry = m_slides[static_cast<std::size_t>(slide - 1)];
+        const Record slideRecord = persistRecord(entry.persistId, rtSlide, "the slide record");
+        const std::vector<Record> slideParts = m_stream.children(slideRecord);
+        const Record* drawing = firstChild(slideParts, rtDrawing);
+        if (!drawing)
+            return;
+        const std::vector<Record> drawingParts = m_stream.children(*drawing);
+        const Record* dg = firstChild(drawingParts, rtDgContainer);
+        if (!dg)
+            return;
+        const std::vector<Record> dgParts = m_stream.children(*dg);
+        const Record* top = firstChild(dgParts, rtSpgrContainer);
+        if (!top)
+            return;
+        const std::vector<Record> members = m_stream.children(*top);
+        // The top group's first shape record describes the group itself, not a shape on the slide.
+        const std::size_t first = !members.empty() && members.front().type == rtSpContainer ? 1 : 0;
+        FieldValues values = m_documentFields;
+        if (const Record* own = firstChild(slideParts, rtHeadersFooters))
+            readHeadersFooters(*own, values);
+        values.slideNumber = m_firstSlideNumber + slide - 1;
+        for (std::size_t i = first; i < members.size(); ++i) {
+            if (members[i].type == rtSpgrContainer)
+                m_shapes.push_back(ShapeInfo{}); // a group counts once and is not entered
+            else if (members[i].type == rtSpContainer)
+                addShape(members[i], entry, values);
+        }
+    }
+
+    // The footer, header and fixed date texts of a headers-and-footers container.
+    void readHeadersFooters(const Record& container, FieldValues& values) const {
+        std::uint16_t flags = 0;
+        QString userDate;
+        values.footer.clear();
+        values.header.clear();
+        for (const Record& r : m_stream.children(container)) {
+            if (r.type == rtHeadersFootersAtom && r.length >= 4)
+                flags = m_stream.u16(r.body + 2);
+            else if (r.type == rtCString && r.instance == 0)
+                userDate = m_stream.utf16(r);
+            else if (r.type == rtCString && r.instance == 1)
+                values.header = m_stream.utf16(r);
+            else if (r.type == rtCString && r.instance == 2)
+                values.footer = m_stream.utf16(r);
+        }
+        constexpr std::uint16_t kHasUserDate = 0x4;
+        values.fixedDate.reset();
+        if (flags & kHasUserDate)
+            values.fixedDate = userDate;
+    }
+
+    void addShape(const Record& container, const SlideEntry& entry, const FieldValues& values) {
+        const std::vector<Record> parts = m_stream.children(container);
+        std::uint16_t shapeType = 0;
+        std::uint32_t flags = 0;
+        if (const Record* fsp = firstChild(parts, rtFSP); fsp && fsp->length >= 8) {
+            shapeType = fsp->instance;
+            flags = m_stream.u32(fsp->body + 4);
+        }
+        if (flags & (kShapeDeleted | kShapePatriarch | kShapeBackground))
+            return;
+        bool ole = (flags & kShapeOle) != 0;
+        if (const Record* data = firstChild(parts, rtClientData))
+            ole = ole || firstChild(m_stream.children(*data), rtExObjRefAtom) != nullptr;
+        const bool connector = (flags & kShapeConnector) || shapeType == kShapeLine ||
+                               (shapeType >= kFirstConnector && shapeType <= kLastConnector);
+        if ((flags & kShapeGroup) || connector || ole || shapeType == kShapePictureFrame) {
+            m_shapes.push_back(ShapeInfo{});
+            return;
+        }
+
+        ShapeInfo shape;
+        shape.hasTextFrame = true;
+        if (const Record* box = firstChild(parts, rtClientTextbox)) {
+            TextBlock block;
+            for (const Record& r : m_stream.children(*box)) {
+                if (r.type == rtOutlineTextRefAtom && r.length >= 4) {
+                    // The placeholder's text lives in the slide list, by its index among the slide's texts.
+                    const std::uint32_t index = m_stream.u32(r.body);
+                    if (index < entry.placeholderTexts.size())
+                        block = entry.placeholderTexts[index];
+                    break;
+                }
+                addToText(m_stream, r, block);
+            }
+            shape.text = shownText(block, values);
+        }
+        m_shapes.push_back(std::move(shape));
+    }
+
+    QString m_fileName;
+    RecordStream m_stream;
+    std::unordered_map<std::uint32_t, std::uint32_t> m_persist;
+    std::uint32_t m_documentRef = 0;
+    std::optional<std::uint32_t> m_encryptionRef;
+    int m_firstSlideNumber = 1;
+    FieldValues m_documentFields;
+    std::vector<SlideEntry> m_slides;
+    std::vector<ShapeInfo> m_shapes;
+    int m_shapesSlide = 0;
+};
+
+[[noreturn]] void failWith(const QString& fileName, const QString& reason) {
+    throw AutomationError(fileName + u": "_s + reason);
+}
+
+} // namespace
+
+std::unique_ptr<PresentationDocument> openCompoundFileData(QByteArrayView data, const QString& fileName) {
+    const QString encrypted = u"encrypted (the presentation is protected by a password)"_s;
+    try {
+        const CompoundFile file(data);
+        // A password-protected OOXML package is a compound file holding the encrypted package.
+        if (file.hasStream(u"EncryptedPackage"_s) || file.hasStream(u"EncryptionInfo"_s))
+            failWith(fileName, encrypted);
+        if (file.hasStream(u"PP40"_s))
+            failWith(fileName, u"too old (PowerPoint 95 or older)"_s);
+        if (!file.hasStream(u"PowerPoint Document"_s))
+            failWith(fileName, u"not a presentation (a compound file without a \"PowerPoint Document\" stream)"_s);
+
+        std::optional<std::uint32_t> currentEdit;
+        if (const std::optional<QByteArray> user = file.readStream(u"Current User"_s)) {
+            // Before PowerPoint 97 the stream was shorter than this atom.
+            if (user->size() < 28)
+                failWith(fileName, u"too old (PowerPoint 95 or older)"_s);
+            const RecordStream u(*user);
+            if (u.u16(2) == rtCurrentUserAtom) {
+                const std::uint32_t token = u.u32(12);
+                if (token == kEncryptedHeaderToken)
+                    failWith(fileName, encrypted);
+                if (token == kHeaderToken)
+                    currentEdit = u.u32(16);
+            }
+        }
+        if (file.hasStream(u"EncryptedSummary"_s))
+            failWith(fileName, encrypted);
+        std::optional<QByteArray> stream = file.readStream(u"PowerPoint Document"_s);
+        if (stream->size() > 0x7FFFFFFF)
+            failWith(fileName, u"damaged presentation: the \"PowerPoint Document\" stream is too large"_s);
+        try {
+            return std::make_unique<PptDocument>(fileName, std::move(*stream), currentEdit);
+        } catch (const Encrypted&) {
+            failWith(fileName, encrypted);
+        }
+    } catch (const CompoundFileError& e) {
+        failWith(fileName, u"damaged compound file: "_s + QString::fromStdString(e.what()));
+    } catch (const Damaged& e) {
+        failWith(fileName, u"damaged presentation: "_s + QString::fromStdString(e.what()));
+    }
+}
+
+std::unique_ptr<PresentationDocument> openCompoundFilePresentation(const QString& path) {
+    const QString fileName = displayName(path);
+    QFile file;
+    // A folder, a pipe or a device is refused here without blocking.
+    if (!file.open(openRegularFile(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        failWith(fileName, u"cannot open the file: "_s + file.errorString());
+    const qint64 size = file.size();
+    if (size <= 0)
+        failWith(fileName, u"the file is empty"_s);
+    // Mapping keeps large embedded media out of memory; only the streams we need are copied.
+    if (uchar* mapped = file.map(0, size)) {
+        auto document = openCompoundFileData(
+            QByteArrayView(reinterpret_cast<const char*>(mapped), static_cast<qsizetype>(size)), fileName);
+        file.unmap(mapped);
+        return document;
+    }
+    return openCompoundFileData(file.readAll(), fileName);
+}
+
+} // namespace quorvane::office

@@ -1,0 +1,255 @@
+#include "office/presentation/ZipPackage.h"
+
+#include "office/AutomationError.h"
+
+#include <QFileInfo>
+
+#include <zip.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::office {
+
+namespace {
+
+std::string foldAscii(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+}
+
+QString libzipReason(int code) {
+    zip_error_t error;
+    zip_error_init_with_code(&error, code);
+    QString reason = QString::fromUtf8(zip_error_strerror(&error));
+    zip_error_fini(&error);
+    return reason;
+}
+
+// Closes a libzip entry on every path out of read().
+struct EntryCloser {
+    zip_file_t* file;
+    ~EntryCloser() { zip_fclose(file); }
+};
+
+} // namespace
+
+QString displayName(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.isEmpty() ? path : name;
+}
+
+int openRegularFile(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    // O_NONBLOCK: opening a named pipe must not wait for a writer; the type check below then refuses it.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throw AutomationError(displayName(path) + u": cannot open the file: "_s +
+                              QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const bool folder = S_ISDIR(info.st_mode);
+        ::close(fd);
+        throw AutomationError(displayName(path) +
+                              (folder ? u": is a folder, not a file"_s : u": is not a regular file"_s));
+    }
+    // Reads of a regular file never block anyway; clear the flag so libraries see an ordinary descriptor.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+ZipPackage::ZipPackage(const QString& path, const ZipLimits& limits) : ZipPackage(path, openRegularFile(path), limits) {}
+
+ZipPackage::ZipPackage(const QString& path, int fd, const ZipLimits& limits) : m_path(path), m_limits(limits) {
+    openArchive(fd);
+    const zip_int64_t count = zip_get_num_entries(m_archive, 0);
+    if (count < 0 || count > m_limits.maxEntries) {
+        zip_discard(m_archive);
+        m_archive = nullptr;
+        fail(u"the zip archive has more than %1 entries"_s.arg(m_limits.maxEntries));
+    }
+    m_sorted.reserve(static_cast<size_t>(count));
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* entry = zip_get_name(m_archive, static_cast<zip_uint64_t>(i), 0);
+        m_sorted.emplace_back(entry != nullptr ? std::string_view(entry) : std::string_view(), i);
+    }
+    // Sorted by name for lookups; equal names end up side by side.
+    std::sort(m_sorted.begin(), m_sorted.end());
+    const auto twice = std::adjacent_find(m_sorted.begin(), m_sorted.end(),
+                                          [](const auto& a, const auto& b) { return a.first == b.first; });
+    // Two entries of one name make "the" part ambiguous: readers could disagree on which one counts.
+    if (twice != m_sorted.end()) {
+        const QString name = QString::fromUtf8(twice->first.data(), static_cast<qsizetype>(twice->first.size()));
+        zip_discard(m_archive);
+        m_archive = nullptr;
+        fail(u"damaged zip archive: the entry %1 appears twice"_s.arg(name));
+    }
+}
+
+void ZipPackage::openArchive(int fd) {
+    struct stat info {};
+    const bool small = ::fstat(fd, &info) == 0 && info.st_size > 0 &&
+                       static_cast<std::uint64_t>(info.st_size) <= m_limits.wholeFileUpTo;
+    int code = 0;
+    if (small) {
+        // One read instead of a seek and a read for every part: most decks without pictures are small.
+        m_bytes.resize(static_cast<size_t>(info.st_size));
+        size_t filled = 0;
+        int readError = 0;
+        while (filled < m_bytes.size()) {
+            const ssize_t got = ::pread(fd, m_bytes.data() + filled, m_bytes.size() - filled, static_cast<off_t>(filled));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                readError = errno;
+            if (got <= 0)
+                break;
+            filled += static_cast<size_t>(got);
+        }
+        ::close(fd);
+        // A file that shrank while being read is read as far as it goes: libzip then finds it damaged.
+        m_bytes.resize(filled);
+        if (readError != 0 && filled == 0)
+            fail(u"cannot read the file: "_s + QString::fromLocal8Bit(std::strerror(readError)));
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* source = zip_source_buffer_create(m_bytes.data(), m_bytes.size(), 0, &error);
+        if (source != nullptr) {
+            m_archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+            if (m_archive == nullptr)
+                zip_source_free(source);
+        }
+        code = zip_error_code_zip(&error);
+        zip_error_fini(&error);
+    } else {
+        m_archive = zip_fdopen(fd, 0, &code);
+    }
+    if (m_archive != nullptr)
+        return;
+    // A file that starts like a zip archive but whose directory at the end is missing was cut short.
+    char magic[4] = {};
+    bool zipStart = false;
+    if (small) {
+        zipStart = m_bytes.size() >= 4 && std::memcmp(m_bytes.data(), "PK\x03\x04", 4) == 0;
+        m_bytes = std::string();
+    } else {
+        zipStart = ::pread(fd, magic, sizeof magic, 0) == 4 && std::memcmp(magic, "PK\x03\x04", 4) == 0;
+        ::close(fd);
+    }
+    if (code == ZIP_ER_NOZIP)
+        fail(zipStart ? u"damaged zip archive: its directory is missing (is the file truncated?)"_s
+                      : u"not a zip archive"_s);
+    fail(u"damaged zip archive: "_s + libzipReason(code));
+}
+
+ZipPackage::~ZipPackage() {
+    if (m_archive != nullptr)
+        zip_discard(m_archive); // read-only: nothing to write back
+}
+
+const QString& ZipPackage::fileName() const {
+    if (m_fileName.isEmpty())
+        m_fileName = displayName(m_path);
+    return m_fileName;
+}
+
+const std::vector<std::string>& ZipPackage::names() const {
+    if (m_names.size() != m_sorted.size()) {
+        m_names.assign(m_sorted.size(), std::string());
+        for (const auto& [name, index] : m_sorted)
+            m_names[static_cast<size_t>(index)] = name;
+    }
+    return m_names;
+}
+
+void ZipPackage::fail(const QString& reason) const {
+    throw AutomationError(fileName() + u": "_s + reason);
+}
+
+void ZipPackage::failPart(std::string_view name, const QString& reason) const {
+    fail(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) + u": "_s + reason);
+}
+
+std::int64_t ZipPackage::find(std::string_view name) const {
+    const auto byName = [](const auto& entry, std::string_view key) { return std::string_view(entry.first) < key; };
+    if (const auto exact = std::lower_bound(m_sorted.begin(), m_sorted.end(), name, byName);
+        exact != m_sorted.end() && exact->first == name)
+        return exact->second;
+    // Part names compare ignoring ASCII case; a producer that writes another case than it refers to
+    // is rare, so this index is only built when an exact lookup misses.
+    if (m_folded.empty() && !m_sorted.empty()) {
+        m_folded.reserve(m_sorted.size());
+        for (const auto& [entry, index] : m_sorted)
+            m_folded.emplace_back(foldAscii(entry), index);
+        // By folded name and then by index: of names that differ only in case, the earliest entry wins.
+        std::sort(m_folded.begin(), m_folded.end());
+    }
+    const std::string key = foldAscii(name);
+    if (const auto folded = std::lower_bound(m_folded.begin(), m_folded.end(), std::string_view(key), byName);
+        folded != m_folded.end() && folded->first == key)
+        return folded->second;
+    return -1;
+}
+
+void ZipPackage::read(std::string_view name, std::string& buffer) const {
+    const std::int64_t index = find(name);
+    if (index < 0)
+        failPart(name, u"the part is missing"_s);
+    const auto entry = static_cast<zip_uint64_t>(index);
+
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(m_archive, entry, 0, &stat) != 0)
+        failPart(name, QString::fromUtf8(zip_strerror(m_archive)));
+    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE)
+        failPart(name, u"the part is encrypted"_s);
+    const std::uint64_t compressed = (stat.valid & ZIP_STAT_COMP_SIZE) ? stat.comp_size : 0;
+    const std::uint64_t declared = (stat.valid & ZIP_STAT_SIZE) ? stat.size : 0;
+    if (declared > m_limits.maxPartSize)
+        failPart(name, u"the part is larger than %1 MiB"_s.arg(m_limits.maxPartSize >> 20));
+
+    zip_file_t* file = zip_fopen_index(m_archive, entry, 0);
+    if (file == nullptr)
+        failPart(name, QString::fromUtf8(zip_strerror(m_archive)));
+    EntryCloser closer{file};
+
+    // The header's sizes are only a hint: the limits apply to the bytes really produced. A lying small
+    // size just means the buffer grows; a lying large one is capped by what the compressed bytes allow.
+    const std::uint64_t plausible = std::min<std::uint64_t>(
+        {declared, m_limits.maxPartSize, compressed * m_limits.maxRatio + m_limits.ratioGrace});
+    buffer.resize(static_cast<size_t>(plausible) + 1);
+    std::uint64_t filled = 0;
+    for (;;) {
+        if (filled == buffer.size())
+            buffer.resize(std::min<std::uint64_t>(buffer.size() * 2, m_limits.maxPartSize + 1));
+        const zip_int64_t got = zip_fread(file, buffer.data() + filled, buffer.size() - filled);
+        if (got < 0)
+            failPart(name, u"the part is damaged: "_s + QString::fromUtf8(zip_file_strerror(file)));
+        if (got == 0)
+            break; // libzip has checked the CRC once the end is reached
+        filled += static_cast<std::uint64_t>(got);
+        if (filled > m_limits.maxPartSize)
+            failPart(name, u"the part is larger than %1 MiB"_s.arg(m_limits.maxPartSize >> 20));
+        if (filled > m_limits.ratioGrace && filled > compressed * m_limits.maxRatio)
+            failPart(name, u"the part inflates more than %1 times (a zip bomb?)"_s.arg(m_limits.maxRatio));
+    }
+    buffer.resize(static_cast<size_t>(filled));
+}
+
+std::string ZipPackage::read(std::string_view name) const {
+    std::string buffer;
+    read(name, buffer);
+    return buffer;
+}
+
+} // namespace quorvane::office

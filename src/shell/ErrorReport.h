@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+namespace quorvane::shell {
+
+class Prompts;
+
+// The caption of the error report box; no other caption is ever used for it.
+inline constexpr char16_t ErrorReportCaption[] = u"Application Error";
+
+// The text of the error report: the description, CR LF, the handler's location text, "at line " and
+// the statement number, CR CR, and the closing line with the support address.
+QString errorReportText(const QString& description, const QString& location, int line);
+
+// Where guarded handlers send their failures.
+class ErrorReporter {
+public:
+    virtual ~ErrorReporter() = default;
+    virtual void report(const QString& description, const QString& location, int line) = 0;
+};
+
+// The desktop's reporter: a modal warning box through the prompts service.
+class PromptErrorReporter final : public ErrorReporter {
+public:
+    explicit PromptErrorReporter(Prompts& prompts) : m_prompts(prompts) {}
+    void report(const QString& description, const QString& location, int line) override;
+
+private:
+    Prompts& m_prompts;
+};
+
+} // namespace quorvane::shell

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "shell/EventPump.h"
+
+namespace quorvane::shell {
+
+// The event-queue yield of the desktop program. Once the main window has closed, abort() is called
+// and every later yield throws OperationAborted, so a long operation stops at its next yield.
+class QtEventPump final : public EventPump {
+public:
+    void yield() override;
+    void abort() { m_aborted = true; }
+    bool aborted() const { return m_aborted; }
+
+private:
+    bool m_aborted = false;
+};
+
+} // namespace quorvane::shell

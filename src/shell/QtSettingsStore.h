@@ -1,0 +1,27 @@
+#pragma once
+
+#include "shell/SettingsStore.h"
+
+#include <QSettings>
+
+#include <memory>
+
+namespace quorvane::shell {
+
+// The SettingsStore in the user's configuration folder: organization and application "Kestrelin",
+// every key in the group "Quorvane". Each write reaches the file at once.
+class QtSettingsStore final : public SettingsStore {
+public:
+    // The user's own store.
+    QtSettingsStore();
+    // A store in the given INI file (tests keep their own).
+    explicit QtSettingsStore(const QString& fileName);
+
+    QString read(const QString& key, const QString& defaultValue) override;
+    void write(const QString& key, const QString& value) override;
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};
+
+} // namespace quorvane::shell

@@ -1,1 +1,0 @@
-quorvane_add_test(test_drops DropsTest.cpp GUI)
