@@ -19,9 +19,10 @@
 
 namespace {
 
-const char* const Words[] = {"quarterly", "review", "revenue", "growth", "market", "customer", "product", "team",
-                             "strategy", "roadmap", "delivery", "quality", "budget", "forecast", "risk", "plan",
-                             "Überblick", "résumé", "naïve", "données", "日本語", "данные", "2026", "Q3", "—", "%"};
+const char* const Words[] = {"quarterly", "review",   "revenue",   "growth",   "market",  "customer", "product",
+                             "team",      "strategy", "roadmap",   "delivery", "quality", "budget",   "forecast",
+                             "risk",      "plan",     "Überblick", "résumé",   "naïve",   "données",  "日本語",
+                             "данные",    "2026",     "Q3",        "—",        "%"};
 
 std::string words(std::mt19937& random, int count) {
     std::string text;
@@ -34,12 +35,13 @@ std::string words(std::mt19937& random, int count) {
 }
 
 std::string shape(std::mt19937& random, int id, bool title) {
-    std::string xml = "<p:sp><p:nvSpPr><p:cNvPr id=\"" + std::to_string(id) + "\" name=\"TextBox " + std::to_string(id) +
-                      "\"/><p:cNvSpPr txBox=\"1\"/><p:nvPr>" + (title ? "<p:ph type=\"title\"/>" : "") +
-                      "</p:nvPr></p:nvSpPr><p:spPr><a:xfrm><a:off x=\"" + std::to_string(457200 + id * 1000) +
-                      "\" y=\"274638\"/><a:ext cx=\"8229600\" cy=\"1143000\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/>"
-                      "</a:prstGeom><a:noFill/></p:spPr><p:txBody><a:bodyPr wrap=\"square\" rtlCol=\"0\"><a:spAutoFit/>"
-                      "</a:bodyPr><a:lstStyle/>";
+    std::string xml =
+        "<p:sp><p:nvSpPr><p:cNvPr id=\"" + std::to_string(id) + "\" name=\"TextBox " + std::to_string(id) +
+        "\"/><p:cNvSpPr txBox=\"1\"/><p:nvPr>" + (title ? "<p:ph type=\"title\"/>" : "") +
+        "</p:nvPr></p:nvSpPr><p:spPr><a:xfrm><a:off x=\"" + std::to_string(457200 + id * 1000) +
+        "\" y=\"274638\"/><a:ext cx=\"8229600\" cy=\"1143000\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/>"
+        "</a:prstGeom><a:noFill/></p:spPr><p:txBody><a:bodyPr wrap=\"square\" rtlCol=\"0\"><a:spAutoFit/>"
+        "</a:bodyPr><a:lstStyle/>";
     const int paragraphs = title ? 1 : 1 + static_cast<int>(random() % 4);
     for (int p = 0; p < paragraphs; ++p) {
         xml += "<a:p><a:pPr marL=\"0\" indent=\"0\"><a:buNone/></a:pPr>";
@@ -62,8 +64,9 @@ const char* const RelType = "http://schemas.openxmlformats.org/officeDocument/20
 int writeCorpus(const char* folder, int count) {
     constexpr int Slides = 20;
     std::mt19937 random(12345);
-    std::string theme = "<?xml version=\"1.0\"?><a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
-                        "name=\"Office\"><a:themeElements>";
+    std::string theme =
+        "<?xml version=\"1.0\"?><a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+        "name=\"Office\"><a:themeElements>";
     for (int i = 0; i < 200; ++i)
         theme += "<a:font script=\"S" + std::to_string(i) + "\" typeface=\"Font " + std::to_string(i % 17) + "\"/>";
     theme += "</a:themeElements></a:theme>";
@@ -82,37 +85,44 @@ int writeCorpus(const char* folder, int count) {
             zip_source_t* source = zip_source_buffer(archive, parts.back().data(), parts.back().size(), 0);
             zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
         };
-        std::string types = "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                            "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-                            "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-                            "<Override PartName=\"/ppt/presentation.xml\" ContentType=\"application/vnd.openxmlformats-"
-                            "officedocument.presentationml.presentation.main+xml\"/>";
-        std::string presentation = std::string("<?xml version=\"1.0\"?><p:presentation") + Ns +
-                                   "><p:sldMasterIdLst><p:sldMasterId id=\"2147483648\" r:id=\"rId1\"/></p:sldMasterIdLst><p:sldIdLst>";
-        std::string presentationRels = std::string("<?xml version=\"1.0\"?>") + RelsNs + "<Relationship Id=\"rId1\" Type=\"" +
-                                       RelType + "slideMaster\" Target=\"slideMasters/slideMaster1.xml\"/>";
+        std::string types =
+            "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+            "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+            "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+            "<Override PartName=\"/ppt/presentation.xml\" ContentType=\"application/vnd.openxmlformats-"
+            "officedocument.presentationml.presentation.main+xml\"/>";
+        std::string presentation =
+            std::string("<?xml version=\"1.0\"?><p:presentation") + Ns +
+            "><p:sldMasterIdLst><p:sldMasterId id=\"2147483648\" r:id=\"rId1\"/></p:sldMasterIdLst><p:sldIdLst>";
+        std::string presentationRels = std::string("<?xml version=\"1.0\"?>") + RelsNs +
+                                       "<Relationship Id=\"rId1\" Type=\"" + RelType +
+                                       "slideMaster\" Target=\"slideMasters/slideMaster1.xml\"/>";
         for (int s = 1; s <= Slides; ++s) {
             const std::string id = std::to_string(s + 1);
             types += "<Override PartName=\"/ppt/slides/slide" + std::to_string(s) +
                      ".xml\" ContentType=\"application/vnd.openxmlformats-officedocument.presentationml.slide+xml\"/>";
             presentation += "<p:sldId id=\"" + std::to_string(255 + s) + "\" r:id=\"rId" + id + "\"/>";
-            presentationRels += "<Relationship Id=\"rId" + id + "\" Type=\"" + RelType + "slide\" Target=\"slides/slide" +
-                                std::to_string(s) + ".xml\"/>";
+            presentationRels += "<Relationship Id=\"rId" + id + "\" Type=\"" + RelType +
+                                "slide\" Target=\"slides/slide" + std::to_string(s) + ".xml\"/>";
         }
         types += "</Types>";
-        presentation += "</p:sldIdLst><p:sldSz cx=\"12192000\" cy=\"6858000\"/><p:notesSz cx=\"6858000\" cy=\"9144000\"/>"
-                        "</p:presentation>";
+        presentation +=
+            "</p:sldIdLst><p:sldSz cx=\"12192000\" cy=\"6858000\"/><p:notesSz cx=\"6858000\" cy=\"9144000\"/>"
+            "</p:presentation>";
         presentationRels += "</Relationships>";
         add("[Content_Types].xml", types);
-        add("_rels/.rels", std::string("<?xml version=\"1.0\"?>") + RelsNs + "<Relationship Id=\"rId1\" Type=\"" + RelType +
-                               "officeDocument\" Target=\"ppt/presentation.xml\"/></Relationships>");
+        add("_rels/.rels", std::string("<?xml version=\"1.0\"?>") + RelsNs + "<Relationship Id=\"rId1\" Type=\"" +
+                               RelType + "officeDocument\" Target=\"ppt/presentation.xml\"/></Relationships>");
         add("ppt/presentation.xml", presentation);
         add("ppt/_rels/presentation.xml.rels", presentationRels);
         add("ppt/theme/theme1.xml", theme);
-        add("ppt/slideMasters/slideMaster1.xml", std::string("<p:sldMaster") + Ns + "><p:cSld><p:spTree/></p:cSld></p:sldMaster>");
-        add("ppt/slideLayouts/slideLayout1.xml", std::string("<p:sldLayout") + Ns + "><p:cSld><p:spTree/></p:cSld></p:sldLayout>");
+        add("ppt/slideMasters/slideMaster1.xml",
+            std::string("<p:sldMaster") + Ns + "><p:cSld><p:spTree/></p:cSld></p:sldMaster>");
+        add("ppt/slideLayouts/slideLayout1.xml",
+            std::string("<p:sldLayout") + Ns + "><p:cSld><p:spTree/></p:cSld></p:sldLayout>");
         for (int s = 1; s <= Slides; ++s) {
-            std::string slide = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<p:sld") + Ns +
+            std::string slide = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<p:sld") +
+                                Ns +
                                 "><p:cSld><p:spTree><p:nvGrpSpPr><p:cNvPr id=\"1\" name=\"\"/><p:cNvGrpSpPr/><p:nvPr/>"
                                 "</p:nvGrpSpPr><p:grpSpPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"0\" cy=\"0\"/>"
                                 "<a:chOff x=\"0\" y=\"0\"/><a:chExt cx=\"0\" cy=\"0\"/></a:xfrm></p:grpSpPr>";
@@ -147,7 +157,8 @@ int inflateFloor(int count, char** files) {
         for (zip_int64_t e = 0; e < entries; ++e) {
             const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(e), 0);
             // Slide parts only: ppt/slides/slideN.xml, not their relationships.
-            if (name == nullptr || std::strncmp(name, "ppt/slides/slide", 16) != 0 || std::strchr(name + 16, '/') != nullptr)
+            if (name == nullptr || std::strncmp(name, "ppt/slides/slide", 16) != 0 ||
+                std::strchr(name + 16, '/') != nullptr)
                 continue;
             zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(e), 0);
             zip_int64_t got = 0;
@@ -159,7 +170,7 @@ int inflateFloor(int count, char** files) {
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // CPU time as well: on a busy machine it is the fairer figure to compare.
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;

@@ -37,8 +37,9 @@ long peakKiB() {
 
 // Slide-like text: words, sometimes a number, sometimes a longer sentence.
 std::string cellText(unsigned& seed, int column) {
-    static const char* words[] = {"Quarterly", "review", "of", "the", "northern", "region", "sales", "growth",
-                                  "2024", "targets", "Überblick", "résumé", "team", "plan", "next", "steps"};
+    static const char* words[] = {"Quarterly", "review", "of",   "the",     "northern",  "region",
+                                  "sales",     "growth", "2024", "targets", "Überblick", "résumé",
+                                  "team",      "plan",   "next", "steps"};
     seed = seed * 1103515245u + 12345u;
     if (column == 4)
         return std::to_string(seed % 100000);

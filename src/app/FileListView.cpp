@@ -68,9 +68,13 @@ void FileListView::ensureVisible(int position) {
     horizontalScrollBar()->setValue(sideways);
 }
 
-void FileListView::focusList() { setFocus(Qt::OtherFocusReason); }
+void FileListView::focusList() {
+    setFocus(Qt::OtherFocusReason);
+}
 
-bool FileListView::busy() { return m_window.pointer() == shell::PointerBusy; }
+bool FileListView::busy() {
+    return m_window.pointer() == shell::PointerBusy;
+}
 
 int FileListView::hitTest(const QPoint& point) const {
     const QModelIndex index = indexAt(point);

@@ -35,7 +35,9 @@
 
 // The window's icon lives in the resources of a static library: nothing refers to them, so they
 // are registered here (the macro must stand outside any namespace).
-static void initResources() { Q_INIT_RESOURCE(quorvane); }
+static void initResources() {
+    Q_INIT_RESOURCE(quorvane);
+}
 
 namespace quorvane::app {
 
@@ -228,10 +230,11 @@ void Form1::createControls() {
     Frame2->setObjectName(u"Frame2"_s);
     Frame2->setGeometry(pixels({120, 3750, 7800, 1035}));
     setHoverShape(Frame2, shell::PointerDefault);
-    Option6 = addOption(Frame2, u"Option6"_s,
-                        u"Import all PowerPoint files to individual sheets and name sheets by file"_s,
-                        {240, 650, 6615, 255});
-    Option5 = addOption(Frame2, u"Option5"_s, u"Import all PowerPoint files to a single sheet"_s, {240, 300, 5655, 255});
+    Option6 =
+        addOption(Frame2, u"Option6"_s, u"Import all PowerPoint files to individual sheets and name sheets by file"_s,
+                  {240, 650, 6615, 255});
+    Option5 =
+        addOption(Frame2, u"Option5"_s, u"Import all PowerPoint files to a single sheet"_s, {240, 300, 5655, 255});
     Option5->setChecked(true);
 
     Frame1 = new QGroupBox(u"Column Separation Options"_s, this);
@@ -342,8 +345,8 @@ bool Form1::Form_Load() {
 void Form1::applySkin(const QString& path) {
     // The button face comes first, so a skin that then fails to load still leaves it.
     const QColor face = QApplication::palette().color(QPalette::Active, QPalette::Button);
-    for (QWidget* widget : QList<QWidget*>{this, Frame1, Frame2, Option1, Option2, Option3, Option4, Option5,
-                                           Option6, Option7}) {
+    for (QWidget* widget :
+         QList<QWidget*>{this, Frame1, Frame2, Option1, Option2, Option3, Option4, Option5, Option6, Option7}) {
         QPalette palette = widget->palette();
         palette.setColor(QPalette::Window, face);
         widget->setPalette(palette);
@@ -351,7 +354,9 @@ void Form1::applySkin(const QString& path) {
     setStyleSheet(readUtf8File(path));
 }
 
-filelist::FileList& Form1::fileList() { return ListView1->fileList(); }
+filelist::FileList& Form1::fileList() {
+    return ListView1->fileList();
+}
 
 void Form1::setPointer(int shape) {
     m_pointer = shape;
@@ -392,9 +397,13 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 // ---- Click handlers -------------------------------------------------------------------------
 
-void Form1::PushButton1_Click() { filelist::PushButton1_Click(m_services, fileList()); }
+void Form1::PushButton1_Click() {
+    filelist::PushButton1_Click(m_services, fileList());
+}
 
-void Form1::PushButton2_Click() { m_importRun.PushButton2_Click(); }
+void Form1::PushButton2_Click() {
+    m_importRun.PushButton2_Click();
+}
 
 void Form1::PushButton3_Click() {
     shell::Guard g(m_services.errors, shell::location::PushButton3Click);
@@ -440,22 +449,30 @@ void Form1::ListView1_OLEDragDrop(const QMimeData& dropped) {
 
 // ---- ImportWindow ---------------------------------------------------------------------------
 
-int Form1::entryCount() { return fileList().Count(); }
+int Form1::entryCount() {
+    return fileList().Count();
+}
 
-QString Form1::entryText(int position) { return fileList().Text(position); }
+QString Form1::entryText(int position) {
+    return fileList().Text(position);
+}
 
 bool Form1::optionChecked(int n) {
     const QRadioButton* options[] = {Option1, Option2, Option3, Option4, Option5, Option6, Option7};
     return n >= 1 && n <= 7 && options[n - 1]->isChecked();
 }
 
-QString Form1::text1() { return Text1->text(); }
+QString Form1::text1() {
+    return Text1->text();
+}
 
 void Form1::setProgressValue(double value) {
     m_progressValue = value;
     ProgressBar1->setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0) * 100)));
 }
 
-void Form1::setProgressText(const QString& text) { ProgressBar1->setCaption(text); }
+void Form1::setProgressText(const QString& text) {
+    ProgressBar1->setCaption(text);
+}
 
 } // namespace quorvane::app

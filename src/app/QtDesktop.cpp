@@ -5,10 +5,16 @@
 
 namespace quorvane::app {
 
-void QtDesktop::openUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
+void QtDesktop::openUrl(const QString& url) {
+    QDesktopServices::openUrl(QUrl(url));
+}
 
-void QtDesktop::openFolder(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+void QtDesktop::openFolder(const QString& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
-void QtDesktop::openFile(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+void QtDesktop::openFile(const QString& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
 } // namespace quorvane::app

@@ -6,19 +6,19 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStandardPaths>
-#include <QTabWidget>
-#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStandardPaths>
+#include <QTabWidget>
 #include <QTableView>
 
-#include <algorithm>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <algorithm>
 
 #include <limits>
 
@@ -36,9 +36,13 @@ SheetTableModel::SheetTableModel(std::shared_ptr<office::Workbook> workbook, int
     m_columns = static_cast<int>(used.right());
 }
 
-int SheetTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+int SheetTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_rows;
+}
 
-int SheetTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_columns; }
+int SheetTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_columns;
+}
 
 QVariant SheetTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
@@ -51,8 +55,8 @@ QVariant SheetTableModel::data(const QModelIndex& index, int role) const {
         return QString::fromUtf8(cell.text.data(), static_cast<qsizetype>(cell.text.size()));
     case Qt::TextAlignmentRole:
         // Numbers stand to the right, text to the left, as in a spreadsheet.
-        return QVariant::fromValue(Qt::Alignment(cell.number ? Qt::AlignRight | Qt::AlignVCenter
-                                                             : Qt::AlignLeft | Qt::AlignVCenter));
+        return QVariant::fromValue(
+            Qt::Alignment(cell.number ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter));
     default:
         return {};
     }

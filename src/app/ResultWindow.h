@@ -65,7 +65,8 @@ public:
 class ResultWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance, shell::Desktop& desktop, ResultPrompts& prompts);
+    ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance, shell::Desktop& desktop,
+                 ResultPrompts& prompts);
 
     const std::shared_ptr<office::SpreadsheetInstance>& instance() const { return m_instance; }
     // Shows the instance's active workbook as it is now (sheets added since come in); the sheet

@@ -1,13 +1,13 @@
 // quorvane: the desktop program. Builds the services, runs the main window's start-up and shows it.
-#include "shell/ClockRandom.h"
-#include "shell/ErrorReport.h"
 #include "app/Form1.h"
 #include "app/QtDesktop.h"
 #include "app/QtDialogs.h"
-#include "shell/QtEventPump.h"
 #include "app/QtPrompts.h"
-#include "shell/QtSettingsStore.h"
 #include "app/ResultWindow.h"
+#include "shell/ClockRandom.h"
+#include "shell/ErrorReport.h"
+#include "shell/QtEventPump.h"
+#include "shell/QtSettingsStore.h"
 
 #include "office/presentation/LocalPresentationServer.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
@@ -35,8 +35,17 @@ int main(int argc, char** argv) {
     shell::QtEventPump events;
     office::LocalPresentationServer presentations;
     office::SpreadsheetEngine spreadsheets;
-    shell::Services services{prompts, errors, dialogs, settings, desktop, random, events, presentations, spreadsheets,
-                           QString(), QCoreApplication::applicationDirPath()};
+    shell::Services services{prompts,
+                             errors,
+                             dialogs,
+                             settings,
+                             desktop,
+                             random,
+                             events,
+                             presentations,
+                             spreadsheets,
+                             QString(),
+                             QCoreApplication::applicationDirPath()};
 
     // A workbook the import hands to the user (Visible = true) opens in a result window.
     results.install(spreadsheets);

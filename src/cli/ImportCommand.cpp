@@ -3,15 +3,15 @@
 // hands to the user instead of showing it.
 #include "cli/Commands.h"
 
-#include "shell/ClockRandom.h"
-#include "shell/ErrorReport.h"
-#include "shell/Services.h"
 #include "filelist/FolderCommands.h"
 #include "import/ImportRun.h"
 #include "import/SheetNaming.h"
 #include "office/presentation/LocalPresentationServer.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
 #include "office/spreadsheet/WorkbookExport.h"
+#include "shell/ClockRandom.h"
+#include "shell/ErrorReport.h"
+#include "shell/Services.h"
 
 #include <QFileInfo>
 #include <QMap>
@@ -140,8 +140,7 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
 // taken as it is, whatever its name. A folder is walked like a drop on the list (every file below
 // it), or like the folder scan when an extension is given. Returns the reason a folder could not be
 // walked, or nothing.
-std::optional<QString> addInputPath(const QString& path, const std::optional<QString>& extension,
-                                    QStringList& files) {
+std::optional<QString> addInputPath(const QString& path, const std::optional<QString>& extension, QStringList& files) {
     const QFileInfo info(path);
     if (!info.isDir()) {
         files.append(info.absoluteFilePath());
@@ -351,7 +350,7 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         [&](const std::shared_ptr<office::SpreadsheetInstance>& instance) { result = instance; });
 
     shell::Services services{prompts, reporter,      dialogs,      settings,          desktop,  random,
-                           events,  presentations, spreadsheets, u"quorvane-cli"_s, QString()};
+                             events,  presentations, spreadsheets, u"quorvane-cli"_s, QString()};
     CommandLineWindow window(request, files, progress);
     import::ImportRun run(services, window);
 

@@ -10,19 +10,18 @@ using namespace quorvane::cli;
 
 namespace {
 
-const char* const Usage =
-    "Usage: quorvane-cli COMMAND [ARGUMENTS]\n"
-    "\n"
-    "Commands:\n"
-    "  text FILE...               write the text of each presentation to standard output\n"
-    "  import [OPTIONS] PATH... -o OUT\n"
-    "                             import presentations into one workbook (.xlsx or .csv)\n"
-    "\n"
-    "  quorvane-cli import --help  lists the import options.\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help                 show this help and exit\n"
-    "  --version                  show the version and exit\n";
+const char* const Usage = "Usage: quorvane-cli COMMAND [ARGUMENTS]\n"
+                          "\n"
+                          "Commands:\n"
+                          "  text FILE...               write the text of each presentation to standard output\n"
+                          "  import [OPTIONS] PATH... -o OUT\n"
+                          "                             import presentations into one workbook (.xlsx or .csv)\n"
+                          "\n"
+                          "  quorvane-cli import --help  lists the import options.\n"
+                          "\n"
+                          "Options:\n"
+                          "  -h, --help                 show this help and exit\n"
+                          "  --version                  show the version and exit\n";
 
 } // namespace
 

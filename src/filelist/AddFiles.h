@@ -19,8 +19,9 @@ QString tooManyFilesMessage();
 // The "Add PowerPoint File(s)" handler: asks the dialog service and appends the picked files at the
 // end of list in the dialog's order. The result is one path, appended unchanged, or "folder NUL name
 // NUL name ...", each appended as folder + "/" + name with every "//" made one "/" (a folder that
-// already ends in the separator, the root, would otherwise give a doubled one). A result over the buffer limit shows tooManyFilesMessage()
-// and adds nothing; any other failure goes to the error report with the handler's statement number.
+// already ends in the separator, the root, would otherwise give a doubled one). A result over the buffer limit shows
+// tooManyFilesMessage() and adds nothing; any other failure goes to the error report with the handler's statement
+// number.
 void PushButton1_Click(shell::Services& services, FileList& list);
 
 } // namespace quorvane::filelist

@@ -11,7 +11,9 @@ void FileList::checkPosition(int position, int last) const {
         throw std::out_of_range("Index out of bounds");
 }
 
-void FileList::Add(const QString& text) { Add(Count() + 1, text); }
+void FileList::Add(const QString& text) {
+    Add(Count() + 1, text);
+}
 
 void FileList::Add(int position, const QString& text) {
     checkPosition(position, Count() + 1);
@@ -47,7 +49,9 @@ void FileList::SetText(int position, const QString& text) {
     Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole});
 }
 
-int FileList::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Count(); }
+int FileList::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Count();
+}
 
 QVariant FileList::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= Count())

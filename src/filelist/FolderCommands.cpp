@@ -16,7 +16,9 @@ namespace quorvane::filelist {
 
 namespace {
 
-QString text(const char16_t* constant) { return QStringView(constant).toString(); }
+QString text(const char16_t* constant) {
+    return QStringView(constant).toString();
+}
 
 // A drop has no numbered statements: whatever step fails, its failure is told under the drop's own
 // location and line 0.
@@ -63,11 +65,12 @@ void PushButton4_Click(shell::Services& services, shell::PointerHost& window, Fi
     QStringList folders;
     g.run(112, [&] { folders.append(path + u'/'); });
     g.run(114, [&] { CollectSubfolders(folders, true, services.events); });
-    AppendFolderFiles(folders, u"*."_s + answer, list, &g);  // statements 116 to 130
+    AppendFolderFiles(folders, u"*."_s + answer, list, &g); // statements 116 to 130
     g.run(132, [&] { window.setPointer(shell::PointerDefault); });
 }
 
-void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPump& events, shell::ErrorReporter& errors) {
+void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPump& events,
+                        shell::ErrorReporter& errors) {
     DropReporter reporter(errors);
     shell::Guard guard(reporter, text(DropLocation));
     for (const QString& path : paths) {
@@ -100,7 +103,7 @@ void PushButton9_Click(shell::Services& services, FileList& list) {
     const QString folder = samplesFolder(services.programFolder);
     QStringList names;
     g.assign(100, names, [&] { return ListMatchingFiles(folder, u"*.*"_s); });
-    for (const QString& name : std::as_const(names))  // 102
+    for (const QString& name : std::as_const(names)) // 102
         g.run(104, [&] { list.Add(folder + u'/' + name); });
     int answer = shell::AnswerNo;
     g.assign(106, answer, [&] {

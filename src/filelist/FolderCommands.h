@@ -42,7 +42,8 @@ void PushButton4_Click(shell::Services& services, shell::PointerHost& window, Fi
 // is appended exactly as it arrived. Shows nothing and leaves the pointer alone, except that a walk or
 // listing failure other than a permission failure is reported under DropLocation (the files found
 // so far are still appended). OperationAborted from a yield passes through.
-void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPump& events, shell::ErrorReporter& errors);
+void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPump& events,
+                        shell::ErrorReporter& errors);
 
 // The folder of the sample files: "Samples" beside the program when that folder exists, otherwise
 // the installed data folder's Samples (found relative to the program's installed folder, so an

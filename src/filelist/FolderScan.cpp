@@ -32,7 +32,9 @@ QByteArray nativePath(const QString& path) {
     return QFile::encodeName(path);
 }
 
-std::string reasonOf(int code) { return std::generic_category().message(code); }
+std::string reasonOf(int code) {
+    return std::generic_category().message(code);
+}
 
 [[noreturn]] void fail(const char* what, const QString& path, int code) {
     throw std::runtime_error(std::string(what) + " '" + path.toStdString() + "': " + reasonOf(code));
@@ -49,7 +51,9 @@ std::optional<QString> decodeName(QByteArrayView raw) {
     return text;
 }
 
-bool isDotName(QByteArrayView raw) { return raw == "." || raw == ".."; }
+bool isDotName(QByteArrayView raw) {
+    return raw == "." || raw == "..";
+}
 
 // An open folder listing; readdir's names as raw bytes, with d_type when the file system gives it.
 class FolderReader {
@@ -98,7 +102,9 @@ using FolderId = std::pair<dev_t, ino_t>;
 // Raised inside the walk when this user may not list a folder; the walk absorbs it.
 struct PermissionDenied {};
 
-bool isPermissionError(int code) { return code == EACCES || code == EPERM; }
+bool isPermissionError(int code) {
+    return code == EACCES || code == EPERM;
+}
 
 QString lastComponent(const QString& path) {
     QStringView view(path);
@@ -133,7 +139,7 @@ QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell
         if (::fstatat(reader.fd(), entry.name.constData(), &info, 0) != 0) {
             if (isPermissionError(errno))
                 throw PermissionDenied{};
-            continue;  // a dangling link or an entry gone meanwhile is no folder
+            continue; // a dangling link or an entry gone meanwhile is no folder
         }
         if (!S_ISDIR(info.st_mode))
             continue;
@@ -141,7 +147,7 @@ QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell
         if (HasUnsafeChar(QByteArrayView(entry.name)))
             continue;
         if (!known.insert({info.st_dev, info.st_ino}).second)
-            continue;  // entered already: a link back up the tree, or a second way to the same folder
+            continue; // entered already: a link back up the tree, or a second way to the same folder
         found.append(folder + *decodeName(entry.name) + u'/');
     }
     if (isPermissionError(readError))
@@ -151,7 +157,7 @@ QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell
 
 void collect(QStringList& list, bool recursive, shell::EventPump& events, std::set<FolderId>& known) {
     QStringList found;
-    const QStringList folders = list;  // list loses entries on the way; the walk goes through all of them
+    const QStringList folders = list; // list loses entries on the way; the walk goes through all of them
     for (const QString& folder : folders) {
         struct stat info {};
         if (::stat(nativePath(folder).constData(), &info) != 0) {
@@ -185,21 +191,18 @@ void collect(QStringList& list, bool recursive, shell::EventPump& events, std::s
 }
 
 // The guard's statements, or plain calls when there is no guard.
-template <class Statement>
-void run(shell::Guard* guard, int line, Statement&& statement) {
+template <class Statement> void run(shell::Guard* guard, int line, Statement&& statement) {
     if (guard)
         guard->run(line, std::forward<Statement>(statement));
     else
         statement();
 }
 
-template <class Condition>
-bool test(shell::Guard* guard, int line, Condition&& condition) {
+template <class Condition> bool test(shell::Guard* guard, int line, Condition&& condition) {
     return guard ? guard->test(line, std::forward<Condition>(condition)) : static_cast<bool>(condition());
 }
 
-template <class T, class Value>
-void assign(shell::Guard* guard, int line, T& variable, Value&& value) {
+template <class T, class Value> void assign(shell::Guard* guard, int line, T& variable, Value&& value) {
     if (guard)
         guard->assign(line, variable, std::forward<Value>(value));
     else
@@ -250,7 +253,9 @@ bool isSkippedFolder(const QString& path, int attributes) {
            (attributes == HiddenSystemFolder || attributes == (HiddenSystemFolder | AttributeAlias));
 }
 
-QString PickFolder(shell::Dialogs& dialogs, const QString& prompt) { return dialogs.pickFolder(prompt); }
+QString PickFolder(shell::Dialogs& dialogs, const QString& prompt) {
+    return dialogs.pickFolder(prompt);
+}
 
 bool HasUnsafeChar(QByteArrayView name) {
     const std::optional<QString> text = decodeName(name);
@@ -329,8 +334,8 @@ int naturalCompare(const QString& a, const QString& b) {
                 ++startY;
             if (endX - startX != endY - startY)
                 return endX - startX < endY - startY ? -1 : 1;
-            const int digits = QStringView(x).sliced(startX, endX - startX).compare(
-                QStringView(y).sliced(startY, endY - startY));
+            const int digits =
+                QStringView(x).sliced(startX, endX - startX).compare(QStringView(y).sliced(startY, endY - startY));
             if (digits != 0)
                 return digits;
             i = endX;

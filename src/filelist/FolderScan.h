@@ -23,12 +23,12 @@ namespace quorvane::filelist {
 // Attribute values, mapped from this platform's file types and modes so that the whole-value rules
 // below keep their meaning: an ordinary file is 32, a hidden one 34, a folder 16.
 enum FileAttribute : int {
-    AttributeReadOnly = 1,    // this user may not write it
-    AttributeHidden = 2,      // the name begins with "."
-    AttributeSystem = 4,      // neither a regular file, a folder nor a link (device, FIFO, socket)
-    AttributeDirectory = 16,  // a folder, or a link to one
-    AttributeArchive = 32,    // a regular file, or a link to one
-    AttributeAlias = 1024,    // a symbolic link
+    AttributeReadOnly = 1,   // this user may not write it
+    AttributeHidden = 2,     // the name begins with "."
+    AttributeSystem = 4,     // neither a regular file, a folder nor a link (device, FIFO, socket)
+    AttributeDirectory = 16, // a folder, or a link to one
+    AttributeArchive = 32,   // a regular file, or a link to one
+    AttributeAlias = 1024,   // a symbolic link
 };
 
 // The attribute value of path. Throws std::runtime_error naming the path and the reason when the

@@ -6,9 +6,9 @@
 #include "import/SpreadsheetChecks.h"
 #include "import/StagingFile.h"
 
+#include "office/AutomationError.h"
 #include "shell/Guard.h"
 #include "shell/Product.h"
-#include "office/AutomationError.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/RandomSource.h"
 #include "office/SpreadsheetServer.h"
+#include "shell/RandomSource.h"
 
 #include <QString>
 

@@ -1,11 +1,12 @@
 #include "import/SpreadsheetChecks.h"
 
-
 using namespace Qt::StringLiterals;
 
 namespace quorvane::import {
 
-QString spreadsheetApplicationName() { return QString::fromUtf16(office::SpreadsheetApplicationName); }
+QString spreadsheetApplicationName() {
+    return QString::fromUtf16(office::SpreadsheetApplicationName);
+}
 
 bool CheckExcelCreatable(office::SpreadsheetServer& server, shell::Prompts& prompts, const QString& applicationTitle) {
     try {

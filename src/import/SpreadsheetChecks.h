@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/Prompts.h"
 #include "office/SpreadsheetServer.h"
+#include "shell/Prompts.h"
 
 #include <QString>
 

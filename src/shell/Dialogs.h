@@ -6,8 +6,8 @@ namespace quorvane::shell {
 
 // What the "Add PowerPoint File(s)" handler asks of the open-file dialog.
 struct OpenFileRequest {
-    QString title;       // the dialog's caption
-    QString filter;      // "Name (*.a)|*.a|All Files (*.*)|*.*|": pairs of description and pattern
+    QString title;  // the dialog's caption
+    QString filter; // "Name (*.a)|*.a|All Files (*.*)|*.*|": pairs of description and pattern
     bool multiSelect = true;
 };
 

@@ -29,8 +29,7 @@ public:
     Guard(ErrorReporter& reporter, const char16_t* location) : Guard(reporter, QString::fromUtf16(location)) {}
 
     // Runs one numbered statement.
-    template <class Statement>
-    void run(int line, Statement&& statement) {
+    template <class Statement> void run(int line, Statement&& statement) {
         m_line = line;
         try {
             std::forward<Statement>(statement)();
@@ -40,8 +39,7 @@ public:
     }
 
     // A numbered test; true when the condition holds or could not be evaluated.
-    template <class Condition>
-    bool test(int line, Condition&& condition) {
+    template <class Condition> bool test(int line, Condition&& condition) {
         m_line = line;
         try {
             return static_cast<bool>(std::forward<Condition>(condition)());
@@ -52,8 +50,7 @@ public:
     }
 
     // A numbered assignment; the variable changes only when the value could be computed.
-    template <class T, class Value>
-    void assign(int line, T& variable, Value&& value) {
+    template <class T, class Value> void assign(int line, T& variable, Value&& value) {
         m_line = line;
         try {
             variable = std::forward<Value>(value)();

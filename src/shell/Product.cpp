@@ -2,7 +2,9 @@
 
 namespace quorvane::shell {
 
-QString productTitle() { return QStringLiteral("Quorvane"); }
+QString productTitle() {
+    return QStringLiteral("Quorvane");
+}
 
 QString applicationTitleFrom(const QString& title) {
     QString result = title;
@@ -15,7 +17,11 @@ QString applicationTitleFrom(const QString& title) {
     return result;
 }
 
-QString supportEmail() { return QStringLiteral(QUORVANE_SUPPORT_EMAIL); }
-QString homePageUrl() { return QStringLiteral(QUORVANE_HOME_PAGE); }
+QString supportEmail() {
+    return QStringLiteral(QUORVANE_SUPPORT_EMAIL);
+}
+QString homePageUrl() {
+    return QStringLiteral(QUORVANE_HOME_PAGE);
+}
 
 } // namespace quorvane::shell

@@ -9,8 +9,8 @@ const QString Group = u"Quorvane"_s;
 }
 
 QtSettingsStore::QtSettingsStore()
-    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, u"Kestrelin"_s,
-                                             u"Kestrelin"_s)) {}
+    : m_settings(
+          std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, u"Kestrelin"_s, u"Kestrelin"_s)) {}
 
 QtSettingsStore::QtSettingsStore(const QString& fileName)
     : m_settings(std::make_unique<QSettings>(fileName, QSettings::IniFormat)) {}

@@ -82,10 +82,10 @@ TEST_F(DropsTest, FilesAndFoldersAreTakenInTheirOrder) {
     std::unique_ptr<QMimeData> data(
         urlsOf({path(u"single.odp"_s), path(u"talks"_s), path(u"~$loose.pptx"_s), path(u"single.odp"_s)}));
     ASSERT_TRUE(dragAndDrop(*data));
-    EXPECT_EQ(entries(), (QStringList{u"already listed"_s, path(u"single.odp"_s), path(u"talks/a.txt"_s),
-                                      path(u"talks/b.pptx"_s), path(u"talks/Week 9/d.pptx"_s),
-                                      path(u"talks/Week 10/c.pptx"_s), path(u"~$loose.pptx"_s),
-                                      path(u"single.odp"_s)}));
+    EXPECT_EQ(entries(),
+              (QStringList{u"already listed"_s, path(u"single.odp"_s), path(u"talks/a.txt"_s), path(u"talks/b.pptx"_s),
+                           path(u"talks/Week 9/d.pptx"_s), path(u"talks/Week 10/c.pptx"_s), path(u"~$loose.pptx"_s),
+                           path(u"single.odp"_s)}));
     EXPECT_EQ(form->pointer(), shell::PointerDefault);
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_TRUE(errors.reports.empty());

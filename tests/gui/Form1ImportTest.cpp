@@ -54,8 +54,17 @@ TEST(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
     office::SpreadsheetEngine spreadsheets;
     results.install(spreadsheets);
     QTemporaryDir programFolder;
-    shell::Services services{prompts, errors,        dialogs,    settings, desktop, random, events,
-                           presentations, spreadsheets, QString(), programFolder.path()};
+    shell::Services services{prompts,
+                             errors,
+                             dialogs,
+                             settings,
+                             desktop,
+                             random,
+                             events,
+                             presentations,
+                             spreadsheets,
+                             QString(),
+                             programFolder.path()};
     app::Form1 form(services);
     ASSERT_TRUE(form.Form_Load());
     form.show();

@@ -186,14 +186,11 @@ TEST_F(Form1ListTest, AfterASwapTheListScrollsByThePointersHeightOnTheScreen) {
     ASSERT_EQ(bar->value(), 0);
     // In the middle band of the screen a swap onto the last visible entry scrolls nothing.
     sendMouse(viewport, QEvent::MouseButtonPress, rowCentre(lastVisible - 1), Qt::LeftButton, Qt::LeftButton);
-    sendMouse(viewport, QEvent::MouseMove, rowCentre(lastVisible), Qt::LeftButton, Qt::NoButton,
-              QPoint(10, 330));
+    sendMouse(viewport, QEvent::MouseMove, rowCentre(lastVisible), Qt::LeftButton, Qt::NoButton, QPoint(10, 330));
     EXPECT_EQ(bar->value(), 0);
     // Low on the screen the entry after the hovered one comes into view.
-    sendMouse(viewport, QEvent::MouseMove, rowCentre(lastVisible - 1), Qt::LeftButton, Qt::NoButton,
-              QPoint(10, 330));
-    sendMouse(viewport, QEvent::MouseMove, rowCentre(lastVisible), Qt::LeftButton, Qt::NoButton,
-              QPoint(10, 365));
+    sendMouse(viewport, QEvent::MouseMove, rowCentre(lastVisible - 1), Qt::LeftButton, Qt::NoButton, QPoint(10, 330));
+    sendMouse(viewport, QEvent::MouseMove, rowCentre(lastVisible), Qt::LeftButton, Qt::NoButton, QPoint(10, 365));
     EXPECT_GT(bar->value(), 0);
     sendMouse(viewport, QEvent::MouseButtonRelease, rowCentre(lastVisible), Qt::NoButton, Qt::LeftButton);
 }
@@ -224,7 +221,8 @@ TEST(QtDialogsTest, TheResultIsOnePathOrTheFolderAndTheNames) {
     EXPECT_EQ(app::QtDialogs::resultFor({}), QString());
     EXPECT_EQ(app::QtDialogs::resultFor({u"/a/b c.pptx"_s}), u"/a/b c.pptx"_s);
     const QChar nul(u'\0');
-    EXPECT_EQ(app::QtDialogs::resultFor({u"/a/x.pptx"_s, u"/a/y.ppt"_s}), u"/a"_s + nul + u"x.pptx"_s + nul + u"y.ppt"_s);
+    EXPECT_EQ(app::QtDialogs::resultFor({u"/a/x.pptx"_s, u"/a/y.ppt"_s}),
+              u"/a"_s + nul + u"x.pptx"_s + nul + u"y.ppt"_s);
     EXPECT_EQ(app::QtDialogs::resultFor({u"/x.pptx"_s, u"/y.pptx"_s}), u"/"_s + nul + u"x.pptx"_s + nul + u"y.pptx"_s);
     // Names typed with a folder of their own: the common folder and relative names.
     EXPECT_EQ(app::QtDialogs::resultFor({u"/a/b/x.pptx"_s, u"/a/c/y.pptx"_s}),

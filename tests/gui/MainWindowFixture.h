@@ -36,8 +36,7 @@ protected:
         form->show();
         return *form;
     }
-    template <class T>
-    T* control(const char16_t* name) {
+    template <class T> T* control(const char16_t* name) {
         T* found = form->findChild<T*>(QString::fromUtf16(name));
         EXPECT_NE(found, nullptr) << "no control " << QString::fromUtf16(name).toStdString();
         return found;

@@ -40,7 +40,8 @@ TEST(QtPromptsTest, MessageBoxesShowPlainTextWithTheProgramsLineBreaks) {
         caption = box->windowTitle();
         box->button(QMessageBox::No)->click();
     });
-    const int answer = prompts.messageBox(u"<b>deck</b>.pptx: damaged\r\nline two\r\rlast"_s, shell::YesNo, u"Quorvane"_s);
+    const int answer =
+        prompts.messageBox(u"<b>deck</b>.pptx: damaged\r\nline two\r\rlast"_s, shell::YesNo, u"Quorvane"_s);
     EXPECT_EQ(answer, shell::AnswerNo);
     EXPECT_EQ(shown, u"<b>deck</b>.pptx: damaged\nline two\n\nlast"_s);
     EXPECT_EQ(format, Qt::PlainText);

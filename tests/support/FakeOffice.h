@@ -5,9 +5,9 @@
 // clipboard, presentations as lists of shapes), record every member call, and can be told to fail
 // any one call of any member.
 
-#include "office/presentation/PresentationDocument.h"
 #include "office/PresentationServer.h"
 #include "office/SpreadsheetServer.h"
+#include "office/presentation/PresentationDocument.h"
 
 #include <QList>
 #include <QMap>

@@ -12,8 +12,8 @@ namespace quorvane::test {
 
 struct FakeServiceSet {
     explicit FakeServiceSet(const QString& applicationTitle = {}, const QString& programFolder = {})
-        : services{prompts, errors, dialogs, settings, desktop, random, events, presentations, spreadsheets,
-                   applicationTitle, programFolder} {}
+        : services{prompts, errors,        dialogs,      settings,         desktop,      random,
+                   events,  presentations, spreadsheets, applicationTitle, programFolder} {}
     FakeServiceSet(const FakeServiceSet&) = delete;
     FakeServiceSet& operator=(const FakeServiceSet&) = delete;
 

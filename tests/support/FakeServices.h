@@ -71,8 +71,8 @@ public:
     QString showOpen(const shell::OpenFileRequest& request) override;
     QString pickFolder(const QString& prompt) override;
 
-    std::deque<QString> openResults;    // answers of showOpen, in order ("" = cancel)
-    std::deque<QString> folderResults;  // answers of pickFolder, in order ("" = cancel)
+    std::deque<QString> openResults;   // answers of showOpen, in order ("" = cancel)
+    std::deque<QString> folderResults; // answers of pickFolder, in order ("" = cancel)
     std::vector<shell::OpenFileRequest> openRequests;
     QStringList folderPrompts;
 };

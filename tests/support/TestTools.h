@@ -11,8 +11,7 @@
 namespace quorvane::test {
 
 // The description of the AutomationError that run throws, or "" when it throws none.
-template <typename Run>
-QString failureOf(Run&& run) {
+template <typename Run> QString failureOf(Run&& run) {
     try {
         run();
     } catch (const office::AutomationError& error) {

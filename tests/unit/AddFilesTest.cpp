@@ -110,8 +110,8 @@ public:
 
 TEST_F(AddFilesTest, AFailingDialogIsReportedAtItsStatement) {
     FailingDialogs failing;
-    shell::Services broken{prompts, errors, failing, settings, desktop, random, events, presentations, spreadsheets,
-                         u"Quorvane"_s, u"/opt/quorvane"_s};
+    shell::Services broken{prompts, errors,        failing,      settings,      desktop,           random,
+                           events,  presentations, spreadsheets, u"Quorvane"_s, u"/opt/quorvane"_s};
     filelist::PushButton1_Click(broken, list);
     ASSERT_EQ(errors.reports.size(), 1u);
     EXPECT_EQ(errors.reports[0].description, u"dialog unavailable"_s);

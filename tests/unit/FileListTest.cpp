@@ -13,7 +13,8 @@ TEST(FileList, AddsAtTheEndOrAtAPositionAndKeepsDuplicates) {
     list.Add(QStringLiteral("/a/R.pptx"));
     list.Add(2, QStringLiteral("/a/Q.pptx"));
     list.Add(QStringLiteral("/a/P.pptx"));
-    EXPECT_EQ(list.entries(), (QStringList{QStringLiteral("/a/P.pptx"), QStringLiteral("/a/Q.pptx"), QStringLiteral("/a/R.pptx"), QStringLiteral("/a/P.pptx")}));
+    EXPECT_EQ(list.entries(), (QStringList{QStringLiteral("/a/P.pptx"), QStringLiteral("/a/Q.pptx"),
+                                           QStringLiteral("/a/R.pptx"), QStringLiteral("/a/P.pptx")}));
     list.Add(5, QStringLiteral(" spaced "));
     EXPECT_EQ(list.Text(5), u" spaced ");
 }

@@ -1,7 +1,7 @@
 // The folder routines and the folder scan, drop and samples commands, on real folder trees made in a
 // temporary folder.
-#include "filelist/FolderCommands.h"
 #include "filelist/FolderScan.h"
+#include "filelist/FolderCommands.h"
 
 #include "shell/Product.h"
 #include "shell/Services.h"
@@ -32,7 +32,9 @@ const QString Title = u"Quorvane"_s;
 } // namespace
 
 // Readable failure output for paths.
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -202,7 +204,7 @@ TEST(FolderRoutines, UnsafeNames) {
     EXPECT_TRUE(filelist::HasUnsafeChar(u"what?"_s));
     EXPECT_TRUE(filelist::HasUnsafeChar(u"half"_s + QChar(0xD800)));
 
-    EXPECT_FALSE(filelist::HasUnsafeChar(QByteArrayView("\xce\x94\xce\xb9\xce\xb1")));  // "Δια"
+    EXPECT_FALSE(filelist::HasUnsafeChar(QByteArrayView("\xce\x94\xce\xb9\xce\xb1"))); // "Δια"
     EXPECT_TRUE(filelist::HasUnsafeChar(QByteArrayView("latin1-\xe9")));
     EXPECT_TRUE(filelist::HasUnsafeChar(QByteArrayView("\xff")));
     EXPECT_TRUE(filelist::HasUnsafeChar(QByteArrayView("over\xc0\xaflong")));
@@ -331,10 +333,10 @@ TEST(FolderWalk, LinksBackUpTheTreeDoNotLoop) {
     t.folder(u"a/b"_s);
     t.folder(u"c"_s);
     t.folder(u"outside"_s);
-    t.link(u".."_s, u"a/b/up"_s);            // a loop back to a
-    t.link(t.root(), u"c/top"_s);            // a loop back to the start
-    t.link(t.path(u"a"_s), u"c/again-a"_s);  // a second way to a folder already on the list
-    t.link(u"self"_s, u"c/self"_s);          // a link to itself names nothing
+    t.link(u".."_s, u"a/b/up"_s);           // a loop back to a
+    t.link(t.root(), u"c/top"_s);           // a loop back to the start
+    t.link(t.path(u"a"_s), u"c/again-a"_s); // a second way to a folder already on the list
+    t.link(u"self"_s, u"c/self"_s);         // a link to itself names nothing
     QStringList list{t.path(u"a/"_s), t.path(u"c/"_s)};
     test::ScriptedEventPump events;
     filelist::CollectSubfolders(list, true, events);
@@ -414,8 +416,8 @@ TEST(FolderWalk, AFailureEndsTheWalkAndAnAbortPassesThrough) {
 TEST(FolderWalk, AppendFolderFilesSkipsTildeHiddenAndAbsentFiles) {
     Tree t;
     t.folder(u"sub"_s);
-    for (const QString& f : {u"deck.pptx"_s, u"~$deck.pptx"_s, u".~lock.deck.pptx#"_s, u".deck.pptx"_s, u"sub/b.pptx"_s,
-                             u"sub/A.PPTX"_s})
+    for (const QString& f :
+         {u"deck.pptx"_s, u"~$deck.pptx"_s, u".~lock.deck.pptx#"_s, u".deck.pptx"_s, u"sub/b.pptx"_s, u"sub/A.PPTX"_s})
         t.file(f);
     t.fifo(u"pipe.pptx"_s);
     FileList list;
@@ -479,8 +481,8 @@ TEST_F(FolderCommand, ScanAddsMatchingFilesFolderByFolder) {
     list.Add(u"already there"_s);
     scan(u"ppt*"_s, tree.root());
 
-    EXPECT_EQ(list.entries(), QStringList{u"already there"_s} + tree.paths({u"intro.pptm"_s, u"Week 2/Lecture.PPT"_s,
-                                                                            u"Week 10/Lecture.pptx"_s}));
+    EXPECT_EQ(list.entries(), QStringList{u"already there"_s} +
+                                  tree.paths({u"intro.pptm"_s, u"Week 2/Lecture.PPT"_s, u"Week 10/Lecture.pptx"_s}));
     ASSERT_EQ(prompts.inputs.size(), 1u);
     EXPECT_EQ(prompts.inputs[0].prompt, u"Enter file extension to load:\r\r(* for all files, txt for all txt files, "
                                         u"doc for all doc files, etc.)"_s);
@@ -518,8 +520,8 @@ TEST_F(FolderCommand, CancelAtEitherQuestion) {
 TEST_F(FolderCommand, FailingStatementsAreReportedAndTheCommandGoesOn) {
     tree.file(u"deck.pptx"_s);
     ThrowingSettings readOnly;
-    shell::Services withReadOnly{prompts, errors,        dialogs,      readOnly, desktop,     random,
-                               events,  presentations, spreadsheets, Title,    tree.root()};
+    shell::Services withReadOnly{prompts, errors,        dialogs,      readOnly, desktop,    random,
+                                 events,  presentations, spreadsheets, Title,    tree.root()};
     prompts.answerNextInput(u"pptx"_s);
     dialogs.folderResults.push_back(tree.root());
     filelist::PushButton4_Click(withReadOnly, window, list);
@@ -529,8 +531,8 @@ TEST_F(FolderCommand, FailingStatementsAreReportedAndTheCommandGoesOn) {
     EXPECT_EQ(list.entries(), tree.paths({u"deck.pptx"_s}));
 
     ThrowingDialogs noBrowser;
-    shell::Services withoutBrowser{prompts, errors,        noBrowser,    settings, desktop,     random,
-                                 events,  presentations, spreadsheets, Title,    tree.root()};
+    shell::Services withoutBrowser{prompts, errors,        noBrowser,    settings, desktop,    random,
+                                   events,  presentations, spreadsheets, Title,    tree.root()};
     prompts.answerNextInput(u"pptx"_s);
     filelist::PushButton4_Click(withoutBrowser, window, list);
     EXPECT_EQ(errors.lines(), (std::vector<int>{104, 106})) << "no folder: the command ends after the report";
@@ -563,13 +565,12 @@ TEST_F(FolderCommand, DropTakesFilesAsTheyArriveAndWalksFolders) {
     for (const QString& f : {u"talks/a.pptx"_s, u"talks/notes.txt"_s, u"talks/~$a.pptx"_s, u"talks/.~lock.a.pptx#"_s,
                              u"talks/sub/b.docx"_s, u"more/c.pptx"_s, u".hidden-folder/d.pptx"_s, u"~$loose.pptx"_s})
         tree.file(f);
-    const QStringList dropped = tree.paths({u"~$loose.pptx"_s, u"talks"_s, u"missing.xyz"_s, u"more"_s, u"talks/"_s,
-                                            u"empty"_s, u".hidden-folder"_s});
+    const QStringList dropped = tree.paths(
+        {u"~$loose.pptx"_s, u"talks"_s, u"missing.xyz"_s, u"more"_s, u"talks/"_s, u"empty"_s, u".hidden-folder"_s});
     filelist::appendDroppedItems(dropped, list, events, errors);
-    EXPECT_EQ(list.entries(),
-              tree.paths({u"~$loose.pptx"_s, u"talks/a.pptx"_s, u"talks/notes.txt"_s, u"talks/sub/b.docx"_s,
-                          u"missing.xyz"_s, u"more/c.pptx"_s, u"talks/a.pptx"_s, u"talks/notes.txt"_s,
-                          u"talks/sub/b.docx"_s, u".hidden-folder/d.pptx"_s}));
+    EXPECT_EQ(list.entries(), tree.paths({u"~$loose.pptx"_s, u"talks/a.pptx"_s, u"talks/notes.txt"_s,
+                                          u"talks/sub/b.docx"_s, u"missing.xyz"_s, u"more/c.pptx"_s, u"talks/a.pptx"_s,
+                                          u"talks/notes.txt"_s, u"talks/sub/b.docx"_s, u".hidden-folder/d.pptx"_s}));
     EXPECT_TRUE(errors.reports.empty());
     EXPECT_TRUE(window.shapes.empty());
 }
@@ -600,9 +601,8 @@ TEST_F(FolderCommand, SamplesAreAppendedOnEveryClickThenTheQuestion) {
     filelist::PushButton9_Click(services, list);
     filelist::PushButton9_Click(services, list);
 
-    const QStringList once =
-        tree.paths({u"Samples/.hidden"_s, u"Samples/Lecture 2.pptx"_s, u"Samples/Lecture 10.pptx"_s,
-                    u"Samples/~$x.pptx"_s});
+    const QStringList once = tree.paths(
+        {u"Samples/.hidden"_s, u"Samples/Lecture 2.pptx"_s, u"Samples/Lecture 10.pptx"_s, u"Samples/~$x.pptx"_s});
     EXPECT_EQ(list.entries(), QStringList{u"first"_s} + once + once);
     ASSERT_EQ(prompts.messages.size(), 2u);
     EXPECT_EQ(prompts.messages[0].text, u"Would you like this software to open the folder where these sample files are "

@@ -34,7 +34,6 @@ const QString Fixtures = QStringLiteral(QUORVANE_TEST_DATA "/pptx");
 const QString Deck = Fixtures + u"/pptxgenjs-deck.pptx"_s;    // 10 lines, the 9th holds a SplitMark
 const QString Impress = Fixtures + u"/impress-shapes.pptx"_s; // 13 lines
 
-
 class ImportCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -48,9 +47,7 @@ protected:
     }
 
     // Runs "quorvane-cli import ARGUMENTS"; fills out and err, returns the exit status.
-    int import(const QStringList& arguments) {
-        return test::runCommand(cli::runImport, arguments, out, err);
-    }
+    int import(const QStringList& arguments) { return test::runCommand(cli::runImport, arguments, out, err); }
     QString output(const QString& name) const { return work.filePath(name); }
 
     // The text of a cell of a sheet read back ("" for an empty cell).

@@ -1,9 +1,9 @@
 // The import run through fakes of the window, the prompts and both office servers.
 #include "import/ImportRun.h"
+#include "import/ColumnSeparation.h"
 #include "shell/ErrorReport.h"
 #include "shell/Product.h"
 #include "shell/Services.h"
-#include "import/ColumnSeparation.h"
 #include "support/FakeServiceSet.h"
 #include "support/TestTools.h"
 
@@ -685,7 +685,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, ImportRunFailureTest, ::testing::ValuesIn(failur
 TEST_F(ImportRunTest, ReportShowsTheDescriptionLocationAndNumber) {
     shell::PromptErrorReporter boxes(prompts);
     shell::Services shown{prompts, boxes,         dialogs,      settings, desktop, random,
-                        events,  presentations, spreadsheets, Title,    {}};
+                          events,  presentations, spreadsheets, Title,    {}};
     import::ImportRun visibleRun(shown, window);
     addFile(u"/p/a.pptx"_s, {u"a"_s});
     spreadsheets.failCall(u"paste"_s, 1, u"Paste refused:\r\nthe clipboard is locked"_s);

@@ -56,11 +56,12 @@ std::string textBoxOf(std::string_view text) {
 
 std::vector<PackagePart> deckParts(const std::vector<std::string>& slides, std::string_view contentType) {
     std::vector<PackagePart> parts;
-    std::string types = R"(<?xml version="1.0" encoding="UTF-8"?>)"
-                        R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
-                        R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
-                        R"(<Default Extension="xml" ContentType="application/xml"/>)"
-                        R"(<Override PartName="/ppt/presentation.xml" ContentType=")";
+    std::string types =
+        R"(<?xml version="1.0" encoding="UTF-8"?>)"
+        R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+        R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+        R"(<Default Extension="xml" ContentType="application/xml"/>)"
+        R"(<Override PartName="/ppt/presentation.xml" ContentType=")";
     types += contentType;
     types += R"("/>)";
     for (size_t i = 1; i <= slides.size(); ++i)
@@ -68,11 +69,12 @@ std::vector<PackagePart> deckParts(const std::vector<std::string>& slides, std::
                  R"(.xml" ContentType="application/vnd.openxmlformats-officedocument.presentationml.slide+xml"/>)";
     types += "</Types>";
     parts.push_back({"[Content_Types].xml", types});
-    parts.push_back({"_rels/.rels",
-                     R"(<?xml version="1.0" encoding="UTF-8"?>)"
-                     R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-                     R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="ppt/presentation.xml"/>)"
-                     R"(</Relationships>)"});
+    parts.push_back(
+        {"_rels/.rels",
+         R"(<?xml version="1.0" encoding="UTF-8"?>)"
+         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+         R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="ppt/presentation.xml"/>)"
+         R"(</Relationships>)"});
     std::string presentation = R"(<?xml version="1.0" encoding="UTF-8"?><p:presentation)";
     presentation += TransitionalNamespaces;
     presentation += "><p:sldIdLst>";
@@ -81,9 +83,10 @@ std::vector<PackagePart> deckParts(const std::vector<std::string>& slides, std::
     for (size_t i = 1; i <= slides.size(); ++i) {
         const std::string n = std::to_string(i);
         presentation += R"(<p:sldId id=")" + std::to_string(255 + i) + R"(" r:id="rId)" + n + R"("/>)";
-        rels += R"(<Relationship Id="rId)" + n +
-                R"(" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide)" +
-                n + R"(.xml"/>)";
+        rels +=
+            R"(<Relationship Id="rId)" + n +
+            R"(" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide)" +
+            n + R"(.xml"/>)";
     }
     presentation += "</p:sldIdLst></p:presentation>";
     rels += "</Relationships>";

@@ -34,9 +34,10 @@ std::string textBoxOf(std::string_view text);
 // The parts of a Transitional presentation package with the given slide parts, named
 // ppt/slides/slideN.xml in list order and listed in p:sldIdLst in that order. contentType is the main
 // part's content type.
-std::vector<PackagePart> deckParts(const std::vector<std::string>& slides,
-                                   std::string_view contentType =
-                                       "application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml");
+std::vector<PackagePart>
+deckParts(const std::vector<std::string>& slides,
+          std::string_view contentType =
+              "application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml");
 
 // Writes a deck of the given slides to path (see deckParts).
 void writeDeck(const QString& path, const std::vector<std::string>& slides);

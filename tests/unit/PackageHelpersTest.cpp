@@ -67,11 +67,13 @@ TEST_P(ZipPackageTest, LimitsApplyToTheBytesReallyInflated) {
     limits = this->limits();
     limits.ratioGrace = 1000;
     const ZipPackage ratio(path(u"big.zip"_s), limits);
-    EXPECT_EQ(failureOf([&] { ratio.read("big"); }), u"big.zip: big: the part inflates more than 100 times (a zip bomb?)"_s);
+    EXPECT_EQ(failureOf([&] { ratio.read("big"); }),
+              u"big.zip: big: the part inflates more than 100 times (a zip bomb?)"_s);
 
     limits = this->limits();
     limits.maxEntries = 1;
-    EXPECT_EQ(failureOf([&] { ZipPackage(path(u"big.zip"_s), limits); }), u"big.zip: the zip archive has more than 1 entries"_s);
+    EXPECT_EQ(failureOf([&] { ZipPackage(path(u"big.zip"_s), limits); }),
+              u"big.zip: the zip archive has more than 1 entries"_s);
 }
 
 TEST_P(ZipPackageTest, DamagedAndAmbiguousArchivesAreRefused) {
@@ -195,7 +197,11 @@ TEST(XmlHelpersTest, ScopesResolvePrefixesAndTheDefaultNamespace) {
 
 TEST(XmlHelpersTest, TextDropsOnlyCharactersXmlDoesNotAllow) {
     QString text = u"kept"_s;
-    office::xml::appendText(text, "\x01" "a\tb\nc\rd\x0B" "e\x1F" "f\xEF\xBF\xBE" "g_x0041_");
+    office::xml::appendText(text, "\x01"
+                                  "a\tb\nc\rd\x0B"
+                                  "e\x1F"
+                                  "f\xEF\xBF\xBE"
+                                  "g_x0041_");
     EXPECT_EQ(text, u"kepta\tb\nc\rdefg_x0041_"_s);
     text.clear();
     office::xml::appendText(text, "bad \xFF byte");
@@ -206,10 +212,31 @@ TEST(XmlHelpersTest, TextDropsOnlyCharactersXmlDoesNotAllow) {
 // with converting piece by piece on random runs of awkward pieces (cut and stray UTF-8 sequences,
 // byte-order marks, characters XML forbids, separators).
 TEST(XmlHelpersTest, CollectedTextEqualsConvertingEachPiece) {
-    const std::vector<std::string> pieces = {
-        "plain", " ", "Ü", "日本", "😀", "\xC3", "\xA9", "\xE6\x97", "\xA5", "\xF0\x9F\x98", "\x80\x80",
-        "\xEF\xBB\xBF", "\xEF\xBB", "\xEF", "\xBB\xBF", "\xEF\xBF\xBE", "\xEF\xBF\xBF", "\x01", "a\x1F",
-        "tab\tnew\nline\r", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF", "long plain text run"};
+    const std::vector<std::string> pieces = {"plain",
+                                             " ",
+                                             "Ü",
+                                             "日本",
+                                             "😀",
+                                             "\xC3",
+                                             "\xA9",
+                                             "\xE6\x97",
+                                             "\xA5",
+                                             "\xF0\x9F\x98",
+                                             "\x80\x80",
+                                             "\xEF\xBB\xBF",
+                                             "\xEF\xBB",
+                                             "\xEF",
+                                             "\xBB\xBF",
+                                             "\xEF\xBF\xBE",
+                                             "\xEF\xBF\xBF",
+                                             "\x01",
+                                             "a\x1F",
+                                             "tab\tnew\nline\r",
+                                             "\xC0\xAF",
+                                             "\xED\xA0\x80",
+                                             "\xF4\x90\x80\x80",
+                                             "\xFF",
+                                             "long plain text run"};
     std::mt19937 random(2026);
     office::xml::TextCollector collector;
     for (int round = 0; round < 3000; ++round) {

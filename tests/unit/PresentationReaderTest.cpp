@@ -80,9 +80,8 @@ TEST_F(ReaderTest, PptxgenjsFileGivesShapesAndTextAsWritten) {
                            u"T:Before the break\vafter the break"_s}));
     // A line, a picture, then text with tabs, non-Latin text and emoji, the SplitMark and a literal
     // _x0041_ that is not an escape in slide text.
-    EXPECT_EQ(describe(*document, 2),
-              QStringList({u"-"_s, u"-"_s, u"T:Qty\t12\tunits"_s, u"T:Ελληνικά, 中文, हिन्दी and 🎉"_s,
-                           u"T:a¸b _x0041_ stays"_s}));
+    EXPECT_EQ(describe(*document, 2), QStringList({u"-"_s, u"-"_s, u"T:Qty\t12\tunits"_s,
+                                                   u"T:Ελληνικά, 中文, हिन्दी and 🎉"_s, u"T:a¸b _x0041_ stays"_s}));
     EXPECT_EQ(describe(*document, 3), QStringList({u"-"_s, u"T:Below the table"_s}));
     EXPECT_EQ(describe(*document, 4), QStringList());
 
@@ -98,30 +97,39 @@ TEST_F(ReaderTest, StrictPackageWithOtherPrefixesReadsLikeTheUsualOne) {
     const std::string strictDml = "http://purl.oclc.org/ooxml/drawingml/main";
     const std::string strictRel = "http://purl.oclc.org/ooxml/officeDocument/relationships";
     auto slide = [&](const std::string& text) {
-        return R"(<sld xmlns=")" + strictPml + R"(" xmlns:d=")" + strictDml + R"("><cSld><spTree>)"
+        return R"(<sld xmlns=")" + strictPml + R"(" xmlns:d=")" + strictDml +
+               R"("><cSld><spTree>)"
                R"(<nvGrpSpPr><cNvPr id="1" name=""/><cNvGrpSpPr/><nvPr/></nvGrpSpPr><grpSpPr/>)"
                R"(<sp><nvSpPr><cNvPr id="2" name="t"/><cNvSpPr/><nvPr/></nvSpPr><spPr/>)"
-               R"(<txBody><d:bodyPr/><d:p><d:r><d:t>)" + text + R"(</d:t></d:r></d:p></txBody></sp>)"
+               R"(<txBody><d:bodyPr/><d:p><d:r><d:t>)" +
+               text +
+               R"(</d:t></d:r></d:p></txBody></sp>)"
                R"(<cxnSp><nvCxnSpPr/><spPr/></cxnSp></spTree></cSld></sld>)";
     };
-    test::writeZip(path(u"strict.pptx"_s),
+    test::writeZip(
+        path(u"strict.pptx"_s),
         {{"[Content_Types].xml",
           R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
           R"(<Default Extension="xml" ContentType="application/xml"/>)"
           R"(<Override PartName="/DECK/Main.xml" ContentType="application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml"/>)"
           R"(</Types>)"},
-         {"_rels/.rels",
-          R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-          R"(<Relationship Id="x" Type=")" + strictRel + R"(/officeDocument" Target="deck/main.xml"/></Relationships>)"},
+         {"_rels/.rels", R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+                         R"(<Relationship Id="x" Type=")" +
+                             strictRel + R"(/officeDocument" Target="deck/main.xml"/></Relationships>)"},
          {"deck/main.xml",
-          R"(<pres:presentation xmlns:pres=")" + strictPml + R"(" xmlns:rel=")" + strictRel + R"(">)"
-          R"(<pres:sldIdLst><pres:sldId id="300" rel:id="s1"/><pres:sldId id="256" rel:id="s2"/></pres:sldIdLst>)"
-          R"(</pres:presentation>)"},
+          R"(<pres:presentation xmlns:pres=")" + strictPml + R"(" xmlns:rel=")" + strictRel +
+              R"(">)"
+              R"(<pres:sldIdLst><pres:sldId id="300" rel:id="s1"/><pres:sldId id="256" rel:id="s2"/></pres:sldIdLst>)"
+              R"(</pres:presentation>)"},
          {"deck/_rels/main.xml.rels",
           R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-          R"(<Relationship Id="s2" Type=")" + strictRel + R"(/slide" Target="/pages/slide1.xml"/>)"
-          R"(<Relationship Id="s1" Type=")" + strictRel + R"(/slide" Target="../pages/./slide2.xml"/>)"
-          R"(</Relationships>)"},
+          R"(<Relationship Id="s2" Type=")" +
+              strictRel +
+              R"(/slide" Target="/pages/slide1.xml"/>)"
+              R"(<Relationship Id="s1" Type=")" +
+              strictRel +
+              R"(/slide" Target="../pages/./slide2.xml"/>)"
+              R"(</Relationships>)"},
          {"pages/slide1.xml", slide("second")},
          {"pages/slide2.xml", slide("first")}});
     const auto document = office::openPresentationDocument(path(u"strict.pptx"_s));
@@ -147,8 +155,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "application/vnd.ms-powerpoint.template.macroEnabled.main+xml"));
 
 TEST_F(ReaderTest, PackagesThatAreNotPresentationsAreRefusedWithTheReason) {
-    test::writeZip(path(u"letter.docx"_s),
-                   test::deckParts({}, "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"));
+    test::writeZip(
+        path(u"letter.docx"_s),
+        test::deckParts({}, "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"));
     EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"letter.docx"_s)); }),
               u"letter.docx: not a presentation package: its main part is of type "
               u"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml"_s);
@@ -160,8 +169,9 @@ TEST_F(ReaderTest, PackagesThatAreNotPresentationsAreRefusedWithTheReason) {
     std::vector<test::PackagePart> parts = test::deckParts({});
     parts.erase(parts.begin() + 1); // _rels/.rels
     test::writeZip(path(u"norels.pptx"_s), parts);
-    EXPECT_TRUE(failureOf([&] { office::openPresentationDocument(path(u"norels.pptx"_s)); })
-                    .startsWith(u"norels.pptx: not a presentation package: the package relationships"_s));
+    EXPECT_TRUE(failureOf([&] {
+                    office::openPresentationDocument(path(u"norels.pptx"_s));
+                }).startsWith(u"norels.pptx: not a presentation package: the package relationships"_s));
 
     parts = test::deckParts({});
     parts.erase(parts.begin() + 2); // ppt/presentation.xml
@@ -179,20 +189,23 @@ TEST_F(ReaderTest, SlideReferencesThatLeadNowhereFailOpen) {
 
     // An external target points outside the package and is never followed.
     parts = test::deckParts({test::slideXml("")});
-    parts[3].content = R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-                       R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide")"
-                       R"( Target="file:///etc/passwd" TargetMode="External"/></Relationships>)";
+    parts[3].content =
+        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+        R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide")"
+        R"( Target="file:///etc/passwd" TargetMode="External"/></Relationships>)";
     test::writeZip(path(u"external.pptx"_s), parts);
     EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"external.pptx"_s)); }),
               u"external.pptx: damaged part ppt/presentation.xml: slide 1 refers to no slide part"_s);
 
     // A target that climbs above the package root resolves to nothing.
-    parts[3].content = R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-                       R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide")"
-                       R"( Target="../../slides/slide1.xml"/></Relationships>)";
+    parts[3].content =
+        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+        R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide")"
+        R"( Target="../../slides/slide1.xml"/></Relationships>)";
     test::writeZip(path(u"climb.pptx"_s), parts);
-    EXPECT_TRUE(failureOf([&] { office::openPresentationDocument(path(u"climb.pptx"_s)); })
-                    .startsWith(u"climb.pptx: slide 1 is damaged: its part"_s));
+    EXPECT_TRUE(failureOf([&] {
+                    office::openPresentationDocument(path(u"climb.pptx"_s));
+                }).startsWith(u"climb.pptx: slide 1 is damaged: its part"_s));
 }
 
 // ---- Shapes and text ----------------------------------------------------------------------------
@@ -206,48 +219,53 @@ TEST_F(ReaderTest, OnlyShapesThatCanHoldTextHaveATextFrame) {
         R"(<p:sp><p:nvSpPr/><p:spPr><a:prstGeom prst="straightConnector1"/></p:spPr></p:sp>)"
         R"(<p:sp><p:nvSpPr/><p:spPr><a:prstGeom prst="lineInv"/></p:spPr></p:sp>)"
         R"(<p:cxnSp/><p:pic/><p:graphicFrame/><p:contentPart r:id="rId9"/>)"
-        R"(<p:grpSp><p:nvGrpSpPr/><p:grpSpPr/>)" + textBoxOf("grouped") + R"(</p:grpSp>)"
-        R"(<p:extLst/><x:sp xmlns:x="urn:example:other"/>)" + textBoxOf("last"))});
-    EXPECT_EQ(describe(*document, 1),
-              QStringList({u"T:"_s, u"T:"_s, u"-"_s, u"-"_s, u"-"_s, u"T:"_s, u"-"_s, u"-"_s, u"-"_s, u"-"_s,
-                           u"-"_s, u"T:last"_s}));
+        R"(<p:grpSp><p:nvGrpSpPr/><p:grpSpPr/>)" +
+        textBoxOf("grouped") +
+        R"(</p:grpSp>)"
+        R"(<p:extLst/><x:sp xmlns:x="urn:example:other"/>)" +
+        textBoxOf("last"))});
+    EXPECT_EQ(describe(*document, 1), QStringList({u"T:"_s, u"T:"_s, u"-"_s, u"-"_s, u"-"_s, u"T:"_s, u"-"_s, u"-"_s,
+                                                   u"-"_s, u"-"_s, u"-"_s, u"T:last"_s}));
 }
 
 TEST_F(ReaderTest, TextKeepsParagraphsBreaksFieldsAndCharactersAsTheyStand) {
     const auto document = openDeck({test::slideXml(
         textBox(R"(<a:p><a:r><a:t>one</a:t></a:r><a:br><a:rPr/></a:br><a:r><a:t>two</a:t></a:r></a:p>)"
                 R"(<a:p><a:pPr/><a:endParaRPr/></a:p><a:p><a:r><a:t>four</a:t></a:r></a:p>)") +
-        textBox(R"(<a:p><a:r><a:t>Slide </a:t></a:r><a:fld id="{1}" type="slidenum"><a:rPr/><a:t>7</a:t></a:fld></a:p>)") +
+        textBox(
+            R"(<a:p><a:r><a:t>Slide </a:t></a:r><a:fld id="{1}" type="slidenum"><a:rPr/><a:t>7</a:t></a:fld></a:p>)") +
         // Whitespace-only runs stay: a space, a tab, a line feed.
         textBox("<a:p><a:r><a:t> </a:t></a:r><a:r><a:t>&#9;</a:t></a:r><a:r><a:t>\n</a:t></a:r></a:p>") +
         // Characters XML does not allow are dropped; a CR reference stays; nothing else is decoded.
         textBoxOf("a&#x1;b&#x8;c&#xB;d&#13;e_x000D_f&#xFFFE;") +
-        textBoxOf("&lt;tag&gt; &amp; &quot;<![CDATA[ <cdata> ]]>") +
-        textBox(""))});
-    EXPECT_EQ(describe(*document, 1),
-              QStringList({u"T:one\vtwo\r\rfour"_s, u"T:Slide 7"_s, u"T: \t\n"_s, u"T:abcd\re_x000D_f"_s,
-                           u"T:<tag> & \" <cdata> "_s, u"T:"_s}));
+        textBoxOf("&lt;tag&gt; &amp; &quot;<![CDATA[ <cdata> ]]>") + textBox(""))});
+    EXPECT_EQ(describe(*document, 1), QStringList({u"T:one\vtwo\r\rfour"_s, u"T:Slide 7"_s, u"T: \t\n"_s,
+                                                   u"T:abcd\re_x000D_f"_s, u"T:<tag> & \" <cdata> "_s, u"T:"_s}));
 }
 
 TEST_F(ReaderTest, AlternateContentTakesTheFirstUnderstoodChoiceElseTheFallback) {
     const auto document = openDeck({test::slideXml(
-        R"(<mc:AlternateContent><mc:Choice Requires="p14">)" + textBoxOf("newer") +
-        R"(</mc:Choice><mc:Fallback>)" + textBoxOf("fallback") + R"(</mc:Fallback></mc:AlternateContent>)"
+        R"(<mc:AlternateContent><mc:Choice Requires="p14">)" + textBoxOf("newer") + R"(</mc:Choice><mc:Fallback>)" +
+        textBoxOf("fallback") +
+        R"(</mc:Fallback></mc:AlternateContent>)"
         R"(<mc:AlternateContent xmlns:dml="http://schemas.openxmlformats.org/drawingml/2006/main">)"
-        R"(<mc:Choice Requires="dml p">)" + textBoxOf("understood") +
-        R"(</mc:Choice><mc:Fallback>)" + textBoxOf("not this") + R"(</mc:Fallback></mc:AlternateContent>)"
-        R"(<mc:AlternateContent><mc:Choice Requires="a p14">)" + textBoxOf("half understood") +
-        R"(</mc:Choice><mc:Choice Requires="a">)" + textBoxOf("second choice") + R"(</mc:Choice></mc:AlternateContent>)"
+        R"(<mc:Choice Requires="dml p">)" +
+        textBoxOf("understood") + R"(</mc:Choice><mc:Fallback>)" + textBoxOf("not this") +
+        R"(</mc:Fallback></mc:AlternateContent>)"
+        R"(<mc:AlternateContent><mc:Choice Requires="a p14">)" +
+        textBoxOf("half understood") + R"(</mc:Choice><mc:Choice Requires="a">)" + textBoxOf("second choice") +
+        R"(</mc:Choice></mc:AlternateContent>)"
         // Ink: a content part with a picture as fallback; and a choice nobody understands, no fallback.
         R"(<mc:AlternateContent><mc:Choice Requires="p14"><p14:contentPart r:id="rId3"/></mc:Choice>)"
         R"(<mc:Fallback><p:pic/></mc:Fallback></mc:AlternateContent>)"
-        R"(<mc:AlternateContent><mc:Choice Requires="p14">)" + textBoxOf("dropped") +
-        R"(</mc:Choice></mc:AlternateContent>)" +
+        R"(<mc:AlternateContent><mc:Choice Requires="p14">)" +
+        textBoxOf("dropped") + R"(</mc:Choice></mc:AlternateContent>)" +
         // Inside a paragraph: an equation with its text fallback.
-        textBox(R"(<a:p><a:r><a:t>x = </a:t></a:r><mc:AlternateContent><mc:Choice Requires="a14"><a14:m xmlns:a14="urn:a14"/></mc:Choice>)"
-                R"(<mc:Fallback><a:r><a:t>y²</a:t></a:r></mc:Fallback></mc:AlternateContent></a:p>)"))});
-    EXPECT_EQ(describe(*document, 1), QStringList({u"T:fallback"_s, u"T:understood"_s, u"T:second choice"_s,
-                                                   u"-"_s, u"T:x = y²"_s}));
+        textBox(
+            R"(<a:p><a:r><a:t>x = </a:t></a:r><mc:AlternateContent><mc:Choice Requires="a14"><a14:m xmlns:a14="urn:a14"/></mc:Choice>)"
+            R"(<mc:Fallback><a:r><a:t>y²</a:t></a:r></mc:Fallback></mc:AlternateContent></a:p>)"))});
+    EXPECT_EQ(describe(*document, 1),
+              QStringList({u"T:fallback"_s, u"T:understood"_s, u"T:second choice"_s, u"-"_s, u"T:x = y²"_s}));
 }
 
 TEST_F(ReaderTest, PrefixesResolveThroughTheDeclarationsInForce) {
@@ -267,8 +285,9 @@ TEST_F(ReaderTest, SlidesAreReadOneAtATimeAndADamagedSlideFailsOnlyWhenRead) {
     const auto document = openDeck({test::slideXml(textBoxOf("fine")), "<p:sld><p:cSld><unclosed", test::slideXml("")});
     ASSERT_EQ(document->slideCount(), 3);
     EXPECT_EQ(describe(*document, 1), QStringList({u"T:fine"_s}));
-    EXPECT_TRUE(failureOf([&] { document->shapes(2); })
-                    .startsWith(u"deck.pptx: slide 2 is damaged: ppt/slides/slide2.xml: not well-formed XML at byte"_s));
+    EXPECT_TRUE(failureOf([&] {
+                    document->shapes(2);
+                }).startsWith(u"deck.pptx: slide 2 is damaged: ppt/slides/slide2.xml: not well-formed XML at byte"_s));
     EXPECT_EQ(describe(*document, 3), QStringList());
     EXPECT_EQ(describe(*document, 1), QStringList({u"T:fine"_s}));
 }
@@ -342,7 +361,8 @@ TEST_F(ReaderTest, DeclaredEntitiesAreNeverExpanded) {
     const std::string laughs =
         R"(<?xml version="1.0"?><!DOCTYPE p:sld [<!ENTITY lol "lol"><!ENTITY lol2 "&lol;&lol;&lol;&lol;&lol;">)"
         R"(<!ENTITY lol3 "&lol2;&lol2;&lol2;&lol2;&lol2;">]>)" +
-        test::slideXml(textBoxOf("&lol3;")).substr(std::string_view(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)").size() + 1);
+        test::slideXml(textBoxOf("&lol3;"))
+            .substr(std::string_view(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)").size() + 1);
     const auto document = openDeck({laughs});
     EXPECT_EQ(describe(*document, 1), QStringList({u"T:&lol3;"_s}));
 }

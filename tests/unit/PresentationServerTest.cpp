@@ -1,7 +1,7 @@
 // The presentation server and PresentationText on top of it: the members' results and effects, and
 // PresentationText's call sequence and failure behaviour.
-#include "support/FakeOffice.h"
 #include "PackageBuilder.h"
+#include "support/FakeOffice.h"
 
 #include "import/PresentationText.h"
 #include "office/AutomationError.h"
@@ -48,9 +48,7 @@ TEST_F(ServerTest, OneInstanceRunsUntilItQuits) {
     created->setVisible(true);
     EXPECT_TRUE(m_server.attach()->visible());
     const auto* address = created.get();
-    {
-        auto dropped = m_server.attach();
-    }
+    { auto dropped = m_server.attach(); }
     EXPECT_EQ(m_server.attach().get(), address);
 
     created->quit();
@@ -92,8 +90,10 @@ TEST_F(ServerTest, MembersOutsideThePresentationFailWithTheReason) {
     const QString path = deck(u"small.pptx"_s, {test::slideXml(textBoxOf("t") + "<p:pic/>")});
     const auto application = m_server.create();
     application->open(path);
-    EXPECT_EQ(failureOf([&] { application->shapesCount(0); }), u"small.pptx: there is no slide 0 (the presentation has 1)"_s);
-    EXPECT_EQ(failureOf([&] { application->shapesCount(2); }), u"small.pptx: there is no slide 2 (the presentation has 1)"_s);
+    EXPECT_EQ(failureOf([&] { application->shapesCount(0); }),
+              u"small.pptx: there is no slide 0 (the presentation has 1)"_s);
+    EXPECT_EQ(failureOf([&] { application->shapesCount(2); }),
+              u"small.pptx: there is no slide 2 (the presentation has 1)"_s);
     EXPECT_EQ(failureOf([&] { application->hasTextFrame(1, 3); }), u"small.pptx: slide 1 has no shape 3 (it has 2)"_s);
     EXPECT_EQ(failureOf([&] { application->shapeText(1, 2); }), u"small.pptx: shape 2 of slide 1 has no text frame"_s);
 }
@@ -122,10 +122,11 @@ TEST_F(ServerTest, ReadingAndSavingLeaveTheFileUntouched) {
 
 TEST_F(ServerTest, PresentationTextGivesALinePerTextFrameAcrossSlides) {
     EXPECT_EQ(import::PresentationText(m_server, deck(u"none.pptx"_s, {})), QString());
-    const QString path = deck(u"three.pptx"_s,
-        {test::slideXml(textBoxOf("Title") + textBox("<a:p><a:r><a:t>P1</a:t></a:r></a:p><a:p><a:r><a:t>P2</a:t></a:r></a:p>")),
-         test::slideXml("<p:pic/>" + textBox("") + "<p:cxnSp/>"),
-         test::slideXml(textBoxOf("Last"))});
+    const QString path =
+        deck(u"three.pptx"_s,
+             {test::slideXml(textBoxOf("Title") +
+                             textBox("<a:p><a:r><a:t>P1</a:t></a:r></a:p><a:p><a:r><a:t>P2</a:t></a:r></a:p>")),
+              test::slideXml("<p:pic/>" + textBox("") + "<p:cxnSp/>"), test::slideXml(textBoxOf("Last"))});
     EXPECT_EQ(import::PresentationText(m_server, path), u"Title\r\nP1\rP2\r\n\r\nLast\r\n"_s);
     EXPECT_EQ(m_server.running(), nullptr); // told to quit at the end
 }
@@ -141,7 +142,8 @@ TEST_F(ServerTest, PresentationTextReadsTheNewPresentationOfARunningServerAndQui
 
 TEST_F(ServerTest, AFailureLeavesTheServerRunningWithThePresentationOpen) {
     const QString path = deck(u"broken.pptx"_s, {test::slideXml(textBoxOf("read")), "<p:sld><unclosed"});
-    EXPECT_TRUE(failureOf([&] { import::PresentationText(m_server, path); }).startsWith(u"broken.pptx: slide 2 is damaged"_s));
+    EXPECT_TRUE(
+        failureOf([&] { import::PresentationText(m_server, path); }).startsWith(u"broken.pptx: slide 2 is damaged"_s));
     const auto running = m_server.running();
     ASSERT_NE(running, nullptr);
     EXPECT_TRUE(running->visible());
@@ -156,15 +158,15 @@ TEST(PresentationTextCallsTest, CallsTheServerMembersInOrderGoingDownFromTheActi
     test::FakePresentationServer server;
     server.decks[u"/d.pptx"_s] = {{test::textShape(u"a"_s), test::pictureShape()}, {}, {test::textShape(u""_s)}};
     EXPECT_EQ(import::PresentationText(server, u"/d.pptx"_s), u"a\r\n\r\n"_s);
-    EXPECT_EQ(server.trace(), QStringList({u"0.create()"_s, u"1.setVisible(true)"_s, u"0.attach()"_s,
-                                           u"1.open(/d.pptx)"_s, u"1.slidesCount()"_s, u"1.shapesCount(1)"_s,
-                                           u"1.hasTextFrame(1,1)"_s, u"1.shapeText(1,1)"_s, u"1.hasTextFrame(1,2)"_s,
-                                           u"1.shapesCount(2)"_s, u"1.shapesCount(3)"_s, u"1.hasTextFrame(3,1)"_s,
-                                           u"1.shapeText(3,1)"_s, u"1.saveActive()"_s, u"1.quit()"_s}));
+    EXPECT_EQ(server.trace(),
+              QStringList({u"0.create()"_s, u"1.setVisible(true)"_s, u"0.attach()"_s, u"1.open(/d.pptx)"_s,
+                           u"1.slidesCount()"_s, u"1.shapesCount(1)"_s, u"1.hasTextFrame(1,1)"_s, u"1.shapeText(1,1)"_s,
+                           u"1.hasTextFrame(1,2)"_s, u"1.shapesCount(2)"_s, u"1.shapesCount(3)"_s,
+                           u"1.hasTextFrame(3,1)"_s, u"1.shapeText(3,1)"_s, u"1.saveActive()"_s, u"1.quit()"_s}));
 }
 
 TEST(PresentationTextCallsTest, AnyFailingMemberEndsItAndTheRestIsSkipped) {
-    const QStringList members = {u"create"_s, u"setVisible"_s, u"attach"_s, u"open"_s, u"slidesCount"_s,
+    const QStringList members = {u"create"_s,      u"setVisible"_s,   u"attach"_s,    u"open"_s,      u"slidesCount"_s,
                                  u"shapesCount"_s, u"hasTextFrame"_s, u"shapeText"_s, u"saveActive"_s};
     for (const QString& member : members) {
         SCOPED_TRACE(member.toStdString());

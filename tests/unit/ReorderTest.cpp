@@ -1,7 +1,7 @@
 // Removing and reordering entries: the move buttons with their numbered steps, the drag inside the
 // list with its swap and edge-scroll rules, and the removal of the selected entry.
-#include "filelist/ListControl.h"
 #include "filelist/Reorder.h"
+#include "filelist/ListControl.h"
 
 #include "shell/Product.h"
 #include "support/FakeServices.h"

@@ -65,7 +65,6 @@ TEST(Samples, EveryWayOfSplittingHasSomethingToSplit) {
 
 namespace {
 
-
 class ImportFolders : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -85,9 +84,7 @@ protected:
     void copySample(const QString& sample, const QString& to) {
         ASSERT_TRUE(QFile::copy(BuiltSamples + u'/' + sample, work.filePath(to)));
     }
-    int import(const QStringList& arguments) {
-        return test::runCommand(cli::runImport, arguments, out, err);
-    }
+    int import(const QStringList& arguments) { return test::runCommand(cli::runImport, arguments, out, err); }
     // The first cell of every row of a .csv result.
     QStringList firstCells(const QString& path) {
         QFile csv(path);

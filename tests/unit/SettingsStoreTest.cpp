@@ -18,9 +18,24 @@ TEST(QtSettingsStoreTest, ValuesRoundTripExactly) {
     ASSERT_TRUE(dir.isValid());
     const QString file = dir.filePath(u"settings.ini"_s);
     const QStringList values{
-        u""_s,        u"   "_s,       u" x "_s,          u"a, b"_s,          u"a,b,c"_s,       u"semi;colon"_s,
-        u"#hash"_s,   u"=1+1"_s,      u"@Variant(x)"_s,  u"@@"_s,            u"true"_s,        u"42"_s,
-        u"\"q\""_s,   u"back\\s"_s,   u"tab\there"_s,    u"line\nbreak\r"_s, u"Grüße ✓ 漢字 🙂"_s, u"[Quorvane]"_s,
+        u""_s,
+        u"   "_s,
+        u" x "_s,
+        u"a, b"_s,
+        u"a,b,c"_s,
+        u"semi;colon"_s,
+        u"#hash"_s,
+        u"=1+1"_s,
+        u"@Variant(x)"_s,
+        u"@@"_s,
+        u"true"_s,
+        u"42"_s,
+        u"\"q\""_s,
+        u"back\\s"_s,
+        u"tab\there"_s,
+        u"line\nbreak\r"_s,
+        u"Grüße ✓ 漢字 🙂"_s,
+        u"[Quorvane]"_s,
     };
     for (const QString& value : values) {
         {

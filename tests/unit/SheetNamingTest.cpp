@@ -30,7 +30,7 @@ QString nameNewSheet(office::SpreadsheetApplication& target, shell::RandomSource
 TEST(SheetNaming, TextFunctions) {
     EXPECT_EQ(FileNameOf(u"/home/ann/decks/Q3 Review.pptx"_s), u"Q3 Review.pptx"_s);
     EXPECT_EQ(FileNameOf(u"Q3 Review.pptx"_s), u"Q3 Review.pptx"_s);
-    EXPECT_EQ(FileNameOf(u"/home/ann/decks/"_s), u""_s);            // ends with the separator
+    EXPECT_EQ(FileNameOf(u"/home/ann/decks/"_s), u""_s);                   // ends with the separator
     EXPECT_EQ(FileNameOf(u"C:\\decks\\a.pptx"_s), u"C:\\decks\\a.pptx"_s); // a backslash is a name character
     EXPECT_EQ(FileNameOf(u""_s), u""_s);
 
@@ -89,8 +89,7 @@ TEST(SheetNaming, TheExampleTableAndItsEdgeCasesThroughTheEngine) {
     // A differently cased name is no duplicate for the test, but the spreadsheet refuses it.
     EXPECT_EQ(nameNewSheet(*target, random, u"/decks/q3 review.pptx"_s), u"Sheet6"_s);
     // The same 30 first characters, another uncut name: not seen as a duplicate, then refused.
-    EXPECT_EQ(nameNewSheet(*target, random, u"/decks/Quarterly results for the northern sales.pptx"_s),
-              u"Sheet7"_s);
+    EXPECT_EQ(nameNewSheet(*target, random, u"/decks/Quarterly results for the northern sales.pptx"_s), u"Sheet7"_s);
     // A 30-character name that is taken loses its random digits again in the cut.
     EXPECT_EQ(nameNewSheet(*target, random, u"/x/Quarterly results for the nort"_s), u"Sheet8"_s);
     // Nothing of the alphabet: the empty name is refused and the sheet keeps its own.

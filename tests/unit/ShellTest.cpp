@@ -1,7 +1,7 @@
+#include "import/ColumnSeparation.h"
 #include "shell/ErrorReport.h"
 #include "shell/Guard.h"
 #include "shell/Product.h"
-#include "import/ColumnSeparation.h"
 #include "support/FakeServices.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,9 @@ using quorvane::test::RecordingErrorReporter;
 
 namespace {
 
-QString location() { return QStringLiteral("in Travenor2017/04/05.Form1.PushButton6_Click "); }
+QString location() {
+    return QStringLiteral("in Travenor2017/04/05.Form1.PushButton6_Click ");
+}
 
 } // namespace
 
@@ -99,9 +101,10 @@ TEST(ApplicationTitle, RemovesTheLastWordAtLeastOnceThenWhileLongerThan40) {
 
 TEST(ColumnSeparation, ReplacesEveryOccurrenceBySplitMark) {
     const QString mark(import::SplitMark);
-    EXPECT_EQ(import::separateColumns(QStringLiteral("a b  c"), QStringLiteral(" ")), u"a"_s + mark + u"b"_s + mark + mark + u"c"_s);
+    EXPECT_EQ(import::separateColumns(QStringLiteral("a b  c"), QStringLiteral(" ")),
+              u"a"_s + mark + u"b"_s + mark + mark + u"c"_s);
     EXPECT_EQ(import::separateColumns(QStringLiteral("xaby"), QStringLiteral("ab")), u"x"_s + mark + u"y"_s);
-    EXPECT_EQ(import::separateColumns(QStringLiteral("xaby"), QStringLiteral("A")), u"xaby");          // case-sensitive
-    EXPECT_EQ(import::separateColumns(QStringLiteral("aaaa"), QStringLiteral("aa")), mark + mark);     // no overlap
-    EXPECT_EQ(import::separateColumns(QStringLiteral("a,b"), QString()), u"a,b");                      // empty: unchanged
+    EXPECT_EQ(import::separateColumns(QStringLiteral("xaby"), QStringLiteral("A")), u"xaby");      // case-sensitive
+    EXPECT_EQ(import::separateColumns(QStringLiteral("aaaa"), QStringLiteral("aa")), mark + mark); // no overlap
+    EXPECT_EQ(import::separateColumns(QStringLiteral("a,b"), QString()), u"a,b");                  // empty: unchanged
 }

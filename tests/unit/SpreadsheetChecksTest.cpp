@@ -72,10 +72,9 @@ TEST(SpreadsheetChecks, WarningAsksOnlyWhenRunningAndOnlyYesProceeds) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].style, 4);
     EXPECT_EQ(prompts.messages[0].caption, Title);
-    EXPECT_EQ(prompts.messages[0].text,
-              u"Excel may be open. It is recommended that you close Excel first.\r"
-              u"Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary.\r\n\r\n"
-              u"Would you like to proceed anyway?"_s);
+    EXPECT_EQ(prompts.messages[0].text, u"Excel may be open. It is recommended that you close Excel first.\r"
+                                        u"Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary.\r\n\r\n"
+                                        u"Would you like to proceed anyway?"_s);
     prompts.answerNextMessage(shell::AnswerNo);
     EXPECT_TRUE(WarnIfExcelOpen(server, prompts, Title));
     prompts.answerNextMessage(shell::AnswerCancel);

@@ -1,6 +1,6 @@
+#include "office/spreadsheet/SpreadsheetEngine.h"
 #include "office/AutomationError.h"
 #include "office/spreadsheet/DelimitedText.h"
-#include "office/spreadsheet/SpreadsheetEngine.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -40,8 +40,7 @@ protected:
         return QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size()));
     }
     // The failure description of action, or "" when it did not fail.
-    template <class Action>
-    static QString failure(Action&& action) {
+    template <class Action> static QString failure(Action&& action) {
         try {
             action();
         } catch (const AutomationError& error) {
@@ -77,8 +76,8 @@ TEST_F(EngineTest, RowsAtEveryLineEndAndColumnsOnlyAtTheDelimiter) {
 TEST_F(EngineTest, OnlyPlainDecimalsBecomeNumbersAndNothingBecomesAFormula) {
     for (const char* number : {"42", "-3.5", "0", "0.25", "-0.001", "123456789012345", "1.23456789012345"})
         EXPECT_TRUE(isPlainNumber(number)) << number;
-    for (const char* textual : {"007", "1.50", "3.0", "+3", "1e3", "12%", "3/4", "-0", "1.", ".5", "1 000", "",
-                                "-", "1234567890123456", "0.1234567890123456", "1,5", "٣"})
+    for (const char* textual : {"007", "1.50", "3.0", "+3", "1e3", "12%", "3/4", "-0", "1.", ".5", "1 000", "", "-",
+                                "1234567890123456", "0.1234567890123456", "1,5", "٣"})
         EXPECT_FALSE(isPlainNumber(textual)) << textual;
 
     const QByteArray mark = Mark.toUtf8();
@@ -124,7 +123,7 @@ TEST_F(EngineTest, OpenRefusesWhatItCannotRead) {
     const QString missing = m_dir.filePath(u"missing.txt"_s);
     EXPECT_TRUE(failure([&] { open(*app, missing); }).contains(missing));
     EXPECT_TRUE(failure([&] { open(*app, m_dir.path()); }).contains(m_dir.path())); // a folder
-    EXPECT_EQ(app->activeWorkbook(), nullptr); // nothing was opened
+    EXPECT_EQ(app->activeWorkbook(), nullptr);                                      // nothing was opened
     // Only the first character of the delimiter counts.
     open(*app, writeFile("a;b,c\n"), u";,"_s);
     EXPECT_EQ(text(app->activeWorkbook()->activeSheet(), 0, 1), u"b,c"_s);
@@ -214,7 +213,7 @@ TEST_F(EngineTest, AttachYieldsTheEarliestInstanceStillRunning) {
     first->quit();
     EXPECT_EQ(m_engine.attach(), second);
     EXPECT_FALSE(failure([&] { first->workbooksAdd(); }).isEmpty()); // a quit instance takes no calls
-    first->quit();                                                    // a second Quit does nothing
+    first->quit();                                                   // a second Quit does nothing
 
     // An instance nobody refers to and nobody was handed ends, as an automation server does.
     second.reset();

@@ -75,7 +75,8 @@ TEST_F(StagingFileTest, HoldsTheTextAsUtf8WithoutAMarkAndWithCrLfAppended) {
     staging.open(path);
     staging.write(u"a"_s + import::SplitMark + u"b\r\nПривет 😀\tx\v"_s);
     staging.close();
-    EXPECT_EQ(contentsOf(path), QByteArray("a\xC2\xB8" "b\r\n\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 "
+    EXPECT_EQ(contentsOf(path), QByteArray("a\xC2\xB8"
+                                           "b\r\n\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 "
                                            "\xF0\x9F\x98\x80\tx\v\r\n"));
     // Opening again truncates what an earlier use wrote.
     staging.open(path);
@@ -134,8 +135,8 @@ TEST_F(StagingFileTest, DeleteQuietlyYieldsFirstAndIgnoresFailures) {
     EXPECT_TRUE(existedDuringYield);
     EXPECT_FALSE(QFile::exists(path));
 
-    EXPECT_NO_THROW(import::DeleteQuietly(events, path));           // already gone
-    EXPECT_NO_THROW(import::DeleteQuietly(events, m_dir.path()));   // a folder is not deleted
+    EXPECT_NO_THROW(import::DeleteQuietly(events, path));         // already gone
+    EXPECT_NO_THROW(import::DeleteQuietly(events, m_dir.path())); // a folder is not deleted
     EXPECT_TRUE(QFileInfo(m_dir.path()).isDir());
     EXPECT_EQ(events.yields, 3);
 

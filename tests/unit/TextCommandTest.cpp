@@ -22,8 +22,9 @@ using quorvane::test::drain;
 TEST(TextCommandTest, WritesEachFileAndReportsEachFailureByItsPath) {
     QTemporaryDir dir;
     const QString good = dir.filePath(u"good.pptx"_s);
-    test::writeDeck(good, {test::slideXml(test::textBox("<a:p><a:r><a:t>a\xC2\xB8</a:t></a:r><a:br/><a:r><a:t>b</a:t></a:r></a:p>"
-                                                        "<a:p><a:r><a:t>\xF0\x9F\x98\x80</a:t></a:r></a:p>"))});
+    test::writeDeck(
+        good, {test::slideXml(test::textBox("<a:p><a:r><a:t>a\xC2\xB8</a:t></a:r><a:br/><a:r><a:t>b</a:t></a:r></a:p>"
+                                            "<a:p><a:r><a:t>\xF0\x9F\x98\x80</a:t></a:r></a:p>"))});
     const QString bad = dir.filePath(u"bad.pptx"_s);
     std::FILE* file = std::fopen(bad.toLocal8Bit().constData(), "wb");
     ASSERT_NE(file, nullptr);

@@ -91,7 +91,8 @@ TEST_F(ExportTest, EscapingOfCellTextForTheFile) {
     xlsxCellText("_x004_ _xZZZZ_ _x12345_", out); // not escape sequences
     EXPECT_EQ(out, "_x004_ _xZZZZ_ _x12345_");
     xlsxCellText(std::string_view("a\0b\xEF\xBF\xBE", 6), out);
-    EXPECT_EQ(out, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(out, "a\xEF\xBF\xBD"
+                   "b\xEF\xBF\xBD");
 }
 
 TEST_F(ExportTest, CsvQuotesAsRfc4180AndKeepsTheUsedRangeFromA1) {
@@ -133,8 +134,7 @@ TEST_F(ExportTest, SavingFailsLoudlyAndLeavesNoFile) {
     } catch (const std::runtime_error& error) {
         EXPECT_TRUE(QString::fromUtf8(error.what()).contains(u"cell A1"_s)) << error.what();
     }
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
-              (QStringList{u"keep.xlsx"_s, u"stage.txt"_s}));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{u"keep.xlsx"_s, u"stage.txt"_s}));
     EXPECT_EQ(quorvane::test::readXlsx(existing).size(), 1);
 }
 

@@ -49,9 +49,10 @@ int LocalPresentationApplication::shapesCount(int slide) {
     OpenPresentation& presentation = active();
     const int count = presentation.document->slideCount();
     if (slide < 1 || slide > count)
-        throw AutomationError(u"%1: there is no slide %2 (the presentation has %3)"_s.arg(displayName(presentation.path))
-                                  .arg(slide)
-                                  .arg(count));
+        throw AutomationError(
+            u"%1: there is no slide %2 (the presentation has %3)"_s.arg(displayName(presentation.path))
+                .arg(slide)
+                .arg(count));
     return static_cast<int>(presentation.document->shapes(slide).size());
 }
 
@@ -75,9 +76,8 @@ int LocalPresentationApplication::hasTextFrame(int slide, int shape) {
 QString LocalPresentationApplication::shapeText(int slide, int shape) {
     const ShapeInfo& info = shapeAt(slide, shape);
     if (!info.hasTextFrame)
-        throw AutomationError(u"%1: shape %2 of slide %3 has no text frame"_s.arg(displayName(active().path))
-                                  .arg(shape)
-                                  .arg(slide));
+        throw AutomationError(
+            u"%1: shape %2 of slide %3 has no text frame"_s.arg(displayName(active().path)).arg(shape).arg(slide));
     return info.text;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "office/presentation/PresentationDocument.h"
 #include "office/PresentationServer.h"
+#include "office/presentation/PresentationDocument.h"
 
 #include <QString>
 

@@ -59,8 +59,7 @@ constexpr std::array<std::string_view, 10> LinePresets = {
     "line",           "straightConnector1", "bentConnector2",   "bentConnector3",   "bentConnector4",
     "bentConnector5", "curvedConnector2",   "curvedConnector3", "curvedConnector4", "curvedConnector5"};
 
-template <size_t N>
-bool oneOf(std::string_view value, const std::array<std::string_view, N>& set) {
+template <size_t N> bool oneOf(std::string_view value, const std::array<std::string_view, N>& set) {
     for (std::string_view item : set)
         if (item == value)
             return true;
@@ -112,7 +111,8 @@ std::string relationshipsPartOf(std::string_view part) {
 }
 
 std::string percentDecoded(std::string_view text) {
-    const QByteArray decoded = QByteArray::fromPercentEncoding(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    const QByteArray decoded =
+        QByteArray::fromPercentEncoding(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     return std::string(decoded.constData(), static_cast<size_t>(decoded.size()));
 }
 
@@ -160,7 +160,9 @@ private:
     // failure names the part, after "slide N is damaged: " for a slide (slide > 0), else after
     // "damaged part ".
     pugi::xml_node parsePart(std::string_view part, int slide, std::string& buffer, pugi::xml_document& document);
-    pugi::xml_node parsePart(std::string_view part, int slide = 0) { return parsePart(part, slide, m_buffer, m_document); }
+    pugi::xml_node parsePart(std::string_view part, int slide = 0) {
+        return parsePart(part, slide, m_buffer, m_document);
+    }
     // The relationships of sourcePart, viewing buffer (which document parses).
     std::vector<Relationship> readRelationships(std::string_view sourcePart, bool required, std::string& buffer,
                                                 pugi::xml_document& document);
@@ -410,8 +412,8 @@ void OoxmlPresentation::collectShapes(const xml::Scope& parent, pugi::xml_node c
         const xml::QName qname = xml::splitName(child.name());
         const std::string_view local = qname.local;
         const bool textual = local == "sp";
-        const bool other = local == "pic" || local == "cxnSp" || local == "grpSp" || local == "graphicFrame" ||
-                           local == "contentPart";
+        const bool other =
+            local == "pic" || local == "cxnSp" || local == "grpSp" || local == "graphicFrame" || local == "contentPart";
         // p:nvGrpSpPr, p:grpSpPr and p:extLst are properties of the tree, not shapes.
         if (!textual && !other && local != "AlternateContent")
             continue;

@@ -33,8 +33,8 @@ std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& pa
 
 // The readers behind openPresentationDocument, one per kind of file. Each takes the path (for
 // messages and for reading) and throws AutomationError like openPresentationDocument.
-std::unique_ptr<PresentationDocument> openOoxmlPresentation(const QString& path);       // zip, OOXML
-std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString& path); // zip, ODF
+std::unique_ptr<PresentationDocument> openOoxmlPresentation(const QString& path);            // zip, OOXML
+std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString& path);     // zip, ODF
 std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QString& path); // XML, .fodp
 std::unique_ptr<PresentationDocument> openCompoundFilePresentation(const QString& path); // OLE2: .ppt, encrypted OOXML
 

@@ -24,8 +24,7 @@ QString tooDeepReason() {
     return u"elements nested deeper than %1 levels"_s.arg(MaxDepth);
 }
 
-NamespaceTable::NamespaceTable(std::initializer_list<std::pair<std::string_view, int>> entries)
-    : m_entries(entries) {}
+NamespaceTable::NamespaceTable(std::initializer_list<std::pair<std::string_view, int>> entries) : m_entries(entries) {}
 
 int NamespaceTable::idOf(std::string_view uri) const {
     for (const auto& [known, id] : m_entries)
@@ -51,8 +50,8 @@ void Scope::declare(pugi::xml_node element) {
             continue;
         if (name[5] == '\0')
             // xmlns="" takes the default namespace away again.
-            m_bindings.push_back({std::string_view(), *attribute.value() == '\0' ? NoNamespace
-                                                                                 : m_table->idOf(attribute.value())});
+            m_bindings.push_back(
+                {std::string_view(), *attribute.value() == '\0' ? NoNamespace : m_table->idOf(attribute.value())});
         else if (name[5] == ':')
             m_bindings.push_back({std::string_view(name + 6), m_table->idOf(attribute.value())});
     }
@@ -148,8 +147,10 @@ bool endsCleanly(std::string_view text) {
         ++continuations;
     }
     const auto byte = static_cast<unsigned char>(text[lead]);
-    const int length = (byte >= 0xC2 && byte <= 0xDF) ? 2 : (byte >= 0xE0 && byte <= 0xEF) ? 3
-                                                         : (byte >= 0xF0 && byte <= 0xF4) ? 4 : 0;
+    const int length = (byte >= 0xC2 && byte <= 0xDF)   ? 2
+                       : (byte >= 0xE0 && byte <= 0xEF) ? 3
+                       : (byte >= 0xF0 && byte <= 0xF4) ? 4
+                                                        : 0;
     return length != 0 && continuations == length - 1;
 }
 
@@ -173,7 +174,8 @@ void appendText(QString& out, std::string_view utf8) {
     const qsizetype start = out.size();
     out.resize(start + static_cast<qsizetype>(utf8.size()));
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QChar* const end = decoder.appendToBuffer(out.data() + start, QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    QChar* const end =
+        decoder.appendToBuffer(out.data() + start, QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
     out.truncate(end - out.constData());
     QChar* begin = out.data() + start;
     auto unwanted = [](QChar c) {

@@ -95,7 +95,7 @@ private:
     void declare(pugi::xml_node element);
 
     const NamespaceTable* m_table;
-    const Scope* m_parent;  // the nearest enclosing Scope that declares something
+    const Scope* m_parent; // the nearest enclosing Scope that declares something
     int m_depth;
     std::vector<Binding> m_bindings;
 };

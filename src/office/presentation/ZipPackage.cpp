@@ -68,7 +68,8 @@ int openRegularFile(const QString& path) {
     return fd;
 }
 
-ZipPackage::ZipPackage(const QString& path, const ZipLimits& limits) : ZipPackage(path, openRegularFile(path), limits) {}
+ZipPackage::ZipPackage(const QString& path, const ZipLimits& limits)
+    : ZipPackage(path, openRegularFile(path), limits) {}
 
 ZipPackage::ZipPackage(const QString& path, int fd, const ZipLimits& limits) : m_path(path), m_limits(limits) {
     openArchive(fd);
@@ -107,7 +108,8 @@ void ZipPackage::openArchive(int fd) {
         size_t filled = 0;
         int readError = 0;
         while (filled < m_bytes.size()) {
-            const ssize_t got = ::pread(fd, m_bytes.data() + filled, m_bytes.size() - filled, static_cast<off_t>(filled));
+            const ssize_t got =
+                ::pread(fd, m_bytes.data() + filled, m_bytes.size() - filled, static_cast<off_t>(filled));
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0)
@@ -225,8 +227,8 @@ void ZipPackage::read(std::string_view name, std::string& buffer) const {
 
     // The header's sizes are only a hint: the limits apply to the bytes really produced. A lying small
     // size just means the buffer grows; a lying large one is capped by what the compressed bytes allow.
-    const std::uint64_t plausible = std::min<std::uint64_t>(
-        {declared, m_limits.maxPartSize, compressed * m_limits.maxRatio + m_limits.ratioGrace});
+    const std::uint64_t plausible =
+        std::min<std::uint64_t>({declared, m_limits.maxPartSize, compressed * m_limits.maxRatio + m_limits.ratioGrace});
     buffer.resize(static_cast<size_t>(plausible) + 1);
     std::uint64_t filled = 0;
     for (;;) {

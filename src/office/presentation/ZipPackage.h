@@ -15,10 +15,10 @@ namespace quorvane::office {
 // The bounds a package must stay within. A presentation's XML parts are small; a part that inflates
 // beyond these is a zip bomb or damage, never a real file, so reading it stops with a clear reason.
 struct ZipLimits {
-    std::int64_t maxEntries = 20000;               // entries in the central directory
-    std::uint64_t maxPartSize = 64u << 20;         // inflated bytes of one part, counted while inflating
-    std::uint64_t ratioGrace = 1u << 20;           // below this many inflated bytes the ratio is not checked
-    std::uint64_t maxRatio = 100;                  // inflated ÷ compressed beyond the grace
+    std::int64_t maxEntries = 20000;       // entries in the central directory
+    std::uint64_t maxPartSize = 64u << 20; // inflated bytes of one part, counted while inflating
+    std::uint64_t ratioGrace = 1u << 20;   // below this many inflated bytes the ratio is not checked
+    std::uint64_t maxRatio = 100;          // inflated ÷ compressed beyond the grace
     // A file up to this size is read into memory in one go and its parts are inflated from there;
     // a larger one (a deck full of pictures) is read part by part from the file, so its pictures
     // are never read at all. Not a bound: it only trades reads for memory on small files.

@@ -51,7 +51,9 @@ bool isPlainNumber(std::string_view text) {
 
 namespace {
 
-QString grouped(std::int64_t n) { return groupedNumber(n); }
+QString grouped(std::int64_t n) {
+    return groupedNumber(n);
+}
 
 // Builds a block while scanning; the scanner reports cell and row ends.
 class BlockBuilder {
@@ -69,8 +71,8 @@ public:
                     m_name, grouped(m_rows + 1), grouped(m_column + 1), cellName(m_rows, m_column), grouped(units),
                     grouped(MaxCellUnits)));
         const std::string_view text(data + start, end - start);
-        const bool number = !text.empty() && (text[0] == '-' || (text[0] >= '0' && text[0] <= '9')) &&
-                            isPlainNumber(text);
+        const bool number =
+            !text.empty() && (text[0] == '-' || (text[0] >= '0' && text[0] <= '9')) && isPlainNumber(text);
         m_block->addCell(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end - start), number);
         ++m_column;
     }
@@ -109,8 +111,8 @@ std::shared_ptr<const CellBlock> parseDelimitedText(QByteArray text, char32_t de
         static_cast<unsigned char>(data[2]) == 0xBF)
         pos = 3;
     std::size_t cellStart = pos;
-    std::int64_t units = 0;       // UTF-16 units of the current cell
-    bool rowHasCells = false;     // a delimiter was seen in the current line
+    std::int64_t units = 0;   // UTF-16 units of the current cell
+    bool rowHasCells = false; // a delimiter was seen in the current line
     const auto invalid = [&](std::size_t at) {
         return AutomationError(u"%1: the file is not UTF-8 text (invalid byte sequence at byte %2, line %3)."_s.arg(
             name, grouped(static_cast<std::int64_t>(at)), grouped(builder.rows() + 1)));

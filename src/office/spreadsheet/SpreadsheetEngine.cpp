@@ -47,8 +47,7 @@ std::shared_ptr<SpreadsheetApplication> SpreadsheetEngine::attach() {
     return m_process->running.front().lock();
 }
 
-SpreadsheetInstance::SpreadsheetInstance(std::shared_ptr<SpreadsheetProcess> process)
-    : m_process(std::move(process)) {}
+SpreadsheetInstance::SpreadsheetInstance(std::shared_ptr<SpreadsheetProcess> process) : m_process(std::move(process)) {}
 
 void SpreadsheetInstance::requireRunning() const {
     if (!m_running)
@@ -115,9 +114,13 @@ void SpreadsheetInstance::copyUsedRange() {
     m_process->clipboard = sheet.copy(sheet.usedRange());
 }
 
-void SpreadsheetInstance::sheetsAdd() { requireWorkbook().addSheet(); }
+void SpreadsheetInstance::sheetsAdd() {
+    requireWorkbook().addSheet();
+}
 
-int SpreadsheetInstance::sheetsCount() { return requireWorkbook().sheetCount(); }
+int SpreadsheetInstance::sheetsCount() {
+    return requireWorkbook().sheetCount();
+}
 
 QString SpreadsheetInstance::sheetName(int index) {
     const Workbook& workbook = requireWorkbook();

@@ -21,13 +21,17 @@ namespace quorvane::office {
 
 namespace {
 
-bool isHexDigit(char ch) { return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F'); }
+bool isHexDigit(char ch) {
+    return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
+}
 
 std::runtime_error saveError(const QString& path, const QString& reason) {
     return std::runtime_error((u"%1: the workbook could not be saved: %2"_s.arg(path, reason)).toStdString());
 }
 
-QString libraryError(lxw_error error) { return QString::fromUtf8(lxw_strerror(error)); }
+QString libraryError(lxw_error error) {
+    return QString::fromUtf8(lxw_strerror(error));
+}
 
 } // namespace
 
@@ -149,7 +153,8 @@ void saveWorkbookXlsx(const Workbook& workbook, const QString& path) {
 void saveSheetCsv(const Worksheet& sheet, const QString& path) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error((u"%1: the sheet could not be saved: %2"_s.arg(path, file.errorString())).toStdString());
+        throw std::runtime_error(
+            (u"%1: the sheet could not be saved: %2"_s.arg(path, file.errorString())).toStdString());
     // An empty sheet gives an empty file, not one empty line.
     const CellRect used = sheet.isEmpty() ? CellRect{} : sheet.usedRange();
     std::string line;
@@ -176,7 +181,8 @@ void saveSheetCsv(const Worksheet& sheet, const QString& path) {
             break;
     }
     if (!file.commit())
-        throw std::runtime_error((u"%1: the sheet could not be saved: %2"_s.arg(path, file.errorString())).toStdString());
+        throw std::runtime_error(
+            (u"%1: the sheet could not be saved: %2"_s.arg(path, file.errorString())).toStdString());
 }
 
 } // namespace quorvane::office

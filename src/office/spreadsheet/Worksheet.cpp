@@ -2,7 +2,6 @@
 
 #include "office/AutomationError.h"
 
-
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -35,7 +34,9 @@ void CellBlock::addCell(std::uint32_t offset, std::uint32_t length, bool number)
     m_cells.push_back({offset, length | (number ? NumberBit : 0u)});
 }
 
-void CellBlock::endRow() { m_rowStarts.push_back(m_cells.size()); }
+void CellBlock::endRow() {
+    m_rowStarts.push_back(m_cells.size());
+}
 
 void CellBlock::finish() {
     m_cells.shrink_to_fit();
@@ -111,8 +112,7 @@ CellView Worksheet::cell(std::int64_t row, std::int64_t column) const {
 static CellRect contentOf(const Placement& placement) {
     if (!placement.block)
         return {};
-    const CellRect window{placement.sourceRow, placement.sourceColumn, placement.target.rows,
-                          placement.target.columns};
+    const CellRect window{placement.sourceRow, placement.sourceColumn, placement.target.rows, placement.target.columns};
     const CellRect inside = placement.block->boundsWithin(window);
     if (inside.empty())
         return {};
@@ -156,10 +156,10 @@ CellRegion Worksheet::copy(const CellRect& rect) const {
 
 void Worksheet::paste(const CellRegion& region, std::int64_t row, std::int64_t column) {
     if (row + region.rows > MaxRows || column + region.columns > MaxColumns) {
-        throw AutomationError(
-            u"The copied range of %1 rows and %2 columns does not fit at cell %3 of sheet \"%4\": "
-            u"a sheet ends at row 1,048,576 and column XFD."_s.arg(groupedNumber(region.rows), groupedNumber(region.columns),
-                                                                    cellName(row, column), m_name));
+        throw AutomationError(u"The copied range of %1 rows and %2 columns does not fit at cell %3 of sheet \"%4\": "
+                              u"a sheet ends at row 1,048,576 and column XFD."_s.arg(groupedNumber(region.rows),
+                                                                                     groupedNumber(region.columns),
+                                                                                     cellName(row, column), m_name));
     }
     const CellRect area{row, column, region.rows, region.columns};
     // Placements the new range hides completely are dropped, so repeated pastes do not pile up.
@@ -197,7 +197,9 @@ QString columnLetters(std::int64_t column) {
     return letters;
 }
 
-QString cellName(std::int64_t row, std::int64_t column) { return columnLetters(column) + QString::number(row + 1); }
+QString cellName(std::int64_t row, std::int64_t column) {
+    return columnLetters(column) + QString::number(row + 1);
+}
 
 static std::optional<std::pair<std::int64_t, std::int64_t>> parseCell(QStringView text) {
     qsizetype i = 0;

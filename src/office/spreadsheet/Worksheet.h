@@ -27,7 +27,7 @@ struct CellView {
 struct CellRect {
     std::int64_t row = 0, column = 0, rows = 0, columns = 0;
     bool empty() const { return rows <= 0 || columns <= 0; }
-    std::int64_t bottom() const { return row + rows; }     // one past the last row
+    std::int64_t bottom() const { return row + rows; }      // one past the last row
     std::int64_t right() const { return column + columns; } // one past the last column
     bool contains(std::int64_t r, std::int64_t c) const {
         return r >= row && r < bottom() && c >= column && c < right();
