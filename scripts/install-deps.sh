@@ -8,6 +8,7 @@ packages=(
   g++ cmake ninja-build pkg-config           # toolchain
   qt6-base-dev libzip-dev libpugixml-dev libxlsxwriter-dev  # libraries
   libgtest-dev libgmock-dev                   # tests
+  clang-format-14                             # the formatting check of scripts/test.sh
   python3-openpyxl                            # independent .xlsx reader used by the tests
   fonts-liberation2                           # metric-compatible face for the window's Arial
 )

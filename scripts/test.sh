@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with warnings as errors and runs every test.
+# Installs what is missing, checks the formatting, builds everything with warnings as errors and runs
+# every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+# Every C++ source must match .clang-format, as clang-format 14 applies it.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 --dry-run -Werror
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_WERROR=ON >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j "$(nproc)"
