@@ -11,6 +11,9 @@ packages=(
   clang-format-14                             # the formatting check of scripts/test.sh
   python3-openpyxl                            # independent .xlsx reader used by the tests
   fonts-liberation2                           # metric-compatible face for the window's Arial
+  scdoc                                       # the manual pages
+  dpkg-dev file                               # the .deb: dpkg-shlibdeps computes its dependencies
+  desktop-file-utils appstream man-db         # the package's checks in scripts/test.sh
 )
 
 missing=()

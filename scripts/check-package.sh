@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# check-package.sh DEB VERSION: checks the .deb without installing it. Its control fields, its exact
+# list of files, and the files themselves as they are shipped: the desktop entry and the AppStream
+# metainfo pass their validators, both manual pages render without warnings, the icons have the sizes
+# their folders say, the link to the program resolves, and the completion is valid bash.
+set -euo pipefail
+deb=$1 version=$2
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+failures=0
+fail() {
+    echo "check-package.sh: $*" >&2
+    failures=$((failures + 1))
+}
+
+field() { dpkg-deb --field "$deb" "$1"; }
+[[ $(field Package) == quorvane ]] || fail "Package is '$(field Package)'"
+[[ $(field Version) == "$version" ]] || fail "Version is '$(field Version)', the project's is $version"
+[[ $(field Architecture) == "$(dpkg --print-architecture)" ]] || fail "Architecture is '$(field Architecture)'"
+for name in Maintainer Section Priority Description; do
+    [[ -n $(field $name) ]] || fail "no $name field"
+done
+# Exactly the run-time libraries: those linked, as dpkg-shlibdeps names them, and no build package.
+depends=$(field Depends)
+for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libzip4 libpugixml1v5 libxlsxwriter; do
+    [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
+done
+[[ $depends != *-dev* ]] || fail "Depends names a build package: $depends"
+
+# Every file and link of the package; a new installed file is added here.
+expected="/usr/bin/quorvane -> ../lib/quorvane/quorvane
+/usr/bin/quorvane-cli
+/usr/lib/quorvane/drag.ico
+/usr/lib/quorvane/quorvane
+/usr/share/applications/quorvane.desktop
+/usr/share/bash-completion/completions/quorvane-cli
+/usr/share/icons/hicolor/128x128/apps/quorvane.png
+/usr/share/icons/hicolor/256x256/apps/quorvane.png
+/usr/share/icons/hicolor/48x48/apps/quorvane.png
+/usr/share/icons/hicolor/scalable/apps/quorvane.svg
+/usr/share/man/man1/quorvane-cli.1.gz
+/usr/share/man/man1/quorvane.1.gz
+/usr/share/metainfo/io.github.quorvane.Quorvane.metainfo.xml
+/usr/share/quorvane/Samples/Field Trip Report.pptx
+/usr/share/quorvane/Samples/Lecture 2 - Cell Biology.pptx
+/usr/share/quorvane/Samples/Product Launch EN-DE.pptx
+/usr/share/quorvane/Samples/Quarterly Review.pptx
+/usr/share/quorvane/Samples/Training Schedule.pptx"
+# The name is what follows the date and time columns.
+contents=$(dpkg-deb --contents "$deb" | grep -v '^d' | sed -E 's/^([^ ]+ +){5}\.//' | LC_ALL=C sort)
+if [[ $contents != "$(LC_ALL=C sort <<<"$expected")" ]]; then
+    fail "the files differ from the expected ones (< expected, > in the package):"
+    diff <(LC_ALL=C sort <<<"$expected") <(echo "$contents") >&2 || true
+fi
+
+dpkg-deb --extract "$deb" "$unpacked"
+share=$unpacked/usr/share
+desktop-file-validate "$share/applications/quorvane.desktop" || fail "the desktop entry is not valid"
+appstreamcli validate --no-net "$share"/metainfo/*.metainfo.xml >"$unpacked/appstream.log" ||
+    { cat "$unpacked/appstream.log" >&2; fail "the metainfo is not valid"; }
+for page in "$share"/man/man1/*.1.gz; do
+    warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+    [[ -z $warnings ]] || fail "$(basename "$page") renders with warnings: $warnings"
+done
+for size in 48 128 256; do
+    file "$share/icons/hicolor/${size}x${size}/apps/quorvane.png" | grep -q "$size x $size" ||
+        fail "the ${size}x${size} icon has another size"
+done
+[[ -x $unpacked/usr/bin/quorvane ]] || fail "usr/bin/quorvane does not lead to the program"
+bash -n "$share/bash-completion/completions/quorvane-cli" || fail "the completion is not valid bash"
+
+((failures == 0)) || exit 1
+echo "$(basename "$deb"): fields, files, desktop entry, metainfo, manual pages and icons are right"
