@@ -73,7 +73,7 @@ void FileListView::focusList() {
 }
 
 bool FileListView::busy() {
-    return m_window.pointer() == shell::PointerBusy;
+    return m_window.pointer() == shell::PointerShape::Busy;
 }
 
 int FileListView::hitTest(const QPoint& point) const {
@@ -89,8 +89,8 @@ bool FileListView::acceptsDrop(const QMimeData* data) {
 }
 
 void FileListView::resetWindowPointer() {
-    if (m_window.pointer() != shell::PointerBusy)
-        m_window.setPointer(shell::PointerDefault);
+    if (m_window.pointer() != shell::PointerShape::Busy)
+        m_window.setPointer(shell::PointerShape::Default);
 }
 
 void FileListView::mousePressEvent(QMouseEvent* event) {

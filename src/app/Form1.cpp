@@ -2,6 +2,7 @@
 
 #include "app/FileListView.h"
 #include "shell/Guard.h"
+#include "shell/Locations.h"
 #include "shell/Product.h"
 
 #include "filelist/AddFiles.h"
@@ -197,7 +198,7 @@ QPushButton* Form1::addButton(const QString& name, const QString& caption, QRect
     button->setFont(font);
     button->setGeometry(pixels(twips));
     button->setAutoDefault(false);
-    setHoverShape(button, shell::PointerCustom);
+    setHoverShape(button, shell::PointerShape::Custom);
     return button;
 }
 
@@ -205,11 +206,11 @@ QRadioButton* Form1::addOption(QWidget* frame, const QString& name, const QStrin
     auto* option = new QRadioButton(caption, frame);
     option->setObjectName(name);
     option->setGeometry(pixels(twips));
-    setHoverShape(option, shell::PointerDefault);
+    setHoverShape(option, shell::PointerShape::Default);
     return option;
 }
 
-void Form1::setHoverShape(QWidget* control, int shape) {
+void Form1::setHoverShape(QWidget* control, shell::PointerShape shape) {
     m_hoverShapes.insert(control, shape);
     control->setMouseTracking(true);
     // The rule of the control under the pointer decides; the move must not reach the frame or the
@@ -229,7 +230,7 @@ void Form1::createControls() {
     Frame2 = new QGroupBox(u"Import Options"_s, this);
     Frame2->setObjectName(u"Frame2"_s);
     Frame2->setGeometry(pixels({120, 3750, 7800, 1035}));
-    setHoverShape(Frame2, shell::PointerDefault);
+    setHoverShape(Frame2, shell::PointerShape::Default);
     Option6 =
         addOption(Frame2, u"Option6"_s, u"Import all PowerPoint files to individual sheets and name sheets by file"_s,
                   {240, 650, 6615, 255});
@@ -240,7 +241,7 @@ void Form1::createControls() {
     Frame1 = new QGroupBox(u"Column Separation Options"_s, this);
     Frame1->setObjectName(u"Frame1"_s);
     Frame1->setGeometry(pixels({120, 4830, 7800, 2100}));
-    setHoverShape(Frame1, shell::PointerDefault);
+    setHoverShape(Frame1, shell::PointerShape::Default);
     Option7 = addOption(Frame1, u"Option7"_s, u"Create a new column in Excel for every tab in PowerPoint file"_s,
                         {240, 1700, 5715, 255});
     Option1 = addOption(Frame1, u"Option1"_s, u"Do not create new columns in Excel by specific character"_s,
@@ -358,13 +359,13 @@ filelist::FileList& Form1::fileList() {
     return ListView1->fileList();
 }
 
-void Form1::setPointer(int shape) {
+void Form1::setPointer(shell::PointerShape shape) {
     m_pointer = shape;
     switch (shape) {
-    case shell::PointerBusy:
+    case shell::PointerShape::Busy:
         setCursor(Qt::WaitCursor);
         break;
-    case shell::PointerCustom:
+    case shell::PointerShape::Custom:
         setCursor(m_customCursor.value_or(QCursor(Qt::PointingHandCursor)));
         break;
     default:
@@ -375,13 +376,13 @@ void Form1::setPointer(int shape) {
 
 void Form1::mouseMoveEvent(QMouseEvent* event) {
     // The window background: the arrow, unless busy.
-    if (m_pointer != shell::PointerBusy)
-        setPointer(shell::PointerDefault);
+    if (m_pointer != shell::PointerShape::Busy)
+        setPointer(shell::PointerShape::Default);
     QWidget::mouseMoveEvent(event);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseMove && m_pointer != shell::PointerBusy) {
+    if (event->type() == QEvent::MouseMove && m_pointer != shell::PointerShape::Busy) {
         const auto rule = m_hoverShapes.constFind(watched);
         if (rule != m_hoverShapes.cend())
             setPointer(*rule);
@@ -457,8 +458,9 @@ QString Form1::entryText(int position) {
     return fileList().Text(position);
 }
 
-bool Form1::optionChecked(int n) {
+bool Form1::optionChecked(import::OptionButton option) {
     const QRadioButton* options[] = {Option1, Option2, Option3, Option4, Option5, Option6, Option7};
+    const int n = static_cast<int>(option);
     return n >= 1 && n <= 7 && options[n - 1]->isChecked();
 }
 

@@ -58,13 +58,13 @@ public:
     shell::Services& services() { return m_services; }
 
     // PointerHost: the window's one pointer state (0 default, 11 busy, 99 custom), shown as its cursor.
-    int pointer() const override { return m_pointer; }
-    void setPointer(int shape) override;
+    shell::PointerShape pointer() const override { return m_pointer; }
+    void setPointer(shell::PointerShape shape) override;
 
     // ImportWindow
     int entryCount() override;
     QString entryText(int position) override;
-    bool optionChecked(int n) override;
+    bool optionChecked(import::OptionButton option) override;
     QString text1() override;
     void setProgressValue(double value) override;
     void setProgressText(const QString& text) override;
@@ -87,16 +87,16 @@ private:
     QRect pixels(QRect twips) const;
     void connectClick(QPushButton* button, void (Form1::*handler)());
     void applySkin(const QString& path);
-    void setHoverShape(QWidget* control, int shape);
+    void setHoverShape(QWidget* control, shell::PointerShape shape);
 
     shell::Services& m_services;
     import::ImportRun m_importRun;
-    int m_pointer = shell::PointerDefault;
+    shell::PointerShape m_pointer = shell::PointerShape::Default;
     // The image of HAND-M.CUR once start-up loaded it; without it the custom shape is the platform's
     // pointing hand.
     std::optional<QCursor> m_customCursor;
     // The pointer shape that moving over a control sets (unless busy).
-    QHash<QObject*, int> m_hoverShapes;
+    QHash<QObject*, shell::PointerShape> m_hoverShapes;
     double m_progressValue = 0;
 
     // The controls, in the order in which they are created.

@@ -15,22 +15,22 @@ QString QtPrompts::displayText(const QString& text) {
     return shown;
 }
 
-int QtPrompts::messageBox(const QString& text, int style, const QString& caption) {
+shell::MessageAnswer QtPrompts::messageBox(const QString& text, shell::MessageStyle style, const QString& caption) {
     QMessageBox box(m_parent);
     box.setWindowTitle(caption);
     box.setTextFormat(Qt::PlainText);
     box.setText(displayText(text));
-    if (style == shell::YesNo) {
+    if (style == shell::MessageStyle::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
-    box.setIcon(style == shell::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
+    box.setIcon(style == shell::MessageStyle::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
     const int answer = box.exec();
-    if (style == shell::YesNo)
-        return answer == QMessageBox::Yes ? shell::AnswerYes : shell::AnswerNo;
-    return shell::AnswerOk;
+    if (style == shell::MessageStyle::YesNo)
+        return answer == QMessageBox::Yes ? shell::MessageAnswer::Yes : shell::MessageAnswer::No;
+    return shell::MessageAnswer::Ok;
 }
 
 QString QtPrompts::inputBox(const QString& prompt, const QString& caption, const QString& defaultText) {

@@ -12,7 +12,7 @@ public:
     explicit QtPrompts(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
 
-    int messageBox(const QString& text, int style, const QString& caption) override;
+    shell::MessageAnswer messageBox(const QString& text, shell::MessageStyle style, const QString& caption) override;
     QString inputBox(const QString& prompt, const QString& caption, const QString& defaultText) override;
 
     // The text as a box shows it: always plain text (a file name may hold "<b>"), with CR LF and a

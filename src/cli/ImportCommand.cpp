@@ -58,7 +58,7 @@ struct ImportRequest {
     QStringList paths; // the path arguments, in order
     QString output;
     bool perFileSheets = false;
-    int splitOption = 1; // the option button it stands for: 1 none, 2 space, 3 comma, 4 text, 7 tab
+    import::OptionButton splitOption = import::OptionButton::Option1; // the column-separation button it stands for
     std::optional<QString> splitText;
     std::optional<QString> extension; // --ext: folders are scanned for "*." + extension
     bool help = false;
@@ -66,8 +66,12 @@ struct ImportRequest {
 
 // Parses the arguments after "import". Returns the problem, or nothing when the request is complete.
 std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest& request) {
-    static const QMap<QString, int> splitModes{
-        {u"none"_s, 1}, {u"space"_s, 2}, {u"comma"_s, 3}, {u"text"_s, 4}, {u"tab"_s, 7}};
+    using import::OptionButton;
+    static const QMap<QString, OptionButton> splitModes{{u"none"_s, OptionButton::Option1},
+                                                        {u"space"_s, OptionButton::Option2},
+                                                        {u"comma"_s, OptionButton::Option3},
+                                                        {u"text"_s, OptionButton::Option4},
+                                                        {u"tab"_s, OptionButton::Option7}};
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString argument = arguments[i];
@@ -129,9 +133,9 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
         return u"the output file must end in .xlsx or .csv"_s;
     if (suffix == u"csv" && request.perFileSheets)
         return u"a .csv file holds one sheet: use .xlsx with --per-file-sheets"_s;
-    if (request.splitOption == 4 && !request.splitText)
+    if (request.splitOption == import::OptionButton::Option4 && !request.splitText)
         return u"--split text needs --split-text TEXT"_s;
-    if (request.splitOption != 4 && request.splitText)
+    if (request.splitOption != import::OptionButton::Option4 && request.splitText)
         return u"--split-text goes with --split text"_s;
     return std::nullopt;
 }
@@ -191,8 +195,8 @@ public:
     CommandLineWindow(const ImportRequest& request, QStringList files, ProgressLine& progress)
         : m_request(request), m_files(std::move(files)), m_progress(progress) {}
 
-    int pointer() const override { return m_pointer; }
-    void setPointer(int shape) override { m_pointer = shape; }
+    shell::PointerShape pointer() const override { return m_pointer; }
+    void setPointer(shell::PointerShape shape) override { m_pointer = shape; }
     int entryCount() override { return static_cast<int>(m_files.size()); }
     QString entryText(int position) override {
         if (position < 1 || position > m_files.size())
@@ -200,10 +204,11 @@ public:
         m_position = position;
         return m_files.at(position - 1);
     }
-    bool optionChecked(int n) override {
-        if (n == 5 || n == 6)
-            return (n == 6) == m_request.perFileSheets;
-        return n == m_request.splitOption;
+    bool optionChecked(import::OptionButton option) override {
+        using import::OptionButton;
+        if (option == OptionButton::Option5 || option == OptionButton::Option6)
+            return (option == OptionButton::Option6) == m_request.perFileSheets;
+        return option == m_request.splitOption;
     }
     QString text1() override { return m_request.splitText.value_or(QString()); }
     void setProgressValue(double) override {}
@@ -218,7 +223,7 @@ private:
     const ImportRequest& m_request;
     QStringList m_files;
     ProgressLine& m_progress;
-    int m_pointer = shell::PointerDefault;
+    shell::PointerShape m_pointer = shell::PointerShape::Default;
     int m_position = 0;
 };
 
@@ -243,11 +248,11 @@ private:
 class StderrPrompts final : public shell::Prompts {
 public:
     StderrPrompts(std::FILE* err, ProgressLine& progress) : m_err(err), m_progress(progress) {}
-    int messageBox(const QString& text, int style, const QString&) override {
+    shell::MessageAnswer messageBox(const QString& text, shell::MessageStyle style, const QString&) override {
         m_progress.clear();
         writeUtf8(m_err, u"quorvane-cli: "_s + forTerminal(text) + u"\n"_s);
         ++messages;
-        return style == shell::YesNo ? shell::AnswerNo : shell::AnswerOk;
+        return style == shell::MessageStyle::YesNo ? shell::MessageAnswer::No : shell::MessageAnswer::Ok;
     }
     QString inputBox(const QString&, const QString&, const QString&) override { return {}; }
     int messages = 0;

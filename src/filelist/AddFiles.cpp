@@ -1,7 +1,7 @@
 #include "filelist/AddFiles.h"
 
 #include "shell/Guard.h"
-#include "shell/Product.h"
+#include "shell/Locations.h"
 
 namespace quorvane::filelist {
 
@@ -30,7 +30,7 @@ void PushButton1_Click(shell::Services& services, FileList& list) {
             fileName = result;
     });
     if (tooMany) {
-        services.prompts.messageBox(tooManyFilesMessage(), shell::OkOnly, services.applicationTitle);
+        services.prompts.messageBox(tooManyFilesMessage(), shell::MessageStyle::OkOnly, services.applicationTitle);
         return;
     }
     if (g.test(110, [&] { return fileName.isEmpty(); }))

@@ -3,7 +3,7 @@
 #include "filelist/FolderScan.h"
 
 #include "shell/Guard.h"
-#include "shell/Product.h"
+#include "shell/Locations.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,7 +26,7 @@ class DropReporter final : public shell::ErrorReporter {
 public:
     explicit DropReporter(shell::ErrorReporter& target) : m_target(target) {}
     void report(const QString& description, const QString&, int) override {
-        m_target.report(description, text(DropLocation), 0);
+        m_target.report(description, text(shell::location::ListView1DragDrop), 0);
     }
 
 private:
@@ -60,19 +60,19 @@ void PushButton4_Click(shell::Services& services, shell::PointerHost& window, Fi
     g.assign(106, path, [&] { return PickFolder(services.dialogs, text(FolderPrompt)); });
     if (g.test(108, [&] { return path.isEmpty(); }))
         return;
-    g.run(110, [&] { window.setPointer(shell::PointerBusy); });
+    g.run(110, [&] { window.setPointer(shell::PointerShape::Busy); });
     // The root "/" enters as "//"; the appending step makes every doubled separator single again.
     QStringList folders;
     g.run(112, [&] { folders.append(path + u'/'); });
     g.run(114, [&] { CollectSubfolders(folders, true, services.events); });
     AppendFolderFiles(folders, u"*."_s + answer, list, &g); // statements 116 to 130
-    g.run(132, [&] { window.setPointer(shell::PointerDefault); });
+    g.run(132, [&] { window.setPointer(shell::PointerShape::Default); });
 }
 
 void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPump& events,
                         shell::ErrorReporter& errors) {
     DropReporter reporter(errors);
-    shell::Guard guard(reporter, text(DropLocation));
+    shell::Guard guard(reporter, text(shell::location::ListView1DragDrop));
     for (const QString& path : paths) {
         if (!isFolder(path)) {
             list.Add(path);
@@ -105,11 +105,12 @@ void PushButton9_Click(shell::Services& services, FileList& list) {
     g.assign(100, names, [&] { return ListMatchingFiles(folder, u"*.*"_s); });
     for (const QString& name : std::as_const(names)) // 102
         g.run(104, [&] { list.Add(folder + u'/' + name); });
-    int answer = shell::AnswerNo;
+    shell::MessageAnswer answer = shell::MessageAnswer::No;
     g.assign(106, answer, [&] {
-        return services.prompts.messageBox(text(SamplesQuestion), shell::YesNo, services.applicationTitle);
+        return services.prompts.messageBox(text(SamplesQuestion), shell::MessageStyle::YesNo,
+                                           services.applicationTitle);
     });
-    if (answer == shell::AnswerYes)
+    if (answer == shell::MessageAnswer::Yes)
         g.run(108, [&] { services.desktop.openFolder(folder); });
 }
 

@@ -26,9 +26,6 @@ inline constexpr char16_t SamplesQuestion[] =
     u"Would you like this software to open the folder where these sample files are stored (so that you can "
     u"view them before working with them)?";
 
-// The location text of failures during a drop, which has no numbered statements (always line 0).
-inline constexpr char16_t DropLocation[] = u"in Travenor2017/04/05.Form1.ListView1_DragDrop ";
-
 // "Add All File(s) In Folder": asks for an extension (stored under "Extension") and a folder, then
 // with the busy pointer on window walks the folder and everything below it and appends every file
 // that matches "*." + extension, folder by folder in walk order (AppendFolderFiles). Cancelling either
@@ -40,8 +37,8 @@ void PushButton4_Click(shell::Services& services, shell::PointerHost& window, Fi
 // A drop of local paths on the list, in their order: a folder (or a link to one) is walked and all its
 // files of every extension, and those below it, are appended as the folder scan would; anything else
 // is appended exactly as it arrived. Shows nothing and leaves the pointer alone, except that a walk or
-// listing failure other than a permission failure is reported under DropLocation (the files found
-// so far are still appended). OperationAborted from a yield passes through.
+// listing failure other than a permission failure is reported under location::ListView1DragDrop (the
+// files found so far are still appended). OperationAborted from a yield passes through.
 void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPump& events,
                         shell::ErrorReporter& errors);
 

@@ -8,7 +8,7 @@
 
 #include "office/AutomationError.h"
 #include "shell/Guard.h"
-#include "shell/Product.h"
+#include "shell/Locations.h"
 
 #include <QFile>
 
@@ -83,8 +83,10 @@ void Run::execute() {
     shell::Guard& g = m_guard;
     // An empty list: the message, and nothing else changes.
     if (g.test(104, [&] { return m_window.entryCount() == 0; })) {
-        g.run(262,
-              [&] { m_services.prompts.messageBox(u"No files added."_s, shell::OkOnly, m_services.applicationTitle); });
+        g.run(262, [&] {
+            m_services.prompts.messageBox(u"No files added."_s, shell::MessageStyle::OkOnly,
+                                          m_services.applicationTitle);
+        });
         return;
     }
     // A spreadsheet instance is already running and the user did not say Yes: end silently.
@@ -92,15 +94,15 @@ void Run::execute() {
             return WarnIfExcelOpen(m_services.spreadsheets, m_services.prompts, m_services.applicationTitle);
         }))
         return;
-    g.run(108, [&] { m_window.setPointer(shell::PointerBusy); });
+    g.run(108, [&] { m_window.setPointer(shell::PointerShape::Busy); });
     // The sheet mode is read once, here; a failing test counts as passed (single sheet).
-    if (g.test(112, [&] { return m_window.optionChecked(5); }))
+    if (g.test(112, [&] { return m_window.optionChecked(OptionButton::Option5); }))
         singleSheetMode();
     else
         perFileSheetMode();
 
     // End steps of both modes; no completion message.
-    g.run(260, [&] { m_window.setPointer(shell::PointerDefault); });
+    g.run(260, [&] { m_window.setPointer(shell::PointerShape::Default); });
     g.run(258, [&] {
         m_window.setProgressValue(0);
         m_window.setProgressText(u"Progress Bar"_s);
@@ -150,7 +152,7 @@ void Run::perFileSheetMode() {
     for (int i = 1; i <= m_n; ++i) {
         g.run(180, [&] {
             m_services.events.yield();
-            m_window.setPointer(shell::PointerBusy);
+            m_window.setPointer(shell::PointerShape::Busy);
         });
         showProgress(248, i);
         if (!readEntry(182, i))
@@ -253,13 +255,13 @@ void Run::applySeparation(QString& text, const SeparationSteps& steps) {
     auto replace = [&](int step, auto separator) {
         g.assign(step, text, [&] { return import::separateColumns(text, separator()); });
     };
-    if (g.test(steps.space[0], [&] { return m_window.optionChecked(2); }))
+    if (g.test(steps.space[0], [&] { return m_window.optionChecked(OptionButton::Option2); }))
         replace(steps.space[1], [] { return u" "_s; });
-    else if (g.test(steps.comma[0], [&] { return m_window.optionChecked(3); }))
+    else if (g.test(steps.comma[0], [&] { return m_window.optionChecked(OptionButton::Option3); }))
         replace(steps.comma[1], [] { return u","_s; });
-    else if (g.test(steps.text[0], [&] { return m_window.optionChecked(4); }))
+    else if (g.test(steps.text[0], [&] { return m_window.optionChecked(OptionButton::Option4); }))
         replace(steps.text[1], [&] { return m_window.text1(); });
-    else if (g.test(steps.tab[0], [&] { return m_window.optionChecked(7); }))
+    else if (g.test(steps.tab[0], [&] { return m_window.optionChecked(OptionButton::Option7); }))
         replace(steps.tab[1], [] { return u"\t"_s; });
 }
 

@@ -7,6 +7,11 @@
 
 namespace quorvane::import {
 
+// The main window's seven option buttons, by their number. Column separation: Option1 none (the
+// default), Option2 every space, Option3 every comma, Option4 every occurrence of Text1, Option7 every
+// tab. Sheet mode: Option5 one sheet (the default), Option6 a sheet per file.
+enum class OptionButton { Option1 = 1, Option2, Option3, Option4, Option5, Option6, Option7 };
+
 // What the import run needs of the main window. Everything is read at the moment it applies.
 class ImportWindow : public shell::PointerHost {
 public:
@@ -14,8 +19,8 @@ public:
     // entry does not exist).
     virtual int entryCount() = 0;
     virtual QString entryText(int position) = 0;
-    // Whether option button OptionN (1 to 7) is checked.
-    virtual bool optionChecked(int n) = 0;
+    // Whether the option button is checked.
+    virtual bool optionChecked(OptionButton option) = 0;
     // The whole content of Text1.
     virtual QString text1() = 0;
     // ProgressBar1: its value (0 to 100, not rounded) and its text.

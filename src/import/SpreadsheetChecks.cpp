@@ -28,7 +28,7 @@ bool CheckExcelCreatable(office::SpreadsheetServer& server, shell::Prompts& prom
         paragraphs +
         u"4. All versions of Excel are supported by this software except for the rare Excel Starter and Student "
         u"editions."_s;
-    prompts.messageBox(text, shell::OkOnly, applicationTitle);
+    prompts.messageBox(text, shell::MessageStyle::OkOnly, applicationTitle);
     return false;
 }
 
@@ -51,7 +51,7 @@ bool WarnIfExcelOpen(office::SpreadsheetServer& server, shell::Prompts& prompts,
     const QString text = u"Excel may be open. It is recommended that you close Excel first."_s + u"\r"_s +
                          u"Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary."_s + u"\r\n\r\n"_s +
                          u"Would you like to proceed anyway?"_s;
-    return prompts.messageBox(text, shell::YesNo, applicationTitle) != shell::AnswerYes;
+    return prompts.messageBox(text, shell::MessageStyle::YesNo, applicationTitle) != shell::MessageAnswer::Yes;
 }
 
 } // namespace quorvane::import

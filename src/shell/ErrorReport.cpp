@@ -13,7 +13,8 @@ QString errorReportText(const QString& description, const QString& location, int
 }
 
 void PromptErrorReporter::report(const QString& description, const QString& location, int line) {
-    m_prompts.messageBox(errorReportText(description, location, line), Warning, QString::fromUtf16(ErrorReportCaption));
+    m_prompts.messageBox(errorReportText(description, location, line), MessageStyle::Warning,
+                         QString::fromUtf16(ErrorReportCaption));
 }
 
 } // namespace quorvane::shell

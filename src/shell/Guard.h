@@ -25,7 +25,7 @@ namespace quorvane::shell {
 class Guard {
 public:
     Guard(ErrorReporter& reporter, QString location) : m_reporter(reporter), m_location(std::move(location)) {}
-    // With one of the location texts of shell::location (Product.h).
+    // With one of the location texts of shell::location (Locations.h).
     Guard(ErrorReporter& reporter, const char16_t* location) : Guard(reporter, QString::fromUtf16(location)) {}
 
     // Runs one numbered statement.

@@ -4,16 +4,18 @@
 
 namespace quorvane::shell {
 
-// Message-box styles and answers in use.
-enum MessageStyle : int { OkOnly = 0, YesNo = 4, Warning = 48 };
-enum MessageAnswer : int { AnswerOk = 1, AnswerCancel = 2, AnswerYes = 6, AnswerNo = 7 };
+// The message-box styles in use: OK only without an icon, Yes and No without an icon, and OK with the
+// warning icon (the error report only). The numbers are the platform's style codes.
+enum class MessageStyle { OkOnly = 0, YesNo = 4, Warning = 48 };
+// The answers a message box gives: the button the user pressed.
+enum class MessageAnswer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
 // Modal message boxes and input prompts. The desktop shows real dialogs; tests answer from a queue.
 class Prompts {
 public:
     virtual ~Prompts() = default;
-    // Shows text with the given style (OkOnly, YesNo or Warning) and caption; returns the answer.
-    virtual int messageBox(const QString& text, int style, const QString& caption) = 0;
+    // Shows text with the given style and caption; returns the button pressed (Ok for the OK-only styles).
+    virtual MessageAnswer messageBox(const QString& text, MessageStyle style, const QString& caption) = 0;
     // Asks for one line of text with a proposed answer; returns the empty text on cancel.
     virtual QString inputBox(const QString& prompt, const QString& caption, const QString& defaultText) = 0;
 };

@@ -86,7 +86,7 @@ TEST_F(DropsTest, FilesAndFoldersAreTakenInTheirOrder) {
               (QStringList{u"already listed"_s, path(u"single.odp"_s), path(u"talks/a.txt"_s), path(u"talks/b.pptx"_s),
                            path(u"talks/Week 9/d.pptx"_s), path(u"talks/Week 10/c.pptx"_s), path(u"~$loose.pptx"_s),
                            path(u"single.odp"_s)}));
-    EXPECT_EQ(form->pointer(), shell::PointerDefault);
+    EXPECT_EQ(form->pointer(), shell::PointerShape::Default);
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_TRUE(errors.reports.empty());
     EXPECT_GT(events.yields, 0) << "the walk yields to the event queue";
@@ -109,7 +109,7 @@ TEST_F(DropsTest, TheFolderButtonScansTheChosenTree) {
     click(u"PushButton4");
     EXPECT_EQ(entries(), (QStringList{path(u"deck.PPTX"_s), path(u"sub/old.ppt"_s)}));
     EXPECT_EQ(settings.values.value(u"Extension"_s), u"ppt*"_s);
-    EXPECT_EQ(form->pointer(), shell::PointerDefault) << "the busy pointer is gone at the end";
+    EXPECT_EQ(form->pointer(), shell::PointerShape::Default) << "the busy pointer is gone at the end";
     ASSERT_EQ(prompts.inputs.size(), 1u);
     EXPECT_EQ(prompts.inputs[0].caption, services.applicationTitle);
 }
@@ -117,8 +117,8 @@ TEST_F(DropsTest, TheFolderButtonScansTheChosenTree) {
 TEST_F(DropsTest, SamplesAreAddedOnEachClickAndTheirFolderOpensOnYes) {
     writeSample(u"Samples/Lecture 10.pptx"_s);
     writeSample(u"Samples/Lecture 2.pptx"_s);
-    prompts.answerNextMessage(shell::AnswerNo);
-    prompts.answerNextMessage(shell::AnswerYes);
+    prompts.answerNextMessage(shell::MessageAnswer::No);
+    prompts.answerNextMessage(shell::MessageAnswer::Yes);
     click(u"PushButton9");
     click(u"PushButton9");
     const QString folder = programFolder.path() + u"/Samples"_s;
@@ -126,12 +126,12 @@ TEST_F(DropsTest, SamplesAreAddedOnEachClickAndTheirFolderOpensOnYes) {
     EXPECT_EQ(entries(), once + once);
     ASSERT_EQ(prompts.messages.size(), 2u);
     EXPECT_EQ(prompts.messages[1].text, QStringView(filelist::SamplesQuestion).toString());
-    EXPECT_EQ(prompts.messages[1].style, shell::YesNo);
+    EXPECT_EQ(prompts.messages[1].style, shell::MessageStyle::YesNo);
     EXPECT_EQ(desktop.folders, QStringList{folder});
 }
 
 TEST_F(DropsTest, TheQuestionIsAskedWhenThereAreNoSamples) {
-    prompts.answerNextMessage(shell::AnswerNo);
+    prompts.answerNextMessage(shell::MessageAnswer::No);
     click(u"PushButton9");
     EXPECT_TRUE(entries().isEmpty());
     EXPECT_EQ(prompts.messages.size(), 1u);

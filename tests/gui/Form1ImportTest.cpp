@@ -80,7 +80,7 @@ TEST(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
 
     EXPECT_TRUE(errors.reports.empty()) << (errors.reports.empty() ? "" : errors.reports[0].description.toStdString());
     EXPECT_TRUE(prompts.messages.empty());
-    EXPECT_EQ(form.pointer(), shell::PointerDefault);
+    EXPECT_EQ(form.pointer(), shell::PointerShape::Default);
     const std::vector<app::ResultWindow*> windows = results.windows();
     ASSERT_EQ(windows.size(), 1u);
     app::ResultWindow* result = windows[0];

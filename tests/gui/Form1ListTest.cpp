@@ -92,10 +92,10 @@ TEST_F(Form1ListTest, DeleteRemovesTheSelectedEntryWhateverTheModifiers) {
     QTest::keyClick(list, Qt::Key_Backspace);
     QTest::keyClick(list, Qt::Key_X);
     EXPECT_EQ(entries().size(), 2);
-    form->setPointer(shell::PointerBusy);
+    form->setPointer(shell::PointerShape::Busy);
     QTest::keyClick(list, Qt::Key_Delete);
     EXPECT_EQ(entries().size(), 2);
-    form->setPointer(shell::PointerDefault);
+    form->setPointer(shell::PointerShape::Default);
     QTest::keyClick(list, Qt::Key_Delete);
     EXPECT_EQ(entries(), QStringList{u"/p/R.pptx"_s});
     form->fileList().Clear();
@@ -106,10 +106,10 @@ TEST_F(Form1ListTest, DeleteRemovesTheSelectedEntryWhateverTheModifiers) {
 
 TEST_F(Form1ListTest, DoubleClickRemovesTheEntryUnlessBusy) {
     openWith(PQRS);
-    form->setPointer(shell::PointerBusy);
+    form->setPointer(shell::PointerShape::Busy);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(3));
     EXPECT_EQ(entries(), PQRS);
-    form->setPointer(shell::PointerDefault);
+    form->setPointer(shell::PointerShape::Default);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(3));
     EXPECT_EQ(entries(), (QStringList{u"/p/P.pptx"_s, u"/p/Q.pptx"_s, u"/p/S.pptx"_s}));
 }
@@ -127,7 +127,7 @@ TEST_F(Form1ListTest, MoveButtonsThroughTheWindow) {
     click(u"PushButton5");
     EXPECT_EQ(entries(), (QStringList{u"P"_s, u"R"_s, u"Q"_s}));
     EXPECT_EQ(list->selectedPosition(), 3);
-    form->setPointer(shell::PointerBusy);
+    form->setPointer(shell::PointerShape::Busy);
     list->select(2);
     click(u"PushButton3");
     click(u"PushButton5");
@@ -163,11 +163,11 @@ TEST_F(Form1ListTest, AJumpSwapsOnlyWithTheEntryUnderThePointerAndTheClosedHandS
     sendMouse(viewport, QEvent::MouseButtonRelease, rowCentre(3), Qt::NoButton, Qt::LeftButton);
     EXPECT_EQ(entries(), (QStringList{u"/p/R.pptx"_s, u"/p/Q.pptx"_s, u"/p/P.pptx"_s, u"/p/S.pptx"_s}));
     // Dragging works while an operation shows the busy pointer, which stays.
-    form->setPointer(shell::PointerBusy);
+    form->setPointer(shell::PointerShape::Busy);
     sendMouse(viewport, QEvent::MouseButtonPress, rowCentre(1), Qt::LeftButton, Qt::LeftButton);
     sendMouse(viewport, QEvent::MouseMove, rowCentre(2), Qt::LeftButton);
     EXPECT_EQ(entries(), (QStringList{u"/p/Q.pptx"_s, u"/p/R.pptx"_s, u"/p/P.pptx"_s, u"/p/S.pptx"_s}));
-    EXPECT_EQ(form->pointer(), shell::PointerBusy);
+    EXPECT_EQ(form->pointer(), shell::PointerShape::Busy);
 }
 
 TEST_F(Form1ListTest, AfterASwapTheListScrollsByThePointersHeightOnTheScreen) {

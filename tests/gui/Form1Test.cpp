@@ -179,7 +179,7 @@ TEST_F(Form1Test, FirstStartWithAnEmptyStore) {
     EXPECT_EQ(settings.values.value(u"Text1"_s), QString());
     EXPECT_EQ(settings.writes, QStringList{u"Text1"_s});
     for (int n = 1; n <= 7; ++n)
-        EXPECT_EQ(form->optionChecked(n), n == 1 || n == 5) << "Option" << n;
+        EXPECT_EQ(form->optionChecked(static_cast<import::OptionButton>(n)), n == 1 || n == 5) << "Option" << n;
     auto* list = control<app::FileListView>(u"ListView1");
     EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), u"PowerPoint File(s)"_s);
     EXPECT_EQ(list->header()->sectionSize(0), 433); // 6500 twips: 433.3 pixels
@@ -250,20 +250,20 @@ TEST_F(Form1Test, TheHandCursorFileGivesTheCustomShapeWithItsHotspot) {
     ASSERT_TRUE(create());
     EXPECT_TRUE(errors.reports.empty());
     sendMouse(control<QWidget>(u"PushButton1"), QEvent::MouseMove, {5, 5}, Qt::NoButton);
-    EXPECT_EQ(form->pointer(), shell::PointerCustom);
+    EXPECT_EQ(form->pointer(), shell::PointerShape::Custom);
     EXPECT_EQ(form->cursor().shape(), Qt::BitmapCursor);
     EXPECT_EQ(form->cursor().hotSpot(), QPoint(9, 3));
 }
 
 TEST_F(Form1Test, WithoutOrWithADamagedCursorFileTheCustomShapeIsThePointingHand) {
     ASSERT_TRUE(create());
-    form->setPointer(shell::PointerCustom);
+    form->setPointer(shell::PointerShape::Custom);
     EXPECT_EQ(form->cursor().shape(), Qt::PointingHandCursor);
 
     writeBeside(u"HAND-M.CUR"_s, "not a cursor");
     ASSERT_TRUE(create());
     EXPECT_EQ(errors.lines(), std::vector<int>{106});
-    form->setPointer(shell::PointerCustom);
+    form->setPointer(shell::PointerShape::Custom);
     EXPECT_EQ(form->cursor().shape(), Qt::PointingHandCursor);
 }
 
@@ -301,32 +301,32 @@ TEST_F(Form1Test, HoverRulesSetTheWindowPointerUnlessBusy) {
     app::Form1& window = open();
     auto over = [&](QWidget* widget) { sendMouse(widget, QEvent::MouseMove, {3, 3}, Qt::NoButton); };
     over(control<QWidget>(u"PushButton9"));
-    EXPECT_EQ(window.pointer(), shell::PointerCustom);
+    EXPECT_EQ(window.pointer(), shell::PointerShape::Custom);
     over(control<QWidget>(u"Option4"));
-    EXPECT_EQ(window.pointer(), shell::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerShape::Default);
     over(control<QWidget>(u"PushButton5"));
     over(control<QWidget>(u"Frame2"));
-    EXPECT_EQ(window.pointer(), shell::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerShape::Default);
     over(control<QWidget>(u"PushButton2"));
     over(&window);
-    EXPECT_EQ(window.pointer(), shell::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerShape::Default);
     over(control<QWidget>(u"PushButton2"));
     over(control<app::FileListView>(u"ListView1")->viewport());
-    EXPECT_EQ(window.pointer(), shell::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerShape::Default);
     // Text1 and the progress bar have no rule.
     over(control<QWidget>(u"PushButton1"));
     over(control<QWidget>(u"Text1"));
     over(control<QWidget>(u"ProgressBar1"));
-    EXPECT_EQ(window.pointer(), shell::PointerCustom);
+    EXPECT_EQ(window.pointer(), shell::PointerShape::Custom);
     // The busy pointer stays whatever the pointer passes over.
-    window.setPointer(shell::PointerBusy);
+    window.setPointer(shell::PointerShape::Busy);
     EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
     for (const char16_t* name : {u"PushButton1", u"Option1", u"Frame1"})
         over(control<QWidget>(name));
     over(control<app::FileListView>(u"ListView1")->viewport());
     over(&window);
-    EXPECT_EQ(window.pointer(), shell::PointerBusy);
-    window.setPointer(shell::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerShape::Busy);
+    window.setPointer(shell::PointerShape::Default);
     EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
 }
 
@@ -355,7 +355,7 @@ TEST_F(Form1Test, ClearListEmptiesTheListEvenWhileBusy) {
     app::Form1& window = open();
     window.fileList().Add(u"/a.pptx"_s);
     window.fileList().Add(u"/b.pptx"_s);
-    window.setPointer(shell::PointerBusy);
+    window.setPointer(shell::PointerShape::Busy);
     QTest::mouseClick(control<QPushButton>(u"PushButton6"), Qt::LeftButton);
     EXPECT_EQ(window.fileList().Count(), 0);
     QTest::mouseClick(control<QPushButton>(u"PushButton6"), Qt::LeftButton); // empty: nothing to say
@@ -369,7 +369,7 @@ TEST_F(Form1Test, StartOnAnEmptyListSaysSoAndChangesNothing) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, u"No files added."_s);
     EXPECT_EQ(prompts.messages[0].caption, u"Quorvane"_s);
-    EXPECT_EQ(window.pointer(), shell::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerShape::Default);
     EXPECT_EQ(control<QProgressBar>(u"ProgressBar1")->text(), u"Progress Bar"_s);
 }
 
@@ -385,14 +385,14 @@ TEST_F(Form1Test, StartRunsTheImportWithProgressInTheBar) {
     presentations.onCall = [&](const test::OfficeCall& call) {
         if (call.member == u"open")
             progress.append(QString::number(window.progressValue()) + u' ' + bar->text() + u' ' +
-                            QString::number(window.pointer()));
+                            QString::number(static_cast<int>(window.pointer())));
     };
     QTest::mouseClick(control<QPushButton>(u"PushButton2"), Qt::LeftButton);
     EXPECT_TRUE(errors.reports.empty());
     EXPECT_EQ(progress, (QStringList{u"50 Processing: one.pptx 11"_s, u"100 Processing: 100%p two.pptx 11"_s}));
     EXPECT_EQ(bar->text(), u"Progress Bar"_s);
     EXPECT_EQ(bar->value(), 0);
-    EXPECT_EQ(window.pointer(), shell::PointerDefault);
+    EXPECT_EQ(window.pointer(), shell::PointerShape::Default);
     // One sheet per file, named after it, in a workbook handed to the user.
     const auto running = spreadsheets.running();
     ASSERT_EQ(running.size(), 1u);

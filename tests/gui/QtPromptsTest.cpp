@@ -40,21 +40,22 @@ TEST(QtPromptsTest, MessageBoxesShowPlainTextWithTheProgramsLineBreaks) {
         caption = box->windowTitle();
         box->button(QMessageBox::No)->click();
     });
-    const int answer =
-        prompts.messageBox(u"<b>deck</b>.pptx: damaged\r\nline two\r\rlast"_s, shell::YesNo, u"Quorvane"_s);
-    EXPECT_EQ(answer, shell::AnswerNo);
+    const shell::MessageAnswer answer = prompts.messageBox(u"<b>deck</b>.pptx: damaged\r\nline two\r\rlast"_s,
+                                                           shell::MessageStyle::YesNo, u"Quorvane"_s);
+    EXPECT_EQ(answer, shell::MessageAnswer::No);
     EXPECT_EQ(shown, u"<b>deck</b>.pptx: damaged\nline two\n\nlast"_s);
     EXPECT_EQ(format, Qt::PlainText);
     EXPECT_EQ(caption, u"Quorvane"_s);
 
     whenModal([](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click(); });
-    EXPECT_EQ(prompts.messageBox(u"Proceed?"_s, shell::YesNo, u"Quorvane"_s), shell::AnswerYes);
+    EXPECT_EQ(prompts.messageBox(u"Proceed?"_s, shell::MessageStyle::YesNo, u"Quorvane"_s), shell::MessageAnswer::Yes);
     whenModal([](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         EXPECT_EQ(box->icon(), QMessageBox::Warning);
         box->button(QMessageBox::Ok)->click();
     });
-    EXPECT_EQ(prompts.messageBox(u"failed"_s, shell::Warning, u"Application Error"_s), shell::AnswerOk);
+    EXPECT_EQ(prompts.messageBox(u"failed"_s, shell::MessageStyle::Warning, u"Application Error"_s),
+              shell::MessageAnswer::Ok);
 }
 
 TEST(QtPromptsTest, InputBoxesProposeTheDefaultAndCancelGivesNothing) {

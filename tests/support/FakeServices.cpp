@@ -4,20 +4,20 @@
 
 namespace quorvane::test {
 
-int FakePrompts::messageBox(const QString& text, int style, const QString& caption) {
+shell::MessageAnswer FakePrompts::messageBox(const QString& text, shell::MessageStyle style, const QString& caption) {
     messages.push_back({text, style, caption});
     if (onMessage)
         onMessage(messages.back());
     if (!m_messageAnswers.empty()) {
-        const int answer = m_messageAnswers.front();
+        const shell::MessageAnswer answer = m_messageAnswers.front();
         m_messageAnswers.pop_front();
         return answer;
     }
-    if (style == shell::YesNo) {
+    if (style == shell::MessageStyle::YesNo) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
-        return shell::AnswerNo;
+        return shell::MessageAnswer::No;
     }
-    return shell::AnswerOk;
+    return shell::MessageAnswer::Ok;
 }
 
 QString FakePrompts::inputBox(const QString& prompt, const QString& caption, const QString& defaultText) {

@@ -23,18 +23,18 @@ namespace quorvane::test {
 
 struct ShownMessage {
     QString text;
-    int style;
+    shell::MessageStyle style;
     QString caption;
 };
 
 class FakePrompts final : public shell::Prompts {
 public:
-    // Queue the answer to the next message box (AnswerOk, AnswerYes, AnswerNo).
-    void answerNextMessage(int answer) { m_messageAnswers.push_back(answer); }
+    // Queue the answer to the next message box.
+    void answerNextMessage(shell::MessageAnswer answer) { m_messageAnswers.push_back(answer); }
     // Queue the answer to the next input prompt ("" is cancel).
     void answerNextInput(const QString& answer) { m_inputAnswers.push_back(answer); }
     // OK-only and warning boxes are answered with OK without a queued answer.
-    int messageBox(const QString& text, int style, const QString& caption) override;
+    shell::MessageAnswer messageBox(const QString& text, shell::MessageStyle style, const QString& caption) override;
     QString inputBox(const QString& prompt, const QString& caption, const QString& defaultText) override;
 
     std::vector<ShownMessage> messages;
@@ -46,7 +46,7 @@ public:
     std::function<void(const ShownMessage&)> onMessage;
 
 private:
-    std::deque<int> m_messageAnswers;
+    std::deque<shell::MessageAnswer> m_messageAnswers;
     std::deque<QString> m_inputAnswers;
 };
 

@@ -88,7 +88,7 @@ TEST_F(AddFilesTest, ASelectionOverTheBufferShowsItsMessageAndAddsNothing) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text,
               u"You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button."_s);
-    EXPECT_EQ(prompts.messages[0].style, shell::OkOnly);
+    EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::OkOnly);
     EXPECT_EQ(prompts.messages[0].caption, u"Quorvane"_s);
     EXPECT_TRUE(errors.reports.empty());
 }

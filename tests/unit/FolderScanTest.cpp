@@ -3,7 +3,7 @@
 #include "filelist/FolderScan.h"
 #include "filelist/FolderCommands.h"
 
-#include "shell/Product.h"
+#include "shell/Locations.h"
 #include "shell/Services.h"
 
 #include "support/FakeServiceSet.h"
@@ -119,15 +119,15 @@ private:
 
 class RecordingPointer final : public shell::PointerHost {
 public:
-    int pointer() const override { return m_shape; }
-    void setPointer(int shape) override {
+    shell::PointerShape pointer() const override { return m_shape; }
+    void setPointer(shell::PointerShape shape) override {
         m_shape = shape;
         shapes.push_back(shape);
     }
-    std::vector<int> shapes;
+    std::vector<shell::PointerShape> shapes;
 
 private:
-    int m_shape = shell::PointerDefault;
+    shell::PointerShape m_shape = shell::PointerShape::Default;
 };
 
 class ThrowingSettings final : public shell::SettingsStore {
@@ -490,7 +490,8 @@ TEST_F(FolderCommand, ScanAddsMatchingFilesFolderByFolder) {
     EXPECT_EQ(prompts.inputs[0].defaultText, u"ppt*"_s);
     EXPECT_EQ(dialogs.folderPrompts, QStringList{u"Please select folder:"_s});
     EXPECT_EQ(settings.values.value(u"Extension"_s), u"ppt*"_s);
-    EXPECT_EQ(window.shapes, (std::vector<int>{shell::PointerBusy, shell::PointerDefault}));
+    EXPECT_EQ(window.shapes,
+              (std::vector<shell::PointerShape>{shell::PointerShape::Busy, shell::PointerShape::Default}));
     EXPECT_TRUE(errors.reports.empty());
     EXPECT_TRUE(prompts.messages.empty()) << "no message and no count at the end";
 }
@@ -545,7 +546,8 @@ TEST_F(FolderCommand, AVanishedFolderIsReportedAtTheWalk) {
     ASSERT_EQ(errors.lines(), std::vector<int>{114});
     EXPECT_TRUE(errors.reports[0].description.contains(tree.path(u"gone"_s))) << "the report names the folder";
     EXPECT_EQ(list.Count(), 0);
-    EXPECT_EQ(window.shapes, (std::vector<int>{shell::PointerBusy, shell::PointerDefault}));
+    EXPECT_EQ(window.shapes,
+              (std::vector<shell::PointerShape>{shell::PointerShape::Busy, shell::PointerShape::Default}));
 }
 
 TEST_F(FolderCommand, ClosingTheWindowDuringTheWalkPassesThrough) {
@@ -586,7 +588,7 @@ TEST_F(FolderCommand, ADropReportsAFailedWalkAndKeepsTheDroppedFolder) {
     filelist::appendDroppedItems({tree.path(u"talks"_s)}, list, events, errors);
     EXPECT_EQ(list.entries(), tree.paths({u"talks/a.pptx"_s}));
     ASSERT_EQ(errors.reports.size(), 1u);
-    EXPECT_EQ(errors.reports[0].location, QStringView(filelist::DropLocation).toString());
+    EXPECT_EQ(errors.reports[0].location, QStringView(shell::location::ListView1DragDrop).toString());
     EXPECT_EQ(errors.reports[0].line, 0);
 }
 
@@ -596,8 +598,8 @@ TEST_F(FolderCommand, SamplesAreAppendedOnEveryClickThenTheQuestion) {
                              u"Samples/.hidden"_s, u"Samples/inner/not-listed.pptx"_s})
         tree.file(f);
     list.Add(u"first"_s);
-    prompts.answerNextMessage(shell::AnswerNo);
-    prompts.answerNextMessage(shell::AnswerYes);
+    prompts.answerNextMessage(shell::MessageAnswer::No);
+    prompts.answerNextMessage(shell::MessageAnswer::Yes);
     filelist::PushButton9_Click(services, list);
     filelist::PushButton9_Click(services, list);
 
@@ -607,14 +609,14 @@ TEST_F(FolderCommand, SamplesAreAppendedOnEveryClickThenTheQuestion) {
     ASSERT_EQ(prompts.messages.size(), 2u);
     EXPECT_EQ(prompts.messages[0].text, u"Would you like this software to open the folder where these sample files are "
                                         u"stored (so that you can view them before working with them)?"_s);
-    EXPECT_EQ(prompts.messages[0].style, shell::YesNo);
+    EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::YesNo);
     EXPECT_EQ(prompts.messages[0].caption, Title);
     EXPECT_EQ(desktop.folders, QStringList{tree.path(u"Samples"_s)}) << "No opens nothing, Yes opens the folder";
     EXPECT_TRUE(errors.reports.empty());
 }
 
 TEST_F(FolderCommand, TheQuestionIsAskedWithoutSamples) {
-    prompts.answerNextMessage(shell::AnswerYes);
+    prompts.answerNextMessage(shell::MessageAnswer::Yes);
     filelist::PushButton9_Click(services, list);
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(prompts.messages.size(), 1u);

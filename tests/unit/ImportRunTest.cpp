@@ -2,6 +2,7 @@
 #include "import/ImportRun.h"
 #include "import/ColumnSeparation.h"
 #include "shell/ErrorReport.h"
+#include "shell/Locations.h"
 #include "shell/Product.h"
 #include "shell/Services.h"
 #include "support/FakeServiceSet.h"
@@ -20,6 +21,7 @@
 
 using namespace quorvane;
 using namespace Qt::StringLiterals;
+using import::OptionButton;
 using test::CallPlan;
 using test::textShape;
 
@@ -37,9 +39,9 @@ const QString Mark(import::SplitMark);
 // call is recorded (through CallPlan) and any one can be made to fail.
 class FakeImportWindow final : public import::ImportWindow, public CallPlan {
 public:
-    int pointer() const override { return m_pointer; }
-    void setPointer(int shape) override {
-        enter(0, u"setPointer"_s, QString::number(shape));
+    shell::PointerShape pointer() const override { return m_pointer; }
+    void setPointer(shell::PointerShape shape) override {
+        enter(0, u"setPointer"_s, QString::number(static_cast<int>(shape)));
         m_pointer = shape;
     }
     int entryCount() override {
@@ -52,9 +54,10 @@ public:
             throw std::out_of_range("Index out of bounds");
         return entries.at(position - 1);
     }
-    bool optionChecked(int n) override {
-        enter(0, u"optionChecked"_s, QString::number(n));
-        return option == n || (n == 5 && singleSheet) || (n == 6 && !singleSheet);
+    bool optionChecked(OptionButton button) override {
+        enter(0, u"optionChecked"_s, QString::number(static_cast<int>(button)));
+        return option == button || (button == OptionButton::Option5 && singleSheet) ||
+               (button == OptionButton::Option6 && !singleSheet);
     }
     QString text1() override {
         enter(0, u"text1"_s);
@@ -70,21 +73,21 @@ public:
     }
 
     QStringList entries;
-    int option = 1;          // the checked one of Option1, 2, 3, 4, 7
-    bool singleSheet = true; // Option5, else Option6
+    OptionButton option = OptionButton::Option1; // the checked one of Option1, 2, 3, 4, 7
+    bool singleSheet = true;                     // Option5, else Option6
     QString text1Value;
     std::vector<double> progressValues;
     QStringList progressTexts;
-    std::vector<int> pointers() const {
-        std::vector<int> result;
+    std::vector<shell::PointerShape> pointers() const {
+        std::vector<shell::PointerShape> result;
         for (const test::OfficeCall& c : calls)
             if (c.member == u"setPointer")
-                result.push_back(c.arguments.toInt());
+                result.push_back(static_cast<shell::PointerShape>(c.arguments.toInt()));
         return result;
     }
 
 private:
-    int m_pointer = shell::PointerDefault;
+    shell::PointerShape m_pointer = shell::PointerShape::Default;
 };
 
 class ImportRunTest : public ::testing::Test, public test::FakeServiceSet {
@@ -137,7 +140,7 @@ TEST_F(ImportRunTest, EmptyListShowsOnlyTheMessage) {
     start();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, u"No files added.");
-    EXPECT_EQ(prompts.messages[0].style, shell::OkOnly);
+    EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::OkOnly);
     EXPECT_EQ(prompts.messages[0].caption, Title);
     // Pointer and progress bar untouched; no server started.
     EXPECT_TRUE(window.pointers().empty());
@@ -150,10 +153,10 @@ TEST_F(ImportRunTest, EmptyListShowsOnlyTheMessage) {
 TEST_F(ImportRunTest, RunningInstanceAndNoEndsTheRunWithNothingChanged) {
     addFile(u"/p/a.pptx"_s, {u"x"_s});
     auto user = spreadsheets.startUserInstance();
-    prompts.answerNextMessage(shell::AnswerNo);
+    prompts.answerNextMessage(shell::MessageAnswer::No);
     start();
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].style, shell::YesNo);
+    EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::YesNo);
     EXPECT_EQ(prompts.messages[0].caption, Title);
     EXPECT_TRUE(window.pointers().empty());
     EXPECT_TRUE(window.progressValues.empty());
@@ -171,7 +174,7 @@ TEST_F(ImportRunTest, RunningInstanceAndYesPutsPerFileSheetsIntoTheUsersWorkbook
     addFile(u"/p/b.pptx"_s, {u"beta"_s});
     window.singleSheet = false;
     auto user = spreadsheets.startUserInstance();
-    prompts.answerNextMessage(shell::AnswerYes);
+    prompts.answerNextMessage(shell::MessageAnswer::Yes);
     start();
     EXPECT_TRUE(errors.reports.empty());
     // The user's instance is the target of both files: no new workbook, the sheets in list order.
@@ -189,7 +192,7 @@ TEST_F(ImportRunTest, RunningInstanceAndYesPutsPerFileSheetsIntoTheUsersWorkbook
 TEST_F(ImportRunTest, RunningInstanceAndYesStillStartsAFreshTargetForOneSheet) {
     addFile(u"/p/a.pptx"_s, {u"alpha"_s});
     auto user = spreadsheets.startUserInstance();
-    prompts.answerNextMessage(shell::AnswerYes);
+    prompts.answerNextMessage(shell::MessageAnswer::Yes);
     start();
     EXPECT_TRUE(errors.reports.empty());
     EXPECT_EQ(user->workbooks[0].sheets[0].cell(1, 1), QString());
@@ -228,7 +231,8 @@ TEST_F(ImportRunTest, SingleSheetJoinsAllTextAndMakesOnePass) {
     EXPECT_FALSE(spreadsheets.instance(1).running());
 
     // Busy while running, default after; progress i/n*100 then 0 and "Progress Bar".
-    EXPECT_EQ(window.pointers(), (std::vector<int>{shell::PointerBusy, shell::PointerDefault}));
+    EXPECT_EQ(window.pointers(),
+              (std::vector<shell::PointerShape>{shell::PointerShape::Busy, shell::PointerShape::Default}));
     EXPECT_EQ(window.progressValues, (std::vector<double>{50, 100, 0}));
     EXPECT_EQ(window.progressTexts, (QStringList{u"Processing: a.pptx"_s, u"Processing: b.pptx"_s, u"Progress Bar"_s}));
     EXPECT_TRUE(tempIsEmpty());
@@ -293,17 +297,18 @@ TEST_F(ImportRunTest, UnreadablePresentationContributesNoText) {
 
 TEST_F(ImportRunTest, ColumnSeparationFollowsTheCheckedOption) {
     struct Case {
-        int option;
+        OptionButton option;
         QString text1;
         QStringList cells;
     };
     const std::vector<Case> cases{
-        {1, {}, {u"a b,c\td"_s}},           {2, {}, {u"a"_s, u"b,c\td"_s}}, {3, {}, {u"a b"_s, u"c\td"_s}},
-        {4, u"b,"_s, {u"a "_s, u"c\td"_s}}, {4, {}, {u"a b,c\td"_s}}, // an empty Text1 splits nowhere
-        {7, {}, {u"a b,c"_s, u"d"_s}},
+        {OptionButton::Option1, {}, {u"a b,c\td"_s}},       {OptionButton::Option2, {}, {u"a"_s, u"b,c\td"_s}},
+        {OptionButton::Option3, {}, {u"a b"_s, u"c\td"_s}}, {OptionButton::Option4, u"b,"_s, {u"a "_s, u"c\td"_s}},
+        {OptionButton::Option4, {}, {u"a b,c\td"_s}}, // an empty Text1 splits nowhere
+        {OptionButton::Option7, {}, {u"a b,c"_s, u"d"_s}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.option);
+        SCOPED_TRACE(static_cast<int>(c.option));
         spreadsheets.instances.clear();
         presentations.decks.clear();
         window.entries.clear();
@@ -331,7 +336,8 @@ TEST_F(ImportRunTest, SecondStartDuringARunIsIgnored) {
     EXPECT_FALSE(run.running());
     EXPECT_EQ(presentations.count(u"open"_s), 2);
     EXPECT_EQ(spreadsheets.count(u"create"_s), 2);
-    EXPECT_EQ(window.pointers(), (std::vector<int>{shell::PointerBusy, shell::PointerDefault}));
+    EXPECT_EQ(window.pointers(),
+              (std::vector<shell::PointerShape>{shell::PointerShape::Busy, shell::PointerShape::Default}));
     EXPECT_TRUE(errors.reports.empty());
 }
 
@@ -350,7 +356,7 @@ TEST_F(ImportRunTest, AbortAtAYieldStopsQuietlyAndLeavesNoStagingFile) {
         EXPECT_TRUE(tempIsEmpty());
         EXPECT_TRUE(errors.reports.empty());
         // No end steps: the pointer stays busy and the progress text is not reset.
-        EXPECT_EQ(window.pointers(), std::vector<int>{shell::PointerBusy});
+        EXPECT_EQ(window.pointers(), std::vector<shell::PointerShape>{shell::PointerShape::Busy});
         EXPECT_FALSE(window.progressTexts.contains(u"Progress Bar"_s));
     }
     // The pass before the abort at the quiet delete had already made the visible result.
@@ -385,7 +391,8 @@ TEST_F(ImportRunTest, PerFileMakesASheetPerFileInOneVisibleWorkbook) {
 
     // The busy pointer is set again for every file.
     EXPECT_EQ(window.pointers(),
-              (std::vector<int>{shell::PointerBusy, shell::PointerBusy, shell::PointerBusy, shell::PointerDefault}));
+              (std::vector<shell::PointerShape>{shell::PointerShape::Busy, shell::PointerShape::Busy,
+                                                shell::PointerShape::Busy, shell::PointerShape::Default}));
     EXPECT_EQ(window.progressValues, (std::vector<double>{50, 100, 0}));
     EXPECT_TRUE(tempIsEmpty());
 }
@@ -394,11 +401,11 @@ TEST_F(ImportRunTest, PerFileReadsTheOptionsForEveryFile) {
     addFile(u"/p/a.pptx"_s, {u"1 2,3"_s});
     addFile(u"/p/b.pptx"_s, {u"1 2,3"_s});
     window.singleSheet = false;
-    window.option = 2;
+    window.option = OptionButton::Option2;
     // During file 2's first yield the user picks the comma and also Option5; the mode stays per file.
     events.onYield = [&](int yield) {
         if (yield == 4) {
-            window.option = 3;
+            window.option = OptionButton::Option3;
             window.singleSheet = true;
         }
     };
@@ -557,7 +564,7 @@ const std::vector<FailureCase> failureCases{
      true,
      [](ImportRunTest& t) {
          auto& r = t;
-         r.window.option = 1;
+         r.window.option = OptionButton::Option1;
          r.window.failCall(u"optionChecked"_s, 3);
      },
      {132}},
@@ -565,7 +572,7 @@ const std::vector<FailureCase> failureCases{
      true,
      [](ImportRunTest& t) {
          auto& r = t;
-         r.window.option = 1;
+         r.window.option = OptionButton::Option1;
          r.window.failCall(u"optionChecked"_s, 4);
      },
      {136}},
@@ -573,7 +580,7 @@ const std::vector<FailureCase> failureCases{
      true,
      [](ImportRunTest& t) {
          auto& r = t;
-         r.window.option = 4;
+         r.window.option = OptionButton::Option4;
          r.window.failCall(u"text1"_s, 1);
      },
      {138}},
@@ -581,7 +588,7 @@ const std::vector<FailureCase> failureCases{
      true,
      [](ImportRunTest& t) {
          auto& r = t;
-         r.window.option = 1;
+         r.window.option = OptionButton::Option1;
          r.window.failCall(u"optionChecked"_s, 5);
      },
      {140}},
@@ -610,7 +617,7 @@ const std::vector<FailureCase> failureCases{
      false,
      [](ImportRunTest& t) {
          auto& r = t;
-         r.window.option = 1;
+         r.window.option = OptionButton::Option1;
          r.window.failCall(u"optionChecked"_s, 3);
      },
      {190}},
@@ -618,7 +625,7 @@ const std::vector<FailureCase> failureCases{
      false,
      [](ImportRunTest& t) {
          auto& r = t;
-         r.window.option = 1;
+         r.window.option = OptionButton::Option1;
          r.window.failCall(u"optionChecked"_s, 4);
      },
      {194}},
@@ -626,7 +633,7 @@ const std::vector<FailureCase> failureCases{
      false,
      [](ImportRunTest& t) {
          auto& r = t;
-         r.window.option = 4;
+         r.window.option = OptionButton::Option4;
          r.window.failCall(u"text1"_s, 2);
      },
      {196}},
@@ -634,7 +641,7 @@ const std::vector<FailureCase> failureCases{
      false,
      [](ImportRunTest& t) {
          auto& r = t;
-         r.window.option = 1;
+         r.window.option = OptionButton::Option1;
          r.window.failCall(u"optionChecked"_s, 5);
      },
      {198}},
@@ -666,7 +673,7 @@ TEST_P(ImportRunFailureTest, ReportsTheFailingStatementAndGoesOn) {
     addFile(u"/p/a.pptx"_s, {u"a1"_s, u"a2 b"_s});
     addFile(u"/p/b.pptx"_s, {u"b"_s});
     window.singleSheet = c.singleSheet;
-    window.option = 2;
+    window.option = OptionButton::Option2;
     c.plan(*this);
     start();
     EXPECT_EQ(errors.lines(), c.lines);
@@ -692,7 +699,7 @@ TEST_F(ImportRunTest, ReportShowsTheDescriptionLocationAndNumber) {
     visibleRun.PushButton2_Click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].caption, u"Application Error");
-    EXPECT_EQ(prompts.messages[0].style, shell::Warning);
+    EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::Warning);
     EXPECT_EQ(prompts.messages[0].text, u"Paste refused:\r\nthe clipboard is locked\r\n"
                                         u"in Travenor2017/04/05.Form1.PushButton2_Click at line 164\r\r"
                                         u"Please email screenshot of this message to "_s +

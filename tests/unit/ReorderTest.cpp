@@ -3,7 +3,7 @@
 #include "filelist/Reorder.h"
 #include "filelist/ListControl.h"
 
-#include "shell/Product.h"
+#include "shell/Locations.h"
 #include "support/FakeServices.h"
 
 #include <gtest/gtest.h>

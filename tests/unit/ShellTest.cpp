@@ -34,7 +34,7 @@ TEST(ErrorReport, PromptReporterShowsAWarningBoxCaptionedApplicationError) {
     shell::PromptErrorReporter reporter(prompts);
     reporter.report(QStringLiteral("x"), location(), 100);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].style, shell::Warning);
+    EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::Warning);
     EXPECT_EQ(prompts.messages[0].caption, u"Application Error");
     EXPECT_EQ(prompts.messages[0].text, shell::errorReportText(QStringLiteral("x"), location(), 100));
 }

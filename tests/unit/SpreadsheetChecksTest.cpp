@@ -29,7 +29,7 @@ TEST(SpreadsheetChecks, UncreatableServerGetsTheFiveParagraphMessage) {
     test::FakePrompts prompts;
     EXPECT_FALSE(CheckExcelCreatable(server, prompts, Title));
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].style, 0);
+    EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::OkOnly);
     EXPECT_EQ(prompts.messages[0].caption, Title);
     EXPECT_EQ(prompts.messages[0].text,
               u"Error 842001. A normal instance of Excel could not be created.\r\n\r\n"
@@ -67,17 +67,17 @@ TEST(SpreadsheetChecks, WarningAsksOnlyWhenRunningAndOnlyYesProceeds) {
     EXPECT_TRUE(prompts.messages.empty());
 
     server.startUserInstance();
-    prompts.answerNextMessage(shell::AnswerYes);
+    prompts.answerNextMessage(shell::MessageAnswer::Yes);
     EXPECT_FALSE(WarnIfExcelOpen(server, prompts, Title));
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].style, 4);
+    EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::YesNo);
     EXPECT_EQ(prompts.messages[0].caption, Title);
     EXPECT_EQ(prompts.messages[0].text, u"Excel may be open. It is recommended that you close Excel first.\r"
                                         u"Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary.\r\n\r\n"
                                         u"Would you like to proceed anyway?"_s);
-    prompts.answerNextMessage(shell::AnswerNo);
+    prompts.answerNextMessage(shell::MessageAnswer::No);
     EXPECT_TRUE(WarnIfExcelOpen(server, prompts, Title));
-    prompts.answerNextMessage(shell::AnswerCancel);
+    prompts.answerNextMessage(shell::MessageAnswer::Cancel);
     EXPECT_TRUE(WarnIfExcelOpen(server, prompts, Title));
 }
 
