@@ -5,6 +5,7 @@
 #include "app/FileListView.h"
 #include "shell/Product.h"
 #include "shell/QtEventPump.h"
+#include "support/PackageBuilder.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace quorvane;
@@ -375,10 +377,9 @@ TEST_F(Form1Test, StartOnAnEmptyListSaysSoAndChangesNothing) {
 
 TEST_F(Form1Test, StartRunsTheImportWithProgressInTheBar) {
     app::Form1& window = open();
-    presentations.decks.insert(u"/talks/one.pptx"_s, {{test::textShape(u"first"_s)}});
-    presentations.decks.insert(u"/talks/100%p two.pptx"_s, {{test::textShape(u"second"_s)}});
-    window.fileList().Add(u"/talks/one.pptx"_s);
-    window.fileList().Add(u"/talks/100%p two.pptx"_s);
+    QTemporaryDir talks;
+    window.fileList().Add(test::writeTextDeck(talks.filePath(u"one.pptx"_s), {u"first"_s}));
+    window.fileList().Add(test::writeTextDeck(talks.filePath(u"100%p two.pptx"_s), {u"second"_s}));
     control<QRadioButton>(u"Option6")->setChecked(true);
     QStringList progress;
     auto* bar = control<QProgressBar>(u"ProgressBar1");
@@ -397,11 +398,9 @@ TEST_F(Form1Test, StartRunsTheImportWithProgressInTheBar) {
     const auto running = spreadsheets.running();
     ASSERT_EQ(running.size(), 1u);
     EXPECT_TRUE(running[0]->visible());
-    test::FakeWorkbook* book = running[0]->activeWorkbook();
+    const auto book = running[0]->activeWorkbook();
     ASSERT_NE(book, nullptr);
-    QStringList names;
-    for (const test::FakeSheet& sheet : book->sheets)
-        names.append(sheet.name);
+    const QStringList names = test::sheetNamesOf(*book);
     EXPECT_TRUE(names.contains(u"onepptx"_s)) << names.join(u',').toStdString();
     EXPECT_TRUE(names.contains(u"100p twopptx"_s)) << names.join(u',').toStdString();
 }
@@ -423,14 +422,11 @@ TEST_F(Form1Test, ClosingDuringAnImportStopsItAtTheNextYield) {
                          programFolder.path()};
     app::Form1 window(live);
     ASSERT_TRUE(window.Form_Load());
-    for (const auto& instance : spreadsheets.running())
-        instance->quit();
     QObject::connect(&window, &app::Form1::closed, [&pump] { pump.abort(); });
     window.show();
-    for (const QString& path : {u"/d/1.pptx"_s, u"/d/2.pptx"_s, u"/d/3.pptx"_s}) {
-        presentations.decks.insert(path, {{test::textShape(path)}});
-        window.fileList().Add(path);
-    }
+    QTemporaryDir decks;
+    for (const QString& name : {u"1.pptx"_s, u"2.pptx"_s, u"3.pptx"_s})
+        window.fileList().Add(test::writeTextDeck(decks.filePath(name), {name}));
     presentations.onCall = [&](const test::OfficeCall& call) {
         if (call.member == u"open")
             window.close();

@@ -27,12 +27,9 @@ protected:
         form = std::make_unique<app::Form1>(services);
         return form->Form_Load();
     }
-    // Creates, loads and shows the window, and lets go of the instance the start-up check made, as
-    // the real server does, so that an import does not find a spreadsheet "already running".
+    // Creates, loads and shows the window.
     app::Form1& open() {
         EXPECT_TRUE(create());
-        for (const auto& instance : spreadsheets.running())
-            instance->quit();
         form->show();
         return *form;
     }

@@ -1,10 +1,11 @@
 #pragma once
 
-// Every platform service as a fake, with the shell::Services that hands them out. Test fixtures
-// derive from it (or hold one) and reach the fakes by their plain names.
+// Every platform service as a fake and both office servers behind recorders, with the
+// shell::Services that hands them out. Test fixtures derive from it (or hold one) and reach the
+// services by their plain names.
 
-#include "support/FakeOffice.h"
 #include "support/FakeServices.h"
+#include "support/RecordingOffice.h"
 
 #include "shell/Services.h"
 
@@ -24,8 +25,8 @@ struct FakeServiceSet {
     FakeDesktop desktop;
     FixedRandom random;
     ScriptedEventPump events;
-    FakePresentationServer presentations;
-    FakeSpreadsheetServer spreadsheets;
+    RecordingPresentationServer presentations;
+    RecordingSpreadsheetServer spreadsheets;
     shell::Services services;
 };
 

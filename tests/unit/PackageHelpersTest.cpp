@@ -1,5 +1,5 @@
 // The bounded zip reader and the XML helpers that the package readers share.
-#include "PackageBuilder.h"
+#include "support/PackageBuilder.h"
 
 #include "office/AutomationError.h"
 #include "office/presentation/XmlHelpers.h"

@@ -1,6 +1,6 @@
 // The presentation reader on files made by real producers, on hand-written packages for what they do
 // not write (Strict namespaces, other prefixes, alternate content), and on damaged and hostile files.
-#include "PackageBuilder.h"
+#include "support/PackageBuilder.h"
 
 #include "office/AutomationError.h"
 #include "office/presentation/PresentationDocument.h"

@@ -1,7 +1,7 @@
 // The presentation server and PresentationText on top of it: the members' results and effects, and
 // PresentationText's call sequence and failure behaviour.
-#include "PackageBuilder.h"
-#include "support/FakeOffice.h"
+#include "support/PackageBuilder.h"
+#include "support/RecordingOffice.h"
 
 #include "import/PresentationText.h"
 #include "office/AutomationError.h"
@@ -154,26 +154,30 @@ TEST_F(ServerTest, AFailureLeavesTheServerRunningWithThePresentationOpen) {
     EXPECT_EQ(m_server.running(), running);
 }
 
-TEST(PresentationTextCallsTest, CallsTheServerMembersInOrderGoingDownFromTheActivePresentation) {
-    test::FakePresentationServer server;
-    server.decks[u"/d.pptx"_s] = {{test::textShape(u"a"_s), test::pictureShape()}, {}, {test::textShape(u""_s)}};
-    EXPECT_EQ(import::PresentationText(server, u"/d.pptx"_s), u"a\r\n\r\n"_s);
+// PresentationText through a recorder around the real server, on real files.
+class PresentationTextCallsTest : public ServerTest {};
+
+TEST_F(PresentationTextCallsTest, CallsTheServerMembersInOrderGoingDownFromTheActivePresentation) {
+    const QString path = deck(u"d.pptx"_s, {test::slideXml(textBoxOf("a") + "<p:pic/>"), test::slideXml(""),
+                                            test::slideXml(textBox("<a:p/>"))});
+    test::RecordingPresentationServer server;
+    EXPECT_EQ(import::PresentationText(server, path), u"a\r\n\r\n"_s);
     EXPECT_EQ(server.trace(),
-              QStringList({u"0.create()"_s, u"1.setVisible(true)"_s, u"0.attach()"_s, u"1.open(/d.pptx)"_s,
+              QStringList({u"0.create()"_s, u"1.setVisible(true)"_s, u"0.attach()"_s, u"1.open("_s + path + u")"_s,
                            u"1.slidesCount()"_s, u"1.shapesCount(1)"_s, u"1.hasTextFrame(1,1)"_s, u"1.shapeText(1,1)"_s,
                            u"1.hasTextFrame(1,2)"_s, u"1.shapesCount(2)"_s, u"1.shapesCount(3)"_s,
                            u"1.hasTextFrame(3,1)"_s, u"1.shapeText(3,1)"_s, u"1.saveActive()"_s, u"1.quit()"_s}));
 }
 
-TEST(PresentationTextCallsTest, AnyFailingMemberEndsItAndTheRestIsSkipped) {
+TEST_F(PresentationTextCallsTest, AnyFailingMemberEndsItAndTheRestIsSkipped) {
+    const QString path = deck(u"d.pptx"_s, {test::slideXml(textBoxOf("a"))});
     const QStringList members = {u"create"_s,      u"setVisible"_s,   u"attach"_s,    u"open"_s,      u"slidesCount"_s,
                                  u"shapesCount"_s, u"hasTextFrame"_s, u"shapeText"_s, u"saveActive"_s};
     for (const QString& member : members) {
         SCOPED_TRACE(member.toStdString());
-        test::FakePresentationServer server;
-        server.decks[u"/d.pptx"_s] = {{test::textShape(u"a"_s)}};
+        test::RecordingPresentationServer server;
         server.failCall(member);
-        EXPECT_THROW(import::PresentationText(server, u"/d.pptx"_s), office::AutomationError);
+        EXPECT_THROW(import::PresentationText(server, path), office::AutomationError);
         EXPECT_EQ(server.count(u"quit"_s), 0);
         EXPECT_EQ(server.members().last(), member);
     }

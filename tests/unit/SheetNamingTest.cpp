@@ -2,8 +2,8 @@
 
 #include "office/AutomationError.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
-#include "support/FakeOffice.h"
 #include "support/FakeServices.h"
+#include "support/RecordingOffice.h"
 
 #include <gtest/gtest.h>
 
@@ -61,8 +61,9 @@ TEST(SheetNaming, RandomUpToReseedsEveryCallAndRoundsHalfToEven) {
 }
 
 TEST(SheetNaming, SheetExistsComparesExactlyAndVisitsEverySheet) {
-    test::FakeSpreadsheetServer server;
-    auto instance = server.startUserInstance();
+    test::RecordingSpreadsheetServer server;
+    auto instance = server.create();
+    instance->workbooksAdd();
     instance->sheetsAdd();
     instance->setActiveSheetName(u"Q3 Reviewpptx"_s);
     instance->sheetsAdd();

@@ -1,8 +1,8 @@
 #include "import/SpreadsheetChecks.h"
 
 #include "office/spreadsheet/SpreadsheetEngine.h"
-#include "support/FakeOffice.h"
 #include "support/FakeServices.h"
+#include "support/RecordingOffice.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ TEST(SpreadsheetChecks, CreatableCheckDropsTheInstanceAndShowsNothing) {
 }
 
 TEST(SpreadsheetChecks, UncreatableServerGetsTheFiveParagraphMessage) {
-    test::FakeSpreadsheetServer server;
+    test::RecordingSpreadsheetServer server;
     server.failCall(u"create"_s);
     test::FakePrompts prompts;
     EXPECT_FALSE(CheckExcelCreatable(server, prompts, Title));
@@ -45,15 +45,15 @@ TEST(SpreadsheetChecks, UncreatableServerGetsTheFiveParagraphMessage) {
 TEST(SpreadsheetChecks, RunningTestNeedsAGenuineInstance) {
     EXPECT_EQ(spreadsheetApplicationName(), office::SpreadsheetEngine().create()->name());
     {
-        test::FakeSpreadsheetServer server;
+        test::RecordingSpreadsheetServer server;
         EXPECT_FALSE(ExcelIsRunning(server)); // nothing running
         server.startUserInstance();
         EXPECT_TRUE(ExcelIsRunning(server));
-        server.applicationName = u"Some Other Sheets"_s;
+        server.foreignName = u"Some Other Sheets"_s;
         EXPECT_FALSE(ExcelIsRunning(server)); // a foreign server
     }
     for (const QString& member : {u"attach"_s, u"name"_s}) {
-        test::FakeSpreadsheetServer server;
+        test::RecordingSpreadsheetServer server;
         server.startUserInstance();
         server.failCall(member);
         EXPECT_FALSE(ExcelIsRunning(server)) << member.toStdString();
@@ -61,7 +61,7 @@ TEST(SpreadsheetChecks, RunningTestNeedsAGenuineInstance) {
 }
 
 TEST(SpreadsheetChecks, WarningAsksOnlyWhenRunningAndOnlyYesProceeds) {
-    test::FakeSpreadsheetServer server;
+    test::RecordingSpreadsheetServer server;
     test::FakePrompts prompts;
     EXPECT_FALSE(WarnIfExcelOpen(server, prompts, Title));
     EXPECT_TRUE(prompts.messages.empty());

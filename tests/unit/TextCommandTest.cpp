@@ -1,5 +1,5 @@
 // quorvane-cli text: exact bytes on standard output, one message per failed file, every file read.
-#include "PackageBuilder.h"
+#include "support/PackageBuilder.h"
 
 #include "cli/Commands.h"
 

@@ -1,6 +1,8 @@
 #include "PackageBuilder.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -99,6 +101,15 @@ std::vector<PackagePart> deckParts(const std::vector<std::string>& slides, std::
 
 void writeDeck(const QString& path, const std::vector<std::string>& slides) {
     writeZip(path, deckParts(slides));
+}
+
+QString writeTextDeck(const QString& path, const QStringList& texts) {
+    std::string shapes;
+    for (const QString& text : texts)
+        shapes += textBoxOf(text.toHtmlEscaped().toStdString());
+    QDir().mkpath(QFileInfo(path).path());
+    writeDeck(path, {slideXml(shapes)});
+    return path;
 }
 
 } // namespace quorvane::test

@@ -1,10 +1,11 @@
 #pragma once
 
-// Builds small presentation packages by hand for the reader tests: the cases real producers do not
-// write (Strict namespaces, other prefixes, alternate content, damage) are spelled out as XML here and
-// zipped with libzip.
+// Builds small presentation packages by hand: the decks that import tests read, and for the reader
+// tests the cases real producers do not write (Strict namespaces, other prefixes, alternate content,
+// damage), spelled out as XML here and zipped with libzip.
 
 #include <QString>
+#include <QStringList>
 
 #include <string>
 #include <string_view>
@@ -41,5 +42,9 @@ deckParts(const std::vector<std::string>& slides,
 
 // Writes a deck of the given slides to path (see deckParts).
 void writeDeck(const QString& path, const std::vector<std::string>& slides);
+
+// Writes a deck of one slide to path, creating its folder: a text box of one paragraph per text, in
+// order (an empty list gives an empty slide). Returns path.
+QString writeTextDeck(const QString& path, const QStringList& texts);
 
 } // namespace quorvane::test
