@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "support/PackageBuilder.h"
 #include "support/Streams.h"
 #include "support/TestTools.h"
 
@@ -123,6 +124,40 @@ TEST_F(ImportCommandTest, CsvTakesTheOneSheetWithTheChosenSplit) {
     EXPECT_EQ(rows[2], "First,\r");  // "First point" split at " point": two cells, the second empty
     EXPECT_EQ(rows[4], "Third,\r");
 }
+
+// Each --split mode splits one line at its own character and at no other.
+struct SplitMode {
+    const char* mode;
+    QStringList cells; // row 1 of the workbook, from A1
+};
+void PrintTo(const SplitMode& split, std::ostream* out) {
+    *out << "--split " << split.mode;
+}
+
+class ImportSplitModeTest : public ImportCommandTest, public ::testing::WithParamInterface<SplitMode> {};
+
+TEST_P(ImportSplitModeTest, SplitsAtItsOwnCharacterOnly) {
+    const QString deck = test::writeTextDeck(work.filePath(u"mixed.pptx"_s), {u"a,b\tc d"_s});
+    ASSERT_EQ(import({u"--split"_s, QString::fromUtf8(GetParam().mode), deck, u"-o"_s, output(u"split.xlsx"_s)}), 0)
+        << err;
+    const QJsonArray book = test::readXlsx(output(u"split.xlsx"_s));
+    ASSERT_EQ(book.size(), 1);
+    const QJsonObject cells = book.at(0).toObject().value(u"cells"_s).toObject();
+    QStringList row;
+    for (const QString& column : {u"A"_s, u"B"_s, u"C"_s, u"D"_s})
+        if (cells.contains(column + u"1"_s))
+            row.append(cell(book, 0, column + u"1"_s));
+    EXPECT_EQ(row, GetParam().cells);
+    EXPECT_EQ(cells.size(), GetParam().cells.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ImportSplitModeTest,
+                         ::testing::Values(SplitMode{"none", {u"a,b\tc d"_s}},
+                                           SplitMode{"comma", {u"a"_s, u"b\tc d"_s}},
+                                           SplitMode{"tab", {u"a,b"_s, u"c d"_s}}),
+                         [](const ::testing::TestParamInfo<SplitMode>& param) {
+                             return std::string(param.param.mode);
+                         });
 
 TEST_F(ImportCommandTest, EveryReportIsPrintedInFullAndTheRestIsStillImported) {
     const QString missing = work.filePath(u"missing.pptx"_s);
