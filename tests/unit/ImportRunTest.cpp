@@ -100,7 +100,7 @@ public:
         m_temp.emplace(QFile::encodeName(temp.path()));
     }
 
-    // Where path (written from "/") lies in the folder of the test's presentations.
+    // The place of path (a path from "/") inside the folder of the test's presentations.
     QString deckPath(const QString& path) const { return decks.path() + path; }
     // Writes a presentation of one slide with a text box per text at path and adds it to the list.
     QString addFile(const QString& path, const QStringList& shapeTexts) {
