@@ -38,7 +38,6 @@ public:
 
     // HitTest: the position of the entry under point (viewport coordinates), 0 for none.
     int hitTest(const QPoint& point) const;
-    const filelist::DragReorder& dragState() const { return m_drag; }
 
     // Whether a drag from another program may drop here: only a list of local files.
     static bool acceptsDrop(const QMimeData* data);

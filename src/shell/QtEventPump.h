@@ -10,7 +10,6 @@ class QtEventPump final : public EventPump {
 public:
     void yield() override;
     void abort() { m_aborted = true; }
-    bool aborted() const { return m_aborted; }
 
 private:
     bool m_aborted = false;

@@ -250,12 +250,6 @@ bool CompoundFile::hasStream(const QString& name) const {
     return find(name) != nullptr;
 }
 
-std::optional<std::uint64_t> CompoundFile::streamSize(const QString& name) const {
-    if (const Entry* e = find(name))
-        return e->size;
-    return std::nullopt;
-}
-
 std::optional<QByteArray> CompoundFile::readStream(const QString& name) const {
     const Entry* e = find(name);
     if (!e)

@@ -36,8 +36,6 @@ public:
     QStringList streamNames() const;
     // True when the root storage holds a stream of that name (compared without regard to case).
     bool hasStream(const QString& name) const;
-    // The size in bytes the directory gives for the stream, or nullopt when there is none.
-    std::optional<std::uint64_t> streamSize(const QString& name) const;
     // The whole content of a root stream, or nullopt when there is none. Throws CompoundFileError when
     // its sectors are damaged (outside the file, looping chain, chain shorter than the size).
     std::optional<QByteArray> readStream(const QString& name) const;

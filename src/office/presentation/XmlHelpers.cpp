@@ -88,16 +88,6 @@ pugi::xml_attribute Scope::attribute(pugi::xml_node element, int ns, std::string
     return {};
 }
 
-std::string_view localName(const char* qname) {
-    // One pass, no library calls: the readers ask this of nearly every element they meet.
-    const char* start = qname;
-    const char* end = qname;
-    for (; *end != '\0'; ++end)
-        if (*end == ':')
-            start = end + 1;
-    return std::string_view(start, static_cast<size_t>(end - start));
-}
-
 QName splitName(const char* qname) {
     for (const char* at = qname; *at != '\0'; ++at)
         if (*at == ':')

@@ -100,9 +100,6 @@ private:
     std::vector<Binding> m_bindings;
 };
 
-// The local part of a QName ("p:sp" → "sp").
-std::string_view localName(const char* qname);
-
 // An element's QName split at its first colon, as Scope::name splits it ("p:sp" → "p" and "sp";
 // "sp" → "" and "sp"). A walk splits each name once, picks the elements it wants by the local part
 // and resolves the prefix (Scope::namespaceOf) only for those.

@@ -90,11 +90,6 @@ CellRect CellBlock::scan(const CellRect& window) const {
     return result;
 }
 
-std::size_t CellBlock::byteSize() const {
-    return static_cast<std::size_t>(m_text.size()) + m_cells.capacity() * sizeof(Record) +
-           m_rowStarts.capacity() * sizeof(std::size_t);
-}
-
 // ---- Worksheet
 
 CellView Worksheet::cell(std::int64_t row, std::int64_t column) const {

@@ -61,8 +61,6 @@ public:
     const CellRect& bounds() const { return m_bounds; }
     // The same within window (scans the window unless it holds all of bounds()).
     CellRect boundsWithin(const CellRect& window) const;
-    // Bytes held, for memory figures.
-    std::size_t byteSize() const;
 
 private:
     struct Record {
