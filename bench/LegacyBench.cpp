@@ -7,7 +7,7 @@
 //   bench_presentation_formats FOLDER...                   reads and times
 
 #include "office/AutomationError.h"
-#include "office/presentation/PresentationDocument.h"
+#include "office/presentation/OpenPresentation.h"
 
 #include <QDir>
 #include <QElapsedTimer>

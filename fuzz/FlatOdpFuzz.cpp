@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the flat OpenDocument presentation reader and reads every slide. The reader
 // takes a path, so each input goes through one scratch file.
 #include "office/AutomationError.h"
-#include "office/presentation/PresentationDocument.h"
+#include "office/presentation/OdpReader.h"
 
 #include <QCoreApplication>
 #include <QDir>

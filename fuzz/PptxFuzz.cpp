@@ -5,7 +5,7 @@
 //                    mutations reach the slide reader instead of dying in the zip checksums
 // Any outcome but a clean read or an AutomationError is a fault (the sanitizers report the rest).
 #include "office/AutomationError.h"
-#include "office/presentation/PresentationDocument.h"
+#include "office/presentation/OpenPresentation.h"
 
 #include <QByteArray>
 #include <QDir>

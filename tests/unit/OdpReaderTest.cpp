@@ -1,7 +1,8 @@
 // The OpenDocument presentation reader on files LibreOffice wrote, on the hand-written source, and on
 // small documents for each rule and each kind of damage.
+#include "office/presentation/OdpReader.h"
 #include "office/AutomationError.h"
-#include "office/presentation/PresentationDocument.h"
+#include "office/presentation/OpenPresentation.h"
 
 #include <QFile>
 #include <QTemporaryDir>

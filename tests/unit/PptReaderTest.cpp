@@ -4,8 +4,8 @@
 
 #include "office/AutomationError.h"
 #include "office/presentation/CompoundFile.h"
+#include "office/presentation/OpenPresentation.h"
 #include "office/presentation/PptReader.h"
-#include "office/presentation/PresentationDocument.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 #include "support/PackageBuilder.h"
 
 #include "office/AutomationError.h"
-#include "office/presentation/PresentationDocument.h"
+#include "office/presentation/OpenPresentation.h"
 
 #include <QDir>
 #include <QFile>

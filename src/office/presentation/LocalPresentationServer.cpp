@@ -1,6 +1,7 @@
 #include "office/presentation/LocalPresentationServer.h"
 
 #include "office/AutomationError.h"
+#include "office/presentation/OpenPresentation.h"
 #include "office/presentation/ZipPackage.h"
 
 using namespace Qt::StringLiterals;

@@ -1,8 +1,9 @@
 // The reader of OpenDocument presentations: zipped (.odp, .otp) and flat XML (.fodp). The slides are
 // the draw:page elements of the document body in order; a page's shapes are its drawing elements in
 // document order; groups are counted once and not entered.
+#include "office/presentation/OdpReader.h"
+
 #include "office/AutomationError.h"
-#include "office/presentation/PresentationDocument.h"
 #include "office/presentation/XmlHelpers.h"
 #include "office/presentation/ZipPackage.h"
 

@@ -1,7 +1,10 @@
 // Chooses the presentation reader by the file's first bytes and, for zip packages, by their entries.
+#include "office/presentation/OpenPresentation.h"
+
 #include "office/AutomationError.h"
+#include "office/presentation/OdpReader.h"
 #include "office/presentation/OoxmlPresentation.h"
-#include "office/presentation/PresentationDocument.h"
+#include "office/presentation/PptReader.h"
 #include "office/presentation/ZipPackage.h"
 
 #include <cerrno>
