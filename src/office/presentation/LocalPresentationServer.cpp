@@ -1,8 +1,8 @@
 #include "office/presentation/LocalPresentationServer.h"
 
 #include "office/AutomationError.h"
+#include "office/presentation/FileAccess.h"
 #include "office/presentation/OpenPresentation.h"
-#include "office/presentation/ZipPackage.h"
 
 using namespace Qt::StringLiterals;
 

@@ -4,11 +4,11 @@
 #include "office/presentation/OdpReader.h"
 
 #include "office/AutomationError.h"
+#include "office/presentation/FileAccess.h"
 #include "office/presentation/XmlHelpers.h"
 #include "office/presentation/ZipPackage.h"
 
-#include <QFile>
-
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,7 +40,7 @@ constexpr unsigned int kParseOptions = (xml::ParseOptions & ~pugi::parse_ws_pcda
 // One shape's text may not grow beyond this; a run of spaces claiming more is damage, not text.
 constexpr qsizetype kMaxShapeText = 8 << 20;
 // The largest flat presentation read; larger ones are refused rather than parsed.
-constexpr qint64 kMaxFlatFile = qint64{512} << 20;
+constexpr std::uint64_t kMaxFlatFile = std::uint64_t{512} << 20;
 
 const char16_t kLineBreak = u'\v';
 const char16_t kParagraphBreak = u'\r';
@@ -322,18 +322,9 @@ std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString
 }
 
 std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QString& path) {
-    const QString fileName = displayName(path);
-    QFile file;
-    if (!file.open(openRegularFile(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        throw AutomationError(fileName + u": cannot open the file: "_s + file.errorString());
-    if (file.size() > kMaxFlatFile)
-        throw AutomationError(fileName +
-                              u": too large for a flat presentation (over %1 MiB)"_s.arg(kMaxFlatFile >> 20));
-    std::string content(static_cast<std::size_t>(file.size()), '\0');
-    const qint64 got = file.read(content.data(), file.size());
-    if (got != file.size())
-        throw AutomationError(fileName + u": cannot read the file: "_s + file.errorString());
-    return std::make_unique<OdpDocument>(fileName, QString(), std::move(content));
+    std::string content =
+        readWholeFile(path, kMaxFlatFile, u"too large for a flat presentation (over %1 MiB)"_s.arg(kMaxFlatFile >> 20));
+    return std::make_unique<OdpDocument>(displayName(path), QString(), std::move(content));
 }
 
 } // namespace quorvane::office

@@ -2,13 +2,13 @@
 #include "office/presentation/OpenPresentation.h"
 
 #include "office/AutomationError.h"
+#include "office/presentation/FileAccess.h"
 #include "office/presentation/OdpReader.h"
 #include "office/presentation/OoxmlPresentation.h"
 #include "office/presentation/PptReader.h"
 #include "office/presentation/ZipPackage.h"
 
-#include <cerrno>
-#include <cstring>
+#include <string>
 #include <string_view>
 
 #include <unistd.h>
@@ -18,22 +18,6 @@ using namespace Qt::StringLiterals;
 namespace quorvane::office {
 
 namespace {
-
-// Reads up to size bytes from the start of the file.
-std::string readHead(int fd, size_t size) {
-    std::string head(size, '\0');
-    size_t filled = 0;
-    while (filled < size) {
-        const ssize_t got = ::pread(fd, head.data() + filled, size - filled, static_cast<off_t>(filled));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        filled += static_cast<size_t>(got);
-    }
-    head.resize(filled);
-    return head;
-}
 
 // Whether the text starts with '<' after an optional byte-order mark and white space, in UTF-8 or UTF-16.
 bool looksLikeXml(std::string_view head) {
@@ -60,7 +44,7 @@ bool looksLikeXml(std::string_view head) {
 
 std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& path) {
     const int fd = openRegularFile(path);
-    const std::string head = readHead(fd, 512);
+    const std::string head = readFileStart(fd, 512);
     const bool zip = head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06");
     if (!zip)
         ::close(fd);

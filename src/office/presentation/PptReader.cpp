@@ -8,7 +8,7 @@
 
 #include "office/AutomationError.h"
 #include "office/presentation/CompoundFile.h"
-#include "office/presentation/ZipPackage.h"
+#include "office/presentation/FileAccess.h"
 
 #include <QFile>
 

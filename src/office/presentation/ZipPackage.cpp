@@ -1,16 +1,13 @@
 #include "office/presentation/ZipPackage.h"
 
 #include "office/AutomationError.h"
-
-#include <QFileInfo>
+#include "office/presentation/FileAccess.h"
 
 #include <zip.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,30 +40,6 @@ struct EntryCloser {
 };
 
 } // namespace
-
-QString displayName(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    return name.isEmpty() ? path : name;
-}
-
-int openRegularFile(const QString& path) {
-    const QByteArray native = QFile::encodeName(path);
-    // O_NONBLOCK: opening a named pipe must not wait for a writer; the type check below then refuses it.
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        throw AutomationError(displayName(path) + u": cannot open the file: "_s +
-                              QString::fromLocal8Bit(std::strerror(errno)));
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const bool folder = S_ISDIR(info.st_mode);
-        ::close(fd);
-        throw AutomationError(displayName(path) +
-                              (folder ? u": is a folder, not a file"_s : u": is not a regular file"_s));
-    }
-    // Reads of a regular file never block anyway; clear the flag so libraries see an ordinary descriptor.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
-}
 
 ZipPackage::ZipPackage(const QString& path, const ZipLimits& limits)
     : ZipPackage(path, openRegularFile(path), limits) {}
@@ -104,24 +77,11 @@ void ZipPackage::openArchive(int fd) {
     int code = 0;
     if (small) {
         // One read instead of a seek and a read for every part: most decks without pictures are small.
-        m_bytes.resize(static_cast<size_t>(info.st_size));
-        size_t filled = 0;
         int readError = 0;
-        while (filled < m_bytes.size()) {
-            const ssize_t got =
-                ::pread(fd, m_bytes.data() + filled, m_bytes.size() - filled, static_cast<off_t>(filled));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                readError = errno;
-            if (got <= 0)
-                break;
-            filled += static_cast<size_t>(got);
-        }
+        m_bytes = readFileStart(fd, static_cast<size_t>(info.st_size), &readError);
         ::close(fd);
         // A file that shrank while being read is read as far as it goes: libzip then finds it damaged.
-        m_bytes.resize(filled);
-        if (readError != 0 && filled == 0)
+        if (readError != 0 && m_bytes.empty())
             fail(u"cannot read the file: "_s + QString::fromLocal8Bit(std::strerror(readError)));
         zip_error_t error;
         zip_error_init(&error);
@@ -139,13 +99,12 @@ void ZipPackage::openArchive(int fd) {
     if (m_archive != nullptr)
         return;
     // A file that starts like a zip archive but whose directory at the end is missing was cut short.
-    char magic[4] = {};
     bool zipStart = false;
     if (small) {
-        zipStart = m_bytes.size() >= 4 && std::memcmp(m_bytes.data(), "PK\x03\x04", 4) == 0;
+        zipStart = m_bytes.starts_with("PK\x03\x04");
         m_bytes = std::string();
     } else {
-        zipStart = ::pread(fd, magic, sizeof magic, 0) == 4 && std::memcmp(magic, "PK\x03\x04", 4) == 0;
+        zipStart = readFileStart(fd, 4) == "PK\x03\x04";
         ::close(fd);
     }
     if (code == ZIP_ER_NOZIP)

@@ -25,14 +25,6 @@ struct ZipLimits {
     std::uint64_t wholeFileUpTo = 512u << 10;
 };
 
-// The name the user knows a file by in messages: its file name without the folder.
-QString displayName(const QString& path);
-
-// Opens path for reading when, and only when, it is a regular file: a folder, a named pipe or a
-// device is refused without blocking. Returns the descriptor (the caller closes it). Throws
-// AutomationError "<file name>: <reason>".
-int openRegularFile(const QString& path);
-
 // A zip archive opened read-only through libzip, read one part at a time. The whole package is never
 // inflated: read() inflates just the part asked for, counting the bytes it actually produces.
 class ZipPackage {
