@@ -33,10 +33,6 @@ const xml::NamespaceTable& namespaces() {
     return table;
 }
 
-// Whitespace in the XML source of a paragraph is significant (it collapses to one space), so it is
-// kept even between elements; the helpers' default drops it there. (pugixml ignores parse_ws_pcdata
-// while parse_ws_pcdata_single is set, so that one goes.)
-constexpr unsigned int kParseOptions = (xml::ParseOptions & ~pugi::parse_ws_pcdata_single) | pugi::parse_ws_pcdata;
 // One shape's text may not grow beyond this; a run of spaces claiming more is damage, not text.
 constexpr qsizetype kMaxShapeText = 8 << 20;
 // The largest flat presentation read; larger ones are refused rather than parsed.
@@ -234,11 +230,9 @@ public:
     // part in messages ("content.xml"); empty for a flat file.
     OdpDocument(QString fileName, QString partName, std::string content)
         : m_fileName(std::move(fileName)), m_partName(std::move(partName)), m_buffer(std::move(content)) {
-        const pugi::xml_parse_result result =
-            m_document.load_buffer_inplace(m_buffer.data(), m_buffer.size(), kParseOptions, pugi::encoding_auto);
-        if (!result)
-            failPart(u"not well-formed XML at byte %1: %2"_s.arg(result.offset)
-                         .arg(QString::fromUtf8(result.description())));
+        if (const QString problem = xml::parseInPlace(m_document, m_buffer, xml::SpaceKeepingParseOptions);
+            !problem.isEmpty())
+            failPart(problem);
         m_root = m_document.document_element();
         const xml::Scope root(namespaces(), m_root);
         const xml::Name rootName = root.name(m_root);

@@ -32,9 +32,16 @@ inline constexpr int MaxDepth = 256;
 // reads the same text from a smaller tree.
 inline constexpr unsigned int EmbeddedTextParseOptions = ParseOptions | pugi::parse_embed_pcdata;
 
+// ParseOptions for a vocabulary in which white space between elements is text (OpenDocument: the
+// white space in a paragraph's source collapses to one space, also between two spans), so it is kept
+// wherever it stands. pugixml ignores parse_ws_pcdata while parse_ws_pcdata_single is set, so that
+// one goes.
+inline constexpr unsigned int SpaceKeepingParseOptions =
+    (ParseOptions & ~pugi::parse_ws_pcdata_single) | pugi::parse_ws_pcdata;
+
 // Parses buffer in place into document (the buffer must outlive the document and is modified) with
-// the given options. Returns an empty string on success, else the reason ("not well-formed XML at
-// byte 12: ...").
+// one of the option sets above. Returns an empty string on success, else the reason ("not
+// well-formed XML at byte 12: ..."). Every reader parses through here.
 QString parseInPlace(pugi::xml_document& document, std::string& buffer, unsigned int options = ParseOptions);
 
 // The reason a reader gives when it meets an element deeper than MaxDepth.
