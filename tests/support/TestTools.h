@@ -10,11 +10,12 @@
 
 namespace quorvane::test {
 
-// The description of the AutomationError that run throws, or "" when it throws none.
-template <typename Run> QString failureOf(Run&& run) {
+// The description of the AutomationError (or of the Error named) that run throws, or "" when it
+// throws none.
+template <typename Error = office::AutomationError, typename Run> QString failureOf(Run&& run) {
     try {
         run();
-    } catch (const office::AutomationError& error) {
+    } catch (const Error& error) {
         return error.description();
     }
     return {};

@@ -3,6 +3,8 @@
 // streams; the format is small enough to check every link ourselves.
 #include "office/presentation/CompoundFile.h"
 
+#include "office/presentation/ReadError.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -32,7 +34,7 @@ std::uint32_t u32(QByteArrayView d, std::size_t at) {
 }
 
 [[noreturn]] void fail(const std::string& reason) {
-    throw CompoundFileError(reason);
+    throw ReadError(QString::fromStdString(reason));
 }
 
 } // namespace

@@ -7,36 +7,29 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 namespace quorvane::office {
 
-// A compound file (the OLE2 container of .ppt files and of password-protected OOXML packages) is
-// damaged: a sector outside the file, a chain that loops or ends early, a broken directory.
-class CompoundFileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// A strict, read-only reader of the compound-file container. It reads the root storage's streams
-// only, which is all a presentation needs. Every sector number, chain and directory link is checked
-// against the file, so a damaged or hostile file ends in CompoundFileError, never in a loop or a read
-// outside the data.
+// A strict, read-only reader of the compound-file container (of .ppt files and of password-protected
+// OOXML packages). It reads the root storage's streams only, which is all a presentation needs. Every
+// sector number, chain and directory link is checked against the file, so a damaged or hostile file
+// ends in a ReadError with the reason (a sector outside the file, a chain that loops or ends early, a
+// broken directory), never in a loop or a read outside the data.
 class CompoundFile {
 public:
     // True when data starts with the compound-file signature.
     static bool hasSignature(QByteArrayView data);
 
     // Parses the header, the allocation tables and the directory of data, which must outlive this
-    // object. Throws CompoundFileError with the reason when the container is damaged.
+    // object. Throws ReadError with the reason when the container is damaged.
     explicit CompoundFile(QByteArrayView data);
 
     // Names of the streams directly in the root storage, in directory order.
     QStringList streamNames() const;
     // True when the root storage holds a stream of that name (compared without regard to case).
     bool hasStream(const QString& name) const;
-    // The whole content of a root stream, or nullopt when there is none. Throws CompoundFileError when
+    // The whole content of a root stream, or nullopt when there is none. Throws ReadError when
     // its sectors are damaged (outside the file, looping chain, chain shorter than the size).
     std::optional<QByteArray> readStream(const QString& name) const;
 

@@ -1,6 +1,6 @@
 #include "office/presentation/FileAccess.h"
 
-#include "office/AutomationError.h"
+#include "office/presentation/ReadError.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -40,13 +40,12 @@ int openRegularFile(const QString& path) {
     // O_NONBLOCK: opening a named pipe must not wait for a writer; the type check below then refuses it.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        throw AutomationError(displayName(path) + u": cannot open the file: "_s + systemReason(errno));
+        throw ReadError(displayName(path) + u": cannot open the file: "_s + systemReason(errno));
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         const bool folder = S_ISDIR(info.st_mode);
         ::close(fd);
-        throw AutomationError(displayName(path) +
-                              (folder ? u": is a folder, not a file"_s : u": is not a regular file"_s));
+        throw ReadError(displayName(path) + (folder ? u": is a folder, not a file"_s : u": is not a regular file"_s));
     }
     // Reads of a regular file never block anyway; clear the flag so libraries see an ordinary descriptor.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -77,16 +76,16 @@ std::string readWholeFile(const QString& path, std::uint64_t maxSize, const QStr
     const DescriptorCloser file{openRegularFile(path)};
     struct stat info {};
     if (::fstat(file.fd, &info) != 0)
-        throw AutomationError(displayName(path) + u": cannot read the file: "_s + systemReason(errno));
+        throw ReadError(displayName(path) + u": cannot read the file: "_s + systemReason(errno));
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > maxSize)
-        throw AutomationError(displayName(path) + u": "_s + tooLarge);
+        throw ReadError(displayName(path) + u": "_s + tooLarge);
     int error = 0;
     std::string content = readFileStart(file.fd, static_cast<std::size_t>(size), &error);
     // A file that shrinks while it is read is being rewritten: what was read is no whole document.
     if (content.size() != size)
-        throw AutomationError(displayName(path) + u": cannot read the file: "_s +
-                              (error != 0 ? systemReason(error) : u"it grew shorter while it was read"_s));
+        throw ReadError(displayName(path) + u": cannot read the file: "_s +
+                        (error != 0 ? systemReason(error) : u"it grew shorter while it was read"_s));
     return content;
 }
 

@@ -16,7 +16,7 @@ namespace quorvane::office {
 QString displayName(const QString& path);
 
 // Opens path for reading when, and only when, it is a regular file: a folder, a named pipe or a
-// device is refused without blocking. Returns the descriptor (the caller closes it). Throws AutomationError
+// device is refused without blocking. Returns the descriptor (the caller closes it). Throws ReadError
 // "<file name>: <reason>".
 int openRegularFile(const QString& path);
 
@@ -26,7 +26,7 @@ std::string readFileStart(int fd, std::size_t size, int* error = nullptr);
 
 // The whole content of the regular file at path, which a reader wants in memory at once. A file
 // larger than maxSize bytes is refused with the reason tooLarge instead of being read. Throws
-// AutomationError "<file name>: <reason>" (see openRegularFile; "cannot read the file: ...").
+// ReadError "<file name>: <reason>" (see openRegularFile; "cannot read the file: ...").
 std::string readWholeFile(const QString& path, std::uint64_t maxSize, const QString& tooLarge);
 
 } // namespace quorvane::office

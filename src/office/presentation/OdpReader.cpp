@@ -3,8 +3,8 @@
 // document order; groups are counted once and not entered.
 #include "office/presentation/OdpReader.h"
 
-#include "office/AutomationError.h"
 #include "office/presentation/FileAccess.h"
+#include "office/presentation/ReadError.h"
 #include "office/presentation/XmlHelpers.h"
 #include "office/presentation/ZipPackage.h"
 
@@ -41,11 +41,6 @@ constexpr std::uint64_t kMaxFlatFile = std::uint64_t{512} << 20;
 const char16_t kLineBreak = u'\v';
 const char16_t kParagraphBreak = u'\r';
 
-// Thrown while reading a page; the caller names the file and the part.
-struct Damage {
-    QString what;
-};
-
 // Collects the text of one shape: paragraphs joined by CR, ODF's whitespace rules applied.
 class TextCollector {
 public:
@@ -53,7 +48,7 @@ public:
 
     // Reads the paragraphs among the children of element (a text box, a shape, a list, a list item).
     void blocks(const xml::Scope& parent, pugi::xml_node element, int depth) {
-        checkDepth(depth);
+        xml::requireDepth(depth);
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
             if (child.type() != pugi::node_element)
                 continue;
@@ -74,11 +69,6 @@ public:
     const QString& text() const { return m_text; }
 
 private:
-    void checkDepth(int depth) const {
-        if (depth > xml::MaxDepth)
-            throw Damage{u"elements nested deeper than %1 levels"_s.arg(xml::MaxDepth)};
-    }
-
     void startParagraph() {
         if (m_paragraphs++ > 0)
             m_text += QChar(kParagraphBreak);
@@ -88,7 +78,7 @@ private:
 
     void append(QStringView s) {
         if (m_text.size() + s.size() > kMaxShapeText)
-            throw Damage{u"a shape holds more than %1 characters of text"_s.arg(kMaxShapeText)};
+            throw ReadError(u"a shape holds more than %1 characters of text"_s.arg(kMaxShapeText));
         m_text += s;
     }
 
@@ -122,7 +112,7 @@ private:
     }
 
     void inlineContent(const xml::Scope& parent, pugi::xml_node element, int depth) {
-        checkDepth(depth);
+        xml::requireDepth(depth);
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
             if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
                 characters(child.value());
@@ -137,7 +127,7 @@ private:
                     const pugi::xml_attribute count = scope.attribute(child, nsText, "c");
                     const long long n = count ? count.as_llong(1) : 1;
                     if (n > kMaxShapeText)
-                        throw Damage{u"a shape holds more than %1 characters of text"_s.arg(kMaxShapeText)};
+                        throw ReadError(u"a shape holds more than %1 characters of text"_s.arg(kMaxShapeText));
                     literal(QString(static_cast<qsizetype>(std::max(1LL, n)), u' '));
                 } else if (name.local == "tab") {
                     literal(u"\t");
@@ -251,7 +241,8 @@ public:
 
     int slideCount() const override { return static_cast<int>(m_pages.size()); }
 
-    const std::vector<ShapeInfo>& shapes(int slide) override {
+private:
+    const std::vector<ShapeInfo>& readShapes(int slide) override {
         if (slide < 1 || slide > slideCount())
             fail(u"there is no slide %1"_s.arg(slide));
         m_shapes.clear();
@@ -266,14 +257,14 @@ public:
                 if (child.type() == pugi::node_element && readShape(page, child, slide, shape))
                     m_shapes.push_back(std::move(shape));
             }
-        } catch (const Damage& damage) {
+        } catch (const ReadError& damage) {
+            // Raised inside the page, where the file is not known.
             m_shapes.clear();
-            fail(u"slide %1 is damaged: "_s.arg(slide) + damage.what);
+            fail(u"slide %1 is damaged: "_s.arg(slide) + damage.description());
         }
         return m_shapes;
     }
 
-private:
     static pugi::xml_node childNamed(const xml::Scope& parent, pugi::xml_node element, int ns, std::string_view local) {
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
             if (child.type() == pugi::node_element && xml::Scope(parent, child).is(child, ns, local))
@@ -281,7 +272,7 @@ private:
         return {};
     }
 
-    [[noreturn]] void fail(const QString& reason) const { throw AutomationError(m_fileName + u": "_s + reason); }
+    [[noreturn]] void fail(const QString& reason) const { throw ReadError(m_fileName + u": "_s + reason); }
     [[noreturn]] void failPart(const QString& reason) const {
         fail(m_partName.isEmpty() ? u"damaged presentation: "_s + reason
                                   : u"damaged part "_s + m_partName + u": "_s + reason);
@@ -299,26 +290,30 @@ private:
 } // namespace
 
 std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString& path) {
-    const ZipPackage package(path);
-    if (package.contains("mimetype")) {
-        const std::string type = package.read("mimetype");
-        if (type != "application/vnd.oasis.opendocument.presentation" &&
-            type != "application/vnd.oasis.opendocument.presentation-template")
-            package.fail(u"not a presentation: the OpenDocument package is of type "_s + QString::fromUtf8(type));
-    }
-    // A password-protected package lists how each part is encrypted; its content.xml is not XML.
-    if (package.contains("META-INF/manifest.xml") &&
-        package.read("META-INF/manifest.xml").find("encryption-data") != std::string::npos)
-        package.fail(u"encrypted (the presentation is protected by a password)"_s);
-    if (!package.contains("content.xml"))
-        package.fail(u"not a presentation package: content.xml is missing"_s);
-    return std::make_unique<OdpDocument>(package.fileName(), u"content.xml"_s, package.read("content.xml"));
+    return reportingReadErrors([&]() -> std::unique_ptr<PresentationDocument> {
+        const ZipPackage package(path);
+        if (package.contains("mimetype")) {
+            const std::string type = package.read("mimetype");
+            if (type != "application/vnd.oasis.opendocument.presentation" &&
+                type != "application/vnd.oasis.opendocument.presentation-template")
+                package.fail(u"not a presentation: the OpenDocument package is of type "_s + QString::fromUtf8(type));
+        }
+        // A password-protected package lists how each part is encrypted; its content.xml is not XML.
+        if (package.contains("META-INF/manifest.xml") &&
+            package.read("META-INF/manifest.xml").find("encryption-data") != std::string::npos)
+            package.fail(u"encrypted (the presentation is protected by a password)"_s);
+        if (!package.contains("content.xml"))
+            package.fail(u"not a presentation package: content.xml is missing"_s);
+        return std::make_unique<OdpDocument>(package.fileName(), u"content.xml"_s, package.read("content.xml"));
+    });
 }
 
 std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QString& path) {
-    std::string content =
-        readWholeFile(path, kMaxFlatFile, u"too large for a flat presentation (over %1 MiB)"_s.arg(kMaxFlatFile >> 20));
-    return std::make_unique<OdpDocument>(displayName(path), QString(), std::move(content));
+    return reportingReadErrors([&]() -> std::unique_ptr<PresentationDocument> {
+        std::string content = readWholeFile(
+            path, kMaxFlatFile, u"too large for a flat presentation (over %1 MiB)"_s.arg(kMaxFlatFile >> 20));
+        return std::make_unique<OdpDocument>(displayName(path), QString(), std::move(content));
+    });
 }
 
 } // namespace quorvane::office

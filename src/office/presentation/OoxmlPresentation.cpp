@@ -3,7 +3,7 @@
 // slide order from p:sldIdLst, and reads each slide part only when that slide is asked for.
 #include "office/presentation/OoxmlPresentation.h"
 
-#include "office/AutomationError.h"
+#include "office/presentation/ReadError.h"
 #include "office/presentation/XmlHelpers.h"
 
 #include <QByteArray>
@@ -82,9 +82,6 @@ QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Thrown by the recursive descent of a slide when it passes the nesting cap.
-struct TooDeep {};
-
 // One relationship as written, its strings viewing the parsed relationships part.
 struct Relationship {
     std::string_view id;
@@ -153,9 +150,10 @@ public:
     explicit OoxmlPresentation(std::unique_ptr<ZipPackage> package);
 
     int slideCount() const override { return static_cast<int>(m_slideParts.size()); }
-    const std::vector<ShapeInfo>& shapes(int slide) override;
 
 private:
+    const std::vector<ShapeInfo>& readShapes(int slide) override;
+
     // Parses an XML part into document (buffer holds its bytes); returns the document element. A
     // failure names the part, after "slide N is damaged: " for a slide (slide > 0), else after
     // "damaged part ".
@@ -321,7 +319,9 @@ OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package) : m_pa
     m_document.reset();
 }
 
-const std::vector<ShapeInfo>& OoxmlPresentation::shapes(int slide) {
+const std::vector<ShapeInfo>& OoxmlPresentation::readShapes(int slide) {
+    if (slide < 1 || slide > slideCount())
+        fail(u"there is no slide %1"_s.arg(slide));
     if (slide == m_cachedSlide)
         return m_shapes;
     m_cachedSlide = 0;
@@ -344,8 +344,9 @@ const std::vector<ShapeInfo>& OoxmlPresentation::shapes(int slide) {
             if (treeScope.is(tree, P, "spTree")) {
                 try {
                     collectShapes(treeScope, tree, m_shapes);
-                } catch (const TooDeep&) {
-                    failSlide(slide, u": "_s + xml::tooDeepReason());
+                } catch (const ReadError& error) {
+                    // The walk only ever stops at the nesting cap.
+                    failSlide(slide, u": "_s + error.description());
                 }
                 break;
             }
@@ -399,8 +400,7 @@ void visitChosenBranch(const xml::Scope& alternateScope, pugi::xml_node alternat
 // The Scope of a child the walk descends into, refusing to go past the nesting cap.
 struct ChildScope : xml::Scope {
     ChildScope(const xml::Scope& parent, pugi::xml_node child) : xml::Scope(parent, child) {
-        if (depth() > xml::MaxDepth)
-            throw TooDeep{};
+        xml::requireDepth(depth());
     }
 };
 
@@ -524,7 +524,7 @@ std::unique_ptr<PresentationDocument> openOoxmlPackage(std::unique_ptr<ZipPackag
 }
 
 std::unique_ptr<PresentationDocument> openOoxmlPresentation(const QString& path) {
-    return openOoxmlPackage(std::make_unique<ZipPackage>(path));
+    return reportingReadErrors([&] { return openOoxmlPackage(std::make_unique<ZipPackage>(path)); });
 }
 
 } // namespace quorvane::office

@@ -14,7 +14,7 @@ namespace quorvane::office {
 std::unique_ptr<PresentationDocument> openOoxmlPresentation(const QString& path);
 
 // The same from an already opened package (the reader choice has opened it to look at its entries,
-// so it is not opened twice).
+// so it is not opened twice). For use inside the engine: throws ReadError.
 std::unique_ptr<PresentationDocument> openOoxmlPackage(std::unique_ptr<ZipPackage> package);
 
 } // namespace quorvane::office

@@ -1,11 +1,11 @@
 // Chooses the presentation reader by the file's first bytes and, for zip packages, by their entries.
 #include "office/presentation/OpenPresentation.h"
 
-#include "office/AutomationError.h"
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/OdpReader.h"
 #include "office/presentation/OoxmlPresentation.h"
 #include "office/presentation/PptReader.h"
+#include "office/presentation/ReadError.h"
 #include "office/presentation/ZipPackage.h"
 
 #include <string>
@@ -40,16 +40,15 @@ bool looksLikeXml(std::string_view head) {
     return false;
 }
 
-} // namespace
-
-std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& path) {
+// The reader choice, throwing ReadError.
+std::unique_ptr<PresentationDocument> readPresentation(const QString& path) {
     const int fd = openRegularFile(path);
     const std::string head = readFileStart(fd, 512);
     const bool zip = head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06");
     if (!zip)
         ::close(fd);
     if (head.empty())
-        throw AutomationError(displayName(path) + u": the file is empty"_s);
+        throw ReadError(displayName(path) + u": the file is empty"_s);
 
     if (zip) {
         // The package takes the descriptor over, so the file is opened once.
@@ -67,7 +66,13 @@ std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& pa
         return openCompoundFilePresentation(path);
     if (looksLikeXml(head))
         return openFlatOpenDocumentPresentation(path);
-    throw AutomationError(displayName(path) + u": not a presentation file (not a zip archive)"_s);
+    throw ReadError(displayName(path) + u": not a presentation file (not a zip archive)"_s);
+}
+
+} // namespace
+
+std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& path) {
+    return reportingReadErrors([&] { return readPresentation(path); });
 }
 
 } // namespace quorvane::office

@@ -6,16 +6,15 @@
 // each slide's drawing gives its top-level shapes.
 #include "office/presentation/PptReader.h"
 
-#include "office/AutomationError.h"
 #include "office/presentation/CompoundFile.h"
 #include "office/presentation/FileAccess.h"
+#include "office/presentation/ReadError.h"
 
 #include <QFile>
 
 #include <algorithm>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -77,17 +76,15 @@ constexpr std::uint32_t kShapeConnector = 0x100;
 constexpr std::uint32_t kShapeBackground = 0x400;
 
 // Thrown inside the reader with what was damaged; the caller adds the file and the place.
-class Damaged : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 [[noreturn]] void damaged(const std::string& what) {
-    throw Damaged(what);
+    throw ReadError(QString::fromStdString(what));
 }
 
-// Thrown when the newest edit points at an encryption record instead of a readable document.
-struct Encrypted {};
+const QString kEncrypted = QStringLiteral("encrypted (the presentation is protected by a password)");
+
+[[noreturn]] void failWith(const QString& fileName, const QString& reason) {
+    throw ReadError(fileName + u": "_s + reason);
+}
 
 std::string hexType(std::uint16_t type) {
     static const char digits[] = "0123456789ABCDEF";
@@ -263,35 +260,39 @@ class PptDocument final : public PresentationDocument {
 public:
     PptDocument(QString fileName, QByteArray stream, std::optional<std::uint32_t> currentEdit)
         : m_fileName(std::move(fileName)), m_stream(std::move(stream)) {
+        bool encrypted = false;
         try {
             readPersistDirectory(currentEdit);
-            readDocument();
-        } catch (const Damaged& e) {
-            throw AutomationError(m_fileName + u": damaged presentation: "_s + QString::fromStdString(e.what()));
+            encrypted = isEncrypted();
+            if (!encrypted)
+                readDocument();
+        } catch (const ReadError& e) {
+            failWith(m_fileName, u"damaged presentation: "_s + e.description());
         }
+        if (encrypted)
+            failWith(m_fileName, kEncrypted);
     }
 
     int slideCount() const override { return static_cast<int>(m_slides.size()); }
 
-    const std::vector<ShapeInfo>& shapes(int slide) override {
+private:
+    const std::vector<ShapeInfo>& readShapes(int slide) override {
         if (slide < 1 || slide > slideCount())
-            throw AutomationError(m_fileName + u": there is no slide "_s + QString::number(slide));
+            failWith(m_fileName, u"there is no slide "_s + QString::number(slide));
         if (slide != m_shapesSlide) {
             m_shapesSlide = 0;
             m_shapes.clear();
             try {
-                readShapes(slide);
-            } catch (const Damaged& e) {
+                collectShapes(slide);
+            } catch (const ReadError& e) {
                 m_shapes.clear();
-                throw AutomationError(m_fileName + u": slide "_s + QString::number(slide) + u" is damaged: "_s +
-                                      QString::fromStdString(e.what()));
+                failWith(m_fileName, u"slide "_s + QString::number(slide) + u" is damaged: "_s + e.description());
             }
             m_shapesSlide = slide;
         }
         return m_shapes;
     }
 
-private:
     // Walks the edit records newest first and merges their persist directories; an id keeps the offset
     // from the newest edit that lists it. A loop in the chain is cut at the first repeated edit.
     void readPersistDirectory(std::optional<std::uint32_t> currentEdit) {
@@ -376,11 +377,14 @@ private:
         return r;
     }
 
-    void readDocument() {
+    // Whether the newest edit points at an encryption record instead of a readable document.
+    bool isEncrypted() const {
         const auto it = m_persist.find(m_documentRef);
-        if (m_encryptionRef && it != m_persist.end() && m_persist.count(*m_encryptionRef) &&
-            m_stream.recordAt(it->second).type != rtDocument)
-            throw Encrypted();
+        return m_encryptionRef && it != m_persist.end() && m_persist.count(*m_encryptionRef) &&
+               m_stream.recordAt(it->second).type != rtDocument;
+    }
+
+    void readDocument() {
         const Record document = persistRecord(m_documentRef, rtDocument, "the document record");
         const std::vector<Record> parts = m_stream.children(document);
         if (const Record* atom = firstChild(parts, rtDocumentAtom); atom && atom->length >= 34)
@@ -411,7 +415,7 @@ private:
         }
     }
 
-    void readShapes(int slide) {
+    void collectShapes(int slide) {
         const SlideEntry& entry = m_slides[static_cast<std::size_t>(slide - 1)];
         const Record slideRecord = persistRecord(entry.persistId, rtSlide, "the slide record");
         const std::vector<Record> slideParts = m_stream.children(slideRecord);
@@ -514,72 +518,74 @@ private:
     int m_shapesSlide = 0;
 };
 
-[[noreturn]] void failWith(const QString& fileName, const QString& reason) {
-    throw AutomationError(fileName + u": "_s + reason);
+// A step on the container: damage it finds is reported as the compound file's.
+template <typename Step> auto inContainer(const QString& fileName, Step&& step) {
+    try {
+        return step();
+    } catch (const ReadError& e) {
+        failWith(fileName, u"damaged compound file: "_s + e.description());
+    }
+}
+
+// openCompoundFileData, throwing ReadError.
+std::unique_ptr<PresentationDocument> readCompoundFileData(QByteArrayView data, const QString& fileName) {
+    const CompoundFile file = inContainer(fileName, [&] { return CompoundFile(data); });
+    // A password-protected OOXML package is a compound file holding the encrypted package.
+    if (file.hasStream(u"EncryptedPackage"_s) || file.hasStream(u"EncryptionInfo"_s))
+        failWith(fileName, kEncrypted);
+    if (file.hasStream(u"PP40"_s))
+        failWith(fileName, u"too old (PowerPoint 95 or older)"_s);
+    if (!file.hasStream(u"PowerPoint Document"_s))
+        failWith(fileName, u"not a presentation (a compound file without a \"PowerPoint Document\" stream)"_s);
+
+    std::optional<std::uint32_t> currentEdit;
+    if (const std::optional<QByteArray> user =
+            inContainer(fileName, [&] { return file.readStream(u"Current User"_s); })) {
+        // Before PowerPoint 97 the stream was shorter than this atom.
+        if (user->size() < 28)
+            failWith(fileName, u"too old (PowerPoint 95 or older)"_s);
+        const RecordStream u(*user);
+        if (u.u16(2) == rtCurrentUserAtom) {
+            const std::uint32_t token = u.u32(12);
+            if (token == kEncryptedHeaderToken)
+                failWith(fileName, kEncrypted);
+            if (token == kHeaderToken)
+                currentEdit = u.u32(16);
+        }
+    }
+    if (file.hasStream(u"EncryptedSummary"_s))
+        failWith(fileName, kEncrypted);
+    std::optional<QByteArray> stream = inContainer(fileName, [&] { return file.readStream(u"PowerPoint Document"_s); });
+    if (stream->size() > 0x7FFFFFFF)
+        failWith(fileName, u"damaged presentation: the \"PowerPoint Document\" stream is too large"_s);
+    return std::make_unique<PptDocument>(fileName, std::move(*stream), currentEdit);
 }
 
 } // namespace
 
 std::unique_ptr<PresentationDocument> openCompoundFileData(QByteArrayView data, const QString& fileName) {
-    const QString encrypted = u"encrypted (the presentation is protected by a password)"_s;
-    try {
-        const CompoundFile file(data);
-        // A password-protected OOXML package is a compound file holding the encrypted package.
-        if (file.hasStream(u"EncryptedPackage"_s) || file.hasStream(u"EncryptionInfo"_s))
-            failWith(fileName, encrypted);
-        if (file.hasStream(u"PP40"_s))
-            failWith(fileName, u"too old (PowerPoint 95 or older)"_s);
-        if (!file.hasStream(u"PowerPoint Document"_s))
-            failWith(fileName, u"not a presentation (a compound file without a \"PowerPoint Document\" stream)"_s);
-
-        std::optional<std::uint32_t> currentEdit;
-        if (const std::optional<QByteArray> user = file.readStream(u"Current User"_s)) {
-            // Before PowerPoint 97 the stream was shorter than this atom.
-            if (user->size() < 28)
-                failWith(fileName, u"too old (PowerPoint 95 or older)"_s);
-            const RecordStream u(*user);
-            if (u.u16(2) == rtCurrentUserAtom) {
-                const std::uint32_t token = u.u32(12);
-                if (token == kEncryptedHeaderToken)
-                    failWith(fileName, encrypted);
-                if (token == kHeaderToken)
-                    currentEdit = u.u32(16);
-            }
-        }
-        if (file.hasStream(u"EncryptedSummary"_s))
-            failWith(fileName, encrypted);
-        std::optional<QByteArray> stream = file.readStream(u"PowerPoint Document"_s);
-        if (stream->size() > 0x7FFFFFFF)
-            failWith(fileName, u"damaged presentation: the \"PowerPoint Document\" stream is too large"_s);
-        try {
-            return std::make_unique<PptDocument>(fileName, std::move(*stream), currentEdit);
-        } catch (const Encrypted&) {
-            failWith(fileName, encrypted);
-        }
-    } catch (const CompoundFileError& e) {
-        failWith(fileName, u"damaged compound file: "_s + QString::fromStdString(e.what()));
-    } catch (const Damaged& e) {
-        failWith(fileName, u"damaged presentation: "_s + QString::fromStdString(e.what()));
-    }
+    return reportingReadErrors([&] { return readCompoundFileData(data, fileName); });
 }
 
 std::unique_ptr<PresentationDocument> openCompoundFilePresentation(const QString& path) {
-    const QString fileName = displayName(path);
-    QFile file;
-    // A folder, a pipe or a device is refused here without blocking.
-    if (!file.open(openRegularFile(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        failWith(fileName, u"cannot open the file: "_s + file.errorString());
-    const qint64 size = file.size();
-    if (size <= 0)
-        failWith(fileName, u"the file is empty"_s);
-    // Mapping keeps large embedded media out of memory; only the streams we need are copied.
-    if (uchar* mapped = file.map(0, size)) {
-        auto document = openCompoundFileData(
-            QByteArrayView(reinterpret_cast<const char*>(mapped), static_cast<qsizetype>(size)), fileName);
-        file.unmap(mapped);
-        return document;
-    }
-    return openCompoundFileData(file.readAll(), fileName);
+    return reportingReadErrors([&]() -> std::unique_ptr<PresentationDocument> {
+        const QString fileName = displayName(path);
+        QFile file;
+        // A folder, a pipe or a device is refused here without blocking.
+        if (!file.open(openRegularFile(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            failWith(fileName, u"cannot open the file: "_s + file.errorString());
+        const qint64 size = file.size();
+        if (size <= 0)
+            failWith(fileName, u"the file is empty"_s);
+        // Mapping keeps large embedded media out of memory; only the streams we need are copied.
+        if (uchar* mapped = file.map(0, size)) {
+            auto document = readCompoundFileData(
+                QByteArrayView(reinterpret_cast<const char*>(mapped), static_cast<qsizetype>(size)), fileName);
+            file.unmap(mapped);
+            return document;
+        }
+        return readCompoundFileData(file.readAll(), fileName);
+    });
 }
 
 } // namespace quorvane::office

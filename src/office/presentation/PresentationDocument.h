@@ -22,8 +22,13 @@ public:
     // The number of slides, in presentation order (hidden slides included).
     virtual int slideCount() const = 0;
     // The top-level shapes of slide (1 to slideCount()) in z-order, back to front. The reference is
-    // valid until the next call. Throws AutomationError naming the file when the slide is damaged.
-    virtual const std::vector<ShapeInfo>& shapes(int slide) = 0;
+    // valid until the next call. Throws AutomationError naming the file when the slide is damaged or
+    // there is no such slide.
+    const std::vector<ShapeInfo>& shapes(int slide);
+
+private:
+    // The reader's part of shapes(): reads the slide, throwing ReadError with the whole message.
+    virtual const std::vector<ShapeInfo>& readShapes(int slide) = 0;
 };
 
 } // namespace quorvane::office

@@ -1,5 +1,7 @@
 #include "office/presentation/XmlHelpers.h"
 
+#include "office/presentation/ReadError.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -20,8 +22,9 @@ QString parseInPlace(pugi::xml_document& document, std::string& buffer, unsigned
     return {};
 }
 
-QString tooDeepReason() {
-    return u"elements nested deeper than %1 levels"_s.arg(MaxDepth);
+void requireDepth(int depth) {
+    if (depth > MaxDepth)
+        throw ReadError(u"elements nested deeper than %1 levels"_s.arg(MaxDepth));
 }
 
 NamespaceTable::NamespaceTable(std::initializer_list<std::pair<std::string_view, int>> entries) : m_entries(entries) {}

@@ -24,7 +24,7 @@ inline constexpr unsigned int ParseOptions = pugi::parse_cdata | pugi::parse_esc
 
 // Readers refuse elements nested deeper than this: no real document comes near it, and a reader that
 // descends recursively stays within a bounded stack. pugixml itself builds and frees its tree without
-// recursion, so the cap is applied where a reader descends: see Scope::depth().
+// recursion, so the cap is applied where a reader descends: see requireDepth and Scope::depth().
 inline constexpr int MaxDepth = 256;
 
 // ParseOptions, and the text of an element that starts with text kept in the element itself rather
@@ -44,8 +44,9 @@ inline constexpr unsigned int SpaceKeepingParseOptions =
 // well-formed XML at byte 12: ..."). Every reader parses through here.
 QString parseInPlace(pugi::xml_document& document, std::string& buffer, unsigned int options = ParseOptions);
 
-// The reason a reader gives when it meets an element deeper than MaxDepth.
-QString tooDeepReason();
+// Throws ReadError "elements nested deeper than 256 levels" when depth, the nesting level a reader has
+// reached, passes MaxDepth.
+void requireDepth(int depth);
 
 // Namespace identifiers: the caller numbers the namespaces it understands with positive ids; several
 // URIs may share an id (Transitional and Strict forms of one vocabulary).

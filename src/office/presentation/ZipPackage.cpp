@@ -1,7 +1,7 @@
 #include "office/presentation/ZipPackage.h"
 
-#include "office/AutomationError.h"
 #include "office/presentation/FileAccess.h"
+#include "office/presentation/ReadError.h"
 
 #include <zip.h>
 
@@ -134,7 +134,7 @@ const std::vector<std::string>& ZipPackage::names() const {
 }
 
 void ZipPackage::fail(const QString& reason) const {
-    throw AutomationError(fileName() + u": "_s + reason);
+    throw ReadError(fileName() + u": "_s + reason);
 }
 
 void ZipPackage::failPart(std::string_view name, const QString& reason) const {

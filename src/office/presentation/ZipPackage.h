@@ -29,7 +29,7 @@ struct ZipLimits {
 // inflated: read() inflates just the part asked for, counting the bytes it actually produces.
 class ZipPackage {
 public:
-    // Opens the archive at path. Throws AutomationError "<file name>: <reason>" when the file is not
+    // Opens the archive at path. Throws ReadError "<file name>: <reason>" when the file is not
     // a regular readable file, not a zip archive, damaged, has more entries than the limit or the
     // same entry name twice.
     explicit ZipPackage(const QString& path, const ZipLimits& limits = {});
@@ -51,12 +51,12 @@ public:
     bool contains(std::string_view name) const { return find(name) >= 0; }
 
     // Inflates the entry name into buffer, replacing what it held (its capacity is reused, so one buffer
-    // can serve every part of a file). Throws AutomationError "<file name>: <name>: <reason>" when the
+    // can serve every part of a file). Throws ReadError "<file name>: <name>: <reason>" when the
     // entry is missing, encrypted, damaged (CRC, truncation) or breaks a limit.
     void read(std::string_view name, std::string& buffer) const;
     std::string read(std::string_view name) const;
 
-    // Throws AutomationError "<file name>: <reason>".
+    // Throws ReadError "<file name>: <reason>".
     [[noreturn]] void fail(const QString& reason) const;
 
 private:

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "office/AutomationError.h"
+
+#include <QString>
+
+#include <stdexcept>
+#include <utility>
+
+namespace quorvane::office {
+
+// A presentation file, or a container, part or record inside it, cannot be read. The readers and their
+// zip, XML and compound-file helpers throw it; its description is the message so far, and a layer that
+// knows more (the part, the slide, the file) puts that in front on the way out. It never leaves the
+// presentation engine: each entry point hands it on as an AutomationError (reportingReadErrors).
+class ReadError : public std::runtime_error {
+public:
+    explicit ReadError(const QString& description)
+        : std::runtime_error(description.toStdString()), m_description(description) {}
+
+    const QString& description() const noexcept { return m_description; }
+
+private:
+    QString m_description;
+};
+
+// Runs read, the body of an entry point of the engine, and returns what it returns; a ReadError leaves
+// as an AutomationError with the same description, which is what the user reads.
+template <typename Read> decltype(auto) reportingReadErrors(Read&& read) {
+    try {
+        return std::forward<Read>(read)();
+    } catch (const ReadError& error) {
+        throw AutomationError(error.description());
+    }
+}
+
+} // namespace quorvane::office
