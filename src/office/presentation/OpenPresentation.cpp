@@ -40,7 +40,8 @@ bool looksLikeXml(std::string_view head) {
     return false;
 }
 
-// The reader choice, throwing ReadError.
+// openPresentationDocument, throwing ReadError for what it finds itself (the per-kind openers it
+// hands a file to report their own failures).
 std::unique_ptr<PresentationDocument> readPresentation(const QString& path) {
     const int fd = openRegularFile(path);
     const std::string head = readFileStart(fd, 512);

@@ -75,13 +75,15 @@ constexpr std::uint32_t kShapeOle = 0x10;
 constexpr std::uint32_t kShapeConnector = 0x100;
 constexpr std::uint32_t kShapeBackground = 0x400;
 
-// Thrown inside the reader with what was damaged; the caller adds the file and the place.
+// Damage found in the records: the bare reason, to which the caller adds the file and the place.
 [[noreturn]] void damaged(const std::string& what) {
     throw ReadError(QString::fromStdString(what));
 }
 
+// The reason for a password-protected file, in whichever of its places the protection shows.
 const QString kEncrypted = QStringLiteral("encrypted (the presentation is protected by a password)");
 
+// The whole message: "<file name>: <reason>".
 [[noreturn]] void failWith(const QString& fileName, const QString& reason) {
     throw ReadError(fileName + u": "_s + reason);
 }
