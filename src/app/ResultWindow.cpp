@@ -240,7 +240,7 @@ void ResultWindow::openInSpreadsheetApplication() {
         m_prompts.showFailure(this, QString::fromUtf8(failure.what()));
         return;
     }
-    m_desktop.openFile(path);
+    static_cast<void>(m_desktop.openFile(path)); // not looked at yet
 }
 
 void ResultWindow::closeEvent(QCloseEvent* event) {

@@ -291,8 +291,8 @@ public:
 class NoDesktop final : public shell::Desktop {
 public:
     void openUrl(const QString&) override {}
-    void openFolder(const QString&) override {}
-    void openFile(const QString&) override {}
+    shell::OpenResult openFolder(const QString&) override { return {}; }
+    shell::OpenResult openFile(const QString&) override { return {}; }
 };
 
 // Saves the active workbook of the instance handed to the user: .csv for a one-sheet workbook,

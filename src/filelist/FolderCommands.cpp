@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <exception>
+#include <stdexcept>
 
 using namespace Qt::StringLiterals;
 
@@ -110,8 +111,16 @@ void PushButton9_Click(shell::Services& services, FileList& list) {
         return services.prompts.messageBox(text(SamplesQuestion), shell::MessageStyle::YesNo,
                                            services.applicationTitle);
     });
-    if (answer == shell::MessageAnswer::Yes)
-        g.run(108, [&] { services.desktop.openFolder(folder); });
+    if (answer == shell::MessageAnswer::Yes) {
+        g.run(108, [&] {
+            // A desktop without a file manager must not leave the user waiting for a window that
+            // never comes: the failure is this step's report.
+            const shell::OpenResult result = services.desktop.openFolder(folder);
+            if (!result.opened())
+                throw std::runtime_error(
+                    u"The folder \"%1\" could not be opened: %2."_s.arg(folder, result.failure).toStdString());
+        });
+    }
 }
 
 QStringList filesBelow(const QString& folder, const QString& pattern) {

@@ -130,6 +130,17 @@ TEST_F(DropsTest, SamplesAreAddedOnEachClickAndTheirFolderOpensOnYes) {
     EXPECT_EQ(desktop.folders, QStringList{folder});
 }
 
+TEST_F(DropsTest, ASamplesFolderTheDesktopCannotOpenIsReported) {
+    desktop.failure = u"no program on this computer is set up to open it"_s;
+    prompts.answerNextMessage(shell::MessageAnswer::Yes);
+    click(u"PushButton9");
+    ASSERT_EQ(errors.reports.size(), 1u);
+    EXPECT_EQ(errors.reports[0].line, 108);
+    EXPECT_EQ(errors.reports[0].description,
+              u"The folder \"%1/Samples\" could not be opened: no program on this computer is set up to open it."_s.arg(
+                  programFolder.path()));
+}
+
 TEST_F(DropsTest, TheQuestionIsAskedWhenThereAreNoSamples) {
     prompts.answerNextMessage(shell::MessageAnswer::No);
     click(u"PushButton9");

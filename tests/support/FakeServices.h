@@ -92,12 +92,20 @@ public:
     int reads = 0;
 };
 
+// Records what it was asked to open; opens everything unless failure holds a reason.
 class FakeDesktop final : public shell::Desktop {
 public:
     void openUrl(const QString& url) override { urls.append(url); }
-    void openFolder(const QString& path) override { folders.append(path); }
-    void openFile(const QString& path) override { files.append(path); }
+    shell::OpenResult openFolder(const QString& path) override {
+        folders.append(path);
+        return {failure};
+    }
+    shell::OpenResult openFile(const QString& path) override {
+        files.append(path);
+        return {failure};
+    }
     QStringList urls, folders, files;
+    QString failure;
 };
 
 // Gives fractions from a queue (0.5 when it runs dry) and counts the re-seedings.
