@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/FileListView.h"
+#include "app/Placement.h"
 #include "shell/Guard.h"
 #include "shell/Locations.h"
 #include "shell/Product.h"
@@ -173,8 +174,10 @@ Form1::Form1(shell::Services& services, QWidget* parent)
     createControls();
     // Fixed single-line border: neither the user nor the layout changes the size.
     setFixedSize(pixels(QRect(0, 0, 8040, 8070)).size());
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    // Centred on the screen; on a screen too small for it the title bar and the top-left stay on it,
+    // so the window can still be moved to show the rest.
+    if (const QScreen* screen = this->screen())
+        move(centredOn(screen->availableGeometry(), size(), expectedFrame(this)));
 }
 
 Form1::~Form1() = default;

@@ -1,30 +1,98 @@
 #include "app/ResultWindow.h"
 
+#include "app/Placement.h"
+
 #include "office/spreadsheet/WorkbookExport.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
-
 #include <QTemporaryDir>
 #include <QToolBar>
-#include <algorithm>
 
+#include <algorithm>
 #include <limits>
+#include <stdexcept>
 
 using namespace Qt::StringLiterals;
 
 namespace quorvane::app {
+
+namespace {
+
+// Line breaks inside a cell: a soft line break (vertical tab) as a slide's text holds it, and the
+// line feeds and carriage returns of text from elsewhere.
+bool isLineBreak(char c) {
+    return c == '\v' || c == '\n' || c == '\r';
+}
+
+// The text with each line break (CR LF counting as one) replaced by lineBreak.
+QString withLineBreaks(QString text, QChar lineBreak) {
+    text.replace(u"\r\n"_s, u"\n"_s);
+    for (QChar& c : text)
+        if (c == u'\v' || c == u'\n' || c == u'\r')
+            c = lineBreak;
+    return text;
+}
+
+// The grid of one sheet. Ctrl+C (and its menu entry) copies the selection as tab-separated text.
+class SheetView final : public QTableView {
+public:
+    explicit SheetView(QWidget* parent) : QTableView(parent) {
+        auto* copy = new QAction(u"Copy"_s, this);
+        copy->setShortcut(QKeySequence::Copy);
+        copy->setShortcutContext(Qt::WidgetShortcut);
+        connect(copy, &QAction::triggered, this, &SheetView::copySelection);
+        addAction(copy);
+        setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+
+    void copySelection() {
+        const auto* model = qobject_cast<const SheetTableModel*>(this->model());
+        const QItemSelection selection = selectionModel()->selection();
+        if (!model || selection.isEmpty())
+            return;
+        // Several ranges give the rectangle around them, with the cells between them left empty.
+        int top = std::numeric_limits<int>::max(), left = top, bottom = -1, right = -1;
+        for (const QItemSelectionRange& range : selection) {
+            top = std::min(top, range.top());
+            left = std::min(left, range.left());
+            bottom = std::max(bottom, range.bottom());
+            right = std::max(right, range.right());
+        }
+        const QItemSelectionModel* selected = selectionModel();
+        const bool single = selection.size() == 1;
+        QGuiApplication::clipboard()->setText(model->tabSeparated(top, left, bottom, right, [&](int row, int column) {
+            return single || selected->isSelected(model->index(row, column));
+        }));
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        // The view's own Copy takes the current cell alone.
+        if (event->matches(QKeySequence::Copy)) {
+            copySelection();
+            event->accept();
+            return;
+        }
+        QTableView::keyPressEvent(event);
+    }
+};
+
+} // namespace
 
 // ---- SheetTableModel
 
@@ -48,11 +116,15 @@ QVariant SheetTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     const office::CellView cell = m_sheet.cell(index.row(), index.column());
+    const auto text = [&cell] { return QString::fromUtf8(cell.text.data(), static_cast<qsizetype>(cell.text.size())); };
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::EditRole:
+        return text();
+    case Qt::DisplayRole:
+        // A soft line break shows as one; the cell keeps its text.
+        return withLineBreaks(text(), QChar::LineSeparator);
     case Qt::ToolTipRole: // the whole text, also of a cell that its column shows cut
-        return QString::fromUtf8(cell.text.data(), static_cast<qsizetype>(cell.text.size()));
+        return withLineBreaks(text(), u'\n');
     case Qt::TextAlignmentRole:
         // Numbers stand to the right, text to the left, as in a spreadsheet.
         return QVariant::fromValue(
@@ -66,6 +138,50 @@ QVariant SheetTableModel::headerData(int section, Qt::Orientation orientation, i
     if (role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     return orientation == Qt::Horizontal ? office::columnLetters(section) : QString::number(section + 1);
+}
+
+std::vector<std::pair<int, int>> SheetTableModel::multiLineRows(int maxLines) const {
+    std::vector<std::pair<int, int>> rows;
+    for (int row = 0; row < m_rows; ++row) {
+        int lines = 1;
+        for (int column = 0; column < m_columns; ++column) {
+            const std::string_view text = m_sheet.cell(row, column).text;
+            int cellLines = 1;
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                if (isLineBreak(text[i]) && !(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+                    ++cellLines;
+            }
+            lines = std::max(lines, cellLines);
+        }
+        if (lines > 1)
+            rows.emplace_back(row, std::min(lines, maxLines));
+    }
+    return rows;
+}
+
+QString SheetTableModel::tabSeparated(int top, int left, int bottom, int right,
+                                      const std::function<bool(int, int)>& include) const {
+    QString text;
+    for (int row = top; row <= bottom; ++row) {
+        if (row > top)
+            text += u'\n';
+        for (int column = left; column <= right; ++column) {
+            if (column > left)
+                text += u'\t';
+            if (!include(row, column))
+                continue;
+            const office::CellView cell = m_sheet.cell(row, column);
+            const QString value = QString::fromUtf8(cell.text.data(), static_cast<qsizetype>(cell.text.size()));
+            const bool quoted = value.startsWith(u'"') || std::any_of(value.begin(), value.end(), [](QChar c) {
+                                    return c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v';
+                                });
+            if (quoted)
+                text += u'"' + withLineBreaks(value, u'\n').replace(u'"', u"\"\""_s) + u'"';
+            else
+                text += value;
+        }
+    }
+    return text;
 }
 
 // ---- QtResultPrompts
@@ -100,11 +216,28 @@ void QtResultPrompts::showFailure(QWidget* window, const QString& text) {
     QMessageBox::warning(window, window ? window->windowTitle() : QString(), text);
 }
 
+// ---- TemporaryFolders
+
+TemporaryFolders::TemporaryFolders() = default;
+TemporaryFolders::~TemporaryFolders() = default;
+
+QString TemporaryFolders::create() {
+    auto folder = std::make_unique<QTemporaryDir>(QDir::temp().filePath(u"quorvane-XXXXXX"_s));
+    if (!folder->isValid())
+        throw std::runtime_error(u"no temporary folder could be made: %1"_s.arg(folder->errorString()).toStdString());
+    m_folders.push_back(std::move(folder));
+    return m_folders.back()->path();
+}
+
+void TemporaryFolders::remove(const QString& folder) {
+    std::erase_if(m_folders, [&folder](const std::unique_ptr<QTemporaryDir>& made) { return made->path() == folder; });
+}
+
 // ---- ResultWindow
 
 ResultWindow::ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance, shell::Desktop& desktop,
-                           ResultPrompts& prompts)
-    : QMainWindow(nullptr), m_instance(std::move(instance)), m_desktop(desktop), m_prompts(prompts),
+                           ResultPrompts& prompts, TemporaryFolders& copies)
+    : QMainWindow(nullptr), m_instance(std::move(instance)), m_desktop(desktop), m_prompts(prompts), m_copies(copies),
       m_tabs(new QTabWidget(this)) {
     // A window of its own: no parent, so it stays when the main window goes, and it is freed on close.
     setAttribute(Qt::WA_DeleteOnClose);
@@ -119,7 +252,15 @@ ResultWindow::ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance
     bar->setMovable(false);
     QAction* saveAction = bar->addAction(u"Save As…"_s, this, [this] { saveAs(); });
     saveAction->setObjectName(u"SaveAs"_s);
-    saveAction->setShortcut(QKeySequence::SaveAs);
+    // There is only Save As, so the save keys all lead to it: Ctrl+S and Ctrl+Shift+S everywhere
+    // (a desktop without a key theme defines no Save As keys) and the platform's own where it has them.
+    QList<QKeySequence> saveKeys{QKeySequence(Qt::CTRL | Qt::Key_S), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)};
+    for (const QKeySequence& key :
+         QKeySequence::keyBindings(QKeySequence::SaveAs) + QKeySequence::keyBindings(QKeySequence::Save))
+        if (!saveKeys.contains(key))
+            saveKeys.append(key);
+    saveAction->setShortcuts(saveKeys);
+    saveAction->setToolTip(u"Save As… (%1)"_s.arg(saveKeys.front().toString(QKeySequence::NativeText)));
     QAction* openAction =
         bar->addAction(u"Open in spreadsheet application"_s, this, [this] { openInSpreadsheetApplication(); });
     openAction->setObjectName(u"OpenInSpreadsheet"_s);
@@ -139,9 +280,9 @@ void ResultWindow::refresh() {
         setWindowTitle(QString::fromUtf16(office::SpreadsheetApplicationName));
         return;
     }
-    setWindowTitle(m_workbook->name());
+    setWindowTitle(displayName());
     for (int i = 0; i < m_workbook->sheetCount(); ++i) {
-        auto* view = new QTableView(m_tabs);
+        auto* view = new SheetView(m_tabs);
         view->setObjectName(u"Grid"_s);
         view->setModel(new SheetTableModel(m_workbook, i, view));
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -151,6 +292,7 @@ void ResultWindow::refresh() {
         view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
         view->horizontalHeader()->setDefaultSectionSize(110);
         fitColumns(view);
+        fitRows(view);
         view->setCurrentIndex(view->model()->index(0, 0));
         m_tabs->addTab(view, m_workbook->sheet(i).name());
     }
@@ -176,6 +318,29 @@ void ResultWindow::fitColumns(QTableView* view) {
         }
         view->setColumnWidth(column, std::min(width, Widest));
     }
+}
+
+// Makes each row that holds a cell of several lines tall enough for them (up to a bound, so one
+// cell of many lines does not take the whole view; its tool tip has all of them).
+void ResultWindow::fitRows(QTableView* view) {
+    constexpr int MostLines = 8;
+    const auto* model = qobject_cast<const SheetTableModel*>(view->model());
+    QHeaderView* rows = view->verticalHeader();
+    const int line = view->fontMetrics().lineSpacing();
+    // Quietly: a header that repaints and reports each resized row finds that row's position
+    // anew every time, which makes a sheet of many tall rows take minutes. The view is not shown yet.
+    const bool updates = rows->updatesEnabled();
+    rows->setUpdatesEnabled(false);
+    const QSignalBlocker quiet(rows);
+    for (const auto& [row, lines] : model->multiLineRows(MostLines))
+        rows->resizeSection(row, rows->defaultSectionSize() + (lines - 1) * line);
+    rows->setUpdatesEnabled(updates);
+}
+
+QString ResultWindow::displayName() const {
+    if (!m_lastSavePath.isEmpty())
+        return QFileInfo(m_lastSavePath).fileName();
+    return m_workbook ? m_workbook->name() : QString::fromUtf16(office::SpreadsheetApplicationName);
 }
 
 bool ResultWindow::hasUnsavedData() const {
@@ -206,6 +371,7 @@ bool ResultWindow::saveTo(const QString& path) {
         return false;
     }
     m_lastSavePath = path;
+    setWindowTitle(displayName());
     return true;
 }
 
@@ -224,28 +390,34 @@ bool ResultWindow::saveAs() {
 void ResultWindow::openInSpreadsheetApplication() {
     if (!m_workbook)
         return;
-    // The file belongs to the other application from now on, so its folder is not removed.
-    QTemporaryDir folder(QDir::temp().filePath(u"quorvane-XXXXXX"_s));
-    folder.setAutoRemove(false);
     QString base = QFileInfo(m_workbook->name()).completeBaseName();
     base.remove(u'/');
     if (base.isEmpty())
         base = u"Workbook"_s;
-    const QString path = folder.filePath(base + u".xlsx"_s);
+    QString folder, path;
     try {
-        if (!folder.isValid())
-            throw std::runtime_error(u"no temporary folder: %1"_s.arg(folder.errorString()).toStdString());
+        folder = m_copies.create();
+        path = QDir(folder).filePath(base + u".xlsx"_s);
         office::saveWorkbookXlsx(*m_workbook, path);
     } catch (const std::exception& failure) {
+        if (!folder.isEmpty())
+            m_copies.remove(folder);
         m_prompts.showFailure(this, QString::fromUtf8(failure.what()));
         return;
     }
-    static_cast<void>(m_desktop.openFile(path)); // not looked at yet
+    // The copy stays while the program runs: the other application reads it after this returns.
+    const shell::OpenResult result = m_desktop.openFile(path);
+    if (!result.opened()) {
+        m_copies.remove(folder);
+        const QString text = u"The workbook \"%1\" could not be opened in a spreadsheet application.\n\n"
+                             u"%2: %3.\n\nYou can still save it with Save As."_s;
+        m_prompts.showFailure(this, text.arg(displayName(), path, result.failure));
+    }
 }
 
 void ResultWindow::closeEvent(QCloseEvent* event) {
     if (hasUnsavedData()) {
-        switch (m_prompts.askBeforeClose(this, m_workbook->name())) {
+        switch (m_prompts.askBeforeClose(this, displayName())) {
         case ResultPrompts::CloseChoice::Save:
             if (!saveAs()) {
                 event->ignore();
@@ -295,13 +467,37 @@ ResultWindow* ResultWindows::show(const std::shared_ptr<office::SpreadsheetInsta
             return window.data();
         }
     }
-    auto* window = new ResultWindow(instance, m_desktop, m_prompts);
+    auto* window = new ResultWindow(instance, m_desktop, m_prompts, m_copies);
+    place(window);
     m_windows.emplace_back(window);
-    // A new result window opens in the middle of the screen, where the user looks for it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        window->move(screen->availableGeometry().center() - window->rect().center());
     window->show();
+    window->raise();
+    window->activateWindow();
     return window;
+}
+
+void ResultWindows::place(ResultWindow* window) const {
+    // The first result window opens in the middle of the screen the user works on, where they look
+    // for it; a further one a title bar's height below and right of the last one, so that it hides
+    // none of the earlier ones exactly, and back at the top-left corner when that would leave the
+    // screen. The size leaves room for that step, so two windows never coincide.
+    constexpr QSize Wanted(900, 600);
+    constexpr int Step = 32;
+    const ResultWindow* last = m_windows.empty() ? nullptr : m_windows.back().data();
+    QScreen* screen = last ? last->screen() : currentScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QMargins frame = expectedFrame(window);
+    const QSize size = fittedSize(available.adjusted(0, 0, -Step, -Step), Wanted, frame);
+    window->resize(size);
+    if (!last) {
+        window->move(centredOn(available, size, frame));
+        return;
+    }
+    const QPoint next = last->frameGeometry().topLeft() + QPoint(Step, Step);
+    const QPoint inside = keptInside(available, next, size, frame);
+    window->move(inside == next ? next : available.topLeft());
 }
 
 } // namespace quorvane::app

@@ -5,12 +5,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QJsonObject>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -55,10 +58,14 @@ class ResultWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_windows.install(m_engine);
+        readIntoClipboard(u"Title¸42\r\nBody text¸007\r\n"_s);
+    }
+    // A reading instance opens text split at the SplitMark and copies what it read.
+    void readIntoClipboard(const QString& text) {
         const QString staging = m_dir.filePath(u"stage.txt"_s);
         QFile file(staging);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QString(u"Title¸42\r\nBody text¸007\r\n"_s).toUtf8());
+        file.write(text.toUtf8());
         file.close();
         auto reader = m_engine.create();
         reader->workbooksOpen(staging, {}, {}, 6, {}, {}, {}, {}, u"¸"_s);
@@ -73,6 +80,9 @@ protected:
         target->selectRange(u"A1"_s);
         target->setVisible(true);
         return target;
+    }
+    static QTableView* grid(app::ResultWindow* window, int sheet = 0) {
+        return qobject_cast<QTableView*>(tabs(window)->widget(sheet));
     }
     static QTabWidget* tabs(app::ResultWindow* window) { return window->findChild<QTabWidget*>(u"Sheets"_s); }
     static QStringList tabNames(app::ResultWindow* window) {
@@ -158,7 +168,12 @@ TEST_F(ResultWindowTest, ColumnsFitTheirFirstLinesWithinBoundsAndCellsTellTheirW
     EXPECT_LT(grid->columnWidth(0), metrics.horizontalAdvance(wide));
     EXPECT_EQ(grid->columnWidth(1), 64);  // narrow text keeps a usable width
     EXPECT_EQ(grid->columnWidth(2), 420); // a huge cell does not push everything else out of view
-    EXPECT_EQ(grid->model()->index(0, 0).data(Qt::ToolTipRole).toString(), wide);
+    // The soft line break shows as a line break, in the grid and its tool tip; the cell's text keeps it.
+    const QModelIndex a1 = grid->model()->index(0, 0);
+    EXPECT_EQ(a1.data(Qt::EditRole).toString(), wide);
+    EXPECT_EQ(a1.data(Qt::DisplayRole).toString(), QString(wide).replace(u'\v', QChar::LineSeparator));
+    EXPECT_EQ(a1.data(Qt::ToolTipRole).toString(), QString(wide).replace(u'\v', u'\n'));
+    EXPECT_GE(grid->rowHeight(0), grid->verticalHeader()->defaultSectionSize() + metrics.lineSpacing());
 }
 
 TEST_F(ResultWindowTest, ClosingUnsavedDataAsksSaveDiscardOrCancel) {
@@ -213,6 +228,68 @@ TEST_F(ResultWindowTest, OpensATemporaryCopyInTheSpreadsheetApplication) {
     m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Discard);
     EXPECT_TRUE(window->close());
     EXPECT_EQ(m_prompts.closeQuestions.size(), 1);
+}
+
+TEST_F(ResultWindowTest, TheSaveKeysOpenSaveAsAndTheTitleNamesTheSavedFile) {
+    handOverTarget();
+    app::ResultWindow* window = m_windows.windows().front();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    m_prompts.paths = {m_dir.filePath(u"first.xlsx"_s), m_dir.filePath(u"second.csv"_s)};
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(window->windowTitle(), u"first.xlsx"_s);
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(window->windowTitle(), u"second.csv"_s);
+    EXPECT_TRUE(m_prompts.paths.empty());
+    EXPECT_EQ(m_prompts.suggested.value(1), m_dir.filePath(u"first.xlsx"_s)) << "Save As proposes the last file";
+    EXPECT_TRUE(QFileInfo::exists(m_dir.filePath(u"second.csv"_s)));
+}
+
+TEST_F(ResultWindowTest, CtrlCCopiesTheSelectedRangeAsTabSeparatedText) {
+    readIntoClipboard(u"plain¸two\vlines¸say \"hi\"\r\ntab\there \"x\"¸¸42\r\n"_s);
+    handOverTarget();
+    QTableView* view = grid(m_windows.windows().front());
+    const QAbstractItemModel* model = view->model();
+    view->selectionModel()->select(QItemSelection(model->index(0, 0), model->index(1, 2)),
+                                   QItemSelectionModel::ClearAndSelect);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              u"plain\t\"two\nlines\"\tsay \"hi\"\n\"tab\there \"\"x\"\"\"\t\t42"_s);
+
+    // Two ranges: the rectangle around them, the cells between them empty.
+    view->selectionModel()->select(model->index(0, 0), QItemSelectionModel::ClearAndSelect);
+    view->selectionModel()->select(model->index(1, 2), QItemSelectionModel::Select);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"plain\t\t\n\t\t42"_s);
+}
+
+TEST_F(ResultWindowTest, AFailedOpenIsShownAndTheCopiesGoWhenTheProgramEnds) {
+    handOverTarget();
+    QString opened;
+    {
+        // The program's result windows, ending with the program.
+        app::ResultWindows program(m_desktop, m_prompts);
+        app::ResultWindow* window = program.show(m_engine.runningInstances().front());
+        m_desktop.failure = u"no program on this computer is set up to open it"_s;
+        window->openInSpreadsheetApplication();
+        ASSERT_EQ(m_prompts.failures.size(), 1);
+        ASSERT_EQ(m_desktop.files.size(), 1);
+        EXPECT_EQ(m_prompts.failures[0],
+                  u"The workbook \"Book1\" could not be opened in a spreadsheet application.\n\n"_s +
+                      m_desktop.files[0] + u": "_s + m_desktop.failure + u".\n\nYou can still save it with Save As."_s);
+        EXPECT_FALSE(QFileInfo::exists(QFileInfo(m_desktop.files[0]).absolutePath()))
+            << "a copy nobody opened goes at once";
+
+        m_desktop.failure.clear();
+        window->openInSpreadsheetApplication();
+        ASSERT_EQ(m_desktop.files.size(), 2);
+        opened = m_desktop.files[1];
+        EXPECT_TRUE(QFileInfo::exists(opened)) << "the other program reads it after the call";
+        m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Discard);
+        EXPECT_TRUE(window->close());
+        EXPECT_TRUE(QFileInfo::exists(opened)) << "closing the window leaves the copy to the other program";
+    }
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(opened).absolutePath()));
 }
 
 } // namespace

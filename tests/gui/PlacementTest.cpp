@@ -1,0 +1,76 @@
+// Where the windows open on a small screen at a scale factor of 2: the 1280 x 1024 screen is
+// 640 x 512 in the windows' own pixels, smaller than the main window. Its own main sets that screen
+// up, as it must exist before the application does.
+#include "MainWindowFixture.h"
+
+#include "app/ResultWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+
+using namespace quorvane;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Result windows that ask nothing in this test.
+class SilentResultPrompts final : public app::ResultPrompts {
+public:
+    CloseChoice askBeforeClose(QWidget*, const QString&) override { return CloseChoice::Discard; }
+    QString askSavePath(QWidget*, const QString&) override { return {}; }
+    void showFailure(QWidget*, const QString& text) override { ADD_FAILURE() << text.toStdString(); }
+};
+
+class PlacementTest : public test::MainWindowFixture {};
+
+TEST_F(PlacementTest, BothWindowsOpenOnTheAvailableAreaOfASmallScaledScreen) {
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_EQ(available, QRect(0, 0, 640, 512));
+
+    // Too tall for the screen: the title bar and the top-left stay on it, centred across.
+    open();
+    const QRect main = form->frameGeometry();
+    ASSERT_GT(main.height(), available.height());
+    EXPECT_EQ(main.top(), available.top());
+    EXPECT_GE(main.left(), available.left());
+    EXPECT_LE(main.right(), available.right());
+    EXPECT_LE(std::abs((main.left() - available.left()) - (available.right() - main.right())), 8);
+
+    // Each result window lies on the screen, offset from the one before.
+    office::SpreadsheetEngine engine;
+    SilentResultPrompts resultPrompts;
+    app::ResultWindows results(desktop, resultPrompts);
+    results.install(engine);
+    QRect last;
+    for (int i = 0; i < 3; ++i) {
+        auto target = engine.create();
+        target->workbooksAdd();
+        target->setVisible(true);
+        const QRect frame = results.windows().back()->frameGeometry();
+        EXPECT_TRUE(available.contains(frame)) << i;
+        EXPECT_NE(frame.topLeft(), last.topLeft()) << i;
+        last = frame;
+    }
+    for (app::ResultWindow* window : results.windows())
+        window->close();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // A 1280 x 1024 offscreen screen at 96 dpi, with everything drawn twice as large.
+    QFile config(QDir::temp().filePath(u"quorvane-small-screen-%1.json"_s.arg(QCoreApplication::applicationPid())));
+    if (!config.open(QIODevice::WriteOnly))
+        return 1;
+    config.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1280, "height": 1024,
+                                  "logicalDpi": 96, "dpr": 1}]})");
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+    qputenv("QT_SCALE_FACTOR", "2");
+    QApplication app(argc, argv);
+    config.remove();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
