@@ -24,11 +24,13 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStringDecoder>
 #include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
 #include <QStylePainter>
 
 #include <cmath>
@@ -84,6 +86,46 @@ protected:
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
         painter.drawText(inner.adjusted(0, size.height() + 2, 0, 0), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
                          text());
+    }
+};
+
+// True for Fusion, also behind the proxy a desktop's platform theme puts around it.
+bool isFusion(const QStyle* style) {
+    while (const auto* proxy = qobject_cast<const QProxyStyle*>(style))
+        style = proxy->baseStyle();
+    return style && style->name().compare(u"fusion"_s, Qt::CaseInsensitive) == 0;
+}
+
+// Frame1 and Frame2. Fusion fills a group box with a faint shade (white turns #FCFCFC); here the
+// frame is only outlined, so its inside is the window's own background. Other styles, and a skin,
+// draw it their own way.
+class Frame final : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (!isFusion(style()) || !window()->styleSheet().isEmpty()) {
+            QGroupBox::paintEvent(event);
+            return;
+        }
+        QStylePainter painter(this);
+        QStyleOptionGroupBox option;
+        initStyleOption(&option);
+        QRect frame = style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, this);
+        option.subControls &= ~QStyle::SC_GroupBoxFrame;
+        painter.drawComplexControl(QStyle::CC_GroupBox, option);
+        // Where Fusion puts the frame's top: below the title, with the same gap.
+        constexpr int TitleGap = 3;
+        frame.setTop(frame.top() +
+                     std::max(style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, &option, this),
+                              option.fontMetrics.height()) +
+                     TitleGap);
+        // A line in the grey of Fusion's own frame.
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Window).darker(116), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(frame).adjusted(1.5, 2.5, -0.5, -0.5), 2, 2);
     }
 };
 
@@ -165,13 +207,11 @@ Form1::Form1(shell::Services& services, QWidget* parent)
     font.setPointSizeF(9);
     font.setBold(true);
     setFont(font);
-    // White design colours; the skin replaces them with the button face.
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
     setAutoFillBackground(true);
     setMouseTracking(true);
     createControls();
+    // White design colours; the skin replaces them with the button face.
+    setCaptionColours(Qt::white, Qt::black);
     // Fixed single-line border: neither the user nor the layout changes the size.
     setFixedSize(pixels(QRect(0, 0, 8040, 8070)).size());
     // Centred on the screen; on a screen too small for it the title bar and the top-left stay on it,
@@ -230,7 +270,7 @@ void Form1::createControls() {
     PushButton3->setIcon(arrowIcon(true));
     PushButton3->setIconSize({32, 32});
 
-    Frame2 = new QGroupBox(u"Import Options"_s, this);
+    Frame2 = new Frame(u"Import Options"_s, this);
     Frame2->setObjectName(u"Frame2"_s);
     Frame2->setGeometry(pixels({120, 3750, 7800, 1035}));
     setHoverShape(Frame2, shell::PointerShape::Default);
@@ -241,7 +281,7 @@ void Form1::createControls() {
         addOption(Frame2, u"Option5"_s, u"Import all PowerPoint files to a single sheet"_s, {240, 300, 5655, 255});
     Option5->setChecked(true);
 
-    Frame1 = new QGroupBox(u"Column Separation Options"_s, this);
+    Frame1 = new Frame(u"Column Separation Options"_s, this);
     Frame1->setObjectName(u"Frame1"_s);
     Frame1->setGeometry(pixels({120, 4830, 7800, 2100}));
     setHoverShape(Frame1, shell::PointerShape::Default);
@@ -347,15 +387,42 @@ bool Form1::Form_Load() {
 }
 
 void Form1::applySkin(const QString& path) {
-    // The button face comes first, so a skin that then fails to load still leaves it.
-    const QColor face = QApplication::palette().color(QPalette::Active, QPalette::Button);
+    // The button face comes first, so a skin that then fails to load still leaves it; its captions
+    // take the text colour that goes with it.
+    const QPalette desktop = QApplication::palette();
+    setCaptionColours(desktop.color(QPalette::Active, QPalette::Button),
+                      desktop.color(QPalette::Active, QPalette::ButtonText));
+    setStyleSheet(readUtf8File(path));
+}
+
+void Form1::setCaptionColours(const QColor& background, const QColor& text) {
+    // The window, the frames and the option buttons have a background of their own, whatever the
+    // desktop's colour scheme; their captions get a text colour of their own too, or a dark scheme's
+    // light text would stand on white. The option buttons' circles are drawn in the same colours.
+    // The list, the text box, the buttons and the progress bar keep the desktop's colours, in which
+    // their text and background go together.
     for (QWidget* widget :
          QList<QWidget*>{this, Frame1, Frame2, Option1, Option2, Option3, Option4, Option5, Option6, Option7}) {
         QPalette palette = widget->palette();
-        palette.setColor(QPalette::Window, face);
+        palette.setColor(QPalette::Window, background);
+        palette.setColor(QPalette::WindowText, text);
+        if (qobject_cast<QRadioButton*>(widget)) {
+            palette.setColor(QPalette::Base, background);
+            palette.setColor(QPalette::Text, text);
+        }
         widget->setPalette(palette);
     }
-    setStyleSheet(readUtf8File(path));
+    // The others would inherit the window's colours from it; they keep the desktop's (the list's
+    // header, for one, fills its empty end with the window colour).
+    const QPalette desktop = QApplication::palette();
+    for (QWidget* widget : QList<QWidget*>{ListView1, Text1, ProgressBar1, PushButton1, PushButton2, PushButton3,
+                                           PushButton4, PushButton5, PushButton6, PushButton9}) {
+        QPalette palette = widget->palette();
+        for (const QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
+            for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+                palette.setColor(group, role, desktop.color(group, role));
+        widget->setPalette(palette);
+    }
 }
 
 filelist::FileList& Form1::fileList() {

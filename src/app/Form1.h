@@ -87,6 +87,7 @@ private:
     QRect pixels(QRect twips) const;
     void connectClick(QPushButton* button, void (Form1::*handler)());
     void applySkin(const QString& path);
+    void setCaptionColours(const QColor& background, const QColor& text);
     void setHoverShape(QWidget* control, shell::PointerShape shape);
 
     shell::Services& m_services;

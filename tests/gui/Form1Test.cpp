@@ -18,9 +18,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
+#include <utility>
 
 using namespace quorvane;
 using namespace Qt::StringLiterals;
@@ -67,6 +71,30 @@ QByteArray cursorFile(int hotX, int hotY) {
 }
 
 class Form1Test : public test::MainWindowFixture {};
+
+// The contrast ratio of two colours as WCAG 2 defines it, from 1 to 21.
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A dark colour scheme as desktop tools ship it: light text on dark greys.
+QPalette darkPalette() {
+    QPalette dark;
+    const std::pair<QPalette::ColorRole, QColor> colours[] = {
+        {QPalette::Window, QColor(0x22, 0x20, 0x20)},    {QPalette::WindowText, Qt::white},
+        {QPalette::Base, QColor(0x3d, 0x3d, 0x3d)},      {QPalette::Text, Qt::white},
+        {QPalette::Button, QColor(0x42, 0x42, 0x45)},    {QPalette::ButtonText, Qt::white},
+        {QPalette::Highlight, QColor(0x12, 0x60, 0x8a)}, {QPalette::HighlightedText, QColor(0xf9, 0xf9, 0xf9)},
+    };
+    for (const auto& [role, colour] : colours)
+        dark.setColor(role, colour);
+    return dark;
+}
 
 // ---- Controls and layout ----
 
@@ -169,6 +197,43 @@ TEST_F(Form1Test, TheWindowIsFixedWhiteMinimisableAndNotMaximisable) {
     EXPECT_EQ(control<QWidget>(u"Frame1")->palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_EQ(form->windowTitle(), u"Quorvane"_s);
     EXPECT_FALSE(form->windowIcon().availableSizes().isEmpty());
+}
+
+TEST_F(Form1Test, CaptionsOnTheFixedBackgroundsStayReadableUnderADarkPalette) {
+    const QPalette before = QApplication::palette();
+    const QPalette dark = darkPalette();
+    QApplication::setPalette(dark);
+    const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
+    const auto expectReadable = [this](const char16_t* name, QPalette::ColorRole text, QPalette::ColorRole background) {
+        const QPalette palette = control<QWidget>(name)->palette();
+        EXPECT_GE(contrast(palette.color(text), palette.color(background)), 4.5)
+            << QString::fromUtf16(name).toStdString() << ": " << palette.color(text).name().toStdString() << " on "
+            << palette.color(background).name().toStdString();
+    };
+    const char16_t* captions[] = {u"Frame1",  u"Frame2",  u"Option1", u"Option2", u"Option3",
+                                  u"Option4", u"Option5", u"Option6", u"Option7"};
+
+    ASSERT_TRUE(create());
+    for (const char16_t* name : captions) {
+        EXPECT_EQ(control<QWidget>(name)->palette().color(QPalette::Window), QColor(Qt::white));
+        expectReadable(name, QPalette::WindowText, QPalette::Window);
+    }
+    // The controls that follow the desktop keep its colours, also where the window's would leak in.
+    expectReadable(u"ListView1", QPalette::Text, QPalette::Base);
+    expectReadable(u"Text1", QPalette::Text, QPalette::Base);
+    expectReadable(u"PushButton2", QPalette::ButtonText, QPalette::Button);
+    EXPECT_EQ(control<QWidget>(u"ListView1")->palette().color(QPalette::Window), dark.color(QPalette::Window));
+    // Inside the frame is the window's white, not a shade of it.
+    const QImage frame = control<QWidget>(u"Frame1")->grab().toImage();
+    EXPECT_EQ(frame.pixelColor(frame.width() - 20, frame.height() - 10), QColor(Qt::white));
+
+    // With a skin: the button face, and the text that goes with it.
+    writeBeside(u"x/o.cjs"_s, "QPushButton { font-weight: bold; }");
+    ASSERT_TRUE(create());
+    for (const char16_t* name : captions) {
+        EXPECT_EQ(control<QWidget>(name)->palette().color(QPalette::Window), dark.color(QPalette::Button));
+        expectReadable(name, QPalette::WindowText, QPalette::Window);
+    }
 }
 
 // ---- Start-up ----
