@@ -1,18 +1,34 @@
 #!/usr/bin/env bash
-# Makes docs/main-window.png and docs/result-window.png from an installed program under Xvfb:
-# the sample files loaded, one sheet per file, split at spaces, Start pressed.
-# Needs xvfb-run, openbox, xdotool and ImageMagick. Usage: docs/screenshots.sh [PREFIX] (default /opt/quorvane,
-# where `cmake --install build --prefix /opt/quorvane` put the program).
+# Makes the README's screenshots from an installed program under Xvfb, with openbox as the window
+# manager: docs/main-window.png (the desktop's default light colours) and docs/main-window-dark.png
+# (qt6ct's "darker" colour scheme with the Fusion style), each with the sample files loaded, one
+# sheet per file and splitting at spaces chosen; docs/result-window.png after Start. It also prints
+# the contrast of every caption on the white window, measured in the dark screenshot (see
+# docs/caption-contrast.py).
+# Needs xvfb-run, openbox, xdotool, qt6ct and ImageMagick.
+# Usage: docs/screenshots.sh [PREFIX] (default /opt/quorvane, where
+# `cmake --install build --prefix /opt/quorvane` put the program).
 set -euo pipefail
 prefix=${1:-/opt/quorvane}
 docs=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+mkdir -p "$work/dark/qt6ct"
+cat >"$work/dark/qt6ct/qt6ct.conf" <<CONF
+[Appearance]
+color_scheme_path=/usr/share/qt6ct/colors/darker.conf
+custom_palette=true
+style=Fusion
+CONF
+
 cat >"$work/drive.sh" <<SCRIPT
 #!/usr/bin/env bash
-openbox >/dev/null 2>&1 &
-wm=\$!
-sleep 1
-HOME=$work XDG_CONFIG_HOME=$work/config "$prefix/bin/quorvane" &
+# drive.sh NAME [VARIABLE=VALUE...]: starts the program with the variables, fills the window and
+# takes NAME.png (with its frame) and NAME-client.png (the window's inside); with RESULT=1 in the
+# variables it also presses Start and takes result.png.
+name=\$1; shift
+HOME=$work XDG_CONFIG_HOME=$work/config env "\$@" "$prefix/bin/quorvane" &
 program=\$!
 sleep 3
 win=\$(xdotool search --onlyvisible --name '^Quorvane\$' | head -1)
@@ -25,15 +41,31 @@ xdotool mousemove --window \$win 40 367 click 1    # Option2: split at spaces
 xdotool mousemove --window \$win 100 62 click 1    # select the third entry
 xdotool mousemove --window \$win 130 231
 sleep 1
-import -frame -window \$win "$work/main.png"
-xdotool mousemove --window \$win 268 483 click 1   # Start Importing PowerPoint Files
-sleep 3
-result=\$(xdotool search --onlyvisible --name '^Book1' | head -1)
-import -frame -window \$result "$work/result.png"
-kill \$program \$wm
+import -frame -window \$win "$work/\$name.png"
+import -window \$win "$work/\$name-client.png"
+if [[ " \$* " == *" RESULT=1 "* ]]; then
+  xdotool mousemove --window \$win 268 483 click 1 # Start Importing PowerPoint Files
+  sleep 3
+  result=\$(xdotool search --onlyvisible --name '^Book1' | head -1)
+  import -frame -window \$result "$work/result.png"
+fi
+kill \$program
+sleep 1
 SCRIPT
-chmod +x "$work/drive.sh"
-xvfb-run -a -s "-screen 0 1280x900x24" "$work/drive.sh"
-convert "$work/main.png" -depth 8 "$docs/main-window.png"
-convert "$work/result.png" -depth 8 "$docs/result-window.png"
-rm -rf "$work"
+cat >"$work/session.sh" <<SCRIPT
+#!/usr/bin/env bash
+openbox >/dev/null 2>&1 &
+wm=\$!
+sleep 1
+"$work/drive.sh" light RESULT=1
+"$work/drive.sh" dark QT_QPA_PLATFORMTHEME=qt6ct XDG_CONFIG_HOME=$work/dark
+kill \$wm
+SCRIPT
+chmod +x "$work/drive.sh" "$work/session.sh"
+xvfb-run -a -s "-screen 0 1280x900x24" "$work/session.sh"
+
+python3 "$docs/caption-contrast.py" "$work/dark-client.png"
+# Palette PNGs keep the files small.
+convert "$work/light.png" -strip PNG8:"$docs/main-window.png"
+convert "$work/dark.png" -strip PNG8:"$docs/main-window-dark.png"
+convert "$work/result.png" -strip PNG8:"$docs/result-window.png"
