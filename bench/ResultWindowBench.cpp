@@ -35,7 +35,7 @@ public:
 class NoPrompts final : public app::ResultPrompts {
 public:
     CloseChoice askBeforeClose(QWidget*, const QString&) override { return CloseChoice::Discard; }
-    QString askSavePath(QWidget*, const QString&) override { return {}; }
+    app::SaveTarget askSavePath(QWidget*, const QString&) override { return {}; }
     void showFailure(QWidget*, const QString&) override {}
 };
 

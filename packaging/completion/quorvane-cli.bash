@@ -1,4 +1,4 @@
-# Bash completion for quorvane-cli: sub-commands, options, the values of --split and --ext, and file
+# Bash completion for quorvane-cli: sub-commands, options, the values of --split, --ext and --csv, and file
 # names (presentations, and .xlsx/.csv after -o). Works with or without the bash-completion package.
 #
 # Every option that "quorvane-cli --help" or a sub-command's --help prints is listed below (a test
@@ -8,7 +8,7 @@
 _quorvane_cli_commands="text import"
 _quorvane_cli_options="-h --help --version"
 _quorvane_cli_text_options="-h --help"
-_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext -h --help"
+_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext --csv -h --help"
 
 # The presentations the readers take (their content decides; these are the names they usually carry).
 _quorvane_cli_presentations='pptx|pptm|ppsx|ppsm|potx|potm|ppt|pps|pot|odp|otp|fodp'
@@ -16,7 +16,7 @@ _quorvane_cli_presentations='pptx|pptm|ppsx|ppsm|potx|potm|ppt|pps|pot|odp|otp|f
 # Whether option $1 takes the next argument as its value.
 _quorvane_cli_takes_value() {
     case $1 in
-        -o | --output | --split | --split-text | --ext) return 0 ;;
+        -o | --output | --split | --split-text | --ext | --csv) return 0 ;;
     esac
     return 1
 }
@@ -50,6 +50,7 @@ _quorvane_cli_value() {
     case $1 in
         --split) _quorvane_cli_words "$2" none space comma tab text ;;
         --ext) _quorvane_cli_words "$2" 'ppt\*' pptx pptm ppsx ppt odp fodp '\*' ;;
+        --csv) _quorvane_cli_words "$2" spreadsheets exact ;;
         -o | --output) _quorvane_cli_files 'xlsx|csv' "$2" ;;
         --split-text) ;; # any text of the user's
     esac

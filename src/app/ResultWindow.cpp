@@ -201,15 +201,16 @@ ResultPrompts::CloseChoice QtResultPrompts::askBeforeClose(QWidget* window, cons
     }
 }
 
-QString QtResultPrompts::askSavePath(QWidget* window, const QString& suggestedPath) {
+SaveTarget QtResultPrompts::askSavePath(QWidget* window, const QString& suggestedPath) {
     const QString workbookFilter = u"Workbook (*.xlsx)"_s;
-    const QString csvFilter = u"Comma-separated values, the sheet shown (*.csv)"_s;
+    const QString csvFilter = u"Comma-separated values for spreadsheet programs, the sheet shown (*.csv)"_s;
+    const QString exactFilter = u"Comma-separated values, the text exactly, the sheet shown (*.csv)"_s;
     QString selected = workbookFilter;
-    QString path = QFileDialog::getSaveFileName(window, u"Save As"_s, suggestedPath,
-                                                workbookFilter + u";;"_s + csvFilter, &selected);
+    QString path = QFileDialog::getSaveFileName(
+        window, u"Save As"_s, suggestedPath, workbookFilter + u";;"_s + csvFilter + u";;"_s + exactFilter, &selected);
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-        path += selected == csvFilter ? u".csv"_s : u".xlsx"_s;
-    return path;
+        path += selected == workbookFilter ? u".xlsx"_s : u".csv"_s;
+    return {path, selected == exactFilter ? office::CsvStyle::Exact : office::CsvStyle::ForSpreadsheets};
 }
 
 void QtResultPrompts::showFailure(QWidget* window, const QString& text) {
@@ -352,13 +353,13 @@ bool ResultWindow::hasUnsavedData() const {
     return false;
 }
 
-bool ResultWindow::saveTo(const QString& path) {
+bool ResultWindow::saveTo(const QString& path, office::CsvStyle csvStyle) {
     if (!m_workbook)
         return false;
     try {
         if (QFileInfo(path).suffix().compare(u"csv"_s, Qt::CaseInsensitive) == 0) {
             const int shown = std::max(m_tabs->currentIndex(), 0);
-            office::saveSheetCsv(m_workbook->sheet(shown), path);
+            office::saveSheetCsv(m_workbook->sheet(shown), path, csvStyle);
             // A .csv holds the whole workbook only when it has one sheet.
             if (m_workbook->sheetCount() == 1)
                 m_savedRevision = m_workbook->revision();
@@ -383,8 +384,8 @@ bool ResultWindow::saveAs() {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         suggested = QDir(folder).filePath(QFileInfo(m_workbook->name()).completeBaseName() + u".xlsx"_s);
     }
-    const QString path = m_prompts.askSavePath(this, suggested);
-    return !path.isEmpty() && saveTo(path);
+    const SaveTarget target = m_prompts.askSavePath(this, suggested);
+    return !target.path.isEmpty() && saveTo(target.path, target.csvStyle);
 }
 
 void ResultWindow::openInSpreadsheetApplication() {

@@ -3,6 +3,7 @@
 #include "shell/Desktop.h"
 
 #include "office/spreadsheet/SpreadsheetEngine.h"
+#include "office/spreadsheet/WorkbookExport.h"
 
 #include <QAbstractTableModel>
 #include <QMainWindow>
@@ -50,6 +51,14 @@ private:
     int m_rows = 1, m_columns = 1;
 };
 
+// Where to save and, for a .csv, which way to write it.
+struct SaveTarget {
+    SaveTarget(QString to = {}, office::CsvStyle style = office::CsvStyle::ForSpreadsheets)
+        : path(std::move(to)), csvStyle(style) {}
+    QString path; // ending in .xlsx or .csv; empty when the user cancels
+    office::CsvStyle csvStyle;
+};
+
 // What the result window asks of the user. The desktop shows dialogs; tests answer from a script.
 class ResultPrompts {
 public:
@@ -57,8 +66,9 @@ public:
     virtual ~ResultPrompts() = default;
     // The window closes and its workbook holds data never saved: save, throw away, or stay open?
     virtual CloseChoice askBeforeClose(QWidget* window, const QString& workbookName) = 0;
-    // The path to save to (ending in .xlsx or .csv), or empty when the user cancels.
-    virtual QString askSavePath(QWidget* window, const QString& suggestedPath) = 0;
+    // Where to save (a .csv for spreadsheet programs or with the text exactly), or an empty path when
+    // the user cancels.
+    virtual SaveTarget askSavePath(QWidget* window, const QString& suggestedPath) = 0;
     // Tells the user that something failed.
     virtual void showFailure(QWidget* window, const QString& text) = 0;
 };
@@ -67,7 +77,7 @@ public:
 class QtResultPrompts final : public ResultPrompts {
 public:
     CloseChoice askBeforeClose(QWidget* window, const QString& workbookName) override;
-    QString askSavePath(QWidget* window, const QString& suggestedPath) override;
+    SaveTarget askSavePath(QWidget* window, const QString& suggestedPath) override;
     void showFailure(QWidget* window, const QString& text) override;
 };
 
@@ -103,9 +113,9 @@ public:
     // shown stays shown.
     void refresh();
 
-    // Saves to path: .csv writes the sheet shown, anything else the workbook as .xlsx; the title
-    // then shows the file's name. Returns false after showing the failure.
-    bool saveTo(const QString& path);
+    // Saves to path: .csv writes the sheet shown (in csvStyle), anything else the workbook as .xlsx;
+    // the title then shows the file's name. Returns false after showing the failure.
+    bool saveTo(const QString& path, office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets);
     // Asks for a path and saves there; false when cancelled or failed.
     bool saveAs();
     // Saves a temporary .xlsx and hands it to the desktop's spreadsheet application; shows why when

@@ -33,10 +33,12 @@ const char* const ImportUsage =
     "Usage: quorvane-cli import [OPTIONS] FILE... -o OUT\n"
     "\n"
     "Imports the text of the presentations, in the order given, into one workbook and saves it to OUT\n"
-    "(.xlsx, or .csv for a one-sheet result). A FILE that is a folder stands for every file in it and\n"
-    "below it, as when it is dropped on the program's list; with --ext, for those the folder scan finds.\n"
+    "(.xlsx, or .csv for a one-sheet result). Rows that do not fit one sheet (1,048,576) go on in\n"
+    "sheets added after it, and a .csv holds them all in order; where they go on is told on standard\n"
+    "error, as no failure. A FILE that is a folder stands for every file in it and below it, as when it\n"
+    "is dropped on the program's list; with --ext, for those the folder scan finds.\n"
     "Every failure is reported on standard error with its statement number, and the import goes on;\n"
-    "the exit status is 0 only when nothing was reported.\n"
+    "the exit status is 0 only when no failure was reported.\n"
     "\n"
     "Options:\n"
     "  -o, --output OUT          the workbook to write (.xlsx or .csv)\n"
@@ -46,6 +48,9 @@ const char* const ImportUsage =
     "  --split-text TEXT         the text that --split text splits at\n"
     "  --ext EXT                 take from folders only the files whose names match *.EXT, letters in\n"
     "                            any case (ppt* for .ppt, .pptx and .pptm; * for every file)\n"
+    "  --csv STYLE               how a .csv is written: spreadsheets (default: a byte-order mark, and\n"
+    "                            text that would read as a formula gets a leading apostrophe) or\n"
+    "                            exact (the text as it is)\n"
     "  -h, --help                show this help and exit\n";
 
 // Exit statuses.
@@ -61,6 +66,7 @@ struct ImportRequest {
     import::OptionButton splitOption = import::OptionButton::Option1; // the column-separation button it stands for
     std::optional<QString> splitText;
     std::optional<QString> extension; // --ext: folders are scanned for "*." + extension
+    office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets;
     bool help = false;
 };
 
@@ -114,6 +120,14 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
             request.extension = value();
             if (!request.extension || request.extension->isEmpty())
                 return u"--ext needs an extension (ppt*, txt, *)"_s;
+        } else if (argument == u"--csv") {
+            const auto style = value();
+            if (style == u"spreadsheets")
+                request.csvStyle = office::CsvStyle::ForSpreadsheets;
+            else if (style == u"exact")
+                request.csvStyle = office::CsvStyle::Exact;
+            else
+                return u"--csv takes spreadsheets or exact"_s;
         } else if (argument == u"--split-text") {
             request.splitText = value();
             if (!request.splitText)
@@ -227,15 +241,19 @@ private:
     int m_position = 0;
 };
 
-// Every error report goes to standard error with its whole text.
+// Every error report goes to standard error with its whole text; so does a notice, which is no
+// failure and leaves the exit status alone.
 class StderrReporter final : public shell::ErrorReporter {
 public:
     StderrReporter(std::FILE* err, ProgressLine& progress) : m_err(err), m_progress(progress) {}
     void report(const QString& description, const QString& location, int line) override {
+        notice(description, location, line);
+        ++reports;
+    }
+    void notice(const QString& description, const QString& location, int line) override {
         m_progress.clear();
         writeUtf8(m_err, forTerminal(shell::errorReportText(description, location, line)) + u"\n\n"_s);
         std::fflush(m_err);
-        ++reports;
     }
     int reports = 0;
 
@@ -295,18 +313,18 @@ public:
     shell::OpenResult openFile(const QString&) override { return {}; }
 };
 
-// Saves the active workbook of the instance handed to the user: .csv for a one-sheet workbook,
-// otherwise .xlsx. Throws std::runtime_error with the reason.
-void saveResult(const office::SpreadsheetInstance& instance, const QString& path) {
+// Saves the active workbook of the instance handed to the user: as .csv every sheet one after the
+// other (a one-sheet run goes on in further sheets when its rows do not fit one), otherwise as .xlsx.
+// Throws std::runtime_error with the reason.
+void saveResult(const office::SpreadsheetInstance& instance, const QString& path, office::CsvStyle csvStyle) {
     const std::shared_ptr<office::Workbook> workbook = instance.activeWorkbook();
     if (!workbook)
         throw std::runtime_error((path + u": nothing to save: the result has no workbook"_s).toStdString());
     if (QFileInfo(path).suffix().toLower() == u"csv") {
-        if (workbook->sheetCount() != 1)
-            throw std::runtime_error(
-                (path + u": a .csv file holds one sheet; the result has %1"_s.arg(workbook->sheetCount()))
-                    .toStdString());
-        office::saveSheetCsv(workbook->sheet(0), path);
+        std::vector<const office::Worksheet*> sheets;
+        for (int i = 0; i < workbook->sheetCount(); ++i)
+            sheets.push_back(&workbook->sheet(i));
+        office::saveSheetsCsv(sheets, path, csvStyle);
     } else {
         office::saveWorkbookXlsx(*workbook, path);
     }
@@ -373,7 +391,7 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         try {
             if (!result)
                 throw std::runtime_error((request.output + u": nothing to save: no workbook was made"_s).toStdString());
-            saveResult(*result, request.output);
+            saveResult(*result, request.output, request.csvStyle);
         } catch (const std::exception& failure) {
             writeUtf8(err, u"quorvane-cli import: "_s + QString::fromUtf8(failure.what()) + u"\n"_s);
             status = ExitReported;

@@ -5,6 +5,7 @@
 #include "import/SheetNaming.h"
 #include "import/SpreadsheetChecks.h"
 #include "import/StagingFile.h"
+#include "import/StagingText.h"
 
 #include "office/AutomationError.h"
 #include "shell/Guard.h"
@@ -12,8 +13,10 @@
 
 #include <QFile>
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -31,6 +34,22 @@ struct SeparationSteps {
     int text[2];
     int tab[2];
 };
+
+// n with its thousands set apart by commas ("1,048,576"), for descriptions.
+QString groupedNumber(std::int64_t n) {
+    QString digits = QString::number(n < 0 ? -n : n);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, u',');
+    return n < 0 ? u'-' + digits : digits;
+}
+
+// The letters of column (from 1) as the sheet shows them: "A", "Z", "AA".
+QString columnName(std::int64_t column) {
+    QString name;
+    for (; column > 0; column = (column - 1) / 26)
+        name.prepend(QChar(u'A' + static_cast<char16_t>((column - 1) % 26)));
+    return name;
+}
 
 // A step that uses an instance that was never obtained fails like a member call on nothing.
 office::SpreadsheetApplication& use(const Instance& instance) {
@@ -53,12 +72,17 @@ public:
 
 private:
     void singleSheetMode();
+    void singleSheetPass(int pass);
     void perFileSheetMode();
-    void applySeparation(QString& text, const SeparationSteps& steps);
-    void writeStagingFile(int createStep, int openStep, const QString& text);
+    void perFileSheetPass(int pass);
+    void applySeparation(StagingText& text, const SeparationSteps& steps);
+    void fitToSheets(int step, StagingText& text);
+    void writeStagingFile(int createStep, int openStep, StagingText& text, int pass);
     void deleteStagingFile(int step);
     void copyUsedRange(int step);
     void pasteCopy(int step);
+    void tellWhatDidNotFit(int step, const StagingText& text, int pass);
+    QString activeSheetName();
     void showProgress(int step, int i);
     bool readEntry(int step, int i);
     void readPresentation(int step);
@@ -70,13 +94,17 @@ private:
     int m_n = 0;
     QString m_path;
     QString m_fileText;
-    QString m_allText;
+    StagingText m_allText;  // single sheet: every file's text, in list order
+    StagingText m_thisFile; // per file: the current file's text
     QString m_stagingPath;
     QString m_pendingStaging;
     Instance m_reading;
     Instance m_target;
     QString m_sheetName;
+    QString m_fileSheet; // per file: the name the current file's first sheet got
     bool m_copied = false;
+    bool m_sheetAdded = false; // a further pass of one text got a sheet of its own to paste into
+    bool m_toldWhereTextGoesOn = false;
 };
 
 void Run::execute() {
@@ -119,26 +147,50 @@ void Run::singleSheetMode() {
         if (!readEntry(118, i))
             continue; // the entry is gone: nothing to read at this position
         readPresentation(120);
-        // Appended in place: building a new string each time would copy all the text so far per file.
-        g.run(122, [&] { m_allText += m_fileText; });
+        // Kept per file, in UTF-8: a text cut to fit a cell names the presentation it came from.
+        g.run(122, [&] { m_allText.append(m_path, m_fileText); });
     } // 126: Next i
+    m_fileText = QString();
 
     applySeparation(m_allText, {{128, 130}, {132, 134}, {136, 138}, {140, 142}});
-    writeStagingFile(144, 146, m_allText);
-    m_allText = QString(); // the staging file holds it now; free it before the spreadsheet reads the file
+    fitToSheets(148, m_allText);
+    // One pass through the spreadsheet per sheet's worth of rows, each with the same steps: the first
+    // fills the first sheet of a new workbook, every further one a sheet added after the one before.
+    const int passes = m_allText.passCount();
+    for (int pass = 0; pass < passes; ++pass)
+        singleSheetPass(pass);
+    m_allText = StagingText();
+}
 
-    // One reading pass over the staging file, copied to the clipboard.
+void Run::singleSheetPass(int pass) {
+    shell::Guard& g = m_guard;
+    const bool first = pass == 0, last = pass + 1 == m_allText.passCount();
+    writeStagingFile(144, 146, m_allText, pass);
+
+    // A reading pass over the staging file, copied to the clipboard.
     g.assign(152, m_reading, [&] { return m_services.spreadsheets.create(); });
     g.run(154, [&] { use(m_reading).setDisplayAlerts(false); });
     g.run(156, [&] { use(m_reading).workbooksOpen(m_stagingPath, {}, {}, 6, {}, {}, {}, {}, QString(SplitMark)); });
     copyUsedRange(158);
 
-    // One paste into the first sheet of a new workbook in a fresh target instance.
-    g.assign(160, m_target, [&] { return m_services.spreadsheets.create(); });
-    g.run(162, [&] { use(m_target).workbooksAdd(); });
-    pasteCopy(164);
+    if (first) {
+        // One paste into the first sheet of a new workbook in a fresh target instance.
+        g.assign(160, m_target, [&] { return m_services.spreadsheets.create(); });
+        g.run(162, [&] { use(m_target).workbooksAdd(); });
+    } else {
+        // The rows that did not fit go on in a sheet added after the last one filled.
+        m_sheetAdded = false;
+        g.run(162, [&] {
+            use(m_target).sheetsAdd();
+            m_sheetAdded = true;
+        });
+    }
+    if (first || m_sheetAdded)
+        pasteCopy(164);
+    tellWhatDidNotFit(164, m_allText, pass);
     g.run(166, [&] { use(m_target).selectRange(u"A1"_s); });
-    g.run(168, [&] { use(m_target).setVisible(true); });
+    if (last)
+        g.run(168, [&] { use(m_target).setVisible(true); });
 
     // The reading instance takes the staging workbook with it; its alerts are switched back after the quit.
     g.run(170, [&] { use(m_reading).quit(); });
@@ -158,18 +210,34 @@ void Run::perFileSheetMode() {
         if (!readEntry(182, i))
             continue; // the entry is gone: no sheet for a file that is not in the list
         readPresentation(184);
+        m_thisFile = StagingText();
+        m_thisFile.append(m_path, m_fileText);
         // The separation options and Text1 are read again for every file.
-        applySeparation(m_fileText, {{186, 188}, {190, 192}, {194, 196}, {198, 200}});
-        writeStagingFile(202, 204, m_fileText);
+        applySeparation(m_thisFile, {{186, 188}, {190, 192}, {194, 196}, {198, 200}});
+        fitToSheets(206, m_thisFile);
+        // A text longer than a sheet goes on in sheets of its own right after the file's sheet.
+        const int passes = m_thisFile.passCount();
+        for (int pass = 0; pass < passes; ++pass)
+            perFileSheetPass(pass);
+    } // 250: Next i
+    m_thisFile = StagingText();
+    g.run(252, [&] { use(m_target).setVisible(true); });
+}
 
-        // A reading instance of this file's own: open, copy, quit, release. The copy outlives it.
-        g.assign(210, m_reading, [&] { return m_services.spreadsheets.create(); });
-        g.run(212, [&] { use(m_reading).setDisplayAlerts(false); });
-        g.run(214, [&] { use(m_reading).workbooksOpen(m_stagingPath, {}, {}, 6, {}, {}, {}, {}, QString(SplitMark)); });
-        copyUsedRange(216);
-        g.run(218, [&] { use(m_reading).quit(); });
-        g.run(220, [&] { m_reading.reset(); });
+void Run::perFileSheetPass(int pass) {
+    shell::Guard& g = m_guard;
+    const bool first = pass == 0;
+    writeStagingFile(202, 204, m_thisFile, pass);
 
+    // A reading instance of this pass's own: open, copy, quit, release. The copy outlives it.
+    g.assign(210, m_reading, [&] { return m_services.spreadsheets.create(); });
+    g.run(212, [&] { use(m_reading).setDisplayAlerts(false); });
+    g.run(214, [&] { use(m_reading).workbooksOpen(m_stagingPath, {}, {}, 6, {}, {}, {}, {}, QString(SplitMark)); });
+    copyUsedRange(216);
+    g.run(218, [&] { use(m_reading).quit(); });
+    g.run(220, [&] { m_reading.reset(); });
+
+    if (first) {
         // The target is whatever instance runs now: for later files the one started for the first,
         // or the user's own when the user chose to go on.
         if (g.test(222, [&] { return ExcelIsRunning(m_services.spreadsheets); })) {
@@ -187,13 +255,28 @@ void Run::perFileSheetMode() {
             g.assign(236, m_sheetName,
                      [&] { return m_sheetName + QString::number(RandomUpTo(m_services.random, 8000)); });
         g.run(238, [&] { use(m_target).setActiveSheetName(CleanSheetName(m_sheetName)); });
-
         // A refused name was reported above; the paste still lands on the new sheet.
         pasteCopy(240);
-        g.run(242, [&] { use(m_target).selectRange(u"A1"_s); });
-        deleteStagingFile(246);
-    } // 250: Next i
-    g.run(252, [&] { use(m_target).setVisible(true); });
+        if (m_thisFile.passCount() > 1)
+            m_fileSheet = activeSheetName();
+    } else {
+        // A further sheet for the same file, right after the one before, named after the file's own
+        // sheet with the number of its part: "Q3 Reviewpptx (2)".
+        m_sheetAdded = false;
+        g.run(230, [&] {
+            use(m_target).sheetsAdd();
+            m_sheetAdded = true;
+        });
+        g.run(238, [&] {
+            const QString part = u" (%1)"_s.arg(pass + 1);
+            use(m_target).setActiveSheetName(CleanSheetName(m_fileSheet).left(30 - part.size()) + part);
+        });
+        if (m_sheetAdded)
+            pasteCopy(240);
+    }
+    tellWhatDidNotFit(240, m_thisFile, pass);
+    g.run(242, [&] { use(m_target).selectRange(u"A1"_s); });
+    deleteStagingFile(246);
 }
 
 // Copies the used range of the reading instance's sheet to the clipboard.
@@ -250,11 +333,9 @@ void Run::readPresentation(int step) {
 
 // The column separation of the options checked now; the first checked option wins. A failing test
 // counts as passed, so its replacement runs.
-void Run::applySeparation(QString& text, const SeparationSteps& steps) {
+void Run::applySeparation(StagingText& text, const SeparationSteps& steps) {
     shell::Guard& g = m_guard;
-    auto replace = [&](int step, auto separator) {
-        g.assign(step, text, [&] { return import::separateColumns(text, separator()); });
-    };
+    auto replace = [&](int step, auto separator) { g.run(step, [&] { text.separateColumns(separator()); }); };
     if (g.test(steps.space[0], [&] { return m_window.optionChecked(OptionButton::Option2); }))
         replace(steps.space[1], [] { return u" "_s; });
     else if (g.test(steps.comma[0], [&] { return m_window.optionChecked(OptionButton::Option3); }))
@@ -265,21 +346,69 @@ void Run::applySeparation(QString& text, const SeparationSteps& steps) {
         replace(steps.tab[1], [] { return u"\t"_s; });
 }
 
-// stagingPath = a new staging file (createStep), then its three writing steps: open, write the text
-// and its line end, close (openStep and the two numbers after it).
-void Run::writeStagingFile(int createStep, int openStep, const QString& text) {
+// Cuts the cells too long for a cell and splits the text into a sheet's worth of rows per pass, as a
+// part of writing the staging file (step). Should that fail, the text goes out in one pass, as it is.
+void Run::fitToSheets(int step, StagingText& text) {
+    m_guard.run(step, [&] { text.fit(); });
+}
+
+// stagingPath = a new staging file (createStep), then its three writing steps: open, write the pass's
+// text and its line end, close (openStep and the two numbers after it). The text written is freed.
+void Run::writeStagingFile(int createStep, int openStep, StagingText& text, int pass) {
     shell::Guard& g = m_guard;
-    g.run(createStep, [&] {
-        m_stagingPath = StagingFile::createPath();
-        m_pendingStaging = m_stagingPath;
-    });
     StagingFile staging;
-    g.run(openStep, [&] {
-        staging.open(m_stagingPath);
-        m_pendingStaging = m_stagingPath; // also when the path is an earlier one, kept by a failed create
+    QString created; // this pass's own file: a failed create leaves none to write through
+    g.run(createStep, [&] {
+        created = staging.create();
+        m_stagingPath = created;
+        m_pendingStaging = created;
     });
-    g.run(openStep + 2, [&] { staging.write(text); });
+    g.run(openStep, [&] { staging.open(created); });
+    g.run(openStep + 2, [&] { staging.write(text.pass(pass)); });
     g.run(openStep + 4, [&] { staging.close(); });
+    text.release(pass);
+}
+
+// The name of the target's active sheet as the user sees it; empty when it cannot be told.
+QString Run::activeSheetName() {
+    try {
+        return use(m_target).activeSheetName();
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+// After the paste of a pass: tells once per run where rows that did not fit on one sheet go on, and
+// reports every cell of the pass whose text was cut, naming the presentation, the cell and the cut.
+void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
+    const std::int64_t firstRow = pass * office::MaxRows + 1, lastRow = firstRow + office::MaxRows - 1;
+    std::vector<const CutCell*> cuts;
+    for (const CutCell& cut : text.cuts())
+        if (cut.row >= firstRow && cut.row <= lastRow)
+            cuts.push_back(&cut);
+    // A further pass whose sheet could not be added was pasted nowhere: there is no sheet to name.
+    const bool pasted = pass == 0 || m_sheetAdded;
+    const bool goesOn = pass > 0 && pasted && !m_toldWhereTextGoesOn;
+    if (!goesOn && cuts.empty())
+        return;
+    const QString sheet = pasted ? activeSheetName() : QString();
+    const QString onSheet = sheet.isEmpty() ? QString() : u" of the sheet \"%1\""_s.arg(sheet);
+    if (goesOn) {
+        m_toldWhereTextGoesOn = true;
+        const QString of = &text == &m_thisFile ? u"The text of "_s + m_path : u"The text"_s;
+        m_guard.notice(step,
+                       u"%1 has %2 rows; a sheet holds %3. The rows from %4 on continue on %5."_s.arg(
+                           of, groupedNumber(text.rows()), groupedNumber(office::MaxRows), groupedNumber(firstRow),
+                           sheet.isEmpty()               ? u"the sheets after it"_s
+                           : pass + 1 < text.passCount() ? u"the sheet \"%1\" and the sheets after it"_s.arg(sheet)
+                                                         : u"the sheet \"%1\""_s.arg(sheet)));
+    }
+    for (const CutCell* cut : cuts)
+        m_guard.report(step, u"%1: the text for row %2, column %3%4 has %5 characters; a cell holds %6, so its "
+                             u"last %7 were cut."_s.arg(cut->path, groupedNumber(cut->row - firstRow + 1),
+                                                        columnName(cut->column), onSheet, groupedNumber(cut->units),
+                                                        groupedNumber(office::MaxCellUnits),
+                                                        groupedNumber(cut->units - cut->kept)));
 }
 
 // DeleteQuietly yields first; if the window closes there, the file is still pending and the caller

@@ -30,18 +30,32 @@ StagingFile::~StagingFile() {
         std::fclose(m_file);
 }
 
+QString StagingFile::folder() {
+    const QString temp = qEnvironmentVariable("TEMP");
+    return temp.isEmpty() ? QDir::tempPath() : temp;
+}
+
 QString StagingFile::createPath() {
-    QString folder = qEnvironmentVariable("TEMP");
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
+    StagingFile staging;
+    return staging.create();
+}
+
+QString StagingFile::create() {
+    const QString in = QDir::toNativeSeparators(folder());
     // mkstemps creates the file with O_CREAT | O_EXCL and mode 0600 under a name nobody can predict: an
     // existing file or link at that name makes it pick another one instead of writing through it.
-    QByteArray pattern = QFile::encodeName(QDir(folder).filePath(u"quorvane-XXXXXX.txt"_s));
+    QByteArray pattern = QFile::encodeName(QDir(in).filePath(u"quorvane-XXXXXX.txt"_s));
     const int fd = ::mkstemps(pattern.data(), 4);
-    if (fd < 0)
-        failWith(u"Cannot create a staging file in %1"_s.arg(QDir::toNativeSeparators(folder)), errno);
+    if (fd < 0) {
+        const int error = errno;
+        m_path.clear();
+        m_problem = u"none could be created in %1: %2"_s.arg(in, QString::fromLocal8Bit(std::strerror(error)));
+        failWith(u"Cannot create a staging file in %1"_s.arg(in), error);
+    }
     ::close(fd);
-    return QFile::decodeName(pattern);
+    m_path = QFile::decodeName(pattern);
+    m_problem.clear();
+    return m_path;
 }
 
 void StagingFile::open(const QString& path) {
@@ -50,34 +64,68 @@ void StagingFile::open(const QString& path) {
         m_file = nullptr;
     }
     m_path = path;
+    m_last = '\0';
+    if (path.isEmpty()) {
+        if (m_problem.isEmpty())
+            m_problem = u"none was created in "_s + QDir::toNativeSeparators(folder());
+        throw std::runtime_error((u"Cannot open a staging file: "_s + m_problem).toStdString());
+    }
+    m_problem.clear();
     // The file was created by createPath: it is opened again without O_CREAT and never through a link,
     // so a file that vanished or was swapped for a link is an error, not a redirected write.
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        failWith(u"Cannot open the staging file %1"_s.arg(path), errno);
+    if (fd < 0) {
+        const int error = errno;
+        m_problem = QString::fromLocal8Bit(std::strerror(error));
+        failWith(u"Cannot open the staging file %1"_s.arg(path), error);
+    }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
+        m_problem = u"it is not a regular file"_s;
         throw std::runtime_error((u"The staging file %1 is not a regular file"_s.arg(path)).toStdString());
     }
     m_file = ::fdopen(fd, "wb");
     if (m_file == nullptr) {
         const int error = errno;
         ::close(fd);
+        m_problem = QString::fromLocal8Bit(std::strerror(error));
         failWith(u"Cannot open the staging file %1"_s.arg(path), error);
     }
 }
 
+// Says why the file is not open: the folder and the reason when there is no file, else the file and
+// the reason it could not be opened.
+void StagingFile::failNotOpen(const QString& action) const {
+    if (m_path.isEmpty())
+        throw std::runtime_error(
+            (u"Cannot %1 a staging file: "_s.arg(action) +
+             (m_problem.isEmpty() ? u"none was created in "_s + QDir::toNativeSeparators(folder()) : m_problem))
+                .toStdString());
+    throw std::runtime_error((u"Cannot %1 the staging file %2: it is not open"_s.arg(action, m_path) +
+                              (m_problem.isEmpty() ? QString() : u" ("_s + m_problem + u")"_s))
+                                 .toStdString());
+}
+
+void StagingFile::put(QByteArrayView bytes) {
+    if (bytes.isEmpty())
+        return;
+    if (std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), m_file) != static_cast<size_t>(bytes.size()))
+        failWith(u"Cannot write the staging file %1"_s.arg(m_path), errno);
+    m_last = bytes.back();
+}
+
+// The line end after the text, unless the text ended with one; an empty text gets one all the same.
+void StagingFile::endText() {
+    if (m_last != '\r' && m_last != '\n')
+        put("\r\n");
+}
+
 void StagingFile::write(const QString& text) {
     if (m_file == nullptr)
-        throw std::runtime_error((u"The staging file %1 is not open"_s.arg(m_path)).toStdString());
+        failNotOpen(u"write"_s);
     // UTF-8 without a byte-order mark: every character survives and the SplitMark stays one character.
     // Converted a piece at a time, so a run's whole text is never held twice more in memory.
-    auto put = [&](const QByteArray& bytes) {
-        if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_file) !=
-            static_cast<size_t>(bytes.size()))
-            failWith(u"Cannot write the staging file %1"_s.arg(m_path), errno);
-    };
     constexpr qsizetype Piece = 1 << 16;
     const QStringView all(text);
     for (qsizetype from = 0; from < all.size();) {
@@ -88,12 +136,20 @@ void StagingFile::write(const QString& text) {
         put(all.mid(from, length).toUtf8());
         from += length;
     }
-    put(QByteArrayLiteral("\r\n"));
+    endText();
+}
+
+void StagingFile::write(const std::vector<QByteArrayView>& parts) {
+    if (m_file == nullptr)
+        failNotOpen(u"write"_s);
+    for (const QByteArrayView part : parts)
+        put(part);
+    endText();
 }
 
 void StagingFile::close() {
     if (m_file == nullptr)
-        throw std::runtime_error((u"The staging file %1 is not open"_s.arg(m_path)).toStdString());
+        failNotOpen(u"close"_s);
     std::FILE* file = m_file;
     m_file = nullptr;
     // A full disk may only show when the buffered bytes are flushed here.

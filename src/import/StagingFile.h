@@ -2,9 +2,11 @@
 
 #include "shell/EventPump.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <cstdio>
+#include <vector>
 
 namespace quorvane::import {
 
@@ -18,19 +20,34 @@ public:
     StagingFile& operator=(const StagingFile&) = delete;
     ~StagingFile(); // closes a file left open
 
+    // The folder staging files go to: $TEMP when set and not empty, else the platform's temp folder.
+    static QString folder();
     // Creates a new, empty staging file and returns its path. Throws std::runtime_error naming the
     // folder and the reason when it cannot be created.
     static QString createPath();
+    // The same for this use of the file: a failure is kept, so that the steps after it can say why
+    // there is no file to write.
+    QString create();
 
-    // The three steps of writing: open the file at path for writing (truncating it), write the text
-    // followed by CR LF, close it. Each throws std::runtime_error naming the file and the reason.
+    // The three steps of writing: open the file at path for writing (truncating it; an empty path is
+    // the file create() could not make), write the text and a line end (CR LF, unless the text
+    // already ends with CR or LF: the line end would be read as one more, empty row), close it. Each
+    // throws std::runtime_error naming the file, or the folder when there is no file, and the reason.
     void open(const QString& path);
     void write(const QString& text);
+    // The same for text already in UTF-8, given in parts written one after the other.
+    void write(const std::vector<QByteArrayView>& parts);
     void close();
 
 private:
+    [[noreturn]] void failNotOpen(const QString& action) const;
+    void put(QByteArrayView bytes);
+    void endText();
+
     std::FILE* m_file = nullptr;
     QString m_path;
+    QString m_problem;  // why there is no open file: the reason create() or open() failed
+    char m_last = '\0'; // the last byte written, for the line end after the text
 };
 
 // Yields to the event queue, then deletes the file; every failure is ignored.

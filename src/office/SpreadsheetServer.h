@@ -3,9 +3,16 @@
 #include <QString>
 #include <QVariant>
 
+#include <cstdint>
 #include <memory>
 
 namespace quorvane::office {
+
+// The limits of one worksheet, as every spreadsheet server of this kind has them: a text that holds
+// more rows, or a cell text longer than this, does not fit and fails to open.
+inline constexpr std::int64_t MaxRows = 1'048'576;
+inline constexpr std::int64_t MaxColumns = 16'384;
+inline constexpr std::int64_t MaxCellUnits = 32'767; // UTF-16 code units per cell
 
 // The application name of this program's spreadsheet engine: the default property of every
 // instance, and what the running test compares with.
@@ -43,6 +50,8 @@ public:
     virtual QString sheetName(int index) = 0;
     // ActiveSheet.name = name; fails on a name the spreadsheet refuses.
     virtual void setActiveSheetName(const QString& name) = 0;
+    // ActiveSheet.name (get)
+    virtual QString activeSheetName() = 0;
     // ActiveWorkbook.ActiveSheet.Paste: the clipboard lands at the active cell.
     virtual void paste() = 0;
     // ActiveWorkbook.ActiveSheet.Range(reference).Select

@@ -18,6 +18,11 @@ class ErrorReporter {
 public:
     virtual ~ErrorReporter() = default;
     virtual void report(const QString& description, const QString& location, int line) = 0;
+    // Something the user must know that is no failure (where a text too long for one sheet goes on).
+    // It is shown as a report is, unless the reporter tells the two apart.
+    virtual void notice(const QString& description, const QString& location, int line) {
+        report(description, location, line);
+    }
 };
 
 // The desktop's reporter: a modal warning box through the prompts service.

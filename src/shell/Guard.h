@@ -66,6 +66,11 @@ public:
 
     // Reports a failure at the current statement number (for failures caught outside a statement).
     void report(const std::exception& failure);
+    // Reports a failure described by the handler itself at statement line (something the statement
+    // did not fail at but could not do in full, as cutting a text to fit).
+    void report(int line, const QString& description);
+    // Tells the user something at statement line that is no failure (ErrorReporter::notice).
+    void notice(int line, const QString& description);
 
 private:
     ErrorReporter& m_reporter;

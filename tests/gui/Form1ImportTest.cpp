@@ -25,7 +25,7 @@ namespace {
 class DiscardingResultPrompts final : public app::ResultPrompts {
 public:
     CloseChoice askBeforeClose(QWidget*, const QString&) override { return CloseChoice::Discard; }
-    QString askSavePath(QWidget*, const QString&) override { return {}; }
+    app::SaveTarget askSavePath(QWidget*, const QString&) override { return {}; }
     void showFailure(QWidget*, const QString& text) override { ADD_FAILURE() << text.toStdString(); }
 };
 

@@ -37,20 +37,20 @@ public:
         closeAnswers.pop_front();
         return answer;
     }
-    QString askSavePath(QWidget*, const QString& suggestedPath) override {
+    app::SaveTarget askSavePath(QWidget*, const QString& suggestedPath) override {
         suggested.append(suggestedPath);
         if (paths.empty()) {
             ADD_FAILURE() << "unexpected save dialog";
             return {};
         }
-        const QString path = paths.front();
+        const app::SaveTarget path = paths.front();
         paths.pop_front();
         return path;
     }
     void showFailure(QWidget*, const QString& text) override { failures.append(text); }
 
     std::deque<CloseChoice> closeAnswers;
-    std::deque<QString> paths;
+    std::deque<app::SaveTarget> paths;
     QStringList closeQuestions, suggested, failures;
 };
 
@@ -198,7 +198,7 @@ TEST_F(ResultWindowTest, ClosingUnsavedDataAsksSaveDiscardOrCancel) {
     EXPECT_TRUE(window->hasUnsavedData());
     QFile file(csv);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("Title,42\r\nBody text,007\r\n"));
+    EXPECT_EQ(file.readAll(), QByteArray("\xEF\xBB\xBFTitle,42\r\nBody text,007\r\n"));
 
     // A failed save is shown and keeps the window open.
     m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Save);

@@ -54,13 +54,17 @@ struct Report {
     QString description;
     QString location;
     int line;
+    bool notice = false; // told as a notice, not as a failure
 };
 
-// Records error reports instead of showing them.
+// Records error reports and notices instead of showing them, in one list.
 class RecordingErrorReporter final : public shell::ErrorReporter {
 public:
     void report(const QString& description, const QString& location, int line) override {
         reports.push_back({description, location, line});
+    }
+    void notice(const QString& description, const QString& location, int line) override {
+        reports.push_back({description, location, line, true});
     }
     std::vector<int> lines() const;
     std::vector<Report> reports;

@@ -137,6 +137,10 @@ public:
         record(u"sheetsCount"_s);
         return m_real->sheetsCount();
     }
+    QString activeSheetName() override {
+        record(u"activeSheetName"_s);
+        return m_real->activeSheetName();
+    }
     QString sheetName(int index) override {
         record(u"sheetName"_s, QString::number(index));
         return m_real->sheetName(index);

@@ -120,9 +120,15 @@ TEST_F(ImportCommandTest, CsvTakesTheOneSheetWithTheChosenSplit) {
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> rows = csv.readAll().split('\n');
     ASSERT_GE(rows.size(), 5);
-    EXPECT_EQ(rows[0], "Agenda,\r"); // the used range is two columns wide
+    EXPECT_EQ(rows[0], "\xEF\xBB\xBF"
+                       "Agenda,\r"); // for spreadsheet programs: a byte-order mark; two columns wide
     EXPECT_EQ(rows[2], "First,\r");  // "First point" split at " point": two cells, the second empty
     EXPECT_EQ(rows[4], "Third,\r");
+    // --csv exact: the text as it is.
+    ASSERT_EQ(import({u"--csv"_s, u"exact"_s, Deck, u"-o"_s, output(u"exact.csv"_s)}), 0) << err;
+    QFile exact(output(u"exact.csv"_s));
+    ASSERT_TRUE(exact.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(exact.readAll().startsWith("Agenda,\r\n"));
 }
 
 // Each --split mode splits one line at its own character and at no other.
@@ -223,6 +229,7 @@ TEST_F(ImportCommandTest, BadArgumentsExplainAndTouchNothing) {
         {{u"--split"_s, u"semicolon"_s, Deck, u"-o"_s, target}, "--split takes none, space, comma, tab or text"},
         {{u"--split"_s, u"text"_s, Deck, u"-o"_s, target}, "--split text needs --split-text TEXT"},
         {{u"--split-text"_s, u"x"_s, Deck, u"-o"_s, target}, "--split-text goes with --split text"},
+        {{u"--csv"_s, u"excel"_s, Deck, u"-o"_s, target}, "--csv takes spreadsheets or exact"},
         {{u"--sheets"_s, Deck, u"-o"_s, target}, "unknown option '--sheets'"},
         {{Deck, u"-o"_s}, "-o needs a file name"},
     };

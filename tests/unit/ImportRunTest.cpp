@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 
@@ -229,7 +230,8 @@ TEST_F(ImportRunTest, SingleSheetJoinsAllTextAndMakesOnePass) {
     // The lines of the second file follow the first's without a gap, in the first sheet of a new workbook.
     EXPECT_EQ(sheetNames(), QStringList{u"Sheet1"_s});
     EXPECT_EQ(cells(0), (Grid{QStringList{u"a first"_s}, QStringList{u"a second"_s}, QStringList{u"b only"_s}}));
-    EXPECT_EQ(spreadsheets.openedFiles, QStringList{u"a first\r\na second\r\nb only\r\n\r\n"_s});
+    // The text ends with a line end already, so none is added (it would be read as one more, empty row).
+    EXPECT_EQ(spreadsheets.openedFiles, QStringList{u"a first\r\na second\r\nb only\r\n"_s});
     EXPECT_EQ(spreadsheets.instance(1), nullptr); // the reading instance is gone
 
     // Busy while running, default after; progress i/n*100 then 0 and "Progress Bar".
@@ -362,6 +364,90 @@ TEST_F(ImportRunTest, AbortAtAYieldStopsQuietlyAndLeavesNoStagingFile) {
     }
     // The pass before the abort at the quiet delete had already made the visible result.
     EXPECT_EQ(cells(0), (Grid{QStringList{u"a"_s}, QStringList{u"b"_s}}));
+}
+
+// ---- What does not fit one sheet ----------------------------------------------------------------
+
+// One text box of count lines ("1", "2", ...), joined by LF: each is a row of its own.
+QString linesOf(std::int64_t count) {
+    QString text;
+    text.reserve(count * 8);
+    for (std::int64_t n = 1; n <= count; ++n) {
+        text += QString::number(n);
+        if (n < count)
+            text += u'\n';
+    }
+    return text;
+}
+
+TEST_F(ImportRunTest, ASheetFullOfRowsFitsAndMoreGoOnInSheetsAddedAfterIt) {
+    const QString full = addFile(u"/p/full.pptx"_s, {linesOf(office::MaxRows)});
+    // Exactly a sheet's worth of rows: one sheet, no report.
+    start();
+    EXPECT_TRUE(errors.reports.empty());
+    ASSERT_EQ(sheetNames(), QStringList{u"Sheet1"_s});
+    EXPECT_EQ(result().sheet(0).usedRange().rows, office::MaxRows);
+
+    // One more file: its rows go on in a second sheet, and the user is told once, as no failure.
+    spreadsheets.quitAll();
+    addFile(u"/p/b.pptx"_s, {u"b1"_s, u"b2"_s});
+    start();
+    ASSERT_EQ(sheetNames(), (QStringList{u"Sheet1"_s, u"Sheet2"_s}));
+    EXPECT_EQ(test::cellText(result().sheet(0), office::MaxRows, 1), u"1048576"_s);
+    EXPECT_EQ(test::cellsOf(result().sheet(1)), (Grid{QStringList{u"b1"_s}, QStringList{u"b2"_s}}));
+    ASSERT_EQ(errors.reports.size(), 1u);
+    EXPECT_TRUE(errors.reports[0].notice);
+    EXPECT_EQ(errors.reports[0].line, 164);
+    EXPECT_EQ(errors.reports[0].description, u"The text has 1,048,578 rows; a sheet holds 1,048,576. The rows from "
+                                             u"1,048,577 on continue on the sheet \"Sheet2\"."_s);
+    EXPECT_EQ(spreadsheets.count(u"setVisible"_s), 2); // once per run: when every row is in
+    EXPECT_TRUE(tempIsEmpty());
+
+    // Per file: a file's own text that does not fit goes on in a sheet named after the file's sheet.
+    errors.reports.clear();
+    spreadsheets.quitAll();
+    window.entries = QStringList{full};
+    addFile(u"/p/over.pptx"_s, {linesOf(office::MaxRows), u"last"_s});
+    window.singleSheet = false;
+    start();
+    EXPECT_EQ(sheetNames(), (QStringList{u"Sheet1"_s, u"fullpptx"_s, u"overpptx"_s, u"overpptx (2)"_s}));
+    EXPECT_EQ(result().sheet(1).usedRange().rows, office::MaxRows);
+    EXPECT_EQ(test::cellsOf(result().sheet(3)), Grid{QStringList{u"last"_s}});
+    ASSERT_EQ(errors.reports.size(), 1u);
+    EXPECT_EQ(errors.reports[0].line, 240);
+    EXPECT_EQ(errors.reports[0].description,
+              u"The text of "_s + deckPath(u"/p/over.pptx"_s) +
+                  u" has 1,048,577 rows; a sheet holds 1,048,576. The rows from 1,048,577 on continue on the sheet "
+                  u"\"overpptx (2)\"."_s);
+    EXPECT_TRUE(tempIsEmpty());
+}
+
+TEST_F(ImportRunTest, ATextTooLongForACellIsCutAndReportedAndTheRestIsKept) {
+    // 40,000 UTF-16 units, where unit 32,767 is the first half of a pair: the cut keeps 32,766.
+    const QString tooLong = QString(32766, u'x') + u"😀"_s + QString(40000 - 32768, u'y');
+    addFile(u"/p/a.pptx"_s, {u"before"_s});
+    const QString deck = addFile(u"/p/long.pptx"_s, {u"c1 "_s + tooLong, u"after"_s});
+    window.option = OptionButton::Option2; // the long text is the second cell of its row
+    for (const bool single : {true, false}) {
+        SCOPED_TRACE(single);
+        errors.reports.clear();
+        spreadsheets.quitAll();
+        window.singleSheet = single;
+        start();
+        const office::Worksheet& sheet = result().sheet(single ? 0 : 2);
+        const int row = single ? 2 : 1;
+        EXPECT_EQ(test::cellText(sheet, row, 1), u"c1"_s);
+        EXPECT_EQ(test::cellText(sheet, row, 2), QString(32766, u'x'));
+        EXPECT_EQ(test::cellText(sheet, row + 1, 1), u"after"_s);
+        EXPECT_EQ(test::cellText(single ? sheet : result().sheet(1), 1, 1), u"before"_s);
+        ASSERT_EQ(errors.reports.size(), 1u);
+        EXPECT_FALSE(errors.reports[0].notice);
+        EXPECT_EQ(errors.reports[0].line, single ? 164 : 240);
+        EXPECT_EQ(errors.reports[0].description,
+                  deck + u": the text for row %1, column B of the sheet \"%2\" has 40,000 characters; a cell holds "
+                         u"32,767, so its last 7,234 were cut."_s.arg(row)
+                             .arg(single ? u"Sheet1"_s : u"longpptx"_s));
+    }
 }
 
 // ---- Per file -----------------------------------------------------------------------------------
@@ -718,7 +804,13 @@ TEST_F(ImportRunTest, StagingFileThatCannotBeCreatedIsReportedWithTheStepsThatNe
     start();
     // Create, open, write, close; the reading instance finds no file, so nothing is copied or pasted.
     EXPECT_EQ(errors.lines(), (std::vector<int>{144, 146, 148, 150, 156, 158}));
-    EXPECT_TRUE(errors.reports[0].description.contains(missing)) << errors.reports[0].description.toStdString();
+    // Each report about the staging file names its folder and the reason; none has a gap where a
+    // value is missing.
+    for (int i = 0; i < 4; ++i) {
+        const QString& description = errors.reports[static_cast<std::size_t>(i)].description;
+        EXPECT_TRUE(description.contains(missing + u": No such file or directory"_s)) << description.toStdString();
+        EXPECT_FALSE(description.contains(u"  "_s) || description.contains(u" :"_s)) << description.toStdString();
+    }
     EXPECT_EQ(window.progressTexts.last(), u"Progress Bar");
 
     // Per file: the same for every file; the second file does not write through the first's old path.

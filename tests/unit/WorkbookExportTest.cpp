@@ -101,15 +101,39 @@ TEST_F(ExportTest, CsvQuotesAsRfc4180AndKeepsTheUsedRangeFromA1) {
     app->selectRange(u"B2"_s);
     app->paste();
     const QString path = m_dir.filePath(u"out.csv"_s);
-    saveSheetCsv(app->activeWorkbook()->activeSheet(), path);
+    saveSheetCsv(app->activeWorkbook()->activeSheet(), path, CsvStyle::Exact);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray(",,,\r\n"
                                          ",plain,\"a,b\",\"say \"\"hi\"\"\"\r\n"
                                          ",line\x0Bnext,42,\r\n"));
     app->sheetsAdd();
-    saveSheetCsv(app->activeWorkbook()->activeSheet(), path);
+    saveSheetCsv(app->activeWorkbook()->activeSheet(), path, CsvStyle::Exact);
     EXPECT_EQ(QFileInfo(path).size(), 0);
+}
+
+TEST_F(ExportTest, CsvForSpreadsheetsMarksUtf8AndKeepsFormulaLikeTextAsTextOverEverySheet) {
+    // Text a spreadsheet program would read as a formula gets an apostrophe, numbers do not; the
+    // exact style writes the text as it is.
+    auto app = bookWith("=1+2" + Mark + "+x" + Mark + "-x" + Mark + "@x" + Mark + "\tx" + Mark + "-3.5" + Mark +
+                        "007\n" + "a=b" + Mark + "=\"q\",\n");
+    auto second = bookWith("é\n");
+    const Workbook& book = *app->activeWorkbook();
+    const QString path = m_dir.filePath(u"out.csv"_s);
+    const auto contents = [&] {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    };
+    const std::vector<const Worksheet*> sheets{&book.sheet(0), &second->activeWorkbook()->sheet(0)};
+    saveSheetsCsv(sheets, path, CsvStyle::ForSpreadsheets);
+    EXPECT_EQ(contents(), QByteArray("\xEF\xBB\xBF'=1+2,'+x,'-x,'@x,'\tx,-3.5,007\r\n"
+                                     "a=b,\"'=\"\"q\"\",\",,,,,\r\n"
+                                     "\xC3\xA9,,,,,,\r\n"));
+    saveSheetsCsv(sheets, path, CsvStyle::Exact);
+    EXPECT_EQ(contents(), QByteArray("=1+2,+x,-x,@x,\tx,-3.5,007\r\n"
+                                     "a=b,\"=\"\"q\"\",\",,,,,\r\n"
+                                     "\xC3\xA9,,,,,,\r\n"));
 }
 
 TEST_F(ExportTest, SavingFailsLoudlyAndLeavesNoFile) {
@@ -121,7 +145,7 @@ TEST_F(ExportTest, SavingFailsLoudlyAndLeavesNoFile) {
     } catch (const std::runtime_error& error) {
         EXPECT_TRUE(QString::fromUtf8(error.what()).contains(missingFolder));
     }
-    EXPECT_THROW(saveSheetCsv(app->activeWorkbook()->activeSheet(), m_dir.filePath(u"no/out.csv"_s)),
+    EXPECT_THROW(saveSheetCsv(app->activeWorkbook()->activeSheet(), m_dir.filePath(u"no/out.csv"_s), CsvStyle::Exact),
                  std::runtime_error);
     // Over an existing file, a failed save leaves it as it was and no partial file beside it. Here the
     // library refuses a cell that its escaping makes too long (32,767 characters, each "_" escaped).

@@ -135,6 +135,10 @@ void SpreadsheetInstance::setActiveSheetName(const QString& name) {
     workbook.renameSheet(workbook.activeIndex(), name);
 }
 
+QString SpreadsheetInstance::activeSheetName() {
+    return requireWorkbook().activeSheet().name();
+}
+
 void SpreadsheetInstance::paste() {
     Workbook& workbook = requireWorkbook();
     if (!m_process->clipboard)

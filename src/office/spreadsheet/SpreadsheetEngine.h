@@ -78,6 +78,7 @@ public:
     int sheetsCount() override;
     QString sheetName(int index) override;
     void setActiveSheetName(const QString& name) override;
+    QString activeSheetName() override;
     void paste() override;
     void selectRange(const QString& reference) override;
     // Visible = true lists the instance as the user's and calls the hand-over hook (each time).

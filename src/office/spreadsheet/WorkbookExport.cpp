@@ -9,6 +9,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -150,39 +151,61 @@ void saveWorkbookXlsx(const Workbook& workbook, const QString& path) {
         throw saveError(path, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-void saveSheetCsv(const Worksheet& sheet, const QString& path) {
+void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& path, CsvStyle style) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw std::runtime_error(
             (u"%1: the sheet could not be saved: %2"_s.arg(path, file.errorString())).toStdString());
-    // An empty sheet gives an empty file, not one empty line.
-    const CellRect used = sheet.isEmpty() ? CellRect{} : sheet.usedRange();
+    // An empty sheet adds no row, not one empty line.
+    std::int64_t columns = 0;
+    for (const Worksheet* sheet : sheets)
+        if (!sheet->isEmpty())
+            columns = std::max(columns, sheet->usedRange().right());
     std::string line;
-    for (std::int64_t r = 0; r < used.bottom(); ++r) {
-        line.clear();
-        for (std::int64_t c = 0; c < used.right(); ++c) {
-            if (c > 0)
-                line += ',';
-            const std::string_view text = sheet.cell(r, c).text;
-            if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-                line += text;
-                continue;
+    if (style == CsvStyle::ForSpreadsheets)
+        line = "\xEF\xBB\xBF";
+    for (const Worksheet* sheet : sheets) {
+        const std::int64_t rows = sheet->isEmpty() ? 0 : sheet->usedRange().bottom();
+        for (std::int64_t r = 0; r < rows; ++r) {
+            for (std::int64_t c = 0; c < columns; ++c) {
+                if (c > 0)
+                    line += ',';
+                const CellView cell = sheet->cell(r, c);
+                const std::string_view text = cell.text;
+                // What a spreadsheet program would take for a formula keeps its text behind an apostrophe.
+                const bool guard = style == CsvStyle::ForSpreadsheets && !cell.number && !text.empty() &&
+                                   std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+                if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+                    if (guard)
+                        line += '\'';
+                    line += text;
+                    continue;
+                }
+                line += '"';
+                if (guard)
+                    line += '\'';
+                for (const char ch : text) {
+                    if (ch == '"')
+                        line += '"';
+                    line += ch;
+                }
+                line += '"';
             }
-            line += '"';
-            for (const char ch : text) {
-                if (ch == '"')
-                    line += '"';
-                line += ch;
-            }
-            line += '"';
+            line += "\r\n";
+            if (file.write(line.data(), static_cast<qint64>(line.size())) != static_cast<qint64>(line.size()))
+                break;
+            line.clear();
         }
-        line += "\r\n";
-        if (file.write(line.data(), static_cast<qint64>(line.size())) != static_cast<qint64>(line.size()))
-            break;
     }
+    if (!line.empty())
+        file.write(line.data(), static_cast<qint64>(line.size()));
     if (!file.commit())
         throw std::runtime_error(
             (u"%1: the sheet could not be saved: %2"_s.arg(path, file.errorString())).toStdString());
+}
+
+void saveSheetCsv(const Worksheet& sheet, const QString& path, CsvStyle style) {
+    saveSheetsCsv({&sheet}, path, style);
 }
 
 } // namespace quorvane::office

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvane::office {
 
@@ -16,10 +17,23 @@ namespace quorvane::office {
 // target, then renamed over it). Throws std::runtime_error naming the file and the reason.
 void saveWorkbookXlsx(const Workbook& workbook, const QString& path);
 
-// Writes one sheet to path as UTF-8 comma-separated values (RFC 4180: fields holding a comma, a
-// quote, CR or LF are quoted, quotes doubled, rows end in CR LF), from A1 to the end of the used
-// range. Throws std::runtime_error naming the file and the reason.
-void saveSheetCsv(const Worksheet& sheet, const QString& path);
+// The two ways of writing comma-separated values. Both are RFC 4180 (fields holding a comma, a quote,
+// CR or LF are quoted, quotes doubled, rows end in CR LF) and UTF-8.
+enum class CsvStyle {
+    // For spreadsheet programs: a byte-order mark, so that they read UTF-8, and a leading apostrophe
+    // on every text cell that begins with "=", "+", "-", "@", a tab or a CR, so that no slide text is
+    // taken for a formula. Numbers are written as they are.
+    ForSpreadsheets,
+    // The text exactly as it is: no byte-order mark, no apostrophes.
+    Exact,
+};
+
+// Writes the sheets one after the other to path as comma-separated values, each from A1 to the end of
+// its used range, every row as wide as the widest sheet (an empty sheet adds no row). Throws
+// std::runtime_error naming the file and the reason.
+void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& path, CsvStyle style);
+// The same for one sheet.
+void saveSheetCsv(const Worksheet& sheet, const QString& path, CsvStyle style);
 
 // The cell text as the .xlsx writer gets it (see saveWorkbookXlsx), NUL-terminated in out.
 void xlsxCellText(std::string_view text, std::string& out);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "office/SpreadsheetServer.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -10,11 +12,6 @@
 #include <vector>
 
 namespace quorvane::office {
-
-// The limits of a worksheet in the workbook format.
-inline constexpr std::int64_t MaxRows = 1'048'576;
-inline constexpr std::int64_t MaxColumns = 16'384;
-inline constexpr std::int64_t MaxCellUnits = 32'767; // UTF-16 code units per cell
 
 // One cell as stored: its text (UTF-8) and whether the text is read as a number. An empty text is
 // an empty cell.

@@ -1,0 +1,185 @@
+#include "import/StagingText.h"
+
+#include "import/ColumnSeparation.h"
+
+#include "office/SpreadsheetServer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace quorvane::import {
+
+namespace {
+
+bool isLineEnd(char ch) {
+    return ch == '\r' || ch == '\n';
+}
+
+// The bytes after the line end at data[pos] (CR LF counts as one line end).
+qsizetype afterLineEnd(const char* data, qsizetype size, qsizetype pos) {
+    return (data[pos] == '\r' && pos + 1 < size && data[pos + 1] == '\n') ? pos + 2 : pos + 1;
+}
+
+} // namespace
+
+void StagingText::append(const QString& path, const QString& text) {
+    m_pieces.push_back({path, text.toUtf8(), 0});
+    m_passEnds.clear();
+}
+
+void StagingText::separateColumns(const QString& separator) {
+    if (separator.isEmpty())
+        return;
+    // A UTF-8 sequence can only match at the start of a character, so replacing bytes replaces
+    // characters.
+    const QByteArray from = separator.toUtf8();
+    const QByteArray to = QString(SplitMark).toUtf8();
+    for (Piece& piece : m_pieces)
+        piece.text.replace(from, to);
+}
+
+void StagingText::fit() {
+    joinBrokenLines();
+    m_cuts.clear();
+    m_rows = 0;
+    for (Piece& piece : m_pieces) {
+        cutCells(piece, m_rows);
+        m_rows += piece.rows;
+    }
+    m_passEnds.clear();
+    for (std::int64_t row = office::MaxRows; row < m_rows; row += office::MaxRows)
+        m_passEnds.push_back(afterRow(row));
+    m_passEnds.push_back(end());
+}
+
+// Each piece is made to hold whole lines, so that it can be counted and cut on its own: a piece that
+// does not end with a line end (only when the separation took one) takes in the piece after it, and so
+// does one that ends with the CR of a CR LF whose LF begins the next. Empty pieces hold no row.
+void StagingText::joinBrokenLines() {
+    std::vector<Piece> joined;
+    joined.reserve(m_pieces.size());
+    for (Piece& piece : m_pieces) {
+        if (piece.text.isEmpty())
+            continue;
+        if (!joined.empty()) {
+            const char tail = joined.back().text.back();
+            if (!isLineEnd(tail) || (tail == '\r' && piece.text.front() == '\n')) {
+                joined.back().text += piece.text;
+                continue;
+            }
+        }
+        joined.push_back(std::move(piece));
+    }
+    m_pieces = std::move(joined);
+}
+
+void StagingText::cutCells(Piece& piece, std::int64_t firstRow) {
+    const char* data = piece.text.constData();
+    const qsizetype size = piece.text.size();
+    std::vector<std::pair<qsizetype, qsizetype>> removals; // byte ranges [from, to) to cut out
+    std::int64_t row = 0, column = 0;
+    std::int64_t units = 0, kept = 0; // of the current cell
+    qsizetype cutAt = -1;             // where the current cell's text stops fitting
+    auto endCell = [&](qsizetype end) {
+        if (cutAt >= 0) {
+            removals.emplace_back(cutAt, end);
+            m_cuts.push_back({piece.path, firstRow + row + 1, column + 1, units, kept});
+        }
+        units = 0;
+        cutAt = -1;
+    };
+    qsizetype pos = 0;
+    while (pos < size) {
+        const auto byte = static_cast<unsigned char>(data[pos]);
+        if (isLineEnd(static_cast<char>(byte))) {
+            endCell(pos);
+            ++row;
+            column = 0;
+            pos = afterLineEnd(data, size, pos);
+            continue;
+        }
+        if (byte == 0xC2 && pos + 1 < size && static_cast<unsigned char>(data[pos + 1]) == 0xB8) {
+            endCell(pos); // the SplitMark
+            ++column;
+            pos += 2;
+            continue;
+        }
+        const qsizetype length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+        const int width = length == 4 ? 2 : 1; // a character past U+FFFF is a surrogate pair
+        if (cutAt < 0 && units + width > office::MaxCellUnits) {
+            cutAt = pos;
+            kept = units;
+        }
+        units += width;
+        pos = std::min(pos + length, size);
+    }
+    if (size > 0 && !isLineEnd(data[size - 1])) {
+        endCell(size);
+        ++row;
+    }
+    piece.rows = row;
+    if (removals.empty())
+        return;
+    char* text = piece.text.data();
+    qsizetype write = 0, read = 0;
+    for (const auto& [from, to] : removals) {
+        std::memmove(text + write, text + read, static_cast<std::size_t>(from - read));
+        write += from - read;
+        read = to;
+    }
+    std::memmove(text + write, text + read, static_cast<std::size_t>(size - read));
+    piece.text.truncate(write + size - read);
+    piece.text.squeeze();
+}
+
+// The place right after the line end of row (from 1), which must not be the text's last row.
+StagingText::Position StagingText::afterRow(std::int64_t row) const {
+    std::int64_t before = 0; // rows of the pieces before
+    for (std::size_t p = 0; p < m_pieces.size(); ++p) {
+        const Piece& piece = m_pieces[p];
+        if (before + piece.rows < row) {
+            before += piece.rows;
+            continue;
+        }
+        if (before + piece.rows == row)
+            return {p + 1, 0}; // every piece but the last ends with a line end
+        const char* data = piece.text.constData();
+        const qsizetype size = piece.text.size();
+        std::int64_t counted = before;
+        for (qsizetype pos = 0; pos < size;) {
+            if (!isLineEnd(data[pos])) {
+                ++pos;
+                continue;
+            }
+            pos = afterLineEnd(data, size, pos);
+            if (++counted == row)
+                return {p, pos};
+        }
+    }
+    return end();
+}
+
+std::vector<QByteArrayView> StagingText::pass(int index) const {
+    const Position from = index > 0 && index <= static_cast<int>(m_passEnds.size())
+                              ? m_passEnds[static_cast<std::size_t>(index - 1)]
+                              : Position{};
+    const Position to = m_passEnds.empty() ? end() : m_passEnds.at(static_cast<std::size_t>(index));
+    std::vector<QByteArrayView> views;
+    for (std::size_t p = from.piece; p < m_pieces.size() && (p < to.piece || (p == to.piece && to.offset > 0)); ++p) {
+        const QByteArray& text = m_pieces[p].text;
+        const qsizetype begin = p == from.piece ? from.offset : 0;
+        const qsizetype stop = p == to.piece ? to.offset : text.size();
+        if (stop > begin)
+            views.emplace_back(text.constData() + begin, stop - begin);
+    }
+    return views;
+}
+
+void StagingText::release(int index) {
+    const Position to = m_passEnds.empty() ? end() : m_passEnds.at(static_cast<std::size_t>(index));
+    for (std::size_t p = 0; p < to.piece && p < m_pieces.size(); ++p)
+        QByteArray().swap(m_pieces[p].text);
+}
+
+} // namespace quorvane::import

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace quorvane::import {
+
+// A cell text that was longer than a cell holds and lost its end.
+struct CutCell {
+    QString path;            // the presentation the text came from
+    std::int64_t row = 0;    // its row in the whole text, from 1
+    std::int64_t column = 0; // its column, from 1
+    std::int64_t units = 0;  // its length in UTF-16 units before the cut
+    std::int64_t kept = 0;   // the units it keeps
+};
+
+// The text of a run on its way to the staging file: UTF-8, one piece per presentation with the path
+// it came from. Rows and cells are counted as the spreadsheet reads the staging file: a row ends at
+// each CR LF, LF or lone CR (a last line without a line end is a row too), a cell at each SplitMark.
+//
+// A sheet holds only MaxRows rows and a cell only MaxCellUnits UTF-16 units, so fit() cuts the
+// over-long cells and splits the text into passes of at most MaxRows rows, each a sheet's worth for
+// one trip through the spreadsheet. The text is held once; release() frees what a pass has used.
+class StagingText {
+public:
+    // Appends the text of the presentation at path (converted to UTF-8).
+    void append(const QString& path, const QString& text);
+    // Replaces every occurrence of separator by one SplitMark, scanning each presentation's text from
+    // its start, case-sensitively, occurrences never overlapping. An empty separator changes nothing.
+    void separateColumns(const QString& separator);
+
+    // Cuts every cell text longer than MaxCellUnits to its first MaxCellUnits units (one fewer when
+    // the cut would fall between the halves of a surrogate pair) and finds where each pass ends.
+    // Call once, after the separation.
+    void fit();
+    // What fit() cut, in row order.
+    const std::vector<CutCell>& cuts() const { return m_cuts; }
+    // The rows of the whole text; 0 for an empty text.
+    std::int64_t rows() const { return m_rows; }
+    // The number of passes: at least 1 (an empty text makes one empty pass).
+    int passCount() const { return m_passEnds.empty() ? 1 : static_cast<int>(m_passEnds.size()); }
+    // The bytes of pass index (from 0), in order, as views into the text: valid until release(index).
+    // Every pass but the last ends with a line end. Before fit() the one pass is the whole text.
+    std::vector<QByteArrayView> pass(int index) const;
+    // Frees the text of the passes up to index (the staging file holds it now).
+    void release(int index);
+
+private:
+    struct Piece {
+        QString path;
+        QByteArray text;
+        std::int64_t rows = 0;
+    };
+    // A place in the text: the piece and the byte in it.
+    struct Position {
+        std::size_t piece = 0;
+        qsizetype offset = 0;
+        bool operator==(const Position&) const = default;
+    };
+    void joinBrokenLines();
+    void cutCells(Piece& piece, std::int64_t firstRow);
+    Position afterRow(std::int64_t row) const;
+    Position end() const { return {m_pieces.size(), 0}; }
+
+    std::vector<Piece> m_pieces;
+    std::vector<CutCell> m_cuts;
+    std::vector<Position> m_passEnds; // where each pass ends; empty before fit()
+    std::int64_t m_rows = 0;
+};
+
+} // namespace quorvane::import
