@@ -46,7 +46,8 @@ double scan(const QString& root, const QString& pattern, long& folders, long& en
     timer.start();
     CountingPump pump;
     QStringList list{root + u'/'};
-    filelist::CollectSubfolders(list, true, pump);
+    filelist::ScanSkips skips;
+    filelist::CollectSubfolders(list, true, pump, skips);
     filelist::FileList fileList;
     filelist::AppendFolderFiles(list, pattern, fileList);
     folders = list.size();

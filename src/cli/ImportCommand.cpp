@@ -156,20 +156,16 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
 
 // Adds the presentations that one path argument names to the file list, as full paths. A file is
 // taken as it is, whatever its name. A folder is walked like a drop on the list (every file below
-// it), or like the folder scan when an extension is given. Returns the reason a folder could not be
-// walked, or nothing.
-std::optional<QString> addInputPath(const QString& path, const std::optional<QString>& extension, QStringList& files) {
+// it), or like the folder scan when an extension is given; whatever could not be walked or listed is
+// appended to problems, and the rest of the folder is added all the same.
+void addInputPath(const QString& path, const std::optional<QString>& extension, QStringList& files,
+                  QStringList& problems) {
     const QFileInfo info(path);
     if (!info.isDir()) {
         files.append(info.absoluteFilePath());
-        return std::nullopt;
+        return;
     }
-    try {
-        files += filelist::filesBelow(info.absoluteFilePath(), extension ? u"*."_s + *extension : u"*.*"_s);
-    } catch (const std::exception& failure) {
-        return QString::fromUtf8(failure.what());
-    }
-    return std::nullopt;
+    files += filelist::filesBelow(info.absoluteFilePath(), extension ? u"*."_s + *extension : u"*.*"_s, problems);
 }
 
 // Line ends as the terminal shows them: each CR LF or lone CR of a report becomes LF.
@@ -347,10 +343,11 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     QStringList files;
     bool walkFailed = false;
     for (const QString& path : std::as_const(request.paths)) {
-        if (const auto problem = addInputPath(path, request.extension, files)) {
-            writeUtf8(err, u"quorvane-cli import: "_s + *problem + u"\n"_s);
-            walkFailed = true;
-        }
+        QStringList problems;
+        addInputPath(path, request.extension, files, problems);
+        for (const QString& problem : std::as_const(problems))
+            writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
+        walkFailed = walkFailed || !problems.isEmpty();
     }
     if (files.isEmpty()) {
         std::fputs("quorvane-cli import: the folders given hold no file to import\n", err);

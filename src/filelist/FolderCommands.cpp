@@ -65,8 +65,12 @@ void PushButton4_Click(shell::Services& services, shell::PointerHost& window, Fi
     // The root "/" enters as "//"; the appending step makes every doubled separator single again.
     QStringList folders;
     g.run(112, [&] { folders.append(path + u'/'); });
-    g.run(114, [&] { CollectSubfolders(folders, true, services.events); });
-    AppendFolderFiles(folders, u"*."_s + answer, list, &g); // statements 116 to 130
+    ScanSkips skips;
+    g.run(114, [&] { CollectSubfolders(folders, true, services.events, skips); });
+    AppendFolderFiles(folders, u"*."_s + answer, list, &g, &skips); // statements 116 to 130
+    // What the scan left out is told once, under the walk's number, after everything else was added.
+    if (!skips.empty())
+        g.report(114, skips.description());
     g.run(132, [&] { window.setPointer(shell::PointerShape::Default); });
 }
 
@@ -74,16 +78,18 @@ void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPu
                         shell::ErrorReporter& errors) {
     DropReporter reporter(errors);
     shell::Guard guard(reporter, text(shell::location::ListView1DragDrop));
+    ScanSkips skips; // one report for the whole drop
     for (const QString& path : paths) {
         if (!isFolder(path)) {
             list.Add(path);
             continue;
         }
         QStringList folders{path + u'/'};
-        // A failed walk still scans the dropped folder itself, as the folder scan does.
-        guard.run(0, [&] { CollectSubfolders(folders, true, events); });
-        AppendFolderFiles(folders, u"*.*"_s, list, &guard);
+        guard.run(0, [&] { CollectSubfolders(folders, true, events, skips); });
+        AppendFolderFiles(folders, u"*.*"_s, list, &guard, &skips);
     }
+    if (!skips.empty())
+        guard.report(0, skips.description());
 }
 
 QString samplesFolder(const QString& programFolder) {
@@ -123,12 +129,25 @@ void PushButton9_Click(shell::Services& services, FileList& list) {
     }
 }
 
-QStringList filesBelow(const QString& folder, const QString& pattern) {
+QStringList filesBelow(const QString& folder, const QString& pattern, QStringList& problems) {
+    // Every failure is told, and what could be read is kept.
+    class Collector final : public shell::ErrorReporter {
+    public:
+        explicit Collector(QStringList& into) : m_into(into) {}
+        void report(const QString& description, const QString&, int) override { m_into.append(description); }
+
+    private:
+        QStringList& m_into;
+    } collector(problems);
+    shell::Guard guard(collector, QString());
     NoYield events;
     QStringList folders{folder + u'/'};
-    CollectSubfolders(folders, true, events);
+    ScanSkips skips;
+    CollectSubfolders(folders, true, events, skips);
     FileList list;
-    AppendFolderFiles(folders, pattern, list);
+    AppendFolderFiles(folders, pattern, list, &guard, &skips);
+    if (!skips.empty())
+        problems.append(skips.description());
     return list.entries();
 }
 

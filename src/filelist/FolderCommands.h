@@ -30,15 +30,16 @@ inline constexpr char16_t SamplesQuestion[] =
 // with the busy pointer on window walks the folder and everything below it and appends every file
 // that matches "*." + extension, folder by folder in walk order (AppendFolderFiles). Cancelling either
 // question ends it. Failing statements are reported with their numbers (100 to 132) and the command
-// goes on; a walk that fails leaves the chosen folder alone to be scanned. OperationAborted from a
-// yield passes through.
+// goes on; the folders that the walk or the listing had to leave out are told in one report at 114,
+// after the files were added. OperationAborted from a yield passes through.
 void PushButton4_Click(shell::Services& services, shell::PointerHost& window, FileList& list);
 
 // A drop of local paths on the list, in their order: a folder (or a link to one) is walked and all its
 // files of every extension, and those below it, are appended as the folder scan would; anything else
-// is appended exactly as it arrived. Shows nothing and leaves the pointer alone, except that a walk or
-// listing failure other than a permission failure is reported under location::ListView1DragDrop (the
-// files found so far are still appended). OperationAborted from a yield passes through.
+// is appended exactly as it arrived. Shows nothing and leaves the pointer alone, except that the
+// folders the walks left out (for a reason other than permission) are told in one report for the
+// whole drop under location::ListView1DragDrop, everything else being appended. OperationAborted from
+// a yield passes through.
 void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPump& events,
                         shell::ErrorReporter& errors);
 
@@ -54,7 +55,8 @@ void PushButton9_Click(shell::Services& services, FileList& list);
 
 // The files that appendDroppedItems (pattern "*.*") or the folder scan ("*." + extension) adds for
 // one folder, in the same order, without yielding. Permission failures are absorbed as in the walk;
-// any other failure throws std::runtime_error naming the folder and the reason.
-QStringList filesBelow(const QString& folder, const QString& pattern);
+// every other failure and what the walk left out is appended to problems (one description each),
+// and everything that could be read is returned all the same.
+QStringList filesBelow(const QString& folder, const QString& pattern, QStringList& problems);
 
 } // namespace quorvane::filelist

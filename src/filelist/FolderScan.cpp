@@ -101,6 +101,11 @@ using FolderId = std::pair<dev_t, ino_t>;
 
 // Raised inside the walk when this user may not list a folder; the walk absorbs it.
 struct PermissionDenied {};
+// Raised inside the walk when a folder cannot be listed for another reason (errno); the walk skips
+// the folder and records it.
+struct ListingFailed {
+    int error;
+};
 
 bool isPermissionError(int code) {
     return code == EACCES || code == EPERM;
@@ -116,16 +121,18 @@ QString lastComponent(const QString& path) {
 
 // The immediate subfolders of folder (ending in "/") that the walk may enter, in natural order; each
 // found one is recorded in known. Throws PermissionDenied when this user may not list folder (or
-// examine its entries); a listing that fails otherwise keeps what it read.
+// examine its entries), ListingFailed when it cannot be listed otherwise.
 QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell::EventPump& events) {
     FolderReader reader(nativePath(folder));
     if (const int error = reader.openError()) {
         if (isPermissionError(error))
             throw PermissionDenied{};
-        return {};
+        throw ListingFailed{error};
     }
     std::vector<FolderReader::Entry> entries;
     const int readError = reader.readAll(entries);
+    if (readError != 0 && !isPermissionError(readError))
+        throw ListingFailed{readError};
     std::sort(entries.begin(), entries.end(), [](const FolderReader::Entry& a, const FolderReader::Entry& b) {
         return naturalCompare(QString::fromUtf8(a.name), QString::fromUtf8(b.name)) < 0;
     });
@@ -155,39 +162,88 @@ QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell
     return found;
 }
 
-void collect(QStringList& list, bool recursive, shell::EventPump& events, std::set<FolderId>& known) {
+// The attribute value of path, or -1 with the errno in error when it cannot be examined.
+int attributesOrFailure(const QString& path, int& error);
+
+void collect(QStringList& list, bool recursive, shell::EventPump& events, std::set<FolderId>& known, ScanSkips& skips) {
     QStringList found;
     const QStringList folders = list; // list loses entries on the way; the walk goes through all of them
+    // A folder that cannot be walked leaves list (its first equal entry) with everything below it; only
+    // one this user may not read is left out without a word.
+    auto leaveOut = [&](const QString& folder, int error) {
+        list.removeOne(folder);
+        if (!isPermissionError(error))
+            skips.skipFolder(folder, QString::fromStdString(reasonOf(error)));
+    };
     for (const QString& folder : folders) {
         struct stat info {};
-        if (::stat(nativePath(folder).constData(), &info) != 0) {
-            const int error = errno;
-            // A folder that sits inside one this user may not search cannot be listed either.
-            if (isPermissionError(error)) {
-                list.removeOne(folder);
-                continue;
-            }
-            fail("Cannot open the folder", folder, error);
+        const QByteArray native = nativePath(folder);
+        int error = 0;
+        if (native.isEmpty())
+            error = ENOENT;
+        else if (::stat(native.constData(), &info) != 0)
+            error = errno; // a folder inside one this user may not search cannot be listed either
+        else if (!S_ISDIR(info.st_mode))
+            error = ENOTDIR;
+        if (error != 0) {
+            leaveOut(folder, error);
+            continue;
         }
-        if (!S_ISDIR(info.st_mode))
-            fail("Cannot open the folder", folder, ENOTDIR);
         known.insert({info.st_dev, info.st_ino});
         events.yield();
-        if (isSkippedFolder(folder, attributesOf(folder)))
+        const int attributes = attributesOrFailure(folder, error);
+        if (attributes < 0) {
+            leaveOut(folder, error);
+            continue;
+        }
+        if (isSkippedFolder(folder, attributes))
             continue;
         try {
             found += subfoldersOf(folder, known, events);
         } catch (const PermissionDenied&) {
             list.removeOne(folder);
+        } catch (const ListingFailed& failure) {
+            leaveOut(folder, failure.error);
         }
     }
     if (recursive && !found.isEmpty())
-        collect(found, true, events, known);
+        collect(found, true, events, known, skips);
     for (const QString& folder : std::as_const(found)) {
         events.yield();
-        if (!isSkippedFolder(folder, attributesOf(folder)))
+        int error = 0;
+        const int attributes = attributesOrFailure(folder, error);
+        if (attributes < 0) {
+            if (!isPermissionError(error))
+                skips.skipFolder(folder, QString::fromStdString(reasonOf(error)));
+            continue;
+        }
+        if (!isSkippedFolder(folder, attributes))
             list.append(folder);
     }
+}
+
+// The names of the files in the folder prefix (ending in "/") that match pattern and pass
+// FileIsPresent, in natural order; nothing, with the errno in error, when it cannot be listed.
+QStringList listMatching(const QString& prefix, const QString& pattern, int& error) {
+    FolderReader reader(nativePath(prefix));
+    error = reader.openError();
+    if (error != 0)
+        return {};
+    std::vector<FolderReader::Entry> entries;
+    error = reader.readAll(entries);
+    if (error != 0)
+        return {};
+    QStringList names;
+    for (const FolderReader::Entry& entry : entries) {
+        // A name whose bytes are not text could not be written into the list as a usable path.
+        const std::optional<QString> name = decodeName(entry.name);
+        if (!name || entry.type == DT_DIR || !matchesWildcard(*name, pattern))
+            continue;
+        if (FileIsPresent(prefix + *name))
+            names.append(*name);
+    }
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return naturalCompare(a, b) < 0; });
+    return names;
 }
 
 // The guard's statements, or plain calls when there is no guard.
@@ -211,17 +267,24 @@ template <class T, class Value> void assign(shell::Guard* guard, int line, T& va
 
 } // namespace
 
-int attributesOf(const QString& path) {
+namespace {
+
+int attributesOrFailure(const QString& path, int& error) {
     const QByteArray native = nativePath(path);
     struct stat info {};
-    if (native.isEmpty() || ::lstat(native.constData(), &info) != 0)
-        fail("Cannot read the attributes of", path, native.isEmpty() ? ENOENT : errno);
+    if (native.isEmpty() || ::lstat(native.constData(), &info) != 0) {
+        error = native.isEmpty() ? ENOENT : errno;
+        return -1;
+    }
     int value = 0;
+    // The permission bits that count: those of the file itself, or of what a link names.
+    mode_t mode = info.st_mode;
     if (S_ISLNK(info.st_mode)) {
         value |= AttributeAlias;
         struct stat target {};
         // A dangling link is an alias and nothing more.
         if (::stat(native.constData(), &target) == 0) {
+            mode = target.st_mode;
             if (S_ISDIR(target.st_mode))
                 value |= AttributeDirectory;
             else if (S_ISREG(target.st_mode))
@@ -237,9 +300,21 @@ int attributesOf(const QString& path) {
     const QString name = lastComponent(path);
     if (name.startsWith(u'.') && name != u"." && name != u"..")
         value |= AttributeHidden;
-    // The effective user decides, as it does for every open.
-    if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0)
+    // Read-only is a property of the file, not of who looks: no write permission for its owner. (Who
+    // may write decides nothing, or a lock file in someone else's folder would count as read-only and
+    // escape the rule that skips hidden files.)
+    if ((mode & S_IWUSR) == 0)
         value |= AttributeReadOnly;
+    return value;
+}
+
+} // namespace
+
+int attributesOf(const QString& path) {
+    int error = 0;
+    const int value = attributesOrFailure(path, error);
+    if (value < 0)
+        fail("Cannot read the attributes of", path, error);
     return value;
 }
 
@@ -374,30 +449,16 @@ QStringList ListMatchingFiles(const QString& folder, const QString& pattern) {
     QString prefix = folder;
     if (!prefix.endsWith(u'/'))
         prefix += u'/';
-    FolderReader reader(nativePath(prefix));
-    if (const int error = reader.openError()) {
-        if (error == ENOENT || error == ENOTDIR)
-            return {};
+    int error = 0;
+    QStringList names = listMatching(prefix, pattern, error);
+    if (error == ENOENT || error == ENOTDIR)
+        return {};
+    if (error != 0)
         fail("Cannot list the folder", folder, error);
-    }
-    std::vector<FolderReader::Entry> entries;
-    if (const int error = reader.readAll(entries))
-        fail("Cannot list the folder", folder, error);
-
-    QStringList names;
-    for (const FolderReader::Entry& entry : entries) {
-        // A name whose bytes are not text could not be written into the list as a usable path.
-        const std::optional<QString> name = decodeName(entry.name);
-        if (!name || entry.type == DT_DIR || !matchesWildcard(*name, pattern))
-            continue;
-        if (FileIsPresent(prefix + *name))
-            names.append(*name);
-    }
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return naturalCompare(a, b) < 0; });
     return names;
 }
 
-void CollectSubfolders(QStringList& list, bool recursive, shell::EventPump& events) {
+void CollectSubfolders(QStringList& list, bool recursive, shell::EventPump& events, ScanSkips& skips) {
     // The starting folders count as entered, so a starting folder below another is walked once.
     std::set<FolderId> known;
     for (const QString& folder : std::as_const(list)) {
@@ -405,16 +466,27 @@ void CollectSubfolders(QStringList& list, bool recursive, shell::EventPump& even
         if (::stat(nativePath(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode))
             known.insert({info.st_dev, info.st_ino});
     }
-    collect(list, recursive, events, known);
+    collect(list, recursive, events, known, skips);
 }
 
-void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileList& fileList, shell::Guard* guard) {
+void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileList& fileList, shell::Guard* guard,
+                       ScanSkips* skips) {
     for (const QString& folder : folders) {
         QString path;
         assign(guard, 118, path, [&] { return folder.left(folder.size() - 1); });
         // A folder that cannot be listed is skipped, never scanned with the names of the one before.
         QStringList names;
-        assign(guard, 120, names, [&] { return ListMatchingFiles(path, pattern); });
+        assign(guard, 120, names, [&] {
+            if (!skips)
+                return ListMatchingFiles(path, pattern);
+            int error = 0;
+            QStringList listed = listMatching(path + u'/', pattern, error);
+            if (isPermissionError(error))
+                fail("Cannot list the folder", path, error);
+            if (error != 0)
+                skips->skipFolder(folder, QString::fromStdString(reasonOf(error)));
+            return listed;
+        });
         for (const QString& name : std::as_const(names)) {
             if (test(guard, 124, [&] { return name.startsWith(u'~'); }))
                 continue;
@@ -426,6 +498,36 @@ void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileL
                 run(guard, 128, [&] { fileList.Add(QString(file).replace(u"//"_s, u"/"_s)); });
         }
     }
+}
+
+void ScanSkips::skipFolder(const QString& path, const QString& reason) {
+    if (m_folders.count++ == 0) {
+        m_folders.firstPath = path;
+        m_folders.firstReason = reason;
+    }
+}
+
+QString ScanSkips::description() const {
+    if (m_folders.count == 0)
+        return {};
+    const QString where = u"'%1': %2"_s.arg(shortenedPath(m_folders.firstPath, 200), m_folders.firstReason);
+    if (m_folders.count == 1)
+        return u"A folder was left out of the scan with everything below it: %1."_s.arg(where);
+    return u"%1 folders were left out of the scan with everything below them; the first: %2."_s.arg(
+        QString::number(m_folders.count), where);
+}
+
+QString shortenedPath(const QString& path, qsizetype limit) {
+    if (path.size() <= limit)
+        return path;
+    // The start and the end tell where a path lies and what it is; the middle goes.
+    qsizetype head = (limit - 1) / 2;
+    qsizetype tail = limit - 1 - head;
+    if (head > 0 && path.at(head - 1).isHighSurrogate())
+        --head;
+    if (tail > 0 && path.at(path.size() - tail).isLowSurrogate())
+        --tail;
+    return path.left(head) + u'…' + path.right(tail);
 }
 
 } // namespace quorvane::filelist

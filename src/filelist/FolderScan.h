@@ -23,7 +23,7 @@ namespace quorvane::filelist {
 // Attribute values, mapped from this platform's file types and modes so that the whole-value rules
 // below keep their meaning: an ordinary file is 32, a hidden one 34, a folder 16.
 enum FileAttribute : int {
-    AttributeReadOnly = 1,   // this user may not write it
+    AttributeReadOnly = 1,   // its owner has no write permission (its own mode, whoever looks)
     AttributeHidden = 2,     // the name begins with "."
     AttributeSystem = 4,     // neither a regular file, a folder nor a link (device, FIFO, socket)
     AttributeDirectory = 16, // a folder, or a link to one
@@ -72,25 +72,51 @@ bool FileIsPresent(const QString& path);
 // it exists but cannot be listed.
 QStringList ListMatchingFiles(const QString& folder, const QString& pattern);
 
+// What one folder scan (or one drop, or one folder of the command line) left out, told in one report
+// however many there are: how many of each kind, and the first with its reason. Folders are the one
+// kind so far; others can join the same report.
+class ScanSkips {
+public:
+    // A folder left out with everything below it, and why (the system's reason).
+    void skipFolder(const QString& path, const QString& reason);
+    bool empty() const { return m_folders.count == 0; }
+    // The report: "A folder was left out of the scan with everything below it: '/x/tmp0/': No such
+    // file or directory." or "3 folders were left out ...; the first: ...", its path shortened in
+    // the middle to at most 200 characters.
+    QString description() const;
+
+private:
+    struct Kind {
+        int count = 0;
+        QString firstPath, firstReason;
+    };
+    Kind m_folders;
+};
+
+// path, shortened in the middle with "…" to at most limit characters (never inside a surrogate pair).
+QString shortenedPath(const QString& path, qsizetype limit);
+
 // Extends list (folder paths ending in "/") with every folder below its entries, breadth first: the
 // former entries, then all their immediate subfolders in turn, then the next level, each folder's
 // subfolders in natural order. Left out, with everything below them: names that HasUnsafeChar
 // rejects, folders that isSkippedFolder rejects, and any folder the walk has already entered (same
 // device and inode), so a link back up the tree cannot loop. A folder whose subfolders this user may
-// not list is removed from list (its first equal entry) and the walk goes on with its siblings; a
-// listing that fails otherwise keeps what it read. Yields to events before each folder it examines,
+// not list is removed from list (its first equal entry) and the walk goes on with its siblings. A
+// folder that cannot be examined or listed for any other reason (it vanished, it is no folder any
+// more, its path is too long, a link loop, a read error) is removed the same way and recorded in
+// skips; the walk goes on with everything else. Yields to events before each folder it examines,
 // before each subfolder and before each found folder it copies; OperationAborted passes through.
-// Any other failure (a folder that cannot be examined) throws std::runtime_error and ends the whole
-// walk, leaving list with its former entries minus those removed for permission.
-void CollectSubfolders(QStringList& list, bool recursive, shell::EventPump& events);
+void CollectSubfolders(QStringList& list, bool recursive, shell::EventPump& events, ScanSkips& skips);
 
 // Appends to fileList every file of each folder of folders that matches pattern, folder by folder:
 // names beginning with "~", files that fail FileIsPresent and files whose attribute value is exactly
 // 34 (hidden, an office program's lock file for one) are skipped; each entry is the folder's path
 // and the name with every "//" made "/". With a guard the statements carry the folder-scan command's
 // numbers (118 to 128) and a failing one is reported there, the scan going on; a folder that cannot
-// be listed is then skipped. Without one, failures throw.
+// be listed is then skipped. Without one, failures throw. With skips, a folder that cannot be listed
+// for a reason other than permission (one that vanished since the walk, say) is recorded there
+// instead.
 void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileList& fileList,
-                       shell::Guard* guard = nullptr);
+                       shell::Guard* guard = nullptr, ScanSkips* skips = nullptr);
 
 } // namespace quorvane::filelist
