@@ -73,7 +73,7 @@ void FileListView::focusList() {
 }
 
 bool FileListView::busy() {
-    return m_window.pointer() == shell::PointerShape::Busy;
+    return m_importRunning || m_window.pointer() == shell::PointerShape::Busy;
 }
 
 int FileListView::hitTest(const QPoint& point) const {

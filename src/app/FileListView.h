@@ -15,7 +15,8 @@ class PointerHost;
 namespace quorvane::app {
 
 // ListView1: the FileList shown in one resizable column with a header and sideways scrolling. It
-// removes the selected entry on a double-click or the Delete key (not while the window is busy),
+// removes the selected entry on a double-click or the Delete key (not while the window is busy or an
+// import runs),
 // reorders entries by pressing and moving inside it, takes drops of local files from other
 // programs and never starts a drag of its own.
 class FileListView final : public QTreeView, public filelist::ListControl {
@@ -27,6 +28,9 @@ public:
     // The cursor shown from a click on an entry until the release: drag.ico from this folder,
     // else the closed hand.
     void setProgramFolder(const QString& folder) { m_programFolder = folder; }
+    // While an import runs, the list counts as busy whatever the pointer shows: it must keep every
+    // entry the run reads, so nothing is removed or moved (entries can still be added).
+    void setImportRunning(bool running) { m_importRunning = running; }
 
     // ListControl
     filelist::FileList& fileList() override { return m_list; }
@@ -65,6 +69,7 @@ private:
     filelist::FileList m_list;
     filelist::DragReorder m_drag{m_list};
     QString m_programFolder;
+    bool m_importRunning = false;
 };
 
 } // namespace quorvane::app

@@ -473,7 +473,20 @@ void Form1::PushButton1_Click() {
 }
 
 void Form1::PushButton2_Click() {
+    // The run yields, so other handlers run in the middle of it. Until it ends the list loses no entry
+    // (entries may still be added), and the options keep the values it started with: their frames are
+    // disabled. A start from inside the run changes nothing (the run ignores it).
+    const bool outermost = !m_importRun.running();
+    auto importRunning = [this](bool running) {
+        ListView1->setImportRunning(running);
+        Frame1->setEnabled(!running);
+        Frame2->setEnabled(!running);
+    };
+    if (outermost)
+        importRunning(true);
     m_importRun.PushButton2_Click();
+    if (outermost)
+        importRunning(false);
 }
 
 void Form1::PushButton3_Click() {
@@ -492,6 +505,9 @@ void Form1::PushButton5_Click() {
 }
 
 void Form1::PushButton6_Click() {
+    // Clear List does nothing while an import reads the list.
+    if (m_importRun.running())
+        return;
     shell::Guard g(m_services.errors, shell::location::PushButton6Click);
     g.run(100, [&] { fileList().Clear(); });
 }

@@ -430,6 +430,36 @@ TEST_F(Form1Test, ClearListEmptiesTheListEvenWhileBusy) {
     EXPECT_TRUE(errors.reports.empty());
 }
 
+TEST_F(Form1Test, WhileAnImportRunsTheListLosesNoEntryAndTheOptionsStayAsTheRunStarted) {
+    app::Form1& window = open();
+    QTemporaryDir talks;
+    for (const QString& name : {u"one"_s, u"two"_s, u"three"_s})
+        window.fileList().Add(test::writeTextDeck(talks.filePath(name + u".pptx"_s), {name}));
+    auto* list = control<app::FileListView>(u"ListView1");
+    bool blocked = false;
+    presentations.onCall = [&](const test::OfficeCall& call) {
+        if (call.member != u"open" || presentations.count(u"open"_s) != 1)
+            return;
+        // The pointer may have been put back by a folder scan meanwhile: the run still holds the list.
+        window.setPointer(shell::PointerShape::Default);
+        QTest::mouseClick(control<QPushButton>(u"PushButton6"), Qt::LeftButton);
+        list->select(2);
+        QTest::keyClick(list, Qt::Key_Delete);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(2, 0)).center());
+        window.fileList().Add(talks.filePath(u"one.pptx"_s)); // adding stays possible
+        blocked = !control<QGroupBox>(u"Frame1")->isEnabled() && !control<QGroupBox>(u"Frame2")->isEnabled();
+    };
+    QTest::mouseClick(control<QPushButton>(u"PushButton2"), Qt::LeftButton);
+    EXPECT_TRUE(blocked);
+    EXPECT_EQ(window.fileList().Count(), 4);
+    EXPECT_TRUE(errors.reports.empty());
+    EXPECT_EQ(presentations.count(u"open"_s), 3); // the loop bound was read before the entry was added
+    EXPECT_TRUE(control<QGroupBox>(u"Frame1")->isEnabled());
+    EXPECT_TRUE(control<QGroupBox>(u"Frame2")->isEnabled());
+    QTest::mouseClick(control<QPushButton>(u"PushButton6"), Qt::LeftButton);
+    EXPECT_EQ(window.fileList().Count(), 0);
+}
+
 TEST_F(Form1Test, StartOnAnEmptyListSaysSoAndChangesNothing) {
     app::Form1& window = open();
     QTest::mouseClick(control<QPushButton>(u"PushButton2"), Qt::LeftButton);
