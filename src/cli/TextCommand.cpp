@@ -2,9 +2,8 @@
 
 #include "import/PresentationText.h"
 #include "office/AutomationError.h"
+#include "office/presentation/FileAccess.h"
 #include "office/presentation/LocalPresentationServer.h"
-
-#include <QFileInfo>
 
 #include <exception>
 
@@ -14,10 +13,10 @@ namespace quorvane::cli {
 
 namespace {
 
-// The reader names a file by its file name; on the command line the path as given is clearer.
+// The reader names a file by its full path; on the command line the path as typed reads best.
 QString withPathAsGiven(const QString& description, const QString& path) {
-    const QString prefix = QFileInfo(path).fileName() + u": "_s;
-    if (!prefix.isEmpty() && description.startsWith(prefix))
+    const QString prefix = office::displayName(path) + u": "_s;
+    if (description.startsWith(prefix))
         return path + u": "_s + description.mid(prefix.size());
     return path + u": "_s + description;
 }

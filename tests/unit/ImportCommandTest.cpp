@@ -179,8 +179,8 @@ TEST_F(ImportCommandTest, EveryReportIsPrintedInFullAndTheRestIsStillImported) {
     const QString location = u"\nin Travenor2017/04/05.Form1.PushButton2_Click at line 120"_s;
     const QString text = QString::fromStdString(err);
     EXPECT_EQ(text.count(location + closing), 2) << err;
-    EXPECT_TRUE(text.startsWith(u"missing.pptx: "_s)) << err;
-    EXPECT_TRUE(text.contains(u"\nnotes.pptx: "_s)) << err;
+    EXPECT_TRUE(text.startsWith(missing + u": "_s)) << err;
+    EXPECT_TRUE(text.contains(u"\n"_s + notDeck + u": "_s)) << err;
     // The readable files are there, one after the other; the failed ones add nothing.
     const QJsonArray book = test::readXlsx(output(u"some.xlsx"_s));
     ASSERT_EQ(book.size(), 1);

@@ -155,19 +155,22 @@ TEST_F(OdpReaderTest, OtherPrefixesReadTheSame) {
 }
 
 TEST_F(OdpReaderTest, WrongOrDamagedDocumentsFailClearly) {
-    EXPECT_TRUE(failure(write(u"bad.fodp"_s, flat("<draw:page><draw:frame>")))
-                    .startsWith(u"bad.fodp: damaged presentation: not well-formed XML at byte"_s));
+    EXPECT_TRUE(
+        failure(write(u"bad.fodp"_s, flat("<draw:page><draw:frame>")))
+            .startsWith(m_dir.filePath(u"bad.fodp"_s) + u": damaged presentation: not well-formed XML at byte"_s));
     EXPECT_EQ(failure(write(u"other.fodp"_s, "<?xml version=\"1.0\"?><html/>")),
-              u"other.fodp: not a presentation: the document is no OpenDocument document"_s);
+              m_dir.filePath(u"other.fodp"_s) + u": not a presentation: the document is no OpenDocument document"_s);
     EXPECT_EQ(failure(write(u"text.fodp"_s,
                             R"(<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0">
         <office:body><office:text/></office:body></office:document>)")),
-              u"text.fodp: not a presentation: the OpenDocument document holds no presentation"_s);
+              m_dir.filePath(u"text.fodp"_s) +
+                  u": not a presentation: the OpenDocument document holds no presentation"_s);
 
     // A run of spaces far beyond any text, and nesting beyond any document: the slide fails, nothing crashes.
     EXPECT_EQ(failure(write(u"spaces.fodp"_s, flat(R"(<draw:page/><draw:page><draw:custom-shape><text:p>
         <text:s text:c="2000000000"/></text:p></draw:custom-shape></draw:page>)"))),
-              u"spaces.fodp: slide 2 is damaged: a shape holds more than 8388608 characters of text"_s);
+              m_dir.filePath(u"spaces.fodp"_s) +
+                  u": slide 2 is damaged: a shape holds more than 8388608 characters of text"_s);
     QByteArray deep = "<draw:page><draw:custom-shape><text:p>";
     for (int i = 0; i < 5000; ++i)
         deep += "<text:span>";
@@ -176,25 +179,25 @@ TEST_F(OdpReaderTest, WrongOrDamagedDocumentsFailClearly) {
         deep += "</text:span>";
     deep += "</text:p></draw:custom-shape></draw:page>";
     EXPECT_EQ(failure(write(u"deep.fodp"_s, flat(deep))),
-              u"deep.fodp: slide 1 is damaged: elements nested deeper than 256 levels"_s);
+              m_dir.filePath(u"deep.fodp"_s) + u": slide 1 is damaged: elements nested deeper than 256 levels"_s);
 
     const QByteArray content = flat("<draw:page/>");
     EXPECT_EQ(failure(writeZip(u"writer.odp"_s,
                                {{"mimetype", "application/vnd.oasis.opendocument.text"}, {"content.xml", content}})),
-              u"writer.odp: not a presentation: the OpenDocument package is of type "
-              "application/vnd.oasis.opendocument.text"_s);
+              m_dir.filePath(u"writer.odp"_s) + u": not a presentation: the OpenDocument package is of type "
+                                                "application/vnd.oasis.opendocument.text"_s);
     EXPECT_EQ(failure(writeZip(u"locked.odp"_s,
                                {{"mimetype", "application/vnd.oasis.opendocument.presentation"},
                                 {"META-INF/manifest.xml", "<manifest:manifest><manifest:file-entry manifest:full-path="
                                                           "\"content.xml\"><manifest:encryption-data/>"
                                                           "</manifest:file-entry></manifest:manifest>"},
                                 {"content.xml", QByteArray(300, '\x9c')}})),
-              u"locked.odp: encrypted (the presentation is protected by a password)"_s);
+              m_dir.filePath(u"locked.odp"_s) + u": encrypted (the presentation is protected by a password)"_s);
     EXPECT_EQ(failure(writeZip(u"empty.odp"_s, {{"mimetype", "application/vnd.oasis.opendocument.presentation"}})),
-              u"empty.odp: not a presentation package: content.xml is missing"_s);
+              m_dir.filePath(u"empty.odp"_s) + u": not a presentation package: content.xml is missing"_s);
     EXPECT_TRUE(failure(writeZip(u"cut.odp"_s, {{"mimetype", "application/vnd.oasis.opendocument.presentation"},
                                                 {"content.xml", content.left(content.size() / 2)}}))
-                    .startsWith(u"cut.odp: damaged part content.xml: not well-formed XML"_s));
+                    .startsWith(m_dir.filePath(u"cut.odp"_s) + u": damaged part content.xml: not well-formed XML"_s));
     // No mimetype entry: content.xml alone decides.
     auto bare = office::openPresentationDocument(writeZip(u"bare.odp"_s, {{"content.xml", content}}));
     EXPECT_EQ(bare->slideCount(), 1);

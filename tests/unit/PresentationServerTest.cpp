@@ -91,11 +91,13 @@ TEST_F(ServerTest, MembersOutsideThePresentationFailWithTheReason) {
     const auto application = m_server.create();
     application->open(path);
     EXPECT_EQ(failureOf([&] { application->shapesCount(0); }),
-              u"small.pptx: there is no slide 0 (the presentation has 1)"_s);
+              m_dir.filePath(u"small.pptx"_s) + u": there is no slide 0 (the presentation has 1)"_s);
     EXPECT_EQ(failureOf([&] { application->shapesCount(2); }),
-              u"small.pptx: there is no slide 2 (the presentation has 1)"_s);
-    EXPECT_EQ(failureOf([&] { application->hasTextFrame(1, 3); }), u"small.pptx: slide 1 has no shape 3 (it has 2)"_s);
-    EXPECT_EQ(failureOf([&] { application->shapeText(1, 2); }), u"small.pptx: shape 2 of slide 1 has no text frame"_s);
+              m_dir.filePath(u"small.pptx"_s) + u": there is no slide 2 (the presentation has 1)"_s);
+    EXPECT_EQ(failureOf([&] { application->hasTextFrame(1, 3); }),
+              m_dir.filePath(u"small.pptx"_s) + u": slide 1 has no shape 3 (it has 2)"_s);
+    EXPECT_EQ(failureOf([&] { application->shapeText(1, 2); }),
+              m_dir.filePath(u"small.pptx"_s) + u": shape 2 of slide 1 has no text frame"_s);
 }
 
 // Reading never changes the file: not its bytes, not its modification time, also when it is read-only.
@@ -142,15 +144,16 @@ TEST_F(ServerTest, PresentationTextReadsTheNewPresentationOfARunningServerAndQui
 
 TEST_F(ServerTest, AFailureLeavesTheServerRunningWithThePresentationOpen) {
     const QString path = deck(u"broken.pptx"_s, {test::slideXml(textBoxOf("read")), "<p:sld><unclosed"});
-    EXPECT_TRUE(
-        failureOf([&] { import::PresentationText(m_server, path); }).startsWith(u"broken.pptx: slide 2 is damaged"_s));
+    EXPECT_TRUE(failureOf([&] {
+                    import::PresentationText(m_server, path);
+                }).startsWith(m_dir.filePath(u"broken.pptx"_s) + u": slide 2 is damaged"_s));
     const auto running = m_server.running();
     ASSERT_NE(running, nullptr);
     EXPECT_TRUE(running->visible());
     EXPECT_EQ(running->activePath(), path);
 
     EXPECT_EQ(failureOf([&] { import::PresentationText(m_server, m_dir.filePath(u"absent.pptx"_s)); }),
-              u"absent.pptx: cannot open the file: No such file or directory"_s);
+              m_dir.filePath(u"absent.pptx"_s) + u": cannot open the file: No such file or directory"_s);
     EXPECT_EQ(m_server.running(), running);
 }
 

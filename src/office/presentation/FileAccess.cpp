@@ -31,8 +31,8 @@ struct DescriptorCloser {
 } // namespace
 
 QString displayName(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    return name.isEmpty() ? path : name;
+    // The whole path: two files of the same name in different folders must not read alike.
+    return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
 }
 
 int openRegularFile(const QString& path) {

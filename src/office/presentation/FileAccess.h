@@ -12,12 +12,12 @@
 
 namespace quorvane::office {
 
-// The name the user knows a file by in messages: its file name without the folder.
+// The name a file goes by in messages: its full path (made absolute when it is relative).
 QString displayName(const QString& path);
 
 // Opens path for reading when, and only when, it is a regular file: a folder, a named pipe or a
 // device is refused without blocking. Returns the descriptor (the caller closes it). Throws ReadError
-// "<file name>: <reason>".
+// "<full path>: <reason>".
 int openRegularFile(const QString& path);
 
 // Reads up to size bytes from the start of the open file fd; fewer when the file is shorter. A read
@@ -26,7 +26,7 @@ std::string readFileStart(int fd, std::size_t size, int* error = nullptr);
 
 // The whole content of the regular file at path, which a reader wants in memory at once. A file
 // larger than maxSize bytes is refused with the reason tooLarge instead of being read. Throws
-// ReadError "<file name>: <reason>" (see openRegularFile; "cannot read the file: ...").
+// ReadError "<full path>: <reason>" (see openRegularFile; "cannot read the file: ...").
 std::string readWholeFile(const QString& path, std::uint64_t maxSize, const QString& tooLarge);
 
 } // namespace quorvane::office
