@@ -131,6 +131,23 @@ TEST_F(ImportCommandTest, CsvTakesTheOneSheetWithTheChosenSplit) {
     EXPECT_TRUE(exact.readAll().startsWith("Agenda,\r\n"));
 }
 
+TEST_F(ImportCommandTest, RowsBeyondOneSheetAreAllInTheCsvInOrderAndAreNoFailure) {
+    // A sheet's worth of rows (1,048,576 lines of one text box), then one more file.
+    QString lines;
+    for (int n = 1; n <= 1'048'576; ++n)
+        lines += QString::number(n) + (n < 1'048'576 ? u"\n"_s : QString());
+    const QString full = test::writeTextDeck(work.filePath(u"full.pptx"_s), {lines});
+    const QString next = test::writeTextDeck(work.filePath(u"next.pptx"_s), {u"next"_s});
+    ASSERT_EQ(import({u"--csv"_s, u"exact"_s, full, next, u"-o"_s, output(u"all.csv"_s)}), 0) << err;
+    EXPECT_NE(err.find("The rows from 1,048,577 on continue on the sheet \"Sheet2\"."), std::string::npos) << err;
+    QFile csv(output(u"all.csv"_s));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray all = csv.readAll();
+    EXPECT_EQ(all.count("\r\n"), 1'048'577);
+    EXPECT_TRUE(all.startsWith("1\r\n2\r\n"));
+    EXPECT_TRUE(all.endsWith("1048575\r\n1048576\r\nnext\r\n"));
+}
+
 // Each --split mode splits one line at its own character and at no other.
 struct SplitMode {
     const char* mode;
