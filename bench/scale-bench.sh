@@ -1,0 +1,68 @@
+#!/bin/sh
+# Nothing lost at scale. Usage: bench/scale-bench.sh [BUILD_FOLDER] [COUNT...]
+# Generates presentations of 20 slides with 6 text shapes each (bench_pptx corpus, about 320 rows
+# apiece), then for each COUNT (default: 4000 and 10000) imports the first COUNT of them into one
+# sheet with quorvane-cli, once into .xlsx and once into .csv, and prints for each:
+#   the rows and sheets written (read back from the file: the rows of every worksheet of the .xlsx,
+#   the lines of the .csv), the wall seconds, the peak memory, and next to it the memory target:
+#   twice the size of the text (the UTF-8 that quorvane-cli text prints for the same files) plus
+#   100 MB.
+# A sheet holds 1,048,576 rows, so 4,000 presentations already take two sheets and 10,000 four; the
+# run must say so once on standard error and still exit with status 0.
+# Build first, optimised: cmake --build BUILD_FOLDER --target quorvane-cli bench_pptx
+set -eu
+build=${1:-build}
+[ $# -gt 0 ] && shift
+counts=${*:-4000 10000}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TEMP="$work"
+
+most=0
+for count in $counts; do [ "$count" -gt "$most" ] && most=$count; done
+mkdir "$work/decks"
+"$build/bench/bench_pptx" corpus "$work/decks" "$most"
+cli="$build/src/cli/quorvane-cli"
+
+# Rows and sheets of an .xlsx: the last row number of each worksheet, summed.
+xlsxRowsSheets() {
+    sheets=$(zipinfo -1 "$1" | grep -c '^xl/worksheets/sheet[0-9]*\.xml$')
+    rows=0
+    i=1
+    while [ "$i" -le "$sheets" ]; do
+        last=$(unzip -p "$1" "xl/worksheets/sheet$i.xml" | grep -o '<row r="[0-9]*"' | tail -n 1 | tr -dc 0-9)
+        rows=$((rows + ${last:-0}))
+        i=$((i + 1))
+    done
+    echo "$rows $sheets"
+}
+
+for count in $counts; do
+    ls "$work/decks"/*.pptx | sort -V | head -n "$count" > "$work/list"
+    cat $(cat "$work/list") > /dev/null # warm the page cache
+    "$cli" text $(cat "$work/list") > "$work/text"
+    textBytes=$(wc -c < "$work/text")
+    textRows=$(tr -dc '\r' < "$work/text" | wc -c) # every row ends with a CR (CR LF, or CR between paragraphs)
+    rm "$work/text"
+    limitMiB=$(awk -v t="$textBytes" 'BEGIN { printf "%d", (2 * t + 100e6) / 1048576 }')
+    printf "%d presentations: text %d MiB in %d rows; memory target %d MiB\n" "$count" $((textBytes / 1048576)) \
+        "$textRows" "$limitMiB"
+    for kind in xlsx csv; do
+        out="$work/out.$kind"
+        status=0
+        /usr/bin/time -v "$cli" import $(cat "$work/list") -o "$out" > /dev/null 2> "$work/err.txt" || status=$?
+        [ "$status" -eq 0 ] || { echo "  $kind: exit status $status" >&2; tail -n 20 "$work/err.txt" >&2; exit 1; }
+        if [ "$kind" = xlsx ]; then
+            set -- $(xlsxRowsSheets "$out")
+        else
+            lines=$(wc -l < "$out")
+            set -- "$lines" $(((lines + 1048575) / 1048576))
+        fi
+        notices=$(grep -c 'continue on the sheet' "$work/err.txt" || true)
+        awk -F': ' -v kind="$kind" -v rows="$1" -v sheets="$2" -v notices="$notices" -v limit="$limitMiB" '
+            /Elapsed \(wall clock\)/ { n = split($2, t, ":"); wall = 0; for (i = 1; i <= n; i++) wall = wall * 60 + t[i] }
+            /Maximum resident set size/ { peak = $2 / 1024 }
+            END { printf "  %-5s %d rows on %d sheets, %.1f s, peak %d MiB (%s the target); %d notice(s), exit 0\n",
+                      kind ":", rows, sheets, wall, peak, peak <= limit ? "within" : "OVER", notices }' "$work/err.txt"
+    done
+done
