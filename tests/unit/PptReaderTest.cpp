@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/TestTools.h"
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -18,6 +20,7 @@ using namespace quorvane;
 using namespace quorvane::test;
 using office::AutomationError;
 using office::ShapeInfo;
+using test::failureOf;
 
 namespace {
 
@@ -382,6 +385,23 @@ TEST(PptReader, ScrambledDocumentStreamNeverCrashes) {
         const QString reason = failure(writeCompoundFile(file));
         EXPECT_TRUE(reason.isEmpty() || reason.startsWith(u"built.ppt: "_s));
     }
+}
+
+TEST(CompoundFile, AFileThatGrowsShorterWhileItIsReadFailsWithTheReason) {
+    // The regular streams come last in the written file, so cutting it leaves the header and tables.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"cut.ppt"_s);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QByteArray bytes = writeCompoundFile(sampleStreams());
+    file.write(bytes);
+    file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const office::CompoundFile container(file.handle(), static_cast<std::uint64_t>(bytes.size()));
+    ASSERT_TRUE(QFile::resize(path, 4096));
+    // A memory map of the file would end the process with SIGBUS here.
+    EXPECT_EQ(failureOf<office::ReadError>([&] { container.readStream(u"PowerPoint Document"_s); }),
+              u"the file grew shorter while it was read"_s);
 }
 
 TEST(CompoundFile, ListsAndReadsRootStreams) {

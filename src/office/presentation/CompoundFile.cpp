@@ -6,8 +6,11 @@
 #include "office/presentation/ReadError.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
+
+#include <unistd.h>
 
 namespace quorvane::office {
 
@@ -43,29 +46,40 @@ bool CompoundFile::hasSignature(QByteArrayView data) {
     return data.size() >= 8 && std::memcmp(data.data(), kSignature, 8) == 0;
 }
 
-CompoundFile::CompoundFile(QByteArrayView data) : m_data(data) {
+CompoundFile::CompoundFile(QByteArrayView data) : m_data(data), m_size(static_cast<std::uint64_t>(data.size())) {
     if (!hasSignature(data))
         fail("not a compound file");
-    if (data.size() < 512)
+    parse();
+}
+
+CompoundFile::CompoundFile(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {
+    if (size < 8 || !hasSignature(bytesAt(0, 8)))
+        fail("not a compound file");
+    parse();
+}
+
+void CompoundFile::parse() {
+    if (m_size < 512)
         fail("the compound file is shorter than its header");
-    if (u16(data, 0x1C) != 0xFFFE)
+    m_header = bytesAt(0, 512);
+    const QByteArrayView header = m_header;
+    if (u16(header, 0x1C) != 0xFFFE)
         fail("the compound-file header is damaged (byte order mark)");
-    const std::uint16_t sectorShift = u16(data, 0x1E);
-    const std::uint16_t miniShift = u16(data, 0x20);
+    const std::uint16_t sectorShift = u16(header, 0x1E);
+    const std::uint16_t miniShift = u16(header, 0x20);
     if ((sectorShift != 9 && sectorShift != 12) || miniShift != 6)
         fail("the compound-file header is damaged (sector size)");
     m_sectorSize = 1u << sectorShift;
     m_miniSectorSize = 1u << miniShift;
-    m_miniCutoff = u32(data, 0x38);
+    m_miniCutoff = u32(header, 0x38);
     if (m_miniCutoff == 0 || m_miniCutoff > 0x10000)
         fail("the compound-file header is damaged (mini stream cutoff)");
-    const auto size = static_cast<std::uint64_t>(data.size());
-    if (size < m_sectorSize)
+    if (m_size < m_sectorSize)
         fail("the compound file is shorter than its header");
     // Sector n starts at (n + 1) * sector size; a last sector cut short still counts, its missing bytes
     // are caught where they are needed.
     m_sectorCount = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>((size - m_sectorSize + m_sectorSize - 1) / m_sectorSize, kMaxRegularSector));
+        std::min<std::uint64_t>((m_size - m_sectorSize + m_sectorSize - 1) / m_sectorSize, kMaxRegularSector));
 
     readAllocationTable();
     readDirectory();
@@ -74,8 +88,8 @@ CompoundFile::CompoundFile(QByteArrayView data) : m_data(data) {
     const Entry& root = m_entries.front();
     if (root.size > 0) {
         m_miniStream = readChain(root.start, root.size, "the mini stream");
-        const std::uint32_t miniFatStart = u32(data, 0x3C);
-        const std::uint32_t miniFatCount = u32(data, 0x40);
+        const std::uint32_t miniFatStart = u32(header, 0x3C);
+        const std::uint32_t miniFatCount = u32(header, 0x40);
         if (miniFatCount > m_sectorCount)
             fail("the compound-file header is damaged (mini allocation table size)");
         const QByteArray table =
@@ -86,33 +100,59 @@ CompoundFile::CompoundFile(QByteArrayView data) : m_data(data) {
     }
 }
 
-QByteArrayView CompoundFile::sector(std::uint32_t id) const {
+void CompoundFile::readInto(char* out, std::uint64_t offset, std::uint64_t length) const {
+    if (m_fd < 0) {
+        std::memcpy(out, m_data.data() + offset, length);
+        return;
+    }
+    // Read, never mapped: a mapped file that shrinks under the reader kills the process with SIGBUS,
+    // whereas a read only comes back short.
+    std::uint64_t filled = 0;
+    while (filled < length) {
+        const ssize_t got = ::pread(m_fd, out + filled, length - filled, static_cast<off_t>(offset + filled));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            fail(std::string("cannot read the file: ") + std::strerror(errno));
+        if (got == 0)
+            fail("the file grew shorter while it was read");
+        filled += static_cast<std::uint64_t>(got);
+    }
+}
+
+QByteArray CompoundFile::bytesAt(std::uint64_t offset, std::uint64_t length) const {
+    QByteArray bytes(static_cast<qsizetype>(length), Qt::Uninitialized);
+    readInto(bytes.data(), offset, length);
+    return bytes;
+}
+
+QByteArray CompoundFile::sector(std::uint32_t id) const {
     if (id >= m_sectorCount)
         fail("sector " + std::to_string(id) + " lies outside the file (truncated?)");
     const std::uint64_t offset = (std::uint64_t{id} + 1) * m_sectorSize;
-    const std::uint64_t available = std::min<std::uint64_t>(m_sectorSize, m_data.size() - offset);
-    return m_data.sliced(static_cast<qsizetype>(offset), static_cast<qsizetype>(available));
+    return bytesAt(offset, std::min<std::uint64_t>(m_sectorSize, m_size - offset));
 }
 
 void CompoundFile::readAllocationTable() {
-    const std::uint32_t fatCount = u32(m_data, 0x2C);
+    const QByteArrayView header = m_header;
+    const std::uint32_t fatCount = u32(header, 0x2C);
     if (fatCount == 0 || fatCount > m_sectorCount)
         fail("the compound-file header is damaged (allocation table size)");
     std::vector<std::uint32_t> fatSectors;
     fatSectors.reserve(fatCount);
     for (std::size_t i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatCount; ++i)
-        fatSectors.push_back(u32(m_data, 0x4C + i * 4));
+        fatSectors.push_back(u32(header, 0x4C + i * 4));
 
     // Further allocation-table sectors are listed in a chain of sectors of their own; each one ends with
     // the number of the next. The chain is bounded by the count in the header and checked for loops.
-    std::uint32_t difat = u32(m_data, 0x44);
-    const std::uint32_t difatCount = u32(m_data, 0x48);
+    std::uint32_t difat = u32(header, 0x44);
+    const std::uint32_t difatCount = u32(header, 0x48);
     std::vector<bool> seen(m_sectorCount, false);
     const std::size_t perSector = m_sectorSize / 4 - 1;
     for (std::uint32_t n = 0; fatSectors.size() < fatCount; ++n) {
         if (n >= difatCount || difat == kEndOfChain || difat == kFreeSector)
             fail("the allocation table is incomplete");
-        const QByteArrayView s = sector(difat);
+        const QByteArray s = sector(difat);
         if (static_cast<std::uint32_t>(s.size()) < m_sectorSize)
             fail("the allocation table is truncated");
         if (seen[difat])
@@ -126,7 +166,7 @@ void CompoundFile::readAllocationTable() {
     const std::size_t entriesPerSector = m_sectorSize / 4;
     m_fat.resize(std::size_t{fatCount} * entriesPerSector);
     for (std::size_t f = 0; f < fatSectors.size(); ++f) {
-        const QByteArrayView s = sector(fatSectors[f]);
+        const QByteArray s = sector(fatSectors[f]);
         if (static_cast<std::uint32_t>(s.size()) < m_sectorSize)
             fail("the allocation table is truncated");
         for (std::size_t i = 0; i < entriesPerSector; ++i)
@@ -160,34 +200,47 @@ QByteArray CompoundFile::readChain(std::uint32_t start, std::uint64_t size, cons
     const std::vector<std::uint32_t> links = chain(m_fat, start, needed, what);
     if (links.size() < needed)
         fail(std::string("the sector chain of ") + what + " is shorter than its size");
-    QByteArray out;
-    out.reserve(static_cast<qsizetype>(size));
+    // Every sector must lie in the file before any is read, so the size asked for is never more than
+    // the file holds.
     std::uint64_t remaining = size;
     for (const std::uint32_t id : links) {
-        const QByteArrayView s = sector(id);
+        if (id >= m_sectorCount)
+            fail("sector " + std::to_string(id) + " lies outside the file (truncated?)");
+        const std::uint64_t offset = (std::uint64_t{id} + 1) * m_sectorSize;
         const std::uint64_t take = std::min<std::uint64_t>(remaining, m_sectorSize);
-        if (static_cast<std::uint64_t>(s.size()) < take)
+        if (m_size - offset < take)
             fail(std::string("the file ends inside ") + what + " (truncated)");
-        out.append(s.first(static_cast<qsizetype>(take)));
         remaining -= take;
+    }
+    // Consecutive sectors, the usual layout, are read in one go.
+    QByteArray out(static_cast<qsizetype>(size), Qt::Uninitialized);
+    std::uint64_t done = 0;
+    for (std::size_t k = 0; done < size;) {
+        std::size_t run = 1;
+        while (k + run < links.size() && links[k + run] == links[k] + run && run * m_sectorSize < size - done)
+            ++run;
+        const std::uint64_t take = std::min<std::uint64_t>(size - done, std::uint64_t{run} * m_sectorSize);
+        readInto(out.data() + done, (std::uint64_t{links[k]} + 1) * m_sectorSize, take);
+        done += take;
+        k += run;
     }
     return out;
 }
 
 void CompoundFile::readDirectory() {
-    const std::uint32_t start = u32(m_data, 0x30);
+    const std::uint32_t start = u32(m_header, 0x30);
     const std::vector<std::uint32_t> links = chain(m_fat, start, m_fat.size(), "the directory");
     if (links.empty())
         fail("the directory is missing");
     const std::size_t perSector = m_sectorSize / kDirectoryEntrySize;
     m_entries.reserve(links.size() * perSector);
     for (const std::uint32_t id : links) {
-        const QByteArrayView s = sector(id);
+        const QByteArray s = sector(id);
         if (static_cast<std::uint32_t>(s.size()) < m_sectorSize)
             fail("the directory is truncated");
         for (std::size_t i = 0; i < perSector; ++i) {
-            const QByteArrayView e =
-                s.sliced(static_cast<qsizetype>(i * kDirectoryEntrySize), static_cast<qsizetype>(kDirectoryEntrySize));
+            const QByteArrayView e = QByteArrayView(s).sliced(static_cast<qsizetype>(i * kDirectoryEntrySize),
+                                                              static_cast<qsizetype>(kDirectoryEntrySize));
             Entry entry;
             entry.type = static_cast<std::uint8_t>(e[0x42]);
             const std::uint16_t nameBytes = std::min<std::uint16_t>(u16(e, 0x40), 64);

@@ -24,6 +24,10 @@ public:
     // Parses the header, the allocation tables and the directory of data, which must outlive this
     // object. Throws ReadError with the reason when the container is damaged.
     explicit CompoundFile(QByteArrayView data);
+    // The same for the open regular file fd (not taken over, and it must stay open while this object
+    // lives), of size bytes when reading starts. Only the sectors that are needed are read, with pread:
+    // a file that grows shorter while it is read ends in a ReadError, like any damage.
+    CompoundFile(int fd, std::uint64_t size);
 
     // Names of the streams directly in the root storage, in directory order.
     QStringList streamNames() const;
@@ -42,7 +46,12 @@ private:
         std::uint64_t size = 0;
     };
 
-    QByteArrayView sector(std::uint32_t id) const;
+    void parse();
+    // length bytes from offset, which the caller has checked to lie inside the file.
+    void readInto(char* out, std::uint64_t offset, std::uint64_t length) const;
+    QByteArray bytesAt(std::uint64_t offset, std::uint64_t length) const;
+    // The sector's bytes: fewer than a sector for the last one of a file cut short.
+    QByteArray sector(std::uint32_t id) const;
     std::vector<std::uint32_t> chain(const std::vector<std::uint32_t>& table, std::uint32_t start,
                                      std::uint64_t maxLength, const char* what) const;
     QByteArray readChain(std::uint32_t start, std::uint64_t size, const char* what) const;
@@ -51,7 +60,10 @@ private:
     void collectRootStreams();
     const Entry* find(const QString& name) const;
 
-    QByteArrayView m_data;
+    QByteArrayView m_data; // the container in memory, or
+    int m_fd = -1;         // the file it is read from
+    std::uint64_t m_size = 0;
+    QByteArray m_header;
     std::uint32_t m_sectorSize = 512;
     std::uint32_t m_miniSectorSize = 64;
     std::uint32_t m_miniCutoff = 4096;

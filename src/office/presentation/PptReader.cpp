@@ -10,15 +10,18 @@
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/ReadError.h"
 
-#include <QFile>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -529,9 +532,8 @@ template <typename Step> auto inContainer(const QString& fileName, Step&& step) 
     }
 }
 
-// openCompoundFileData, throwing ReadError.
-std::unique_ptr<PresentationDocument> readCompoundFileData(QByteArrayView data, const QString& fileName) {
-    const CompoundFile file = inContainer(fileName, [&] { return CompoundFile(data); });
+// The presentation in file, throwing ReadError.
+std::unique_ptr<PresentationDocument> readPresentation(const CompoundFile& file, const QString& fileName) {
     // A password-protected OOXML package is a compound file holding the encrypted package.
     if (file.hasStream(u"EncryptedPackage"_s) || file.hasStream(u"EncryptionInfo"_s))
         failWith(fileName, kEncrypted);
@@ -563,30 +565,50 @@ std::unique_ptr<PresentationDocument> readCompoundFileData(QByteArrayView data, 
     return std::make_unique<PptDocument>(fileName, std::move(*stream), currentEdit);
 }
 
+// Whether the open file fd is no longer as it was when before was taken: a file rewritten while it is
+// read gives no whole presentation, whatever the bytes read say.
+bool changedSince(int fd, const struct stat& before) {
+    struct stat now {};
+    return ::fstat(fd, &now) != 0 || now.st_size != before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+           now.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
+}
+
 } // namespace
 
 std::unique_ptr<PresentationDocument> openCompoundFileData(QByteArrayView data, const QString& fileName) {
-    return reportingReadErrors([&] { return readCompoundFileData(data, fileName); });
+    return reportingReadErrors([&] {
+        const CompoundFile file = inContainer(fileName, [&] { return CompoundFile(data); });
+        return readPresentation(file, fileName);
+    });
 }
 
 std::unique_ptr<PresentationDocument> openCompoundFilePresentation(const QString& path) {
     return reportingReadErrors([&]() -> std::unique_ptr<PresentationDocument> {
         const QString fileName = displayName(path);
-        QFile file;
         // A folder, a pipe or a device is refused here without blocking.
-        if (!file.open(openRegularFile(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-            failWith(fileName, u"cannot open the file: "_s + file.errorString());
-        const qint64 size = file.size();
-        if (size <= 0)
+        const int fd = openRegularFile(path);
+        const struct Closer {
+            int fd;
+            ~Closer() { ::close(fd); }
+        } closer{fd};
+        struct stat before {};
+        if (::fstat(fd, &before) != 0)
+            failWith(fileName, u"cannot read the file: "_s + QString::fromLocal8Bit(std::strerror(errno)));
+        if (before.st_size <= 0)
             failWith(fileName, u"the file is empty"_s);
-        // Mapping keeps large embedded media out of memory; only the streams we need are copied.
-        if (uchar* mapped = file.map(0, size)) {
-            auto document = readCompoundFileData(
-                QByteArrayView(reinterpret_cast<const char*>(mapped), static_cast<qsizetype>(size)), fileName);
-            file.unmap(mapped);
-            return document;
+        // Only the sectors of the streams we need are read, so large embedded media never are.
+        try {
+            const CompoundFile file =
+                inContainer(fileName, [&] { return CompoundFile(fd, static_cast<std::uint64_t>(before.st_size)); });
+            std::unique_ptr<PresentationDocument> document = readPresentation(file, fileName);
+            if (!changedSince(fd, before))
+                return document;
+        } catch (const ReadError&) {
+            // Damage found in a file that changed meanwhile is the change's doing.
+            if (!changedSince(fd, before))
+                throw;
         }
-        return readCompoundFileData(file.readAll(), fileName);
+        failWith(fileName, u"cannot read the file: it changed while it was read"_s);
     });
 }
 
