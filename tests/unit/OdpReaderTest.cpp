@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/TestTools.h"
+
 #include <gtest/gtest.h>
 #include <zip.h>
 
@@ -202,4 +204,19 @@ TEST_F(OdpReaderTest, WrongOrDamagedDocumentsFailClearly) {
     auto bare = office::openPresentationDocument(writeZip(u"bare.odp"_s, {{"content.xml", content}}));
     EXPECT_EQ(bare->slideCount(), 1);
     EXPECT_TRUE(bare->shapes(1).empty());
+}
+
+TEST_F(OdpReaderTest, RunsOfSpacesOnManyShapesStopAtTheTextBound) {
+    // Seven pages each with a shape of 8,000,000 spaces: the seventh passes 50 million characters.
+    QByteArray pages;
+    for (int page = 0; page < 7; ++page)
+        pages += R"(<draw:page><draw:custom-shape><text:p><text:s text:c="8000000"/></text:p></draw:custom-shape>)"
+                 "</draw:page>";
+    const auto document = office::openPresentationDocument(write(u"spaces.fodp"_s, flat(pages)));
+    for (int slide = 1; slide <= 6; ++slide)
+        EXPECT_EQ(document->shapes(slide).front().text.size(), 8'000'000);
+    EXPECT_EQ(test::failureOf([&] { document->shapes(7); }),
+              m_dir.filePath(u"spaces.fodp"_s) +
+                  u": too much text: the presentation holds more than 50,000,000 characters, the most that "
+                  "is read from one presentation"_s);
 }

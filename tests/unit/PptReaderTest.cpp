@@ -246,6 +246,113 @@ TEST(PptReader, FieldsShowSlideNumberFooterHeaderAndFixedDate) {
     EXPECT_EQ(texts[2][2].text, u"Deck header, Deck footer, *"_s); // a date that is not fixed stays as stored
 }
 
+// The sample's first slide and the document record, to be given other shapes and slide list entries.
+class SlideListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_file = sampleStreams();
+        m_edits = readEdits(m_file);
+        const QByteArray& stream = streamNamed(m_file, u"PowerPoint Document"_s);
+        const std::uint32_t documentOffset = m_edits.persist.at(m_edits.documentId);
+        m_slideId = slidePersistIds(m_file, documentOffset).front();
+        m_document = parseRecord(stream, documentOffset);
+        m_slide = parseRecord(stream, m_edits.persist.at(m_slideId));
+        for (const PptRecord& r : slideList().children)
+            if (r.type == 1011 && m_entry.atom.isEmpty())
+                m_entry = r;
+    }
+
+    PptRecord& slideList() {
+        return *std::find_if(m_document.children.begin(), m_document.children.end(),
+                             [](const PptRecord& r) { return r.type == 4080 && (r.verInstance >> 4) == 0; });
+    }
+
+    // The sample's first text shape with its text box holding records.
+    PptRecord textShape(std::vector<PptRecord> records) {
+        PptRecord shape = m_slide.find(0xF003)->children.at(1);
+        shape.find(0xF00D)->children = std::move(records);
+        return shape;
+    }
+
+    // The first slide with shapes, listed once for each entry of texts (the entry's texts of the
+    // slide list); the document's footer is footer.
+    std::unique_ptr<office::PresentationDocument> build(const std::vector<PptRecord>& shapes,
+                                                        const std::vector<std::vector<QString>>& texts,
+                                                        const QString& footer = {}) {
+        Streams file = m_file;
+        PptRecord slide = m_slide;
+        std::erase_if(slide.children, [](const PptRecord& r) { return r.type == 4057; }); // the document's footer
+        PptRecord* group = slide.find(0xF003);
+        group->children.resize(1);
+        group->children.insert(group->children.end(), shapes.begin(), shapes.end());
+        PptRecord document = m_document;
+        std::erase_if(document.children, [](const PptRecord& r) { return r.type == 4057; });
+        PptRecord footerText = textChars(footer);
+        footerText.type = 4026;
+        footerText.verInstance = 2 << 4;
+        PptRecord headersFooters;
+        headersFooters.verInstance = 0xF | (3 << 4);
+        headersFooters.type = 4057;
+        headersFooters.children = {atom(4058, u32(0)), footerText};
+        document.children.push_back(headersFooters);
+        PptRecord& list = *std::find_if(document.children.begin(), document.children.end(),
+                                        [](const PptRecord& r) { return r.type == 4080 && (r.verInstance >> 4) == 0; });
+        list.children.clear();
+        for (const std::vector<QString>& entryTexts : texts) {
+            list.children.push_back(m_entry);
+            for (const QString& text : entryTexts) {
+                list.children.push_back(atom(3999, u32(1)));
+                list.children.push_back(textChars(text));
+            }
+        }
+        appendEdit(file, {{m_edits.documentId, document.bytes()}, {m_slideId, slide.bytes()}});
+        return office::openCompoundFileData(writeCompoundFile(file), u"built.ppt"_s);
+    }
+
+    static QByteArray u32(std::uint32_t v) {
+        QByteArray b(4, '\0');
+        writeU32(b, 0, v);
+        return b;
+    }
+
+    Streams m_file;
+    PptEdits m_edits;
+    std::uint32_t m_slideId = 0;
+    PptRecord m_document, m_slide, m_entry;
+};
+
+TEST_F(SlideListTest, ASlideListedManyTimesShowsEachListingsNumberAndTexts) {
+    const auto document = build({textShape({atom(3999, u32(4)), textChars(u"Slide *"_s), atom(4056, u32(6))}),
+                                 textShape({atom(3998, u32(0))}), textShape({atom(3998, u32(1))})},
+                                {{u"a"_s, u"second"_s}, {u"b"_s}, {u"c"_s}});
+    ASSERT_EQ(document->slideCount(), 3);
+    const std::vector<SlideTexts::value_type> expected = {
+        {{true, u"Slide 1"_s}, {true, u"a"_s}, {true, u"second"_s}},
+        {{true, u"Slide 2"_s}, {true, u"b"_s}, {true, {}}}, // no second text: the shape's own, none
+        {{true, u"Slide 3"_s}, {true, u"c"_s}, {true, {}}}};
+    expectTexts(readAll(*document), expected);
+    EXPECT_EQ(document->shapes(1)[1].text, u"a"_s); // after the last, the first again
+}
+
+TEST_F(SlideListTest, FieldsFillInInOnePassAndTextPastTheBoundFailsBeforeItIsMade) {
+    // 20,000 footer fields: each once replaced in a text that grows with every one, it took minutes.
+    std::vector<PptRecord> records = {atom(3999, u32(4)), textChars(QString(20000, u'*'))};
+    for (std::uint32_t at = 0; at < 20000; ++at)
+        records.push_back(atom(4090, u32(at)));
+    const auto fields = build({textShape(records)}, {{}}, u"Footer"_s);
+    EXPECT_EQ(fields->shapes(1).front().text, u"Footer"_s.repeated(20000));
+
+    const QString tooMuch =
+        u"built.ppt: too much text: the presentation holds more than 50,000,000 characters, the most that is read "
+        "from one presentation"_s;
+    // The same fields with a footer of 2,500 characters ask for 50 million.
+    EXPECT_EQ(failureOf([&] { build({textShape(records)}, {{}}, QString(2500, u'f'))->shapes(1); }), tooMuch);
+    // 501 placeholders showing one text of 100,000 characters.
+    const auto placeholders =
+        build(std::vector<PptRecord>(501, textShape({atom(3998, u32(0))})), {{QString(100000, u'x')}});
+    EXPECT_EQ(failureOf([&] { placeholders->shapes(1); }), tooMuch);
+}
+
 TEST(PptReader, EditPointingAtItselfEndsTheChain) {
     Streams file = sampleStreams();
     const PptEdits edits = readEdits(file);

@@ -360,6 +360,48 @@ TEST_F(ReaderTest, ZipBombsAndDeepNestingStopWithAReason) {
               QStringList({u"T:t"_s}));
 }
 
+TEST_F(ReaderTest, ASlidePartListedManyTimesIsReadOnceAndTheSlidesHaveBounds) {
+    // The first part holds a million characters (just within what a part may inflate to without a
+    // ratio check), the second 110,000 pictures; p:sldIdLst lists the first 60 times, the second 100.
+    std::string pictures;
+    for (int i = 0; i < 110000; ++i)
+        pictures += "<p:pic/>";
+    std::vector<test::PackagePart> parts =
+        test::deckParts({test::slideXml(textBoxOf(std::string(1'000'000, 'x'))), test::slideXml(pictures)});
+    std::string& presentation = parts[2].content;
+    std::string list = "<p:sldIdLst>";
+    for (int i = 0; i < 60; ++i)
+        list += R"(<p:sldId id="256" r:id="rId1"/>)";
+    for (int i = 0; i < 100; ++i)
+        list += R"(<p:sldId id="257" r:id="rId2"/>)";
+    const size_t start = presentation.find("<p:sldIdLst>");
+    presentation.replace(start, presentation.find("</p:sldIdLst>") - start, list);
+    test::writeZip(path(u"deck.pptx"_s), parts);
+    const auto document = office::openPresentationDocument(path(u"deck.pptx"_s));
+    ASSERT_EQ(document->slideCount(), 160);
+
+    // Every listing shows the shapes the part gave when it was read.
+    const std::vector<office::ShapeInfo>* text = &document->shapes(1);
+    ASSERT_EQ(text->size(), 1u);
+    EXPECT_EQ(text->front().text.size(), 1'000'000);
+    EXPECT_EQ(&document->shapes(2), text);
+    // A slide read again counts once; 49 listings are 49,000,098 characters, and 50 too many.
+    for (int slide = 1; slide <= 49; ++slide)
+        document->shapes(1 + slide % 3);
+    for (int slide = 4; slide <= 49; ++slide)
+        document->shapes(slide);
+    EXPECT_EQ(failureOf([&] { document->shapes(50); }),
+              path(u"deck.pptx"_s) +
+                  u": too much text: the presentation holds more than 50,000,000 characters, the most that is "
+                  "read from one presentation"_s);
+    for (int slide = 61; slide <= 150; ++slide)
+        document->shapes(slide);
+    EXPECT_EQ(failureOf([&] { document->shapes(151); }),
+              path(u"deck.pptx"_s) +
+                  u": too many shapes: the presentation holds more than 10,000,000 shapes, the most that are "
+                  "read from one presentation"_s);
+}
+
 TEST_F(ReaderTest, DeclaredEntitiesAreNeverExpanded) {
     const std::string laughs =
         R"(<?xml version="1.0"?><!DOCTYPE p:sld [<!ENTITY lol "lol"><!ENTITY lol2 "&lol;&lol;&lol;&lol;&lol;">)"

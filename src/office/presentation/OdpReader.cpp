@@ -8,6 +8,7 @@
 #include "office/presentation/XmlHelpers.h"
 #include "office/presentation/ZipPackage.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -41,10 +42,19 @@ constexpr std::uint64_t kMaxFlatFile = std::uint64_t{512} << 20;
 const char16_t kLineBreak = u'\v';
 const char16_t kParagraphBreak = u'\r';
 
+// The slide whose shapes are being read: its number (for page-number fields) and what the shapes read
+// before on it hold, so that a shape's text is held to the budget while it grows.
+struct SlideContext {
+    int number;
+    const ReadBudget& budget;
+    qsizetype text = 0;
+    qsizetype shapes = 0;
+};
+
 // Collects the text of one shape: paragraphs joined by CR, ODF's whitespace rules applied.
 class TextCollector {
 public:
-    explicit TextCollector(int slideNumber) : m_slideNumber(slideNumber) {}
+    explicit TextCollector(const SlideContext& slide) : m_slide(slide) {}
 
     // Reads the paragraphs among the children of element (a text box, a shape, a list, a list item).
     void blocks(const xml::Scope& parent, pugi::xml_node element, int depth) {
@@ -76,9 +86,16 @@ private:
         m_atStart = true;
     }
 
-    void append(QStringView s) {
-        if (m_text.size() + s.size() > kMaxShapeText)
+    // Throws when the shape's text cannot grow by more characters.
+    void requireRoom(qsizetype more) const {
+        if (m_text.size() + more > kMaxShapeText)
             throw ReadError(u"a shape holds more than %1 characters of text"_s.arg(kMaxShapeText));
+        // Counted with the line end the shape's text will take, as the budget counts it.
+        m_slide.budget.requireRoom(m_slide.text + m_text.size() + more + 2, m_slide.shapes + 1);
+    }
+
+    void append(QStringView s) {
+        requireRoom(s.size());
         m_text += s;
     }
 
@@ -111,6 +128,13 @@ private:
         append(s);
     }
 
+    // count spaces, inserted like literal text; checked before any is made, as count may be huge.
+    void spaces(qsizetype count) {
+        literal({});
+        requireRoom(count);
+        m_text.resize(m_text.size() + count, u' ');
+    }
+
     void inlineContent(const xml::Scope& parent, pugi::xml_node element, int depth) {
         xml::requireDepth(depth);
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
@@ -126,16 +150,14 @@ private:
                 if (name.local == "s") {
                     const pugi::xml_attribute count = scope.attribute(child, nsText, "c");
                     const long long n = count ? count.as_llong(1) : 1;
-                    if (n > kMaxShapeText)
-                        throw ReadError(u"a shape holds more than %1 characters of text"_s.arg(kMaxShapeText));
-                    literal(QString(static_cast<qsizetype>(std::max(1LL, n)), u' '));
+                    spaces(static_cast<qsizetype>(std::clamp(n, 1LL, static_cast<long long>(kMaxShapeText) + 1)));
                 } else if (name.local == "tab") {
                     literal(u"\t");
                 } else if (name.local == "line-break") {
                     literal(QStringView(&kLineBreak, 1));
                 } else if (name.local == "page-number") {
                     // The field shows the number of the slide it is on, whatever text was stored with it.
-                    literal(QString::number(m_slideNumber));
+                    literal(QString::number(m_slide.number));
                 } else if (name.local != "note" && name.local != "ruby-text") {
                     inlineContent(scope, child, depth + 1); // spans, links, other fields: their text
                 }
@@ -147,7 +169,7 @@ private:
         }
     }
 
-    int m_slideNumber;
+    const SlideContext& m_slide;
     QString m_text;
     int m_paragraphs = 0;
     bool m_pendingSpace = false;
@@ -160,7 +182,8 @@ bool isTextPlaceholder(const xml::Scope& scope, pugi::xml_node frame) {
 }
 
 // One top-level element of a page as a shape, or false when the element is no shape at all.
-bool readShape(const xml::Scope& page, pugi::xml_node element, int slideNumber, ShapeInfo& shape, int depth = 0) {
+bool readShape(const xml::Scope& page, pugi::xml_node element, const SlideContext& slide, ShapeInfo& shape,
+               int depth = 0) {
     const xml::Scope scope(page, element);
     const xml::Name name = scope.name(element);
     shape = ShapeInfo{};
@@ -174,7 +197,7 @@ bool readShape(const xml::Scope& page, pugi::xml_node element, int slideNumber, 
         if (depth > 4)
             return false;
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
-            if (child.type() == pugi::node_element && readShape(scope, child, slideNumber, shape, depth + 1))
+            if (child.type() == pugi::node_element && readShape(scope, child, slide, shape, depth + 1))
                 return true;
         return false;
     }
@@ -186,7 +209,7 @@ bool readShape(const xml::Scope& page, pugi::xml_node element, int slideNumber, 
             const xml::Scope inner(scope, child);
             const xml::Name content = inner.name(child);
             if (content.is(nsDraw, "text-box")) {
-                TextCollector text(slideNumber);
+                TextCollector text(slide);
                 text.blocks(inner, child, 0);
                 shape.hasTextFrame = true;
                 shape.text = text.text();
@@ -203,7 +226,7 @@ bool readShape(const xml::Scope& page, pugi::xml_node element, int slideNumber, 
     }
     if (local == "custom-shape" || local == "rect" || local == "ellipse" || local == "circle" || local == "polygon" ||
         local == "polyline" || local == "path" || local == "regular-polygon" || local == "caption") {
-        TextCollector text(slideNumber);
+        TextCollector text(slide);
         text.blocks(scope, element, 0);
         shape.hasTextFrame = true;
         shape.text = text.text();
@@ -218,8 +241,9 @@ class OdpDocument final : public PresentationDocument {
 public:
     // Parses content (content.xml, or the whole flat file) and finds the pages. partName names the
     // part in messages ("content.xml"); empty for a flat file.
-    OdpDocument(QString fileName, QString partName, std::string content)
-        : m_fileName(std::move(fileName)), m_partName(std::move(partName)), m_buffer(std::move(content)) {
+    OdpDocument(const QString& fileName, QString partName, std::string content)
+        : PresentationDocument(fileName), m_fileName(fileName), m_partName(std::move(partName)),
+          m_buffer(std::move(content)) {
         if (const QString problem = xml::parseInPlace(m_document, m_buffer, xml::SpaceKeepingParseOptions);
             !problem.isEmpty())
             failPart(problem);
@@ -245,23 +269,36 @@ private:
     const std::vector<ShapeInfo>& readShapes(int slide) override {
         if (slide < 1 || slide > slideCount())
             fail(u"there is no slide %1"_s.arg(slide));
+        // The server asks for the shapes of a slide once for each of its members it calls on a shape:
+        // the page is walked once, not once per call.
+        if (slide == m_shapesSlide)
+            return m_shapes;
+        m_shapesSlide = 0;
         m_shapes.clear();
         const xml::Scope root(namespaces(), m_root);
         const xml::Scope body(root, m_body);
         const xml::Scope presentation(body, m_presentation);
         const pugi::xml_node pageNode = m_pages[static_cast<std::size_t>(slide - 1)];
         const xml::Scope page(presentation, pageNode);
+        SlideContext context{slide, budget()};
         try {
             for (pugi::xml_node child = pageNode.first_child(); child; child = child.next_sibling()) {
                 ShapeInfo shape;
-                if (child.type() == pugi::node_element && readShape(page, child, slide, shape))
+                if (child.type() == pugi::node_element && readShape(page, child, context, shape)) {
+                    context.text += ReadBudget::textOf(shape);
+                    budget().requireRoom(context.text, ++context.shapes);
                     m_shapes.push_back(std::move(shape));
+                }
             }
+        } catch (const ReadBudget::Exceeded&) {
+            m_shapes.clear();
+            throw;
         } catch (const ReadError& damage) {
             // Raised inside the page, where the file is not known.
             m_shapes.clear();
             fail(u"slide %1 is damaged: "_s.arg(slide) + damage.description());
         }
+        m_shapesSlide = slide;
         return m_shapes;
     }
 
@@ -285,6 +322,7 @@ private:
     pugi::xml_node m_root, m_body, m_presentation;
     std::vector<pugi::xml_node> m_pages;
     std::vector<ShapeInfo> m_shapes;
+    int m_shapesSlide = 0; // the slide m_shapes belongs to, 0 for none
 };
 
 } // namespace

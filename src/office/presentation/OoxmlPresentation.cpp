@@ -13,6 +13,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -181,8 +182,13 @@ private:
     std::string m_buffer;
     pugi::xml_document m_document;
     xml::TextCollector m_text; // the text of the shape being read
+    // The slide read last and its shapes: m_shapes, or the entry of m_repeatedParts.
     int m_cachedSlide = 0;
+    const std::vector<ShapeInfo>* m_cached = nullptr;
     std::vector<ShapeInfo> m_shapes;
+    // The shapes of each slide part that p:sldIdLst lists more than once, once it is read: a part is
+    // parsed once however often it is listed.
+    std::unordered_map<std::string, std::optional<std::vector<ShapeInfo>>> m_repeatedParts;
 };
 
 pugi::xml_node OoxmlPresentation::parsePart(std::string_view part, int slide, std::string& buffer,
@@ -257,7 +263,8 @@ std::string OoxmlPresentation::contentTypeOf(std::string_view part) {
     return std::string(byDefault);
 }
 
-OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package) : m_package(std::move(package)) {
+OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package)
+    : PresentationDocument(package->fileName()), m_package(std::move(package)) {
     // The main part is whatever the package relationships name, never a fixed name.
     std::string mainPart;
     for (const Relationship& relationship : readRelationships("", true, m_buffer, m_document))
@@ -317,14 +324,24 @@ OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package) : m_pa
         break;
     }
     m_document.reset();
+    std::unordered_map<std::string_view, int> listed;
+    for (const std::string& part : m_slideParts)
+        if (++listed[part] == 2)
+            m_repeatedParts.emplace(part, std::nullopt);
 }
 
 const std::vector<ShapeInfo>& OoxmlPresentation::readShapes(int slide) {
     if (slide < 1 || slide > slideCount())
         fail(u"there is no slide %1"_s.arg(slide));
     if (slide == m_cachedSlide)
-        return m_shapes;
+        return *m_cached;
     m_cachedSlide = 0;
+    const auto repeated = m_repeatedParts.find(m_slideParts[static_cast<size_t>(slide - 1)]);
+    if (repeated != m_repeatedParts.end() && repeated->second) {
+        m_cached = &*repeated->second;
+        m_cachedSlide = slide;
+        return *m_cached;
+    }
     m_shapes.clear();
     const pugi::xml_node root = parsePart(m_slideParts.at(static_cast<size_t>(slide - 1)), slide);
     const xml::Scope rootScope(namespaces(), root);
@@ -353,8 +370,13 @@ const std::vector<ShapeInfo>& OoxmlPresentation::readShapes(int slide) {
         }
         break;
     }
+    m_cached = &m_shapes;
+    if (repeated != m_repeatedParts.end()) {
+        m_cached = &repeated->second.emplace(std::move(m_shapes));
+        m_shapes.clear();
+    }
     m_cachedSlide = slide;
-    return m_shapes;
+    return *m_cached;
 }
 
 // Calls visit(scope, branch) for the branch of an mc:AlternateContent the reader takes: the first

@@ -226,34 +226,65 @@ void addToText(const RecordStream& s, const Record& r, TextBlock& block) {
     }
 }
 
-// The text as shown on its slide: each field's place character holds the field's value.
-QString shownText(const TextBlock& block, const FieldValues& values) {
-    QString text = block.text;
+// Fills the fields of block in: each field's place character gives way to the field's value (a date
+// that is not fixed stays as stored). With keepSlideNumbers the slide-number fields stay fields, at
+// their places in the new text, so that a text is filled in once with what its slide record gives and
+// then with the number of each slide that shows it. A value may be long and a text may hold many
+// fields: the new length is worked out first and handed to requireRoom (which throws when it is too
+// much), and the text is then built in one pass.
+template <typename RequireRoom>
+TextBlock filledIn(const TextBlock& block, const FieldValues& values, bool keepSlideNumbers,
+                   RequireRoom&& requireRoom) {
+    if (block.fields.empty()) {
+        requireRoom(block.text.size());
+        return block;
+    }
     std::vector<std::pair<std::uint32_t, Field>> fields = block.fields;
-    // From the back, so that a longer value does not move the places still to be filled.
-    std::sort(fields.begin(), fields.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::uint32_t previous = UINT32_MAX;
-    for (const auto& [at, field] : fields) {
-        if (at == previous || at >= static_cast<std::uint32_t>(text.size()))
-            continue;
-        previous = at;
+    // In text order; of two fields at one place the first listed counts, and one beyond the text none.
+    const auto byPlace = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (!std::is_sorted(fields.begin(), fields.end(), byPlace))
+        std::stable_sort(fields.begin(), fields.end(), byPlace);
+    fields.erase(
+        std::unique(fields.begin(), fields.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+        fields.end());
+    const auto size = static_cast<std::uint32_t>(block.text.size());
+    fields.erase(std::lower_bound(fields.begin(), fields.end(), std::pair(size, Field::SlideNumber), byPlace),
+                 fields.end());
+
+    const QString slideNumber = QString::number(values.slideNumber);
+    auto valueOf = [&](Field field) -> const QString* {
         switch (field) {
         case Field::SlideNumber:
-            text.replace(static_cast<qsizetype>(at), 1, QString::number(values.slideNumber));
-            break;
+            return keepSlideNumbers ? nullptr : &slideNumber;
         case Field::Footer:
-            text.replace(static_cast<qsizetype>(at), 1, values.footer);
-            break;
+            return &values.footer;
         case Field::Header:
-            text.replace(static_cast<qsizetype>(at), 1, values.header);
-            break;
+            return &values.header;
         case Field::Date:
-            if (values.fixedDate)
-                text.replace(static_cast<qsizetype>(at), 1, *values.fixedDate);
-            break;
+            return values.fixedDate ? &*values.fixedDate : nullptr;
+        }
+        return nullptr;
+    };
+    qsizetype length = block.text.size();
+    for (const auto& [at, field] : fields)
+        if (const QString* value = valueOf(field))
+            length += value->size() - 1;
+    requireRoom(length);
+
+    TextBlock filled;
+    filled.text.reserve(length);
+    std::uint32_t done = 0; // characters of the stored text taken over so far
+    for (const auto& [at, field] : fields) {
+        if (const QString* value = valueOf(field)) {
+            filled.text.append(QStringView(block.text).sliced(done, at - done));
+            filled.text.append(*value);
+            done = at + 1;
+        } else if (field == Field::SlideNumber) {
+            filled.fields.emplace_back(static_cast<std::uint32_t>(filled.text.size()) + (at - done), field);
         }
     }
-    return text;
+    filled.text.append(QStringView(block.text).sliced(done));
+    return filled;
 }
 
 struct SlideEntry {
@@ -261,10 +292,25 @@ struct SlideEntry {
     std::vector<TextBlock> placeholderTexts; // reached from the drawing by OutlineTextRefAtom
 };
 
+// A top-level shape as its slide record gives it. All that is missing is the slide's number and the
+// slide list's texts, so a slide record that the slide list names many times is read once.
+struct RecordShape {
+    bool hasTextFrame = false;
+    // The index of the text among its slide's texts in the slide list that the shape shows, if any.
+    std::optional<std::uint32_t> placeholder;
+    // Its own text, with every field but the slide number filled in.
+    TextBlock text;
+};
+
+struct SlideRecord {
+    FieldValues values; // the footer, header and date of the slide
+    std::vector<RecordShape> shapes;
+};
+
 class PptDocument final : public PresentationDocument {
 public:
-    PptDocument(QString fileName, QByteArray stream, std::optional<std::uint32_t> currentEdit)
-        : m_fileName(std::move(fileName)), m_stream(std::move(stream)) {
+    PptDocument(const QString& fileName, QByteArray stream, std::optional<std::uint32_t> currentEdit)
+        : PresentationDocument(fileName), m_fileName(fileName), m_stream(std::move(stream)) {
         bool encrypted = false;
         try {
             readPersistDirectory(currentEdit);
@@ -289,6 +335,9 @@ private:
             m_shapes.clear();
             try {
                 collectShapes(slide);
+            } catch (const ReadBudget::Exceeded&) {
+                m_shapes.clear();
+                throw;
             } catch (const ReadError& e) {
                 m_shapes.clear();
                 failWith(m_fileName, u"slide "_s + QString::number(slide) + u" is damaged: "_s + e.description());
@@ -405,11 +454,14 @@ private:
         });
         if (list == parts.end())
             return;
+        std::unordered_set<std::uint32_t> listed;
         for (const Record& r : m_stream.children(*list)) {
             if (r.type == rtSlidePersistAtom) {
                 if (r.length < 4)
                     damaged("a slide entry of the slide list is cut short");
                 m_slides.push_back(SlideEntry{m_stream.u32(r.body), {}});
+                if (!listed.insert(m_slides.back().persistId).second)
+                    m_repeatedRecords.try_emplace(m_slides.back().persistId);
             } else if (!m_slides.empty()) {
                 auto& texts = m_slides.back().placeholderTexts;
                 if (r.type == rtTextHeaderAtom)
@@ -420,34 +472,80 @@ private:
         }
     }
 
+    // The shapes of slide: the shapes of its slide record, each filled in with the slide's number and,
+    // for a placeholder, its text from the slide's entry of the slide list.
     void collectShapes(int slide) {
         const SlideEntry& entry = m_slides[static_cast<std::size_t>(slide - 1)];
-        const Record slideRecord = persistRecord(entry.persistId, rtSlide, "the slide record");
-        const std::vector<Record> slideParts = m_stream.children(slideRecord);
+        const SlideRecord& record = slideRecord(entry.persistId);
+        FieldValues values = record.values;
+        values.slideNumber = m_firstSlideNumber + slide - 1;
+        // Many placeholders may show one text of the slide list: each text is filled in once.
+        std::vector<std::optional<QString>> placeholderTexts(entry.placeholderTexts.size());
+        // The slide's text is held to the budget as it grows.
+        qsizetype slideText = 0;
+        m_shapes.reserve(record.shapes.size());
+        for (const RecordShape& shape : record.shapes) {
+            auto requireRoom = [&](qsizetype length) {
+                budget().requireRoom(slideText + length + 2, static_cast<qsizetype>(m_shapes.size()) + 1);
+            };
+            ShapeInfo info;
+            info.hasTextFrame = shape.hasTextFrame;
+            if (shape.placeholder && *shape.placeholder < placeholderTexts.size()) {
+                std::optional<QString>& text = placeholderTexts[*shape.placeholder];
+                if (text)
+                    requireRoom(text->size());
+                else
+                    text = filledIn(entry.placeholderTexts[*shape.placeholder], values, false, requireRoom).text;
+                info.text = *text;
+            } else if (shape.hasTextFrame) {
+                info.text = filledIn(shape.text, values, false, requireRoom).text;
+            }
+            m_shapes.push_back(std::move(info));
+            slideText += ReadBudget::textOf(m_shapes.back());
+            budget().requireRoom(slideText, static_cast<qsizetype>(m_shapes.size()));
+        }
+    }
+
+    // The slide record with persistId, read once when the slide list names it more than once.
+    const SlideRecord& slideRecord(std::uint32_t persistId) {
+        const auto repeated = m_repeatedRecords.find(persistId);
+        if (repeated == m_repeatedRecords.end()) {
+            m_record = readSlideRecord(persistId);
+            return m_record;
+        }
+        if (!repeated->second)
+            repeated->second = readSlideRecord(persistId);
+        return *repeated->second;
+    }
+
+    SlideRecord readSlideRecord(std::uint32_t persistId) const {
+        SlideRecord record;
+        const Record slide = persistRecord(persistId, rtSlide, "the slide record");
+        const std::vector<Record> slideParts = m_stream.children(slide);
+        record.values = m_documentFields;
+        if (const Record* own = firstChild(slideParts, rtHeadersFooters))
+            readHeadersFooters(*own, record.values);
         const Record* drawing = firstChild(slideParts, rtDrawing);
         if (!drawing)
-            return;
+            return record;
         const std::vector<Record> drawingParts = m_stream.children(*drawing);
         const Record* dg = firstChild(drawingParts, rtDgContainer);
         if (!dg)
-            return;
+            return record;
         const std::vector<Record> dgParts = m_stream.children(*dg);
         const Record* top = firstChild(dgParts, rtSpgrContainer);
         if (!top)
-            return;
+            return record;
         const std::vector<Record> members = m_stream.children(*top);
         // The top group's first shape record describes the group itself, not a shape on the slide.
         const std::size_t first = !members.empty() && members.front().type == rtSpContainer ? 1 : 0;
-        FieldValues values = m_documentFields;
-        if (const Record* own = firstChild(slideParts, rtHeadersFooters))
-            readHeadersFooters(*own, values);
-        values.slideNumber = m_firstSlideNumber + slide - 1;
         for (std::size_t i = first; i < members.size(); ++i) {
             if (members[i].type == rtSpgrContainer)
-                m_shapes.push_back(ShapeInfo{}); // a group counts once and is not entered
+                record.shapes.emplace_back(); // a group counts once and is not entered
             else if (members[i].type == rtSpContainer)
-                addShape(members[i], entry, values);
+                readShape(members[i], record);
         }
+        return record;
     }
 
     // The footer, header and fixed date texts of a headers-and-footers container.
@@ -472,7 +570,8 @@ private:
             values.fixedDate = userDate;
     }
 
-    void addShape(const Record& container, const SlideEntry& entry, const FieldValues& values) {
+    // Adds the shape of container to record unless it is none (deleted, the background).
+    void readShape(const Record& container, SlideRecord& record) const {
         const std::vector<Record> parts = m_stream.children(container);
         std::uint16_t shapeType = 0;
         std::uint32_t flags = 0;
@@ -488,27 +587,28 @@ private:
         const bool connector = (flags & kShapeConnector) || shapeType == kShapeLine ||
                                (shapeType >= kFirstConnector && shapeType <= kLastConnector);
         if ((flags & kShapeGroup) || connector || ole || shapeType == kShapePictureFrame) {
-            m_shapes.push_back(ShapeInfo{});
+            record.shapes.emplace_back();
             return;
         }
 
-        ShapeInfo shape;
+        RecordShape shape;
         shape.hasTextFrame = true;
         if (const Record* box = firstChild(parts, rtClientTextbox)) {
             TextBlock block;
             for (const Record& r : m_stream.children(*box)) {
                 if (r.type == rtOutlineTextRefAtom && r.length >= 4) {
-                    // The placeholder's text lives in the slide list, by its index among the slide's texts.
-                    const std::uint32_t index = m_stream.u32(r.body);
-                    if (index < entry.placeholderTexts.size())
-                        block = entry.placeholderTexts[index];
+                    // The placeholder's text lives in the slide list, by its index among the slide's texts;
+                    // the text so far is shown when there is no such text.
+                    shape.placeholder = m_stream.u32(r.body);
                     break;
                 }
                 addToText(m_stream, r, block);
             }
-            shape.text = shownText(block, values);
+            // Filled in so far already: the text itself stays within the budget.
+            shape.text =
+                filledIn(block, record.values, true, [&](qsizetype length) { budget().requireRoom(length + 2, 1); });
         }
-        m_shapes.push_back(std::move(shape));
+        record.shapes.push_back(std::move(shape));
     }
 
     QString m_fileName;
@@ -519,6 +619,9 @@ private:
     int m_firstSlideNumber = 1;
     FieldValues m_documentFields;
     std::vector<SlideEntry> m_slides;
+    // The slide record read last, and each one the slide list names more than once, once it is read.
+    SlideRecord m_record;
+    std::unordered_map<std::uint32_t, std::optional<SlideRecord>> m_repeatedRecords;
     std::vector<ShapeInfo> m_shapes;
     int m_shapesSlide = 0;
 };

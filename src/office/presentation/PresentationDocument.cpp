@@ -2,11 +2,57 @@
 
 #include "office/presentation/ReadError.h"
 
+#include <QLocale>
+
+using namespace Qt::StringLiterals;
+
 namespace quorvane::office {
+
+void ReadBudget::requireRoom(qsizetype text, qsizetype shapes) const {
+    if (m_recount)
+        return;
+    // The bounds are far below what the counts can hold, so the sums cannot overflow.
+    if (m_text + text > MaxText)
+        throw Exceeded(m_fileName +
+                       u": too much text: the presentation holds more than %1 characters, the most "
+                       u"that is read from one presentation"_s.arg(QLocale(QLocale::English).toString(MaxText)));
+    if (m_shapes + shapes > MaxShapes)
+        throw Exceeded(m_fileName +
+                       u": too many shapes: the presentation holds more than %1 shapes, the most "
+                       u"that are read from one presentation"_s.arg(QLocale(QLocale::English).toString(MaxShapes)));
+}
+
+void ReadBudget::beginSlide(int slide) {
+    m_recount =
+        slide >= 1 && static_cast<size_t>(slide) <= m_counted.size() && m_counted[static_cast<size_t>(slide - 1)];
+}
+
+void ReadBudget::countSlide(int slide, const std::vector<ShapeInfo>& shapes) {
+    if (m_recount)
+        return;
+    qsizetype text = 0;
+    for (const ShapeInfo& shape : shapes) {
+        text += textOf(shape);
+        // Checked as it goes: one slide's text alone may be large.
+        if (text > MaxText)
+            break;
+    }
+    requireRoom(text, static_cast<qsizetype>(shapes.size()));
+    m_text += text;
+    m_shapes += static_cast<qsizetype>(shapes.size());
+    if (m_counted.size() < static_cast<size_t>(slide))
+        m_counted.resize(static_cast<size_t>(slide), false);
+    m_counted[static_cast<size_t>(slide - 1)] = true;
+}
 
 const std::vector<ShapeInfo>& PresentationDocument::shapes(int slide) {
     // Slides are read lazily, so this is an entry point of the engine like opening the file.
-    return reportingReadErrors([&]() -> const std::vector<ShapeInfo>& { return readShapes(slide); });
+    return reportingReadErrors([&]() -> const std::vector<ShapeInfo>& {
+        m_budget.beginSlide(slide);
+        const std::vector<ShapeInfo>& read = readShapes(slide);
+        m_budget.countSlide(slide, read);
+        return read;
+    });
 }
 
 } // namespace quorvane::office
