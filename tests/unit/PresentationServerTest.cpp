@@ -8,6 +8,7 @@
 #include "office/presentation/LocalPresentationServer.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -155,6 +156,28 @@ TEST_F(ServerTest, AFailureLeavesTheServerRunningWithThePresentationOpen) {
     EXPECT_EQ(failureOf([&] { import::PresentationText(m_server, m_dir.filePath(u"absent.pptx"_s)); }),
               m_dir.filePath(u"absent.pptx"_s) + u": cannot open the file: No such file or directory"_s);
     EXPECT_EQ(m_server.running(), running);
+}
+
+TEST_F(ServerTest, AFailedPresentationStaysOpenButGivesBackItsFileAndContent) {
+    // Over 512 KiB, so the package reads its parts from the open file and keeps it open meanwhile.
+    std::vector<test::PackagePart> parts = test::deckParts({test::slideXml(textBoxOf("read")), "<p:sld><unclosed"});
+    parts.push_back({"ppt/media/image1.bin", std::string(600u << 10, 'i'), true});
+    const QString path = m_dir.filePath(u"broken.pptx"_s);
+    test::writeZip(path, parts);
+    const auto openFiles = [] { return QDir(u"/proc/self/fd"_s).entryList(QDir::Files | QDir::System).size(); };
+    const qsizetype before = openFiles();
+
+    const QString reason = failureOf([&] { import::PresentationText(m_server, path); });
+    EXPECT_TRUE(reason.startsWith(path + u": slide 2 is damaged"_s)) << reason.toStdString();
+    const auto running = m_server.running();
+    ASSERT_NE(running, nullptr);
+    EXPECT_EQ(running->presentationsCount(), 1);
+    EXPECT_EQ(running->activePath(), path);
+    EXPECT_EQ(openFiles(), before);
+    // What would need the content fails with the same reason; the next file reads as usual.
+    EXPECT_EQ(failureOf([&] { running->slidesCount(); }), reason);
+    EXPECT_EQ(import::PresentationText(m_server, deck(u"fine.pptx"_s, {test::slideXml(textBoxOf("fine"))})),
+              u"fine\r\n"_s);
 }
 
 // PresentationText through a recorder around the real server, on real files.

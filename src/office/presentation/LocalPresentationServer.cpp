@@ -28,7 +28,7 @@ void LocalPresentationApplication::open(const QString& fileName) {
     requireRunning();
     // A file that cannot be read throws here and leaves the active presentation as it was.
     std::unique_ptr<PresentationDocument> document = openPresentationDocument(fileName);
-    m_presentations.push_back({fileName, std::move(document)});
+    m_presentations.push_back({fileName, std::move(document), {}});
 }
 
 QString LocalPresentationApplication::activePath() const {
@@ -42,31 +42,48 @@ LocalPresentationApplication::OpenPresentation& LocalPresentationApplication::ac
     return m_presentations.back();
 }
 
+PresentationDocument& LocalPresentationApplication::activeDocument() {
+    OpenPresentation& presentation = active();
+    if (!presentation.document)
+        throw AutomationError(presentation.failure);
+    return *presentation.document;
+}
+
 int LocalPresentationApplication::slidesCount() {
-    return active().document->slideCount();
+    return activeDocument().slideCount();
+}
+
+const std::vector<ShapeInfo>& LocalPresentationApplication::shapesOf(int slide) {
+    PresentationDocument& document = activeDocument();
+    const int count = document.slideCount();
+    if (slide < 1 || slide > count)
+        throw AutomationError(u"%1: there is no slide %2 (the presentation has %3)"_s.arg(displayName(active().path))
+                                  .arg(slide)
+                                  .arg(count));
+    try {
+        // The document keeps the slide it read last, so walking one slide's shapes reads its part once.
+        return document.shapes(slide);
+    } catch (const AutomationError& error) {
+        OpenPresentation& presentation = active();
+        presentation.failure = error.description();
+        presentation.document.reset();
+        throw;
+    }
 }
 
 int LocalPresentationApplication::shapesCount(int slide) {
-    OpenPresentation& presentation = active();
-    const int count = presentation.document->slideCount();
-    if (slide < 1 || slide > count)
-        throw AutomationError(
-            u"%1: there is no slide %2 (the presentation has %3)"_s.arg(displayName(presentation.path))
-                .arg(slide)
-                .arg(count));
-    return static_cast<int>(presentation.document->shapes(slide).size());
+    return static_cast<int>(shapesOf(slide).size());
 }
 
 const ShapeInfo& LocalPresentationApplication::shapeAt(int slide, int shape) {
-    OpenPresentation& presentation = active();
-    const int count = shapesCount(slide);
+    const std::vector<ShapeInfo>& shapes = shapesOf(slide);
+    const int count = static_cast<int>(shapes.size());
     if (shape < 1 || shape > count)
-        throw AutomationError(u"%1: slide %2 has no shape %3 (it has %4)"_s.arg(displayName(presentation.path))
+        throw AutomationError(u"%1: slide %2 has no shape %3 (it has %4)"_s.arg(displayName(active().path))
                                   .arg(slide)
                                   .arg(shape)
                                   .arg(count));
-    // The document keeps the slide it read last, so walking one slide's shapes reads its part once.
-    return presentation.document->shapes(slide)[static_cast<size_t>(shape - 1)];
+    return shapes[static_cast<size_t>(shape - 1)];
 }
 
 int LocalPresentationApplication::hasTextFrame(int slide, int shape) {

@@ -35,10 +35,17 @@ public:
 private:
     struct OpenPresentation {
         QString path;
+        // Null once a read of it has failed: it stays in the collection, but its file and what was
+        // parsed of it are given back at once (a run may meet hundreds of damaged files), and every
+        // later read fails with the same reason.
         std::unique_ptr<PresentationDocument> document;
+        QString failure;
     };
     void requireRunning() const;
     OpenPresentation& active();
+    // The active presentation's document; throws its failure once a read has failed.
+    PresentationDocument& activeDocument();
+    const std::vector<ShapeInfo>& shapesOf(int slide);
     const ShapeInfo& shapeAt(int slide, int shape);
 
     bool m_running = true;
