@@ -220,3 +220,15 @@ TEST_F(OdpReaderTest, RunsOfSpacesOnManyShapesStopAtTheTextBound) {
                   u": too much text: the presentation holds more than 50,000,000 characters, the most that "
                   "is read from one presentation"_s);
 }
+
+TEST_F(OdpReaderTest, AReferenceToCharacterZeroIsDroppedNotTheRestOfTheText) {
+    const QByteArray document =
+        flat("<draw:page><draw:custom-shape><text:p>a&#0;b<![CDATA[&#0;]]>c&#x0;d</text:p></draw:custom-shape>"
+             "</draw:page>");
+    const std::vector<Slide> expected = {{{true, u"ab&#0;cd"_s}}};
+    EXPECT_EQ(readAll(*office::openPresentationDocument(write(u"zero.fodp"_s, document))), expected);
+    // The same in UTF-16, which the parser converts on its own.
+    const QString text = QString::fromUtf8(document);
+    const QByteArray utf16 = "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    EXPECT_EQ(readAll(*office::openPresentationDocument(write(u"zero16.fodp"_s, utf16))), expected);
+}

@@ -402,6 +402,13 @@ TEST_F(ReaderTest, ASlidePartListedManyTimesIsReadOnceAndTheSlidesHaveBounds) {
                   "read from one presentation"_s);
 }
 
+TEST_F(ReaderTest, AReferenceToCharacterZeroIsDroppedNotTheRestOfTheText) {
+    // As written, in a comment, and wrapping to zero as 32-bit numbers do; CDATA holds no references.
+    const auto document = openDeck(
+        {test::slideXml(textBoxOf("a&#0;b&#x0000;c&#4294967296;d<!-- &#0; -->e") + textBoxOf("<![CDATA[&#0;]]>f"))});
+    EXPECT_EQ(describe(*document, 1), QStringList({u"T:abcde"_s, u"T:&#0;f"_s}));
+}
+
 TEST_F(ReaderTest, DeclaredEntitiesAreNeverExpanded) {
     const std::string laughs =
         R"(<?xml version="1.0"?><!DOCTYPE p:sld [<!ENTITY lol "lol"><!ENTITY lol2 "&lol;&lol;&lol;&lol;&lol;">)"

@@ -12,7 +12,148 @@ using namespace Qt::StringLiterals;
 
 namespace quorvane::office::xml {
 
+namespace {
+
+// The text of an XML buffer as code units of one width and byte order, for the little scanning done
+// before pugixml sees it.
+struct Units {
+    char* data;
+    size_t count;
+    int width;
+    bool bigEndian;
+
+    char32_t at(size_t i) const {
+        char32_t unit = 0;
+        for (int b = 0; b < width; ++b) {
+            const auto byte = static_cast<unsigned char>(data[i * width + (bigEndian ? b : width - 1 - b)]);
+            unit = (unit << 8) | byte;
+        }
+        return unit;
+    }
+    void setAscii(size_t i, char c) {
+        for (int b = 0; b < width; ++b)
+            data[i * width + b] = '\0';
+        data[i * width + (bigEndian ? width - 1 : 0)] = c;
+    }
+    bool startsWith(size_t i, std::string_view ascii) const {
+        if (count - i < ascii.size())
+            return false;
+        for (size_t k = 0; k < ascii.size(); ++k)
+            if (at(i + k) != static_cast<char32_t>(ascii[k]))
+                return false;
+        return true;
+    }
+    // The position after the first end at or after i, or count.
+    size_t after(size_t i, std::string_view end) const {
+        for (; i < count; ++i)
+            if (startsWith(i, end))
+                return i + end.size();
+        return count;
+    }
+};
+
+// The width and byte order pugixml takes the buffer to be in (encoding_auto): a byte-order mark, or
+// the first character '<' of UTF-32, or "<?" of UTF-16; else 8-bit.
+Units unitsOf(std::string& buffer) {
+    const auto b = [&](size_t i) { return i < buffer.size() ? static_cast<unsigned char>(buffer[i]) : 0x100u; };
+    if ((b(0) == 0 && b(1) == 0 && b(2) == 0xFE && b(3) == 0xFF) ||
+        (b(0) == 0 && b(1) == 0 && b(2) == 0 && b(3) == '<'))
+        return {buffer.data(), buffer.size() / 4, 4, true};
+    if ((b(0) == 0xFF && b(1) == 0xFE && b(2) == 0 && b(3) == 0) ||
+        (b(0) == '<' && b(1) == 0 && b(2) == 0 && b(3) == 0))
+        return {buffer.data(), buffer.size() / 4, 4, false};
+    if ((b(0) == 0xFE && b(1) == 0xFF) || (b(0) == 0 && b(1) == '<' && b(2) == 0 && b(3) == '?'))
+        return {buffer.data(), buffer.size() / 2, 2, true};
+    if ((b(0) == 0xFF && b(1) == 0xFE) || (b(0) == '<' && b(1) == 0 && b(2) == '?' && b(3) == 0))
+        return {buffer.data(), buffer.size() / 2, 2, false};
+    return {buffer.data(), buffer.size(), 1, false};
+}
+
+// At a character reference ("&#" at i): the value pugixml gives it (counted in 32 bits, wrapping as
+// pugixml's count does), the span of its digits, and whether it is complete (ends in ';').
+struct Reference {
+    std::uint32_t value = 0;
+    size_t digits = 0, end = 0;
+    bool complete = false;
+};
+
+Reference referenceAt(const Units& text, size_t i) {
+    Reference ref;
+    size_t at = i + 2;
+    const bool hex = at < text.count && text.at(at) == 'x';
+    if (hex)
+        ++at;
+    ref.digits = at;
+    for (; at < text.count; ++at) {
+        const char32_t c = text.at(at);
+        if (c >= '0' && c <= '9')
+            ref.value = ref.value * (hex ? 16 : 10) + static_cast<std::uint32_t>(c - '0');
+        else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+            ref.value = ref.value * 16 + static_cast<std::uint32_t>((c | 0x20) - 'a' + 10);
+        else
+            break;
+    }
+    ref.end = at;
+    ref.complete = at < text.count && text.at(at) == ';' && at > ref.digits;
+    return ref;
+}
+
+bool isNullReference(const Units& text, size_t i) {
+    if (text.at(i) != '&' || i + 1 >= text.count || text.at(i + 1) != '#')
+        return false;
+    const Reference ref = referenceAt(text, i);
+    return ref.complete && ref.value == 0;
+}
+
+// pugixml turns a reference to U+0000 ("&#0;", "&#x00;", or one whose number wraps to 0) into a NUL
+// that ends the text it stands in, so the rest of the text would be lost. XML forbids the character
+// like the other C0 controls, which the readers drop (appendText): each such reference is rewritten
+// in place, keeping its length, to one to U+0001, which is dropped with them. Comments, CDATA sections
+// and processing instructions hold no references and stay as they are.
+void neutraliseNullReferences(std::string& buffer) {
+    Units text = unitsOf(buffer);
+    if (text.width == 1) {
+        // Most parts hold no such reference: look for one before walking the markup.
+        bool found = false;
+        for (const char* amp = buffer.data(); !found && amp != nullptr;) {
+            const auto rest = static_cast<size_t>(buffer.data() + buffer.size() - amp);
+            amp = static_cast<const char*>(std::memchr(amp, '&', rest));
+            if (amp != nullptr)
+                found = isNullReference(text, static_cast<size_t>(amp++ - buffer.data()));
+        }
+        if (!found)
+            return;
+    }
+    for (size_t i = 0; i < text.count;) {
+        const char32_t c = text.at(i);
+        if (c == '<') {
+            if (text.startsWith(i, "<!--"))
+                i = text.after(i + 4, "-->");
+            else if (text.startsWith(i, "<![CDATA["))
+                i = text.after(i + 9, "]]>");
+            else if (text.startsWith(i, "<?"))
+                i = text.after(i + 2, "?>");
+            else
+                ++i;
+        } else if (c == '&' && i + 1 < text.count && text.at(i + 1) == '#') {
+            const Reference ref = referenceAt(text, i);
+            if (ref.complete && ref.value == 0) {
+                for (size_t d = ref.digits; d + 1 < ref.end; ++d)
+                    text.setAscii(d, '0');
+                text.setAscii(ref.end - 1, '1');
+            }
+            i = ref.end;
+        } else {
+            ++i;
+        }
+    }
+}
+
+} // namespace
+
 QString parseInPlace(pugi::xml_document& document, std::string& buffer, unsigned int options) {
+    if (options & pugi::parse_escapes)
+        neutraliseNullReferences(buffer);
     const pugi::xml_parse_result result =
         document.load_buffer_inplace(buffer.data(), buffer.size(), options, pugi::encoding_auto);
     if (!result)
