@@ -1,0 +1,272 @@
+// Writes presentations built to exhaust a reader: small files that ask for gigabytes of text, files
+// whose naive reading takes quadratic time, and a large .ppt to truncate while it is read.
+// bench/hostile-bench.sh reads each with quorvane-cli under a memory limit and prints time and memory.
+//
+//   bench_hostile_decks FOLDER      writes the files into FOLDER (which must exist)
+
+#include "PptTestFiles.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+#include <zip.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using namespace quorvane::test;
+
+namespace {
+
+QString g_folder;
+
+void save(const QString& name, const QByteArray& bytes) {
+    QFile file(QDir(g_folder).filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(name));
+        std::exit(1);
+    }
+    std::printf("%-36s %10lld bytes\n", qPrintable(name), static_cast<long long>(bytes.size()));
+}
+
+void saveZip(const QString& name, const std::vector<std::pair<std::string, std::string>>& parts) {
+    const QString path = QDir(g_folder).filePath(name);
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (archive == nullptr)
+        std::exit(1);
+    for (const auto& [part, content] : parts) {
+        zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
+        if (source == nullptr || zip_file_add(archive, part.c_str(), source, 0) < 0)
+            std::exit(1);
+    }
+    if (zip_close(archive) != 0)
+        std::exit(1);
+    std::printf("%-36s %10lld bytes\n", qPrintable(name), static_cast<long long>(QFile(path).size()));
+}
+
+// --- .pptx -------------------------------------------------------------------------------------
+
+const std::string kP = R"(xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main" )"
+                       R"(xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" )"
+                       R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships")";
+
+// A package whose p:sldIdLst names the one slide part listed times.
+void pptxOnePartManyTimes(const QString& name, const std::string& shapes, int listed) {
+    std::string presentation = "<p:presentation " + kP + "><p:sldIdLst>";
+    for (int i = 0; i < listed; ++i)
+        presentation += R"(<p:sldId id=")" + std::to_string(256 + i) + R"(" r:id="s"/>)";
+    presentation += "</p:sldIdLst></p:presentation>";
+    saveZip(
+        name,
+        {{"[Content_Types].xml",
+          R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+          R"(<Override PartName="/ppt/presentation.xml" ContentType="application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml"/></Types>)"},
+         {"_rels/.rels",
+          R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+          R"(<Relationship Id="r" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="ppt/presentation.xml"/></Relationships>)"},
+         {"ppt/presentation.xml", presentation},
+         {"ppt/_rels/presentation.xml.rels",
+          R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+          R"(<Relationship Id="s" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide1.xml"/></Relationships>)"},
+         {"ppt/slides/slide1.xml", "<p:sld " + kP + "><p:cSld><p:spTree>" + shapes + "</p:spTree></p:cSld></p:sld>"}});
+}
+
+// --- OpenDocument --------------------------------------------------------------------------------
+
+std::string odpContent(const std::string& shapes, bool flat) {
+    const char* root = flat ? "office:document" : "office:document-content";
+    return std::string("<") + root +
+           R"( xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0")"
+           R"( xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0")"
+           R"( xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.3"><office:body>)"
+           R"(<office:presentation><draw:page draw:name="1">)" +
+           shapes + "</draw:page></office:presentation></office:body></" + root + ">";
+}
+
+void odp(const QString& name, const std::string& shapes) {
+    saveZip(name, {{"mimetype", "application/vnd.oasis.opendocument.presentation"},
+                   {"content.xml", odpContent(shapes, false)}});
+}
+
+std::string textFrames(int count) {
+    std::string shapes;
+    for (int i = 0; i < count; ++i)
+        shapes += "<draw:frame><draw:text-box><text:p>Shape " + std::to_string(i + 1) +
+                  "</text:p></draw:text-box></draw:frame>";
+    return shapes;
+}
+
+// --- .ppt ----------------------------------------------------------------------------------------
+
+QByteArray u32(std::uint32_t value) {
+    QByteArray bytes(4, '\0');
+    writeU32(bytes, 0, value);
+    return bytes;
+}
+
+PptRecord container(std::uint16_t type, std::vector<PptRecord> children, std::uint16_t instance = 0) {
+    PptRecord r;
+    r.verInstance = static_cast<std::uint16_t>(0xF | (instance << 4));
+    r.type = type;
+    r.children = std::move(children);
+    return r;
+}
+
+// A text box shape whose text box holds records.
+PptRecord textShape(std::vector<PptRecord> records) {
+    PptRecord fsp = atom(0xF00A, u32(1024) + u32(0xA00), 202);
+    fsp.verInstance |= 2;
+    return container(0xF004, {fsp, container(0xF00D, std::move(records))});
+}
+
+// The sample presentation as streams, with its document record and its first slide record parsed.
+struct Sample {
+    Streams streams;
+    PptEdits edits;
+    PptRecord document;
+    std::uint32_t slideId = 0;
+    PptRecord slide;
+};
+
+Sample sample() {
+    Sample s;
+    s.streams = readCompoundFile(QStringLiteral(QUORVANE_TEST_DATA "/ppt/sample.ppt"));
+    std::erase_if(s.streams, [](const auto& stream) { return stream.first.contains(u"SummaryInformation"_s); });
+    s.edits = readEdits(s.streams);
+    const QByteArray& stream = streamNamed(s.streams, u"PowerPoint Document"_s);
+    s.document = parseRecord(stream, s.edits.persist.at(s.edits.documentId));
+    for (const PptRecord& part : s.document.children)
+        if (part.type == 4080 && (part.verInstance >> 4) == 0)
+            for (const PptRecord& r : part.children)
+                if (r.type == 1011) {
+                    s.slideId = readU32(r.atom, 0);
+                    break;
+                }
+    s.slide = parseRecord(stream, s.edits.persist.at(s.slideId));
+    return s;
+}
+
+// Puts shapes on the sample's first slide (after the group's own record) in place of its own.
+void setShapes(Sample& s, std::vector<PptRecord> shapes) {
+    PptRecord* group = s.slide.find(0xF003);
+    group->children.resize(1);
+    for (PptRecord& shape : shapes)
+        group->children.push_back(std::move(shape));
+}
+
+// Lists the first slide entries times in the slide list, each entry with its own copy of texts.
+void listFirstSlide(Sample& s, int entries, const std::vector<QString>& texts) {
+    for (PptRecord& part : s.document.children) {
+        if (part.type != 4080 || (part.verInstance >> 4) != 0)
+            continue;
+        const PptRecord first = *std::find_if(part.children.begin(), part.children.end(),
+                                              [](const PptRecord& r) { return r.type == 1011; });
+        part.children.clear();
+        for (int i = 0; i < entries; ++i) {
+            part.children.push_back(first);
+            for (const QString& text : texts) {
+                part.children.push_back(atom(3999, u32(1)));
+                part.children.push_back(textChars(text));
+            }
+        }
+    }
+}
+
+// The document's footer, which the first slide no longer overrides.
+void setFooter(Sample& s, const QString& footer) {
+    std::erase_if(s.document.children, [](const PptRecord& r) { return r.type == 4057; });
+    std::erase_if(s.slide.children, [](const PptRecord& r) { return r.type == 4057; });
+    PptRecord string = textChars(footer);
+    string.type = 4026;
+    string.verInstance = 2 << 4;
+    s.document.children.push_back(container(4057, {atom(4058, u32(0)), string}, 3));
+}
+
+QByteArray written(Sample& s, int version = 3) {
+    appendEdit(s.streams, {{s.edits.documentId, s.document.bytes()}, {s.slideId, s.slide.bytes()}});
+    return writeCompoundFile(s.streams, version);
+}
+
+// A shape whose text is count field characters, each showing the footer.
+PptRecord footerFieldShape(int count) {
+    std::vector<PptRecord> records = {atom(3999, u32(4)), textChars(QString(count, u'*'))};
+    for (int i = 0; i < count; ++i)
+        records.push_back(atom(4090, u32(static_cast<std::uint32_t>(i))));
+    return textShape(std::move(records));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: bench_hostile_decks FOLDER\n");
+        return 2;
+    }
+    g_folder = QFile::decodeName(argv[1]);
+
+    // Text asked for many times over: each would need gigabytes.
+    {
+        // Both parts stay below the size up to which a part may inflate without limit.
+        std::string text;
+        while (text.size() < 900000)
+            text += "<p:sp><p:txBody><a:p><a:r><a:t>Fifty characters of text on one of many shapes...</a:t></a:r></a:p>"
+                    "</p:txBody></p:sp>";
+        pptxOnePartManyTimes(u"pptx-one-slide-listed-25000-times.pptx"_s, text, 25000);
+        std::string pictures;
+        for (int i = 0; i < 110000; ++i)
+            pictures += "<p:pic/>";
+        pptxOnePartManyTimes(u"pptx-pictures-listed-25000-times.pptx"_s, pictures, 25000);
+    }
+    {
+        std::string shapes;
+        for (int i = 0; i < 1000; ++i)
+            shapes += R"(<draw:custom-shape><text:p><text:s text:c="8000000"/></text:p></draw:custom-shape>)";
+        odp(u"odp-8000000-spaces-on-1000-shapes.odp"_s, shapes);
+    }
+    {
+        // One text of the slide list shown by 20,000 placeholders, the slide listed 1,000 times.
+        Sample s = sample();
+        setShapes(s, std::vector<PptRecord>(20000, textShape({atom(3998, u32(0))})));
+        listFirstSlide(s, 1000, {QString(1000, u'x')});
+        save(u"ppt-placeholders-and-slide-list.ppt"_s, written(s));
+    }
+    {
+        // One slide listed 100,000 times, holding a text of 60,000 fields that show an empty footer:
+        // nothing to show, but work for each listing unless the slide is read once.
+        Sample s = sample();
+        setShapes(s, {footerFieldShape(60000)});
+        setFooter(s, QString());
+        listFirstSlide(s, 100000, {});
+        save(u"ppt-empty-fields-slide-listed.ppt"_s, written(s));
+    }
+
+    // Quadratic before: every footer field, and every shape access of a page, rebuilt the whole.
+    for (const int fields : {14000, 28000}) {
+        Sample s = sample();
+        setShapes(s, {footerFieldShape(fields)});
+        setFooter(s, u"Footer text"_s);
+        save(u"ppt-%1-footer-fields.ppt"_s.arg(fields), written(s));
+    }
+    odp(u"odp-4000-shapes.odp"_s, textFrames(4000));
+    odp(u"odp-8000-shapes.odp"_s, textFrames(8000));
+    save(u"fodp-400000-shapes.fodp"_s, QByteArray::fromStdString(odpContent(textFrames(400000), true)));
+
+    // 400 MB: a large document stream (so reading it takes a while) and large pictures.
+    {
+        Sample s = sample();
+        QByteArray& stream = streamNamed(s.streams, u"PowerPoint Document"_s);
+        // An atom of a type the reader does not know, after everything else.
+        stream += atom(0x0FFF, QByteArray(200 << 20, 'x')).bytes();
+        s.streams.emplace_back(u"Pictures"_s, QByteArray(200 << 20, '\0'));
+        save(u"ppt-400-mb.ppt"_s, writeCompoundFile(s.streams, 4));
+    }
+    return 0;
+}
