@@ -1,43 +1,31 @@
-// Feeds arbitrary input to the presentation reader through a real file, as the program opens files,
-// and reads every slide. Built twice:
+// Feeds arbitrary input to the presentation reader through a file opened by path, as the program opens
+// files, and reads every slide. Built twice:
 //   fuzz_pptx        the input is the whole file (zip container, dispatch by content, package parts)
 //   fuzz_pptx_slide  the input is the XML of the one slide of an otherwise valid package, so the
 //                    mutations reach the slide reader instead of dying in the zip checksums
+// The file lives in memory (MemoryFile.h), and the slide variant builds its package in memory.
 // Any outcome but a clean read or an AutomationError is a fault (the sanitizers report the rest).
+#include "MemoryFile.h"
+
 #include "office/AutomationError.h"
 #include "office/presentation/OpenPresentation.h"
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
 #include <QString>
 
+#ifdef QUORVANE_FUZZ_SLIDE_XML
 #include <zip.h>
+#endif
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
 
-// One file for the whole run, rewritten for every input.
-const QString& inputPath() {
-    static const QString path = [] {
-        QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/quorvane-fuzz-XXXXXX";
-        if (::mkdtemp(folder.data()) == nullptr)
-            std::abort();
-        return QFile::decodeName(folder) + QStringLiteral("/input.pptx");
-    }();
-    return path;
-}
-
 #ifdef QUORVANE_FUZZ_SLIDE_XML
-void writeInput(const std::uint8_t* data, std::size_t size) {
+// A package of one presentation part and one slide part holding the input, zipped in memory.
+std::string package(const std::uint8_t* data, std::size_t size) {
     static const std::string types =
         R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
         R"(<Override PartName="/ppt/presentation.xml" ContentType="application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml"/></Types>)";
@@ -50,13 +38,18 @@ void writeInput(const std::uint8_t* data, std::size_t size) {
     static const std::string presentationRels =
         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
         R"(<Relationship Id="s" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide1.xml"/></Relationships>)";
-    int error = 0;
-    zip_t* archive = zip_open(QFile::encodeName(inputPath()).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_t* archive = buffer != nullptr ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
     if (archive == nullptr)
         std::abort();
+    zip_source_keep(buffer); // its bytes are read after zip_close
     auto add = [&](const char* name, const void* bytes, std::size_t length) {
         zip_source_t* source = zip_source_buffer(archive, bytes, length, 0);
-        if (source == nullptr || zip_file_add(archive, name, source, 0) < 0)
+        const zip_int64_t index = source != nullptr ? zip_file_add(archive, name, source, 0) : -1;
+        // Stored: the slide reader is the target, not deflate.
+        if (index < 0 || zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) != 0)
             std::abort();
     };
     add("[Content_Types].xml", types.data(), types.size());
@@ -66,12 +59,17 @@ void writeInput(const std::uint8_t* data, std::size_t size) {
     add("ppt/slides/slide1.xml", data, size);
     if (zip_close(archive) != 0)
         std::abort();
-}
-#else
-void writeInput(const std::uint8_t* data, std::size_t size) {
-    const int fd = ::open(QFile::encodeName(inputPath()).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size) || ::close(fd) != 0)
+    zip_stat_t stat;
+    std::string bytes;
+    if (zip_source_stat(buffer, &stat) != 0 || zip_source_open(buffer) != 0)
         std::abort();
+    bytes.resize(static_cast<std::size_t>(stat.size));
+    if (zip_source_read(buffer, bytes.data(), stat.size) != static_cast<zip_int64_t>(stat.size))
+        std::abort();
+    zip_source_close(buffer);
+    zip_source_free(buffer);
+    zip_error_fini(&error);
+    return bytes;
 }
 #endif
 
@@ -79,9 +77,15 @@ void writeInput(const std::uint8_t* data, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quorvane::office;
-    writeInput(data, size);
+    static quorvane::fuzz::MemoryFile file;
+#ifdef QUORVANE_FUZZ_SLIDE_XML
+    const std::string bytes = package(data, size);
+    const QString& path = file.hold(bytes.data(), bytes.size());
+#else
+    const QString& path = file.hold(data, size);
+#endif
     try {
-        auto document = openPresentationDocument(inputPath());
+        auto document = openPresentationDocument(path);
         for (int slide = 1; slide <= document->slideCount(); ++slide) {
             try {
                 for (const ShapeInfo& shape : document->shapes(slide))

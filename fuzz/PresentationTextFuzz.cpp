@@ -1,0 +1,34 @@
+// Feeds arbitrary bytes, as a presentation file of any kind, to PresentationText on the program's own
+// presentation server: the per-shape calls (the counts, HasTextFrame and the text of each shape, each
+// going down from the active presentation) and the collection of the text. The reader is chosen by
+// content, so the seeds of every format reach their reader. Besides the sanitizers' findings, a fault
+// is any failure that is not an AutomationError, a text past the bound of what one presentation
+// gives, a server that does not quit after a clean read, or one that is gone after a failed read.
+#include "MemoryFile.h"
+
+#include "import/PresentationText.h"
+#include "office/AutomationError.h"
+#include "office/presentation/LocalPresentationServer.h"
+#include "office/presentation/PresentationDocument.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace quorvane;
+    static fuzz::MemoryFile file;
+    const QString& path = file.hold(data, size);
+    // A server of its own for each input: a failure leaves it running with the presentation open.
+    office::LocalPresentationServer server;
+    try {
+        const QString text = import::PresentationText(server, path);
+        if (text.size() > office::ReadBudget::MaxText || server.running() != nullptr)
+            std::abort();
+    } catch (const office::AutomationError&) {
+        const auto running = server.running();
+        if (running == nullptr || running->presentationsCount() > 1)
+            std::abort();
+    }
+    return 0;
+}

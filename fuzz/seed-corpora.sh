@@ -1,0 +1,36 @@
+#!/bin/sh
+# Fills a corpus folder for each fuzz target with the project's own presentations (the test fixtures
+# and the samples), so the fuzzers start from real files of every kind.
+#
+#   fuzz/seed-corpora.sh OUT     makes OUT/pptx, OUT/slide, OUT/ppt, OUT/flat_odp, OUT/text
+set -eu
+out=${1:?corpus folder}
+cd "$(dirname "$0")/.."
+mkdir -p "$out/pptx" "$out/slide" "$out/ppt" "$out/flat_odp" "$out/text"
+n=0
+git ls-files -z tests/data samples | xargs -0 -n 1 | while read -r file; do
+    n=$((n + 1))
+    name=$n-$(basename "$file" | tr ' ' '_')
+    case "$file" in
+    *.pptx | *.odp | *.otp)
+        cp "$file" "$out/pptx/$name"
+        cp "$file" "$out/text/$name"
+        # The slide target's input is one slide part.
+        for part in $(unzip -Z1 "$file" 'ppt/slides/slide*.xml' 2>/dev/null); do
+            unzip -p "$file" "$part" >"$out/slide/$name-$(basename "$part")"
+        done
+        ;;
+    *.ppt)
+        cp "$file" "$out/ppt/$name"
+        cp "$file" "$out/pptx/$name"
+        cp "$file" "$out/text/$name"
+        ;;
+    *.fodp)
+        cp "$file" "$out/flat_odp/$name"
+        cp "$file" "$out/text/$name"
+        ;;
+    esac
+done
+for kind in pptx slide ppt flat_odp text; do
+    echo "$out/$kind: $(ls "$out/$kind" | wc -l) files"
+done
