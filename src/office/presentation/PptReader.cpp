@@ -522,9 +522,6 @@ private:
         SlideRecord record;
         const Record slide = persistRecord(persistId, rtSlide, "the slide record");
         const std::vector<Record> slideParts = m_stream.children(slide);
-        record.values = m_documentFields;
-        if (const Record* own = firstChild(slideParts, rtHeadersFooters))
-            readHeadersFooters(*own, record.values);
         const Record* drawing = firstChild(slideParts, rtDrawing);
         if (!drawing)
             return record;
@@ -539,6 +536,9 @@ private:
         const std::vector<Record> members = m_stream.children(*top);
         // The top group's first shape record describes the group itself, not a shape on the slide.
         const std::size_t first = !members.empty() && members.front().type == rtSpContainer ? 1 : 0;
+        record.values = m_documentFields;
+        if (const Record* own = firstChild(slideParts, rtHeadersFooters))
+            readHeadersFooters(*own, record.values);
         for (std::size_t i = first; i < members.size(); ++i) {
             if (members[i].type == rtSpgrContainer)
                 record.shapes.emplace_back(); // a group counts once and is not entered

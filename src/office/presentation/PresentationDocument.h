@@ -48,8 +48,7 @@ public:
     void requireRoom(qsizetype text, qsizetype shapes) const;
 
     // Brackets the reading of a slide: beginSlide before, countSlide after. Each slide counts once,
-    // however often it is read. countSlide throws like
-    // requireRoom.
+    // however often it is read. countSlide throws like requireRoom.
     void beginSlide(int slide);
     void countSlide(int slide, const std::vector<ShapeInfo>& shapes);
 
