@@ -6,6 +6,25 @@
 
 namespace quorvane::office {
 
+// What a shape is, as far as its text goes: Shape.Type, and for a placeholder its placeholder type.
+enum class ShapeKind {
+    Other, // no text of its own: a picture, a line, a chart, media
+    Title, // a title placeholder (title, centred title, vertical title)
+    Body,  // a body placeholder (body, subtitle, object, vertical body)
+    Text,  // any other shape that can hold text: text boxes, autoshapes, date, footer, number placeholders
+    Table,
+    Group,
+};
+
+// A shape of the active presentation: shape `shape` of slide `slide` (both from 1), or with item > 0
+// the item-th of that group's GroupItems: its shapes, nested groups entered, depth first in z-order
+// (the nested groups themselves are no items).
+struct ShapeRef {
+    int slide = 0;
+    int shape = 0;
+    int item = 0;
+};
+
 // The members of the presentation server that the program calls. Every member may throw
 // AutomationError; the caller reports it. Slides and shapes are numbered from 1, and every access
 // goes down from the active presentation, as the automation surface does: no slide or shape object
@@ -28,6 +47,27 @@ public:
     virtual int hasTextFrame(int slide, int shape) = 0;
     // ActivePresentation.Slides(slide).Shapes(shape).TextFrame.TextRange.Text
     virtual QString shapeText(int slide, int shape) = 0;
+
+    // The same for a shape or a group item (ShapeRef), and what else a shape says about itself.
+    // .Name: the name the presentation stores ("" when it stores none).
+    virtual QString shapeName(const ShapeRef& shape) = 0;
+    // .Type, with the placeholder's type for a placeholder.
+    virtual ShapeKind shapeKind(const ShapeRef& shape) = 0;
+    // .HasTextFrame and .TextFrame.TextRange.Text
+    virtual int itemHasTextFrame(const ShapeRef& shape) = 0;
+    virtual QString itemText(const ShapeRef& shape) = 0;
+    // Slides(slide).Shapes(shape).GroupItems.Count (0 for a shape that is no group).
+    virtual int groupItemsCount(int slide, int shape) = 0;
+    // .Table.Rows.Count and .Table.Columns.Count (0 for a shape that is no table), and
+    // .Table.Cell(row, column).Shape.TextFrame.TextRange.Text, from 1; a position that a merged cell
+    // covers is empty, the merged cell's text is at its first position.
+    virtual int tableRowsCount(const ShapeRef& shape) = 0;
+    virtual int tableColumnsCount(const ShapeRef& shape) = 0;
+    virtual QString tableCellText(const ShapeRef& shape, int row, int column) = 0;
+    // Slides(slide).NotesPage: the text of its body placeholder, the speaker notes ("" when the slide
+    // has none).
+    virtual QString notesText(int slide) = 0;
+
     // ActivePresentation.Save
     virtual void saveActive() = 0;
     // Quit: ends the server and closes every presentation it holds.

@@ -273,6 +273,18 @@ public:
         record(u"shapeText"_s, pairText(slide, shape));
         return m_real->shapeText(slide, shape);
     }
+    // What the command line reads besides: passed through as they are, unrecorded.
+    QString shapeName(const office::ShapeRef& shape) override { return m_real->shapeName(shape); }
+    office::ShapeKind shapeKind(const office::ShapeRef& shape) override { return m_real->shapeKind(shape); }
+    int itemHasTextFrame(const office::ShapeRef& shape) override { return m_real->itemHasTextFrame(shape); }
+    QString itemText(const office::ShapeRef& shape) override { return m_real->itemText(shape); }
+    int groupItemsCount(int slide, int shape) override { return m_real->groupItemsCount(slide, shape); }
+    int tableRowsCount(const office::ShapeRef& shape) override { return m_real->tableRowsCount(shape); }
+    int tableColumnsCount(const office::ShapeRef& shape) override { return m_real->tableColumnsCount(shape); }
+    QString tableCellText(const office::ShapeRef& shape, int row, int column) override {
+        return m_real->tableCellText(shape, row, column);
+    }
+    QString notesText(int slide) override { return m_real->notesText(slide); }
     void saveActive() override {
         record(u"saveActive"_s);
         m_real->saveActive();

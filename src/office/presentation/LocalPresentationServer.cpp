@@ -53,6 +53,18 @@ int LocalPresentationApplication::slidesCount() {
     return activeDocument().slideCount();
 }
 
+template <typename Read> decltype(auto) LocalPresentationApplication::keepingFailure(Read&& read) {
+    try {
+        return std::forward<Read>(read)();
+    } catch (const AutomationError& error) {
+        OpenPresentation& presentation = active();
+        presentation.failure = error.description();
+        presentation.document.reset();
+        m_itemsDocument = nullptr;
+        throw;
+    }
+}
+
 const std::vector<ShapeInfo>& LocalPresentationApplication::shapesOf(int slide) {
     PresentationDocument& document = activeDocument();
     const int count = document.slideCount();
@@ -60,16 +72,13 @@ const std::vector<ShapeInfo>& LocalPresentationApplication::shapesOf(int slide) 
         throw AutomationError(u"%1: there is no slide %2 (the presentation has %3)"_s.arg(displayName(active().path))
                                   .arg(slide)
                                   .arg(count));
-    try {
-        // The document keeps the slide it read last, so walking one slide's shapes reads its part once.
-        return document.shapes(slide);
-    } catch (const AutomationError& error) {
-        OpenPresentation& presentation = active();
-        presentation.failure = error.description();
-        presentation.document.reset();
-        throw;
-    }
+    // The document keeps the slide it read last, so walking one slide's shapes reads its part once.
+    const std::vector<ShapeInfo>& shapes = keepingFailure([&]() -> decltype(auto) { return document.shapes(slide); });
+    if (&document != m_itemsDocument || slide != m_itemsSlide)
+        m_itemsDocument = nullptr; // another slide was read: the group items walked last may be gone
+    return shapes;
 }
+
 
 int LocalPresentationApplication::shapesCount(int slide) {
     return static_cast<int>(shapesOf(slide).size());
@@ -97,6 +106,102 @@ QString LocalPresentationApplication::shapeText(int slide, int shape) {
         throw AutomationError(
             u"%1: shape %2 of slide %3 has no text frame"_s.arg(displayName(active().path)).arg(shape).arg(slide));
     return info.text;
+}
+
+const std::vector<const ShapeInfo*>& LocalPresentationApplication::groupItemsOf(int slide, int shape) {
+    const ShapeInfo& group = shapeAt(slide, shape);
+    const PresentationDocument* document = &activeDocument();
+    if (m_itemsDocument == document && m_itemsSlide == slide && m_itemsShape == shape)
+        return m_items;
+    m_items.clear();
+    const auto walk = [&](const auto& self, const ShapeInfo& container) -> void {
+        for (const ShapeInfo& item : container.items) {
+            if (item.kind == ShapeKind::Group)
+                self(self, item);
+            else
+                m_items.push_back(&item);
+        }
+    };
+    walk(walk, group);
+    m_itemsDocument = document;
+    m_itemsSlide = slide;
+    m_itemsShape = shape;
+    return m_items;
+}
+
+const ShapeInfo& LocalPresentationApplication::shapeAt(const ShapeRef& ref) {
+    if (ref.item == 0)
+        return shapeAt(ref.slide, ref.shape);
+    const std::vector<const ShapeInfo*>& items = groupItemsOf(ref.slide, ref.shape);
+    const int count = static_cast<int>(items.size());
+    if (ref.item < 1 || ref.item > count)
+        throw AutomationError(u"%1: shape %2 of slide %3 has no group item %4 (it has %5)"_s
+                                  .arg(displayName(active().path))
+                                  .arg(ref.shape)
+                                  .arg(ref.slide)
+                                  .arg(ref.item)
+                                  .arg(count));
+    return *items[static_cast<size_t>(ref.item - 1)];
+}
+
+QString LocalPresentationApplication::shapeName(const ShapeRef& shape) {
+    return shapeAt(shape).name;
+}
+
+ShapeKind LocalPresentationApplication::shapeKind(const ShapeRef& shape) {
+    return shapeAt(shape).kind;
+}
+
+int LocalPresentationApplication::itemHasTextFrame(const ShapeRef& shape) {
+    return shapeAt(shape).hasTextFrame ? -1 : 0;
+}
+
+QString LocalPresentationApplication::itemText(const ShapeRef& shape) {
+    const ShapeInfo& info = shapeAt(shape);
+    if (!info.hasTextFrame)
+        throw AutomationError(u"%1: shape %2 of slide %3 has no text frame"_s.arg(displayName(active().path))
+                                  .arg(shape.item == 0 ? QString::number(shape.shape)
+                                                       : u"%1 (group item %2)"_s.arg(shape.shape).arg(shape.item))
+                                  .arg(shape.slide));
+    return info.text;
+}
+
+int LocalPresentationApplication::groupItemsCount(int slide, int shape) {
+    return static_cast<int>(groupItemsOf(slide, shape).size());
+}
+
+int LocalPresentationApplication::tableRowsCount(const ShapeRef& shape) {
+    const ShapeInfo& info = shapeAt(shape);
+    return info.columns > 0 ? static_cast<int>(info.cells.size() / static_cast<size_t>(info.columns)) : 0;
+}
+
+int LocalPresentationApplication::tableColumnsCount(const ShapeRef& shape) {
+    return shapeAt(shape).columns;
+}
+
+QString LocalPresentationApplication::tableCellText(const ShapeRef& shape, int row, int column) {
+    const ShapeInfo& info = shapeAt(shape);
+    const int rows = info.columns > 0 ? static_cast<int>(info.cells.size() / static_cast<size_t>(info.columns)) : 0;
+    if (row < 1 || row > rows || column < 1 || column > info.columns)
+        throw AutomationError(u"%1: the table of shape %2 of slide %3 has no cell (%4, %5) (it has %6 rows and %7 "
+                              u"columns)"_s.arg(displayName(active().path))
+                                  .arg(shape.shape)
+                                  .arg(shape.slide)
+                                  .arg(row)
+                                  .arg(column)
+                                  .arg(rows)
+                                  .arg(info.columns));
+    return info.cells[static_cast<size_t>((row - 1) * info.columns + column - 1)];
+}
+
+QString LocalPresentationApplication::notesText(int slide) {
+    PresentationDocument& document = activeDocument();
+    const int count = document.slideCount();
+    if (slide < 1 || slide > count)
+        throw AutomationError(u"%1: there is no slide %2 (the presentation has %3)"_s.arg(displayName(active().path))
+                                  .arg(slide)
+                                  .arg(count));
+    return keepingFailure([&] { return document.notes(slide); });
 }
 
 void LocalPresentationApplication::saveActive() {

@@ -22,6 +22,15 @@ public:
     int shapesCount(int slide) override;
     int hasTextFrame(int slide, int shape) override;
     QString shapeText(int slide, int shape) override;
+    QString shapeName(const ShapeRef& shape) override;
+    ShapeKind shapeKind(const ShapeRef& shape) override;
+    int itemHasTextFrame(const ShapeRef& shape) override;
+    QString itemText(const ShapeRef& shape) override;
+    int groupItemsCount(int slide, int shape) override;
+    int tableRowsCount(const ShapeRef& shape) override;
+    int tableColumnsCount(const ShapeRef& shape) override;
+    QString tableCellText(const ShapeRef& shape, int row, int column) override;
+    QString notesText(int slide) override;
     void saveActive() override;
     void quit() override;
 
@@ -47,6 +56,18 @@ private:
     PresentationDocument& activeDocument();
     const std::vector<ShapeInfo>& shapesOf(int slide);
     const ShapeInfo& shapeAt(int slide, int shape);
+    // The shape or group item that ref names.
+    const ShapeInfo& shapeAt(const ShapeRef& ref);
+    // The group items of a group: its shapes, nested groups entered, depth first.
+    const std::vector<const ShapeInfo*>& groupItemsOf(int slide, int shape);
+    // Throws the failure of the active presentation, as for a failed read of its slides.
+    template <typename Read> decltype(auto) keepingFailure(Read&& read);
+
+    // The group items of the group walked last, by the document and slide they were read from: a
+    // slide's shapes stay in place while no other slide is read.
+    std::vector<const ShapeInfo*> m_items;
+    const PresentationDocument* m_itemsDocument = nullptr;
+    int m_itemsSlide = 0, m_itemsShape = 0;
 
     bool m_running = true;
     bool m_visible = false;

@@ -1,6 +1,6 @@
 // The reader of OpenDocument presentations: zipped (.odp, .otp) and flat XML (.fodp). The slides are
 // the draw:page elements of the document body in order; a page's shapes are its drawing elements in
-// document order; groups are counted once and not entered.
+// document order; a group's shapes are its own drawing elements.
 #include "office/presentation/OdpReader.h"
 
 #include "office/presentation/FileAccess.h"
@@ -49,6 +49,28 @@ struct SlideContext {
     const ReadBudget& budget;
     qsizetype text = 0;
     qsizetype shapes = 0;
+};
+
+// Counts what a group's shapes or a table's cells hold into the slide while the shape is read, and
+// gives it back after: the caller counts the whole shape.
+class CountedWhileRead {
+public:
+    explicit CountedWhileRead(SlideContext& slide) : m_slide(slide), m_text(slide.text), m_shapes(slide.shapes) {}
+    ~CountedWhileRead() {
+        m_slide.text = m_text;
+        m_slide.shapes = m_shapes;
+    }
+    void add(qsizetype text, qsizetype shapes) {
+        m_slide.text += text;
+        m_slide.shapes += shapes;
+        m_slide.budget.requireRoom(m_slide.text, m_slide.shapes);
+    }
+    CountedWhileRead(const CountedWhileRead&) = delete;
+    CountedWhileRead& operator=(const CountedWhileRead&) = delete;
+
+private:
+    SlideContext& m_slide;
+    qsizetype m_text, m_shapes;
 };
 
 // Collects the text of one shape: paragraphs joined by CR, ODF's whitespace rules applied.
@@ -181,9 +203,86 @@ bool isTextPlaceholder(const xml::Scope& scope, pugi::xml_node frame) {
     return kind == "title" || kind == "subtitle" || kind == "outline" || kind == "text" || kind == "notes";
 }
 
-// One top-level element of a page as a shape, or false when the element is no shape at all.
-bool readShape(const xml::Scope& page, pugi::xml_node element, const SlideContext& slide, ShapeInfo& shape,
-               int depth = 0) {
+// The kind of a shape that can hold text, by its presentation class.
+ShapeKind textKind(const xml::Scope& scope, pugi::xml_node element) {
+    const std::string_view kind = scope.attribute(element, nsPresentation, "class").value();
+    if (kind == "title")
+        return ShapeKind::Title;
+    if (kind == "subtitle" || kind == "outline" || kind == "notes")
+        return ShapeKind::Body;
+    return ShapeKind::Text;
+}
+
+// The text of the paragraphs among the children of element.
+QString textOf(const xml::Scope& scope, pugi::xml_node element, const SlideContext& slide) {
+    TextCollector text(slide);
+    text.blocks(scope, element, 0);
+    return text.text();
+}
+
+// A table's cells row by row (rows may be grouped in header rows, row groups and so on), as wide as
+// its widest row. A covered cell of a merged range is empty; repeated rows and cells count once.
+void readTable(const xml::Scope& parent, pugi::xml_node table, SlideContext& slide, ShapeInfo& shape) {
+    shape.kind = ShapeKind::Table;
+    std::vector<std::vector<QString>> rows;
+    CountedWhileRead counted(slide);
+    const auto collectRows = [&](const auto& self, const xml::Scope& scope, pugi::xml_node element) -> void {
+        xml::requireDepth(scope.depth());
+        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+            if (child.type() != pugi::node_element)
+                continue;
+            const xml::Scope childScope(scope, child);
+            const xml::Name name = childScope.name(child);
+            if (name.ns != nsTable)
+                continue;
+            if (name.local == "table-row") {
+                std::vector<QString>& cells = rows.emplace_back();
+                for (pugi::xml_node cell = child.first_child(); cell; cell = cell.next_sibling()) {
+                    if (cell.type() != pugi::node_element)
+                        continue;
+                    const xml::Scope cellScope(childScope, cell);
+                    const xml::Name cellName = cellScope.name(cell);
+                    if (cellName.is(nsTable, "table-cell"))
+                        cells.push_back(textOf(cellScope, cell, slide));
+                    else if (cellName.is(nsTable, "covered-table-cell"))
+                        cells.emplace_back();
+                    else
+                        continue;
+                    counted.add(cells.back().size() + 2, 0);
+                }
+                shape.columns = std::max(shape.columns, static_cast<int>(cells.size()));
+            } else if (name.local == "table-header-rows" || name.local == "table-rows" ||
+                       name.local == "table-row-group") {
+                self(self, childScope, child);
+            }
+        }
+    };
+    collectRows(collectRows, parent, table);
+    for (std::vector<QString>& cells : rows) {
+        cells.resize(static_cast<std::size_t>(shape.columns));
+        std::move(cells.begin(), cells.end(), std::back_inserter(shape.cells));
+    }
+}
+
+bool readShape(const xml::Scope& page, pugi::xml_node element, SlideContext& slide, ShapeInfo& shape, int depth = 0);
+
+// A group's shapes, groups inside it entered.
+void readGroup(const xml::Scope& scope, pugi::xml_node group, SlideContext& slide, ShapeInfo& shape) {
+    xml::requireDepth(scope.depth());
+    shape.kind = ShapeKind::Group;
+    CountedWhileRead counted(slide);
+    for (pugi::xml_node child = group.first_child(); child; child = child.next_sibling()) {
+        ShapeInfo item;
+        if (child.type() == pugi::node_element && readShape(scope, child, slide, item)) {
+            counted.add(ReadBudget::textOf(item), ReadBudget::shapesOf(item));
+            shape.items.push_back(std::move(item));
+        }
+    }
+}
+
+// One top-level element of a page (or of a group) as a shape, or false when the element is no shape
+// at all.
+bool readShape(const xml::Scope& page, pugi::xml_node element, SlideContext& slide, ShapeInfo& shape, int depth) {
     const xml::Scope scope(page, element);
     const xml::Name name = scope.name(element);
     shape = ShapeInfo{};
@@ -201,6 +300,7 @@ bool readShape(const xml::Scope& page, pugi::xml_node element, const SlideContex
                 return true;
         return false;
     }
+    shape.name = QString::fromUtf8(scope.attribute(element, nsDraw, "name").value());
     if (local == "frame") {
         // The first content child decides; later ones are replacements for readers that lack the first.
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
@@ -209,10 +309,13 @@ bool readShape(const xml::Scope& page, pugi::xml_node element, const SlideContex
             const xml::Scope inner(scope, child);
             const xml::Name content = inner.name(child);
             if (content.is(nsDraw, "text-box")) {
-                TextCollector text(slide);
-                text.blocks(inner, child, 0);
                 shape.hasTextFrame = true;
-                shape.text = text.text();
+                shape.kind = textKind(scope, element);
+                shape.text = textOf(inner, child, slide);
+                return true;
+            }
+            if (content.is(nsTable, "table")) {
+                readTable(inner, child, slide, shape);
                 return true;
             }
             if ((content.ns == nsDraw &&
@@ -222,18 +325,23 @@ bool readShape(const xml::Scope& page, pugi::xml_node element, const SlideContex
                 return true;
         }
         shape.hasTextFrame = isTextPlaceholder(scope, element);
+        if (shape.hasTextFrame)
+            shape.kind = textKind(scope, element);
         return true;
     }
     if (local == "custom-shape" || local == "rect" || local == "ellipse" || local == "circle" || local == "polygon" ||
         local == "polyline" || local == "path" || local == "regular-polygon" || local == "caption") {
-        TextCollector text(slide);
-        text.blocks(scope, element, 0);
         shape.hasTextFrame = true;
-        shape.text = text.text();
+        shape.kind = ShapeKind::Text;
+        shape.text = textOf(scope, element, slide);
         return true;
     }
-    // Lines, connectors, dimension lines, groups (not entered), form controls, slide thumbnails.
-    return local == "line" || local == "connector" || local == "measure" || local == "g" || local == "control" ||
+    if (local == "g") {
+        readGroup(scope, element, slide, shape);
+        return true;
+    }
+    // Lines, connectors, dimension lines, form controls, slide thumbnails.
+    return local == "line" || local == "connector" || local == "measure" || local == "control" ||
            local == "page-thumbnail";
 }
 
@@ -300,6 +408,42 @@ private:
         }
         m_shapesSlide = slide;
         return m_shapes;
+    }
+
+    // The speaker notes: the notes frames of the page's presentation:notes.
+    QString readNotes(int slide) override {
+        if (slide < 1 || slide > slideCount())
+            fail(u"there is no slide %1"_s.arg(slide));
+        const xml::Scope root(namespaces(), m_root);
+        const xml::Scope body(root, m_body);
+        const xml::Scope presentation(body, m_presentation);
+        const pugi::xml_node pageNode = m_pages[static_cast<std::size_t>(slide - 1)];
+        const xml::Scope page(presentation, pageNode);
+        const pugi::xml_node notesNode = childNamed(page, pageNode, nsPresentation, "notes");
+        if (!notesNode)
+            return {};
+        const xml::Scope notes(page, notesNode);
+        SlideContext context{slide, budget()};
+        QString text;
+        try {
+            for (pugi::xml_node child = notesNode.first_child(); child; child = child.next_sibling()) {
+                ShapeInfo shape;
+                if (child.type() != pugi::node_element || !notes.is(child, nsDraw, "frame") ||
+                    std::string_view(xml::Scope(notes, child).attribute(child, nsPresentation, "class").value()) !=
+                        "notes" ||
+                    !readShape(notes, child, context, shape) || shape.text.isEmpty())
+                    continue;
+                if (!text.isEmpty())
+                    text += QChar(kParagraphBreak);
+                text += shape.text;
+                context.text += shape.text.size() + 1;
+            }
+        } catch (const ReadBudget::Exceeded&) {
+            throw;
+        } catch (const ReadError& damage) {
+            fail(u"the notes of slide %1 are damaged: "_s.arg(slide) + damage.description());
+        }
+        return text;
     }
 
     static pugi::xml_node childNamed(const xml::Scope& parent, pugi::xml_node element, int ns, std::string_view local) {

@@ -43,6 +43,10 @@ const xml::NamespaceTable& namespaces() {
 constexpr std::array<std::string_view, 2> OfficeDocumentTypes = {
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument",
     "http://purl.oclc.org/ooxml/officeDocument/relationships/officeDocument"};
+constexpr std::array<std::string_view, 2> NotesSlideTypes = {
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/notesSlide",
+    "http://purl.oclc.org/ooxml/officeDocument/relationships/notesSlide"};
+constexpr std::string_view TableUri = "http://schemas.openxmlformats.org/drawingml/2006/table";
 constexpr std::array<std::string_view, 2> SlideTypes = {
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide",
     "http://purl.oclc.org/ooxml/officeDocument/relationships/slide"};
@@ -154,6 +158,7 @@ public:
 
 private:
     const std::vector<ShapeInfo>& readShapes(int slide) override;
+    QString readNotes(int slide) override;
 
     // Parses an XML part into document (buffer holds its bytes); returns the document element. A
     // failure names the part, after "slide N is damaged: " for a slide (slide > 0), else after
@@ -173,6 +178,7 @@ private:
 
     void collectShapes(const xml::Scope& parent, pugi::xml_node container, std::vector<ShapeInfo>& out);
     ShapeInfo textShape(const xml::Scope& scope, pugi::xml_node shape);
+    void readTable(const xml::Scope& scope, pugi::xml_node frame, ShapeInfo& info);
     void collectParagraphs(const xml::Scope& parent, pugi::xml_node container, bool& first);
     void collectRuns(const xml::Scope& parent, pugi::xml_node container);
 
@@ -426,6 +432,70 @@ struct ChildScope : xml::Scope {
     }
 };
 
+// The first child of element in PresentationML or DrawingML (ns) whose local name passes test.
+template <typename Test>
+std::optional<std::pair<ChildScope, pugi::xml_node>> childWhere(const xml::Scope& scope, pugi::xml_node element,
+                                                                int ns, Test&& test) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+        const xml::QName qname = xml::splitName(child.name());
+        if (child.type() != pugi::node_element || !test(qname.local))
+            continue;
+        ChildScope childScope(scope, child);
+        if (childScope.namespaceOf(qname.prefix) == ns)
+            return std::pair<ChildScope, pugi::xml_node>{std::move(childScope), child};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::pair<ChildScope, pugi::xml_node>> childNamed(const xml::Scope& scope, pugi::xml_node element,
+                                                                int ns, std::string_view local) {
+    return childWhere(scope, element, ns, [&](std::string_view name) { return name == local; });
+}
+
+// The non-visual properties of a shape (p:nvSpPr, p:nvPicPr, p:nvGrpSpPr, ...).
+std::optional<std::pair<ChildScope, pugi::xml_node>> nonVisualProperties(const xml::Scope& scope,
+                                                                         pugi::xml_node shape) {
+    return childWhere(scope, shape, P, [](std::string_view name) {
+        return name.size() > 4 && name.starts_with("nv") && name.ends_with("Pr");
+    });
+}
+
+// The name of a shape as its p:cNvPr gives it.
+QString shapeName(const xml::Scope& scope, pugi::xml_node shape) {
+    const auto properties = nonVisualProperties(scope, shape);
+    if (!properties)
+        return {};
+    const auto common = childNamed(properties->first, properties->second, P, "cNvPr");
+    return common ? fromUtf8(common->first.attribute(common->second, xml::NoNamespace, "name").value()) : QString();
+}
+
+// The placeholder type of a shape (p:nvPr/p:ph/@type, "obj" when not given), or "" for no placeholder.
+std::string_view placeholderType(const xml::Scope& scope, pugi::xml_node shape) {
+    const auto properties = nonVisualProperties(scope, shape);
+    if (!properties)
+        return {};
+    const auto application = childNamed(properties->first, properties->second, P, "nvPr");
+    if (!application)
+        return {};
+    const auto placeholder = childNamed(application->first, application->second, P, "ph");
+    if (!placeholder)
+        return {};
+    const std::string_view type = placeholder->first.attribute(placeholder->second, xml::NoNamespace, "type").value();
+    return type.empty() ? std::string_view("obj") : type;
+}
+
+ShapeKind kindOfPlaceholder(std::string_view type) {
+    if (type == "title" || type == "ctrTitle")
+        return ShapeKind::Title;
+    if (type == "body" || type == "subTitle" || type == "obj")
+        return ShapeKind::Body;
+    return ShapeKind::Text;
+}
+
+bool isTrue(std::string_view value) {
+    return value == "1" || value == "true";
+}
+
 // The walks below split each child's name once and look at its local part first, resolving the
 // prefix only for the few names they act on: most elements of a slide (properties, styles) are
 // skipped unresolved. Text and CDATA nodes have no name, so the local-name test skips them too.
@@ -443,18 +513,82 @@ void OoxmlPresentation::collectShapes(const xml::Scope& parent, pugi::xml_node c
             continue;
         const ChildScope scope(parent, child);
         const int ns = scope.namespaceOf(qname.prefix);
-        if (ns == P)
-            out.push_back(textual ? textShape(scope, child) : ShapeInfo{}); // groups are not entered
-        else if (ns == MC && local == "AlternateContent")
+        if (ns == P) {
+            ShapeInfo info = textual ? textShape(scope, child) : ShapeInfo{};
+            info.name = shapeName(scope, child);
+            // A group's shapes and a table's cells are kept apart from the slide's own shapes.
+            if (local == "grpSp") {
+                info.kind = ShapeKind::Group;
+                collectShapes(scope, child, info.items);
+            } else if (local == "graphicFrame") {
+                readTable(scope, child, info);
+            }
+            out.push_back(std::move(info));
+        } else if (ns == MC && local == "AlternateContent")
             visitChosenBranch(scope, child, [&](const xml::Scope& branchScope, pugi::xml_node branch) {
                 collectShapes(branchScope, branch, out);
             });
     }
 }
 
+// A table in a graphic frame (a:graphic/a:graphicData[@uri = the table URI]/a:tbl): its cells row by
+// row, as wide as its grid or its widest row. A cell that a merged cell covers (hMerge, vMerge) is
+// empty, whatever it holds.
+void OoxmlPresentation::readTable(const xml::Scope& scope, pugi::xml_node frame, ShapeInfo& info) {
+    const auto graphic = childNamed(scope, frame, A, "graphic");
+    const auto data = graphic ? childNamed(graphic->first, graphic->second, A, "graphicData") : std::nullopt;
+    if (!data || std::string_view(data->second.attribute("uri").value()) != TableUri)
+        return;
+    const auto table = childNamed(data->first, data->second, A, "tbl");
+    if (!table)
+        return;
+    const auto& [tableScope, tableNode] = *table;
+    info.kind = ShapeKind::Table;
+    if (const auto grid = childNamed(tableScope, tableNode, A, "tblGrid"))
+        for (pugi::xml_node column = grid->second.first_child(); column; column = column.next_sibling())
+            if (column.type() == pugi::node_element && xml::splitName(column.name()).local == "gridCol")
+                ++info.columns;
+    std::vector<std::vector<QString>> rows;
+    for (pugi::xml_node row = tableNode.first_child(); row; row = row.next_sibling()) {
+        const xml::QName rowName = xml::splitName(row.name());
+        if (rowName.local != "tr" || row.type() != pugi::node_element)
+            continue;
+        const ChildScope rowScope(tableScope, row);
+        if (rowScope.namespaceOf(rowName.prefix) != A)
+            continue;
+        std::vector<QString>& cells = rows.emplace_back();
+        for (pugi::xml_node cell = row.first_child(); cell; cell = cell.next_sibling()) {
+            const xml::QName cellName = xml::splitName(cell.name());
+            if (cellName.local != "tc" || cell.type() != pugi::node_element)
+                continue;
+            const ChildScope cellScope(rowScope, cell);
+            if (cellScope.namespaceOf(cellName.prefix) != A)
+                continue;
+            QString& text = cells.emplace_back();
+            if (isTrue(cellScope.attribute(cell, xml::NoNamespace, "hMerge").value()) ||
+                isTrue(cellScope.attribute(cell, xml::NoNamespace, "vMerge").value()))
+                continue;
+            if (const auto body = childNamed(cellScope, cell, A, "txBody")) {
+                bool first = true;
+                m_text.begin(text);
+                collectParagraphs(body->first, body->second, first);
+                m_text.finish();
+            }
+        }
+        info.columns = std::max(info.columns, static_cast<int>(cells.size()));
+    }
+    info.cells.reserve(rows.size() * static_cast<size_t>(info.columns));
+    for (std::vector<QString>& cells : rows) {
+        cells.resize(static_cast<size_t>(info.columns));
+        std::move(cells.begin(), cells.end(), std::back_inserter(info.cells));
+    }
+}
+
 ShapeInfo OoxmlPresentation::textShape(const xml::Scope& scope, pugi::xml_node shape) {
     ShapeInfo info;
     info.hasTextFrame = true;
+    const std::string_view placeholder = placeholderType(scope, shape);
+    info.kind = placeholder.empty() ? ShapeKind::Text : kindOfPlaceholder(placeholder);
     pugi::xml_node body;
     std::optional<ChildScope> bodyScope;
     for (pugi::xml_node child = shape.first_child(); child; child = child.next_sibling()) {
@@ -487,6 +621,52 @@ ShapeInfo OoxmlPresentation::textShape(const xml::Scope& scope, pugi::xml_node s
         m_text.finish();
     }
     return info;
+}
+
+// The speaker notes: the body placeholder of the notes slide that the slide part's relationships name.
+QString OoxmlPresentation::readNotes(int slide) {
+    if (slide < 1 || slide > slideCount())
+        fail(u"there is no slide %1"_s.arg(slide));
+    const std::string& slidePart = m_slideParts[static_cast<size_t>(slide - 1)];
+    std::string relationshipsBuffer;
+    pugi::xml_document relationshipsDocument;
+    std::string notesPart;
+    for (const Relationship& relationship :
+         readRelationships(slidePart, false, relationshipsBuffer, relationshipsDocument))
+        if (!relationship.external && oneOf(relationship.type, NotesSlideTypes)) {
+            notesPart = resolveTarget(slidePart, relationship.target);
+            break;
+        }
+    if (notesPart.empty() || !m_package->contains(notesPart))
+        return {};
+    // The shapes read are kept as text, so the slides' buffers can be reused.
+    const pugi::xml_node root = parsePart(notesPart);
+    const xml::Scope rootScope(namespaces(), root);
+    if (!rootScope.is(root, P, "notes"))
+        fail(u"damaged part %1: not a notes part"_s.arg(fromUtf8(notesPart)));
+    QString notes;
+    try {
+        const auto data = childNamed(rootScope, root, P, "cSld");
+        const auto tree = data ? childNamed(data->first, data->second, P, "spTree") : std::nullopt;
+        if (!tree)
+            return {};
+        for (pugi::xml_node child = tree->second.first_child(); child; child = child.next_sibling()) {
+            const xml::QName qname = xml::splitName(child.name());
+            if (qname.local != "sp" || child.type() != pugi::node_element)
+                continue;
+            const ChildScope scope(tree->first, child);
+            if (scope.namespaceOf(qname.prefix) != P || placeholderType(scope, child) != "body")
+                continue;
+            ShapeInfo body = textShape(scope, child);
+            if (!notes.isEmpty() && !body.text.isEmpty())
+                notes += u'\r';
+            notes += body.text;
+        }
+    } catch (const ReadError& error) {
+        // The walk only ever stops at the nesting cap.
+        fail(u"damaged part "_s + fromUtf8(notesPart) + u": "_s + error.description());
+    }
+    return notes;
 }
 
 // Paragraphs are joined by CR, with nothing after the last one.

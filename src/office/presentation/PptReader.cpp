@@ -34,9 +34,12 @@ enum RecordType : std::uint16_t {
     rtDocument = 1000,
     rtDocumentAtom = 1001,
     rtSlide = 1006,
+    rtSlideAtom = 1007,
+    rtNotes = 1008,
     rtSlidePersistAtom = 1011,
     rtDrawing = 1036,
     rtExObjRefAtom = 3009,
+    rtOEPlaceholderAtom = 3011,
     rtOutlineTextRefAtom = 3998,
     rtTextHeaderAtom = 3999,
     rtTextCharsAtom = 4000,
@@ -56,8 +59,11 @@ enum RecordType : std::uint16_t {
     rtSpgrContainer = 0xF003,
     rtSpContainer = 0xF004,
     rtFSP = 0xF00A,
+    rtFOPT = 0xF00B,
     rtClientTextbox = 0xF00D,
+    rtChildAnchor = 0xF00F,
     rtClientData = 0xF011,
+    rtTertiaryFOPT = 0xF122,
 };
 
 constexpr std::uint32_t kHeaderToken = 0xE391C05F;
@@ -77,6 +83,11 @@ constexpr std::uint32_t kShapeDeleted = 0x8;
 constexpr std::uint32_t kShapeOle = 0x10;
 constexpr std::uint32_t kShapeConnector = 0x100;
 constexpr std::uint32_t kShapeBackground = 0x400;
+// Drawing properties: the shape's name, and the mark of a group that is a table.
+constexpr std::uint16_t kPropertyName = 0x0380;
+constexpr std::uint16_t kPropertyTable = 0x039F;
+// Groups nested deeper than this are damage, not a drawing.
+constexpr int kMaxGroupDepth = 64;
 
 // Damage found in the records: the bare reason, to which the caller adds the file and the place.
 [[noreturn]] void damaged(const std::string& what) {
@@ -296,6 +307,14 @@ struct SlideEntry {
 // slide list's texts, so a slide record that the slide list names many times is read once.
 struct RecordShape {
     bool hasTextFrame = false;
+    ShapeKind kind = ShapeKind::Other;
+    QString name;
+    // A group's shapes in z-order; for a table, its cells and its borders.
+    std::vector<RecordShape> items;
+    // A table: its columns, and for each position, row by row, the item that is the cell there (-1
+    // for a position that a merged cell covers).
+    int columns = 0;
+    std::vector<int> grid;
     // The index of the text among its slide's texts in the slide list that the shape shows, if any.
     std::optional<std::uint32_t> placeholder;
     // Its own text, with every field but the slide number filled in.
@@ -305,6 +324,36 @@ struct RecordShape {
 struct SlideRecord {
     FieldValues values; // the footer, header and date of the slide
     std::vector<RecordShape> shapes;
+    std::uint32_t notesId = 0; // the persist id of its notes, 0 for none
+};
+
+// The placeholder types of a drawing shape ([MS-PPT] PlaceholderEnum) as kinds of shape.
+ShapeKind kindOfPlaceholder(std::uint8_t type) {
+    switch (type) {
+    case 0x01: // master title
+    case 0x03: // master centred title
+    case 0x0D: // title
+    case 0x0F: // centred title
+    case 0x11: // vertical title
+        return ShapeKind::Title;
+    case 0x02: // master body
+    case 0x04: // master subtitle
+    case 0x06: // master notes body
+    case 0x0C: // notes body
+    case 0x0E: // body
+    case 0x10: // subtitle
+    case 0x12: // vertical body
+    case 0x13: // object
+    case 0x19: // vertical object
+        return ShapeKind::Body;
+    default:
+        return ShapeKind::Text;
+    }
+}
+
+// Where a shape lies inside its group.
+struct ChildAnchor {
+    std::int32_t left = 0, top = 0, right = 0;
 };
 
 class PptDocument final : public PresentationDocument {
@@ -448,6 +497,20 @@ private:
             if (part.type == rtHeadersFooters && part.instance == 3)
                 readHeadersFooters(part, m_documentFields);
 
+        // The slide list with instance 2 holds the notes, with the texts their placeholders show.
+        if (const auto notes = std::find_if(parts.begin(), parts.end(),
+                                            [](const Record& r) { return r.type == rtSlideListWithText && r.instance == 2; });
+            notes != parts.end()) {
+            std::vector<TextBlock>* texts = nullptr;
+            for (const Record& r : m_stream.children(*notes)) {
+                if (r.type == rtSlidePersistAtom && r.length >= 4)
+                    texts = &m_notesTexts[m_stream.u32(r.body)];
+                else if (texts && r.type == rtTextHeaderAtom)
+                    texts->emplace_back();
+                else if (texts && !texts->empty())
+                    addToText(m_stream, r, texts->back());
+            }
+        }
         // The slide list with instance 0 holds the slides in order; 1 and 2 are masters and notes.
         const auto list = std::find_if(parts.begin(), parts.end(), [](const Record& r) {
             return r.type == rtSlideListWithText && r.instance == 0;
@@ -479,30 +542,93 @@ private:
         const SlideRecord& record = slideRecord(entry.persistId);
         FieldValues values = record.values;
         values.slideNumber = m_firstSlideNumber + slide - 1;
-        // Many placeholders may show one text of the slide list: each text is filled in once.
-        std::vector<std::optional<QString>> placeholderTexts(entry.placeholderTexts.size());
-        // The slide's text is held to the budget as it grows.
-        qsizetype slideText = 0;
+        ShapeFilling filling{values, entry.placeholderTexts, {}, 0, 0};
+        filling.texts.resize(entry.placeholderTexts.size());
         m_shapes.reserve(record.shapes.size());
-        for (const RecordShape& shape : record.shapes) {
-            auto requireRoom = [&](qsizetype length) {
-                budget().requireRoom(slideText + length + 2, static_cast<qsizetype>(m_shapes.size()) + 1);
-            };
-            ShapeInfo info;
-            info.hasTextFrame = shape.hasTextFrame;
-            if (shape.placeholder && *shape.placeholder < placeholderTexts.size()) {
-                std::optional<QString>& text = placeholderTexts[*shape.placeholder];
-                if (text)
-                    requireRoom(text->size());
-                else
-                    text = filledIn(entry.placeholderTexts[*shape.placeholder], values, false, requireRoom).text;
-                info.text = *text;
-            } else if (shape.hasTextFrame) {
-                info.text = filledIn(shape.text, values, false, requireRoom).text;
+        for (const RecordShape& shape : record.shapes)
+            m_shapes.push_back(filledShape(shape, filling));
+    }
+
+    // What the shapes of one slide (or notes page) are filled in with, and what they hold so far.
+    struct ShapeFilling {
+        const FieldValues& values;
+        const std::vector<TextBlock>& placeholderTexts;
+        // Many placeholders may show one text of the slide list: each text is filled in once.
+        std::vector<std::optional<QString>> texts;
+        // The slide's text and shapes so far, held to the budget as they grow.
+        qsizetype text;
+        qsizetype shapes;
+    };
+
+    ShapeInfo filledShape(const RecordShape& shape, ShapeFilling& filling) const {
+        auto requireRoom = [&](qsizetype length) { budget().requireRoom(filling.text + length + 2, filling.shapes + 1); };
+        ShapeInfo info;
+        info.hasTextFrame = shape.hasTextFrame;
+        info.kind = shape.kind;
+        info.name = shape.name;
+        if (shape.placeholder && *shape.placeholder < filling.texts.size()) {
+            std::optional<QString>& text = filling.texts[*shape.placeholder];
+            if (text)
+                requireRoom(text->size());
+            else
+                text = filledIn(filling.placeholderTexts[*shape.placeholder], filling.values, false, requireRoom).text;
+            info.text = *text;
+        } else if (shape.hasTextFrame) {
+            info.text = filledIn(shape.text, filling.values, false, requireRoom).text;
+        }
+        filling.text += info.hasTextFrame ? info.text.size() + 2 : 0;
+        filling.shapes += 1;
+        budget().requireRoom(filling.text, filling.shapes);
+        if (shape.grid.empty()) {
+            info.items.reserve(shape.items.size());
+            for (const RecordShape& item : shape.items)
+                info.items.push_back(filledShape(item, filling));
+            return info;
+        }
+        // A table: the text of the cell at each position.
+        info.columns = shape.columns;
+        info.cells.reserve(shape.grid.size());
+        for (const int at : shape.grid) {
+            if (at < 0) {
+                info.cells.emplace_back();
+                continue;
             }
-            m_shapes.push_back(std::move(info));
-            slideText += ReadBudget::textOf(m_shapes.back());
-            budget().requireRoom(slideText, static_cast<qsizetype>(m_shapes.size()));
+            ShapeInfo cell = filledShape(shape.items[static_cast<std::size_t>(at)], filling);
+            info.cells.push_back(std::move(cell.text));
+        }
+        return info;
+    }
+
+    // The speaker notes of slide: the body placeholders of its notes page.
+    QString readNotes(int slide) override {
+        if (slide < 1 || slide > slideCount())
+            failWith(m_fileName, u"there is no slide "_s + QString::number(slide));
+        try {
+            const SlideEntry& entry = m_slides[static_cast<std::size_t>(slide - 1)];
+            const std::uint32_t notesId = slideRecord(entry.persistId).notesId;
+            if (notesId == 0 || !m_persist.contains(notesId))
+                return {};
+            const SlideRecord notes = readDrawing(persistRecord(notesId, rtNotes, "the notes record"));
+            FieldValues values = notes.values;
+            values.slideNumber = m_firstSlideNumber + slide - 1;
+            static const std::vector<TextBlock> none;
+            const auto texts = m_notesTexts.find(notesId);
+            ShapeFilling filling{values, texts == m_notesTexts.end() ? none : texts->second, {}, 0, 0};
+            filling.texts.resize(filling.placeholderTexts.size());
+            QString text;
+            for (const RecordShape& shape : notes.shapes) {
+                if (shape.kind != ShapeKind::Body)
+                    continue;
+                const ShapeInfo body = filledShape(shape, filling);
+                if (!text.isEmpty() && !body.text.isEmpty())
+                    text += u'\r';
+                text += body.text;
+            }
+            return text;
+        } catch (const ReadBudget::Exceeded&) {
+            throw;
+        } catch (const ReadError& e) {
+            failWith(m_fileName, u"the notes of slide "_s + QString::number(slide) + u" are damaged: "_s + e.description());
         }
     }
 
@@ -519,9 +645,18 @@ private:
     }
 
     SlideRecord readSlideRecord(std::uint32_t persistId) const {
-        SlideRecord record;
         const Record slide = persistRecord(persistId, rtSlide, "the slide record");
+        SlideRecord record = readDrawing(slide);
         const std::vector<Record> slideParts = m_stream.children(slide);
+        if (const Record* atom = firstChild(slideParts, rtSlideAtom); atom && atom->length >= 20)
+            record.notesId = m_stream.u32(atom->body + 16);
+        return record;
+    }
+
+    // The shapes of the drawing of a slide or notes container, with its footer, header and date.
+    SlideRecord readDrawing(const Record& container) const {
+        SlideRecord record;
+        const std::vector<Record> slideParts = m_stream.children(container);
         const Record* drawing = firstChild(slideParts, rtDrawing);
         if (!drawing)
             return record;
@@ -541,11 +676,136 @@ private:
             readHeadersFooters(*own, record.values);
         for (std::size_t i = first; i < members.size(); ++i) {
             if (members[i].type == rtSpgrContainer)
-                record.shapes.emplace_back(); // a group counts once and is not entered
+                record.shapes.push_back(readGroup(members[i], record.values, 1));
             else if (members[i].type == rtSpContainer)
-                readShape(members[i], record);
+                if (std::optional<RecordShape> shape = readShape(members[i], record.values))
+                    record.shapes.push_back(std::move(*shape));
         }
         return record;
+    }
+
+    // A group and its shapes, depth first. A group marked as a table lays its text shapes out by
+    // where they lie: a row for each top edge, a column for each left edge.
+    RecordShape readGroup(const Record& container, const FieldValues& values, int depth) const {
+        if (depth > kMaxGroupDepth)
+            damaged("groups are nested more than " + std::to_string(kMaxGroupDepth) + " deep");
+        RecordShape group;
+        group.kind = ShapeKind::Group;
+        const std::vector<Record> members = m_stream.children(container);
+        std::size_t first = 0;
+        bool table = false;
+        if (!members.empty() && members.front().type == rtSpContainer) {
+            first = 1;
+            const std::vector<Record> parts = m_stream.children(members.front());
+            group.name = shapeName(parts);
+            table = hasProperty(parts, kPropertyTable);
+        }
+        std::vector<std::optional<ChildAnchor>> anchors;
+        for (std::size_t i = first; i < members.size(); ++i) {
+            if (members[i].type == rtSpgrContainer) {
+                group.items.push_back(readGroup(members[i], values, depth + 1));
+                anchors.emplace_back();
+            } else if (members[i].type == rtSpContainer) {
+                if (std::optional<RecordShape> shape = readShape(members[i], values)) {
+                    group.items.push_back(std::move(*shape));
+                    anchors.push_back(childAnchor(m_stream.children(members[i])));
+                }
+            }
+        }
+        if (table)
+            layOutTable(group, anchors);
+        return group;
+    }
+
+    // Makes group a table when its text shapes lie on a grid, each at a place of its own; otherwise it
+    // stays a group.
+    static void layOutTable(RecordShape& group, const std::vector<std::optional<ChildAnchor>>& anchors) {
+        std::vector<std::int32_t> lefts, tops;
+        for (std::size_t i = 0; i < group.items.size(); ++i) {
+            if (!group.items[i].hasTextFrame)
+                continue;
+            if (!anchors[i])
+                return;
+            lefts.push_back(anchors[i]->left);
+            tops.push_back(anchors[i]->top);
+        }
+        for (auto* edges : {&lefts, &tops}) {
+            std::sort(edges->begin(), edges->end());
+            edges->erase(std::unique(edges->begin(), edges->end()), edges->end());
+        }
+        if (lefts.empty() || lefts.size() * tops.size() > group.items.size() * 64)
+            return;
+        const auto indexOf = [](const std::vector<std::int32_t>& edges, std::int32_t edge) {
+            return static_cast<std::size_t>(std::lower_bound(edges.begin(), edges.end(), edge) - edges.begin());
+        };
+        std::vector<int> grid(lefts.size() * tops.size(), -1);
+        for (std::size_t i = 0; i < group.items.size(); ++i) {
+            if (!group.items[i].hasTextFrame)
+                continue;
+            int& at = grid[indexOf(tops, anchors[i]->top) * lefts.size() + indexOf(lefts, anchors[i]->left)];
+            if (at >= 0)
+                return;
+            at = static_cast<int>(i);
+        }
+        group.kind = ShapeKind::Table;
+        group.columns = static_cast<int>(lefts.size());
+        group.grid = std::move(grid);
+    }
+
+    std::optional<ChildAnchor> childAnchor(const std::vector<Record>& parts) const {
+        const Record* anchor = firstChild(parts, rtChildAnchor);
+        if (!anchor || anchor->length < 16)
+            return std::nullopt;
+        return ChildAnchor{static_cast<std::int32_t>(m_stream.u32(anchor->body)),
+                           static_cast<std::int32_t>(m_stream.u32(anchor->body + 4)),
+                           static_cast<std::int32_t>(m_stream.u32(anchor->body + 8))};
+    }
+
+    // Calls visit(id, value, complex data) for each drawing property of a shape, in its property
+    // records; complex data is empty for a simple property. A record whose table or data runs past
+    // its end is read as far as it goes.
+    template <typename Visit> void visitProperties(const std::vector<Record>& parts, Visit&& visit) const {
+        for (const Record& r : parts) {
+            if (r.type != rtFOPT && r.type != rtTertiaryFOPT)
+                continue;
+            const std::uint32_t count = r.instance;
+            if (count > r.length / 6)
+                continue;
+            std::uint32_t complexAt = r.body + count * 6;
+            for (std::uint32_t k = 0; k < count; ++k) {
+                const std::uint16_t id = m_stream.u16(r.body + 6 * k);
+                const std::uint32_t value = m_stream.u32(r.body + 6 * k + 2);
+                std::pair<std::uint32_t, std::uint32_t> complex{0, 0};
+                if (id & 0x8000) {
+                    if (value > r.end() - complexAt)
+                        break;
+                    complex = {complexAt, value};
+                    complexAt += value;
+                }
+                visit(static_cast<std::uint16_t>(id & 0x3FFF), value, complex);
+            }
+        }
+    }
+
+    QString shapeName(const std::vector<Record>& parts) const {
+        QString name;
+        visitProperties(parts, [&](std::uint16_t id, std::uint32_t, std::pair<std::uint32_t, std::uint32_t> data) {
+            if (id != kPropertyName || data.second < 2)
+                return;
+            Record text;
+            text.body = data.first;
+            text.length = data.second & ~1U;
+            name = m_stream.utf16(text);
+            if (const qsizetype end = name.indexOf(QChar(u'\0')); end >= 0)
+                name.truncate(end);
+        });
+        return name;
+    }
+
+    bool hasProperty(const std::vector<Record>& parts, std::uint16_t property) const {
+        bool found = false;
+        visitProperties(parts, [&](std::uint16_t id, std::uint32_t, auto) { found = found || id == property; });
+        return found;
     }
 
     // The footer, header and fixed date texts of a headers-and-footers container.
@@ -570,8 +830,8 @@ private:
             values.fixedDate = userDate;
     }
 
-    // Adds the shape of container to record unless it is none (deleted, the background).
-    void readShape(const Record& container, SlideRecord& record) const {
+    // The shape of container, or none (deleted, the background).
+    std::optional<RecordShape> readShape(const Record& container, const FieldValues& values) const {
         const std::vector<Record> parts = m_stream.children(container);
         std::uint16_t shapeType = 0;
         std::uint32_t flags = 0;
@@ -580,19 +840,26 @@ private:
             flags = m_stream.u32(fsp->body + 4);
         }
         if (flags & (kShapeDeleted | kShapePatriarch | kShapeBackground))
-            return;
+            return std::nullopt;
+        RecordShape shape;
+        shape.name = shapeName(parts);
         bool ole = (flags & kShapeOle) != 0;
-        if (const Record* data = firstChild(parts, rtClientData))
-            ole = ole || firstChild(m_stream.children(*data), rtExObjRefAtom) != nullptr;
+        std::optional<std::uint8_t> placeholderType;
+        if (const Record* data = firstChild(parts, rtClientData)) {
+            const std::vector<Record> client = m_stream.children(*data);
+            ole = ole || firstChild(client, rtExObjRefAtom) != nullptr;
+            if (const Record* placeholder = firstChild(client, rtOEPlaceholderAtom); placeholder && placeholder->length >= 8)
+                placeholderType = static_cast<std::uint8_t>(m_stream.u16(placeholder->body + 4) & 0xFF);
+        }
         const bool connector = (flags & kShapeConnector) || shapeType == kShapeLine ||
                                (shapeType >= kFirstConnector && shapeType <= kLastConnector);
-        if ((flags & kShapeGroup) || connector || ole || shapeType == kShapePictureFrame) {
-            record.shapes.emplace_back();
-            return;
-        }
+        if (flags & kShapeGroup)
+            shape.kind = ShapeKind::Group;
+        if ((flags & kShapeGroup) || connector || ole || shapeType == kShapePictureFrame)
+            return shape;
 
-        RecordShape shape;
         shape.hasTextFrame = true;
+        shape.kind = placeholderType ? kindOfPlaceholder(*placeholderType) : ShapeKind::Text;
         if (const Record* box = firstChild(parts, rtClientTextbox)) {
             TextBlock block;
             for (const Record& r : m_stream.children(*box)) {
@@ -605,10 +872,9 @@ private:
                 addToText(m_stream, r, block);
             }
             // Filled in so far already: the text itself stays within the budget.
-            shape.text =
-                filledIn(block, record.values, true, [&](qsizetype length) { budget().requireRoom(length + 2, 1); });
+            shape.text = filledIn(block, values, true, [&](qsizetype length) { budget().requireRoom(length + 2, 1); });
         }
-        record.shapes.push_back(std::move(shape));
+        return shape;
     }
 
     QString m_fileName;
@@ -622,6 +888,8 @@ private:
     // The slide record read last, and each one the slide list names more than once, once it is read.
     SlideRecord m_record;
     std::unordered_map<std::uint32_t, std::optional<SlideRecord>> m_repeatedRecords;
+    // The texts of each notes page's placeholders, by the notes' persist id.
+    std::unordered_map<std::uint32_t, std::vector<TextBlock>> m_notesTexts;
     std::vector<ShapeInfo> m_shapes;
     int m_shapesSlide = 0;
 };

@@ -8,6 +8,22 @@ using namespace Qt::StringLiterals;
 
 namespace quorvane::office {
 
+qsizetype ReadBudget::textOf(const ShapeInfo& shape) {
+    qsizetype text = shape.hasTextFrame ? shape.text.size() + 2 : 0;
+    for (const QString& cell : shape.cells)
+        text += cell.size() + 2;
+    for (const ShapeInfo& item : shape.items)
+        text += textOf(item);
+    return text;
+}
+
+qsizetype ReadBudget::shapesOf(const ShapeInfo& shape) {
+    qsizetype shapes = 1;
+    for (const ShapeInfo& item : shape.items)
+        shapes += shapesOf(item);
+    return shapes;
+}
+
 void ReadBudget::requireRoom(qsizetype text, qsizetype shapes) const {
     if (m_recount)
         return;
@@ -30,19 +46,34 @@ void ReadBudget::beginSlide(int slide) {
 void ReadBudget::countSlide(int slide, const std::vector<ShapeInfo>& shapes) {
     if (m_recount)
         return;
-    qsizetype text = 0;
+    qsizetype text = 0, count = 0;
     for (const ShapeInfo& shape : shapes) {
         text += textOf(shape);
+        count += shapesOf(shape);
         // Checked as it goes: one slide's text alone may be large.
-        if (text > MaxText)
+        if (text > MaxText || count > MaxShapes)
             break;
     }
-    requireRoom(text, static_cast<qsizetype>(shapes.size()));
+    requireRoom(text, count);
     m_text += text;
-    m_shapes += static_cast<qsizetype>(shapes.size());
+    m_shapes += count;
     if (m_counted.size() < static_cast<size_t>(slide))
         m_counted.resize(static_cast<size_t>(slide), false);
     m_counted[static_cast<size_t>(slide - 1)] = true;
+}
+
+void ReadBudget::countNotes(int slide, const QString& notes) {
+    const auto at = static_cast<size_t>(slide - 1);
+    if (slide < 1 || (at < m_notesCounted.size() && m_notesCounted[at]))
+        return;
+    const bool recount = m_recount;
+    m_recount = false;
+    requireRoom(notes.size() + 2, 0);
+    m_recount = recount;
+    m_text += notes.size() + 2;
+    if (m_notesCounted.size() <= at)
+        m_notesCounted.resize(at + 1, false);
+    m_notesCounted[at] = true;
 }
 
 const std::vector<ShapeInfo>& PresentationDocument::shapes(int slide) {
@@ -52,6 +83,14 @@ const std::vector<ShapeInfo>& PresentationDocument::shapes(int slide) {
         const std::vector<ShapeInfo>& read = readShapes(slide);
         m_budget.countSlide(slide, read);
         return read;
+    });
+}
+
+QString PresentationDocument::notes(int slide) {
+    return reportingReadErrors([&] {
+        QString notes = readNotes(slide);
+        m_budget.countNotes(slide, notes);
+        return notes;
     });
 }
 

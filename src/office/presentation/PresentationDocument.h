@@ -1,5 +1,6 @@
 #pragma once
 
+#include "office/PresentationServer.h"
 #include "office/presentation/ReadError.h"
 
 #include <QString>
@@ -9,12 +10,22 @@
 
 namespace quorvane::office {
 
-// One top-level shape of a slide as the presentation server reports it.
+// One shape of a slide as the presentation server reports it.
 struct ShapeInfo {
     bool hasTextFrame = false;
+    ShapeKind kind = ShapeKind::Other;
+    // The table's columns (0 for a shape that is no table).
+    int columns = 0;
     // The text frame's text: paragraphs joined by CR (U+000D), line breaks as VT (U+000B), no
     // separator after the last paragraph. Empty when the shape has no text frame.
     QString text;
+    // The name the presentation stores for the shape.
+    QString name;
+    // A table's cells row by row, columns cells a row, each cell's text like a text frame's. A
+    // position that a merged cell covers is empty.
+    std::vector<QString> cells;
+    // A group's shapes in z-order, back to front; a group among them has shapes of its own.
+    std::vector<ShapeInfo> items;
 };
 
 // The most that is read from one presentation. Real decks stay far below: a thousand slides of two
@@ -39,8 +50,11 @@ public:
 
     explicit ReadBudget(QString fileName) : m_fileName(std::move(fileName)) {}
 
-    // What a shape adds to the text count.
-    static qsizetype textOf(const ShapeInfo& shape) { return shape.hasTextFrame ? shape.text.size() + 2 : 0; }
+    // What a shape adds to the text count: its text, and a table's cells and a group's shapes, each
+    // with two characters for a line end.
+    static qsizetype textOf(const ShapeInfo& shape);
+    // The shapes a shape counts for: itself and, for a group, every shape inside it.
+    static qsizetype shapesOf(const ShapeInfo& shape);
 
     // For a reader in the middle of a slide, before it builds more: throws Exceeded "<file name>: ..."
     // naming the bound when the slide, at text characters and shapes shapes so far, takes the
@@ -51,12 +65,15 @@ public:
     // however often it is read. countSlide throws like requireRoom.
     void beginSlide(int slide);
     void countSlide(int slide, const std::vector<ShapeInfo>& shapes);
+    // Counts the notes of a slide (once, however often they are read); throws like requireRoom.
+    void countNotes(int slide, const QString& notes);
 
 private:
     QString m_fileName;
     qsizetype m_text = 0;
     qsizetype m_shapes = 0;
-    std::vector<bool> m_counted; // by slide, from 1
+    std::vector<bool> m_counted;      // by slide, from 1
+    std::vector<bool> m_notesCounted; // by slide, from 1
     bool m_recount = false;      // the slide being read was counted before
 };
 
@@ -71,6 +88,9 @@ public:
     // valid until the next call. Throws AutomationError naming the file when the slide is damaged,
     // there is no such slide, or the slides read so far pass a bound of the ReadBudget.
     const std::vector<ShapeInfo>& shapes(int slide);
+    // The speaker notes of slide: the text of its notes page's body placeholder, like a text frame's;
+    // empty when it has none. Read on demand, apart from the shapes; throws like shapes().
+    QString notes(int slide);
 
 protected:
     // fileName names the file in the budget's messages.
@@ -81,6 +101,8 @@ protected:
 private:
     // The reader's part of shapes(): reads the slide, throwing ReadError with the whole message.
     virtual const std::vector<ShapeInfo>& readShapes(int slide) = 0;
+    // The reader's part of notes(), throwing ReadError with the whole message.
+    virtual QString readNotes(int slide) = 0;
 
     ReadBudget m_budget;
 };
