@@ -4,7 +4,9 @@
 #include "cli/Commands.h"
 
 #include "filelist/FolderCommands.h"
+#include "import/ColumnSeparation.h"
 #include "import/ImportRun.h"
+#include "import/ShapeTexts.h"
 #include "import/SheetNaming.h"
 #include "office/presentation/LocalPresentationServer.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
@@ -51,7 +53,25 @@ const char* const ImportUsage =
     "  --csv STYLE               how a .csv is written: spreadsheets (default: a byte-order mark, and\n"
     "                            text that would read as a formula gets a leading apostrophe) or\n"
     "                            exact (the text as it is)\n"
-    "  -h, --help                show this help and exit\n";
+    "  --columns LIST            put columns saying where each row came from before its text, in the\n"
+    "                            order given, from: path (the presentation's full path), file (its\n"
+    "                            file name), slide (from 1), shape (its place on the slide, from 1,\n"
+    "                            counting the shapes that give text), name (the shape's stored name),\n"
+    "                            kind (title, body, text, table, notes or group)\n"
+    "                            e.g. --columns file,slide,shape\n"
+    "  --include LIST            read more than the slides' text shapes, from: notes (the speaker\n"
+    "                            notes, after the slide's shapes), tables (a row per table row, a\n"
+    "                            column per cell) and groups (the shapes inside groups, at the\n"
+    "                            group's place)   e.g. --include notes,tables,groups\n"
+    "  --files-from LIST         also import the files that LIST names, one a line; - reads the list\n"
+    "                            from standard input   e.g. find . -name '*.pptx' | quorvane-cli\n"
+    "                            import --files-from - -o all.xlsx\n"
+    "  -0, --null                the --files-from list is separated by NUL characters (find -print0)\n"
+    "  -h, --help                show this help and exit\n"
+    "\n"
+    "With --columns or --include every paragraph of a shape is a row that repeats where it came from;\n"
+    "a table's row is one row, its cells' paragraphs joined by line breaks; --split separates only the\n"
+    "text, never these columns. A line end or the column mark in a path or a name shows as U+FFFD.\n";
 
 // Exit statuses.
 constexpr int ExitReported = 1; // the import ran and something was reported, or the output failed
@@ -67,7 +87,14 @@ struct ImportRequest {
     std::optional<QString> splitText;
     std::optional<QString> extension; // --ext: folders are scanned for "*." + extension
     office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets;
+    QStringList columns;       // --columns: the provenance columns before the text, in order
+    import::TextChoice choice; // --include
+    std::optional<QString> filesFrom;
+    bool nulSeparated = false;
     bool help = false;
+
+    // Whether the rows are laid out here rather than taken as the presentations' text.
+    bool ownRows() const { return !columns.isEmpty() || choice.notes || choice.tables || choice.groups; }
 };
 
 // Parses the arguments after "import". Returns the problem, or nothing when the request is complete.
@@ -128,6 +155,25 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
                 request.csvStyle = office::CsvStyle::Exact;
             else
                 return u"--csv takes spreadsheets or exact"_s;
+        } else if (argument == u"--columns") {
+            static const QStringList known{u"path"_s, u"file"_s, u"slide"_s, u"shape"_s, u"name"_s, u"kind"_s};
+            const auto list = value();
+            request.columns = list ? list->split(u',') : QStringList();
+            for (const QString& column : std::as_const(request.columns))
+                if (!known.contains(column))
+                    return u"--columns takes a list of path, file, slide, shape, name and kind, separated by commas"_s;
+            if (request.columns.isEmpty())
+                return u"--columns takes a list of path, file, slide, shape, name and kind, separated by commas"_s;
+        } else if (argument == u"--include") {
+            const auto list = value();
+            if (const auto problem = parseInclude(list.value_or(QString()), request.choice))
+                return problem;
+        } else if (argument == u"--files-from") {
+            request.filesFrom = value();
+            if (!request.filesFrom || request.filesFrom->isEmpty())
+                return u"--files-from needs a file (- for standard input)"_s;
+        } else if (argument == u"-0" || argument == u"--null") {
+            request.nulSeparated = true;
         } else if (argument == u"--split-text") {
             request.splitText = value();
             if (!request.splitText)
@@ -138,8 +184,10 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
     }
     if (request.help)
         return std::nullopt;
-    if (request.paths.isEmpty())
+    if (request.paths.isEmpty() && !request.filesFrom)
         return u"no presentation given"_s;
+    if (request.nulSeparated && !request.filesFrom)
+        return u"-0 goes with --files-from"_s;
     if (request.output.isEmpty())
         return u"no output file given (-o OUT)"_s;
     const QString suffix = QFileInfo(request.output).suffix().toLower();
@@ -218,7 +266,15 @@ public:
         using import::OptionButton;
         if (option == OptionButton::Option5 || option == OptionButton::Option6)
             return (option == OptionButton::Option6) == m_request.perFileSheets;
+        // Rows laid out here are separated here, their text only: the run separates nothing more.
+        if (m_request.ownRows())
+            return option == OptionButton::Option1;
         return option == m_request.splitOption;
+    }
+    QString presentationText(office::PresentationServer& server, const QString& path) override {
+        if (!m_request.ownRows())
+            return import::ImportWindow::presentationText(server, path);
+        return laidOutRows(server, path);
     }
     QString text1() override { return m_request.splitText.value_or(QString()); }
     void setProgressValue(double) override {}
@@ -230,12 +286,86 @@ public:
     }
 
 private:
-    const ImportRequest& m_request;
-    QStringList m_files;
-    ProgressLine& m_progress;
-    shell::PointerShape m_pointer = shell::PointerShape::Default;
-    int m_position = 0;
-};
+    // The rows of one presentation: for each shape that gives text, a row for each of its paragraphs
+    // (or of a table's rows), each led by the columns asked for.
+    QString laidOutRows(office::PresentationServer& server, const QString& path) const {
+        QString separator;
+        switch (m_request.splitOption) {
+        case import::OptionButton::Option2:
+            separator = u" "_s;
+            break;
+        case import::OptionButton::Option3:
+            separator = u","_s;
+            break;
+        case import::OptionButton::Option4:
+            separator = m_request.splitText.value_or(QString());
+            break;
+        case import::OptionButton::Option7:
+            separator = u"\t"_s;
+            break;
+        default:
+            break;
+        }
+        const auto separated = [&](const QString& text) { return import::separateColumns(text, separator); };
+        const QString fileName = QFileInfo(path).fileName();
+        QString rows;
+        import::ForEachShapeText(server, path, m_request.choice, [&](const import::ShapeText& shape) {
+            QString lead;
+        for (const QString& column : m_request.columns) {
+            if (column == u"path")
+                lead += asColumn(path);
+            else if (column == u"file")
+                lead += asColumn(fileName);
+            else if (column == u"slide")
+                lead += QString::number(shape.slide);
+            else if (column == u"shape")
+                lead += QString::number(shape.shape);
+            else if (column == u"name")
+                lead += asColumn(shape.name);
+            else if (column == u"kind")
+                lead += shape.kind;
+            lead += import::SplitMark;
+        }
+        if (shape.columns > 0) {
+            for (int row = 0; row < shape.rows(); ++row) {
+                rows += lead;
+                for (int column = 0; column < shape.columns; ++column) {
+                    if (column > 0)
+                        rows += import::SplitMark;
+                    QString cell = shape.cells[static_cast<size_t>(row * shape.columns + column)];
+                    cell.replace(u"\r\n"_s, u"\v"_s);
+                    cell.replace(u'\r', u'\v');
+                    cell.replace(u'\n', u'\v');
+                    rows += separated(cell);
+                }
+                rows += u"\r\n"_s;
+            }
+            return;
+        }
+        // Every row end the staging file knows (CR LF, LF, CR) starts a row that repeats the lead.
+        const QStringList paragraphs =
+            QString(shape.text).replace(u"\r\n"_s, u"\r"_s).replace(u'\n', u'\r').split(u'\r');
+        for (const QString& paragraph : paragraphs)
+            rows += lead + separated(paragraph) + u"\r\n"_s;
+    });
+    return rows;
+}
+
+// A path or a name as one cell: a row end or the column mark in it would start another.
+static QString
+asColumn(QString value) {
+    for (QChar& c : value)
+        if (c == u'\r' || c == u'\n' || c == import::SplitMark)
+            c = QChar(QChar::ReplacementCharacter);
+    return value;
+}
+
+const ImportRequest& m_request;
+QStringList m_files;
+ProgressLine& m_progress;
+shell::PointerShape m_pointer = shell::PointerShape::Default;
+int m_position = 0;
+}; // namespace
 
 // Every error report goes to standard error with its whole text; so does a notice, which is no
 // failure and leaves the exit status alone.
@@ -326,7 +456,7 @@ void saveResult(const office::SpreadsheetInstance& instance, const QString& path
     }
 }
 
-} // namespace
+} // namespace quorvane::cli
 
 int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     ImportRequest request;
@@ -348,6 +478,20 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         for (const QString& problem : std::as_const(problems))
             writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
         walkFailed = walkFailed || !problems.isEmpty();
+    }
+    if (request.filesFrom) {
+        QStringList listed;
+        if (const auto problem = readFileList(*request.filesFrom, request.nulSeparated, listed)) {
+            writeUtf8(err, u"quorvane-cli import: "_s + *problem + u"\n"_s);
+            return ExitReported;
+        }
+        for (const QString& path : std::as_const(listed)) {
+            QStringList problems;
+            addInputPath(path, request.extension, files, problems);
+            for (const QString& problem : std::as_const(problems))
+                writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
+            walkFailed = walkFailed || !problems.isEmpty();
+        }
     }
     if (files.isEmpty()) {
         std::fputs("quorvane-cli import: the folders given hold no file to import\n", err);

@@ -327,7 +327,7 @@ bool Run::readEntry(int step, int i) {
 void Run::readPresentation(int step) {
     m_guard.run(step, [&] {
         m_fileText.clear();
-        m_fileText = PresentationText(m_services.presentations, m_path);
+        m_fileText = m_window.presentationText(m_services.presentations, m_path);
     });
 }
 
@@ -419,6 +419,10 @@ void Run::deleteStagingFile(int step) {
 }
 
 } // namespace
+
+QString ImportWindow::presentationText(office::PresentationServer& server, const QString& path) {
+    return PresentationText(server, path);
+}
 
 void ImportRun::PushButton2_Click() {
     // A start from inside a yield of the run under way would share its target and the clipboard.

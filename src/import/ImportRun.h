@@ -1,5 +1,6 @@
 #pragma once
 
+#include "office/PresentationServer.h"
 #include "shell/Pointer.h"
 #include "shell/Services.h"
 
@@ -26,6 +27,9 @@ public:
     // ProgressBar1: its value (0 to 100, not rounded) and its text.
     virtual void setProgressValue(double value) = 0;
     virtual void setProgressText(const QString& text) = 0;
+    // The text the run takes from the presentation at path: the window takes all its shapes' text
+    // (PresentationText); another front end may lay it out in rows and columns of its own.
+    virtual QString presentationText(office::PresentationServer& server, const QString& path);
 };
 
 // The operation behind "Start Importing PowerPoint Files".

@@ -79,7 +79,6 @@ const std::vector<ShapeInfo>& LocalPresentationApplication::shapesOf(int slide) 
     return shapes;
 }
 
-
 int LocalPresentationApplication::shapesCount(int slide) {
     return static_cast<int>(shapesOf(slide).size());
 }
@@ -135,12 +134,12 @@ const ShapeInfo& LocalPresentationApplication::shapeAt(const ShapeRef& ref) {
     const std::vector<const ShapeInfo*>& items = groupItemsOf(ref.slide, ref.shape);
     const int count = static_cast<int>(items.size());
     if (ref.item < 1 || ref.item > count)
-        throw AutomationError(u"%1: shape %2 of slide %3 has no group item %4 (it has %5)"_s
-                                  .arg(displayName(active().path))
-                                  .arg(ref.shape)
-                                  .arg(ref.slide)
-                                  .arg(ref.item)
-                                  .arg(count));
+        throw AutomationError(
+            u"%1: shape %2 of slide %3 has no group item %4 (it has %5)"_s.arg(displayName(active().path))
+                .arg(ref.shape)
+                .arg(ref.slide)
+                .arg(ref.item)
+                .arg(count));
     return *items[static_cast<size_t>(ref.item - 1)];
 }
 

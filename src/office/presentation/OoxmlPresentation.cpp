@@ -434,8 +434,8 @@ struct ChildScope : xml::Scope {
 
 // The first child of element in PresentationML or DrawingML (ns) whose local name passes test.
 template <typename Test>
-std::optional<std::pair<ChildScope, pugi::xml_node>> childWhere(const xml::Scope& scope, pugi::xml_node element,
-                                                                int ns, Test&& test) {
+std::optional<std::pair<ChildScope, pugi::xml_node>> childWhere(const xml::Scope& scope, pugi::xml_node element, int ns,
+                                                                Test&& test) {
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
         const xml::QName qname = xml::splitName(child.name());
         if (child.type() != pugi::node_element || !test(qname.local))
@@ -447,8 +447,8 @@ std::optional<std::pair<ChildScope, pugi::xml_node>> childWhere(const xml::Scope
     return std::nullopt;
 }
 
-std::optional<std::pair<ChildScope, pugi::xml_node>> childNamed(const xml::Scope& scope, pugi::xml_node element,
-                                                                int ns, std::string_view local) {
+std::optional<std::pair<ChildScope, pugi::xml_node>> childNamed(const xml::Scope& scope, pugi::xml_node element, int ns,
+                                                                std::string_view local) {
     return childWhere(scope, element, ns, [&](std::string_view name) { return name == local; });
 }
 

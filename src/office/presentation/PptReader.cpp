@@ -498,14 +498,17 @@ private:
                 readHeadersFooters(part, m_documentFields);
 
         // The slide list with instance 2 holds the notes, with the texts their placeholders show.
-        if (const auto notes = std::find_if(parts.begin(), parts.end(),
-                                            [](const Record& r) { return r.type == rtSlideListWithText && r.instance == 2; });
+        if (const auto notes =
+                std::find_if(parts.begin(), parts.end(),
+                             [](const Record& r) { return r.type == rtSlideListWithText && r.instance == 2; });
             notes != parts.end()) {
             std::vector<TextBlock>* texts = nullptr;
             for (const Record& r : m_stream.children(*notes)) {
-                if (r.type == rtSlidePersistAtom && r.length >= 4)
+                if (r.type == rtSlidePersistAtom && r.length >= 16) {
+                    if (const std::uint32_t id = m_stream.u32(r.body + 12); id != 0)
+                        m_notesIds.try_emplace(id, m_stream.u32(r.body));
                     texts = &m_notesTexts[m_stream.u32(r.body)];
-                else if (texts && r.type == rtTextHeaderAtom)
+                } else if (texts && r.type == rtTextHeaderAtom)
                     texts->emplace_back();
                 else if (texts && !texts->empty())
                     addToText(m_stream, r, texts->back());
@@ -561,7 +564,9 @@ private:
     };
 
     ShapeInfo filledShape(const RecordShape& shape, ShapeFilling& filling) const {
-        auto requireRoom = [&](qsizetype length) { budget().requireRoom(filling.text + length + 2, filling.shapes + 1); };
+        auto requireRoom = [&](qsizetype length) {
+            budget().requireRoom(filling.text + length + 2, filling.shapes + 1);
+        };
         ShapeInfo info;
         info.hasTextFrame = shape.hasTextFrame;
         info.kind = shape.kind;
@@ -605,9 +610,11 @@ private:
             failWith(m_fileName, u"there is no slide "_s + QString::number(slide));
         try {
             const SlideEntry& entry = m_slides[static_cast<std::size_t>(slide - 1)];
-            const std::uint32_t notesId = slideRecord(entry.persistId).notesId;
-            if (notesId == 0 || !m_persist.contains(notesId))
+            // The slide names its notes by their id; the notes list gives the persist id of that id.
+            const auto listed = m_notesIds.find(slideRecord(entry.persistId).notesId);
+            if (listed == m_notesIds.end())
                 return {};
+            const std::uint32_t notesId = listed->second;
             const SlideRecord notes = readDrawing(persistRecord(notesId, rtNotes, "the notes record"));
             FieldValues values = notes.values;
             values.slideNumber = m_firstSlideNumber + slide - 1;
@@ -628,7 +635,8 @@ private:
         } catch (const ReadBudget::Exceeded&) {
             throw;
         } catch (const ReadError& e) {
-            failWith(m_fileName, u"the notes of slide "_s + QString::number(slide) + u" are damaged: "_s + e.description());
+            failWith(m_fileName,
+                     u"the notes of slide "_s + QString::number(slide) + u" are damaged: "_s + e.description());
         }
     }
 
@@ -848,7 +856,8 @@ private:
         if (const Record* data = firstChild(parts, rtClientData)) {
             const std::vector<Record> client = m_stream.children(*data);
             ole = ole || firstChild(client, rtExObjRefAtom) != nullptr;
-            if (const Record* placeholder = firstChild(client, rtOEPlaceholderAtom); placeholder && placeholder->length >= 8)
+            if (const Record* placeholder = firstChild(client, rtOEPlaceholderAtom);
+                placeholder && placeholder->length >= 8)
                 placeholderType = static_cast<std::uint8_t>(m_stream.u16(placeholder->body + 4) & 0xFF);
         }
         const bool connector = (flags & kShapeConnector) || shapeType == kShapeLine ||
@@ -890,6 +899,8 @@ private:
     std::unordered_map<std::uint32_t, std::optional<SlideRecord>> m_repeatedRecords;
     // The texts of each notes page's placeholders, by the notes' persist id.
     std::unordered_map<std::uint32_t, std::vector<TextBlock>> m_notesTexts;
+    // The persist id of each notes id that the notes list names (a notes id 0 names none).
+    std::unordered_map<std::uint32_t, std::uint32_t> m_notesIds;
     std::vector<ShapeInfo> m_shapes;
     int m_shapesSlide = 0;
 };

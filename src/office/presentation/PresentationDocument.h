@@ -74,7 +74,7 @@ private:
     qsizetype m_shapes = 0;
     std::vector<bool> m_counted;      // by slide, from 1
     std::vector<bool> m_notesCounted; // by slide, from 1
-    bool m_recount = false;      // the slide being read was counted before
+    bool m_recount = false;           // the slide being read was counted before
 };
 
 // An opened presentation file of any supported kind (the readers open them: OpenPresentation.h).

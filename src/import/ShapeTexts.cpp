@@ -1,0 +1,121 @@
+#include "import/ShapeTexts.h"
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::import {
+
+QString ShapeText::joinedText() const {
+    if (columns == 0)
+        return text;
+    QString joined;
+    for (std::size_t at = 0; at < cells.size(); ++at) {
+        if (at > 0)
+            joined += at % static_cast<std::size_t>(columns) == 0 ? u'\r' : u'\t';
+        QString cell = cells[at];
+        cell.replace(u"\r\n"_s, u"\v"_s);
+        cell.replace(u'\r', u'\v');
+        cell.replace(u'\n', u'\v');
+        joined += cell;
+    }
+    return joined;
+}
+
+QString kindName(office::ShapeKind kind) {
+    using office::ShapeKind;
+    switch (kind) {
+    case ShapeKind::Title:
+        return u"title"_s;
+    case ShapeKind::Body:
+        return u"body"_s;
+    case ShapeKind::Table:
+        return u"table"_s;
+    case ShapeKind::Group:
+        return u"group"_s;
+    case ShapeKind::Text:
+    case ShapeKind::Other:
+        break;
+    }
+    return u"text"_s;
+}
+
+namespace {
+
+// The table at shape, cell by cell.
+void readTable(office::PresentationApplication& application, const office::ShapeRef& shape, ShapeText& text) {
+    const int rows = application.tableRowsCount(shape);
+    text.columns = application.tableColumnsCount(shape);
+    text.cells.reserve(static_cast<std::size_t>(rows) * static_cast<std::size_t>(text.columns));
+    for (int row = 1; row <= rows; ++row)
+        for (int column = 1; column <= text.columns; ++column)
+            text.cells.push_back(application.tableCellText(shape, row, column));
+}
+
+} // namespace
+
+void ForEachShapeText(office::PresentationServer& server, const QString& path, const TextChoice& choice,
+                      const std::function<void(const ShapeText&)>& take) {
+    using office::ShapeKind;
+    server.create()->setVisible(true);
+    const std::shared_ptr<office::PresentationApplication> application = server.attach();
+    application->open(path);
+
+    const int slides = application->slidesCount();
+    for (int slide = 1; slide <= slides; ++slide) {
+        int given = 0; // the shapes of this slide that gave text so far
+        const auto give = [&](ShapeText& text) {
+            text.slide = slide;
+            text.shape = ++given;
+            take(text);
+        };
+        const int shapes = application->shapesCount(slide);
+        for (int shape = 1; shape <= shapes; ++shape) {
+            const office::ShapeRef ref{slide, shape, 0};
+            if (application->hasTextFrame(slide, shape) != 0) {
+                ShapeText text;
+                text.name = application->shapeName(ref);
+                text.kind = kindName(application->shapeKind(ref));
+                text.text = application->shapeText(slide, shape);
+                give(text);
+                continue;
+            }
+            if (!choice.tables && !choice.groups)
+                continue;
+            const ShapeKind kind = application->shapeKind(ref);
+            if (kind == ShapeKind::Table && choice.tables) {
+                ShapeText text;
+                text.name = application->shapeName(ref);
+                text.kind = kindName(kind);
+                readTable(*application, ref, text);
+                give(text);
+            } else if (kind == ShapeKind::Group && choice.groups) {
+                const int items = application->groupItemsCount(slide, shape);
+                for (int item = 1; item <= items; ++item) {
+                    const office::ShapeRef itemRef{slide, shape, item};
+                    ShapeText text;
+                    if (application->itemHasTextFrame(itemRef) != 0) {
+                        text.kind = kindName(ShapeKind::Group);
+                        text.text = application->itemText(itemRef);
+                    } else if (choice.tables && application->shapeKind(itemRef) == ShapeKind::Table) {
+                        text.kind = kindName(ShapeKind::Table);
+                        readTable(*application, itemRef, text);
+                    } else {
+                        continue;
+                    }
+                    text.name = application->shapeName(itemRef);
+                    give(text);
+                }
+            }
+        }
+        if (choice.notes) {
+            ShapeText notes;
+            notes.kind = u"notes"_s;
+            notes.text = application->notesText(slide);
+            if (!notes.text.isEmpty())
+                give(notes);
+        }
+    }
+    application->saveActive();
+    application->quit();
+}
+
+} // namespace quorvane::import

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "office/PresentationServer.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace quorvane::import {
+
+// What is read besides the text shapes of the slides.
+struct TextChoice {
+    bool notes = false;  // each slide's speaker notes, after its shapes
+    bool tables = false; // tables, at their place among the shapes
+    bool groups = false; // the shapes inside groups (nested groups entered), at the group's place
+};
+
+// One shape that gives text, and where it came from.
+struct ShapeText {
+    int slide = 0; // from 1
+    // Its place on the slide, from 1, counting only the shapes that give text; the notes come after
+    // the slide's shapes.
+    int shape = 0;
+    QString name; // as the presentation stores it ("" for the notes)
+    QString kind; // title, body, text, table, notes, group (a shape inside a group)
+    // Its text as a text frame gives it: paragraphs joined by CR, line breaks as VT. Empty for a table.
+    QString text;
+    // A table: its columns, and its cells row by row, each like a text frame's text.
+    int columns = 0;
+    std::vector<QString> cells;
+
+    int rows() const { return columns > 0 ? static_cast<int>(cells.size()) / columns : 0; }
+    // The text of a table as one text: a row per paragraph, cells separated by TAB, each cell's
+    // paragraphs joined by line breaks (VT). The text itself for any other shape.
+    QString joinedText() const;
+};
+
+// The name of what a shape is, as ShapeText::kind gives it for a shape on a slide.
+QString kindName(office::ShapeKind kind);
+
+// Reads the presentation at path through the presentation server as PresentationText does (create
+// and show, attach, open, walk, save, quit) and hands every shape that gives text to take, slide by
+// slide in z-order. Without a choice the shapes are the ones whose text PresentationText gives, in
+// its order. A failure ends it at once and passes to the caller like PresentationText's.
+void ForEachShapeText(office::PresentationServer& server, const QString& path, const TextChoice& choice,
+                      const std::function<void(const ShapeText&)>& take);
+
+} // namespace quorvane::import
