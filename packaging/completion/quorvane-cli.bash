@@ -7,8 +7,8 @@
 
 _quorvane_cli_commands="text import"
 _quorvane_cli_options="-h --help --version"
-_quorvane_cli_text_options="-h --help"
-_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext --csv -h --help"
+_quorvane_cli_text_options="--json --include --files-from -0 --null -h --help"
+_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext --csv --columns --include --files-from -0 --null -h --help"
 
 # The presentations the readers take (their content decides; these are the names they usually carry).
 _quorvane_cli_presentations='pptx|pptm|ppsx|ppsm|potx|potm|ppt|pps|pot|odp|otp|fodp'
@@ -16,7 +16,7 @@ _quorvane_cli_presentations='pptx|pptm|ppsx|ppsm|potx|potm|ppt|pps|pot|odp|otp|f
 # Whether option $1 takes the next argument as its value.
 _quorvane_cli_takes_value() {
     case $1 in
-        -o | --output | --split | --split-text | --ext | --csv) return 0 ;;
+        -o | --output | --split | --split-text | --ext | --csv | --columns | --include | --files-from) return 0 ;;
     esac
     return 1
 }
@@ -45,6 +45,17 @@ _quorvane_cli_words() {
     done
 }
 
+# Adds the words after $1 that complete the last item of the comma-separated list $1.
+_quorvane_cli_list() {
+    local cur=$1 head="" word
+    shift
+    [[ $cur == *,* ]] && head=${cur%,*},
+    for word; do
+        [[ $head$word == "$cur"* ]] && COMPREPLY+=("$head$word")
+    done
+    compopt -o nospace 2>/dev/null
+}
+
 # Completes the value $2 of option $1.
 _quorvane_cli_value() {
     case $1 in
@@ -52,6 +63,12 @@ _quorvane_cli_value() {
         --ext) _quorvane_cli_words "$2" 'ppt\*' pptx pptm ppsx ppt odp fodp '\*' ;;
         --csv) _quorvane_cli_words "$2" spreadsheets exact ;;
         -o | --output) _quorvane_cli_files 'xlsx|csv' "$2" ;;
+        --columns) _quorvane_cli_list "$2" path file slide shape name kind ;;
+        --include) _quorvane_cli_list "$2" notes tables groups ;;
+        --files-from)
+            compopt -o filenames 2>/dev/null
+            COMPREPLY+=($(compgen -f -- "$2"))
+            ;;
         --split-text) ;; # any text of the user's
     esac
 }
@@ -81,7 +98,9 @@ _quorvane_cli() {
 
     case $command in
         text)
-            if [[ -z $options_ended && $cur == -* ]]; then
+            if [[ -z $options_ended ]] && _quorvane_cli_takes_value "$prev"; then
+                _quorvane_cli_value "$prev" "$cur"
+            elif [[ -z $options_ended && $cur == -* ]]; then
                 _quorvane_cli_words "$cur" $_quorvane_cli_text_options
             else
                 _quorvane_cli_files "$_quorvane_cli_presentations" "$cur"
