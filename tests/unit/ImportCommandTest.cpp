@@ -271,4 +271,64 @@ TEST_F(ImportCommandTest, NamesAfterADoubleDashAreFiles) {
     EXPECT_TRUE(QFile::exists(output(u"empty.csv"_s)));
 }
 
+TEST_F(ImportCommandTest, ColumnsSayWhereEachRowCameFromAndSplitLeavesThemWhole) {
+    const QString extras = QStringLiteral(QUORVANE_TEST_DATA "/extras");
+    const QString ppt = extras + u"/extras.ppt"_s, pptx = extras + u"/extras-pptxgenjs.pptx"_s;
+    // The list comes from standard input, NUL-separated.
+    QFile list(work.filePath(u"list"_s));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write(QFile::encodeName(pptx) + '\0');
+    list.close();
+    const int input = ::open(QFile::encodeName(list.fileName()).constData(), O_RDONLY);
+    ASSERT_GE(input, 0);
+    const int savedInput = ::dup(STDIN_FILENO);
+    ::dup2(input, STDIN_FILENO);
+    ::close(input);
+    const int status =
+        import({u"--columns"_s, u"file,slide,shape,kind,path"_s, u"--include"_s, u"notes,tables,groups"_s, u"--split"_s,
+                u"space"_s, ppt, u"--files-from"_s, u"-"_s, u"-0"_s, u"-o"_s, output(u"where.xlsx"_s)});
+    ::dup2(savedInput, STDIN_FILENO);
+    ::close(savedInput);
+    ASSERT_EQ(status, 0) << err;
+    const QJsonArray book = test::readXlsx(output(u"where.xlsx"_s));
+    ASSERT_EQ(book.size(), 1);
+    const QJsonObject cells = book.at(0).toObject().value(u"cells"_s).toObject();
+    const auto row = [&](int number) {
+        QStringList values;
+        for (char column = 'A'; column <= 'L'; ++column) {
+            const QJsonArray value = cells.value(QChar::fromLatin1(column) + QString::number(number)).toArray();
+            values << (value.at(0).toString() == u"int" ? u"#"_s + QString::number(value.at(1).toInt())
+                                                        : value.at(1).toString());
+        }
+        while (!values.isEmpty() && values.last().isEmpty())
+            values.removeLast();
+        return values.join(u'|').toStdString();
+    };
+    // Slide and shape numbers are numbers; --split splits the text, not the path.
+    const auto expect = [](const QString& text, const QString& path) { return text.arg(path).toStdString(); };
+    EXPECT_EQ(row(1), expect(u"extras.ppt|#1|#1|title|%1|Field|notes"_s, ppt));
+    EXPECT_EQ(row(3), expect(u"extras.ppt|#1|#2|body|%1|Water|samples"_s, ppt));
+    EXPECT_EQ(row(5), expect(u"extras.ppt|#1|#3|notes|%1|Mention|the|river\vand|the|lake."_s, ppt)); // a row each
+    EXPECT_EQ(row(9), expect(u"extras.ppt|#2|#3|group|%1|Member|A"_s, ppt));
+    // A table row is a row, each cell split on its own.
+    EXPECT_EQ(row(13), expect(u"extras.ppt|#3|#1|table|%1|Total|for|the|trip||two|nights"_s, ppt));
+    EXPECT_EQ(row(16), expect(u"extras-pptxgenjs.pptx|#1|#2|notes|%1|Start|with|the|map."_s, pptx));
+    EXPECT_EQ(row(20), expect(u"extras-pptxgenjs.pptx|#2|#1|table|%1|Monday||Ann"_s, pptx));
+    EXPECT_EQ(row(24), expect(u"extras-pptxgenjs.pptx|#3|#2|table|%1|Boat\vwith|driver|#300"_s, pptx));
+    EXPECT_EQ(row(26), "");
+
+    // Per-file sheets: the same rows, each file from A1; a bad column name is a usage error.
+    ASSERT_EQ(import({u"--per-file-sheets"_s, u"--columns=slide,name"_s, u"--include=tables"_s, pptx, u"-o"_s,
+                      output(u"per.xlsx"_s)}),
+              0)
+        << err;
+    const QJsonArray per = test::readXlsx(output(u"per.xlsx"_s));
+    ASSERT_EQ(per.size(), 2);
+    EXPECT_EQ(cell(per, 1, u"B1"_s), u"Heading"_s);
+    EXPECT_EQ(cell(per, 1, u"B2"_s), u"Schedule"_s);
+    EXPECT_EQ(cell(per, 1, u"E4"_s), u""_s);
+    EXPECT_EQ(import({u"--columns"_s, u"slide,page"_s, pptx, u"-o"_s, output(u"no.xlsx"_s)}), 2);
+    EXPECT_FALSE(QFile::exists(output(u"no.xlsx"_s)));
+}
+
 } // namespace

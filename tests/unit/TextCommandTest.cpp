@@ -3,6 +3,10 @@
 
 #include "cli/Commands.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include "support/Streams.h"
@@ -44,6 +48,94 @@ TEST(TextCommandTest, WritesEachFileAndReportsEachFailureByItsPath) {
     EXPECT_EQ(cli::runText({good}, out, err), 0);
     EXPECT_EQ(drain(out), once);
     EXPECT_EQ(drain(err), "");
+}
+
+const QString Extras = QStringLiteral(QUORVANE_TEST_DATA "/extras");
+
+// Runs "quorvane-cli text ARGUMENTS"; returns the exit status, the output and the errors.
+struct TextRun {
+    int status;
+    std::string out, err;
+};
+TextRun runText(const QStringList& arguments) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int status = cli::runText(arguments, out, err);
+    return {status, drain(out), drain(err)};
+}
+
+TEST(TextCommandTest, JsonLinesHoldTheSameTextsAndOneErrorObjectPerFailedFile) {
+    QTemporaryDir dir;
+    const QString bad = dir.filePath(u"bad.odp"_s);
+    QFile badFile(bad);
+    ASSERT_TRUE(badFile.open(QIODevice::WriteOnly));
+    badFile.write("<not a presentation");
+    badFile.close();
+    const QString deck = Extras + u"/extras-impress.pptx"_s;
+
+    const TextRun json = runText({u"--json"_s, u"--include=notes,tables,groups"_s, deck, bad});
+    EXPECT_EQ(json.status, 1);
+    const TextRun plain = runText({u"--include"_s, u"notes,tables,groups"_s, deck});
+    EXPECT_EQ(plain.status, 0);
+    // Every line parses on its own; the texts are the plain output's lines, in order.
+    QString texts;
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : QByteArray::fromStdString(json.out).split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError problem;
+        const QJsonDocument document = QJsonDocument::fromJson(line, &problem);
+        ASSERT_TRUE(document.isObject()) << problem.errorString().toStdString() << ": " << line.toStdString();
+        objects << document.object();
+        if (document.object().contains(u"text"_s))
+            texts += document.object().value(u"text"_s).toString() + u"\r\n"_s;
+    }
+    EXPECT_EQ(texts.toStdString(), plain.out);
+    ASSERT_EQ(objects.size(), 10);
+    EXPECT_EQ(objects[0].keys(), (QStringList{u"kind"_s, u"name"_s, u"path"_s, u"shape"_s, u"slide"_s, u"text"_s}));
+    EXPECT_EQ(objects[0].value(u"path"_s).toString(), deck);
+    EXPECT_EQ(objects[2].value(u"kind"_s).toString(), u"notes"_s);
+    EXPECT_EQ(objects[2].value(u"shape"_s).toInt(), 3);
+    const QJsonArray cells = objects[7].value(u"cells"_s).toArray();
+    ASSERT_EQ(cells.size(), 3);
+    EXPECT_EQ(cells[2].toArray(), (QJsonArray{u"Total for the trip"_s, u""_s, u"two nights"_s}));
+    EXPECT_EQ(objects[7].value(u"text"_s).toString(),
+              u"Item\tPrice\tNote\rTent\t120\t\rTotal for the trip\t\ttwo nights"_s);
+    // The failed file: one object with its path and the reason, and the report on standard error.
+    EXPECT_EQ(objects[9].keys(), (QStringList{u"error"_s, u"path"_s}));
+    EXPECT_EQ(objects[9].value(u"path"_s).toString(), bad);
+    EXPECT_TRUE(objects[9].value(u"error"_s).toString().startsWith(bad + u": "_s));
+    EXPECT_EQ(json.err, "quorvane-cli: " + objects[9].value(u"error"_s).toString().toStdString() + "\n");
+}
+
+TEST(TextCommandTest, FileListsByLineOrNulSeparated) {
+    QTemporaryDir dir;
+    const QString odp = Extras + u"/extras.odp"_s, ppt = Extras + u"/extras.ppt"_s;
+    const std::string both = runText({odp, ppt}).out;
+    ASSERT_FALSE(both.empty());
+    const auto list = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    // Lines (CR LF too, empty ones skipped), then NUL-separated names.
+    const QString lines = list(u"lines.txt"_s, QFile::encodeName(odp) + "\r\n\n" + QFile::encodeName(ppt) + "\n");
+    EXPECT_EQ(runText({u"--files-from"_s, lines}).out, both);
+    const QString nul = list(u"nul.txt"_s, QFile::encodeName(odp) + '\0' + QFile::encodeName(ppt));
+    EXPECT_EQ(runText({u"--files-from"_s, nul, u"-0"_s}).out, both);
+    // Arguments first, then the list.
+    EXPECT_EQ(runText({odp, u"--files-from"_s, list(u"one.txt"_s, QFile::encodeName(ppt))}).out, both);
+
+    // A list that cannot be read is named by its full path; -0 needs a list.
+    const TextRun missing = runText({u"--files-from"_s, dir.filePath(u"missing.txt"_s)});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_TRUE(missing.err.starts_with("quorvane-cli text: " + dir.filePath(u"missing.txt"_s).toStdString() +
+                                        ": cannot read the file list: "))
+        << missing.err;
+    EXPECT_EQ(runText({u"-0"_s, odp}).status, 2);
+    EXPECT_EQ(runText({u"--include"_s, u"notes,charts"_s, odp}).status, 2);
 }
 
 } // namespace
