@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int slide = 1; slide <= document->slideCount(); ++slide) {
             try {
                 document->shapes(slide);
+                document->notes(slide); // read apart from the shapes, on demand
             } catch (const AutomationError&) {
             }
         }

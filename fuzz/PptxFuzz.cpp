@@ -89,8 +89,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int slide = 1; slide <= document->slideCount(); ++slide) {
             try {
                 for (const ShapeInfo& shape : document->shapes(slide))
-                    if (!shape.hasTextFrame && !shape.text.isEmpty())
-                        std::abort(); // a shape without a text frame never has text
+                    if ((!shape.hasTextFrame && !shape.text.isEmpty()) ||
+                        (shape.columns > 0 ? shape.cells.size() % static_cast<size_t>(shape.columns) != 0
+                                           : !shape.cells.empty()))
+                        std::abort(); // a shape without a text frame never has text; a table is a grid
+                document->notes(slide);
             } catch (const AutomationError&) {
                 // one damaged slide; the others must still read
             }

@@ -3,10 +3,12 @@
 // going down from the active presentation) and the collection of the text. The reader is chosen by
 // content, so the seeds of every format reach their reader. Besides the sanitizers' findings, a fault
 // is any failure that is not an AutomationError, a text past the bound of what one presentation
-// gives, a server that does not quit after a clean read, or one that is gone after a failed read.
+// gives, a server that does not quit after a clean read, or one that is gone after a failed read. The
+// same input is then read with the notes, tables and groups as well (ForEachShapeText).
 #include "MemoryFile.h"
 
 #include "import/PresentationText.h"
+#include "import/ShapeTexts.h"
 #include "office/AutomationError.h"
 #include "office/presentation/LocalPresentationServer.h"
 #include "office/presentation/PresentationDocument.h"
@@ -30,5 +32,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (running == nullptr || running->presentationsCount() > 1)
             std::abort();
     }
-    return 0;
+    // The same presentation read with everything the command line can ask for besides: the shapes
+    // with text frames are the same, and nothing read passes the bound.
+    office::LocalPresentationServer extras;
+    try {
+        qsizetype text = 0;
+        import::ForEachShapeText(extras, path, {true, true, true}, [&](const import::ShapeText& shape) {
+            text += shape.text.size() + 2;
+        for (const QString& cell : shape.cells)
+            text += cell.size() + 2;
+    });
+    if (text > office::ReadBudget::MaxText || extras.running() != nullptr)
+        std::abort();
+}
+catch (const office::AutomationError&) {
+    if (extras.running() == nullptr)
+        std::abort();
+}
+return 0;
 }

@@ -120,6 +120,36 @@ TEST(PptReader, ReadsSlidesShapesAndTextOfALibreOfficeFile) {
     EXPECT_THROW(document->shapes(0), AutomationError);
 }
 
+TEST(PptReader, ShapeNamesComeFromTheDrawingProperties) {
+    Streams file = sampleStreams();
+    const PptEdits before = readEdits(file);
+    const std::vector<std::uint32_t> slides = slidePersistIds(file, before.persist.at(before.documentId));
+    PptRecord slide1 = parseRecord(streamNamed(file, u"PowerPoint Document"_s), before.persist.at(slides[0]));
+    // A simple property, a complex one before the name (its data comes first), then the name itself.
+    const QString name = u"Headline"_s;
+    QByteArray nameData(reinterpret_cast<const char*>(name.utf16()), name.size() * 2);
+    nameData.append(2, '\0');
+    QByteArray table;
+    const auto property = [&](std::uint16_t id, std::uint32_t value) {
+        table.append(static_cast<char>(id & 0xFF)).append(static_cast<char>(id >> 8));
+        for (int i = 0; i < 4; ++i)
+            table.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    property(0x007F, 0);
+    property(0x8145, 6);
+    property(0x8380, static_cast<std::uint32_t>(nameData.size()));
+    std::vector<PptRecord>& parts = slide1.find(0xF003)->children.at(1).children;
+    parts.insert(parts.begin() + 1, atom(0xF00B, table + QByteArray(6, 'x') + nameData, 3));
+    appendEdit(file, {{slides[0], slide1.bytes()}});
+
+    auto document = office::openCompoundFileData(writeCompoundFile(file), u"named.ppt"_s);
+    const std::vector<ShapeInfo>& shapes = document->shapes(1);
+    EXPECT_EQ(shapes.at(0).name, name);
+    EXPECT_EQ(shapes.at(0).kind, office::ShapeKind::Text); // a text box: Impress kept no placeholder here
+    EXPECT_EQ(shapes.at(0).text, u"Quarterly Review"_s);
+    EXPECT_EQ(shapes.at(1).name, QString());
+}
+
 TEST(PptReader, IsChosenByContentNotByName) {
     QTemporaryDir dir;
     const QString renamed = dir.filePath(u"looks-like.pptx"_s);
