@@ -494,7 +494,10 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         }
     }
     if (files.isEmpty()) {
-        std::fputs("quorvane-cli import: the folders given hold no file to import\n", err);
+        std::fputs(request.filesFrom
+                       ? "quorvane-cli import: the folders and the file list given hold no file to import\n"
+                       : "quorvane-cli import: the folders given hold no file to import\n",
+                   err);
         return ExitReported;
     }
 
