@@ -9,7 +9,10 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include "support/TestTools.h"
+
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <sys/stat.h>
 
@@ -40,6 +43,19 @@ protected:
     }
     static QJsonArray cell(const QJsonObject& sheet, const QString& name) {
         return sheet[u"cells"_s].toObject()[name].toArray();
+    }
+    static QByteArray contents(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+    // The failure saving throws, as text; empty when it throws none.
+    template <typename Save> static QString failureOf(Save&& save) {
+        try {
+            save();
+        } catch (const std::runtime_error& error) {
+            return QString::fromUtf8(error.what());
+        }
+        return {};
     }
 
     QTemporaryDir m_dir;
@@ -175,6 +191,118 @@ TEST_F(ExportTest, SavedWorkbookGetsOrdinaryPermissionsOrKeepsTheReplacedFiles) 
     ASSERT_EQ(::stat(QFile::encodeName(fresh).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     ::umask(mask);
+}
+
+// The uncompressed size of one part of a package, or -1.
+qint64 partSize(const QString& path, const char* part) {
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    if (!archive)
+        return -1;
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    const qint64 size = zip_stat(archive, part, 0, &stat) == 0 ? static_cast<qint64>(stat.size) : -1;
+    zip_discard(archive);
+    return size;
+}
+
+TEST_F(ExportTest, AFullDiskOrAStopFailsTheSaveAndLeavesTheOldFileAndNothingElse) {
+    // Rows alike, so that the package is far smaller than the sheet's part in it.
+    auto big = bookWith(QByteArray("the same line of slide text\n").repeated(20000));
+    const QString existing = m_dir.filePath(u"keep.xlsx"_s);
+    saveWorkbookXlsx(*bookWith("old\n")->activeWorkbook(), existing);
+    const QByteArray before = contents(existing);
+    QTemporaryDir temp;
+    const SaveOptions options{temp.path()};
+    const QString measured = m_dir.filePath(u"measured.xlsx"_s);
+    saveWorkbookXlsx(*big->activeWorkbook(), measured, options);
+    const qint64 part = partSize(measured, "xl/worksheets/sheet1.xml");
+    ASSERT_GT(part, 100000);
+    ASSERT_LT(QFileInfo(measured).size(), part / 4);
+
+    // Full while the rows go to the working file; and full only when the library puts the sheet's part
+    // together, which it does not notice: the package read back shows the part cut short.
+    struct Case {
+        rlim_t limit;
+        QString says;
+    };
+    for (const Case& c :
+         {Case{4096, u"cannot write the working file in the temporary folder "_s + temp.path() + u": File too large"_s},
+          Case{static_cast<rlim_t>(part - 1), u"came out incomplete: its part "
+                                              u"xl/worksheets/sheet1.xml (the sheet \"Sheet1\") is "
+                                              u"cut short"_s}}) {
+        SCOPED_TRACE(c.limit);
+        QString failure;
+        {
+            const quorvane::test::FileSizeLimit full(c.limit);
+            failure = failureOf([&] { saveWorkbookXlsx(*big->activeWorkbook(), existing, options); });
+        }
+        EXPECT_TRUE(failure.startsWith(existing + u": the workbook could not be saved: "_s)) << failure.toStdString();
+        EXPECT_TRUE(failure.contains(c.says)) << failure.toStdString();
+        EXPECT_EQ(contents(existing), before);
+        EXPECT_TRUE(QDir(temp.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    }
+    // The working files go where they are told, and nowhere else when that cannot be used.
+    EXPECT_EQ(failureOf([&] { saveWorkbookXlsx(*big->activeWorkbook(), existing, {temp.filePath(u"gone"_s)}); }),
+              existing + u": the workbook could not be saved: no working file can be made in the temporary folder "_s +
+                  temp.filePath(u"gone"_s) + u": No such file or directory"_s);
+    // A stop from outside (a signal) ends either kind of save the same way.
+    const std::atomic<bool> stop{true};
+    EXPECT_THROW(saveWorkbookXlsx(*big->activeWorkbook(), existing, {temp.path(), &stop}), SaveStopped);
+    const QString csv = m_dir.filePath(u"keep.csv"_s);
+    EXPECT_THROW(saveSheetCsv(big->activeWorkbook()->sheet(0), csv, CsvStyle::Exact, {{}, &stop}), SaveStopped);
+    EXPECT_EQ(contents(existing), before);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              (QStringList{u"keep.xlsx"_s, u"measured.xlsx"_s, u"stage.txt"_s}));
+}
+
+TEST_F(ExportTest, ManySheetsSaveWithAFewFilesOpen) {
+    auto app = bookWith("row\n");
+    for (int i = 1; i < 300; ++i) {
+        app->sheetsAdd();
+        app->paste();
+    }
+    app->sheetsAdd(); // and an empty one
+    const QString path = m_dir.filePath(u"many.xlsx"_s);
+    {
+        const quorvane::test::OpenFileLimit limit(24);
+        saveWorkbookXlsx(*app->activeWorkbook(), path);
+    }
+    const QJsonArray sheets = quorvane::test::readXlsx(path);
+    ASSERT_EQ(sheets.size(), 301);
+    EXPECT_EQ(cell(sheets[299].toObject(), u"A1"_s), (QJsonArray{u"str"_s, u"row"_s}));
+    EXPECT_TRUE(sheets[300].toObject()[u"cells"_s].toObject().isEmpty());
+}
+
+TEST_F(ExportTest, ALinkedOutputReplacesTheFileItLeadsToAndALinkToNothingIsRefused) {
+    auto app = bookWith("a\n");
+    const Workbook& book = *app->activeWorkbook();
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(u"real"_s));
+    const QString real = m_dir.filePath(u"real/book"_s);
+    for (const QString& suffix : {u".xlsx"_s, u".csv"_s}) {
+        QFile old(real + suffix);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        ASSERT_TRUE(QFile::link(real + suffix, m_dir.filePath(u"link"_s + suffix)));
+        ASSERT_TRUE(QFile::link(m_dir.filePath(u"nowhere"_s + suffix), m_dir.filePath(u"dangling"_s + suffix)));
+    }
+    saveWorkbookXlsx(book, m_dir.filePath(u"link.xlsx"_s));
+    saveSheetCsv(book.sheet(0), m_dir.filePath(u"link.csv"_s), CsvStyle::Exact);
+    EXPECT_TRUE(QFileInfo(m_dir.filePath(u"link.xlsx"_s)).isSymLink());
+    EXPECT_TRUE(QFileInfo(m_dir.filePath(u"link.csv"_s)).isSymLink());
+    EXPECT_EQ(quorvane::test::readXlsx(real + u".xlsx"_s).size(), 1);
+    EXPECT_EQ(contents(real + u".csv"_s), "a\r\n");
+
+    EXPECT_EQ(failureOf([&] { saveWorkbookXlsx(book, m_dir.filePath(u"dangling.xlsx"_s)); }),
+              m_dir.filePath(u"dangling.xlsx"_s) + u": the workbook could not be saved: it is a link to \""_s +
+                  m_dir.filePath(u"nowhere.xlsx"_s) + u"\", which does not exist"_s);
+    EXPECT_TRUE(failureOf([&] {
+                    saveSheetCsv(book.sheet(0), m_dir.filePath(u"dangling.csv"_s), CsvStyle::Exact);
+                }).endsWith(u"which does not exist"_s));
+    EXPECT_TRUE(failureOf([&] { saveWorkbookXlsx(book, m_dir.filePath(u"real"_s)); }).endsWith(u"it is a folder"_s));
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(u"nowhere.xlsx"_s)));
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(u"nowhere.csv"_s)));
 }
 
 } // namespace

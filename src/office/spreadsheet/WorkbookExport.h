@@ -4,18 +4,45 @@
 
 #include <QString>
 
+#include <atomic>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quorvane::office {
 
+// Where a save keeps its working files, and how it can be stopped from outside.
+struct SaveOptions {
+    // The folder for the working files of the .xlsx writer, each save in a private folder of its
+    // own made there (mode 0700) and removed afterwards; empty: the platform's temporary folder.
+    QString temporaryFolder;
+    // Once this is set (from a signal handler, say), the save stops at its next row or step and
+    // throws SaveStopped.
+    const std::atomic<bool>* stop = nullptr;
+};
+
+// The save was stopped through SaveOptions::stop: the target is as it was, and nothing of the save
+// is left behind.
+class SaveStopped : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// How every save reaches its file. The path may be a symbolic link: the file it leads to is
+// replaced (a link that leads nowhere is an error, and so is a folder or any other file that is not
+// a regular file). The new file is written in a private folder (mode 0700) made next to the file
+// it replaces, checked, and renamed over it in one step, so the target holds either the old file or
+// the whole new one, and no partial file can be swapped by anyone else on the way. A replaced file
+// keeps its permissions; a new one gets those of a newly created file.
+
 // Writes the workbook to path as an .xlsx file: the sheets in workbook order with their names,
 // numbers as numbers and text as text. Every character ends up valid in the file: characters the
 // file format cannot hold (NUL, U+FFFE, U+FFFF) become U+FFFD, and a literal "_xHHHH_" is written
-// so that readers show it as it is. The file appears complete or not at all (written beside the
-// target, then renamed over it). Throws std::runtime_error naming the file and the reason.
-void saveWorkbookXlsx(const Workbook& workbook, const QString& path);
+// so that readers show it as it is. Before it replaces anything, the package written is read back
+// and every part of it checked to be complete. Throws std::runtime_error naming the file and the
+// reason (SaveStopped when stopped).
+void saveWorkbookXlsx(const Workbook& workbook, const QString& path, const SaveOptions& options = {});
 
 // The two ways of writing comma-separated values. Both are RFC 4180 (fields holding a comma, a quote,
 // CR or LF are quoted, quotes doubled, rows end in CR LF) and UTF-8.
@@ -30,10 +57,11 @@ enum class CsvStyle {
 
 // Writes the sheets one after the other to path as comma-separated values, each from A1 to the end of
 // its used range, every row as wide as the widest sheet (an empty sheet adds no row). Throws
-// std::runtime_error naming the file and the reason.
-void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& path, CsvStyle style);
+// std::runtime_error naming the file and the reason (SaveStopped when stopped).
+void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& path, CsvStyle style,
+                   const SaveOptions& options = {});
 // The same for one sheet.
-void saveSheetCsv(const Worksheet& sheet, const QString& path, CsvStyle style);
+void saveSheetCsv(const Worksheet& sheet, const QString& path, CsvStyle style, const SaveOptions& options = {});
 
 // The cell text as the .xlsx writer gets it (see saveWorkbookXlsx), NUL-terminated in out.
 void xlsxCellText(std::string_view text, std::string& out);
