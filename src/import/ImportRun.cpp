@@ -11,8 +11,6 @@
 #include "shell/Guard.h"
 #include "shell/Locations.h"
 
-#include <QFile>
-
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -67,8 +65,8 @@ public:
 
     // The whole run, from the start checks to the end steps. OperationAborted passes through.
     void execute();
-    // The staging file written and not deleted yet (empty when there is none).
-    const QString& pendingStagingFile() const { return m_pendingStaging; }
+    // The number of presentations whose text was read.
+    int presentationsRead() const { return m_presentationsRead; }
 
 private:
     void singleSheetMode();
@@ -96,8 +94,11 @@ private:
     QString m_fileText;
     StagingText m_allText;  // single sheet: every file's text, in list order
     StagingText m_thisFile; // per file: the current file's text
+    // The run's staging files live in a private folder of its own, which goes with the run, with a
+    // file still in it when the run was stopped before its quiet delete.
+    StagingFolder m_stagingFolder;
     QString m_stagingPath;
-    QString m_pendingStaging;
+    int m_presentationsRead = 0;
     Instance m_reading;
     Instance m_target;
     QString m_sheetName;
@@ -328,6 +329,7 @@ void Run::readPresentation(int step) {
     m_guard.run(step, [&] {
         m_fileText.clear();
         m_fileText = m_window.presentationText(m_services.presentations, m_path);
+        ++m_presentationsRead;
     });
 }
 
@@ -356,12 +358,11 @@ void Run::fitToSheets(int step, StagingText& text) {
 // text and its line end, close (openStep and the two numbers after it). The text written is freed.
 void Run::writeStagingFile(int createStep, int openStep, StagingText& text, int pass) {
     shell::Guard& g = m_guard;
-    StagingFile staging;
+    StagingFile staging(m_stagingFolder);
     QString created; // this pass's own file: a failed create leaves none to write through
     g.run(createStep, [&] {
         created = staging.create();
         m_stagingPath = created;
-        m_pendingStaging = created;
     });
     g.run(openStep, [&] { staging.open(created); });
     g.run(openStep + 2, [&] { staging.write(text.pass(pass)); });
@@ -411,11 +412,9 @@ void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
                                                         groupedNumber(cut->units - cut->kept)));
 }
 
-// DeleteQuietly yields first; if the window closes there, the file is still pending and the caller
-// removes it.
+// DeleteQuietly yields first; if the window closes there, the file goes with the run's folder.
 void Run::deleteStagingFile(int step) {
     m_guard.run(step, [&] { DeleteQuietly(m_services.events, m_stagingPath); });
-    m_pendingStaging.clear();
 }
 
 } // namespace
@@ -434,15 +433,15 @@ void ImportRun::PushButton2_Click() {
         ~Finished() { running = false; }
     } finished{m_running};
 
+    m_presentationsRead = 0;
     Run run(m_services, m_window);
     try {
         run.execute();
     } catch (const shell::OperationAborted&) {
-        // The window closed during a yield: stop here and show nothing more, but leave no staging
-        // file behind (the quiet delete could not run).
-        if (!run.pendingStagingFile().isEmpty())
-            QFile::remove(run.pendingStagingFile());
+        // The window closed during a yield: stop here and show nothing more. A staging file the quiet
+        // delete did not reach goes with the run's folder.
     }
+    m_presentationsRead = run.presentationsRead();
 }
 
 } // namespace quorvane::import

@@ -41,11 +41,14 @@ public:
     // OperationAborted from a yield (the window closed) ends the run quietly.
     void PushButton2_Click();
     bool running() const { return m_running; }
+    // How many presentations the last run read (whatever text they gave); 0 when every one failed.
+    int presentationsRead() const { return m_presentationsRead; }
 
 private:
     shell::Services& m_services;
     ImportWindow& m_window;
     bool m_running = false;
+    int m_presentationsRead = 0;
 };
 
 } // namespace quorvane::import

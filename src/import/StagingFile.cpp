@@ -25,9 +25,28 @@ namespace {
 
 } // namespace
 
+StagingFolder::~StagingFolder() {
+    if (!m_path.isEmpty())
+        QDir(m_path).removeRecursively();
+}
+
+QString StagingFolder::path() {
+    if (!m_path.isEmpty())
+        return m_path;
+    QByteArray pattern = QFile::encodeName(QDir(StagingFile::folder()).filePath(u"quorvane-XXXXXX"_s));
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        m_error = errno;
+        return {};
+    }
+    m_path = QFile::decodeName(pattern);
+    return m_path;
+}
+
 StagingFile::~StagingFile() {
     if (m_file != nullptr)
         std::fclose(m_file);
+    if (m_created >= 0)
+        ::close(m_created);
 }
 
 QString StagingFile::folder() {
@@ -35,25 +54,33 @@ QString StagingFile::folder() {
     return temp.isEmpty() ? QDir::tempPath() : temp;
 }
 
-QString StagingFile::createPath() {
-    StagingFile staging;
+QString StagingFile::createPath(StagingFolder& folder) {
+    StagingFile staging(folder);
     return staging.create();
 }
 
 QString StagingFile::create() {
     const QString in = QDir::toNativeSeparators(folder());
-    // mkstemps creates the file with O_CREAT | O_EXCL and mode 0600 under a name nobody can predict: an
-    // existing file or link at that name makes it pick another one instead of writing through it.
-    QByteArray pattern = QFile::encodeName(QDir(in).filePath(u"quorvane-XXXXXX.txt"_s));
-    const int fd = ::mkstemps(pattern.data(), 4);
-    if (fd < 0) {
-        const int error = errno;
+    if (m_created >= 0)
+        ::close(m_created);
+    m_created = -1;
+    m_createdPath.clear();
+    // mkostemps creates the file with O_CREAT | O_EXCL and mode 0600 under a name nobody can predict,
+    // in a folder nobody else may enter; the descriptor stays open for writing.
+    const QString inside = m_folder.path();
+    int error = m_folder.error();
+    QByteArray pattern;
+    if (!inside.isEmpty()) {
+        pattern = QFile::encodeName(QDir(inside).filePath(u"quorvane-XXXXXX.txt"_s));
+        m_created = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
+        error = errno;
+    }
+    if (m_created < 0) {
         m_path.clear();
         m_problem = u"none could be created in %1: %2"_s.arg(in, QString::fromLocal8Bit(std::strerror(error)));
         failWith(u"Cannot create a staging file in %1"_s.arg(in), error);
     }
-    ::close(fd);
-    m_path = QFile::decodeName(pattern);
+    m_path = m_createdPath = QFile::decodeName(pattern);
     m_problem.clear();
     return m_path;
 }
@@ -65,25 +92,39 @@ void StagingFile::open(const QString& path) {
     }
     m_path = path;
     m_last = '\0';
+    m_removed = false;
     if (path.isEmpty()) {
         if (m_problem.isEmpty())
             m_problem = u"none was created in "_s + QDir::toNativeSeparators(folder());
         throw std::runtime_error((u"Cannot open a staging file: "_s + m_problem).toStdString());
     }
     m_problem.clear();
-    // The file was created by createPath: it is opened again without O_CREAT and never through a link,
-    // so a file that vanished or was swapped for a link is an error, not a redirected write.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        const int error = errno;
-        m_problem = QString::fromLocal8Bit(std::strerror(error));
-        failWith(u"Cannot open the staging file %1"_s.arg(path), error);
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        m_problem = u"it is not a regular file"_s;
-        throw std::runtime_error((u"The staging file %1 is not a regular file"_s.arg(path)).toStdString());
+    int fd = -1;
+    if (m_created >= 0 && path == m_createdPath) {
+        // The file create() made, through the descriptor that made it: no name is looked up again.
+        fd = m_created;
+        m_created = -1;
+        if (::ftruncate(fd, 0) != 0) {
+            const int error = errno;
+            ::close(fd);
+            m_problem = QString::fromLocal8Bit(std::strerror(error));
+            failWith(u"Cannot open the staging file %1"_s.arg(path), error);
+        }
+    } else {
+        // Any other file is opened without O_CREAT and never through a link, so a file that vanished
+        // or was swapped for a link is an error, not a redirected write.
+        fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) {
+            const int error = errno;
+            m_problem = QString::fromLocal8Bit(std::strerror(error));
+            failWith(u"Cannot open the staging file %1"_s.arg(path), error);
+        }
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(fd);
+            m_problem = u"it is not a regular file"_s;
+            throw std::runtime_error((u"The staging file %1 is not a regular file"_s.arg(path)).toStdString());
+        }
     }
     m_file = ::fdopen(fd, "wb");
     if (m_file == nullptr) {
@@ -92,6 +133,18 @@ void StagingFile::open(const QString& path) {
         m_problem = QString::fromLocal8Bit(std::strerror(error));
         failWith(u"Cannot open the staging file %1"_s.arg(path), error);
     }
+}
+
+// A failed write (a full disk) leaves a cut text: the file goes at once, so that nothing can read
+// it, and the spreadsheet's open that follows fails with its own report.
+void StagingFile::failWriting(int error) {
+    if (m_file != nullptr)
+        std::fclose(m_file);
+    m_file = nullptr;
+    ::unlink(QFile::encodeName(m_path).constData());
+    m_removed = true;
+    m_problem = u"its writing failed and it was removed"_s;
+    failWith(u"Cannot write the staging file %1"_s.arg(m_path), error);
 }
 
 // Says why the file is not open: the folder and the reason when there is no file, else the file and
@@ -111,7 +164,7 @@ void StagingFile::put(QByteArrayView bytes) {
     if (bytes.isEmpty())
         return;
     if (std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), m_file) != static_cast<size_t>(bytes.size()))
-        failWith(u"Cannot write the staging file %1"_s.arg(m_path), errno);
+        failWriting(errno);
     m_last = bytes.back();
 }
 
@@ -148,13 +201,17 @@ void StagingFile::write(const std::vector<QByteArrayView>& parts) {
 }
 
 void StagingFile::close() {
+    if (m_removed)
+        return; // the failed write said so
     if (m_file == nullptr)
         failNotOpen(u"close"_s);
+    // A full disk may only show when the buffered bytes are flushed here.
+    if (std::fflush(m_file) != 0)
+        failWriting(errno);
     std::FILE* file = m_file;
     m_file = nullptr;
-    // A full disk may only show when the buffered bytes are flushed here.
     if (std::fclose(file) != 0)
-        failWith(u"Cannot write the staging file %1"_s.arg(m_path), errno);
+        failWriting(errno);
 }
 
 void DeleteQuietly(shell::EventPump& events, const QString& path) {

@@ -10,29 +10,52 @@
 
 namespace quorvane::import {
 
+// The private folder of the staging files of one run, in the temporary folder ($TEMP when set and not
+// empty, else the platform's): made on first use with mkdtemp, mode 0700, so nobody else can add,
+// swap or read a file in it; removed with everything in it when the object goes.
+class StagingFolder {
+public:
+    StagingFolder() = default;
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+    ~StagingFolder();
+
+    // The folder's path; the first call makes it. Empty when it cannot be made, the errno in
+    // error() (a later call tries again).
+    QString path();
+    int error() const { return m_error; }
+
+private:
+    QString m_path;
+    int m_error = 0;
+};
+
 // The text file the spreadsheet opens, split at the SplitMark. UTF-8 without a byte-order mark.
-// Each use gets a file of its own: created exclusively (never through an existing file or link) with
-// a unique name and mode 0600 in $TEMP when that is set and not empty, else the platform's temp folder.
+// Each use gets a file of its own in the run's private folder: created exclusively with a unique name
+// and mode 0600, and written through the descriptor that created it.
 class StagingFile {
 public:
-    StagingFile() = default;
+    explicit StagingFile(StagingFolder& folder) : m_folder(folder) {}
     StagingFile(const StagingFile&) = delete;
     StagingFile& operator=(const StagingFile&) = delete;
     ~StagingFile(); // closes a file left open
 
-    // The folder staging files go to: $TEMP when set and not empty, else the platform's temp folder.
+    // The temporary folder: $TEMP when set and not empty, else the platform's temp folder.
     static QString folder();
-    // Creates a new, empty staging file and returns its path. Throws std::runtime_error naming the
-    // folder and the reason when it cannot be created.
-    static QString createPath();
-    // The same for this use of the file: a failure is kept, so that the steps after it can say why
-    // there is no file to write.
+    // Creates a new, empty staging file in folder and returns its path. Throws std::runtime_error
+    // naming the temporary folder and the reason when it cannot be created.
+    static QString createPath(StagingFolder& folder);
+    // The same for this use of the file, which keeps it open for the writing steps. A failure is
+    // kept, so that the steps after it can say why there is no file to write.
     QString create();
 
     // The three steps of writing: open the file at path for writing (truncating it; an empty path is
-    // the file create() could not make), write the text and a line end (CR LF, unless the text
-    // already ends with CR or LF: the line end would be read as one more, empty row), close it. Each
-    // throws std::runtime_error naming the file, or the folder when there is no file, and the reason.
+    // the file create() could not make; the file create() made is written through the descriptor it
+    // opened, any other is opened anew, never through a link), write the text and a line end (CR LF,
+    // unless the text already ends with CR or LF: the line end would be read as one more, empty row),
+    // close it. Each throws std::runtime_error naming the file, or the folder when there is no file,
+    // and the reason. A file whose writing or closing failed is removed, so that nothing reads a cut
+    // text from it: the spreadsheet's open fails instead.
     void open(const QString& path);
     void write(const QString& text);
     // The same for text already in UTF-8, given in parts written one after the other.
@@ -41,10 +64,15 @@ public:
 
 private:
     [[noreturn]] void failNotOpen(const QString& action) const;
+    [[noreturn]] void failWriting(int error);
     void put(QByteArrayView bytes);
     void endText();
 
+    StagingFolder& m_folder;
+    int m_created = -1; // the descriptor create() opened, until open() takes it
+    QString m_createdPath;
     std::FILE* m_file = nullptr;
+    bool m_removed = false; // its writing failed and the file is gone: closing has nothing left to do
     QString m_path;
     QString m_problem;  // why there is no open file: the reason create() or open() failed
     char m_last = '\0'; // the last byte written, for the line end after the text

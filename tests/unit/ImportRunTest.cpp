@@ -824,6 +824,20 @@ TEST_F(ImportRunTest, StagingFileThatCannotBeCreatedIsReportedWithTheStepsThatNe
     EXPECT_FALSE(QFile::exists(missing));
 }
 
+TEST_F(ImportRunTest, AStagingFileCutByAFullDiskIsNeverRead) {
+    addFile(u"/p/a.pptx"_s, {QString(20000, u'x'), u"last"_s});
+    {
+        const test::FileSizeLimit full(1000);
+        start();
+    }
+    // The write fails and says why; the file is gone, so the spreadsheet's open fails and nothing is
+    // copied or pasted: no cut text lands on the sheet.
+    EXPECT_EQ(errors.lines(), (std::vector<int>{148, 156, 158}));
+    EXPECT_TRUE(errors.reports.at(0).description.endsWith(u": File too large"_s));
+    EXPECT_TRUE(cells(0).isEmpty());
+    EXPECT_TRUE(tempIsEmpty());
+}
+
 TEST_F(ImportRunTest, PlannedDescriptionsAreReportedAsGiven) {
     addFile(u"/p/a.pptx"_s, {u"a"_s});
     window.failCall(u"setPointer"_s, 1);

@@ -35,32 +35,45 @@ using test::TempVariable;
 class StagingFileTest : public ::testing::Test {
 protected:
     QTemporaryDir m_dir;
+    import::StagingFolder m_folder; // made in TEMP on first use, as a run's is
 };
 
-TEST_F(StagingFileTest, EachUseGetsANewPrivateFileInTemp) {
+TEST_F(StagingFileTest, EachUseGetsANewPrivateFileInAPrivateFolderInTemp) {
     const TempVariable temp(QFile::encodeName(m_dir.path()));
-    const QString first = StagingFile::createPath();
-    const QString second = StagingFile::createPath();
+    const QString first = StagingFile::createPath(m_folder);
+    const QString second = StagingFile::createPath(m_folder);
     EXPECT_NE(first, second);
-    EXPECT_EQ(QFileInfo(first).absolutePath(), QDir(m_dir.path()).absolutePath());
+    const QString folder = QFileInfo(first).absolutePath();
+    EXPECT_EQ(QFileInfo(second).absolutePath(), folder);
+    EXPECT_EQ(QFileInfo(folder).absolutePath(), QDir(m_dir.path()).absolutePath());
     EXPECT_TRUE(QFileInfo(first).fileName().endsWith(u".txt"_s));
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(first).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(info.st_size, 0);
+    ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    // The folder goes with everything in it.
+    {
+        import::StagingFolder other;
+        StagingFile::createPath(other);
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 2);
+    }
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QFileInfo(folder).fileName()});
 }
 
 TEST_F(StagingFileTest, AnEmptyTempFallsBackToThePlatformTempFolder) {
     const TempVariable temp("");
-    const QString path = StagingFile::createPath();
-    EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
-    QFile::remove(path);
+    const QString path = StagingFile::createPath(m_folder);
+    EXPECT_EQ(QFileInfo(QFileInfo(path).absolutePath()).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
 }
 
 TEST_F(StagingFileTest, AMissingFolderFailsNamingIt) {
     const TempVariable temp(QFile::encodeName(m_dir.filePath(u"gone"_s)));
     try {
-        StagingFile::createPath();
+        StagingFile::createPath(m_folder);
         FAIL() << "no failure";
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(QString::fromUtf8(error.what()),
@@ -70,8 +83,8 @@ TEST_F(StagingFileTest, AMissingFolderFailsNamingIt) {
 
 TEST_F(StagingFileTest, HoldsTheTextAsUtf8WithoutAMarkAndWithCrLfAppended) {
     const TempVariable temp(QFile::encodeName(m_dir.path()));
-    const QString path = StagingFile::createPath();
-    StagingFile staging;
+    const QString path = StagingFile::createPath(m_folder);
+    StagingFile staging(m_folder);
     staging.open(path);
     staging.write(u"a"_s + import::SplitMark + u"b\r\nПривет 😀\tx\v"_s);
     staging.close();
@@ -93,8 +106,8 @@ TEST_F(StagingFileTest, LongTextSurvivesWholeWhereverItsPiecesEnd) {
         QString text = lead;
         while (text.size() < 3 * 65536 + 7)
             text += u"😀é"_s;
-        const QString path = StagingFile::createPath();
-        StagingFile staging;
+        const QString path = StagingFile::createPath(m_folder);
+        StagingFile staging(m_folder);
         staging.open(path);
         staging.write(text);
         staging.close();
@@ -110,10 +123,10 @@ TEST_F(StagingFileTest, NeverWritesThroughALinkOrIntoAVanishedFile) {
     file.write("precious");
     file.close();
 
-    const QString path = StagingFile::createPath();
+    const QString path = StagingFile::createPath(m_folder);
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(QFile::link(victim, path));
-    StagingFile staging;
+    StagingFile staging(m_folder);
     EXPECT_THROW(staging.open(path), std::runtime_error);
     EXPECT_EQ(contentsOf(victim), QByteArray("precious"));
 
@@ -124,9 +137,30 @@ TEST_F(StagingFileTest, NeverWritesThroughALinkOrIntoAVanishedFile) {
     EXPECT_THROW(staging.close(), std::runtime_error);
 }
 
+TEST_F(StagingFileTest, AFailedWriteRemovesTheFileSoThatNoCutTextIsRead) {
+    const TempVariable temp(QFile::encodeName(m_dir.path()));
+    StagingFile staging(m_folder);
+    const QString path = staging.create();
+    staging.open(path);
+    {
+        // A full disk: the first bytes go out, the rest does not.
+        const test::FileSizeLimit full(1000);
+        try {
+            staging.write(QString(300000, u'x'));
+            staging.close();
+            FAIL() << "no failure";
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(QString::fromUtf8(error.what()),
+                      u"Cannot write the staging file "_s + path + u": File too large"_s);
+        }
+        EXPECT_NO_THROW(staging.close()) << "the write said why; there is nothing left to close";
+    }
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
+
 TEST_F(StagingFileTest, DeleteQuietlyYieldsFirstAndIgnoresFailures) {
     const TempVariable temp(QFile::encodeName(m_dir.path()));
-    const QString path = StagingFile::createPath();
+    const QString path = StagingFile::createPath(m_folder);
     test::ScriptedEventPump events;
     bool existedDuringYield = false;
     events.onYield = [&](int) { existedDuringYield = QFile::exists(path); };
@@ -141,7 +175,7 @@ TEST_F(StagingFileTest, DeleteQuietlyYieldsFirstAndIgnoresFailures) {
     EXPECT_EQ(events.yields, 3);
 
     // A window closed during the yield: the abort passes on, and the caller cleans up.
-    const QString pending = StagingFile::createPath();
+    const QString pending = StagingFile::createPath(m_folder);
     events.abortAt = 4;
     EXPECT_THROW(import::DeleteQuietly(events, pending), shell::OperationAborted);
 }
