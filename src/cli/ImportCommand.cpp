@@ -8,6 +8,7 @@
 #include "import/ImportRun.h"
 #include "import/ShapeTexts.h"
 #include "import/SheetNaming.h"
+#include "import/StagingFile.h"
 #include "office/presentation/LocalPresentationServer.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
 #include "office/spreadsheet/WorkbookExport.h"
@@ -22,7 +23,9 @@
 #include <csignal>
 #include <exception>
 #include <optional>
+#include <utility>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -40,7 +43,10 @@ const char* const ImportUsage =
     "error, as no failure. A FILE that is a folder stands for every file in it and below it, as when it\n"
     "is dropped on the program's list; with --ext, for those the folder scan finds.\n"
     "Every failure is reported on standard error with its statement number, and the import goes on;\n"
-    "the exit status is 0 only when no failure was reported.\n"
+    "the exit status is 0 only when no failure was reported. When no presentation could be read, an\n"
+    "existing OUT is left as it was. OUT is never one of the inputs: a folder given leaves it out,\n"
+    "and a file given that is OUT is refused. When OUT is a link, the file it leads to is replaced.\n"
+    "Ctrl+C, SIGTERM and SIGHUP stop the import and save nothing.\n"
     "\n"
     "Options:\n"
     "  -o, --output OUT          the workbook to write (.xlsx or .csv)\n"
@@ -73,10 +79,10 @@ const char* const ImportUsage =
     "a table's row is one row, its cells' paragraphs joined by line breaks; --split separates only the\n"
     "text, never these columns. A line end or the column mark in a path or a name shows as U+FFFD.\n";
 
-// Exit statuses.
+// Exit statuses; a run stopped by a signal ends with 128 plus the signal's number (130 for Ctrl+C).
 constexpr int ExitReported = 1; // the import ran and something was reported, or the output failed
 constexpr int ExitUsage = 2;
-constexpr int ExitInterrupted = 130;
+constexpr int ExitSignalled = 128;
 
 // What the command line asks for.
 struct ImportRequest {
@@ -202,18 +208,46 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
     return std::nullopt;
 }
 
+// The output file, to tell it from the inputs: its absolute path, and the device and inode of the
+// file it names (through links) when that exists.
+class OutputFile {
+public:
+    explicit OutputFile(const QString& path) : m_path(QFileInfo(path).absoluteFilePath()) {
+        struct stat info {};
+        if (::stat(QFile::encodeName(m_path).constData(), &info) == 0)
+            m_identity = {info.st_dev, info.st_ino};
+    }
+    // Whether path (absolute) names the output file, by its name or through a link or another name.
+    bool is(const QString& path) const {
+        if (path == m_path)
+            return true;
+        struct stat info {};
+        return m_identity && ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
+               std::pair(info.st_dev, info.st_ino) == *m_identity;
+    }
+
+private:
+    QString m_path;
+    std::optional<std::pair<dev_t, ino_t>> m_identity;
+};
+
 // Adds the presentations that one path argument names to the file list, as full paths. A file is
 // taken as it is, whatever its name. A folder is walked like a drop on the list (every file below
-// it), or like the folder scan when an extension is given; whatever could not be walked or listed is
-// appended to problems, and the rest of the folder is added all the same.
-void addInputPath(const QString& path, const std::optional<QString>& extension, QStringList& files,
-                  QStringList& problems) {
+// it), or like the folder scan when an extension is given, leaving out the output file; whatever
+// could not be walked or listed is appended to problems, and the rest of the folder is added all the
+// same.
+void addInputPath(const QString& path, const std::optional<QString>& extension, const OutputFile& output,
+                  QStringList& files, QStringList& problems) {
     const QFileInfo info(path);
     if (!info.isDir()) {
         files.append(info.absoluteFilePath());
         return;
     }
-    files += filelist::filesBelow(info.absoluteFilePath(), extension ? u"*."_s + *extension : u"*.*"_s, problems);
+    QStringList found =
+        filelist::filesBelow(info.absoluteFilePath(), extension ? u"*."_s + *extension : u"*.*"_s, problems);
+    // A workbook saved into the folder by an earlier run is no input of the next.
+    found.removeIf([&output](const QString& file) { return output.is(file); });
+    files += found;
 }
 
 // Line ends as the terminal shows them: each CR LF or lone CR of a report becomes LF.
@@ -406,12 +440,40 @@ private:
     ProgressLine& m_progress;
 };
 
-// Ctrl+C stops the run at its next yield, as closing the window does, so no staging file is left.
+// Ctrl+C, a termination request (SIGTERM) and a closed terminal (SIGHUP) stop the run at its next
+// yield, as closing the window does, or the save at its next row: no staging file or partial output
+// is left behind.
 std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_signal{0};
 
-extern "C" void onInterrupt(int) {
+extern "C" void onInterrupt(int signal) {
+    g_signal = signal;
     g_interrupted = true;
 }
+
+// Handles the three signals for its lifetime, then puts back what was there.
+class StopSignals {
+public:
+    StopSignals() {
+        g_interrupted = false;
+        g_signal = 0;
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < std::size(Signals); ++i)
+            ::sigaction(Signals[i], &action, &m_previous[i]);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+    ~StopSignals() {
+        for (std::size_t i = 0; i < std::size(Signals); ++i)
+            ::sigaction(Signals[i], &m_previous[i], nullptr);
+    }
+
+private:
+    static constexpr int Signals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction m_previous[std::size(Signals)]{};
+};
 
 class InterruptibleEvents final : public shell::EventPump {
 public:
@@ -441,40 +503,55 @@ public:
 
 // Saves the active workbook of the instance handed to the user: as .csv every sheet one after the
 // other (a one-sheet run goes on in further sheets when its rows do not fit one), otherwise as .xlsx.
-// Throws std::runtime_error with the reason.
+// A signal stops it. Throws std::runtime_error with the reason (office::SaveStopped when stopped).
 void saveResult(const office::SpreadsheetInstance& instance, const QString& path, office::CsvStyle csvStyle) {
     const std::shared_ptr<office::Workbook> workbook = instance.activeWorkbook();
     if (!workbook)
         throw std::runtime_error((path + u": nothing to save: the result has no workbook"_s).toStdString());
+    const office::SaveOptions options{import::StagingFile::folder(), &g_interrupted};
     if (QFileInfo(path).suffix().toLower() == u"csv") {
         std::vector<const office::Worksheet*> sheets;
         for (int i = 0; i < workbook->sheetCount(); ++i)
             sheets.push_back(&workbook->sheet(i));
-        office::saveSheetsCsv(sheets, path, csvStyle);
+        office::saveSheetsCsv(sheets, path, csvStyle, options);
     } else {
-        office::saveWorkbookXlsx(*workbook, path);
+        office::saveWorkbookXlsx(*workbook, path, options);
     }
+}
+
+// Says why the command line cannot go on (usage), with the hint that follows every such message.
+int usageError(std::FILE* err, const QString& problem) {
+    writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
+    std::fputs("Try 'quorvane-cli import --help'.\n", err);
+    return ExitUsage;
 }
 
 } // namespace quorvane::cli
 
 int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     ImportRequest request;
-    if (const auto problem = parseRequest(arguments, request)) {
-        writeUtf8(err, u"quorvane-cli import: "_s + *problem + u"\n"_s);
-        std::fputs("Try 'quorvane-cli import --help'.\n", err);
-        return ExitUsage;
-    }
+    if (const auto problem = parseRequest(arguments, request))
+        return usageError(err, *problem);
     if (request.help) {
         std::fputs(ImportUsage, out);
         return 0;
+    }
+    // What the output cannot be is told before anything is read: a folder, a link that leads
+    // nowhere, one of the presentations given.
+    if (const QString problem = office::saveTargetProblem(request.output); !problem.isEmpty())
+        return usageError(err, request.output + u": "_s + problem);
+    const OutputFile output(request.output);
+    for (const QString& path : std::as_const(request.paths)) {
+        const QFileInfo input(path);
+        if (!input.isDir() && output.is(input.absoluteFilePath()))
+            return usageError(err, u"%1 is one of the inputs; it cannot be the output too"_s.arg(request.output));
     }
     prepareForManyFiles();
     QStringList files;
     bool walkFailed = false;
     for (const QString& path : std::as_const(request.paths)) {
         QStringList problems;
-        addInputPath(path, request.extension, files, problems);
+        addInputPath(path, request.extension, output, files, problems);
         for (const QString& problem : std::as_const(problems))
             writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
         walkFailed = walkFailed || !problems.isEmpty();
@@ -487,7 +564,7 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         }
         for (const QString& path : std::as_const(listed)) {
             QStringList problems;
-            addInputPath(path, request.extension, files, problems);
+            addInputPath(path, request.extension, output, files, problems);
             for (const QString& problem : std::as_const(problems))
                 writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
             walkFailed = walkFailed || !problems.isEmpty();
@@ -521,25 +598,32 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     CommandLineWindow window(request, files, progress);
     import::ImportRun run(services, window);
 
-    g_interrupted = false;
-    const auto previous = std::signal(SIGINT, onInterrupt);
+    const StopSignals stopSignals;
     run.PushButton2_Click();
-    std::signal(SIGINT, previous);
     progress.clear();
 
     int status = reporter.reports == 0 && prompts.messages == 0 && !walkFailed ? 0 : ExitReported;
-    if (g_interrupted) {
-        std::fputs("quorvane-cli import: interrupted; nothing saved\n", err);
-        status = ExitInterrupted;
-    } else {
+    bool stopped = g_interrupted;
+    if (!stopped && run.presentationsRead() == 0 && QFileInfo::exists(request.output)) {
+        // Every presentation failed: an empty result must not take the place of an earlier one.
+        writeUtf8(err,
+                  u"quorvane-cli import: no presentation could be read; %1 is left as it was\n"_s.arg(request.output));
+        status = ExitReported;
+    } else if (!stopped) {
         try {
             if (!result)
                 throw std::runtime_error((request.output + u": nothing to save: no workbook was made"_s).toStdString());
             saveResult(*result, request.output, request.csvStyle);
+        } catch (const office::SaveStopped&) {
+            stopped = true;
         } catch (const std::exception& failure) {
             writeUtf8(err, u"quorvane-cli import: "_s + QString::fromUtf8(failure.what()) + u"\n"_s);
             status = ExitReported;
         }
+    }
+    if (stopped) {
+        std::fputs("quorvane-cli import: interrupted; nothing saved\n", err);
+        status = ExitSignalled + g_signal;
     }
     // The user is done with the result, as when its window closes: the instance quits.
     if (result)

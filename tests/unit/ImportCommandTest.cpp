@@ -19,6 +19,7 @@
 
 #include <optional>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -329,6 +330,98 @@ TEST_F(ImportCommandTest, ColumnsSayWhereEachRowCameFromAndSplitLeavesThemWhole)
     EXPECT_EQ(cell(per, 1, u"E4"_s), u""_s);
     EXPECT_EQ(import({u"--columns"_s, u"slide,page"_s, pptx, u"-o"_s, output(u"no.xlsx"_s)}), 2);
     EXPECT_FALSE(QFile::exists(output(u"no.xlsx"_s)));
+}
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+TEST_F(ImportCommandTest, NothingImportedLeavesAnExistingOutputAsItWas) {
+    const QString missing = work.filePath(u"missing.pptx"_s);
+    for (const QString& name : {u"earlier.xlsx"_s, u"earlier.csv"_s}) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_EQ(import({Deck, u"-o"_s, output(name)}), 0) << err;
+        const QByteArray before = contentsOf(output(name));
+        EXPECT_EQ(import({missing, u"-o"_s, output(name)}), 1);
+        EXPECT_NE(
+            err.find(
+                QString(u"no presentation could be read; "_s + output(name) + u" is left as it was"_s).toStdString()),
+            std::string::npos)
+            << err;
+        EXPECT_EQ(contentsOf(output(name)), before);
+    }
+}
+
+TEST_F(ImportCommandTest, TheOutputIsNeverAnInputAndALinkToNothingIsNoOutput) {
+    // A folder of presentations that already holds the workbook of an earlier run.
+    ASSERT_TRUE(QDir(work.path()).mkdir(u"decks"_s));
+    test::writeTextDeck(work.filePath(u"decks/a.pptx"_s), {u"alpha"_s});
+    const QString inside = work.filePath(u"decks/all.xlsx"_s);
+    ASSERT_EQ(import({work.filePath(u"decks"_s), u"-o"_s, inside}), 0) << err;
+    EXPECT_EQ(import({work.filePath(u"decks"_s), u"-o"_s, inside}), 0) << err; // not read back as an input
+    const QJsonArray book = test::readXlsx(inside);
+    EXPECT_EQ(cell(book, 0, u"A1"_s), u"alpha"_s);
+    EXPECT_EQ(cell(book, 0, u"A2"_s), QString());
+
+    // A file given that is the output, by its name or by a link to it, is refused before anything is read.
+    const QByteArray before = contentsOf(inside);
+    ASSERT_TRUE(QFile::link(inside, work.filePath(u"link.xlsx"_s)));
+    for (const QString& input : {inside, work.filePath(u"link.xlsx"_s)}) {
+        EXPECT_EQ(import({Deck, input, u"-o"_s, inside}), 2);
+        EXPECT_NE(err.find(QString(inside + u" is one of the inputs"_s).toStdString()), std::string::npos) << err;
+    }
+    EXPECT_EQ(contentsOf(inside), before);
+    // An output that is a link leading nowhere, or a folder, is refused the same way.
+    ASSERT_TRUE(QFile::link(work.filePath(u"nowhere.csv"_s), work.filePath(u"dangling.csv"_s)));
+    EXPECT_EQ(import({Deck, u"-o"_s, work.filePath(u"dangling.csv"_s)}), 2);
+    EXPECT_NE(err.find("which does not exist"), std::string::npos) << err;
+    EXPECT_FALSE(QFileInfo::exists(work.filePath(u"nowhere.csv"_s)));
+}
+
+// Standard error as a stream that raises a signal when the first report reaches it.
+class SignallingStream {
+public:
+    explicit SignallingStream(int signal) : m_signal(signal) {
+        m_stream = ::fopencookie(this, "w", {nullptr, write, nullptr, nullptr});
+    }
+    ~SignallingStream() { std::fclose(m_stream); }
+    std::FILE* stream() const { return m_stream; }
+    std::string text;
+
+private:
+    static ssize_t write(void* cookie, const char* data, size_t size) {
+        auto& self = *static_cast<SignallingStream*>(cookie);
+        self.text.append(data, size);
+        if (!self.m_raised && self.text.find("at line 120") != std::string::npos) {
+            self.m_raised = true;
+            std::raise(self.m_signal);
+        }
+        return static_cast<ssize_t>(size);
+    }
+    int m_signal;
+    bool m_raised = false;
+    std::FILE* m_stream;
+};
+
+TEST_F(ImportCommandTest, AnInterruptTerminationOrHangupStopsTheRunAndLeavesNothingBehind) {
+    const QString missing = work.filePath(u"missing.pptx"_s);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const QString target = output(u"out.xlsx"_s);
+        SignallingStream errStream(signal);
+        std::FILE* outStream = std::tmpfile();
+        // The signal comes with the report on the missing file; the run stops at its next yield.
+        EXPECT_EQ(cli::runImport({missing, Deck, Impress, u"-o"_s, target}, outStream, errStream.stream()),
+                  128 + signal);
+        std::fclose(outStream);
+        std::fflush(errStream.stream());
+        EXPECT_NE(errStream.text.find("interrupted; nothing saved"), std::string::npos) << errStream.text;
+        EXPECT_FALSE(QFileInfo::exists(target));
+        EXPECT_TRUE(QDir(staging.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        EXPECT_EQ(std::signal(signal, SIG_DFL), SIG_DFL) << "the signal's handling is put back";
+    }
+    EXPECT_TRUE(QDir(work.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
 
 } // namespace

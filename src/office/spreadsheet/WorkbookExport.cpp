@@ -595,6 +595,15 @@ void writeXlsx(const Workbook& workbook, const QString& path, const SaveOptions&
 
 } // namespace
 
+QString saveTargetProblem(const QString& path) {
+    try {
+        targetOf(path);
+    } catch (const Problem& problem) {
+        return problem.reason;
+    }
+    return {};
+}
+
 void saveWorkbookXlsx(const Workbook& workbook, const QString& path, const SaveOptions& options) {
     // Names are checked here as the spreadsheet checks them: the library's own checks are looser.
     std::vector<QString> names;

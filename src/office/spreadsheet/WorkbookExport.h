@@ -36,6 +36,11 @@ public:
 // the whole new one, and no partial file can be swapped by anyone else on the way. A replaced file
 // keeps its permissions; a new one gets those of a newly created file.
 
+// Empty when a save to path can replace or create the file it names, as far as path itself tells;
+// otherwise the reason ("it is a folder", "it is a link to "/x", which does not exist"). The save
+// looks again.
+QString saveTargetProblem(const QString& path);
+
 // Writes the workbook to path as an .xlsx file: the sheets in workbook order with their names,
 // numbers as numbers and text as text. Every character ends up valid in the file: characters the
 // file format cannot hold (NUL, U+FFFE, U+FFFF) become U+FFFD, and a literal "_xHHHH_" is written
