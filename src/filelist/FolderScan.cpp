@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include <climits>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -53,6 +55,54 @@ std::optional<QString> decodeName(QByteArrayView raw) {
 
 bool isDotName(QByteArrayView raw) {
     return raw == "." || raw == "..";
+}
+
+// The length of the valid UTF-8 sequence that bytes start with, or 0.
+int utf8Length(QByteArrayView bytes) {
+    const auto at = [&bytes](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = at(0);
+    if (lead < 0x80)
+        return 1;
+    int length = 0;
+    char32_t code = 0, least = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, code = lead & 0x1Fu, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, code = lead & 0x0Fu, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, code = lead & 0x07u, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length)
+        return 0;
+    for (qsizetype i = 1; i < length; ++i) {
+        if ((at(i) & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (at(i) & 0x3Fu);
+    }
+    return code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ? 0 : length;
+}
+
+// A name that is not valid UTF-8 as text a person can tell apart: each byte that is not part of a
+// character as "\xHH".
+QString readableName(QByteArrayView raw) {
+    static constexpr char16_t Hex[] = u"0123456789ABCDEF";
+    QString text;
+    for (qsizetype i = 0; i < raw.size();) {
+        const int length = utf8Length(raw.sliced(i));
+        if (length == 0) {
+            const auto byte = static_cast<unsigned char>(raw[i]);
+            text += u"\\x"_s;
+            text += QChar(Hex[byte >> 4]);
+            text += QChar(Hex[byte & 0xF]);
+            ++i;
+        } else {
+            text += QString::fromUtf8(raw.sliced(i, length));
+            i += length;
+        }
+    }
+    return text;
 }
 
 // An open folder listing; readdir's names as raw bytes, with d_type when the file system gives it.
@@ -122,7 +172,7 @@ QString lastComponent(const QString& path) {
 // The immediate subfolders of folder (ending in "/") that the walk may enter, in natural order; each
 // found one is recorded in known. Throws PermissionDenied when this user may not list folder (or
 // examine its entries), ListingFailed when it cannot be listed otherwise.
-QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell::EventPump& events) {
+QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell::EventPump& events, ScanSkips& skips) {
     FolderReader reader(nativePath(folder));
     if (const int error = reader.openError()) {
         if (isPermissionError(error))
@@ -151,6 +201,10 @@ QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell
         if (!S_ISDIR(info.st_mode))
             continue;
         events.yield();
+        if (!decodeName(entry.name)) {
+            skips.skipUnreadableName(folder, entry.name, true);
+            continue;
+        }
         if (HasUnsafeChar(QByteArrayView(entry.name)))
             continue;
         if (!known.insert({info.st_dev, info.st_ino}).second)
@@ -199,7 +253,7 @@ void collect(QStringList& list, bool recursive, shell::EventPump& events, std::s
         if (isSkippedFolder(folder, attributes))
             continue;
         try {
-            found += subfoldersOf(folder, known, events);
+            found += subfoldersOf(folder, known, events, skips);
         } catch (const PermissionDenied&) {
             list.removeOne(folder);
         } catch (const ListingFailed& failure) {
@@ -222,9 +276,12 @@ void collect(QStringList& list, bool recursive, shell::EventPump& events, std::s
     }
 }
 
-// The names of the files in the folder prefix (ending in "/") that match pattern and pass
-// FileIsPresent, in natural order; nothing, with the errno in error, when it cannot be listed.
-QStringList listMatching(const QString& prefix, const QString& pattern, int& error) {
+// The names (no folder part) of the files in the folder prefix (ending in "/") that match pattern and
+// pass FileIsPresent, in natural order; nothing, with the errno in error, when it cannot be listed.
+// With skips, the matching files that cannot be listed are recorded there: a name that is not valid
+// UTF-8 (matched as far as it reads), a full path longer than the system takes. Names that the
+// scan leaves out anyway ("~" and "." ones) are not.
+QStringList listMatching(const QString& prefix, const QString& pattern, int& error, ScanSkips* skips = nullptr) {
     FolderReader reader(nativePath(prefix));
     error = reader.openError();
     if (error != 0)
@@ -233,12 +290,33 @@ QStringList listMatching(const QString& prefix, const QString& pattern, int& err
     error = reader.readAll(entries);
     if (error != 0)
         return {};
+    const qsizetype prefixBytes = nativePath(prefix).size();
+    // A file this scan cannot add, though it is one: a regular file as seen from the folder itself.
+    const auto isFileHere = [&reader](const QByteArray& name) {
+        struct stat info {};
+        return ::fstatat(reader.fd(), name.constData(), &info, 0) == 0 && S_ISREG(info.st_mode);
+    };
+    const auto leftOutAnyway = [](QByteArrayView name) { return name.startsWith('~') || name.startsWith('.'); };
     QStringList names;
     for (const FolderReader::Entry& entry : entries) {
+        if (entry.type == DT_DIR)
+            continue;
         // A name whose bytes are not text could not be written into the list as a usable path.
         const std::optional<QString> name = decodeName(entry.name);
-        if (!name || entry.type == DT_DIR || !matchesWildcard(*name, pattern))
+        if (!name) {
+            if (skips && !leftOutAnyway(entry.name) && matchesWildcard(QString::fromUtf8(entry.name), pattern) &&
+                isFileHere(entry.name))
+                skips->skipUnreadableName(prefix, entry.name, false);
             continue;
+        }
+        if (!matchesWildcard(*name, pattern))
+            continue;
+        // Nor could a path that the system will not open.
+        if (prefixBytes + entry.name.size() >= PATH_MAX) {
+            if (skips && !leftOutAnyway(entry.name) && isFileHere(entry.name))
+                skips->skipLongPath(prefix + *name);
+            continue;
+        }
         if (FileIsPresent(prefix + *name))
             names.append(*name);
     }
@@ -480,7 +558,7 @@ void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileL
             if (!skips)
                 return ListMatchingFiles(path, pattern);
             int error = 0;
-            QStringList listed = listMatching(path + u'/', pattern, error);
+            QStringList listed = listMatching(path + u'/', pattern, error, skips);
             if (isPermissionError(error))
                 fail("Cannot list the folder", path, error);
             if (error != 0)
@@ -500,21 +578,51 @@ void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileL
     }
 }
 
-void ScanSkips::skipFolder(const QString& path, const QString& reason) {
-    if (m_folders.count++ == 0) {
-        m_folders.firstPath = path;
-        m_folders.firstReason = reason;
+void ScanSkips::Kind::add(const QString& path, const QString& reason) {
+    if (count++ == 0) {
+        firstPath = path;
+        firstReason = reason;
     }
 }
 
+void ScanSkips::skipFolder(const QString& path, const QString& reason) {
+    m_folders.add(path, reason);
+}
+
+void ScanSkips::skipUnreadableName(const QString& folder, QByteArrayView name, bool isFolder) {
+    m_names.add(folder + readableName(name) + (isFolder ? u"/"_s : QString()));
+}
+
+void ScanSkips::skipLongPath(const QString& path) {
+    m_longPaths.add(path);
+}
+
 QString ScanSkips::description() const {
-    if (m_folders.count == 0)
-        return {};
-    const QString where = u"'%1': %2"_s.arg(shortenedPath(m_folders.firstPath, 200), m_folders.firstReason);
+    QStringList sentences;
+    const auto quoted = [](const QString& path) { return u"'%1'"_s.arg(shortenedPath(path, 200)); };
     if (m_folders.count == 1)
-        return u"A folder was left out of the scan with everything below it: %1."_s.arg(where);
-    return u"%1 folders were left out of the scan with everything below them; the first: %2."_s.arg(
-        QString::number(m_folders.count), where);
+        sentences.append(u"A folder was left out of the scan with everything below it: %1: %2."_s.arg(
+            quoted(m_folders.firstPath), m_folders.firstReason));
+    else if (m_folders.count > 1)
+        sentences.append(u"%1 folders were left out of the scan with everything below them; the first: %2: %3."_s.arg(
+            QString::number(m_folders.count), quoted(m_folders.firstPath), m_folders.firstReason));
+    if (m_names.count == 1)
+        sentences.append(u"A file or folder whose name is not valid UTF-8 was left out of the scan: %1."_s.arg(
+            quoted(m_names.firstPath)));
+    else if (m_names.count > 1)
+        sentences.append(
+            u"%1 files or folders whose names are not valid UTF-8 were left out of the scan; the first: %2."_s.arg(
+                QString::number(m_names.count), quoted(m_names.firstPath)));
+    const QString limit = QString::number(PATH_MAX - 1).insert(1, u',');
+    if (m_longPaths.count == 1)
+        sentences.append(
+            u"A file whose full path is longer than the system allows (%1 bytes) was left out of the scan: %2."_s.arg(
+                limit, quoted(m_longPaths.firstPath)));
+    else if (m_longPaths.count > 1)
+        sentences.append(u"%1 files whose full paths are longer than the system allows (%2 bytes) were left out of "
+                         u"the scan; the first: %3."_s.arg(QString::number(m_longPaths.count), limit,
+                                                           quoted(m_longPaths.firstPath)));
+    return sentences.join(u' ');
 }
 
 QString shortenedPath(const QString& path, qsizetype limit) {

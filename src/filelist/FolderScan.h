@@ -73,24 +73,31 @@ bool FileIsPresent(const QString& path);
 QStringList ListMatchingFiles(const QString& folder, const QString& pattern);
 
 // What one folder scan (or one drop, or one folder of the command line) left out, told in one report
-// however many there are: how many of each kind, and the first with its reason. Folders are the one
-// kind so far; others can join the same report.
+// however many there are: for each kind, how many and the first, with its reason.
 class ScanSkips {
 public:
     // A folder left out with everything below it, and why (the system's reason).
     void skipFolder(const QString& path, const QString& reason);
-    bool empty() const { return m_folders.count == 0; }
-    // The report: "A folder was left out of the scan with everything below it: '/x/tmp0/': No such
-    // file or directory." or "3 folders were left out ...; the first: ...", its path shortened in
-    // the middle to at most 200 characters.
+    // An entry of folder (a path ending in "/") whose name is not valid UTF-8, so that it cannot be
+    // written into the list: a file, or a folder left out with everything below it (isFolder).
+    void skipUnreadableName(const QString& folder, QByteArrayView name, bool isFolder);
+    // A file whose full path is longer than the system lets a program open by its path.
+    void skipLongPath(const QString& path);
+    bool empty() const { return m_folders.count == 0 && m_names.count == 0 && m_longPaths.count == 0; }
+    // The report, a sentence per kind: "A folder was left out of the scan with everything below it:
+    // '/x/tmp0/': No such file or directory." or "3 folders were left out ...; the first: ...",
+    // "A file or folder whose name is not valid UTF-8 was left out of the scan: '/x/caf\xE9.pptx'.",
+    // "A file whose full path is longer than the system allows (4,095 bytes) was left out of the scan:
+    // '...'.", each path shortened in the middle to at most 200 characters.
     QString description() const;
 
 private:
     struct Kind {
         int count = 0;
         QString firstPath, firstReason;
+        void add(const QString& path, const QString& reason = {});
     };
-    Kind m_folders;
+    Kind m_folders, m_names, m_longPaths;
 };
 
 // path, shortened in the middle with "…" to at most limit characters (never inside a surrogate pair).
@@ -99,13 +106,14 @@ QString shortenedPath(const QString& path, qsizetype limit);
 // Extends list (folder paths ending in "/") with every folder below its entries, breadth first: the
 // former entries, then all their immediate subfolders in turn, then the next level, each folder's
 // subfolders in natural order. Left out, with everything below them: names that HasUnsafeChar
-// rejects, folders that isSkippedFolder rejects, and any folder the walk has already entered (same
-// device and inode), so a link back up the tree cannot loop. A folder whose subfolders this user may
-// not list is removed from list (its first equal entry) and the walk goes on with its siblings. A
-// folder that cannot be examined or listed for any other reason (it vanished, it is no folder any
-// more, its path is too long, a link loop, a read error) is removed the same way and recorded in
-// skips; the walk goes on with everything else. Yields to events before each folder it examines,
-// before each subfolder and before each found folder it copies; OperationAborted passes through.
+// rejects (those that are not valid UTF-8 are recorded in skips), folders that isSkippedFolder
+// rejects, and any folder the walk has already entered (same device and inode), so a link back up
+// the tree cannot loop. A folder whose subfolders this user may not list is removed from list (its
+// first equal entry) and the walk goes on with its siblings. A folder that cannot be examined or
+// listed for any other reason (it vanished, it is no folder any more, its path is too long, a link
+// loop, a read error) is removed the same way and recorded in skips; the walk goes on with
+// everything else. Yields to events before each folder it examines, before each subfolder and before
+// each found folder it copies; OperationAborted passes through.
 void CollectSubfolders(QStringList& list, bool recursive, shell::EventPump& events, ScanSkips& skips);
 
 // Appends to fileList every file of each folder of folders that matches pattern, folder by folder:
@@ -115,7 +123,8 @@ void CollectSubfolders(QStringList& list, bool recursive, shell::EventPump& even
 // numbers (118 to 128) and a failing one is reported there, the scan going on; a folder that cannot
 // be listed is then skipped. Without one, failures throw. With skips, a folder that cannot be listed
 // for a reason other than permission (one that vanished since the walk, say) is recorded there
-// instead.
+// instead, and so are the matching files that cannot be added: a name that is not valid UTF-8, or a
+// full path longer than the system takes.
 void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileList& fileList,
                        shell::Guard* guard = nullptr, ScanSkips* skips = nullptr);
 

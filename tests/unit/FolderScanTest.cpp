@@ -646,6 +646,65 @@ TEST_F(FolderCommand, ATooDeepOrVanishingFolderCostsOnlyItselfAndIsToldOncePerSc
                                                  tree.path(u"z/"_s) + u"': No such file or directory."_s);
 }
 
+TEST_F(FolderCommand, NamesThatAreNotTextAndPathsTooLongJoinTheScansOneReport) {
+    tree.file(u"top.pptx"_s);
+    tree.rawFile(QString(), "caf\xe9.pptx");
+    tree.rawFile(QString(), "notes-\xe9.txt"); // not one of the files asked for: not told
+    tree.rawFolder(QString(), "dossier-\xe9");
+    tree.rawFile(QString(), "dossier-\xe9/inner.pptx");
+    // A folder whose path has 4,000 bytes, made through folder handles, holding a file whose name fits
+    // and one whose name makes its path longer than the system takes.
+    tree.folder(u"deep"_s);
+    const int levels = static_cast<int>((4000 - tree.native(u"deep"_s).size()) / 251);
+    makeDeepChain(tree, u"deep"_s, levels);
+    QByteArray deepest = tree.native(u"deep"_s);
+    for (int level = 0; level < levels; ++level)
+        deepest += '/' + QByteArray(250, 'd');
+    const QByteArray last(static_cast<int>(4000 - deepest.size() - 1), 'e');
+    const QByteArray longName = QByteArray(120, 'l') + ".pptx";
+    int folder = ::open(tree.native(u"deep"_s).constData(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < levels; ++level) {
+        const int next = ::openat(folder, std::string(250, 'd').c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        folder = next;
+    }
+    ASSERT_EQ(::mkdirat(folder, last.constData(), 0755), 0);
+    const int bottom = ::openat(folder, last.constData(), O_RDONLY | O_DIRECTORY);
+    for (const QByteArray& name : {QByteArray("s.pptx"), longName})
+        ::close(::openat(bottom, name.constData(), O_CREAT | O_WRONLY, 0644));
+    deepest += '/' + last;
+    ASSERT_EQ(deepest.size(), 4000);
+    // Its paths are too long to name: it goes through the handles, from the bottom up.
+    struct Cleanup {
+        const Tree& t;
+        int above, bottom;
+        QByteArray last, longName;
+        ~Cleanup() {
+            ::unlinkat(bottom, "s.pptx", 0);
+            ::unlinkat(bottom, longName.constData(), 0);
+            ::close(bottom);
+            ::unlinkat(above, last.constData(), AT_REMOVEDIR);
+            ::close(above);
+            const int fd = ::open(t.native(u"deep"_s).constData(), O_RDONLY | O_DIRECTORY);
+            removeDeepChain(fd, std::string(250, 'd').c_str());
+            ::close(fd);
+        }
+    } cleanup{tree, folder, bottom, last, longName};
+
+    scan(u"pptx"_s, tree.root());
+    EXPECT_EQ(list.entries(), (QStringList{tree.path(u"top.pptx"_s), QFile::decodeName(deepest) + u"/s.pptx"_s}));
+    ASSERT_EQ(errors.lines(), std::vector<int>{114});
+    const QString& told = errors.reports[0].description;
+    EXPECT_TRUE(told.startsWith(u"2 files or folders whose names are not valid UTF-8 were left out of the scan; the "
+                                u"first: '"_s +
+                                tree.path(u"dossier-\\xE9/'. "_s) +
+                                u"A file whose full path is longer than the system allows (4,095 bytes) was left out "
+                                u"of the scan: '"_s +
+                                tree.root()))
+        << told.toStdString();
+    EXPECT_TRUE(told.endsWith(u"lllll.pptx'."_s)) << told.toStdString();
+}
+
 TEST_F(FolderCommand, ClosingTheWindowDuringTheWalkPassesThrough) {
     tree.folder(u"a"_s);
     events.abortAt = 1;
