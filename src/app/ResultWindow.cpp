@@ -2,6 +2,8 @@
 
 #include "app/Placement.h"
 
+#include "import/StagingFile.h"
+
 #include "office/spreadsheet/WorkbookExport.h"
 
 #include <QAction>
@@ -357,14 +359,20 @@ bool ResultWindow::saveTo(const QString& path, office::CsvStyle csvStyle) {
     if (!m_workbook)
         return false;
     try {
+        const office::SaveOptions options{import::StagingFile::folder()};
         if (QFileInfo(path).suffix().compare(u"csv"_s, Qt::CaseInsensitive) == 0) {
-            const int shown = std::max(m_tabs->currentIndex(), 0);
-            office::saveSheetCsv(m_workbook->sheet(shown), path, csvStyle);
-            // A .csv holds the whole workbook only when it has one sheet.
-            if (m_workbook->sheetCount() == 1)
+            // The sheet shown, with the sheets before it that it continues and after it that continue
+            // it: the rows of one text that did not fit one sheet all go into the one file, in order.
+            const auto [first, last] = office::continuedSheets(*m_workbook, std::max(m_tabs->currentIndex(), 0));
+            std::vector<const office::Worksheet*> sheets;
+            for (int i = first; i <= last; ++i)
+                sheets.push_back(&m_workbook->sheet(i));
+            office::saveSheetsCsv(sheets, path, csvStyle, options);
+            // A .csv holds the whole workbook only when those are all its sheets.
+            if (first == 0 && last + 1 == m_workbook->sheetCount())
                 m_savedRevision = m_workbook->revision();
         } else {
-            office::saveWorkbookXlsx(*m_workbook, path);
+            office::saveWorkbookXlsx(*m_workbook, path, options);
             m_savedRevision = m_workbook->revision();
         }
     } catch (const std::exception& failure) {
@@ -399,7 +407,7 @@ void ResultWindow::openInSpreadsheetApplication() {
     try {
         folder = m_copies.create();
         path = QDir(folder).filePath(base + u".xlsx"_s);
-        office::saveWorkbookXlsx(*m_workbook, path);
+        office::saveWorkbookXlsx(*m_workbook, path, {import::StagingFile::folder()});
     } catch (const std::exception& failure) {
         if (!folder.isEmpty())
             m_copies.remove(folder);

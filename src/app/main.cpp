@@ -4,6 +4,7 @@
 #include "app/QtDialogs.h"
 #include "app/QtPrompts.h"
 #include "app/ResultWindow.h"
+#include "app/TerminationSignals.h"
 #include "shell/ClockRandom.h"
 #include "shell/ErrorReport.h"
 #include "shell/QtEventPump.h"
@@ -33,6 +34,13 @@ int main(int argc, char** argv) {
     app::ResultWindows results(desktop, resultPrompts);
     shell::ClockRandom random;
     shell::QtEventPump events;
+    // Ctrl+C, a termination request or a closed session end the program as closing its windows would,
+    // but without a question: an operation under way stops at its next yield and leaves no staging
+    // file behind, and the temporary copies of result windows go with their owner.
+    app::TerminationSignals termination([&events](int signal) {
+        events.abort();
+        QCoreApplication::exit(128 + signal);
+    });
     office::LocalPresentationServer presentations;
     office::SpreadsheetEngine spreadsheets;
     shell::Services services{prompts,

@@ -176,6 +176,42 @@ TEST_F(ResultWindowTest, ColumnsFitTheirFirstLinesWithinBoundsAndCellsTellTheirW
     EXPECT_GE(grid->rowHeight(0), grid->verticalHeader()->defaultSectionSize() + metrics.lineSpacing());
 }
 
+TEST_F(ResultWindowTest, ACsvHoldsTheSheetShownWithTheSheetsItContinuesAndThatContinueIt) {
+    // An import whose rows did not fit one sheet: the full first sheet goes on in the second. The
+    // third holds another text.
+    QString lines;
+    for (std::int64_t n = 1; n <= office::MaxRows; ++n)
+        lines += QString::number(n) + u"\r\n"_s;
+    readIntoClipboard(lines);
+    lines.clear();
+    auto target = handOverTarget();
+    readIntoClipboard(u"more\r\n"_s);
+    target->sheetsAdd();
+    target->paste();
+    readIntoClipboard(u"other\r\n"_s);
+    target->sheetsAdd();
+    target->paste();
+    target->setVisible(true);
+    app::ResultWindow* window = m_windows.windows().front();
+    const QString csv = m_dir.filePath(u"rows.csv"_s);
+    const auto saved = [&] {
+        QFile file(csv);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    for (int shown : {0, 1}) {
+        tabs(window)->setCurrentIndex(shown);
+        EXPECT_TRUE(window->saveTo(csv, office::CsvStyle::Exact));
+        const QByteArray all = saved();
+        EXPECT_EQ(all.count("\r\n"), office::MaxRows + 1);
+        EXPECT_TRUE(all.startsWith("1\r\n2\r\n"));
+        EXPECT_TRUE(all.endsWith("1048576\r\nmore\r\n"));
+    }
+    EXPECT_TRUE(window->hasUnsavedData()) << "the third sheet is in no .csv";
+    tabs(window)->setCurrentIndex(2);
+    EXPECT_TRUE(window->saveTo(csv, office::CsvStyle::Exact));
+    EXPECT_EQ(saved(), "other\r\n");
+}
+
 TEST_F(ResultWindowTest, ClosingUnsavedDataAsksSaveDiscardOrCancel) {
     auto target = handOverTarget();
     app::ResultWindow* window = m_windows.windows().front();

@@ -681,6 +681,19 @@ void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& p
     }
 }
 
+std::pair<int, int> continuedSheets(const Workbook& workbook, int index) {
+    const auto full = [&workbook](int i) {
+        const Worksheet& sheet = workbook.sheet(i);
+        return !sheet.isEmpty() && sheet.usedRange().bottom() == MaxRows;
+    };
+    int first = index, last = index;
+    while (first > 0 && full(first - 1))
+        --first;
+    while (last + 1 < workbook.sheetCount() && full(last))
+        ++last;
+    return {first, last};
+}
+
 void saveSheetCsv(const Worksheet& sheet, const QString& path, CsvStyle style, const SaveOptions& options) {
     saveSheetsCsv({&sheet}, path, style, options);
 }

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorvane::office {
@@ -67,6 +68,11 @@ void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& p
                    const SaveOptions& options = {});
 // The same for one sheet.
 void saveSheetCsv(const Worksheet& sheet, const QString& path, CsvStyle style, const SaveOptions& options = {});
+
+// The sheets that hold one text with the sheet at index, as the first and the last index: it, the
+// sheets before it that it continues, and the sheets after it that continue it. A sheet filled down
+// to its last row goes on in the sheet after it, as the import adds a sheet when rows do not fit one.
+std::pair<int, int> continuedSheets(const Workbook& workbook, int index);
 
 // The cell text as the .xlsx writer gets it (see saveWorkbookXlsx), NUL-terminated in out.
 void xlsxCellText(std::string_view text, std::string& out);
