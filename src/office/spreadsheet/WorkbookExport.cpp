@@ -247,7 +247,8 @@ public:
         std::FILE* stream = ::fopencookie(&region, "w+", io);
         if (stream == nullptr)
             failWith(errno);
-        std::setvbuf(stream, nullptr, _IOFBF, 1 << 16);
+        // Written through a buffer that each sheet has in turn while its rows are written.
+        std::setvbuf(stream, m_writeBuffer.data(), _IOFBF, m_writeBuffer.size());
         region.stream = stream;
         std::fclose(sheet->optimize_tmpfile);
         sheet->optimize_tmpfile = stream;
@@ -260,6 +261,17 @@ public:
             lxw_worksheet_write_single_row(sheet);
         if (sheet->file)
             std::fflush(sheet->file);
+        // The row's cells, kept in an array as wide as a sheet (128 KiB) that the library holds for
+        // every sheet until it packs the workbook; with the last row written it is empty for good.
+        if (sheet->optimize && sheet->array) {
+            std::free(sheet->array);
+            sheet->array = nullptr;
+        }
+        // From here on the stream only reads, through one buffer that every finished sheet shares:
+        // a buffer of its own would stay with each sheet until the library packs it. The library
+        // reads the sheets one after the other, each to its end, and closes it before the next.
+        if (!m_regions.empty() && m_regions.back().stream == sheet->file)
+            std::setvbuf(sheet->file, m_readBuffer.data(), _IOFBF, m_readBuffer.size());
     }
     // The errno of the first write or read that failed, or 0.
     int error() const { return m_error; }
@@ -343,6 +355,8 @@ private:
     int m_error = 0;
     std::deque<Region> m_regions; // the streams point at their region: it must never move
     std::vector<std::int64_t> m_sizes;
+    std::vector<char> m_writeBuffer = std::vector<char>(std::size_t{1} << 16);
+    std::vector<char> m_readBuffer = std::vector<char>(std::size_t{1} << 16);
 };
 
 // The name of the root element of an XML text that starts with head.
