@@ -43,8 +43,8 @@ const char* const ImportUsage =
     "error, as no failure. A FILE that is a folder stands for every file in it and below it, as when it\n"
     "is dropped on the program's list; with --ext, for those the folder scan finds.\n"
     "Every failure is reported on standard error with its statement number, and the import goes on;\n"
-    "the exit status is 0 only when no failure was reported. When no presentation could be read, an\n"
-    "existing OUT is left as it was. OUT is never one of the inputs: a folder given leaves it out,\n"
+    "the exit status is 0 only when no failure was reported. When nothing was imported, an existing\n"
+    "OUT is left as it was. OUT is never one of the inputs: a folder given leaves it out,\n"
     "and a file given that is OUT is refused. When OUT is a link, the file it leads to is replaced.\n"
     "Ctrl+C, SIGTERM and SIGHUP stop the import and save nothing.\n"
     "\n"
@@ -519,6 +519,17 @@ void saveResult(const office::SpreadsheetInstance& instance, const QString& path
     }
 }
 
+// Whether the result holds no cell at all (or there is none).
+bool holdsNothing(const office::SpreadsheetInstance* instance) {
+    const std::shared_ptr<office::Workbook> workbook = instance ? instance->activeWorkbook() : nullptr;
+    if (!workbook)
+        return true;
+    for (int i = 0; i < workbook->sheetCount(); ++i)
+        if (!workbook->sheet(i).isEmpty())
+            return false;
+    return true;
+}
+
 // Says why the command line cannot go on (usage), with the hint that follows every such message.
 int usageError(std::FILE* err, const QString& problem) {
     writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
@@ -604,10 +615,11 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
 
     int status = reporter.reports == 0 && prompts.messages == 0 && !walkFailed ? 0 : ExitReported;
     bool stopped = g_interrupted;
-    if (!stopped && run.presentationsRead() == 0 && QFileInfo::exists(request.output)) {
-        // Every presentation failed: an empty result must not take the place of an earlier one.
-        writeUtf8(err,
-                  u"quorvane-cli import: no presentation could be read; %1 is left as it was\n"_s.arg(request.output));
+    if (!stopped && QFileInfo::exists(request.output) &&
+        (run.presentationsRead() == 0 || (status != 0 && holdsNothing(result.get())))) {
+        // Every presentation failed, or whatever was read failed to reach the sheet: an empty result
+        // must not take the place of an earlier one.
+        writeUtf8(err, u"quorvane-cli import: nothing was imported; %1 is left as it was\n"_s.arg(request.output));
         status = ExitReported;
     } else if (!stopped) {
         try {

@@ -338,18 +338,25 @@ QByteArray contentsOf(const QString& path) {
 }
 
 TEST_F(ImportCommandTest, NothingImportedLeavesAnExistingOutputAsItWas) {
+    // No presentation can be read; or one is, but a full disk keeps its text from the sheet.
     const QString missing = work.filePath(u"missing.pptx"_s);
+    const QString longDeck = test::writeTextDeck(work.filePath(u"long.pptx"_s), {QString(20000, u'x')});
     for (const QString& name : {u"earlier.xlsx"_s, u"earlier.csv"_s}) {
         SCOPED_TRACE(name.toStdString());
         ASSERT_EQ(import({Deck, u"-o"_s, output(name)}), 0) << err;
         const QByteArray before = contentsOf(output(name));
-        EXPECT_EQ(import({missing, u"-o"_s, output(name)}), 1);
-        EXPECT_NE(
-            err.find(
-                QString(u"no presentation could be read; "_s + output(name) + u" is left as it was"_s).toStdString()),
-            std::string::npos)
-            << err;
-        EXPECT_EQ(contentsOf(output(name)), before);
+        for (const bool full : {false, true}) {
+            std::optional<test::FileSizeLimit> limit;
+            if (full)
+                limit.emplace(1000);
+            EXPECT_EQ(import({full ? longDeck : missing, u"-o"_s, output(name)}), 1);
+            limit.reset();
+            EXPECT_NE(
+                err.find(QString(u"nothing was imported; "_s + output(name) + u" is left as it was"_s).toStdString()),
+                std::string::npos)
+                << err;
+            EXPECT_EQ(contentsOf(output(name)), before);
+        }
     }
 }
 
