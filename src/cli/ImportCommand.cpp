@@ -551,8 +551,17 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     // nowhere, one of the presentations given.
     if (const QString problem = office::saveTargetProblem(request.output); !problem.isEmpty())
         return usageError(err, request.output + u": "_s + problem);
+    QStringList listed;
+    if (request.filesFrom) {
+        if (const auto problem = readFileList(*request.filesFrom, request.nulSeparated, listed)) {
+            writeUtf8(err, u"quorvane-cli import: "_s + *problem + u"\n"_s);
+            return ExitReported;
+        }
+    }
+    // The paths given, then those of the file list, in order.
+    const QStringList inputs = request.paths + listed;
     const OutputFile output(request.output);
-    for (const QString& path : std::as_const(request.paths)) {
+    for (const QString& path : inputs) {
         const QFileInfo input(path);
         if (!input.isDir() && output.is(input.absoluteFilePath()))
             return usageError(err, u"%1 is one of the inputs; it cannot be the output too"_s.arg(request.output));
@@ -560,26 +569,12 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     prepareForManyFiles();
     QStringList files;
     bool walkFailed = false;
-    for (const QString& path : std::as_const(request.paths)) {
+    for (const QString& path : inputs) {
         QStringList problems;
         addInputPath(path, request.extension, output, files, problems);
         for (const QString& problem : std::as_const(problems))
             writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
         walkFailed = walkFailed || !problems.isEmpty();
-    }
-    if (request.filesFrom) {
-        QStringList listed;
-        if (const auto problem = readFileList(*request.filesFrom, request.nulSeparated, listed)) {
-            writeUtf8(err, u"quorvane-cli import: "_s + *problem + u"\n"_s);
-            return ExitReported;
-        }
-        for (const QString& path : std::as_const(listed)) {
-            QStringList problems;
-            addInputPath(path, request.extension, output, files, problems);
-            for (const QString& problem : std::as_const(problems))
-                writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
-            walkFailed = walkFailed || !problems.isEmpty();
-        }
     }
     if (files.isEmpty()) {
         std::fputs(request.filesFrom

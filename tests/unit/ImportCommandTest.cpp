@@ -378,6 +378,11 @@ TEST_F(ImportCommandTest, TheOutputIsNeverAnInputAndALinkToNothingIsNoOutput) {
         EXPECT_EQ(import({Deck, input, u"-o"_s, inside}), 2);
         EXPECT_NE(err.find(QString(inside + u" is one of the inputs"_s).toStdString()), std::string::npos) << err;
     }
+    QFile list(work.filePath(u"list"_s)); // and from a file list
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write(QFile::encodeName(Deck + u'\n' + inside + u'\n'));
+    list.close();
+    EXPECT_EQ(import({u"--files-from"_s, list.fileName(), u"-o"_s, inside}), 2) << err;
     EXPECT_EQ(contentsOf(inside), before);
     // An output that is a link leading nowhere, or a folder, is refused the same way.
     ASSERT_TRUE(QFile::link(work.filePath(u"nowhere.csv"_s), work.filePath(u"dangling.csv"_s)));
