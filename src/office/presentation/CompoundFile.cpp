@@ -3,6 +3,7 @@
 // streams; the format is small enough to check every link ourselves.
 #include "office/presentation/CompoundFile.h"
 
+#include "office/presentation/LittleEndian.h"
 #include "office/presentation/ReadError.h"
 
 #include <algorithm>
@@ -24,17 +25,6 @@ constexpr std::size_t kHeaderDifatEntries = 109;
 constexpr std::size_t kDirectoryEntrySize = 128;
 
 constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-
-std::uint16_t u16(QByteArrayView d, std::size_t at) {
-    const auto* p = reinterpret_cast<const unsigned char*>(d.data()) + at;
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t u32(QByteArrayView d, std::size_t at) {
-    const auto* p = reinterpret_cast<const unsigned char*>(d.data()) + at;
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 [[noreturn]] void fail(const std::string& reason) {
     throw ReadError(QString::fromStdString(reason));
@@ -63,15 +53,15 @@ void CompoundFile::parse() {
         fail("the compound file is shorter than its header");
     m_header = bytesAt(0, 512);
     const QByteArrayView header = m_header;
-    if (u16(header, 0x1C) != 0xFFFE)
+    if (le::u16(header, 0x1C) != 0xFFFE)
         fail("the compound-file header is damaged (byte order mark)");
-    const std::uint16_t sectorShift = u16(header, 0x1E);
-    const std::uint16_t miniShift = u16(header, 0x20);
+    const std::uint16_t sectorShift = le::u16(header, 0x1E);
+    const std::uint16_t miniShift = le::u16(header, 0x20);
     if ((sectorShift != 9 && sectorShift != 12) || miniShift != 6)
         fail("the compound-file header is damaged (sector size)");
     m_sectorSize = 1u << sectorShift;
     m_miniSectorSize = 1u << miniShift;
-    m_miniCutoff = u32(header, 0x38);
+    m_miniCutoff = le::u32(header, 0x38);
     if (m_miniCutoff == 0 || m_miniCutoff > 0x10000)
         fail("the compound-file header is damaged (mini stream cutoff)");
     if (m_size < m_sectorSize)
@@ -88,15 +78,15 @@ void CompoundFile::parse() {
     const Entry& root = m_entries.front();
     if (root.size > 0) {
         m_miniStream = readChain(root.start, root.size, "the mini stream");
-        const std::uint32_t miniFatStart = u32(header, 0x3C);
-        const std::uint32_t miniFatCount = u32(header, 0x40);
+        const std::uint32_t miniFatStart = le::u32(header, 0x3C);
+        const std::uint32_t miniFatCount = le::u32(header, 0x40);
         if (miniFatCount > m_sectorCount)
             fail("the compound-file header is damaged (mini allocation table size)");
         const QByteArray table =
             readChain(miniFatStart, std::uint64_t{miniFatCount} * m_sectorSize, "the mini allocation table");
         m_miniFat.resize(static_cast<std::size_t>(table.size()) / 4);
         for (std::size_t i = 0; i < m_miniFat.size(); ++i)
-            m_miniFat[i] = u32(table, i * 4);
+            m_miniFat[i] = le::u32(table, i * 4);
     }
 }
 
@@ -135,18 +125,18 @@ QByteArray CompoundFile::sector(std::uint32_t id) const {
 
 void CompoundFile::readAllocationTable() {
     const QByteArrayView header = m_header;
-    const std::uint32_t fatCount = u32(header, 0x2C);
+    const std::uint32_t fatCount = le::u32(header, 0x2C);
     if (fatCount == 0 || fatCount > m_sectorCount)
         fail("the compound-file header is damaged (allocation table size)");
     std::vector<std::uint32_t> fatSectors;
     fatSectors.reserve(fatCount);
     for (std::size_t i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatCount; ++i)
-        fatSectors.push_back(u32(header, 0x4C + i * 4));
+        fatSectors.push_back(le::u32(header, 0x4C + i * 4));
 
     // Further allocation-table sectors are listed in a chain of sectors of their own; each one ends with
     // the number of the next. The chain is bounded by the count in the header and checked for loops.
-    std::uint32_t difat = u32(header, 0x44);
-    const std::uint32_t difatCount = u32(header, 0x48);
+    std::uint32_t difat = le::u32(header, 0x44);
+    const std::uint32_t difatCount = le::u32(header, 0x48);
     std::vector<bool> seen(m_sectorCount, false);
     const std::size_t perSector = m_sectorSize / 4 - 1;
     for (std::uint32_t n = 0; fatSectors.size() < fatCount; ++n) {
@@ -159,8 +149,8 @@ void CompoundFile::readAllocationTable() {
             fail("the allocation table's sector list loops");
         seen[difat] = true;
         for (std::size_t i = 0; i < perSector && fatSectors.size() < fatCount; ++i)
-            fatSectors.push_back(u32(s, i * 4));
-        difat = u32(s, perSector * 4);
+            fatSectors.push_back(le::u32(s, i * 4));
+        difat = le::u32(s, perSector * 4);
     }
 
     const std::size_t entriesPerSector = m_sectorSize / 4;
@@ -170,7 +160,7 @@ void CompoundFile::readAllocationTable() {
         if (static_cast<std::uint32_t>(s.size()) < m_sectorSize)
             fail("the allocation table is truncated");
         for (std::size_t i = 0; i < entriesPerSector; ++i)
-            m_fat[f * entriesPerSector + i] = u32(s, i * 4);
+            m_fat[f * entriesPerSector + i] = le::u32(s, i * 4);
     }
 }
 
@@ -228,7 +218,7 @@ QByteArray CompoundFile::readChain(std::uint32_t start, std::uint64_t size, cons
 }
 
 void CompoundFile::readDirectory() {
-    const std::uint32_t start = u32(m_header, 0x30);
+    const std::uint32_t start = le::u32(m_header, 0x30);
     const std::vector<std::uint32_t> links = chain(m_fat, start, m_fat.size(), "the directory");
     if (links.empty())
         fail("the directory is missing");
@@ -243,19 +233,19 @@ void CompoundFile::readDirectory() {
                                                               static_cast<qsizetype>(kDirectoryEntrySize));
             Entry entry;
             entry.type = static_cast<std::uint8_t>(e[0x42]);
-            const std::uint16_t nameBytes = std::min<std::uint16_t>(u16(e, 0x40), 64);
+            const std::uint16_t nameBytes = std::min<std::uint16_t>(le::u16(e, 0x40), 64);
             const std::size_t nameChars = nameBytes >= 2 ? nameBytes / 2 - 1 : 0;
             entry.name.reserve(static_cast<qsizetype>(nameChars));
             for (std::size_t c = 0; c < nameChars; ++c)
-                entry.name.append(QChar(u16(e, c * 2)));
-            entry.left = u32(e, 0x44);
-            entry.right = u32(e, 0x48);
-            entry.child = u32(e, 0x4C);
-            entry.start = u32(e, 0x74);
-            entry.size = u32(e, 0x78);
+                entry.name.append(QChar(le::u16(e, c * 2)));
+            entry.left = le::u32(e, 0x44);
+            entry.right = le::u32(e, 0x48);
+            entry.child = le::u32(e, 0x4C);
+            entry.start = le::u32(e, 0x74);
+            entry.size = le::u32(e, 0x78);
             // Version 3 files may leave garbage in the high half of the size; only version 4 uses it.
             if (m_sectorSize == 4096)
-                entry.size |= std::uint64_t{u32(e, 0x7C)} << 32;
+                entry.size |= std::uint64_t{le::u32(e, 0x7C)} << 32;
             m_entries.push_back(std::move(entry));
         }
     }

@@ -8,6 +8,7 @@
 
 #include "office/presentation/CompoundFile.h"
 #include "office/presentation/FileAccess.h"
+#include "office/presentation/LittleEndian.h"
 #include "office/presentation/ReadError.h"
 
 #include <algorithm>
@@ -126,15 +127,8 @@ public:
 
     std::uint32_t size() const { return static_cast<std::uint32_t>(m_data.size()); }
 
-    std::uint16_t u16(std::uint32_t at) const {
-        const auto* p = bytes(at, 2);
-        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-    }
-    std::uint32_t u32(std::uint32_t at) const {
-        const auto* p = bytes(at, 4);
-        return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-               (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-    }
+    std::uint16_t u16(std::uint32_t at) const { return le::u16(bytes(at, 2)); }
+    std::uint32_t u32(std::uint32_t at) const { return le::u32(bytes(at, 4)); }
 
     // The record whose header starts at offset; it must lie wholly inside limit (the stream's end by
     // default, or its container's end).
@@ -171,7 +165,7 @@ public:
         const auto* p = bytes(r.body, r.length);
         QString s(static_cast<qsizetype>(r.length / 2), Qt::Uninitialized);
         for (std::uint32_t i = 0; i < r.length / 2; ++i)
-            s[i] = QChar(static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
+            s[i] = QChar(le::u16(p + 2 * i));
         return s;
     }
     QString latin1(const Record& r) const {
