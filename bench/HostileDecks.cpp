@@ -4,7 +4,7 @@
 //
 //   bench_hostile_decks FOLDER      writes the files into FOLDER (which must exist)
 
-#include "PptTestFiles.h"
+#include "support/PptTestFiles.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,8 +1,9 @@
-#include "PptTestFiles.h"
+#include "support/PptTestFiles.h"
 
 #include "office/presentation/CompoundFile.h"
 
 #include <QFile>
+#include <QtEndian>
 
 #include <stdexcept>
 
@@ -16,13 +17,16 @@ constexpr std::uint32_t kFatSector = 0xFFFFFFFD;
 constexpr std::uint32_t kMini = 64;
 constexpr std::uint32_t kCutoff = 4096;
 
+// The container and the records store every number least significant byte first.
 void appendU16(QByteArray& out, std::uint16_t v) {
-    out.append(static_cast<char>(v & 0xFF));
-    out.append(static_cast<char>(v >> 8));
+    char bytes[2];
+    qToLittleEndian(v, bytes);
+    out.append(bytes, 2);
 }
 void appendU32(QByteArray& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+    char bytes[4];
+    qToLittleEndian(v, bytes);
+    out.append(bytes, 4);
 }
 std::uint32_t sectorsFor(std::uint64_t bytes, std::uint32_t size) {
     return static_cast<std::uint32_t>((bytes + size - 1) / size);
@@ -175,15 +179,11 @@ QByteArray& streamNamed(Streams& streams, const QString& name) {
 }
 
 std::uint32_t readU32(const QByteArray& data, qsizetype at) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | static_cast<unsigned char>(data[at + i]);
-    return v;
+    return qFromLittleEndian<std::uint32_t>(data.constData() + at);
 }
 
 void writeU32(QByteArray& data, qsizetype at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        data[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    qToLittleEndian(value, data.data() + at);
 }
 
 QByteArray PptRecord::bytes() const {

@@ -1,6 +1,6 @@
 // The binary presentation reader on a file LibreOffice wrote and on files built from it: incremental
 // saves, placeholder text kept only in the slide list, Latin-1 text, loops and damage.
-#include "PptTestFiles.h"
+#include "support/PptTestFiles.h"
 
 #include "office/AutomationError.h"
 #include "office/presentation/CompoundFile.h"
