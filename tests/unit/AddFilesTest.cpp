@@ -1,7 +1,6 @@
 // Adding files by dialog: the request, the result shapes and the too-many-files failure.
 #include "filelist/AddFiles.h"
 
-#include "shell/Product.h"
 #include "support/FakeServiceSet.h"
 
 #include <gtest/gtest.h>
