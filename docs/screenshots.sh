@@ -5,12 +5,25 @@
 # sheet per file and splitting at spaces chosen; docs/result-window.png after Start. It also prints
 # the contrast of every caption on the white window, measured in the dark screenshot (see
 # docs/caption-contrast.py).
-# Needs xvfb-run, openbox, xdotool, qt6ct and ImageMagick.
+# Needs xvfb-run, openbox, xdotool, qt6ct, ImageMagick, and root or unprivileged user namespaces.
 # Usage: docs/screenshots.sh [PREFIX] (default /opt/quorvane, where
 # `cmake --install build --prefix /opt/quorvane` put the program).
+#
+# The list shows each file's full path, so the program runs where the package installs it: the prefix
+# is laid over /usr (an overlay mount in a mount namespace of the script's own, which nothing else
+# sees and which ends with it), and the samples read /usr/share/quorvane/Samples/...
 set -euo pipefail
-prefix=${1:-/opt/quorvane}
+prefix=$(realpath "${1:-/opt/quorvane}")
 docs=$(cd "$(dirname "$0")" && pwd)
+if [[ $prefix != /usr && -z ${QUORVANE_SCREENSHOTS_NAMESPACE:-} ]]; then
+  user=()
+  [[ $EUID -eq 0 ]] || user=(--user --map-root-user)
+  exec env QUORVANE_SCREENSHOTS_NAMESPACE=1 unshare "${user[@]}" --mount --propagation private "$0" "$prefix"
+fi
+if [[ $prefix != /usr ]]; then
+  mount -t overlay overlay -o "lowerdir=$prefix:/usr" /usr
+  prefix=/usr
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
