@@ -7,8 +7,8 @@
 
 _quorvane_cli_commands="text import"
 _quorvane_cli_options="-h --help --version"
-_quorvane_cli_text_options="--json --include --files-from -0 --null -h --help"
-_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext --csv --columns --include --files-from -0 --null -h --help"
+_quorvane_cli_text_options="--json --include --files-from -0 --null -j --jobs -h --help"
+_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext --csv --columns --include --files-from -0 --null -j --jobs --timings -h --help"
 
 # The presentations the readers take (their content decides; these are the names they usually carry).
 _quorvane_cli_presentations='pptx|pptm|ppsx|ppsm|potx|potm|ppt|pps|pot|odp|otp|fodp'
@@ -16,7 +16,7 @@ _quorvane_cli_presentations='pptx|pptm|ppsx|ppsm|potx|potm|ppt|pps|pot|odp|otp|f
 # Whether option $1 takes the next argument as its value.
 _quorvane_cli_takes_value() {
     case $1 in
-        -o | --output | --split | --split-text | --ext | --csv | --columns | --include | --files-from) return 0 ;;
+        -o | --output | --split | --split-text | --ext | --csv | --columns | --include | --files-from | -j | --jobs) return 0 ;;
     esac
     return 1
 }
@@ -70,6 +70,7 @@ _quorvane_cli_value() {
             COMPREPLY+=($(compgen -f -- "$2"))
             ;;
         --split-text) ;; # any text of the user's
+        -j | --jobs) _quorvane_cli_words "$2" "$(nproc 2>/dev/null || echo 1)" 1 ;;
     esac
 }
 

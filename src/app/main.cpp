@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
         events.abort();
         QCoreApplication::exit(128 + signal);
     });
-    office::LocalPresentationServer presentations;
+    // The presentations of an import are read ahead on every core while the window stays with the run.
+    office::LocalPresentationServer presentations(office::LocalPresentationServer::coreCount());
     office::SpreadsheetEngine spreadsheets;
     shell::Services services{prompts,
                              errors,

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 
 namespace quorvane::cli {
@@ -17,8 +18,31 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err);
 // read once). Changes nothing the user can see.
 void prepareForManyFiles();
 
-// Reads an --include list ("notes,tables") into choice; returns the problem when it names anything else.
-std::optional<QString> parseInclude(const QString& list, import::TextChoice& choice);
+// What the arguments of both sub-commands have in common: the paths and the options both take.
+struct SharedRequest {
+    QStringList paths;         // the path arguments, in order
+    import::TextChoice choice; // --include
+    std::optional<QString> filesFrom;
+    bool nulSeparated = false;
+    int jobs = 0; // --jobs: how many presentations are read at a time (0: one for each core)
+    bool help = false;
+};
+
+// An option that is no shared one: given its name (without an inline "=value") and a function that
+// takes its value (the inline value, else the next argument; nothing when there is none), it returns
+// the problem, or nothing when the option is taken. unknownOption is the problem of one it does not know.
+using OwnOption =
+    std::function<std::optional<QString>(const QString& option, const std::function<std::optional<QString>()>& value)>;
+QString unknownOption(const QString& option);
+
+// Walks the arguments after the sub-command's name: a path (anything not starting with '-', "-"
+// itself, everything after "--") is appended to request.paths, a shared option goes into request and
+// any other to own. Returns the first problem, then the problems of the shared options together
+// (nothing to read, -0 without a list); with --help only the problems of the options themselves.
+std::optional<QString> parseArguments(const QStringList& arguments, SharedRequest& request, const OwnOption& own);
+
+// The number of jobs that request asks for: --jobs, or one for each core.
+int jobsOf(const SharedRequest& request);
 
 // Appends the paths that the file list source names (a file, or "-" for standard input): one a line
 // (a CR before the line end is no part of it), or NUL-separated with nulSeparated; empty entries are

@@ -2,6 +2,8 @@
 // shapes, and lists of files read from a file.
 #include "cli/Commands.h"
 
+#include "office/presentation/LocalPresentationServer.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -11,6 +13,9 @@ using namespace Qt::StringLiterals;
 
 namespace quorvane::cli {
 
+namespace {
+
+// Reads an --include list ("notes,tables") into choice; returns the problem when it names anything else.
 std::optional<QString> parseInclude(const QString& list, import::TextChoice& choice) {
     const QStringList items = list.split(u',');
     for (const QString& item : items) {
@@ -24,6 +29,75 @@ std::optional<QString> parseInclude(const QString& list, import::TextChoice& cho
             return u"--include takes a list of notes, tables and groups, separated by commas"_s;
     }
     return std::nullopt;
+}
+
+// The most jobs --jobs takes: far more threads than cores only cost memory.
+constexpr int MaxJobs = 256;
+
+} // namespace
+
+QString unknownOption(const QString& option) {
+    return u"unknown option '%1'"_s.arg(option);
+}
+
+std::optional<QString> parseArguments(const QStringList& arguments, SharedRequest& request, const OwnOption& own) {
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString argument = arguments[i];
+        if (optionsEnded || !argument.startsWith(u'-') || argument == u"-") {
+            request.paths.append(argument);
+            continue;
+        }
+        if (argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name=value" and "--name value" alike.
+        std::optional<QString> inlineValue;
+        if (argument.startsWith(u"--") && argument.contains(u'=')) {
+            inlineValue = argument.mid(argument.indexOf(u'=') + 1);
+            argument.truncate(argument.indexOf(u'='));
+        }
+        const std::function<std::optional<QString>()> value = [&]() -> std::optional<QString> {
+            if (inlineValue)
+                return inlineValue;
+            if (i + 1 < arguments.size())
+                return arguments[++i];
+            return std::nullopt;
+        };
+        std::optional<QString> problem;
+        if (argument == u"-h" || argument == u"--help") {
+            request.help = true;
+        } else if (argument == u"--include") {
+            problem = parseInclude(value().value_or(QString()), request.choice);
+        } else if (argument == u"--files-from") {
+            request.filesFrom = value();
+            if (!request.filesFrom || request.filesFrom->isEmpty())
+                problem = u"--files-from needs a file (- for standard input)"_s;
+        } else if (argument == u"-0" || argument == u"--null") {
+            request.nulSeparated = true;
+        } else if (argument == u"-j" || argument == u"--jobs") {
+            bool number = false;
+            request.jobs = value().value_or(QString()).toInt(&number);
+            if (!number || request.jobs < 1 || request.jobs > MaxJobs)
+                problem = u"--jobs takes a number of presentations read at a time, from 1 to %1"_s.arg(MaxJobs);
+        } else {
+            problem = own(argument, value);
+        }
+        if (problem)
+            return problem;
+    }
+    if (request.help)
+        return std::nullopt;
+    if (request.paths.isEmpty() && !request.filesFrom)
+        return u"no presentation given"_s;
+    if (request.nulSeparated && !request.filesFrom)
+        return u"-0 goes with --files-from"_s;
+    return std::nullopt;
+}
+
+int jobsOf(const SharedRequest& request) {
+    return request.jobs > 0 ? request.jobs : office::LocalPresentationServer::coreCount();
 }
 
 std::optional<QString> readFileList(const QString& source, bool nulSeparated, QStringList& paths) {

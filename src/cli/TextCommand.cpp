@@ -35,6 +35,8 @@ const char* const TextUsage =
     "  --files-from LIST         also read the files that LIST names, one a line; - reads the list\n"
     "                            from standard input   e.g. --files-from decks.txt\n"
     "  -0, --null                the --files-from list is separated by NUL characters (find -print0)\n"
+    "  -j, --jobs N              read N presentations at a time (default: one for each processor\n"
+    "                            core; 1 reads one after the other); the output is the same\n"
     "  -h, --help                show this help and exit\n";
 
 constexpr int ExitReported = 1;
@@ -48,63 +50,17 @@ QString withPathAsGiven(const QString& description, const QString& path) {
     return path + u": "_s + description;
 }
 
-struct TextRequest {
-    QStringList paths;
-    import::TextChoice choice;
+struct TextRequest : SharedRequest {
     bool json = false;
-    std::optional<QString> filesFrom;
-    bool nulSeparated = false;
-    bool help = false;
 };
 
 std::optional<QString> parseRequest(const QStringList& arguments, TextRequest& request) {
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString argument = arguments[i];
-        if (optionsEnded || !argument.startsWith(u'-') || argument == u"-") {
-            request.paths.append(argument);
-            continue;
-        }
-        if (argument == u"--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::optional<QString> inlineValue;
-        if (argument.startsWith(u"--") && argument.contains(u'=')) {
-            inlineValue = argument.mid(argument.indexOf(u'=') + 1);
-            argument.truncate(argument.indexOf(u'='));
-        }
-        auto value = [&]() -> std::optional<QString> {
-            if (inlineValue)
-                return inlineValue;
-            if (i + 1 < arguments.size())
-                return arguments[++i];
-            return std::nullopt;
-        };
-        if (argument == u"-h" || argument == u"--help") {
-            request.help = true;
-        } else if (argument == u"--json") {
-            request.json = true;
-        } else if (argument == u"--include") {
-            if (const auto problem = parseInclude(value().value_or(QString()), request.choice))
-                return problem;
-        } else if (argument == u"--files-from") {
-            request.filesFrom = value();
-            if (!request.filesFrom || request.filesFrom->isEmpty())
-                return u"--files-from needs a file (- for standard input)"_s;
-        } else if (argument == u"-0" || argument == u"--null") {
-            request.nulSeparated = true;
-        } else {
-            return u"unknown option '%1'"_s.arg(argument);
-        }
-    }
-    if (request.help)
+    return parseArguments(arguments, request, [&](const QString& option, const auto&) -> std::optional<QString> {
+        if (option != u"--json")
+            return unknownOption(option);
+        request.json = true;
         return std::nullopt;
-    if (request.paths.isEmpty() && !request.filesFrom)
-        return u"no presentation given"_s;
-    if (request.nulSeparated && !request.filesFrom)
-        return u"-0 goes with --files-from"_s;
-    return std::nullopt;
+    });
 }
 
 std::string utf8(const QString& text) {
@@ -145,11 +101,17 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         }
     const bool plain = !request.json && !request.choice.notes && !request.choice.tables && !request.choice.groups;
     prepareForManyFiles();
+    // One server for all the files: a failure leaves it running with that file open, and the next
+    // file opened becomes the active presentation.
+    office::LocalPresentationServer server(jobsOf(request));
+    const int ahead = server.lookahead();
     int status = 0;
-    for (const QString& path : std::as_const(paths)) {
+    for (qsizetype at = 0; at < paths.size(); ++at) {
+        const QString& path = paths[at];
         const QString fullPath = QFileInfo(path).absoluteFilePath();
-        // A server of its own for each file: a failure leaves its server running with the file open.
-        office::LocalPresentationServer server;
+        // The files after this one may be read ahead while this one is written out.
+        if (ahead > 0)
+            server.prepare(paths.mid(at, ahead));
         QString failure;
         try {
             if (plain) {

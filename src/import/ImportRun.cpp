@@ -11,6 +11,7 @@
 #include "shell/Guard.h"
 #include "shell/Locations.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -83,6 +84,7 @@ private:
     QString activeSheetName();
     void showProgress(int step, int i);
     bool readEntry(int step, int i);
+    void hintWhatComesNext(int i);
     void readPresentation(int step);
 
     shell::Services& m_services;
@@ -147,6 +149,7 @@ void Run::singleSheetMode() {
         showProgress(124, i);
         if (!readEntry(118, i))
             continue; // the entry is gone: nothing to read at this position
+        hintWhatComesNext(i);
         readPresentation(120);
         // Kept per file, in UTF-8: a text cut to fit a cell names the presentation it came from.
         g.run(122, [&] { m_allText.append(m_path, m_fileText); });
@@ -210,6 +213,7 @@ void Run::perFileSheetMode() {
         showProgress(248, i);
         if (!readEntry(182, i))
             continue; // the entry is gone: no sheet for a file that is not in the list
+        hintWhatComesNext(i);
         readPresentation(184);
         m_thisFile = StagingText();
         m_thisFile.append(m_path, m_fileText);
@@ -323,6 +327,23 @@ bool Run::readEntry(int step, int i) {
     return read;
 }
 
+// Tells the presentation server that entry i, just read into path, is opened now and which entries
+// follow it, so that it may read them ahead. The entries are read afresh for every file, as the list
+// may change during a yield; the loop's bound n is not passed. Never a failure of its own.
+void Run::hintWhatComesNext(int i) {
+    office::PresentationServer& server = m_services.presentations;
+    const int ahead = server.lookahead();
+    if (ahead <= 0)
+        return;
+    try {
+        QStringList paths{m_path};
+        paths += m_window.entriesAfter(i, std::min(ahead - 1, m_n - i));
+        server.prepare(paths);
+    } catch (const std::exception&) {
+        // Without a hint the server reads each presentation when it is opened.
+    }
+}
+
 // fileText = the presentation's text. A presentation that cannot be read contributes no text,
 // never the text of the file before it.
 void Run::readPresentation(int step) {
@@ -423,6 +444,16 @@ QString ImportWindow::presentationText(office::PresentationServer& server, const
     return PresentationText(server, path);
 }
 
+QStringList ImportWindow::entriesAfter(int position, int count) {
+    QStringList texts;
+    try {
+        for (int at = position + 1; at <= position + count && at <= entryCount(); ++at)
+            texts.append(entryText(at));
+    } catch (const std::exception&) {
+    }
+    return texts;
+}
+
 void ImportRun::PushButton2_Click() {
     // A start from inside a yield of the run under way would share its target and the clipboard.
     if (m_running)
@@ -441,6 +472,8 @@ void ImportRun::PushButton2_Click() {
         // The window closed during a yield: stop here and show nothing more. A staging file the quiet
         // delete did not reach goes with the run's folder.
     }
+    // Whatever the server read ahead and nobody opened goes now.
+    m_services.presentations.prepare({});
     m_presentationsRead = run.presentationsRead();
 }
 

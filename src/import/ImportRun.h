@@ -5,6 +5,7 @@
 #include "shell/Services.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace quorvane::import {
 
@@ -20,6 +21,9 @@ public:
     // entry does not exist).
     virtual int entryCount() = 0;
     virtual QString entryText(int position) = 0;
+    // The texts of up to count entries after position, for the presentation server to read ahead:
+    // only a hint, so an entry that cannot be read ends them without a failure.
+    virtual QStringList entriesAfter(int position, int count);
     // Whether the option button is checked.
     virtual bool optionChecked(OptionButton option) = 0;
     // The whole content of Text1.

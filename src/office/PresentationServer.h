@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -82,6 +83,15 @@ public:
     virtual ~PresentationServer() = default;
     virtual std::shared_ptr<PresentationApplication> create() = 0;
     virtual std::shared_ptr<PresentationApplication> attach() = 0;
+
+    // A hint, never a failure: the presentations at paths are the ones opened next, in this order,
+    // the first one next; each hint replaces the one before, and an empty one ends it. A server may
+    // read them ahead, but what Open gives stays exactly what it gives without a hint. The default
+    // reads nothing ahead.
+    virtual void prepare(const QStringList& paths) { static_cast<void>(paths); }
+    // How many paths a hint is worth: the one opened next and those read ahead of it (0: no hint
+    // is needed).
+    virtual int lookahead() const { return 0; }
 };
 
 } // namespace quorvane::office

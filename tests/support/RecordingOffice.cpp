@@ -304,12 +304,12 @@ private:
 
 std::shared_ptr<office::PresentationApplication> RecordingPresentationServer::create() {
     enter(0, u"create"_s);
-    return wrap(m_server.create());
+    return wrap(m_server->create());
 }
 
 std::shared_ptr<office::PresentationApplication> RecordingPresentationServer::attach() {
     enter(0, u"attach"_s);
-    return wrap(m_server.attach());
+    return wrap(m_server->attach());
 }
 
 std::shared_ptr<office::PresentationApplication>

@@ -117,15 +117,20 @@ class RecordingPresentationServer final : public office::PresentationServer, pub
 public:
     std::shared_ptr<office::PresentationApplication> create() override;
     std::shared_ptr<office::PresentationApplication> attach() override;
+    // Hints are passed on unrecorded: they are no member of the automation surface.
+    void prepare(const QStringList& paths) override { m_server->prepare(paths); }
+    int lookahead() const override { return m_server->lookahead(); }
 
     // The running instance, or null.
-    std::shared_ptr<office::LocalPresentationApplication> running() const { return m_server.running(); }
+    std::shared_ptr<office::LocalPresentationApplication> running() const { return m_server->running(); }
+    // From now on the real server reads jobs presentations at a time (call it before the first create).
+    void readAhead(int jobs) { m_server = std::make_unique<office::LocalPresentationServer>(jobs); }
 
 private:
     friend class RecordingPresentation;
     std::shared_ptr<office::PresentationApplication> wrap(const std::shared_ptr<office::PresentationApplication>& real);
 
-    office::LocalPresentationServer m_server;
+    std::unique_ptr<office::LocalPresentationServer> m_server = std::make_unique<office::LocalPresentationServer>();
     std::vector<std::weak_ptr<office::PresentationApplication>> m_numbered;
 };
 

@@ -22,6 +22,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 #include <string>
 
 #include <fcntl.h>
@@ -250,6 +251,8 @@ TEST_F(ImportCommandTest, BadArgumentsExplainAndTouchNothing) {
         {{u"--csv"_s, u"excel"_s, Deck, u"-o"_s, target}, "--csv takes spreadsheets or exact"},
         {{u"--sheets"_s, Deck, u"-o"_s, target}, "unknown option '--sheets'"},
         {{Deck, u"-o"_s}, "-o needs a file name"},
+        {{u"--jobs"_s, u"0"_s, Deck, u"-o"_s, target}, "--jobs takes a number of presentations read at a time, from 1"},
+        {{u"--jobs=all"_s, Deck, u"-o"_s, target}, "--jobs takes a number"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
@@ -262,6 +265,13 @@ TEST_F(ImportCommandTest, BadArgumentsExplainAndTouchNothing) {
     EXPECT_EQ(import({u"--help"_s}), 0);
     EXPECT_NE(out.find("Usage: quorvane-cli import [OPTIONS] FILE... -o OUT"), std::string::npos);
     EXPECT_EQ(err, "");
+}
+
+TEST_F(ImportCommandTest, TimingsTellWhereTheTimeWent) {
+    EXPECT_EQ(import({u"-j"_s, u"3"_s, u"--timings"_s, Deck, Deck, u"-o"_s, output(u"t.xlsx"_s)}), 0);
+    const std::regex line("quorvane-cli import: [0-9.]+ s reading the presentations, [0-9.]+ s in the spreadsheet "
+                          "passes, [0-9.]+ s saving \\(3 at a time\\)\n");
+    EXPECT_TRUE(std::regex_match(err, line)) << err;
 }
 
 TEST_F(ImportCommandTest, NamesAfterADoubleDashAreFiles) {

@@ -287,6 +287,26 @@ TEST_F(ImportRunTest, ShortenedListReportsTheMissingEntryAndDoesNotRepeatThePrev
     EXPECT_EQ(window.progressValues.back(), 0);
 }
 
+TEST_F(ImportRunTest, ReadingAheadKeepsTheOrderTheReportsAndTheListAsItIsEdited) {
+    presentations.readAhead(3);
+    const QString a = addFile(u"/p/a.pptx"_s, {u"a"_s});
+    addBrokenFile(u"/p/broken.pptx"_s);
+    window.entries.append(a);
+    addFile(u"/p/c.pptx"_s, {u"c"_s});
+    addFile(u"/p/d.pptx"_s, {u"d"_s});
+    // At file 2's path step c, read ahead by now or being read, leaves the list: d takes its place.
+    events.onYield = [&](int yield) {
+        if (yield == 4)
+            window.entries.removeAt(3);
+    };
+    start();
+    EXPECT_EQ(errors.lines(), (std::vector<int>{120, 118}));
+    EXPECT_EQ(errors.reports[0].description,
+              deckPath(u"/p/broken.pptx"_s) + u": not a presentation file (not a zip archive)"_s);
+    EXPECT_EQ(cells(0), (Grid{QStringList{u"a"_s}, QStringList{u"a"_s}, QStringList{u"d"_s}}));
+    EXPECT_EQ(presentations.count(u"open"_s), 4);
+}
+
 TEST_F(ImportRunTest, UnreadablePresentationContributesNoText) {
     addFile(u"/p/a.pptx"_s, {u"a"_s});
     addBrokenFile(u"/p/broken.pptx"_s);

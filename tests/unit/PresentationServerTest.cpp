@@ -4,7 +4,9 @@
 #include "support/RecordingOffice.h"
 
 #include "import/PresentationText.h"
+#include "import/ShapeTexts.h"
 #include "office/AutomationError.h"
+#include "office/presentation/DocumentPrefetch.h"
 #include "office/presentation/LocalPresentationServer.h"
 
 #include <QDateTime>
@@ -12,6 +14,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <chrono>
+#include <thread>
 
 #include "support/TestTools.h"
 
@@ -178,6 +183,83 @@ TEST_F(ServerTest, AFailedPresentationStaysOpenButGivesBackItsFileAndContent) {
     EXPECT_EQ(failureOf([&] { running->slidesCount(); }), reason);
     EXPECT_EQ(import::PresentationText(m_server, deck(u"fine.pptx"_s, {test::slideXml(textBoxOf("fine"))})),
               u"fine\r\n"_s);
+}
+
+// ---- Reading ahead ------------------------------------------------------------------------------
+
+// Reads every file of paths as the command line does, hinting what comes next: each file's shapes
+// (notes, tables and groups too) or its failure, and then its text as PresentationText gives it.
+QStringList readInOrder(office::PresentationServer& server, const QStringList& paths) {
+    QStringList results;
+    const int ahead = server.lookahead();
+    for (qsizetype at = 0; at < paths.size(); ++at) {
+        for (const bool everything : {true, false}) {
+            if (ahead > 0)
+                server.prepare(paths.mid(at, ahead));
+            QString text;
+            const QString failure = failureOf([&] {
+                if (!everything)
+                    text = import::PresentationText(server, paths[at]);
+                else
+                    import::ForEachShapeText(server, paths[at], {true, true, true}, [&](const import::ShapeText& shape) {
+                        text += shape.kind + u' ' + shape.name + u": "_s + shape.joinedText() + u'\n';
+            });
+        });
+        results.append(failure.isEmpty() ? text : u"failed: "_s + failure);
+    }
+}
+return results;
+}
+
+TEST_F(ServerTest, ReadingAheadGivesWhatReadingInTurnGives) {
+    QStringList paths;
+    for (const char* fixture : {"extras/extras-impress.pptx", "extras/extras.ppt", "extras/extras.odp",
+                                "extras/extras.fodp", "pptx/pptxgenjs-deck.pptx", "pptx/pptxgenjs-empty.pptx"})
+        paths << QStringLiteral(QUORVANE_TEST_DATA "/") + QString::fromLatin1(fixture);
+    const QString broken = deck(u"broken.pptx"_s, {test::slideXml(textBoxOf("read")), "<p:sld><unclosed"});
+    // Failures among them (a damaged slide, no file, no presentation), and a file read twice.
+    paths.insert(2, broken);
+    paths.insert(4, m_dir.filePath(u"absent.pptx"_s));
+    paths.insert(5, QStringLiteral(QUORVANE_TEST_DATA "/extras/make-fixtures.sh"));
+    paths.append(paths[0]);
+
+    const QStringList inTurn = readInOrder(m_server, paths);
+    EXPECT_TRUE(inTurn[4].startsWith(u"failed: "_s + broken + u": slide 2 is damaged"_s)) << inTurn[4].toStdString();
+    LocalPresentationServer ahead(3);
+    EXPECT_EQ(readInOrder(ahead, paths), inTurn);
+}
+
+// Waits until prefetch has finished count of the hinted paths.
+void waitUntilFinished(office::DocumentPrefetch& prefetch, int count) {
+    for (int waited = 0; prefetch.finished() < count && waited < 10'000; waited += 5)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(prefetch.finished(), count);
+}
+
+TEST_F(ServerTest, APresentationReadAheadIsTakenOnlyWhileItsFileIsTheSame) {
+    const QString a = deck(u"a.pptx"_s, {test::slideXml(textBoxOf("a"))});
+    const QString b = deck(u"b.pptx"_s, {test::slideXml(textBoxOf("b"))});
+    const QString c = deck(u"c.pptx"_s, {test::slideXml(textBoxOf("c"))});
+    office::DocumentPrefetch prefetch(2);
+    prefetch.hint({a, b, c, a});
+    waitUntilFinished(prefetch, 4);
+    deck(u"b.pptx"_s, {test::slideXml(textBoxOf("b, rewritten"))});
+
+    const auto first = prefetch.take(a);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->shapes(1).at(0).text, u"a"_s);
+    EXPECT_EQ(prefetch.take(b), nullptr); // changed since: read on the spot
+    EXPECT_NE(prefetch.take(a), nullptr); // the second time of a; c is passed over and dropped
+    EXPECT_EQ(prefetch.take(c), nullptr);
+    EXPECT_EQ(prefetch.finished(), 0);
+
+    // A hint replaces the one before: what is no longer hinted goes, what is stays.
+    prefetch.hint({a, b});
+    waitUntilFinished(prefetch, 2);
+    prefetch.hint({b});
+    EXPECT_EQ(prefetch.finished(), 1);
+    EXPECT_EQ(prefetch.take(a), nullptr);
+    EXPECT_EQ(prefetch.take(b)->shapes(1).at(0).text, u"b, rewritten"_s);
 }
 
 // PresentationText through a recorder around the real server, on real files.

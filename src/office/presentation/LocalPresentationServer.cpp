@@ -4,6 +4,11 @@
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/OpenPresentation.h"
 
+#include <algorithm>
+#include <thread>
+
+#include <sched.h>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvane::office {
@@ -26,8 +31,11 @@ bool LocalPresentationApplication::visible() const {
 
 void LocalPresentationApplication::open(const QString& fileName) {
     requireRunning();
-    // A file that cannot be read throws here and leaves the active presentation as it was.
-    std::unique_ptr<PresentationDocument> document = openPresentationDocument(fileName);
+    // A presentation read ahead is taken as it is; any other is read now. A file that cannot be read
+    // throws here and leaves the active presentation as it was.
+    std::unique_ptr<PresentationDocument> document = m_prefetch ? m_prefetch->take(fileName) : nullptr;
+    if (!document)
+        document = openPresentationDocument(fileName);
     m_presentations.push_back({fileName, std::move(document), {}});
 }
 
@@ -215,10 +223,32 @@ void LocalPresentationApplication::quit() {
     m_running = false;
 }
 
+LocalPresentationServer::LocalPresentationServer(int jobs) {
+    if (jobs > 1)
+        m_prefetch = std::make_shared<DocumentPrefetch>(jobs);
+}
+
 std::shared_ptr<PresentationApplication> LocalPresentationServer::create() {
     if (!m_instance || !m_instance->running())
-        m_instance = std::make_shared<LocalPresentationApplication>();
+        m_instance = std::make_shared<LocalPresentationApplication>(m_prefetch);
     return m_instance;
+}
+
+void LocalPresentationServer::prepare(const QStringList& paths) {
+    if (m_prefetch)
+        m_prefetch->hint(paths);
+}
+
+int LocalPresentationServer::lookahead() const {
+    return m_prefetch ? m_prefetch->lookahead() : 0;
+}
+
+int LocalPresentationServer::coreCount() {
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    if (::sched_getaffinity(0, sizeof cores, &cores) == 0)
+        return std::max(CPU_COUNT(&cores), 1);
+    return std::max(static_cast<int>(std::thread::hardware_concurrency()), 1);
 }
 
 std::shared_ptr<PresentationApplication> LocalPresentationServer::attach() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "office/PresentationServer.h"
+#include "office/presentation/DocumentPrefetch.h"
 #include "office/presentation/PresentationDocument.h"
 
 #include <QString>
@@ -15,6 +16,10 @@ namespace quorvane::office {
 // changes a presentation, and a file the user only asked us to read must not be put at risk.
 class LocalPresentationApplication final : public PresentationApplication {
 public:
+    // prefetch, when given, holds the presentations read ahead; Open takes them from it.
+    explicit LocalPresentationApplication(std::shared_ptr<DocumentPrefetch> prefetch = nullptr)
+        : m_prefetch(std::move(prefetch)) {}
+
     void setVisible(bool visible) override;
     bool visible() const override;
     void open(const QString& fileName) override;
@@ -69,6 +74,7 @@ private:
     const PresentationDocument* m_itemsDocument = nullptr;
     int m_itemsSlide = 0, m_itemsShape = 0;
 
+    std::shared_ptr<DocumentPrefetch> m_prefetch;
     bool m_running = true;
     bool m_visible = false;
     // In opening order; the last one is the active presentation.
@@ -80,13 +86,24 @@ private:
 // an instance that has quit is gone for both.
 class LocalPresentationServer final : public PresentationServer {
 public:
+    // jobs: how many presentations are read at a time. With more than one, that many threads read
+    // the hinted presentations ahead (see prepare); with one, every presentation is read when it is
+    // opened, on the caller's thread.
+    explicit LocalPresentationServer(int jobs = 1);
+
     std::shared_ptr<PresentationApplication> create() override;
     std::shared_ptr<PresentationApplication> attach() override;
+    void prepare(const QStringList& paths) override;
+    int lookahead() const override;
+
+    // The processors this process may run on (at least 1): the number of jobs that uses them all.
+    static int coreCount();
 
     // The running instance, or null.
     std::shared_ptr<LocalPresentationApplication> running() const;
 
 private:
+    std::shared_ptr<DocumentPrefetch> m_prefetch; // null with one job
     std::shared_ptr<LocalPresentationApplication> m_instance;
 };
 
