@@ -16,6 +16,15 @@ if(QUORVANE_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(quorvane_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
+if(QUORVANE_TSAN)
+  # The threads that read presentations ahead. ThreadSanitizer cannot share a build with
+  # AddressSanitizer; use a build folder of its own (build-tsan).
+  if(QUORVANE_SANITIZE OR QUORVANE_FUZZ)
+    message(FATAL_ERROR "QUORVANE_TSAN excludes QUORVANE_SANITIZE and QUORVANE_FUZZ: use a build folder of its own")
+  endif()
+  target_compile_options(quorvane_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(quorvane_options INTERFACE -fsanitize=thread)
+endif()
 if(QUORVANE_FUZZ)
   # Every library is instrumented for coverage, so the fuzzer sees inside the readers; only the fuzz
   # targets link the fuzzer's own main (fuzz/CMakeLists.txt). The other programs still link.
