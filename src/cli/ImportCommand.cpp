@@ -93,7 +93,8 @@ constexpr int ExitSignalled = 128;
 struct ImportRequest : SharedRequest {
     QString output;
     bool perFileSheets = false;
-    import::OptionButton splitOption = import::OptionButton::Option1; // the column-separation button it stands for
+    // The column-separation button it stands for.
+    quorvane::import::OptionButton splitOption = import::OptionButton::Option1;
     std::optional<QString> splitText;
     std::optional<QString> extension; // --ext: folders are scanned for "*." + extension
     office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets;
@@ -332,63 +333,64 @@ private:
         const auto separated = [&](const QString& text) { return import::separateColumns(text, separator); };
         const QString fileName = QFileInfo(path).fileName();
         QString rows;
-        import::ForEachShapeText(server, path, m_request.choice, [&](const import::ShapeText& shape) {
+        // Qualified in full: a statement that begins with "import" reads as a module import to the
+        // formatter.
+        quorvane::import::ForEachShapeText(server, path, m_request.choice, [&](const import::ShapeText& shape) {
             QString lead;
-        for (const QString& column : m_request.columns) {
-            if (column == u"path")
-                lead += asColumn(path);
-            else if (column == u"file")
-                lead += asColumn(fileName);
-            else if (column == u"slide")
-                lead += QString::number(shape.slide);
-            else if (column == u"shape")
-                lead += QString::number(shape.shape);
-            else if (column == u"name")
-                lead += asColumn(shape.name);
-            else if (column == u"kind")
-                lead += shape.kind;
-            lead += import::SplitMark;
-        }
-        if (shape.columns > 0) {
-            for (int row = 0; row < shape.rows(); ++row) {
-                rows += lead;
-                for (int column = 0; column < shape.columns; ++column) {
-                    if (column > 0)
-                        rows += import::SplitMark;
-                    QString cell = shape.cells[static_cast<size_t>(row * shape.columns + column)];
-                    cell.replace(u"\r\n"_s, u"\v"_s);
-                    cell.replace(u'\r', u'\v');
-                    cell.replace(u'\n', u'\v');
-                    rows += separated(cell);
-                }
-                rows += u"\r\n"_s;
+            for (const QString& column : m_request.columns) {
+                if (column == u"path")
+                    lead += asColumn(path);
+                else if (column == u"file")
+                    lead += asColumn(fileName);
+                else if (column == u"slide")
+                    lead += QString::number(shape.slide);
+                else if (column == u"shape")
+                    lead += QString::number(shape.shape);
+                else if (column == u"name")
+                    lead += asColumn(shape.name);
+                else if (column == u"kind")
+                    lead += shape.kind;
+                lead += import::SplitMark;
             }
-            return;
-        }
-        // Every row end the staging file knows (CR LF, LF, CR) starts a row that repeats the lead.
-        const QStringList paragraphs =
-            QString(shape.text).replace(u"\r\n"_s, u"\r"_s).replace(u'\n', u'\r').split(u'\r');
-        for (const QString& paragraph : paragraphs)
-            rows += lead + separated(paragraph) + u"\r\n"_s;
-    });
-    return rows;
-}
+            if (shape.columns > 0) {
+                for (int row = 0; row < shape.rows(); ++row) {
+                    rows += lead;
+                    for (int column = 0; column < shape.columns; ++column) {
+                        if (column > 0)
+                            rows += import::SplitMark;
+                        QString cell = shape.cells[static_cast<size_t>(row * shape.columns + column)];
+                        cell.replace(u"\r\n"_s, u"\v"_s);
+                        cell.replace(u'\r', u'\v');
+                        cell.replace(u'\n', u'\v');
+                        rows += separated(cell);
+                    }
+                    rows += u"\r\n"_s;
+                }
+                return;
+            }
+            // Every row end the staging file knows (CR LF, LF, CR) starts a row that repeats the lead.
+            const QStringList paragraphs =
+                QString(shape.text).replace(u"\r\n"_s, u"\r"_s).replace(u'\n', u'\r').split(u'\r');
+            for (const QString& paragraph : paragraphs)
+                rows += lead + separated(paragraph) + u"\r\n"_s;
+        });
+        return rows;
+    }
 
-// A path or a name as one cell: a row end or the column mark in it would start another.
-static QString
-asColumn(QString value) {
-    for (QChar& c : value)
-        if (c == u'\r' || c == u'\n' || c == import::SplitMark)
-            c = QChar(QChar::ReplacementCharacter);
-    return value;
-}
+    // A path or a name as one cell: a row end or the column mark in it would start another.
+    static QString asColumn(QString value) {
+        for (QChar& c : value)
+            if (c == u'\r' || c == u'\n' || c == import::SplitMark)
+                c = QChar(QChar::ReplacementCharacter);
+        return value;
+    }
 
-const ImportRequest& m_request;
-QStringList m_files;
-ProgressLine& m_progress;
-shell::PointerShape m_pointer = shell::PointerShape::Default;
-int m_position = 0;
-}; // namespace
+    const ImportRequest& m_request;
+    QStringList m_files;
+    ProgressLine& m_progress;
+    shell::PointerShape m_pointer = shell::PointerShape::Default;
+    int m_position = 0;
+};
 
 // Every error report goes to standard error with its whole text; so does a notice, which is no
 // failure and leaves the exit status alone.
@@ -526,7 +528,7 @@ int usageError(std::FILE* err, const QString& problem) {
     return ExitUsage;
 }
 
-} // namespace quorvane::cli
+} // namespace
 
 int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     ImportRequest request;
@@ -591,7 +593,7 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     shell::Services services{prompts, reporter,      dialogs,      settings,          desktop,  random,
                              events,  presentations, spreadsheets, u"quorvane-cli"_s, QString()};
     CommandLineWindow window(request, files, progress);
-    import::ImportRun run(services, window);
+    quorvane::import::ImportRun run(services, window);
 
     const StopSignals stopSignals;
     double runSeconds = 0, savingSeconds = 0;

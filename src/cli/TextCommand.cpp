@@ -76,6 +76,38 @@ void writeJson(std::FILE* out, const nlohmann::ordered_json& object) {
     std::fwrite(line.data(), 1, line.size(), out);
 }
 
+// The shapes of the presentation at path, one line each, or one JSON object each with --json. A
+// file's output is written whole once it is read: a failure gives only the error.
+void writeShapes(office::PresentationServer& server, const QString& path, const QString& fullPath,
+                 const TextRequest& request, std::FILE* out) {
+    QString text;
+    std::string lines;
+    // Qualified in full: a statement that begins with "import" reads as a module import to the formatter.
+    quorvane::import::ForEachShapeText(server, path, request.choice, [&](const import::ShapeText& shape) {
+        if (!request.json) {
+            text += shape.joinedText() + u"\r\n"_s;
+            return;
+        }
+        nlohmann::ordered_json object{{"path", utf8(fullPath)},   {"slide", shape.slide},
+                                      {"shape", shape.shape},     {"name", utf8(shape.name)},
+                                      {"kind", utf8(shape.kind)}, {"text", utf8(shape.joinedText())}};
+        if (shape.columns > 0) {
+            nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+            for (int row = 0; row < shape.rows(); ++row) {
+                nlohmann::ordered_json cells = nlohmann::ordered_json::array();
+                for (int column = 0; column < shape.columns; ++column)
+                    cells.push_back(utf8(shape.cells[static_cast<size_t>(row * shape.columns + column)]));
+                rows.push_back(std::move(cells));
+            }
+            object["cells"] = std::move(rows);
+        }
+        lines += object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        lines += '\n';
+    });
+    writeUtf8(out, text);
+    std::fwrite(lines.data(), 1, lines.size(), out);
+}
+
 } // namespace
 
 int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
@@ -114,54 +146,26 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
             server.prepare(paths.mid(at, ahead));
         QString failure;
         try {
-            if (plain) {
+            if (plain)
                 writeUtf8(out, import::PresentationText(server, path));
-            } else {
-                // A file's output is written whole once it is read: a failure gives only the error.
-                QString text;
-                std::string lines;
-                import::ForEachShapeText(server, path, request.choice, [&](const import::ShapeText& shape) {
-                    if (!request.json) {
-                        text += shape.joinedText() + u"\r\n"_s;
-                return;
-            }
-            nlohmann::ordered_json object{{"path", utf8(fullPath)},   {"slide", shape.slide},
-                                          {"shape", shape.shape},     {"name", utf8(shape.name)},
-                                          {"kind", utf8(shape.kind)}, {"text", utf8(shape.joinedText())}};
-            if (shape.columns > 0) {
-                nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-                for (int row = 0; row < shape.rows(); ++row) {
-                    nlohmann::ordered_json cells = nlohmann::ordered_json::array();
-                    for (int column = 0; column < shape.columns; ++column)
-                        cells.push_back(utf8(shape.cells[static_cast<size_t>(row * shape.columns + column)]));
-                    rows.push_back(std::move(cells));
-                }
-                object["cells"] = std::move(rows);
-            }
-            lines += object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-            lines += '\n';
-        });
-        writeUtf8(out, text);
-        std::fwrite(lines.data(), 1, lines.size(), out);
+            else
+                writeShapes(server, path, fullPath, request, out);
+            std::fflush(out);
+        } catch (const office::AutomationError& error) {
+            failure = withPathAsGiven(error.description(), path);
+        } catch (const std::exception& error) {
+            failure = path + u": "_s + QString::fromUtf8(error.what());
+        }
+        if (failure.isNull())
+            continue;
+        status = ExitReported;
+        writeUtf8(err, u"quorvane-cli: "_s + failure + u"\n"_s);
+        if (request.json) {
+            writeJson(out, nlohmann::ordered_json{{"path", utf8(fullPath)}, {"error", utf8(failure)}});
+            std::fflush(out);
+        }
     }
-    std::fflush(out);
-}
-catch (const office::AutomationError& error) {
-    failure = withPathAsGiven(error.description(), path);
-}
-catch (const std::exception& error) {
-    failure = path + u": "_s + QString::fromUtf8(error.what());
-}
-if (failure.isNull())
-    continue;
-status = ExitReported;
-writeUtf8(err, u"quorvane-cli: "_s + failure + u"\n"_s);
-if (request.json) {
-    writeJson(out, nlohmann::ordered_json{{"path", utf8(fullPath)}, {"error", utf8(failure)}});
-    std::fflush(out);
-}
-} // namespace quorvane::cli
-return status;
+    return status;
 }
 
 } // namespace quorvane::cli

@@ -201,14 +201,15 @@ QStringList readInOrder(office::PresentationServer& server, const QStringList& p
                 if (!everything)
                     text = import::PresentationText(server, paths[at]);
                 else
-                    import::ForEachShapeText(server, paths[at], {true, true, true}, [&](const import::ShapeText& shape) {
-                        text += shape.kind + u' ' + shape.name + u": "_s + shape.joinedText() + u'\n';
+                    quorvane::import::ForEachShapeText(
+                        server, paths[at], {true, true, true}, [&](const import::ShapeText& shape) {
+                            text += shape.kind + u' ' + shape.name + u": "_s + shape.joinedText() + u'\n';
+                        });
             });
-        });
-        results.append(failure.isEmpty() ? text : u"failed: "_s + failure);
+            results.append(failure.isEmpty() ? text : u"failed: "_s + failure);
+        }
     }
-}
-return results;
+    return results;
 }
 
 TEST_F(ServerTest, ReadingAheadGivesWhatReadingInTurnGives) {

@@ -31,12 +31,11 @@ QString describe(const import::ShapeText& shape) {
 QStringList read(const QString& path, const import::TextChoice& choice) {
     office::LocalPresentationServer server;
     QStringList shapes;
-    import::ForEachShapeText(server, path, choice,
-                             [&](const import::ShapeText& shape) { shapes << describe(shape);
-});
-EXPECT_EQ(server.running(), nullptr); // quit after a clean read
-return shapes;
-} // namespace
+    quorvane::import::ForEachShapeText(server, path, choice,
+                                       [&](const import::ShapeText& shape) { shapes << describe(shape); });
+    EXPECT_EQ(server.running(), nullptr); // quit after a clean read
+    return shapes;
+}
 
 constexpr import::TextChoice Everything{true, true, true};
 
