@@ -8,6 +8,7 @@
 #include "import/StagingText.h"
 
 #include "office/AutomationError.h"
+#include "office/CellNames.h"
 #include "shell/Guard.h"
 #include "shell/Locations.h"
 
@@ -33,22 +34,6 @@ struct SeparationSteps {
     int text[2];
     int tab[2];
 };
-
-// n with its thousands set apart by commas ("1,048,576"), for descriptions.
-QString groupedNumber(std::int64_t n) {
-    QString digits = QString::number(n < 0 ? -n : n);
-    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
-        digits.insert(at, u',');
-    return n < 0 ? u'-' + digits : digits;
-}
-
-// The letters of column (from 1) as the sheet shows them: "A", "Z", "AA".
-QString columnName(std::int64_t column) {
-    QString name;
-    for (; column > 0; column = (column - 1) / 26)
-        name.prepend(QChar(u'A' + static_cast<char16_t>((column - 1) % 26)));
-    return name;
-}
 
 // A step that uses an instance that was never obtained fails like a member call on nothing.
 office::SpreadsheetApplication& use(const Instance& instance) {
@@ -420,17 +405,19 @@ void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
         const QString of = &text == &m_thisFile ? u"The text of "_s + m_path : u"The text"_s;
         m_guard.notice(step,
                        u"%1 has %2 rows; a sheet holds %3. The rows from %4 on continue on %5."_s.arg(
-                           of, groupedNumber(text.rows()), groupedNumber(office::MaxRows), groupedNumber(firstRow),
+                           of, office::groupedNumber(text.rows()), office::groupedNumber(office::MaxRows),
+                           office::groupedNumber(firstRow),
                            sheet.isEmpty()               ? u"the sheets after it"_s
                            : pass + 1 < text.passCount() ? u"the sheet \"%1\" and the sheets after it"_s.arg(sheet)
                                                          : u"the sheet \"%1\""_s.arg(sheet)));
     }
     for (const CutCell* cut : cuts)
         m_guard.report(step, u"%1: the text for row %2, column %3%4 has %5 characters; a cell holds %6, so its "
-                             u"last %7 were cut."_s.arg(cut->path, groupedNumber(cut->row - firstRow + 1),
-                                                        columnName(cut->column), onSheet, groupedNumber(cut->units),
-                                                        groupedNumber(office::MaxCellUnits),
-                                                        groupedNumber(cut->units - cut->kept)));
+                             u"last %7 were cut."_s.arg(cut->path, office::groupedNumber(cut->row - firstRow + 1),
+                                                        office::columnLetters(cut->column - 1), onSheet,
+                                                        office::groupedNumber(cut->units),
+                                                        office::groupedNumber(office::MaxCellUnits),
+                                                        office::groupedNumber(cut->units - cut->kept)));
 }
 
 // DeleteQuietly yields first; if the window closes there, the file goes with the run's folder.

@@ -178,20 +178,6 @@ void Worksheet::placeBlock(std::shared_ptr<const CellBlock> block) {
 
 // ---- references
 
-QString groupedNumber(std::int64_t n) {
-    QString digits = QString::number(n < 0 ? -n : n);
-    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
-        digits.insert(i, u',');
-    return n < 0 ? u'-' + digits : digits;
-}
-
-QString columnLetters(std::int64_t column) {
-    QString letters;
-    for (std::int64_t n = column + 1; n > 0; n = (n - 1) / 26)
-        letters.prepend(QChar(u'A' + static_cast<char16_t>((n - 1) % 26)));
-    return letters;
-}
-
 QString cellName(std::int64_t row, std::int64_t column) {
     return columnLetters(column) + QString::number(row + 1);
 }

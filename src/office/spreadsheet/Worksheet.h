@@ -1,5 +1,6 @@
 #pragma once
 
+#include "office/CellNames.h"
 #include "office/SpreadsheetServer.h"
 
 #include <QByteArray>
@@ -126,10 +127,6 @@ private:
     std::int64_t m_activeRow = 0, m_activeColumn = 0;
 };
 
-// n with thousands separated by commas ("1,048,576"), for descriptions.
-QString groupedNumber(std::int64_t n);
-// "A", "B", ... "XFD" for the 0-based column.
-QString columnLetters(std::int64_t column);
 // "A1" for 0-based (row, column).
 QString cellName(std::int64_t row, std::int64_t column);
 // The rectangle named by a reference such as "A1", "b2" or "A1:C3"; nullopt when it names none
