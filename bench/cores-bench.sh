@@ -14,6 +14,7 @@
 # Each timing runs three times and the fastest counts. Wall and CPU (user + system) times are both shown.
 # Build first, optimised: cmake --build BUILD_FOLDER --target quorvane-cli bench_pptx
 set -eu
+. "$(dirname "$0")/timed.sh"
 build=${1:-build}
 count=${2:-1000}
 work=$(mktemp -d)
@@ -34,13 +35,7 @@ floorCpu=$(cut -d' ' -f2 "$work/floor.txt" | best)
 
 # Prints "wall cpu peak-KiB" for one quorvane-cli run; the arguments go to it after the file list.
 measure() {
-    /usr/bin/time -v "$cli" "$@" --files-from "$work/files.txt" 2> "$work/time.txt" > /dev/null ||
-        { cat "$work/time.txt" >&2; exit 1; }
-    awk -F': ' '
-        /Elapsed \(wall clock\)/ { n = split($2, t, ":"); wall = 0; for (i = 1; i <= n; i++) wall = wall * 60 + t[i] }
-        /User time/ { cpu += $2 } /System time/ { cpu += $2 }
-        /Maximum resident set size/ { peak = $2 }
-        END { printf "%.3f %.3f %d\n", wall, cpu, peak }' "$work/time.txt"
+    timed "$work/time.txt" "$cli" "$@" --files-from "$work/files.txt"
 }
 # Prints the fastest of three runs, and the largest peak.
 fastest() {

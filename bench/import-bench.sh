@@ -10,6 +10,7 @@
 # machine busy with other work the CPU figures are the fair ones.
 # Build first, optimised: cmake --build BUILD_FOLDER --target quorvane-cli bench_pptx
 set -eu
+. "$(dirname "$0")/timed.sh"
 build=${1:-build}
 count=${2:-1000}
 work=$(mktemp -d)
@@ -26,13 +27,7 @@ textKiB() { "$build/src/cli/quorvane-cli" text "$@" | wc -c | awk '{ printf "%d"
 
 # Prints "wall cpu peak-KiB" for one import; the remaining arguments go to quorvane-cli import.
 measure() {
-    /usr/bin/time -v "$build/src/cli/quorvane-cli" import "$@" -o "$work/out.xlsx" 2> "$work/time.txt" > /dev/null ||
-        { cat "$work/time.txt" >&2; exit 1; }
-    awk -F': ' '
-        /Elapsed \(wall clock\)/ { n = split($2, t, ":"); wall = 0; for (i = 1; i <= n; i++) wall = wall * 60 + t[i] }
-        /User time/ { cpu += $2 } /System time/ { cpu += $2 }
-        /Maximum resident set size/ { peak = $2 }
-        END { printf "%.3f %.3f %d\n", wall, cpu, peak }' "$work/time.txt"
+    timed "$work/time.txt" "$build/src/cli/quorvane-cli" import "$@" -o "$work/out.xlsx"
 }
 
 textAll=$(textKiB $files)

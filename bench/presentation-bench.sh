@@ -10,6 +10,7 @@
 # shown; on a machine busy with other work the CPU figures are the fair comparison.
 # Build first, optimised: cmake --build BUILD_FOLDER --target quorvane-cli bench_pptx
 set -eu
+. "$(dirname "$0")/timed.sh"
 build=${1:-build}
 count=${2:-1000}
 corpus=$(mktemp -d)
@@ -29,12 +30,7 @@ floorCpu=$(cut -d' ' -f2 "$corpus/floor.txt" | best)
 
 # Prints "wall cpu peak-KiB" for one quorvane-cli text run over the given files.
 measure() {
-    /usr/bin/time -v "$build/src/cli/quorvane-cli" text "$@" 2> "$corpus/time.txt" > /dev/null
-    awk -F': ' '
-        /Elapsed \(wall clock\)/ { n = split($2, t, ":"); wall = 0; for (i = 1; i <= n; i++) wall = wall * 60 + t[i] }
-        /User time/ { cpu += $2 } /System time/ { cpu += $2 }
-        /Maximum resident set size/ { peak = $2 }
-        END { printf "%.3f %.3f %d\n", wall, cpu, peak }' "$corpus/time.txt"
+    timed "$corpus/time.txt" "$build/src/cli/quorvane-cli" text "$@"
 }
 for run in 1 2 3; do measure $files; done > "$corpus/text.txt"
 textWall=$(cut -d' ' -f1 "$corpus/text.txt" | best)
