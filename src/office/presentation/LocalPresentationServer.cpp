@@ -73,13 +73,18 @@ template <typename Read> decltype(auto) LocalPresentationApplication::keepingFai
     }
 }
 
-const std::vector<ShapeInfo>& LocalPresentationApplication::shapesOf(int slide) {
+PresentationDocument& LocalPresentationApplication::documentWithSlide(int slide) {
     PresentationDocument& document = activeDocument();
     const int count = document.slideCount();
     if (slide < 1 || slide > count)
         throw AutomationError(u"%1: there is no slide %2 (the presentation has %3)"_s.arg(displayName(active().path))
                                   .arg(slide)
                                   .arg(count));
+    return document;
+}
+
+const std::vector<ShapeInfo>& LocalPresentationApplication::shapesOf(int slide) {
+    PresentationDocument& document = documentWithSlide(slide);
     // The document keeps the slide it read last, so walking one slide's shapes reads its part once.
     const std::vector<ShapeInfo>& shapes = keepingFailure([&]() -> decltype(auto) { return document.shapes(slide); });
     if (&document != m_itemsDocument || slide != m_itemsSlide)
@@ -202,12 +207,7 @@ QString LocalPresentationApplication::tableCellText(const ShapeRef& shape, int r
 }
 
 QString LocalPresentationApplication::notesText(int slide) {
-    PresentationDocument& document = activeDocument();
-    const int count = document.slideCount();
-    if (slide < 1 || slide > count)
-        throw AutomationError(u"%1: there is no slide %2 (the presentation has %3)"_s.arg(displayName(active().path))
-                                  .arg(slide)
-                                  .arg(count));
+    PresentationDocument& document = documentWithSlide(slide);
     return keepingFailure([&] { return document.notes(slide); });
 }
 

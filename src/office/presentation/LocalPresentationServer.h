@@ -59,6 +59,8 @@ private:
     OpenPresentation& active();
     // The active presentation's document; throws its failure once a read has failed.
     PresentationDocument& activeDocument();
+    // The active presentation's document, when it has that slide; else fails naming the file.
+    PresentationDocument& documentWithSlide(int slide);
     const std::vector<ShapeInfo>& shapesOf(int slide);
     const ShapeInfo& shapeAt(int slide, int shape);
     // The shape or group item that ref names.
