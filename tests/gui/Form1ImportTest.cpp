@@ -50,7 +50,8 @@ TEST(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
     test::ScriptedEventPump events;
     DiscardingResultPrompts resultPrompts;
     app::ResultWindows results(desktop, resultPrompts);
-    office::LocalPresentationServer presentations;
+    // Reading ahead on threads of its own, as the desktop program does on any machine with two cores.
+    office::LocalPresentationServer presentations(2);
     office::SpreadsheetEngine spreadsheets;
     results.install(spreadsheets);
     QTemporaryDir programFolder;
