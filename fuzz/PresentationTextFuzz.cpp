@@ -39,15 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         qsizetype text = 0;
         import::ForEachShapeText(extras, path, {true, true, true}, [&](const import::ShapeText& shape) {
             text += shape.text.size() + 2;
-        for (const QString& cell : shape.cells)
-            text += cell.size() + 2;
-    });
-    if (text > office::ReadBudget::MaxText || extras.running() != nullptr)
-        std::abort();
-}
-catch (const office::AutomationError&) {
-    if (extras.running() == nullptr)
-        std::abort();
-}
-return 0;
+            for (const QString& cell : shape.cells)
+                text += cell.size() + 2;
+        });
+        if (text > office::ReadBudget::MaxText || extras.running() != nullptr)
+            std::abort();
+    } catch (const office::AutomationError&) {
+        if (extras.running() == nullptr)
+            std::abort();
+    }
+    return 0;
 }

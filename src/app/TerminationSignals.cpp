@@ -34,7 +34,7 @@ TerminationSignals::TerminationSignals(std::function<void(int)> received, QObjec
         while (::read(g_pipe[0], &number, 1) == 1)
             m_received(number);
     });
-    struct sigaction action {};
+    struct sigaction action{};
     action.sa_handler = onTermination;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);

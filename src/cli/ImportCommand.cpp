@@ -186,7 +186,7 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
 class OutputFile {
 public:
     explicit OutputFile(const QString& path) : m_path(QFileInfo(path).absoluteFilePath()) {
-        struct stat info {};
+        struct stat info{};
         if (::stat(QFile::encodeName(m_path).constData(), &info) == 0)
             m_identity = {info.st_dev, info.st_ino};
     }
@@ -194,7 +194,7 @@ public:
     bool is(const QString& path) const {
         if (path == m_path)
             return true;
-        struct stat info {};
+        struct stat info{};
         return m_identity && ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
                std::pair(info.st_dev, info.st_ino) == *m_identity;
     }
@@ -448,7 +448,7 @@ public:
     StopSignals() {
         g_interrupted = false;
         g_signal = 0;
-        struct sigaction action {};
+        struct sigaction action{};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
         for (std::size_t i = 0; i < std::size(Signals); ++i)

@@ -192,7 +192,7 @@ QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell
         // Plain files need no look; links and unknown types are followed to see what they name.
         if (entry.type != DT_DIR && entry.type != DT_LNK && entry.type != DT_UNKNOWN)
             continue;
-        struct stat info {};
+        struct stat info{};
         if (::fstatat(reader.fd(), entry.name.constData(), &info, 0) != 0) {
             if (isPermissionError(errno))
                 throw PermissionDenied{};
@@ -230,7 +230,7 @@ void collect(QStringList& list, bool recursive, shell::EventPump& events, std::s
             skips.skipFolder(folder, QString::fromStdString(reasonOf(error)));
     };
     for (const QString& folder : folders) {
-        struct stat info {};
+        struct stat info{};
         const QByteArray native = nativePath(folder);
         int error = 0;
         if (native.isEmpty())
@@ -293,7 +293,7 @@ QStringList listMatching(const QString& prefix, const QString& pattern, int& err
     const qsizetype prefixBytes = nativePath(prefix).size();
     // A file this scan cannot add, though it is one: a regular file as seen from the folder itself.
     const auto isFileHere = [&reader](const QByteArray& name) {
-        struct stat info {};
+        struct stat info{};
         return ::fstatat(reader.fd(), name.constData(), &info, 0) == 0 && S_ISREG(info.st_mode);
     };
     const auto leftOutAnyway = [](QByteArrayView name) { return name.startsWith('~') || name.startsWith('.'); };
@@ -349,7 +349,7 @@ namespace {
 
 int attributesOrFailure(const QString& path, int& error) {
     const QByteArray native = nativePath(path);
-    struct stat info {};
+    struct stat info{};
     if (native.isEmpty() || ::lstat(native.constData(), &info) != 0) {
         error = native.isEmpty() ? ENOENT : errno;
         return -1;
@@ -359,7 +359,7 @@ int attributesOrFailure(const QString& path, int& error) {
     mode_t mode = info.st_mode;
     if (S_ISLNK(info.st_mode)) {
         value |= AttributeAlias;
-        struct stat target {};
+        struct stat target{};
         // A dangling link is an alias and nothing more.
         if (::stat(native.constData(), &target) == 0) {
             mode = target.st_mode;
@@ -511,7 +511,7 @@ bool FileIsPresent(const QString& path) {
     if (native.isEmpty())
         return false;
     // The type first: opening a FIFO for reading would wait for a writer, and a device is no file.
-    struct stat info {};
+    struct stat info{};
     if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     // Non-blocking all the same, should the path have been swapped for a FIFO since the look.
@@ -540,7 +540,7 @@ void CollectSubfolders(QStringList& list, bool recursive, shell::EventPump& even
     // The starting folders count as entered, so a starting folder below another is walked once.
     std::set<FolderId> known;
     for (const QString& folder : std::as_const(list)) {
-        struct stat info {};
+        struct stat info{};
         if (::stat(nativePath(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode))
             known.insert({info.st_dev, info.st_ino});
     }

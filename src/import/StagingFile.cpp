@@ -119,7 +119,7 @@ void StagingFile::open(const QString& path) {
             m_problem = QString::fromLocal8Bit(std::strerror(error));
             failWith(u"Cannot open the staging file %1"_s.arg(path), error);
         }
-        struct stat info {};
+        struct stat info{};
         if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
             ::close(fd);
             m_problem = u"it is not a regular file"_s;

@@ -54,7 +54,9 @@ TEST_F(ServerTest, OneInstanceRunsUntilItQuits) {
     created->setVisible(true);
     EXPECT_TRUE(m_server.attach()->visible());
     const auto* address = created.get();
-    { auto dropped = m_server.attach(); }
+    {
+        auto dropped = m_server.attach();
+    }
     EXPECT_EQ(m_server.attach().get(), address);
 
     created->quit();

@@ -47,7 +47,7 @@ TEST_F(StagingFileTest, EachUseGetsANewPrivateFileInAPrivateFolderInTemp) {
     EXPECT_EQ(QFileInfo(second).absolutePath(), folder);
     EXPECT_EQ(QFileInfo(folder).absolutePath(), QDir(m_dir.path()).absolutePath());
     EXPECT_TRUE(QFileInfo(first).fileName().endsWith(u".txt"_s));
-    struct stat info {};
+    struct stat info{};
     ASSERT_EQ(::stat(QFile::encodeName(first).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(info.st_size, 0);

@@ -183,7 +183,7 @@ TEST_F(ExportTest, SavedWorkbookGetsOrdinaryPermissionsOrKeepsTheReplacedFiles) 
     const mode_t mask = ::umask(022);
     const QString fresh = m_dir.filePath(u"fresh.xlsx"_s);
     saveWorkbookXlsx(*app->activeWorkbook(), fresh);
-    struct stat info {};
+    struct stat info{};
     ASSERT_EQ(::stat(QFile::encodeName(fresh).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0644u);
     ASSERT_EQ(::chmod(QFile::encodeName(fresh).constData(), 0640), 0);

@@ -38,7 +38,7 @@ struct FileIdentity {
 };
 
 std::optional<FileIdentity> identityOf(const QString& path) {
-    struct stat info {};
+    struct stat info{};
     // Through links, as opening the file goes.
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;

@@ -41,7 +41,7 @@ int openRegularFile(const QString& path) {
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         throw ReadError(displayName(path) + u": cannot open the file: "_s + systemReason(errno));
-    struct stat info {};
+    struct stat info{};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         const bool folder = S_ISDIR(info.st_mode);
         ::close(fd);
@@ -74,7 +74,7 @@ std::string readFileStart(int fd, std::size_t size, int* error) {
 
 std::string readWholeFile(const QString& path, std::uint64_t maxSize, const QString& tooLarge) {
     const DescriptorCloser file{openRegularFile(path)};
-    struct stat info {};
+    struct stat info{};
     if (::fstat(file.fd, &info) != 0)
         throw ReadError(displayName(path) + u": cannot read the file: "_s + systemReason(errno));
     const auto size = static_cast<std::uint64_t>(info.st_size);

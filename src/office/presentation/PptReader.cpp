@@ -944,7 +944,7 @@ std::unique_ptr<PresentationDocument> readPresentation(const CompoundFile& file,
 // Whether the open file fd is no longer as it was when before was taken: a file rewritten while it is
 // read gives no whole presentation, whatever the bytes read say.
 bool changedSince(int fd, const struct stat& before) {
-    struct stat now {};
+    struct stat now{};
     return ::fstat(fd, &now) != 0 || now.st_size != before.st_size || now.st_mtim.tv_sec != before.st_mtim.tv_sec ||
            now.st_mtim.tv_nsec != before.st_mtim.tv_nsec;
 }
@@ -967,7 +967,7 @@ std::unique_ptr<PresentationDocument> openCompoundFilePresentation(const QString
             int fd;
             ~Closer() { ::close(fd); }
         } closer{fd};
-        struct stat before {};
+        struct stat before{};
         if (::fstat(fd, &before) != 0)
             failWith(fileName, u"cannot read the file: "_s + QString::fromLocal8Bit(std::strerror(errno)));
         if (before.st_size <= 0)

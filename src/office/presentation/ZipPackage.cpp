@@ -71,7 +71,7 @@ ZipPackage::ZipPackage(const QString& path, int fd, const ZipLimits& limits) : m
 }
 
 void ZipPackage::openArchive(int fd) {
-    struct stat info {};
+    struct stat info{};
     const bool small = ::fstat(fd, &info) == 0 && info.st_size > 0 &&
                        static_cast<std::uint64_t>(info.st_size) <= m_limits.wholeFileUpTo;
     int code = 0;

@@ -111,7 +111,7 @@ QString linkText(const QByteArray& link) {
 // Problem when that is no regular file, or when the link leads nowhere.
 QByteArray targetOf(const QString& path) {
     const QByteArray native = QFile::encodeName(QFileInfo(path).absoluteFilePath());
-    struct stat info {};
+    struct stat info{};
     if (::lstat(native.constData(), &info) != 0) {
         if (errno == ENOENT)
             return native; // a new file
@@ -166,7 +166,7 @@ public:
         // A full disk or a failing device may only show here.
         if (::fsync(fd) != 0)
             failWith(errno);
-        struct stat existing {};
+        struct stat existing{};
         mode_t mode = 0;
         if (::stat(m_target.constData(), &existing) == 0) {
             mode = existing.st_mode & 07777;
