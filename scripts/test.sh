@@ -4,8 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-# Every C++ source must match .clang-format, as clang-format 14 applies it.
-git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 --dry-run -Werror
+# Every C++ source must match .clang-format, as clang-format 19 applies it.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-19 --dry-run -Werror
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_WERROR=ON >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j "$(nproc)"
