@@ -131,6 +131,35 @@ bool Worksheet::isEmpty() const {
     return true;
 }
 
+std::int64_t Worksheet::rowExtent(std::int64_t row) const {
+    std::int64_t extent = 0;
+    for (const Placement& placement : m_placements) {
+        if (!placement.block || row < placement.target.row || row >= placement.target.bottom())
+            continue;
+        const std::int64_t inBlock =
+            placement.block->cellsInRow(placement.sourceRow + row - placement.target.row) - placement.sourceColumn;
+        if (inBlock > 0)
+            extent = std::max(extent, placement.target.column + std::min(inBlock, placement.target.columns));
+    }
+    return extent;
+}
+
+std::uint64_t Worksheet::textBytesBound() const {
+    std::uint64_t bytes = 0;
+    for (const Placement& placement : m_placements)
+        if (placement.block)
+            bytes += placement.block->textBytes();
+    return bytes;
+}
+
+std::uint64_t Worksheet::cellCountBound() const {
+    std::uint64_t cells = 0;
+    for (const Placement& placement : m_placements)
+        if (placement.block)
+            cells += placement.block->cellCount();
+    return cells;
+}
+
 CellRegion Worksheet::copy(const CellRect& rect) const {
     CellRegion region;
     region.rows = rect.rows;

@@ -57,6 +57,9 @@ public:
     std::int64_t cellsInRow(std::int64_t row) const;
     // The smallest rectangle holding every non-empty cell.
     const CellRect& bounds() const { return m_bounds; }
+    // The bytes of text and the cells stored, empty ones included.
+    std::size_t textBytes() const { return static_cast<std::size_t>(m_text.size()); }
+    std::size_t cellCount() const { return m_cells.size(); }
     // The same within window (scans the window unless it holds all of bounds()).
     CellRect boundsWithin(const CellRect& window) const;
 
@@ -105,6 +108,12 @@ public:
     CellRect usedRange() const;
     // True when no cell holds anything.
     bool isEmpty() const;
+    // One past the last column of row that may hold a cell (0 when none can), so that a row is walked
+    // without looking at the columns after its last cell.
+    std::int64_t rowExtent(std::int64_t row) const;
+    // Upper bounds of the bytes of text and of the cells the sheet shows.
+    std::uint64_t textBytesBound() const;
+    std::uint64_t cellCountBound() const;
 
     // The cells of rect, shared, for the clipboard.
     CellRegion copy(const CellRect& rect) const;
