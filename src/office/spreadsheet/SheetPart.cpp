@@ -1,0 +1,104 @@
+#include "office/spreadsheet/SheetPart.h"
+
+#include "office/spreadsheet/SaveError.h"
+#include "office/spreadsheet/XlsxParts.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvane::office::xlsx {
+
+namespace {
+
+constexpr std::string_view Head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+                                  "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+                                  "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+                                  "<dimension ref=\"";
+constexpr std::string_view Tail = "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" "
+                                  "header=\"0.3\" footer=\"0.3\"/></worksheet>";
+
+void appendCell(std::string& out, std::int64_t row, std::int64_t column, const CellView& cell) {
+    out += "<c r=\"";
+    appendCellReference(out, row, column);
+    if (cell.number) {
+        // The engine marks as numbers only plain decimals of at most 15 digits, written as a
+        // spreadsheet writes them back, so the text is the value.
+        out += "\"><v>";
+        out += cell.text;
+        out += "</v></c>";
+        return;
+    }
+    out +=
+        needsPreserve(cell.text) ? "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">" : "\" t=\"inlineStr\"><is><t>";
+    appendText(out, cell.text);
+    out += "</t></is></c>";
+}
+
+} // namespace
+
+std::int64_t writeSheetPart(const Worksheet& sheet, bool selected, std::size_t pieceSize,
+                            const std::function<void(std::string&&)>& out, const std::atomic<bool>* stop) {
+    std::string piece;
+    piece.reserve(pieceSize + (std::size_t{1} << 16));
+    piece += Head;
+    const bool empty = sheet.isEmpty();
+    const CellRect used = sheet.usedRange();
+    appendCellReference(piece, used.row, used.column);
+    if (used.rows > 1 || used.columns > 1) {
+        piece += ':';
+        appendCellReference(piece, used.bottom() - 1, used.right() - 1);
+    }
+    piece += selected ? "\"/><sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
+                      : "\"/><sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>";
+    piece += "<sheetFormatPr defaultRowHeight=\"15\"/>";
+    std::int64_t rows = 0;
+    if (empty) {
+        piece += "<sheetData/>";
+    } else {
+        piece += "<sheetData>";
+        for (std::int64_t r = used.row; r < used.bottom(); ++r) {
+            if ((r & 1023) == 0 && stop && stop->load(std::memory_order_relaxed))
+                throw SaveStopped(u"the save was stopped"_s);
+            const std::int64_t last = std::min(used.right(), sheet.rowExtent(r));
+            const std::size_t rowStart = piece.size();
+            bool any = false;
+            for (std::int64_t c = used.column; c < last; ++c) {
+                const CellView cell = sheet.cell(r, c);
+                if (cell.text.empty())
+                    continue;
+                if (!any) {
+                    piece += "<row r=\"";
+                    appendCellReference(piece, r, -1); // the row number alone
+                    piece += "\">";
+                    any = true;
+                }
+                appendCell(piece, r, c, cell);
+            }
+            if (!any) {
+                piece.resize(rowStart);
+                continue;
+            }
+            piece += "</row>";
+            ++rows;
+            if (piece.size() >= pieceSize) {
+                out(std::move(piece));
+                piece = std::string();
+                piece.reserve(pieceSize + (std::size_t{1} << 16));
+            }
+        }
+        piece += "</sheetData>";
+    }
+    piece += Tail;
+    out(std::move(piece));
+    return rows;
+}
+
+std::uint64_t sheetPartBound(const Worksheet& sheet) {
+    // Escaping makes at most 7 bytes of one ("_x000B_"); a cell's markup with its reference takes
+    // under 80 bytes, a row's under 32.
+    const CellRect used = sheet.usedRange();
+    return 7 * sheet.textBytesBound() + 80 * sheet.cellCountBound() + 32 * static_cast<std::uint64_t>(used.rows) + 4096;
+}
+
+} // namespace quorvane::office::xlsx
