@@ -359,7 +359,7 @@ bool ResultWindow::saveTo(const QString& path, office::CsvStyle csvStyle) {
     if (!m_workbook)
         return false;
     try {
-        const office::SaveOptions options{import::StagingFile::folder()};
+        const office::SaveOptions options;
         if (QFileInfo(path).suffix().compare(u"csv"_s, Qt::CaseInsensitive) == 0) {
             // The sheet shown, with the sheets before it that it continues and after it that continue
             // it: the rows of one text that did not fit one sheet all go into the one file, in order.
@@ -407,7 +407,7 @@ void ResultWindow::openInSpreadsheetApplication() {
     try {
         folder = m_copies.create();
         path = QDir(folder).filePath(base + u".xlsx"_s);
-        office::saveWorkbookXlsx(*m_workbook, path, {import::StagingFile::folder()});
+        office::saveWorkbookXlsx(*m_workbook, path);
     } catch (const std::exception& failure) {
         if (!folder.isEmpty())
             m_copies.remove(folder);

@@ -494,12 +494,13 @@ public:
 
 // Saves the active workbook of the instance handed to the user: as .csv every sheet one after the
 // other (a one-sheet run goes on in further sheets when its rows do not fit one), otherwise as .xlsx.
-// A signal stops it. Throws std::runtime_error with the reason (office::SaveStopped when stopped).
-void saveResult(const office::SpreadsheetInstance& instance, const QString& path, office::CsvStyle csvStyle) {
+// A signal stops it; jobs threads deflate and check an .xlsx package. Throws office::SaveError with
+// the reason (office::SaveStopped when stopped).
+void saveResult(const office::SpreadsheetInstance& instance, const QString& path, office::CsvStyle csvStyle, int jobs) {
     const std::shared_ptr<office::Workbook> workbook = instance.activeWorkbook();
     if (!workbook)
-        throw std::runtime_error((path + u": nothing to save: the result has no workbook"_s).toStdString());
-    const office::SaveOptions options{import::StagingFile::folder(), &g_interrupted};
+        throw office::SaveError(path + u": nothing to save: the result has no workbook"_s);
+    const office::SaveOptions options{&g_interrupted, jobs};
     if (QFileInfo(path).suffix().toLower() == u"csv") {
         std::vector<const office::Worksheet*> sheets;
         for (int i = 0; i < workbook->sheetCount(); ++i)
@@ -614,9 +615,9 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     } else if (!stopped) {
         try {
             if (!result)
-                throw std::runtime_error((request.output + u": nothing to save: no workbook was made"_s).toStdString());
+                throw office::SaveError(request.output + u": nothing to save: no workbook was made"_s);
             const Stopwatch stopwatch(savingSeconds);
-            saveResult(*result, request.output, request.csvStyle);
+            saveResult(*result, request.output, request.csvStyle, jobsOf(request));
         } catch (const office::SaveStopped&) {
             stopped = true;
         } catch (const std::exception& failure) {

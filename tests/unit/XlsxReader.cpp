@@ -27,7 +27,7 @@ for sheet in book.worksheets:
             if isinstance(value, str):
                 value = unescape(value)
             cells[cell.coordinate] = [type(value).__name__, value]
-    out.append({"name": sheet.title, "cells": cells})
+    out.append({"name": sheet.title, "active": sheet == book.active, "cells": cells})
 sys.stdout.write(json.dumps(out))
 )"_s;
     QProcess python;

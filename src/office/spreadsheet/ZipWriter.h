@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quorvane::office {
+
+// Writes a zip archive whose entries arrive already deflated (raw deflate data with its size and
+// CRC-32), one after the other, straight into a file. Entries whose data may pass 4 GiB, and archives
+// that do, get the Zip64 records. Every function throws SaveError with the reason.
+class ZipWriter {
+public:
+    // fd: a new, empty file open for reading and writing; it stays open (the caller owns it). time:
+    // the date the entries carry.
+    ZipWriter(int fd, std::time_t time);
+    ZipWriter(const ZipWriter&) = delete;
+    ZipWriter& operator=(const ZipWriter&) = delete;
+    ~ZipWriter();
+
+    // level: the deflate level the data was made with, which the entry's header records.
+    void beginEntry(const std::string& name, bool zip64, int level);
+    void write(std::string_view deflated);
+    void endEntry(std::uint64_t size, std::uint32_t crc);
+    // Writes the central directory. Nothing may follow.
+    void close();
+
+private:
+    struct Output;
+    [[noreturn]] void fail(int result, const QString& what) const;
+
+    std::unique_ptr<Output> m_output;
+    void* m_zip = nullptr;
+    std::time_t m_time;
+};
+
+} // namespace quorvane::office
