@@ -134,7 +134,8 @@ TEST_F(ExportTest, EscapingOfCellTextForTheFile) {
 }
 
 TEST_F(ExportTest, CsvQuotesAsRfc4180AndKeepsTheUsedRangeFromA1) {
-    auto app = bookWith("plain" + Mark + "a,b" + Mark + "say \"hi\"\n" + "line\x0Bnext" + Mark + "42\n");
+    auto app = bookWith("plain" + Mark + "a,b" + Mark + "say \"hi\"\n" + "line\x0Bnext" + Mark + "42" + Mark +
+                        QByteArray("nul\0", 4) + "\n");
     app->sheetsAdd();
     app->selectRange(u"B2"_s);
     app->paste();
@@ -142,9 +143,10 @@ TEST_F(ExportTest, CsvQuotesAsRfc4180AndKeepsTheUsedRangeFromA1) {
     saveSheetCsv(app->activeWorkbook()->activeSheet(), path, CsvStyle::Exact);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    // A NUL becomes U+FFFD, as in an .xlsx package.
     EXPECT_EQ(file.readAll(), QByteArray(",,,\r\n"
                                          ",plain,\"a,b\",\"say \"\"hi\"\"\"\r\n"
-                                         ",line\x0Bnext,42,\r\n"));
+                                         ",line\x0Bnext,42,nul\xEF\xBF\xBD\r\n"));
     app->sheetsAdd();
     saveSheetCsv(app->activeWorkbook()->activeSheet(), path, CsvStyle::Exact);
     EXPECT_EQ(QFileInfo(path).size(), 0);
