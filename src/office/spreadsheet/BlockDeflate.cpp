@@ -99,8 +99,7 @@ BlockDeflate::BlockDeflate(int level, int threads) : m_level(level) {
             break;
         }
     }
-    if (m_threads.empty())
-        m_inline = std::make_unique<Engine>(m_level);
+    m_inline = std::make_unique<Engine>(m_level);
 }
 
 BlockDeflate::~BlockDeflate() {
@@ -174,8 +173,11 @@ void BlockDeflate::submit(bool last) {
     m_previous = task->input;
     m_held.reset();
     Task* raw = task.get();
+    // The last block with nothing left in flight (the only block of most parts but the sheets') is
+    // deflated here: handing it to a worker and waiting for it would cost more than it saves.
+    const bool here = m_threads.empty() || (last && m_inFlight.empty());
     m_inFlight.push_back(std::move(task));
-    if (!m_inline) {
+    if (!here) {
         {
             const std::lock_guard lock(m_mutex);
             m_queue.push_back(raw);

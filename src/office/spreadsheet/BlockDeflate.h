@@ -54,7 +54,7 @@ private:
     int m_level;
     std::vector<std::unique_ptr<Engine>> m_engines; // one a worker
     std::vector<std::thread> m_threads;
-    std::unique_ptr<Engine> m_inline; // deflates on the calling thread when there are no workers
+    std::unique_ptr<Engine> m_inline; // deflates on the calling thread: without workers, and one-block streams
 
     std::mutex m_mutex;
     std::condition_variable m_wake; // a task is queued, or the workers must end

@@ -129,7 +129,7 @@ private:
 };
 
 // Reads the part at index of archive to its end and checks it; the reason when it fails.
-std::optional<QString> checkPart(zip_t* archive, zip_uint64_t index, const ExpectedPart& part,
+std::optional<QString> checkPart(zip_t* archive, zip_uint64_t index, const ExpectedPart& part, std::string& buffer,
                                  const std::atomic<bool>* stop) {
     zip_stat_t stat;
     zip_stat_init(&stat);
@@ -143,7 +143,6 @@ std::optional<QString> checkPart(zip_t* archive, zip_uint64_t index, const Expec
         ~Close() { zip_fclose(file); }
     } close{file};
     PartCheck check(part.rows >= 0);
-    std::string buffer(std::size_t{1} << 18, '\0');
     std::uint64_t size = 0;
     try {
         for (;;) {
@@ -203,6 +202,7 @@ void checkPackage(const QByteArray& path, const std::vector<ExpectedPart>& parts
     std::size_t next = 0;
     std::optional<std::pair<std::size_t, QString>> failure; // the first part in package order that failed
     const auto run = [&](zip_t* reader) {
+        std::string buffer(std::size_t{1} << 18, '\0');
         for (;;) {
             std::size_t item = 0;
             {
@@ -212,7 +212,7 @@ void checkPackage(const QByteArray& path, const std::vector<ExpectedPart>& parts
                 item = next++;
             }
             const auto [index, part] = work[item];
-            if (const auto problem = checkPart(reader, index, parts[part], stop)) {
+            if (const auto problem = checkPart(reader, index, parts[part], buffer, stop)) {
                 const std::lock_guard lock(mutex);
                 if (!failure || failure->first > part)
                     failure = {part, *problem};

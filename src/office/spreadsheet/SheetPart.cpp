@@ -39,9 +39,8 @@ void appendCell(std::string& out, std::int64_t row, std::int64_t column, const C
 
 std::int64_t writeSheetPart(const Worksheet& sheet, bool selected, std::size_t pieceSize,
                             const std::function<void(std::string&&)>& out, const std::atomic<bool>* stop) {
-    std::string piece;
-    piece.reserve(pieceSize + (std::size_t{1} << 16));
-    piece += Head;
+    // Most sheets make one small piece; only one that fills a piece gets room for the next ahead.
+    std::string piece(Head);
     const bool empty = sheet.isEmpty();
     const CellRect used = sheet.usedRange();
     appendCellReference(piece, used.row, used.column);
