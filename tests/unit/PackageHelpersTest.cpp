@@ -74,6 +74,14 @@ TEST_P(ZipPackageTest, LimitsApplyToTheBytesReallyInflated) {
     EXPECT_EQ(failureOf([&] { ratio.read("big"); }),
               path(u"big.zip"_s) + u": big: the part inflates more than 100 times (a zip bomb?)"_s);
 
+    // Every read counts towards the bound of the whole package, a part read twice twice.
+    limits = this->limits();
+    limits.maxTotalSize = 700000;
+    const ZipPackage twice(path(u"big.zip"_s), limits);
+    EXPECT_EQ(twice.read("big").size(), 600000u);
+    EXPECT_EQ(failureOf([&] { twice.read("big"); }),
+              path(u"big.zip"_s) + u": big: the parts read inflate to more than 0 MiB together"_s);
+
     limits = this->limits();
     limits.maxEntries = 1;
     EXPECT_EQ(failureOf([&] { ZipPackage(path(u"big.zip"_s), limits); }),

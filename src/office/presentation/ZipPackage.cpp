@@ -203,7 +203,10 @@ void ZipPackage::read(std::string_view name, std::string& buffer) const {
             failPart(name, u"the part is larger than %1 MiB"_s.arg(m_limits.maxPartSize >> 20));
         if (filled > m_limits.ratioGrace && filled > compressed * m_limits.maxRatio)
             failPart(name, u"the part inflates more than %1 times (a zip bomb?)"_s.arg(m_limits.maxRatio));
+        if (m_inflated + filled > m_limits.maxTotalSize)
+            failPart(name, u"the parts read inflate to more than %1 MiB together"_s.arg(m_limits.maxTotalSize >> 20));
     }
+    m_inflated += filled;
     buffer.resize(static_cast<size_t>(filled));
 }
 

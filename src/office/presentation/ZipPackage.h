@@ -19,6 +19,9 @@ struct ZipLimits {
     std::uint64_t maxPartSize = 64u << 20; // inflated bytes of one part, counted while inflating
     std::uint64_t ratioGrace = 1u << 20;   // below this many inflated bytes the ratio is not checked
     std::uint64_t maxRatio = 100;          // inflated ÷ compressed beyond the grace
+    // Inflated bytes of all parts read from the package together, each read counted: many parts just
+    // under the grace would otherwise inflate to gigabytes of markup with no bound passed.
+    std::uint64_t maxTotalSize = 512u << 20;
     // A file up to this size is read into memory in one go and its parts are inflated from there;
     // a larger one (a deck full of pictures) is read part by part from the file, so its pictures
     // are never read at all. Not a bound: it only trades reads for memory on small files.
@@ -71,6 +74,7 @@ private:
     ZipLimits m_limits;
     std::string m_bytes; // the whole file when it is small (see ZipLimits::wholeFileUpTo)
     zip* m_archive = nullptr;
+    mutable std::uint64_t m_inflated = 0; // by every read() so far (see ZipLimits::maxTotalSize)
     // Entry names (views into libzip's copies, valid while the archive is open) sorted for lookup.
     std::vector<std::pair<std::string_view, std::int64_t>> m_sorted;
     mutable std::vector<std::pair<std::string, std::int64_t>> m_folded; // ASCII-lowercased, sorted
