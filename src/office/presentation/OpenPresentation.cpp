@@ -73,7 +73,7 @@ std::unique_ptr<PresentationDocument> readPresentation(const QString& path) {
 } // namespace
 
 std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& path) {
-    return reportingReadErrors([&] { return readPresentation(path); });
+    return reportingReadErrors(displayName(path), [&] { return readPresentation(path); });
 }
 
 } // namespace quorvane::office

@@ -78,7 +78,7 @@ void ReadBudget::countNotes(int slide, const QString& notes) {
 
 const std::vector<ShapeInfo>& PresentationDocument::shapes(int slide) {
     // Slides are read lazily, so this is an entry point of the engine like opening the file.
-    return reportingReadErrors([&]() -> const std::vector<ShapeInfo>& {
+    return reportingReadErrors(m_budget.fileName(), [&]() -> const std::vector<ShapeInfo>& {
         m_budget.beginSlide(slide);
         const std::vector<ShapeInfo>& read = readShapes(slide);
         m_budget.countSlide(slide, read);
@@ -87,7 +87,7 @@ const std::vector<ShapeInfo>& PresentationDocument::shapes(int slide) {
 }
 
 QString PresentationDocument::notes(int slide) {
-    return reportingReadErrors([&] {
+    return reportingReadErrors(m_budget.fileName(), [&] {
         QString notes = readNotes(slide);
         m_budget.countNotes(slide, notes);
         return notes;

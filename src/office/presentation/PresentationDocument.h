@@ -49,6 +49,8 @@ public:
     };
 
     explicit ReadBudget(QString fileName) : m_fileName(std::move(fileName)) {}
+    // The file, as messages name it.
+    const QString& fileName() const { return m_fileName; }
 
     // What a shape adds to the text count: its text, and a table's cells and a group's shapes, each
     // with two characters for a line end.

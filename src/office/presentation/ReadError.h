@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -31,6 +32,16 @@ template <typename Read> decltype(auto) reportingReadErrors(Read&& read) {
         return std::forward<Read>(read)();
     } catch (const ReadError& error) {
         throw AutomationError(error.description());
+    }
+}
+
+// The same for an entry point that reads the file fileName (as messages name it). Running out of memory
+// is no damage of the file, so the readers let std::bad_alloc through, and here it says so.
+template <typename Read> decltype(auto) reportingReadErrors(const QString& fileName, Read&& read) {
+    try {
+        return reportingReadErrors(std::forward<Read>(read));
+    } catch (const std::bad_alloc&) {
+        throw AutomationError(fileName + QStringLiteral(": not enough memory to read the presentation"));
     }
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 using namespace Qt::StringLiterals;
 
@@ -156,6 +157,9 @@ QString parseInPlace(pugi::xml_document& document, std::string& buffer, unsigned
         neutraliseNullReferences(buffer);
     const pugi::xml_parse_result result =
         document.load_buffer_inplace(buffer.data(), buffer.size(), options, pugi::encoding_auto);
+    // Running out of memory says nothing about the part: it must not read as damage.
+    if (result.status == pugi::status_out_of_memory)
+        throw std::bad_alloc();
     if (!result)
         return u"not well-formed XML at byte %1: %2"_s.arg(result.offset).arg(QString::fromUtf8(result.description()));
     if (!document.document_element())

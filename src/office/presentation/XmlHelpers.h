@@ -41,7 +41,8 @@ inline constexpr unsigned int SpaceKeepingParseOptions =
 
 // Parses buffer in place into document (the buffer must outlive the document and is modified) with
 // one of the option sets above. Returns an empty string on success, else the reason ("not
-// well-formed XML at byte 12: ..."). Every reader parses through here.
+// well-formed XML at byte 12: ..."). Throws std::bad_alloc when the memory runs out. Every reader
+// parses through here.
 QString parseInPlace(pugi::xml_document& document, std::string& buffer, unsigned int options = ParseOptions);
 
 // Throws ReadError "elements nested deeper than 256 levels" when depth, the nesting level a reader has
