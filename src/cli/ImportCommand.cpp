@@ -74,8 +74,9 @@ const char* const ImportUsage =
     "                            from standard input   e.g. find . -name '*.pptx' | quorvane-cli\n"
     "                            import --files-from - -o all.xlsx\n"
     "  -0, --null                the --files-from list is separated by NUL characters (find -print0)\n"
-    "  -j, --jobs N              read N presentations at a time (default: one for each processor\n"
-    "                            core; 1 reads one after the other); the result is the same\n"
+    "  -j, --jobs N              read N presentations at a time, 1 to 256 (default: one for each\n"
+    "                            processor core, at most 256; fewer when the system gives fewer\n"
+    "                            threads; 1 reads one after the other); the result is the same\n"
     "  --timings                 tell on standard error how long the reading, the spreadsheet passes\n"
     "                            and the saving took\n"
     "  -h, --help                show this help and exit\n"
@@ -585,6 +586,10 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     NoDesktop desktop;
     shell::ClockRandom random;
     office::LocalPresentationServer presentations(jobsOf(request));
+    if (presentations.readAheadRefused())
+        std::fputs("quorvane-cli import: no thread could be started to read ahead; reading one presentation at a "
+                   "time\n",
+                   err);
     office::SpreadsheetEngine spreadsheets;
     // The instance made visible is the result the desktop would show; here it is saved instead.
     std::shared_ptr<office::SpreadsheetInstance> result;
@@ -634,7 +639,7 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
                        u"saving (%4 at a time)\n"_s.arg(window.readingSeconds, 0, 'f', 3)
                            .arg(runSeconds - window.readingSeconds, 0, 'f', 3)
                            .arg(savingSeconds, 0, 'f', 3)
-                           .arg(jobsOf(request)));
+                           .arg(presentations.jobs()));
     // The user is done with the result, as when its window closes: the instance quits.
     if (result)
         result->quit();

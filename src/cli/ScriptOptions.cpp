@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -31,7 +32,8 @@ std::optional<QString> parseInclude(const QString& list, import::TextChoice& cho
     return std::nullopt;
 }
 
-// The most jobs --jobs takes: far more threads than cores only cost memory.
+// The most jobs --jobs takes, and the most the default takes on a machine with more cores: far more
+// threads than cores only cost memory.
 constexpr int MaxJobs = 256;
 
 } // namespace
@@ -97,7 +99,7 @@ std::optional<QString> parseArguments(const QStringList& arguments, SharedReques
 }
 
 int jobsOf(const SharedRequest& request) {
-    return request.jobs > 0 ? request.jobs : office::LocalPresentationServer::coreCount();
+    return request.jobs > 0 ? request.jobs : std::min(office::LocalPresentationServer::coreCount(), MaxJobs);
 }
 
 std::optional<QString> readFileList(const QString& source, bool nulSeparated, QStringList& paths) {

@@ -35,8 +35,9 @@ const char* const TextUsage =
     "  --files-from LIST         also read the files that LIST names, one a line; - reads the list\n"
     "                            from standard input   e.g. --files-from decks.txt\n"
     "  -0, --null                the --files-from list is separated by NUL characters (find -print0)\n"
-    "  -j, --jobs N              read N presentations at a time (default: one for each processor\n"
-    "                            core; 1 reads one after the other); the output is the same\n"
+    "  -j, --jobs N              read N presentations at a time, 1 to 256 (default: one for each\n"
+    "                            processor core, at most 256; fewer when the system gives fewer\n"
+    "                            threads; 1 reads one after the other); the output is the same\n"
     "  -h, --help                show this help and exit\n";
 
 constexpr int ExitReported = 1;
@@ -136,6 +137,9 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     // One server for all the files: a failure leaves it running with that file open, and the next
     // file opened becomes the active presentation.
     office::LocalPresentationServer server(jobsOf(request));
+    if (server.readAheadRefused())
+        std::fputs("quorvane-cli text: no thread could be started to read ahead; reading one presentation at a time\n",
+                   err);
     const int ahead = server.lookahead();
     int status = 0;
     for (qsizetype at = 0; at < paths.size(); ++at) {

@@ -1,9 +1,11 @@
 // quorvane-cli: the command-line front end of the import engine.
 #include "cli/Commands.h"
+#include "office/presentation/DocumentPrefetch.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 using namespace quorvane::cli;
@@ -45,10 +47,17 @@ int main(int argc, char** argv) {
         std::printf("quorvane-cli %s\n", QUORVANE_VERSION);
         return 0;
     }
-    if (command == u"text")
-        return runText(arguments, stdout, stderr);
-    if (command == u"import")
-        return runImport(arguments, stdout, stderr);
+    if (command == u"text" || command == u"import") {
+        const int status = command == u"text" ? runText(arguments, stdout, stderr) : runImport(arguments, stdout, stderr);
+        // A read that does not answer (a stalled network share) is not waited for at the end either:
+        // everything of ours is cleaned up already, so the program leaves without it.
+        if (quorvane::office::DocumentPrefetch::leftBehind() > 0) {
+            std::fflush(stdout);
+            std::fflush(stderr);
+            std::_Exit(status);
+        }
+        return status;
+    }
     std::fprintf(stderr, "quorvane-cli: unknown command '%s'\n\n%s", command.toUtf8().constData(), Usage);
     return 2;
 }

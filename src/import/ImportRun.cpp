@@ -452,6 +452,14 @@ void ImportRun::PushButton2_Click() {
     } finished{m_running};
 
     m_presentationsRead = 0;
+    // Waiting for a presentation read ahead yields as the run does, so that a stop (the window
+    // closed, a termination signal) ends the run even while the read does not answer.
+    office::PresentationServer& presentations = m_services.presentations;
+    presentations.whileWaiting([&events = m_services.events] { events.yield(); });
+    struct NoLongerWaiting {
+        office::PresentationServer& server;
+        ~NoLongerWaiting() { server.whileWaiting({}); }
+    } noLongerWaiting{presentations};
     Run run(m_services, m_window);
     try {
         run.execute();

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace quorvane::office {
@@ -92,6 +93,10 @@ public:
     // How many paths a hint is worth: the one opened next and those read ahead of it (0: no hint
     // is needed).
     virtual int lookahead() const { return 0; }
+    // While Open waits for a presentation that is being read ahead, it calls poll every few tens of
+    // milliseconds on the caller's thread; what poll throws ends the wait and leaves Open, so a stop
+    // is never held up by a read. An empty function calls nothing. The default never waits.
+    virtual void whileWaiting(std::function<void()> poll) { static_cast<void>(poll); }
 };
 
 } // namespace quorvane::office

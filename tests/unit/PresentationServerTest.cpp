@@ -16,6 +16,10 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <new>
 #include <thread>
 
 #include "support/TestTools.h"
@@ -263,6 +267,141 @@ TEST_F(ServerTest, APresentationReadAheadIsTakenOnlyWhileItsFileIsTheSame) {
     EXPECT_EQ(prefetch.finished(), 1);
     EXPECT_EQ(prefetch.take(a), nullptr);
     EXPECT_EQ(prefetch.take(b)->shapes(1).at(0).text, u"b, rewritten"_s);
+}
+
+// ---- Reading ahead with a stand-in reader: stuck reads, failures, room ---------------------------
+
+// A presentation of one slide holding one shape with that many characters of text.
+class TextDocument final : public office::PresentationDocument {
+public:
+    TextDocument(const QString& path, qsizetype characters) : PresentationDocument(path) {
+        office::ShapeInfo shape;
+        shape.hasTextFrame = true;
+        shape.text = QString(characters, u'x');
+        m_shapes.push_back(std::move(shape));
+    }
+    int slideCount() const override { return 1; }
+
+private:
+    const std::vector<office::ShapeInfo>& readShapes(int) override { return m_shapes; }
+    QString readNotes(int) override { return {}; }
+    std::vector<office::ShapeInfo> m_shapes;
+};
+
+// Stands in for the readers: counts the opening of each path, fails "bad", holds "stuck" until
+// released, and gives every other path a document of size characters.
+class StandInReader {
+public:
+    explicit StandInReader(qsizetype size = 1) : m_size(size) {}
+    office::DocumentPrefetch::Settings settings(int workers) {
+        auto settings = office::DocumentPrefetch::Settings::of(workers);
+        settings.open = [this](const QString& path) -> std::unique_ptr<office::PresentationDocument> {
+            std::unique_lock lock(m_mutex);
+            ++m_opened[path];
+            if (path == u"bad")
+                throw office::AutomationError(u"bad: damaged"_s);
+            if (path == u"stuck")
+                m_released.wait(lock, [this] { return m_free; });
+            return std::make_unique<TextDocument>(path, m_size);
+        };
+        return settings;
+    }
+    int opened(const QString& path) {
+        const std::lock_guard lock(m_mutex);
+        return m_opened[path];
+    }
+    void release() {
+        const std::lock_guard lock(m_mutex);
+        m_free = true;
+        m_released.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_free = false;
+    std::map<QString, int> m_opened;
+    qsizetype m_size;
+};
+
+struct Stop {};
+
+TEST(ReadAheadTest, AFailureReadAheadIsReportedInItsPlaceWithoutReadingTheFileAgain) {
+    StandInReader reader;
+    LocalPresentationServer server(reader.settings(2));
+    server.prepare({u"bad"_s, u"good"_s});
+    const auto application = server.create();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(failureOf([&] { application->open(u"bad"_s); }), u"bad: damaged"_s);
+    application->open(u"good"_s);
+    EXPECT_EQ(application->shapeText(1, 1), u"x"_s);
+    EXPECT_EQ(reader.opened(u"bad"_s), 1);
+    EXPECT_EQ(reader.opened(u"good"_s), 1);
+}
+
+TEST(ReadAheadTest, AStopIsNotHeldUpByAReadThatDoesNotAnswerNorIsTheEndOfTheReadAhead) {
+    StandInReader reader;
+    const auto started = std::chrono::steady_clock::now();
+    const auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
+    {
+        office::DocumentPrefetch prefetch(reader.settings(2));
+        prefetch.hint({u"stuck"_s, u"good"_s});
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // a worker is in the read
+        int polls = 0;
+        prefetch.whileWaiting([&] {
+            if (++polls == 3)
+                throw Stop{};
+        });
+        EXPECT_THROW(prefetch.take(u"stuck"_s), Stop);
+        EXPECT_EQ(polls, 3);
+    }
+    // The worker in the read is left behind; it ends once the read returns.
+    EXPECT_LT(seconds(), 2.0);
+    EXPECT_EQ(office::DocumentPrefetch::leftBehind(), 1);
+    reader.release();
+    for (int waited = 0; office::DocumentPrefetch::leftBehind() > 0 && waited < 5000; waited += 5)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(office::DocumentPrefetch::leftBehind(), 0);
+}
+
+TEST(ReadAheadTest, AReadWithoutProgressIsLeftToTheCallerAfterThePatience) {
+    StandInReader reader;
+    auto settings = reader.settings(2);
+    settings.patience = std::chrono::milliseconds(200);
+    office::DocumentPrefetch prefetch(settings);
+    prefetch.hint({u"stuck"_s, u"good"_s});
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(prefetch.take(u"stuck"_s), nullptr);
+    EXPECT_NE(prefetch.take(u"good"_s), nullptr);
+    reader.release();
+}
+
+TEST(ReadAheadTest, AllButThePresentationOpenedNextShareOneRoomAndWaitForIt) {
+    // Each document takes a little more than half the room: besides the one opened next, only one fits.
+    StandInReader reader(office::DocumentPrefetch::RoomText / 2);
+    office::DocumentPrefetch prefetch(reader.settings(3));
+    prefetch.hint({u"a"_s, u"b"_s, u"c"_s});
+    waitUntilFinished(prefetch, 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(prefetch.finished(), 2); // c waits
+    EXPECT_NE(prefetch.take(u"a"_s), nullptr);
+    waitUntilFinished(prefetch, 2);
+    EXPECT_NE(prefetch.take(u"b"_s), nullptr);
+    EXPECT_NE(prefetch.take(u"c"_s), nullptr);
+}
+
+TEST(ReadAheadTest, RunningOutOfMemoryIsNoDamage) {
+    class Exhausting final : public office::PresentationDocument {
+    public:
+        Exhausting() : PresentationDocument(u"/decks/big.pptx"_s) {}
+        int slideCount() const override { return 1; }
+
+    private:
+        const std::vector<office::ShapeInfo>& readShapes(int) override { throw std::bad_alloc(); }
+        QString readNotes(int) override { return {}; }
+    } document;
+    EXPECT_EQ(failureOf([&] { document.shapes(1); }),
+              u"/decks/big.pptx: not enough memory to read the presentation"_s);
 }
 
 // PresentationText through a recorder around the real server, on real files.

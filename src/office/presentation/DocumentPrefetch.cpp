@@ -1,14 +1,23 @@
 #include "office/presentation/DocumentPrefetch.h"
 
+#include "office/AutomationError.h"
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/OpenPresentation.h"
+#include "office/presentation/ReadError.h"
 
 #include <QFile>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <mutex>
 #include <optional>
+#include <system_error>
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #if defined(__SANITIZE_THREAD__)
@@ -45,50 +54,49 @@ std::optional<FileIdentity> identityOf(const QString& path) {
     return FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
 }
 
-// A presentation whose slides were all read ahead: it answers from memory what the document it was
-// read from answered, and that document, still open, reads the notes on demand. Its own budget counts
-// the slides again as they are asked for, in the order they are asked for, as on the spot.
+// A presentation read ahead: it answers from memory what the document it was read from answered,
+// the slides that read and then the failure of the first one that did not, and that document, still
+// open, reads the notes on demand. Its own budget counts the slides again as they are asked for, in
+// the order they are asked for, as on the spot.
 class PreparedDocument final : public PresentationDocument {
 public:
     PreparedDocument(const QString& fileName, std::unique_ptr<PresentationDocument> source)
-        : PresentationDocument(fileName), m_source(std::move(source)) {}
+        : PresentationDocument(fileName), m_source(std::move(source)), m_count(m_source->slideCount()) {}
 
-    int slideCount() const override { return static_cast<int>(m_slides.size()); }
+    int slideCount() const override { return m_count; }
 
-    // Reads every slide of the source, as long as the room allows. False when it does not.
-    template <typename Room> bool readAll(Room&& room) {
-        const int count = m_source->slideCount();
-        m_slides.reserve(static_cast<std::size_t>(count));
-        for (int slide = 1; slide <= count; ++slide) {
-            const std::vector<ShapeInfo>& shapes = m_source->shapes(slide);
-            qsizetype text = 0, shapeCount = 0;
-            for (const ShapeInfo& shape : shapes) {
-                text += ReadBudget::textOf(shape);
-                shapeCount += ReadBudget::shapesOf(shape);
+    // Reads the slides of the source in order, up to the first that fails.
+    void readAll() {
+        m_slides.reserve(static_cast<std::size_t>(m_count));
+        for (int slide = 1; slide <= m_count; ++slide) {
+            try {
+                m_slides.push_back(m_source->shapes(slide));
+            } catch (const AutomationError& error) {
+                m_failure = error.description();
+                return;
             }
-            if (!room(text, shapeCount))
-                return false;
-            m_text += text;
-            m_shapes += shapeCount;
-            m_slides.push_back(shapes);
         }
-        return true;
     }
-    qsizetype text() const { return m_text; }
-    qsizetype shapeCount() const { return m_shapes; }
 
 private:
     const std::vector<ShapeInfo>& readShapes(int slide) override {
-        if (slide < 1 || slide > slideCount())
-            return m_source->shapes(slide); // fails as the source does
-        return m_slides[static_cast<std::size_t>(slide - 1)];
+        const auto read = static_cast<int>(m_slides.size());
+        if (slide >= 1 && slide <= read)
+            return m_slides[static_cast<std::size_t>(slide - 1)];
+        if (slide == read + 1 && !m_failure.isNull())
+            throw ReadError(m_failure);
+        return m_source->shapes(slide); // fails as the source does, or reads on demand past a failure
     }
     QString readNotes(int slide) override { return m_source->notes(slide); }
 
     std::unique_ptr<PresentationDocument> m_source;
+    const int m_count;
     std::vector<std::vector<ShapeInfo>> m_slides;
-    qsizetype m_text = 0, m_shapes = 0;
+    QString m_failure; // of the slide after the last one read; null when every slide read
 };
+
+// Worker threads left behind by destroyed read-aheads that have not ended yet.
+std::atomic<int> g_leftBehind{0};
 
 } // namespace
 
@@ -98,46 +106,149 @@ struct DocumentPrefetch::Job {
     State state = State::Waiting;
     bool dropped = false; // no longer hinted: what is read goes
     std::unique_ptr<PreparedDocument> document;
-    FileIdentity identity;
-    qsizetype heldText = 0, heldShapes = 0; // room the document takes while it is here
+    QString failure; // opening it failed with this (null: it did not)
+    std::optional<FileIdentity> identity;
+    qsizetype heldText = 0, heldShapes = 0; // room its document takes, while read and while it waits here
+    std::chrono::steady_clock::time_point progress; // the last sign of life of its read
 };
 
-DocumentPrefetch::DocumentPrefetch(int workers) : m_lookahead(2 * std::max(workers, 1) + 1) {
-    for (int i = 0; i < std::max(workers, 1); ++i)
-        m_workers.emplace_back([this] { work(); });
+struct DocumentPrefetch::Shared {
+    Settings settings;
+    std::mutex mutex;
+    std::condition_variable wake;  // a worker may have a job to start, or is to stop
+    std::condition_variable ready; // a job that was being read is done
+    std::condition_variable room;  // room came free, or the job opened next changed
+    std::condition_variable ended; // a worker ended
+    std::deque<std::shared_ptr<Job>> jobs; // in hinted order
+    std::shared_ptr<Job> taking;           // the job take() waits for
+    qsizetype heldText = 0, heldShapes = 0;
+    bool stopping = false;
+    bool leftBehind = false;   // the read-ahead is gone, and its workers still running count as left behind
+    std::vector<char> running; // by worker
+
+    // The job opened next, which reads within the bounds of one presentation only.
+    const Job* head() const { return taking ? taking.get() : jobs.empty() ? nullptr : jobs.front().get(); }
+    // Gives back the room a job's document held. Called with the mutex held.
+    void release(Job& job) {
+        heldText -= job.heldText;
+        heldShapes -= job.heldShapes;
+        job.heldText = job.heldShapes = 0;
+        room.notify_all();
+    }
+};
+
+// The room of one job's read on a worker thread: what the document holds so far is counted as its
+// own, and a document that is not opened next waits while the others' room is full.
+class DocumentPrefetch::JobRoom final : public SharedReadRoom {
+public:
+    JobRoom(Shared& shared, Job& job) : m_shared(shared), m_job(job) {}
+    void require(qsizetype text, qsizetype shapes) override {
+        std::unique_lock lock(m_shared.mutex);
+        for (;;) {
+            m_job.progress = std::chrono::steady_clock::now();
+            if (m_shared.stopping || m_job.dropped)
+                throw ReadAbandoned{};
+            const qsizetype moreText = std::max<qsizetype>(text - m_job.heldText, 0);
+            const qsizetype moreShapes = std::max<qsizetype>(shapes - m_job.heldShapes, 0);
+            if (moreText == 0 && moreShapes == 0)
+                return;
+            const Job* head = m_shared.head();
+            const qsizetype othersText = m_shared.heldText - (head ? head->heldText : 0);
+            const qsizetype othersShapes = m_shared.heldShapes - (head ? head->heldShapes : 0);
+            if (head == &m_job || (othersText + moreText <= RoomText && othersShapes + moreShapes <= RoomShapes)) {
+                m_job.heldText += moreText;
+                m_job.heldShapes += moreShapes;
+                m_shared.heldText += moreText;
+                m_shared.heldShapes += moreShapes;
+                return;
+            }
+            m_shared.room.wait(lock);
+        }
+    }
+
+private:
+    Shared& m_shared;
+    Job& m_job;
+};
+
+DocumentPrefetch::DocumentPrefetch(Settings settings) : m_shared(std::make_shared<Shared>()) {
+    if (!settings.open)
+        settings.open = openPresentationDocument;
+    const int wanted = std::max(settings.workers, 1);
+    m_shared->settings = std::move(settings);
+    m_shared->running.assign(static_cast<std::size_t>(wanted), 0);
+    // The workers take none of the signals that stop the program: those go to the thread that
+    // handles them, and a worker's read is never cut short by one.
+    sigset_t stopSignals, previous;
+    sigemptyset(&stopSignals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaddset(&stopSignals, signal);
+    ::pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
+    for (int i = 0; i < wanted; ++i) {
+        m_shared->running[static_cast<std::size_t>(i)] = 1;
+        try {
+            m_threads.emplace_back([shared = m_shared, i] { work(shared, i); });
+        } catch (const std::system_error&) {
+            // The system gives no more threads (a limit on threads or on memory): go on with those
+            // that started.
+            m_shared->running[static_cast<std::size_t>(i)] = 0;
+            break;
+        }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    m_workers = static_cast<int>(m_threads.size());
+    m_lookahead = 2 * std::max(m_workers, 1) + 1;
 }
 
 DocumentPrefetch::~DocumentPrefetch() {
+    std::deque<std::shared_ptr<Job>> gone; // freed after the lock
+    std::vector<char> ended;
     {
-        const std::lock_guard lock(m_mutex);
-        m_stopping = true;
-        for (const std::shared_ptr<Job>& job : m_jobs)
+        std::unique_lock lock(m_shared->mutex);
+        m_shared->stopping = true;
+        for (const std::shared_ptr<Job>& job : m_shared->jobs) {
             job->dropped = true;
+            m_shared->release(*job);
+        }
+        gone.swap(m_shared->jobs);
+        m_shared->wake.notify_all();
+        m_shared->ended.wait_for(lock, m_shared->settings.endingWait, [&] {
+            return std::none_of(m_shared->running.begin(), m_shared->running.end(), [](char on) { return on != 0; });
+        });
+        // A worker still in a read now (a file that does not answer) is not waited for: it ends on
+        // its own once the read returns, keeping only the shared state alive.
+        ended.resize(m_threads.size());
+        for (std::size_t i = 0; i < m_threads.size(); ++i) {
+            ended[i] = m_shared->running[i] == 0;
+            if (!ended[i])
+                ++g_leftBehind;
+        }
+        m_shared->leftBehind = true;
     }
-    m_wake.notify_all();
-    for (std::thread& worker : m_workers)
-        worker.join();
+    for (std::size_t i = 0; i < m_threads.size(); ++i) {
+        if (ended[i])
+            m_threads[i].join();
+        else
+            m_threads[i].detach();
+    }
 }
 
-void DocumentPrefetch::release(Job& job) {
-    m_heldText -= job.heldText;
-    m_heldShapes -= job.heldShapes;
-    job.heldText = job.heldShapes = 0;
+int DocumentPrefetch::leftBehind() {
+    return g_leftBehind;
 }
 
 void DocumentPrefetch::hint(const QStringList& paths) {
     std::deque<std::shared_ptr<Job>> hinted;
     std::vector<std::shared_ptr<Job>> gone; // freed after the lock
     {
-        const std::lock_guard lock(m_mutex);
+        const std::lock_guard lock(m_shared->mutex);
         const qsizetype count = std::min<qsizetype>(paths.size(), m_lookahead);
         for (qsizetype i = 0; i < count; ++i) {
             // The earliest job of the old hint for the same path carries over, so a path hinted
             // twice keeps both of its jobs, in order.
-            const auto kept = std::find_if(m_jobs.begin(), m_jobs.end(), [&](const std::shared_ptr<Job>& job) {
-                return job && job->path == paths[i];
-            });
-            if (kept != m_jobs.end()) {
+            const auto kept = std::find_if(m_shared->jobs.begin(), m_shared->jobs.end(),
+                                           [&](const std::shared_ptr<Job>& job) { return job && job->path == paths[i]; });
+            if (kept != m_shared->jobs.end()) {
                 hinted.push_back(std::move(*kept));
             } else {
                 auto job = std::make_shared<Job>();
@@ -145,120 +256,157 @@ void DocumentPrefetch::hint(const QStringList& paths) {
                 hinted.push_back(std::move(job));
             }
         }
-        for (std::shared_ptr<Job>& job : m_jobs) {
+        for (std::shared_ptr<Job>& job : m_shared->jobs) {
             if (!job)
                 continue;
             job->dropped = true;
-            release(*job);
+            m_shared->release(*job);
             gone.push_back(std::move(job));
         }
-        m_jobs = std::move(hinted);
+        m_shared->jobs = std::move(hinted);
+        m_shared->room.notify_all(); // the job opened next may have changed
     }
-    m_wake.notify_all();
+    m_shared->wake.notify_all();
 }
 
 std::unique_ptr<PresentationDocument> DocumentPrefetch::take(const QString& path) {
+    Shared& shared = *m_shared;
     std::shared_ptr<Job> job;
     std::vector<std::shared_ptr<Job>> gone;
+    // Gives the job up, for the caller to read the file on the spot or to stop. With the lock held.
+    const auto giveUp = [&] {
+        job->dropped = true;
+        shared.taking = nullptr;
+        shared.release(*job);
+    };
     {
-        std::unique_lock lock(m_mutex);
-        const auto found = std::find_if(m_jobs.begin(), m_jobs.end(),
+        std::unique_lock lock(shared.mutex);
+        const auto found = std::find_if(shared.jobs.begin(), shared.jobs.end(),
                                         [&](const std::shared_ptr<Job>& hinted) { return hinted->path == path; });
-        if (found == m_jobs.end())
+        if (found == shared.jobs.end())
             return nullptr;
         // The paths hinted before it were passed over.
-        for (auto at = m_jobs.begin(); at != found; ++at) {
+        for (auto at = shared.jobs.begin(); at != found; ++at) {
             (*at)->dropped = true;
-            release(**at);
+            shared.release(**at);
             gone.push_back(std::move(*at));
         }
         job = std::move(*found);
-        m_jobs.erase(m_jobs.begin(), found + 1);
+        shared.jobs.erase(shared.jobs.begin(), found + 1);
+        shared.room.notify_all(); // the job opened next changed
         // Not started yet: the caller reads it on the spot at once, and the workers go on ahead.
         if (job->state == Job::State::Waiting) {
             job->dropped = true;
             return nullptr;
         }
-        m_ready.wait(lock, [&] { return job->state == Job::State::Done; });
-        release(*job);
+        shared.taking = job;
+        while (!shared.ready.wait_for(lock, shared.settings.pollEvery,
+                                      [&] { return job->state == Job::State::Done; })) {
+            // A read that shows no sign of life (a file that does not answer) holds up nothing.
+            if (std::chrono::steady_clock::now() - job->progress > shared.settings.patience) {
+                giveUp();
+                return nullptr;
+            }
+            if (!m_poll)
+                continue;
+            lock.unlock();
+            try {
+                m_poll();
+            } catch (...) {
+                lock.lock();
+                giveUp();
+                throw;
+            }
+            lock.lock();
+        }
+        shared.taking = nullptr;
+        shared.release(*job);
     }
-    m_wake.notify_all(); // room and a place in the hint came free
+    shared.wake.notify_all(); // a place in the hint came free
     // Taken only while the file is still the one read: otherwise it is read again, as it is now.
-    if (!job->document || identityOf(path) != job->identity)
+    if (identityOf(path) != job->identity)
         return nullptr;
+    if (!job->failure.isNull())
+        throw AutomationError(job->failure);
     return std::move(job->document);
 }
 
 int DocumentPrefetch::finished() {
-    const std::lock_guard lock(m_mutex);
-    return static_cast<int>(std::count_if(
-        m_jobs.begin(), m_jobs.end(), [](const std::shared_ptr<Job>& job) { return job->state == Job::State::Done; }));
+    const std::lock_guard lock(m_shared->mutex);
+    return static_cast<int>(std::count_if(m_shared->jobs.begin(), m_shared->jobs.end(),
+                                          [](const std::shared_ptr<Job>& job) { return job->state == Job::State::Done; }));
 }
 
-void DocumentPrefetch::work() {
-    std::unique_lock lock(m_mutex);
+void DocumentPrefetch::work(const std::shared_ptr<Shared>& shared, int index) {
+    std::unique_lock lock(shared->mutex);
     for (;;) {
         std::shared_ptr<Job> job;
-        m_wake.wait(lock, [&] {
-            if (m_stopping)
+        shared->wake.wait(lock, [&] {
+            if (shared->stopping)
                 return true;
-            for (const std::shared_ptr<Job>& hinted : m_jobs)
+            for (const std::shared_ptr<Job>& hinted : shared->jobs)
                 if (hinted->state == Job::State::Waiting) {
                     job = hinted;
                     return true;
                 }
             return false;
         });
-        if (m_stopping)
-            return;
+        if (shared->stopping)
+            break;
         job->state = Job::State::Reading;
+        job->progress = std::chrono::steady_clock::now();
         lock.unlock();
-        prepare(*job);
+        prepare(*shared, job);
         lock.lock();
         job->state = Job::State::Done;
-        if (job->dropped) {
-            release(*job);
-            std::unique_ptr<PreparedDocument> document = std::move(job->document);
+        std::unique_ptr<PreparedDocument> unwanted;
+        // A failure holds no room; a document nobody wants goes.
+        if (job->dropped || !job->document) {
+            shared->release(*job);
+            unwanted = std::move(job->document);
+        }
+        shared->ready.notify_all();
+        if (unwanted) {
             lock.unlock();
-            document.reset();
+            unwanted.reset();
             lock.lock();
         }
-        m_ready.notify_all();
     }
+    shared->running[static_cast<std::size_t>(index)] = 0;
+    if (shared->leftBehind)
+        --g_leftBehind;
+    shared->ended.notify_all();
 }
 
-void DocumentPrefetch::prepare(Job& job) {
-    const std::optional<FileIdentity> before = identityOf(job.path);
-    if (!before)
-        return; // opening it fails: that failure is the caller's to meet
+void DocumentPrefetch::prepare(Shared& shared, const std::shared_ptr<Job>& job) {
+    const std::optional<FileIdentity> before = identityOf(job->path);
     std::unique_ptr<PreparedDocument> document;
+    QString failure;
+    JobRoom room(shared, *job);
+    SharedReadRoom::ofThisThread() = &room;
     try {
-        document = std::make_unique<PreparedDocument>(displayName(job.path), openPresentationDocument(job.path));
-        const bool read = document->readAll([&](qsizetype text, qsizetype shapes) {
-            const std::lock_guard lock(m_mutex);
-            if (m_stopping || job.dropped || m_heldText + text > RoomText || m_heldShapes + shapes > RoomShapes)
-                return false;
-            m_heldText += text;
-            m_heldShapes += shapes;
-            job.heldText += text;
-            job.heldShapes += shapes;
-            return true;
-        });
-        if (!read)
-            document.reset();
+        document = std::make_unique<PreparedDocument>(displayName(job->path), shared.settings.open(job->path));
+        document->readAll();
+    } catch (const AutomationError& error) {
+        // Reported in its place when the file is taken, without reading it again.
+        failure = error.description();
+        document.reset();
+    } catch (const ReadAbandoned&) {
+        document.reset();
     } catch (const std::exception&) {
-        // A file that fails to read fails again on the spot, where its failure is reported in its
-        // place: nothing of it is kept here.
+        // Anything else (the memory ran out outside a reader) is left to the reading on the spot.
         document.reset();
     }
+    SharedReadRoom::ofThisThread() = nullptr;
     // A file that changed while it was read may be a mixture of two states: it is read again.
-    if (document && identityOf(job.path) != before)
+    if (identityOf(job->path) != before) {
         document.reset();
-    const std::lock_guard lock(m_mutex);
-    if (!document)
-        release(job);
-    job.document = std::move(document);
-    job.identity = *before;
+        failure = QString();
+    }
+    const std::lock_guard lock(shared.mutex);
+    job->document = std::move(document);
+    job->failure = failure;
+    job->identity = before;
 }
 
 } // namespace quorvane::office

@@ -5,11 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <condition_variable>
-#include <cstddef>
-#include <deque>
+#include <chrono>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -19,20 +17,53 @@ namespace quorvane::office {
 // finds it read already. It is told which paths are opened next (hint), and its worker threads read
 // the first few of them, every slide, into memory; take hands over what was read for a path.
 //
-// What is taken is exactly what reading the file on the spot would give: a document is prepared only
-// when every slide of it reads without failure, and it is taken only while the file is the same one
-// (device, inode, size and modification time unchanged since it was read). Anything else (a file
-// that fails, changes, is larger than the room for documents read ahead, or was not read yet) is left
-// to the caller to read on the spot, so every failure is met, and reported, as without reading ahead.
+// What is taken is exactly what reading the file on the spot would give: the slides that read, and
+// the failure of the first one that did not (or of the opening), which is then reported in its place
+// without reading the file again. It is taken only while the file is the same one (device, inode,
+// size and modification time unchanged since it was read). Anything else (a file that changed, was
+// not read yet, or whose read is stuck) is left to the caller to read on the spot.
+//
+// Memory: the presentation opened next reads within the bounds of one presentation (ReadBudget), as
+// on the spot; all the others together share the room below, and a worker whose presentation needs
+// more waits until there is room, whatever the number of workers.
+//
+// Stopping: nothing here waits for a stuck read. take() gives up on a read that made no progress for
+// a while, and calls a poll while it waits, which may throw to stop it; the destructor leaves behind
+// the workers that do not end at once (they end on their own when their read returns).
 class DocumentPrefetch {
 public:
-    // Starts workers threads (at least 1).
-    explicit DocumentPrefetch(int workers);
-    // Stops the workers once each has finished the slide it reads, and waits for them.
+    struct Settings {
+        int workers = 1;
+        // How long take() waits for a read that makes no progress before it leaves the file to be
+        // read on the spot.
+        std::chrono::milliseconds patience{15'000};
+        // How often a waiting take() calls the poll.
+        std::chrono::milliseconds pollEvery{50};
+        // How long the destructor waits for the workers to end before it leaves them behind.
+        std::chrono::milliseconds endingWait{500};
+        // Opens a file for reading it through; openPresentationDocument unless set (tests stub it).
+        std::function<std::unique_ptr<PresentationDocument>(const QString&)> open;
+
+        // The defaults with that many workers.
+        static Settings of(int workers) {
+            Settings settings;
+            settings.workers = workers;
+            return settings;
+        }
+    };
+
+    // Starts up to workers threads. A thread that the system refuses is done without: workers()
+    // tells how many run (0 when none could start; then nothing is read ahead).
+    explicit DocumentPrefetch(int workers) : DocumentPrefetch(Settings::of(workers)) {}
+    explicit DocumentPrefetch(Settings settings);
+    // Stops the workers; those that end within the ending wait are joined, the others left to end on
+    // their own.
     ~DocumentPrefetch();
     DocumentPrefetch(const DocumentPrefetch&) = delete;
     DocumentPrefetch& operator=(const DocumentPrefetch&) = delete;
 
+    // How many worker threads run.
+    int workers() const { return m_workers; }
     // How many paths a hint takes: the one opened next and those read ahead of it.
     int lookahead() const { return m_lookahead; }
 
@@ -41,36 +72,40 @@ public:
     // rest is dropped. A path may be hinted more than once: each time is read apart.
     void hint(const QStringList& paths);
 
+    // Called every pollEvery while take() waits for a read, on the caller's thread; what it throws
+    // ends the wait and leaves take(). Empty: nothing is called.
+    void whileWaiting(std::function<void()> poll) { m_poll = std::move(poll); }
+
     // For opening path: the document read ahead for the first hinted time of path, or null when the
-    // caller is to read it on the spot. Hinted paths before that one are dropped, as passed over. When
-    // a worker is reading it, waits for it.
+    // caller is to read it on the spot. Throws AutomationError with the failure when reading it
+    // failed. Hinted paths before that one are dropped, as passed over. When a worker is reading it,
+    // waits for it (see whileWaiting and Settings::patience).
     std::unique_ptr<PresentationDocument> take(const QString& path);
 
     // How many of the hinted paths are read (or given up) and wait to be taken.
     int finished();
 
-    // Room for documents read ahead: slide text in characters and shapes, for all of them together.
-    // A document that would pass either bound is left to be read on the spot.
+    // Room for the documents read ahead besides the one opened next: slide text in characters and
+    // shapes, for all of them together.
     static constexpr qsizetype RoomText = 16'000'000;
     static constexpr qsizetype RoomShapes = 200'000;
 
+    // Worker threads of destroyed read-aheads that were left behind in a read and have not ended yet,
+    // in the whole process. A program that ends while there are any ends without waiting for them.
+    static int leftBehind();
+
 private:
     struct Job;
-    // A worker's loop: the first hinted path nobody reads yet, within lookahead.
-    void work();
-    // Reads job's file into a prepared document (null when it is left to be read on the spot).
-    void prepare(Job& job);
-    // Gives back the room a job's document held. Called with m_mutex held.
-    void release(Job& job);
+    struct Shared;
+    class JobRoom;
+    static void work(const std::shared_ptr<Shared>& shared, int index);
+    static void prepare(Shared& shared, const std::shared_ptr<Job>& job);
 
-    const int m_lookahead;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;             // a worker may have a job to start, or is to stop
-    std::condition_variable m_ready;            // a job that was being read is done
-    std::deque<std::shared_ptr<Job>> m_jobs;    // in hinted order
-    qsizetype m_heldText = 0, m_heldShapes = 0; // room taken by the documents read ahead
-    bool m_stopping = false;
-    std::vector<std::thread> m_workers;
+    std::shared_ptr<Shared> m_shared;
+    std::vector<std::thread> m_threads;
+    int m_workers = 0;
+    int m_lookahead = 1;
+    std::function<void()> m_poll;
 };
 
 } // namespace quorvane::office

@@ -223,9 +223,26 @@ void LocalPresentationApplication::quit() {
     m_running = false;
 }
 
-LocalPresentationServer::LocalPresentationServer(int jobs) {
-    if (jobs > 1)
-        m_prefetch = std::make_shared<DocumentPrefetch>(jobs);
+LocalPresentationServer::LocalPresentationServer(int jobs) : LocalPresentationServer(DocumentPrefetch::Settings::of(jobs)) {}
+
+LocalPresentationServer::LocalPresentationServer(DocumentPrefetch::Settings readAhead) {
+    if (readAhead.workers <= 1)
+        return;
+    m_prefetch = std::make_shared<DocumentPrefetch>(std::move(readAhead));
+    // Not one thread could be started: every presentation is read when it is opened.
+    if (m_prefetch->workers() == 0) {
+        m_prefetch.reset();
+        m_refused = true;
+    }
+}
+
+int LocalPresentationServer::jobs() const {
+    return m_prefetch ? m_prefetch->workers() : 1;
+}
+
+void LocalPresentationServer::whileWaiting(std::function<void()> poll) {
+    if (m_prefetch)
+        m_prefetch->whileWaiting(std::move(poll));
 }
 
 std::shared_ptr<PresentationApplication> LocalPresentationServer::create() {

@@ -92,11 +92,21 @@ public:
     // the hinted presentations ahead (see prepare); with one, every presentation is read when it is
     // opened, on the caller's thread.
     explicit LocalPresentationServer(int jobs = 1);
+    // The same with the read-ahead's settings (its workers are the jobs).
+    explicit LocalPresentationServer(DocumentPrefetch::Settings readAhead);
 
     std::shared_ptr<PresentationApplication> create() override;
     std::shared_ptr<PresentationApplication> attach() override;
     void prepare(const QStringList& paths) override;
     int lookahead() const override;
+    void whileWaiting(std::function<void()> poll) override;
+
+    // How many presentations are read at a time: the jobs asked for, fewer when the system gave
+    // fewer threads to read ahead, and 1 when it gave none.
+    int jobs() const;
+    // Whether jobs were asked for that no thread could be started for at all (reading goes on
+    // one presentation at a time, on the caller's thread).
+    bool readAheadRefused() const { return m_refused; }
 
     // The processors this process may run on (at least 1): the number of jobs that uses them all.
     static int coreCount();
@@ -106,6 +116,7 @@ public:
 
 private:
     std::shared_ptr<DocumentPrefetch> m_prefetch; // null with one job
+    bool m_refused = false;
     std::shared_ptr<LocalPresentationApplication> m_instance;
 };
 

@@ -24,6 +24,11 @@ qsizetype ReadBudget::shapesOf(const ShapeInfo& shape) {
     return shapes;
 }
 
+SharedReadRoom*& SharedReadRoom::ofThisThread() {
+    thread_local SharedReadRoom* room = nullptr;
+    return room;
+}
+
 void ReadBudget::requireRoom(qsizetype text, qsizetype shapes) const {
     if (m_recount)
         return;
@@ -36,6 +41,8 @@ void ReadBudget::requireRoom(qsizetype text, qsizetype shapes) const {
         throw Exceeded(m_fileName +
                        u": too many shapes: the presentation holds more than %1 shapes, the most "
                        u"that are read from one presentation"_s.arg(QLocale(QLocale::English).toString(MaxShapes)));
+    if (SharedReadRoom* room = SharedReadRoom::ofThisThread())
+        room->require(m_text + text, m_shapes + shapes);
 }
 
 void ReadBudget::beginSlide(int slide) {

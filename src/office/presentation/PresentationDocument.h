@@ -28,6 +28,23 @@ struct ShapeInfo {
     std::vector<ShapeInfo> items;
 };
 
+// Room shared by the presentations that several threads read at once (DocumentPrefetch): a thread
+// that reads for it sets its room, and every bound check of the ReadBudget on that thread asks the
+// room for what the presentation holds by then.
+class SharedReadRoom {
+public:
+    virtual ~SharedReadRoom() = default;
+    // The presentation read on this thread holds text characters and shapes in all so far. Returns
+    // once there is room for that, waiting for it; throws ReadAbandoned when the read is to stop.
+    virtual void require(qsizetype text, qsizetype shapes) = 0;
+    // The room of the reads on this thread; null (as on every thread at first): only the bounds count.
+    static SharedReadRoom*& ofThisThread();
+};
+
+// Thrown through a reader by SharedReadRoom::require when nobody wants the presentation any more.
+// It is no std::exception, so no reader takes it for damage.
+struct ReadAbandoned {};
+
 // The most that is read from one presentation. Real decks stay far below: a thousand slides of two
 // thousand characters each are two million characters. A small file can still ask for gigabytes (one
 // slide part listed many times, one text referenced by thousands of placeholders, a run of spaces
@@ -60,7 +77,8 @@ public:
 
     // For a reader in the middle of a slide, before it builds more: throws Exceeded "<file name>: ..."
     // naming the bound when the slide, at text characters and shapes shapes so far, takes the
-    // presentation past a bound. A slide counted before is not counted twice.
+    // presentation past a bound. A slide counted before is not counted twice. Where the thread reads
+    // within a SharedReadRoom, waits for room there first.
     void requireRoom(qsizetype text, qsizetype shapes) const;
 
     // Brackets the reading of a slide: beginSlide before, countSlide after. Each slide counts once,
