@@ -9,6 +9,7 @@
 #include "import/ShapeTexts.h"
 #include "import/SheetNaming.h"
 #include "import/StagingFile.h"
+#include "office/LocalNames.h"
 #include "office/presentation/LocalPresentationServer.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
 #include "office/spreadsheet/WorkbookExport.h"
@@ -186,9 +187,9 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
 // file it names (through links) when that exists.
 class OutputFile {
 public:
-    explicit OutputFile(const QString& path) : m_path(QFileInfo(path).absoluteFilePath()) {
+    explicit OutputFile(const QString& path) : m_path(office::absoluteName(path)) {
         struct stat info{};
-        if (::stat(QFile::encodeName(m_path).constData(), &info) == 0)
+        if (::stat(office::nativeName(m_path).constData(), &info) == 0)
             m_identity = {info.st_dev, info.st_ino};
     }
     // Whether path (absolute) names the output file, by its name or through a link or another name.
@@ -196,7 +197,7 @@ public:
         if (path == m_path)
             return true;
         struct stat info{};
-        return m_identity && ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
+        return m_identity && ::stat(office::nativeName(path).constData(), &info) == 0 &&
                std::pair(info.st_dev, info.st_ino) == *m_identity;
     }
 
@@ -212,13 +213,14 @@ private:
 // same.
 void addInputPath(const QString& path, const std::optional<QString>& extension, const OutputFile& output,
                   QStringList& files, QStringList& problems) {
-    const QFileInfo info(path);
-    if (!info.isDir()) {
-        files.append(info.absoluteFilePath());
+    struct stat status{};
+    // By the name's own bytes, which Qt's file functions would not keep when they are no UTF-8.
+    if (::stat(office::nativeName(path).constData(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        files.append(office::absoluteName(path));
         return;
     }
     QStringList found =
-        filelist::filesBelow(info.absoluteFilePath(), extension ? u"*."_s + *extension : u"*.*"_s, problems);
+        filelist::filesBelow(office::absoluteName(path), extension ? u"*."_s + *extension : u"*.*"_s, problems);
     // A workbook saved into the folder by an earlier run is no input of the next.
     found.removeIf([&output](const QString& file) { return output.is(file); });
     files += found;
@@ -332,7 +334,7 @@ private:
             break;
         }
         const auto separated = [&](const QString& text) { return import::separateColumns(text, separator); };
-        const QString fileName = QFileInfo(path).fileName();
+        const QString fileName = path.mid(path.lastIndexOf(u'/') + 1);
         QString rows;
         // Qualified in full: a statement that begins with "import" reads as a module import to the
         // formatter.
@@ -340,9 +342,9 @@ private:
             QString lead;
             for (const QString& column : m_request.columns) {
                 if (column == u"path")
-                    lead += asColumn(path);
+                    lead += asColumn(office::shownName(path));
                 else if (column == u"file")
-                    lead += asColumn(fileName);
+                    lead += asColumn(office::shownName(fileName));
                 else if (column == u"slide")
                     lead += QString::number(shape.slide);
                 else if (column == u"shape")
@@ -555,8 +557,9 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     const QStringList inputs = request.paths + listed;
     const OutputFile output(request.output);
     for (const QString& path : inputs) {
-        const QFileInfo input(path);
-        if (!input.isDir() && output.is(input.absoluteFilePath()))
+        struct stat status{};
+        const bool folder = ::stat(office::nativeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+        if (!folder && output.is(office::absoluteName(path)))
             return usageError(err, u"%1 is one of the inputs; it cannot be the output too"_s.arg(request.output));
     }
     prepareForManyFiles();

@@ -2,6 +2,7 @@
 // shapes, and lists of files read from a file.
 #include "cli/Commands.h"
 
+#include "office/LocalNames.h"
 #include "office/presentation/LocalPresentationServer.h"
 
 #include <QFile>
@@ -125,7 +126,7 @@ std::optional<QString> readFileList(const QString& source, bool nulSeparated, QS
         if (!nulSeparated && entry.endsWith('\r'))
             entry.chop(1);
         if (!entry.isEmpty())
-            paths.append(QFile::decodeName(entry.toByteArray()));
+            paths.append(office::nameFromNative(entry));
         start = end + 1;
     }
     return std::nullopt;

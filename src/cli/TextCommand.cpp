@@ -3,10 +3,9 @@
 #include "import/PresentationText.h"
 #include "import/ShapeTexts.h"
 #include "office/AutomationError.h"
+#include "office/LocalNames.h"
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/LocalPresentationServer.h"
-
-#include <QFileInfo>
 
 #include <nlohmann/json.hpp>
 
@@ -46,9 +45,10 @@ constexpr int ExitUsage = 2;
 // The reader names a file by its full path; on the command line the path as typed reads best.
 QString withPathAsGiven(const QString& description, const QString& path) {
     const QString prefix = office::displayName(path) + u": "_s;
+    const QString shown = office::shownName(path);
     if (description.startsWith(prefix))
-        return path + u": "_s + description.mid(prefix.size());
-    return path + u": "_s + description;
+        return shown + u": "_s + description.mid(prefix.size());
+    return shown + u": "_s + description;
 }
 
 struct TextRequest : SharedRequest {
@@ -144,7 +144,7 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     int status = 0;
     for (qsizetype at = 0; at < paths.size(); ++at) {
         const QString& path = paths[at];
-        const QString fullPath = QFileInfo(path).absoluteFilePath();
+        const QString fullPath = office::shownName(office::absoluteName(path));
         // The files after this one may be read ahead while this one is written out.
         if (ahead > 0)
             server.prepare(paths.mid(at, ahead));
@@ -158,7 +158,7 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         } catch (const office::AutomationError& error) {
             failure = withPathAsGiven(error.description(), path);
         } catch (const std::exception& error) {
-            failure = path + u": "_s + QString::fromUtf8(error.what());
+            failure = office::shownName(path) + u": "_s + QString::fromUtf8(error.what());
         }
         if (failure.isNull())
             continue;

@@ -1,5 +1,6 @@
 // quorvane-cli: the command-line front end of the import engine.
 #include "cli/Commands.h"
+#include "office/LocalNames.h"
 #include "office/presentation/DocumentPrefetch.h"
 
 #include <QCoreApplication>
@@ -32,8 +33,10 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("quorvane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
 
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
+    // The arguments as the system gave them: a file name that is no UTF-8 keeps its bytes.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(quorvane::office::nameFromNative(argv[i]));
     if (arguments.isEmpty()) {
         std::fputs(Usage, stderr);
         return 2;

@@ -1,5 +1,7 @@
 #include "filelist/FolderScan.h"
 
+#include "office/LocalNames.h"
+
 #include "shell/Guard.h"
 
 #include <QFile>
@@ -31,7 +33,8 @@ namespace {
 QByteArray nativePath(const QString& path) {
     if (path.contains(QChar(u'\0')))
         return {};
-    return QFile::encodeName(path);
+    // A folder given by a name that is no UTF-8 is reached by its own bytes.
+    return office::nativeName(path);
 }
 
 std::string reasonOf(int code) {

@@ -9,6 +9,7 @@
 
 #include "office/AutomationError.h"
 #include "office/CellNames.h"
+#include "office/LocalNames.h"
 #include "shell/Guard.h"
 #include "shell/Locations.h"
 
@@ -306,7 +307,7 @@ bool Run::readEntry(int step, int i) {
     m_guard.run(step, [&] {
         m_path = m_window.entryText(i);
         read = true;
-        m_window.setProgressText(u"Processing: "_s + FileNameOf(m_path));
+        m_window.setProgressText(u"Processing: "_s + FileNameOf(office::shownName(m_path)));
         m_services.events.yield();
     });
     return read;
@@ -402,7 +403,7 @@ void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
     const QString onSheet = sheet.isEmpty() ? QString() : u" of the sheet \"%1\""_s.arg(sheet);
     if (goesOn) {
         m_toldWhereTextGoesOn = true;
-        const QString of = &text == &m_thisFile ? u"The text of "_s + m_path : u"The text"_s;
+        const QString of = &text == &m_thisFile ? u"The text of "_s + office::shownName(m_path) : u"The text"_s;
         m_guard.notice(step,
                        u"%1 has %2 rows; a sheet holds %3. The rows from %4 on continue on %5."_s.arg(
                            of, office::groupedNumber(text.rows()), office::groupedNumber(office::MaxRows),
@@ -413,7 +414,7 @@ void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
     }
     for (const CutCell* cut : cuts)
         m_guard.report(step, u"%1: the text for row %2, column %3%4 has %5 characters; a cell holds %6, so its "
-                             u"last %7 were cut."_s.arg(cut->path, office::groupedNumber(cut->row - firstRow + 1),
+                             u"last %7 were cut."_s.arg(office::shownName(cut->path), office::groupedNumber(cut->row - firstRow + 1),
                                                         office::columnLetters(cut->column - 1), onSheet,
                                                         office::groupedNumber(cut->units),
                                                         office::groupedNumber(office::MaxCellUnits),

@@ -2,6 +2,7 @@
 #include "support/PackageBuilder.h"
 
 #include "cli/Commands.h"
+#include "office/LocalNames.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -15,6 +16,8 @@
 
 #include <cstdio>
 #include <string>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace quorvane;
@@ -136,6 +139,37 @@ TEST(TextCommandTest, FileListsByLineOrNulSeparated) {
         << missing.err;
     EXPECT_EQ(runText({u"-0"_s, odp}).status, 2);
     EXPECT_EQ(runText({u"--include"_s, u"notes,charts"_s, odp}).status, 2);
+}
+
+TEST(TextCommandTest, NamesThatAreNoUtf8AreOpenedByTheirBytesAndShownEscaped) {
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    // "Präsentation.pptx" written in Latin-1, as an older system names it.
+    const QByteArray latin1 = folder + "/Pr\xE4sentation.pptx";
+    ASSERT_TRUE(QFile::copy(Extras + u"/extras.odp"_s, dir.filePath(u"copy.odp"_s)));
+    ASSERT_EQ(::rename(QFile::encodeName(dir.filePath(u"copy.odp"_s)).constData(), latin1.constData()), 0);
+    const QString name = office::nameFromNative(latin1);
+    EXPECT_EQ(office::nativeName(name), latin1);
+    const QString shown = dir.path() + u"/Pr\\xE4sentation.pptx"_s;
+    EXPECT_EQ(office::shownName(name), shown);
+
+    const std::string expected = runText({Extras + u"/extras.odp"_s}).out;
+    EXPECT_EQ(runText({name}).out, expected);
+    // Through a NUL-separated list, as find -print0 writes it.
+    QFile list(dir.filePath(u"list"_s));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write(latin1 + '\0');
+    list.close();
+    EXPECT_EQ(runText({u"--files-from"_s, list.fileName(), u"-0"_s}).out, expected);
+
+    // A message and a JSON object show the byte escaped, as valid text.
+    const QString missing = office::nameFromNative(folder + "/gone\xE4.pptx");
+    const TextRun json = runText({u"--json"_s, missing});
+    EXPECT_EQ(json.err,
+              "quorvane-cli: " + dir.path().toStdString() + "/gone\\xE4.pptx: cannot open the file: No such file or directory\n");
+    const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+    EXPECT_EQ(object.value(u"path"_s).toString(), dir.path() + u"/gone\\xE4.pptx"_s);
+    ::unlink(latin1.constData()); // the temporary folder cannot name it to remove it
 }
 
 } // namespace

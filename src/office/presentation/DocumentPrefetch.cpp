@@ -1,11 +1,10 @@
 #include "office/presentation/DocumentPrefetch.h"
 
 #include "office/AutomationError.h"
+#include "office/LocalNames.h"
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/OpenPresentation.h"
 #include "office/presentation/ReadError.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <atomic>
@@ -49,7 +48,7 @@ struct FileIdentity {
 std::optional<FileIdentity> identityOf(const QString& path) {
     struct stat info{};
     // Through links, as opening the file goes.
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::stat(nativeName(path).constData(), &info) != 0)
         return std::nullopt;
     return FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
 }

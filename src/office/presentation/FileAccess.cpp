@@ -1,9 +1,8 @@
 #include "office/presentation/FileAccess.h"
 
+#include "office/LocalNames.h"
 #include "office/presentation/ReadError.h"
 
-#include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -32,11 +31,11 @@ struct DescriptorCloser {
 
 QString displayName(const QString& path) {
     // The whole path: two files of the same name in different folders must not read alike.
-    return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+    return path.isEmpty() ? path : shownName(absoluteName(path));
 }
 
 int openRegularFile(const QString& path) {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = nativeName(path);
     // O_NONBLOCK: opening a named pipe must not wait for a writer; the type check below then refuses it.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)

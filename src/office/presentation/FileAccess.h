@@ -12,7 +12,8 @@
 
 namespace quorvane::office {
 
-// The name a file goes by in messages: its full path (made absolute when it is relative).
+// The name a file goes by in messages: its full path (made absolute when it is relative), as
+// shownName shows it.
 QString displayName(const QString& path);
 
 // Opens path for reading when, and only when, it is a regular file: a folder, a named pipe or a
