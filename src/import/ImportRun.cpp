@@ -206,7 +206,9 @@ void Run::perFileSheetMode() {
         // The separation options and Text1 are read again for every file.
         applySeparation(m_thisFile, {{186, 188}, {190, 192}, {194, 196}, {198, 200}});
         fitToSheets(206, m_thisFile);
-        // A text longer than a sheet goes on in sheets of its own right after the file's sheet.
+        // A text longer than a sheet goes on in sheets of its own right after the file's sheet, and
+        // each such file tells where.
+        m_toldWhereTextGoesOn = false;
         const int passes = m_thisFile.passCount();
         for (int pass = 0; pass < passes; ++pass)
             perFileSheetPass(pass);
@@ -386,18 +388,23 @@ QString Run::activeSheetName() {
     }
 }
 
-// After the paste of a pass: tells once per run where rows that did not fit on one sheet go on, and
-// reports every cell of the pass whose text was cut, naming the presentation, the cell and the cut.
+// After the paste of a pass: tells once per text where rows that did not fit on one sheet go on, and
+// reports every cell of the pass whose text was cut and every row that lost the cells past the last
+// column, naming the presentation, the place and the cut.
 void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
     const std::int64_t firstRow = pass * office::MaxRows + 1, lastRow = firstRow + office::MaxRows - 1;
     std::vector<const CutCell*> cuts;
     for (const CutCell& cut : text.cuts())
         if (cut.row >= firstRow && cut.row <= lastRow)
             cuts.push_back(&cut);
+    std::vector<const CutRow*> cutRows;
+    for (const CutRow& cut : text.cutRows())
+        if (cut.row >= firstRow && cut.row <= lastRow)
+            cutRows.push_back(&cut);
     // A further pass whose sheet could not be added was pasted nowhere: there is no sheet to name.
     const bool pasted = pass == 0 || m_sheetAdded;
     const bool goesOn = pass > 0 && pasted && !m_toldWhereTextGoesOn;
-    if (!goesOn && cuts.empty())
+    if (!goesOn && cuts.empty() && cutRows.empty())
         return;
     const QString sheet = pasted ? activeSheetName() : QString();
     const QString onSheet = sheet.isEmpty() ? QString() : u" of the sheet \"%1\""_s.arg(sheet);
@@ -412,13 +419,25 @@ void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
                            : pass + 1 < text.passCount() ? u"the sheet \"%1\" and the sheets after it"_s.arg(sheet)
                                                          : u"the sheet \"%1\""_s.arg(sheet)));
     }
-    for (const CutCell* cut : cuts)
-        m_guard.report(step, u"%1: the text for row %2, column %3%4 has %5 characters; a cell holds %6, so its "
-                             u"last %7 were cut."_s.arg(office::shownName(cut->path), office::groupedNumber(cut->row - firstRow + 1),
-                                                        office::columnLetters(cut->column - 1), onSheet,
-                                                        office::groupedNumber(cut->units),
-                                                        office::groupedNumber(office::MaxCellUnits),
-                                                        office::groupedNumber(cut->units - cut->kept)));
+    for (const CutRow* cut : cutRows)
+        m_guard.report(step, u"%1: row %2%3 has %4 cells; a sheet holds %5 columns, so its last %6 were cut."_s.arg(
+                                 office::shownName(cut->path), office::groupedNumber(cut->row - firstRow + 1), onSheet,
+                                 office::groupedNumber(cut->cells), office::groupedNumber(office::MaxColumns),
+                                 office::groupedNumber(cut->cells - office::MaxColumns)));
+    // A cell's limit is in UTF-16 units, which differ from characters past U+FFFF: the message counts
+    // characters and says the units where they differ.
+    for (const CutCell* cut : cuts) {
+        const QString units = cut->units == cut->characters
+                                  ? QString()
+                                  : u" (%1 UTF-16 units)"_s.arg(office::groupedNumber(cut->units));
+        m_guard.report(step, u"%1: the text for row %2, column %3%4 has %5 characters%6; a cell holds %7 UTF-16 "
+                             u"units, so its last %8 characters were cut."_s.arg(office::shownName(cut->path),
+                                                          office::groupedNumber(cut->row - firstRow + 1),
+                                                          office::columnLetters(cut->column - 1), onSheet,
+                                                          office::groupedNumber(cut->characters), units,
+                                                          office::groupedNumber(office::MaxCellUnits),
+                                                          office::groupedNumber(cut->characters - cut->kept)));
+    }
 }
 
 // DeleteQuietly yields first; if the window closes there, the file goes with the run's folder.

@@ -42,6 +42,7 @@ void StagingText::separateColumns(const QString& separator) {
 void StagingText::fit() {
     joinBrokenLines();
     m_cuts.clear();
+    m_cutRows.clear();
     m_rows = 0;
     for (Piece& piece : m_pieces) {
         cutCells(piece, m_rows);
@@ -79,45 +80,55 @@ void StagingText::cutCells(Piece& piece, std::int64_t firstRow) {
     const qsizetype size = piece.text.size();
     std::vector<std::pair<qsizetype, qsizetype>> removals; // byte ranges [from, to) to cut out
     std::int64_t row = 0, column = 0;
-    std::int64_t units = 0, kept = 0; // of the current cell
-    qsizetype cutAt = -1;             // where the current cell's text stops fitting
+    std::int64_t units = 0, characters = 0, kept = 0; // of the current cell
+    qsizetype cutAt = -1;                             // where the current cell's text stops fitting
+    qsizetype rowCutAt = -1; // where the current line's cells stop fitting: the mark before the first too many
     auto endCell = [&](qsizetype end) {
         if (cutAt >= 0) {
             removals.emplace_back(cutAt, end);
-            m_cuts.push_back({piece.path, firstRow + row + 1, column + 1, units, kept});
+            m_cuts.push_back({piece.path, firstRow + row + 1, column + 1, units, characters, kept});
         }
-        units = 0;
+        units = characters = 0;
         cutAt = -1;
+    };
+    auto endRow = [&](qsizetype end) {
+        endCell(end);
+        if (rowCutAt >= 0) {
+            removals.emplace_back(rowCutAt, end);
+            m_cutRows.push_back({piece.path, firstRow + row + 1, column + 1});
+        }
+        rowCutAt = -1;
+        ++row;
+        column = 0;
     };
     qsizetype pos = 0;
     while (pos < size) {
         const auto byte = static_cast<unsigned char>(data[pos]);
         if (isLineEnd(static_cast<char>(byte))) {
-            endCell(pos);
-            ++row;
-            column = 0;
+            endRow(pos);
             pos = afterLineEnd(data, size, pos);
             continue;
         }
         if (byte == 0xC2 && pos + 1 < size && static_cast<unsigned char>(data[pos + 1]) == 0xB8) {
             endCell(pos); // the SplitMark
-            ++column;
+            if (++column == office::MaxColumns)
+                rowCutAt = pos;
             pos += 2;
             continue;
         }
         const qsizetype length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
         const int width = length == 4 ? 2 : 1; // a character past U+FFFF is a surrogate pair
-        if (cutAt < 0 && units + width > office::MaxCellUnits) {
+        // The cells past the last column go whole: theirs is no cut of its own.
+        if (rowCutAt < 0 && cutAt < 0 && units + width > office::MaxCellUnits) {
             cutAt = pos;
-            kept = units;
+            kept = characters;
         }
         units += width;
+        ++characters;
         pos = std::min(pos + length, size);
     }
-    if (size > 0 && !isLineEnd(data[size - 1])) {
-        endCell(size);
-        ++row;
-    }
+    if (size > 0 && !isLineEnd(data[size - 1]))
+        endRow(size);
     piece.rows = row;
     if (removals.empty())
         return;

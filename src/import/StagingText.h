@@ -11,20 +11,29 @@ namespace quorvane::import {
 
 // A cell text that was longer than a cell holds and lost its end.
 struct CutCell {
-    QString path;            // the presentation the text came from
-    std::int64_t row = 0;    // its row in the whole text, from 1
-    std::int64_t column = 0; // its column, from 1
-    std::int64_t units = 0;  // its length in UTF-16 units before the cut
-    std::int64_t kept = 0;   // the units it keeps
+    QString path;                // the presentation the text came from
+    std::int64_t row = 0;        // its row in the whole text, from 1
+    std::int64_t column = 0;     // its column, from 1
+    std::int64_t units = 0;      // its length in UTF-16 units before the cut
+    std::int64_t characters = 0; // its length in characters (code points) before the cut
+    std::int64_t kept = 0;       // the characters it keeps
+};
+
+// A line that split into more cells than a row holds and lost the cells after the last column.
+struct CutRow {
+    QString path;           // the presentation the line came from
+    std::int64_t row = 0;   // its row in the whole text, from 1
+    std::int64_t cells = 0; // the cells it split into
 };
 
 // The text of a run on its way to the staging file: UTF-8, one piece per presentation with the path
 // it came from. Rows and cells are counted as the spreadsheet reads the staging file: a row ends at
 // each CR LF, LF or lone CR (a last line without a line end is a row too), a cell at each SplitMark.
 //
-// A sheet holds only MaxRows rows and a cell only MaxCellUnits UTF-16 units, so fit() cuts the
-// over-long cells and splits the text into passes of at most MaxRows rows, each a sheet's worth for
-// one trip through the spreadsheet. The text is held once; release() frees what a pass has used.
+// A sheet holds only MaxRows rows, a row MaxColumns cells and a cell MaxCellUnits UTF-16 units, so
+// fit() cuts the over-long cells and rows and splits the text into passes of at most MaxRows rows,
+// each a sheet's worth for one trip through the spreadsheet. The text is held once; release() frees
+// what a pass has used.
 class StagingText {
 public:
     // Appends the text of the presentation at path (converted to UTF-8).
@@ -34,11 +43,13 @@ public:
     void separateColumns(const QString& separator);
 
     // Cuts every cell text longer than MaxCellUnits to its first MaxCellUnits units (one fewer when
-    // the cut would fall between the halves of a surrogate pair) and finds where each pass ends.
-    // Call once, after the separation.
+    // the cut would fall between the halves of a surrogate pair), every line that splits into more
+    // than MaxColumns cells to its first MaxColumns, and finds where each pass ends. Call once,
+    // after the separation.
     void fit();
     // What fit() cut, in row order.
     const std::vector<CutCell>& cuts() const { return m_cuts; }
+    const std::vector<CutRow>& cutRows() const { return m_cutRows; }
     // The rows of the whole text; 0 for an empty text.
     std::int64_t rows() const { return m_rows; }
     // The number of passes: at least 1 (an empty text makes one empty pass).
@@ -68,6 +79,7 @@ private:
 
     std::vector<Piece> m_pieces;
     std::vector<CutCell> m_cuts;
+    std::vector<CutRow> m_cutRows;
     std::vector<Position> m_passEnds; // where each pass ends; empty before fit()
     std::int64_t m_rows = 0;
 };

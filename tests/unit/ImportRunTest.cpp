@@ -442,6 +442,15 @@ TEST_F(ImportRunTest, ASheetFullOfRowsFitsAndMoreGoOnInSheetsAddedAfterIt) {
                   u" has 1,048,577 rows; a sheet holds 1,048,576. The rows from 1,048,577 on continue on the sheet "
                   u"\"overpptx (2)\"."_s);
     EXPECT_TRUE(tempIsEmpty());
+
+    // Every file that goes on in a further sheet is told.
+    errors.reports.clear();
+    spreadsheets.quitAll();
+    window.entries = QStringList{window.entries.last(), window.entries.last()};
+    start();
+    ASSERT_EQ(errors.reports.size(), 2u);
+    EXPECT_TRUE(errors.reports[0].notice && errors.reports[1].notice);
+    EXPECT_TRUE(errors.reports[1].description.startsWith(u"The text of "_s + deckPath(u"/p/over.pptx"_s)));
 }
 
 TEST_F(ImportRunTest, ATextTooLongForACellIsCutAndReportedAndTheRestIsKept) {
@@ -466,9 +475,36 @@ TEST_F(ImportRunTest, ATextTooLongForACellIsCutAndReportedAndTheRestIsKept) {
         EXPECT_FALSE(errors.reports[0].notice);
         EXPECT_EQ(errors.reports[0].line, single ? 164 : 240);
         EXPECT_EQ(errors.reports[0].description,
-                  deck + u": the text for row %1, column B of the sheet \"%2\" has 40,000 characters; a cell holds "
-                         u"32,767, so its last 7,234 were cut."_s.arg(row)
+                  deck + u": the text for row %1, column B of the sheet \"%2\" has 39,999 characters (40,000 UTF-16 "
+                         u"units); a cell holds 32,767 UTF-16 units, so its last 7,233 characters were cut."_s.arg(row)
                              .arg(single ? u"Sheet1"_s : u"longpptx"_s));
+    }
+}
+
+TEST_F(ImportRunTest, ALineOfMoreCellsThanARowHoldsKeepsItsFirstCellsAndTheRestArrives) {
+    addFile(u"/p/a.pptx"_s, {u"before"_s});
+    // Split at every space: 16,386 cells, two past the last column.
+    const QString wide = addFile(u"/p/wide.pptx"_s, {u"w"_s + QString(u" w"_s).repeated(office::MaxColumns + 1), u"after"_s});
+    addFile(u"/p/c.pptx"_s, {u"last"_s});
+    window.option = OptionButton::Option2;
+    for (const bool single : {true, false}) {
+        SCOPED_TRACE(single);
+        errors.reports.clear();
+        spreadsheets.quitAll();
+        window.singleSheet = single;
+        start();
+        const office::Worksheet& sheet = result().sheet(single ? 0 : 2);
+        const int row = single ? 2 : 1;
+        EXPECT_EQ(sheet.usedRange().columns, office::MaxColumns);
+        EXPECT_EQ(test::cellText(sheet, row, office::MaxColumns), u"w"_s);
+        EXPECT_EQ(test::cellText(sheet, row + 1, 1), u"after"_s);
+        EXPECT_EQ(test::cellText(single ? sheet : result().sheet(1), 1, 1), u"before"_s);
+        EXPECT_EQ(test::cellText(single ? sheet : result().sheet(3), single ? 4 : 1, 1), u"last"_s);
+        ASSERT_EQ(errors.reports.size(), 1u);
+        EXPECT_EQ(errors.reports[0].description,
+                  wide + u": row %1 of the sheet \"%2\" has 16,386 cells; a sheet holds 16,384 columns, so its last 2 "
+                         u"were cut."_s.arg(row)
+                             .arg(single ? u"Sheet1"_s : u"widepptx"_s));
     }
 }
 
