@@ -84,7 +84,7 @@ const char* const ImportUsage =
     "\n"
     "With --columns or --include every paragraph of a shape is a row that repeats where it came from;\n"
     "a table's row is one row, its cells' paragraphs joined by line breaks; --split separates only the\n"
-    "text, never these columns. A line end or the column mark in a path or a name shows as U+FFFD.\n";
+    "text, never these columns. A line end in a path or a name shows as U+FFFD.\n";
 
 // Exit statuses; a run stopped by a signal ends with 128 plus the signal's number (130 for Ctrl+C).
 constexpr int ExitReported = 1; // the import ran and something was reported, or the output failed
@@ -333,7 +333,9 @@ private:
         default:
             break;
         }
-        const auto separated = [&](const QString& text) { return import::separateColumns(text, separator); };
+        const auto separated = [&](const QString& text) {
+            return import::separateColumns(import::protectSplitMarks(text), separator);
+        };
         const QString fileName = path.mid(path.lastIndexOf(u'/') + 1);
         QString rows;
         // Qualified in full: a statement that begins with "import" reads as a module import to the
@@ -380,12 +382,13 @@ private:
         return rows;
     }
 
-    // A path or a name as one cell: a row end or the column mark in it would start another.
+    // A path or a name as one cell: a row end in it would start another, and its column marks are
+    // text.
     static QString asColumn(QString value) {
         for (QChar& c : value)
-            if (c == u'\r' || c == u'\n' || c == import::SplitMark)
+            if (c == u'\r' || c == u'\n')
                 c = QChar(QChar::ReplacementCharacter);
-        return value;
+        return import::protectSplitMarks(value);
     }
 
     const ImportRequest& m_request;

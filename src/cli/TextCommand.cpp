@@ -4,6 +4,7 @@
 #include "import/ShapeTexts.h"
 #include "office/AutomationError.h"
 #include "office/LocalNames.h"
+#include "office/Utf8.h"
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/LocalPresentationServer.h"
 
@@ -65,13 +66,13 @@ std::optional<QString> parseRequest(const QStringList& arguments, TextRequest& r
 }
 
 std::string utf8(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = office::toUtf8(text);
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 // One JSON Lines record.
 void writeJson(std::FILE* out, const nlohmann::ordered_json& object) {
-    // Text that is no valid UTF-16 (a lone surrogate) was made U+FFFD by toUtf8 already; replace
+    // Text that is no valid UTF-16 (a lone surrogate) was made U+FFFD by utf8() already; replace
     // keeps the writer from throwing on anything else.
     const std::string line = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + '\n';
     std::fwrite(line.data(), 1, line.size(), out);

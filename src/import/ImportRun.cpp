@@ -448,7 +448,7 @@ void Run::deleteStagingFile(int step) {
 } // namespace
 
 QString ImportWindow::presentationText(office::PresentationServer& server, const QString& path) {
-    return PresentationText(server, path);
+    return protectSplitMarks(PresentationText(server, path));
 }
 
 QStringList ImportWindow::entriesAfter(int position, int count) {

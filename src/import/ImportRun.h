@@ -31,8 +31,10 @@ public:
     // ProgressBar1: its value (0 to 100, not rounded) and its text.
     virtual void setProgressValue(double value) = 0;
     virtual void setProgressText(const QString& text) = 0;
-    // The text the run takes from the presentation at path: the window takes all its shapes' text
-    // (PresentationText); another front end may lay it out in rows and columns of its own.
+    // The text the run takes from the presentation at path, staged: a SplitMark in it starts a column,
+    // and the presentation's own column marks are protected (protectSplitMarks). The window takes all
+    // its shapes' text (PresentationText); another front end may lay it out in rows and columns of its
+    // own.
     virtual QString presentationText(office::PresentationServer& server, const QString& path);
 };
 

@@ -3,6 +3,7 @@
 #include "import/ColumnSeparation.h"
 
 #include "office/SpreadsheetServer.h"
+#include "office/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,7 +25,7 @@ qsizetype afterLineEnd(const char* data, qsizetype size, qsizetype pos) {
 } // namespace
 
 void StagingText::append(const QString& path, const QString& text) {
-    m_pieces.push_back({path, text.toUtf8(), 0});
+    m_pieces.push_back({path, office::toUtf8(text), 0});
     m_passEnds.clear();
 }
 
@@ -33,7 +34,8 @@ void StagingText::separateColumns(const QString& separator) {
         return;
     // A UTF-8 sequence can only match at the start of a character, so replacing bytes replaces
     // characters.
-    const QByteArray from = separator.toUtf8();
+    // The separator is matched as it stands in the staged text: a column mark in it as text.
+    const QByteArray from = office::toUtf8(protectSplitMarks(separator));
     const QByteArray to = QString(SplitMark).toUtf8();
     for (Piece& piece : m_pieces)
         piece.text.replace(from, to);

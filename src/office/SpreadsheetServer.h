@@ -14,6 +14,12 @@ inline constexpr std::int64_t MaxRows = 1'048'576;
 inline constexpr std::int64_t MaxColumns = 16'384;
 inline constexpr std::int64_t MaxCellUnits = 32'767; // UTF-16 code units per cell
 
+// Text opened split at U+00B8 (the column mark of the staging files) may hold the column mark as
+// text too: there the noncharacter U+FDD0, which no presentation's text holds, stands for a U+00B8
+// that belongs to the cell, and the cell holds U+00B8 in its place.
+inline constexpr char16_t ColumnMark = 0x00B8;
+inline constexpr char16_t ColumnMarkAsText = 0xFDD0;
+
 // The application name of this program's spreadsheet engine: the default property of every
 // instance, and what the running test compares with.
 inline constexpr char16_t SpreadsheetApplicationName[] = u"Quorvane Spreadsheet";

@@ -508,6 +508,23 @@ TEST_F(ImportRunTest, ALineOfMoreCellsThanARowHoldsKeepsItsFirstCellsAndTheRestA
     }
 }
 
+TEST_F(ImportRunTest, TheColumnMarkInASlideIsTextUnderEveryOption) {
+    addFile(u"/p/mark.pptx"_s, {u"price\u00B8 5 \u00B8 x"_s});
+    const auto cells = [&](OptionButton option, const QString& text1) {
+        spreadsheets.quitAll();
+        window.option = option;
+        window.text1Value = text1;
+        start();
+        return test::cellsOf(result().sheet(0));
+    };
+    EXPECT_EQ(cells(OptionButton::Option1, {}), Grid{QStringList{u"price\u00B8 5 \u00B8 x"_s}});
+    EXPECT_EQ(cells(OptionButton::Option2, {}),
+              Grid{(QStringList{u"price\u00B8"_s, u"5"_s, u"\u00B8"_s, u"x"_s})});
+    // Splitting at the column mark itself is asked for, and done.
+    EXPECT_EQ(cells(OptionButton::Option4, u"\u00B8"_s), Grid{(QStringList{u"price"_s, u" 5 "_s, u" x"_s})});
+    EXPECT_TRUE(errors.reports.empty());
+}
+
 // ---- Per file -----------------------------------------------------------------------------------
 
 TEST_F(ImportRunTest, PerFileMakesASheetPerFileInOneVisibleWorkbook) {

@@ -1,4 +1,5 @@
 #include "import/ColumnSeparation.h"
+#include "office/Utf8.h"
 #include "shell/ErrorReport.h"
 #include "shell/Guard.h"
 #include "shell/Product.h"
@@ -107,4 +108,13 @@ TEST(ColumnSeparation, ReplacesEveryOccurrenceBySplitMark) {
     EXPECT_EQ(import::separateColumns(QStringLiteral("xaby"), QStringLiteral("A")), u"xaby");      // case-sensitive
     EXPECT_EQ(import::separateColumns(QStringLiteral("aaaa"), QStringLiteral("aa")), mark + mark); // no overlap
     EXPECT_EQ(import::separateColumns(QStringLiteral("a,b"), QString()), u"a,b");                  // empty: unchanged
+}
+
+TEST(ColumnSeparation, StagedTextKeepsItsColumnMarksAsTextAndNoLoneSurrogate) {
+    const QString staged = import::protectSplitMarks(u"a\u00B8b \uFDD0"_s);
+    EXPECT_EQ(staged, u"a\uFDD0b \uFFFD"_s);
+    EXPECT_EQ(import::separateColumns(staged, u"\u00B8"_s), u"a\u00B8b \uFFFD"_s);
+    // Text that is no valid UTF-16 goes out with U+FFFD where it breaks, pairs kept.
+    const QString broken = u"x"_s + QChar(0xD800) + u"y\U0001F600"_s + QChar(0xDC00);
+    EXPECT_EQ(office::toUtf8(broken), QByteArray("x\xEF\xBF\xBDy\xF0\x9F\x98\x80\xEF\xBF\xBD"));
 }

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <cstring>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -58,8 +59,7 @@ QString grouped(std::int64_t n) {
 // Builds a block while scanning; the scanner reports cell and row ends.
 class BlockBuilder {
 public:
-    BlockBuilder(QByteArray text, QString name)
-        : m_block(std::make_shared<CellBlock>(std::move(text))), m_name(std::move(name)) {}
+    explicit BlockBuilder(QString name) : m_block(std::make_shared<CellBlock>(QByteArray())), m_name(std::move(name)) {}
 
     void endCell(std::size_t start, std::size_t end, std::int64_t units, const char* data) {
         if (m_column >= MaxColumns)
@@ -85,8 +85,8 @@ public:
         m_column = 0;
     }
     std::int64_t rows() const { return m_rows; }
-    std::shared_ptr<CellBlock> finish() {
-        m_block->finish();
+    std::shared_ptr<CellBlock> finish(QByteArray text) {
+        m_block->finish(std::move(text));
         return std::move(m_block);
     }
 
@@ -102,15 +102,20 @@ private:
 std::shared_ptr<const CellBlock> parseDelimitedText(QByteArray text, char32_t delimiter, const QString& name) {
     if (static_cast<std::uint64_t>(text.size()) > std::numeric_limits<std::uint32_t>::max() / 2)
         throw AutomationError(u"%1: the file is larger than 2 GiB; it cannot be opened as one worksheet."_s.arg(name));
+    // A column mark kept as text turns back into the column mark (two bytes for three), so the text is
+    // rewritten in place behind the scan; without one nothing moves.
+    const bool marksAsText = delimiter == ColumnMark && text.contains("\xEF\xB7\x90");
+    char* out = marksAsText ? text.data() : nullptr;
     const char* data = text.constData();
     const auto size = static_cast<std::size_t>(text.size());
-    BlockBuilder builder(text, name);
+    BlockBuilder builder(name);
 
     std::size_t pos = 0;
     if (size >= 3 && static_cast<unsigned char>(data[0]) == 0xEF && static_cast<unsigned char>(data[1]) == 0xBB &&
         static_cast<unsigned char>(data[2]) == 0xBF)
         pos = 3;
-    std::size_t cellStart = pos;
+    std::size_t write = pos;  // where the byte at pos goes: behind it once a mark was rewritten
+    std::size_t cellStart = write;
     std::int64_t units = 0;   // UTF-16 units of the current cell
     bool rowHasCells = false; // a delimiter was seen in the current line
     const auto invalid = [&](std::size_t at) {
@@ -124,10 +129,12 @@ std::shared_ptr<const CellBlock> parseDelimitedText(QByteArray text, char32_t de
         std::size_t length;
         if (byte < 0x80) {
             if (byte == '\r' || byte == '\n') {
-                builder.endCell(cellStart, pos, units, data);
+                builder.endCell(cellStart, write, units, data);
                 builder.endRow();
-                pos += (byte == '\r' && pos + 1 < size && data[pos + 1] == '\n') ? 2 : 1;
-                cellStart = pos;
+                const std::size_t end = (byte == '\r' && pos + 1 < size && data[pos + 1] == '\n') ? 2 : 1;
+                pos += end;
+                write += end;
+                cellStart = write;
                 units = 0;
                 rowHasCells = false;
                 continue;
@@ -158,22 +165,34 @@ std::shared_ptr<const CellBlock> parseDelimitedText(QByteArray text, char32_t de
                 throw invalid(pos);
         }
         if (codePoint == delimiter) {
-            builder.endCell(cellStart, pos, units, data);
+            builder.endCell(cellStart, write, units, data);
             pos += length;
-            cellStart = pos;
+            write += length;
+            cellStart = write;
             units = 0;
             rowHasCells = true;
             continue;
         }
         units += codePoint >= 0x10000 ? 2 : 1;
+        if (out != nullptr && codePoint == ColumnMarkAsText) {
+            out[write] = '\xC2';
+            out[write + 1] = '\xB8';
+            write += 2;
+        } else {
+            if (out != nullptr && write != pos)
+                std::memmove(out + write, data + pos, length);
+            write += length;
+        }
         pos += length;
     }
     // The last line needs no line end; a line end after it adds no empty row.
-    if (cellStart < size || rowHasCells) {
-        builder.endCell(cellStart, size, units, data);
+    if (cellStart < write || rowHasCells) {
+        builder.endCell(cellStart, write, units, data);
         builder.endRow();
     }
-    return builder.finish();
+    if (out != nullptr)
+        text.truncate(static_cast<qsizetype>(write));
+    return builder.finish(std::move(text));
 }
 
 std::shared_ptr<const CellBlock> readDelimitedText(const QString& path, char32_t delimiter) {

@@ -18,7 +18,8 @@ bool isPlainNumber(std::string_view text);
 // Reads the UTF-8 text file at path as the spreadsheet reads delimited text: a row at each CR LF, LF
 // or lone CR (a line end after the last line adds no row), a new column at each delimiter character
 // and at nothing else, no text qualifier, nothing read as a formula or a date, a cell a number only
-// when isPlainNumber holds. A leading byte-order mark is skipped.
+// when isPlainNumber holds. A leading byte-order mark is skipped. Split at ColumnMark, a
+// ColumnMarkAsText in the text is a ColumnMark in its cell.
 // Throws AutomationError naming the file and the reason when it cannot be read, is not UTF-8, or
 // holds more than a sheet does (rows, columns, or characters in one cell).
 std::shared_ptr<const CellBlock> readDelimitedText(const QString& path, char32_t delimiter);

@@ -38,6 +38,11 @@ void CellBlock::endRow() {
     m_rowStarts.push_back(m_cells.size());
 }
 
+void CellBlock::finish(QByteArray text) {
+    m_text = std::move(text);
+    finish();
+}
+
 void CellBlock::finish() {
     m_cells.shrink_to_fit();
     m_rowStarts.shrink_to_fit();

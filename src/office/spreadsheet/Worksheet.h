@@ -49,6 +49,8 @@ public:
     void endRow();
     // Called once after the last row; computes the bounds of the non-empty cells.
     void finish();
+    // The same for a reader that rewrites the arena while it reads: text takes the arena's place.
+    void finish(QByteArray text);
 
     std::int64_t rowCount() const { return static_cast<std::int64_t>(m_rowStarts.size()) - 1; }
     // The cell at (row, column); an empty view outside the block.
