@@ -22,7 +22,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -45,8 +48,9 @@ const char* const ImportUsage =
     "error, as no failure. A FILE that is a folder stands for every file in it and below it, as when it\n"
     "is dropped on the program's list; with --ext, for those the folder scan finds.\n"
     "Every failure is reported on standard error with its statement number, and the import goes on;\n"
-    "the exit status is 0 only when no failure was reported. When nothing was imported, an existing\n"
-    "OUT is left as it was. OUT is never one of the inputs: a folder given leaves it out,\n"
+    "the exit status is 0 only when no failure was reported. When nothing was imported, OUT is not\n"
+    "written (an existing one is left as it was). An OUT whose folder is missing or not writable is\n"
+    "refused before anything is read. OUT is never one of the inputs: a folder given leaves it out,\n"
     "and a file given that is OUT is refused. When OUT is a link, the file it leads to is replaced.\n"
     "Ctrl+C, SIGTERM and SIGHUP stop the import and save nothing.\n"
     "\n"
@@ -57,7 +61,8 @@ const char* const ImportUsage =
     "                            text (the text of --split-text)\n"
     "  --split-text TEXT         the text that --split text splits at\n"
     "  --ext EXT                 take from folders only the files whose names match *.EXT, letters in\n"
-    "                            any case (ppt* for .ppt, .pptx and .pptm; * for every file)\n"
+    "                            any case (ppt* for .ppt, .pptx and .pptm; * for every file; a\n"
+    "                            leading dot is allowed: .pptx)\n"
     "  --csv STYLE               how a .csv is written: spreadsheets (default: a byte-order mark, and\n"
     "                            text that would read as a formula gets a leading apostrophe) or\n"
     "                            exact (the text as it is)\n"
@@ -130,6 +135,9 @@ std::optional<QString> parseOption(const QString& argument, const std::function<
         request.splitOption = splitModes.value(*mode);
     } else if (argument == u"--ext") {
         request.extension = value();
+        // ".pptx", as users type it, means pptx.
+        if (request.extension && request.extension->startsWith(u'.'))
+            request.extension->remove(0, 1);
         if (!request.extension || request.extension->isEmpty())
             return u"--ext needs an extension (ppt*, txt, *)"_s;
     } else if (argument == u"--csv") {
@@ -528,6 +536,24 @@ bool holdsNothing(const office::SpreadsheetInstance* instance) {
     return true;
 }
 
+// Why the output cannot be written where it goes (its folder, or the folder of the file a link leads
+// to, is missing or not writable), as saving it would say; empty when nothing stands in the way.
+QString outputFolderProblem(const QString& output) {
+    QByteArray target = office::nativeName(office::absoluteName(output));
+    if (char* resolved = ::realpath(target.constData(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash <= 0 ? QByteArray("/") : target.left(slash);
+    if (::access(folder.constData(), W_OK | X_OK) == 0)
+        return {};
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    return QFileInfo(output).suffix().toLower() == u"csv"
+               ? u"%1: the sheet could not be saved: %2"_s.arg(output, reason)
+               : u"%1: the workbook could not be saved: %2"_s.arg(output, reason);
+}
+
 // Says why the command line cannot go on (usage), with the hint that follows every such message.
 int usageError(std::FILE* err, const QString& problem) {
     writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
@@ -549,6 +575,11 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     // nowhere, one of the presentations given.
     if (const QString problem = office::saveTargetProblem(request.output); !problem.isEmpty())
         return usageError(err, request.output + u": "_s + problem);
+    // Nor is anything read for an output that cannot be written.
+    if (const QString problem = outputFolderProblem(request.output); !problem.isEmpty()) {
+        writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
+        return ExitReported;
+    }
     QStringList listed;
     if (request.filesFrom) {
         if (const auto problem = readFileList(*request.filesFrom, request.nulSeparated, listed)) {
@@ -617,11 +648,13 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
 
     int status = reporter.reports == 0 && prompts.messages == 0 && !walkFailed ? 0 : ExitReported;
     bool stopped = g_interrupted;
-    if (!stopped && QFileInfo::exists(request.output) &&
-        (run.presentationsRead() == 0 || (status != 0 && holdsNothing(result.get())))) {
+    if (!stopped && (run.presentationsRead() == 0 || (status != 0 && holdsNothing(result.get())))) {
         // Every presentation failed, or whatever was read failed to reach the sheet: an empty result
-        // must not take the place of an earlier one.
-        writeUtf8(err, u"quorvane-cli import: nothing was imported; %1 is left as it was\n"_s.arg(request.output));
+        // must not take the place of an earlier one, nor be a file of its own.
+        struct stat existing{};
+        const bool exists = ::lstat(office::nativeName(request.output).constData(), &existing) == 0;
+        writeUtf8(err, exists ? u"quorvane-cli import: nothing was imported; %1 is left as it was\n"_s.arg(request.output)
+                              : u"quorvane-cli import: nothing was imported; %1 was not written\n"_s.arg(request.output));
         status = ExitReported;
     } else if (!stopped) {
         try {

@@ -277,11 +277,11 @@ TEST_F(ImportCommandTest, TimingsTellWhereTheTimeWent) {
 }
 
 TEST_F(ImportCommandTest, NamesAfterADoubleDashAreFiles) {
-    // "--" lets a file name start with a dash; a name that is not there gives an empty one-sheet
-    // workbook all the same (the run goes on), so the failure shows in the status only.
+    // "--" lets a file name start with a dash; a name that is not there is reported, and as nothing
+    // was imported, no output is written.
     EXPECT_EQ(import({u"-o"_s, output(u"empty.csv"_s), u"--"_s, u"-missing.pptx"_s}), 1);
     EXPECT_NE(err.find("-missing.pptx: "), std::string::npos) << err;
-    EXPECT_TRUE(QFile::exists(output(u"empty.csv"_s)));
+    EXPECT_FALSE(QFile::exists(output(u"empty.csv"_s)));
 }
 
 TEST_F(ImportCommandTest, ColumnsSayWhereEachRowCameFromAndSplitLeavesThemWhole) {
@@ -370,6 +370,17 @@ TEST_F(ImportCommandTest, NothingImportedLeavesAnExistingOutputAsItWas) {
             EXPECT_EQ(contentsOf(output(name)), before);
         }
     }
+    // With no earlier output, none is made.
+    EXPECT_EQ(import({missing, u"-o"_s, output(u"new.csv"_s)}), 1);
+    EXPECT_NE(err.find(QString(u"nothing was imported; "_s + output(u"new.csv"_s) + u" was not written"_s).toStdString()),
+              std::string::npos)
+        << err;
+    EXPECT_FALSE(QFileInfo::exists(output(u"new.csv"_s)));
+    // An output whose folder is missing is refused before anything is read, as saving would say.
+    const QString nowhere = work.filePath(u"no/such/folder/out.csv"_s);
+    EXPECT_EQ(import({missing, u"-o"_s, nowhere}), 1);
+    EXPECT_EQ(err, "quorvane-cli import: " + nowhere.toStdString() +
+                       ": the sheet could not be saved: No such file or directory\n");
 }
 
 TEST_F(ImportCommandTest, TheOutputIsNeverAnInputAndALinkToNothingIsNoOutput) {

@@ -116,6 +116,10 @@ TEST_F(ImportFolders, AnExtensionScansTheFolderTreeInWalkOrder) {
     EXPECT_EQ(lecture, 0) << "the chosen folder's own files first";
     EXPECT_GT(schedule, lecture);
     EXPECT_GT(review, schedule) << "then its subfolders, Week 9 before Week 10";
+    // The extension as users type it, with its dot, is the same.
+    const QString dotted = work.filePath(u"dotted.csv"_s);
+    ASSERT_EQ(import({u"--ext=.ppt*"_s, work.filePath(u"talks"_s), u"-o"_s, dotted}), 0) << err;
+    EXPECT_EQ(firstCells(dotted), cells);
 }
 
 TEST_F(ImportFolders, WithoutAnExtensionAFolderGivesEveryFileAsADropDoes) {
