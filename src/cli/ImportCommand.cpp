@@ -21,8 +21,8 @@
 #include <QMap>
 
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -653,8 +653,9 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         // must not take the place of an earlier one, nor be a file of its own.
         struct stat existing{};
         const bool exists = ::lstat(office::nativeName(request.output).constData(), &existing) == 0;
-        writeUtf8(err, exists ? u"quorvane-cli import: nothing was imported; %1 is left as it was\n"_s.arg(request.output)
-                              : u"quorvane-cli import: nothing was imported; %1 was not written\n"_s.arg(request.output));
+        writeUtf8(err, exists
+                           ? u"quorvane-cli import: nothing was imported; %1 is left as it was\n"_s.arg(request.output)
+                           : u"quorvane-cli import: nothing was imported; %1 was not written\n"_s.arg(request.output));
         status = ExitReported;
     } else if (!stopped) {
         try {

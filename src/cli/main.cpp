@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == u"text" || command == u"import") {
-        const int status = command == u"text" ? runText(arguments, stdout, stderr) : runImport(arguments, stdout, stderr);
+        const int status =
+            command == u"text" ? runText(arguments, stdout, stderr) : runImport(arguments, stdout, stderr);
         // A read that does not answer (a stalled network share) is not waited for at the end either:
         // everything of ours is cleaned up already, so the program leaves without it.
         if (quorvane::office::DocumentPrefetch::leftBehind() > 0) {

@@ -427,16 +427,14 @@ void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
     // A cell's limit is in UTF-16 units, which differ from characters past U+FFFF: the message counts
     // characters and says the units where they differ.
     for (const CutCell* cut : cuts) {
-        const QString units = cut->units == cut->characters
-                                  ? QString()
-                                  : u" (%1 UTF-16 units)"_s.arg(office::groupedNumber(cut->units));
-        m_guard.report(step, u"%1: the text for row %2, column %3%4 has %5 characters%6; a cell holds %7 UTF-16 "
-                             u"units, so its last %8 characters were cut."_s.arg(office::shownName(cut->path),
-                                                          office::groupedNumber(cut->row - firstRow + 1),
-                                                          office::columnLetters(cut->column - 1), onSheet,
-                                                          office::groupedNumber(cut->characters), units,
-                                                          office::groupedNumber(office::MaxCellUnits),
-                                                          office::groupedNumber(cut->characters - cut->kept)));
+        const QString units =
+            cut->units == cut->characters ? QString() : u" (%1 UTF-16 units)"_s.arg(office::groupedNumber(cut->units));
+        m_guard.report(
+            step, u"%1: the text for row %2, column %3%4 has %5 characters%6; a cell holds %7 UTF-16 "
+                  u"units, so its last %8 characters were cut."_s.arg(
+                      office::shownName(cut->path), office::groupedNumber(cut->row - firstRow + 1),
+                      office::columnLetters(cut->column - 1), onSheet, office::groupedNumber(cut->characters), units,
+                      office::groupedNumber(office::MaxCellUnits), office::groupedNumber(cut->characters - cut->kept)));
     }
 }
 

@@ -372,8 +372,9 @@ TEST_F(ImportCommandTest, NothingImportedLeavesAnExistingOutputAsItWas) {
     }
     // With no earlier output, none is made.
     EXPECT_EQ(import({missing, u"-o"_s, output(u"new.csv"_s)}), 1);
-    EXPECT_NE(err.find(QString(u"nothing was imported; "_s + output(u"new.csv"_s) + u" was not written"_s).toStdString()),
-              std::string::npos)
+    EXPECT_NE(
+        err.find(QString(u"nothing was imported; "_s + output(u"new.csv"_s) + u" was not written"_s).toStdString()),
+        std::string::npos)
         << err;
     EXPECT_FALSE(QFileInfo::exists(output(u"new.csv"_s)));
     // An output whose folder is missing is refused before anything is read, as saving would say.

@@ -484,7 +484,8 @@ TEST_F(ImportRunTest, ATextTooLongForACellIsCutAndReportedAndTheRestIsKept) {
 TEST_F(ImportRunTest, ALineOfMoreCellsThanARowHoldsKeepsItsFirstCellsAndTheRestArrives) {
     addFile(u"/p/a.pptx"_s, {u"before"_s});
     // Split at every space: 16,386 cells, two past the last column.
-    const QString wide = addFile(u"/p/wide.pptx"_s, {u"w"_s + QString(u" w"_s).repeated(office::MaxColumns + 1), u"after"_s});
+    const QString wide =
+        addFile(u"/p/wide.pptx"_s, {u"w"_s + QString(u" w"_s).repeated(office::MaxColumns + 1), u"after"_s});
     addFile(u"/p/c.pptx"_s, {u"last"_s});
     window.option = OptionButton::Option2;
     for (const bool single : {true, false}) {
@@ -518,8 +519,7 @@ TEST_F(ImportRunTest, TheColumnMarkInASlideIsTextUnderEveryOption) {
         return test::cellsOf(result().sheet(0));
     };
     EXPECT_EQ(cells(OptionButton::Option1, {}), Grid{QStringList{u"price\u00B8 5 \u00B8 x"_s}});
-    EXPECT_EQ(cells(OptionButton::Option2, {}),
-              Grid{(QStringList{u"price\u00B8"_s, u"5"_s, u"\u00B8"_s, u"x"_s})});
+    EXPECT_EQ(cells(OptionButton::Option2, {}), Grid{(QStringList{u"price\u00B8"_s, u"5"_s, u"\u00B8"_s, u"x"_s})});
     // Splitting at the column mark itself is asked for, and done.
     EXPECT_EQ(cells(OptionButton::Option4, u"\u00B8"_s), Grid{(QStringList{u"price"_s, u" 5 "_s, u" x"_s})});
     EXPECT_TRUE(errors.reports.empty());

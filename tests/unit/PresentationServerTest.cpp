@@ -342,7 +342,9 @@ TEST(ReadAheadTest, AFailureReadAheadIsReportedInItsPlaceWithoutReadingTheFileAg
 TEST(ReadAheadTest, AStopIsNotHeldUpByAReadThatDoesNotAnswerNorIsTheEndOfTheReadAhead) {
     StandInReader reader;
     const auto started = std::chrono::steady_clock::now();
-    const auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
+    const auto seconds = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
     {
         office::DocumentPrefetch prefetch(reader.settings(2));
         prefetch.hint({u"stuck"_s, u"good"_s});
@@ -400,8 +402,7 @@ TEST(ReadAheadTest, RunningOutOfMemoryIsNoDamage) {
         const std::vector<office::ShapeInfo>& readShapes(int) override { throw std::bad_alloc(); }
         QString readNotes(int) override { return {}; }
     } document;
-    EXPECT_EQ(failureOf([&] { document.shapes(1); }),
-              u"/decks/big.pptx: not enough memory to read the presentation"_s);
+    EXPECT_EQ(failureOf([&] { document.shapes(1); }), u"/decks/big.pptx: not enough memory to read the presentation"_s);
 }
 
 // PresentationText through a recorder around the real server, on real files.

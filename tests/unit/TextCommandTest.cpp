@@ -165,8 +165,8 @@ TEST(TextCommandTest, NamesThatAreNoUtf8AreOpenedByTheirBytesAndShownEscaped) {
     // A message and a JSON object show the byte escaped, as valid text.
     const QString missing = office::nameFromNative(folder + "/gone\xE4.pptx");
     const TextRun json = runText({u"--json"_s, missing});
-    EXPECT_EQ(json.err,
-              "quorvane-cli: " + dir.path().toStdString() + "/gone\\xE4.pptx: cannot open the file: No such file or directory\n");
+    EXPECT_EQ(json.err, "quorvane-cli: " + dir.path().toStdString() +
+                            "/gone\\xE4.pptx: cannot open the file: No such file or directory\n");
     const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
     EXPECT_EQ(object.value(u"path"_s).toString(), dir.path() + u"/gone\\xE4.pptx"_s);
     ::unlink(latin1.constData()); // the temporary folder cannot name it to remove it

@@ -107,17 +107,17 @@ struct DocumentPrefetch::Job {
     std::unique_ptr<PreparedDocument> document;
     QString failure; // opening it failed with this (null: it did not)
     std::optional<FileIdentity> identity;
-    qsizetype heldText = 0, heldShapes = 0; // room its document takes, while read and while it waits here
+    qsizetype heldText = 0, heldShapes = 0;         // room its document takes, while read and while it waits here
     std::chrono::steady_clock::time_point progress; // the last sign of life of its read
 };
 
 struct DocumentPrefetch::Shared {
     Settings settings;
     std::mutex mutex;
-    std::condition_variable wake;  // a worker may have a job to start, or is to stop
-    std::condition_variable ready; // a job that was being read is done
-    std::condition_variable room;  // room came free, or the job opened next changed
-    std::condition_variable ended; // a worker ended
+    std::condition_variable wake;          // a worker may have a job to start, or is to stop
+    std::condition_variable ready;         // a job that was being read is done
+    std::condition_variable room;          // room came free, or the job opened next changed
+    std::condition_variable ended;         // a worker ended
     std::deque<std::shared_ptr<Job>> jobs; // in hinted order
     std::shared_ptr<Job> taking;           // the job take() waits for
     qsizetype heldText = 0, heldShapes = 0;
@@ -245,8 +245,9 @@ void DocumentPrefetch::hint(const QStringList& paths) {
         for (qsizetype i = 0; i < count; ++i) {
             // The earliest job of the old hint for the same path carries over, so a path hinted
             // twice keeps both of its jobs, in order.
-            const auto kept = std::find_if(m_shared->jobs.begin(), m_shared->jobs.end(),
-                                           [&](const std::shared_ptr<Job>& job) { return job && job->path == paths[i]; });
+            const auto kept =
+                std::find_if(m_shared->jobs.begin(), m_shared->jobs.end(),
+                             [&](const std::shared_ptr<Job>& job) { return job && job->path == paths[i]; });
             if (kept != m_shared->jobs.end()) {
                 hinted.push_back(std::move(*kept));
             } else {
@@ -299,8 +300,8 @@ std::unique_ptr<PresentationDocument> DocumentPrefetch::take(const QString& path
             return nullptr;
         }
         shared.taking = job;
-        while (!shared.ready.wait_for(lock, shared.settings.pollEvery,
-                                      [&] { return job->state == Job::State::Done; })) {
+        while (
+            !shared.ready.wait_for(lock, shared.settings.pollEvery, [&] { return job->state == Job::State::Done; })) {
             // A read that shows no sign of life (a file that does not answer) holds up nothing.
             if (std::chrono::steady_clock::now() - job->progress > shared.settings.patience) {
                 giveUp();
@@ -332,8 +333,9 @@ std::unique_ptr<PresentationDocument> DocumentPrefetch::take(const QString& path
 
 int DocumentPrefetch::finished() {
     const std::lock_guard lock(m_shared->mutex);
-    return static_cast<int>(std::count_if(m_shared->jobs.begin(), m_shared->jobs.end(),
-                                          [](const std::shared_ptr<Job>& job) { return job->state == Job::State::Done; }));
+    return static_cast<int>(
+        std::count_if(m_shared->jobs.begin(), m_shared->jobs.end(),
+                      [](const std::shared_ptr<Job>& job) { return job->state == Job::State::Done; }));
 }
 
 void DocumentPrefetch::work(const std::shared_ptr<Shared>& shared, int index) {

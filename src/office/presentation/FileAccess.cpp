@@ -3,7 +3,6 @@
 #include "office/LocalNames.h"
 #include "office/presentation/ReadError.h"
 
-
 #include <cerrno>
 #include <cstring>
 

@@ -223,7 +223,8 @@ void LocalPresentationApplication::quit() {
     m_running = false;
 }
 
-LocalPresentationServer::LocalPresentationServer(int jobs) : LocalPresentationServer(DocumentPrefetch::Settings::of(jobs)) {}
+LocalPresentationServer::LocalPresentationServer(int jobs)
+    : LocalPresentationServer(DocumentPrefetch::Settings::of(jobs)) {}
 
 LocalPresentationServer::LocalPresentationServer(DocumentPrefetch::Settings readAhead) {
     if (readAhead.workers <= 1)

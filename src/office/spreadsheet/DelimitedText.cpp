@@ -114,7 +114,7 @@ std::shared_ptr<const CellBlock> parseDelimitedText(QByteArray text, char32_t de
     if (size >= 3 && static_cast<unsigned char>(data[0]) == 0xEF && static_cast<unsigned char>(data[1]) == 0xBB &&
         static_cast<unsigned char>(data[2]) == 0xBF)
         pos = 3;
-    std::size_t write = pos;  // where the byte at pos goes: behind it once a mark was rewritten
+    std::size_t write = pos; // where the byte at pos goes: behind it once a mark was rewritten
     std::size_t cellStart = write;
     std::int64_t units = 0;   // UTF-16 units of the current cell
     bool rowHasCells = false; // a delimiter was seen in the current line
