@@ -15,7 +15,7 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err);
 int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err);
 
 // Sets up the C library for reading many files in a row (memory kept between files, the time zone
-// read once). Changes nothing the user can see.
+// read once, a few memory arenas for all the threads). Changes nothing the user can see.
 void prepareForManyFiles();
 
 // What the arguments of both sub-commands have in common: the paths and the options both take.

@@ -16,6 +16,10 @@ void prepareForManyFiles() {
     // instead. Peak memory stays what the largest file needs (big blocks are mapped and unmapped
     // on their own either way).
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    // Each thread that allocates gets an arena of its own, up to eight for each core, and each arena
+    // reserves 64 MiB of address space: with many read-ahead threads under a limit on address space
+    // (ulimit -v) that alone runs out. A few arenas serve the readers as well.
+    mallopt(M_ARENA_MAX, 4);
     // libzip converts each entry's DOS time with mktime, and with TZ unset the C library checks
     // /etc/localtime again on every call: one system call per entry of every file. An unset TZ
     // means ":/etc/localtime", so naming it changes no time zone and lets the zone be read once.

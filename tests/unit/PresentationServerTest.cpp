@@ -390,6 +390,13 @@ TEST(ReadAheadTest, AllButThePresentationOpenedNextShareOneRoomAndWaitForIt) {
     waitUntilFinished(prefetch, 2);
     EXPECT_NE(prefetch.take(u"b"_s), nullptr);
     EXPECT_NE(prefetch.take(u"c"_s), nullptr);
+
+    // One larger than the room is left to be read on the spot, where no slides are held.
+    StandInReader large(office::DocumentPrefetch::RoomText + 1);
+    office::DocumentPrefetch alone(large.settings(2));
+    alone.hint({u"big"_s});
+    waitUntilFinished(alone, 1);
+    EXPECT_EQ(alone.take(u"big"_s), nullptr);
 }
 
 TEST(ReadAheadTest, RunningOutOfMemoryIsNoDamage) {

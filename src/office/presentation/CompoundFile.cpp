@@ -4,6 +4,7 @@
 #include "office/presentation/CompoundFile.h"
 
 #include "office/presentation/LittleEndian.h"
+#include "office/presentation/PresentationDocument.h"
 #include "office/presentation/ReadError.h"
 
 #include <algorithm>
@@ -300,6 +301,7 @@ std::optional<QByteArray> CompoundFile::readStream(const QString& name) const {
     if (!e)
         return std::nullopt;
     const std::string what = "stream \"" + name.toStdString() + "\"";
+    SharedReadRoom::claim(static_cast<qsizetype>(std::min<std::uint64_t>(e->size, m_size)) * 2); // and its records
     if (e->size >= m_miniCutoff)
         return readChain(e->start, e->size, what.c_str());
     if (e->size == 0)

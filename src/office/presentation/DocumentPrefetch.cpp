@@ -94,6 +94,9 @@ private:
     QString m_failure; // of the slide after the last one read; null when every slide read
 };
 
+// The stack of a worker thread.
+constexpr std::size_t WorkerStack = 2u << 20;
+
 // Worker threads left behind by destroyed read-aheads that have not ended yet.
 std::atomic<int> g_leftBehind{0};
 
@@ -108,6 +111,7 @@ struct DocumentPrefetch::Job {
     QString failure; // opening it failed with this (null: it did not)
     std::optional<FileIdentity> identity;
     qsizetype heldText = 0, heldShapes = 0;         // room its document takes, while read and while it waits here
+    qsizetype heldBytes = 0;                        // what its read held in memory besides, in all
     std::chrono::steady_clock::time_point progress; // the last sign of life of its read
 };
 
@@ -120,7 +124,7 @@ struct DocumentPrefetch::Shared {
     std::condition_variable ended;         // a worker ended
     std::deque<std::shared_ptr<Job>> jobs; // in hinted order
     std::shared_ptr<Job> taking;           // the job take() waits for
-    qsizetype heldText = 0, heldShapes = 0;
+    qsizetype heldText = 0, heldShapes = 0, heldBytes = 0;
     bool stopping = false;
     bool leftBehind = false;   // the read-ahead is gone, and its workers still running count as left behind
     std::vector<char> running; // by worker
@@ -131,13 +135,15 @@ struct DocumentPrefetch::Shared {
     void release(Job& job) {
         heldText -= job.heldText;
         heldShapes -= job.heldShapes;
-        job.heldText = job.heldShapes = 0;
+        heldBytes -= job.heldBytes;
+        job.heldText = job.heldShapes = job.heldBytes = 0;
         room.notify_all();
     }
 };
 
 // The room of one job's read on a worker thread: what the document holds so far is counted as its
-// own, and a document that is not opened next waits while the others' room is full.
+// own. A document that is not opened next waits while the others' room is full; one that needs more
+// than the whole room is given up, for the reading on the spot, which holds no slides in memory.
 class DocumentPrefetch::JobRoom final : public SharedReadRoom {
 public:
     JobRoom(Shared& shared, Job& job) : m_shared(shared), m_job(job) {}
@@ -151,6 +157,8 @@ public:
             const qsizetype moreShapes = std::max<qsizetype>(shapes - m_job.heldShapes, 0);
             if (moreText == 0 && moreShapes == 0)
                 return;
+            if (text > RoomText || shapes > RoomShapes)
+                throw ReadAbandoned{};
             const Job* head = m_shared.head();
             const qsizetype othersText = m_shared.heldText - (head ? head->heldText : 0);
             const qsizetype othersShapes = m_shared.heldShapes - (head ? head->heldShapes : 0);
@@ -159,6 +167,23 @@ public:
                 m_job.heldShapes += moreShapes;
                 m_shared.heldText += moreText;
                 m_shared.heldShapes += moreShapes;
+                return;
+            }
+            m_shared.room.wait(lock);
+        }
+    }
+
+    void requireBytes(qsizetype bytes) override {
+        std::unique_lock lock(m_shared.mutex);
+        for (;;) {
+            m_job.progress = std::chrono::steady_clock::now();
+            if (m_shared.stopping || m_job.dropped)
+                throw ReadAbandoned{};
+            const Job* head = m_shared.head();
+            const qsizetype others = m_shared.heldBytes - (head ? head->heldBytes : 0);
+            if (head == &m_job || others + bytes <= RoomBytes) {
+                m_job.heldBytes += bytes;
+                m_shared.heldBytes += bytes;
                 return;
             }
             m_shared.room.wait(lock);
@@ -183,6 +208,17 @@ DocumentPrefetch::DocumentPrefetch(Settings settings) : m_shared(std::make_share
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         sigaddset(&stopSignals, signal);
     ::pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // A reader needs little stack (the nesting it follows is bounded), and many workers with the
+    // default 8 MiB each would take address space a limit on it (ulimit -v) does not give.
+    pthread_attr_t defaults, small;
+    const bool smallStacks = ::pthread_getattr_default_np(&defaults) == 0;
+    if (smallStacks && ::pthread_attr_init(&small) == 0) {
+        ::pthread_attr_setstacksize(&small, WorkerStack);
+        ::pthread_setattr_default_np(&small);
+        ::pthread_attr_destroy(&small);
+    }
+#endif
     for (int i = 0; i < wanted; ++i) {
         m_shared->running[static_cast<std::size_t>(i)] = 1;
         try {
@@ -194,6 +230,12 @@ DocumentPrefetch::DocumentPrefetch(Settings settings) : m_shared(std::make_share
             break;
         }
     }
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    if (smallStacks) {
+        ::pthread_setattr_default_np(&defaults);
+        ::pthread_attr_destroy(&defaults);
+    }
+#endif
     ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     m_workers = static_cast<int>(m_threads.size());
     m_lookahead = 2 * std::max(m_workers, 1) + 1;

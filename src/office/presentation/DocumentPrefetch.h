@@ -23,9 +23,10 @@ namespace quorvane::office {
 // size and modification time unchanged since it was read). Anything else (a file that changed, was
 // not read yet, or whose read is stuck) is left to the caller to read on the spot.
 //
-// Memory: the presentation opened next reads within the bounds of one presentation (ReadBudget), as
-// on the spot; all the others together share the room below, and a worker whose presentation needs
-// more waits until there is room, whatever the number of workers.
+// Memory: the presentation opened next takes up to the room below; all the others together share
+// another such room, and a worker whose presentation needs more waits until there is room, whatever
+// the number of workers. A presentation larger than the room is left to be read on the spot, which
+// holds one slide at a time.
 //
 // Stopping: nothing here waits for a stuck read. take() gives up on a read that made no progress for
 // a while, and calls a poll while it waits, which may throw to stop it; the destructor leaves behind
@@ -85,10 +86,13 @@ public:
     // How many of the hinted paths are read (or given up) and wait to be taken.
     int finished();
 
-    // Room for the documents read ahead besides the one opened next: slide text in characters and
-    // shapes, for all of them together.
+    // Room for the document opened next, and for all the others read ahead together: slide text in
+    // characters and shapes.
     static constexpr qsizetype RoomText = 16'000'000;
     static constexpr qsizetype RoomShapes = 200'000;
+    // Room for what the others' reads hold in memory besides (parts inflated and parsed, streams),
+    // counted as it is read: in bytes, for all of them together. The one opened next is not bound by it.
+    static constexpr qsizetype RoomBytes = 64 << 20;
 
     // Worker threads of destroyed read-aheads that were left behind in a read and have not ended yet,
     // in the whole process. A program that ends while there are any ends without waiting for them.

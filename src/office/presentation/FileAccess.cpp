@@ -1,6 +1,7 @@
 #include "office/presentation/FileAccess.h"
 
 #include "office/LocalNames.h"
+#include "office/presentation/PresentationDocument.h"
 #include "office/presentation/ReadError.h"
 
 #include <cerrno>
@@ -78,6 +79,7 @@ std::string readWholeFile(const QString& path, std::uint64_t maxSize, const QStr
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > maxSize)
         throw ReadError(displayName(path) + u": "_s + tooLarge);
+    SharedReadRoom::claim(static_cast<qsizetype>(size) * 4); // the content and what parsing it builds
     int error = 0;
     std::string content = readFileStart(file.fd, static_cast<std::size_t>(size), &error);
     // A file that shrinks while it is read is being rewritten: what was read is no whole document.

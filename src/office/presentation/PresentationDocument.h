@@ -37,8 +37,16 @@ public:
     // The presentation read on this thread holds text characters and shapes in all so far. Returns
     // once there is room for that, waiting for it; throws ReadAbandoned when the read is to stop.
     virtual void require(qsizetype text, qsizetype shapes) = 0;
+    // The same for bytes the reader holds while it reads (a part inflated and parsed, a stream read
+    // whole), counted as they come, each read on its own.
+    virtual void requireBytes(qsizetype bytes) = 0;
     // The room of the reads on this thread; null (as on every thread at first): only the bounds count.
     static SharedReadRoom*& ofThisThread();
+    // For a reader about to hold bytes in memory: asks this thread's room, when it has one.
+    static void claim(qsizetype bytes) {
+        if (SharedReadRoom* room = ofThisThread())
+            room->requireBytes(bytes);
+    }
 };
 
 // Thrown through a reader by SharedReadRoom::require when nobody wants the presentation any more.

@@ -1,6 +1,7 @@
 #include "office/presentation/ZipPackage.h"
 
 #include "office/presentation/FileAccess.h"
+#include "office/presentation/PresentationDocument.h"
 #include "office/presentation/ReadError.h"
 
 #include <zip.h>
@@ -188,6 +189,8 @@ void ZipPackage::read(std::string_view name, std::string& buffer) const {
     // size just means the buffer grows; a lying large one is capped by what the compressed bytes allow.
     const std::uint64_t plausible =
         std::min<std::uint64_t>({declared, m_limits.maxPartSize, compressed * m_limits.maxRatio + m_limits.ratioGrace});
+    // Read ahead among others, the part, and what parsing it builds, wait for room first.
+    SharedReadRoom::claim(static_cast<qsizetype>(plausible) * 4);
     buffer.resize(static_cast<size_t>(plausible) + 1);
     std::uint64_t filled = 0;
     for (;;) {
