@@ -36,6 +36,18 @@ int jobsOf(const SaveOptions& options) {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+// Whether the sheet's part passes 4 GiB and so needs the Zip64 records. They must be given exactly
+// then: a part that has them without needing them reads as inconsistent. Only a sheet whose part may
+// pass 4 GiB is measured, by making its part once without keeping it.
+bool needsZip64(const Worksheet& sheet, bool selected, const SaveOptions& options) {
+    if (xlsx::sheetPartBound(sheet) < Zip64Threshold)
+        return false;
+    std::uint64_t size = 0;
+    xlsx::writeSheetPart(
+        sheet, selected, BlockSize, [&size](std::string&& piece) { size += piece.size(); }, options.stop);
+    return size >= Zip64Threshold;
+}
+
 // Puts each part of the package into the zip as it is made, deflated in blocks.
 class PackageWriter {
 public:
@@ -87,7 +99,7 @@ void writeXlsx(const Workbook& workbook, const QString& path, const SaveOptions&
             const Worksheet& sheet = workbook.sheet(static_cast<int>(i));
             const std::string name = xlsx::sheetPartName(i);
             std::int64_t rows = 0;
-            package.part(name, xlsx::sheetPartBound(sheet) >= Zip64Threshold, [&](const PackageWriter::Push& push) {
+            package.part(name, needsZip64(sheet, i == active, options), [&](const PackageWriter::Push& push) {
                 rows = xlsx::writeSheetPart(sheet, i == active, BlockSize, push, options.stop);
             });
             expected.push_back(

@@ -11,8 +11,9 @@
 namespace quorvane::office {
 
 // Writes a zip archive whose entries arrive already deflated (raw deflate data with its size and
-// CRC-32), one after the other, straight into a file. Entries whose data may pass 4 GiB, and archives
-// that do, get the Zip64 records. Every function throws SaveError with the reason.
+// CRC-32), one after the other, straight into a file. An archive that passes 4 GiB gets the Zip64
+// records on its own; an entry gets them when the caller says its data passes 4 GiB. Every function
+// throws SaveError with the reason.
 class ZipWriter {
 public:
     // fd: a new, empty file open for reading and writing; it stays open (the caller owns it). time:
@@ -22,7 +23,9 @@ public:
     ZipWriter& operator=(const ZipWriter&) = delete;
     ~ZipWriter();
 
-    // level: the deflate level the data was made with, which the entry's header records.
+    // level: the deflate level the data was made with, which the entry's header records. zip64: the
+    // entry's data passes 4 GiB; exactly then, for readers take the records on an entry that does not
+    // need them for an inconsistency.
     void beginEntry(const std::string& name, bool zip64, int level);
     void write(std::string_view deflated);
     void endEntry(std::uint64_t size, std::uint32_t crc);
