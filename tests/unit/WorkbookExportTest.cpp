@@ -1,5 +1,6 @@
 #include "XlsxReader.h"
 
+#include "office/LocalNames.h"
 #include "office/spreadsheet/PackageCheck.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
 #include "office/spreadsheet/WorkbookExport.h"
@@ -398,6 +399,25 @@ TEST_F(ExportTest, ALinkedOutputReplacesTheFileItLeadsToAndALinkToNothingIsRefus
     EXPECT_TRUE(failureOf([&] { saveWorkbookXlsx(book, m_dir.filePath(u"real"_s)); }).endsWith(u"it is a folder"_s));
     EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(u"nowhere.xlsx"_s)));
     EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(u"nowhere.csv"_s)));
+}
+
+TEST_F(ExportTest, AnOutputNameThatIsNoUtf8IsWrittenByItsOwnBytesAndShownEscaped) {
+    auto app = bookWith("a\n");
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    for (const char* suffix : {".xlsx", ".csv"}) {
+        const QByteArray native = folder + "/Pr\xE4sentation" + suffix;
+        const QString name = nameFromNative(native);
+        if (QByteArray(suffix) == ".csv")
+            saveSheetCsv(app->activeWorkbook()->sheet(0), name, CsvStyle::Exact);
+        else
+            saveWorkbookXlsx(*app->activeWorkbook(), name);
+        struct stat info{};
+        EXPECT_EQ(::stat(native.constData(), &info), 0) << suffix;
+    }
+    const QString missing = nameFromNative(folder + "/no/Pr\xE4sentation.xlsx");
+    EXPECT_TRUE(failureOf([&] {
+                    saveWorkbookXlsx(*app->activeWorkbook(), missing);
+                }).startsWith(m_dir.path() + u"/no/Pr\\xE4sentation.xlsx: the workbook could not be saved: "_s));
 }
 
 } // namespace

@@ -1,10 +1,9 @@
 #include "office/spreadsheet/SaveTarget.h"
 
+#include "office/LocalNames.h"
 #include "office/spreadsheet/SaveError.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdlib>
@@ -41,12 +40,13 @@ namespace {
 QString linkText(const QByteArray& link) {
     QByteArray text(4096, '\0');
     const ssize_t length = ::readlink(link.constData(), text.data(), static_cast<size_t>(text.size()));
-    return length < 0 ? QString() : QFile::decodeName(text.left(length));
+    return length < 0 ? QString() : shownName(nameFromNative(text.left(length)));
 }
 
 // The file a save replaces or creates: path itself, or the file a link at path leads to.
 QByteArray targetOf(const QString& path) {
-    const QByteArray native = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    // The name's own bytes, also where they are no UTF-8.
+    const QByteArray native = nativeName(absoluteName(path));
     struct stat info{};
     if (::lstat(native.constData(), &info) != 0) {
         if (errno == ENOENT)
@@ -82,8 +82,7 @@ Replacement::Replacement(const QString& path) : m_target(targetOf(path)) {
     const QByteArray name = m_target.mid(slash + 1);
     // A hidden folder of this user's alone (mkdtemp: mode 0700, so nobody else can add, swap or read an
     // entry in it) that says whose partial file it holds, if a crash should leave it.
-    QByteArray pattern = folder + (folder.endsWith('/') ? "" : "/") + "." +
-                         QFile::encodeName(QFile::decodeName(name).left(40)) + ".XXXXXX";
+    QByteArray pattern = folder + (folder.endsWith('/') ? "" : "/") + "." + name.left(40) + ".XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr)
         failWith(errno);
     m_folder = pattern;
@@ -96,7 +95,7 @@ Replacement::~Replacement() {
     if (!m_committed)
         ::unlink(m_partial.constData());
     if (::rmdir(m_folder.constData()) != 0)
-        QDir(QFile::decodeName(m_folder)).removeRecursively();
+        QDir(nameFromNative(m_folder)).removeRecursively();
 }
 
 int Replacement::create() {

@@ -1,5 +1,6 @@
 #include "office/spreadsheet/WorkbookExport.h"
 
+#include "office/LocalNames.h"
 #include "office/spreadsheet/BlockDeflate.h"
 #include "office/spreadsheet/PackageCheck.h"
 #include "office/spreadsheet/SaveTarget.h"
@@ -128,11 +129,11 @@ void saveWorkbookXlsx(const Workbook& workbook, const QString& path, const SaveO
         }
         writeXlsx(workbook, path, options);
     } catch (const SaveStopped&) {
-        throw SaveStopped(u"%1: the workbook was not saved: the save was stopped"_s.arg(path));
+        throw SaveStopped(u"%1: the workbook was not saved: the save was stopped"_s.arg(shownName(path)));
     } catch (const SaveError& error) {
-        throw SaveError(u"%1: the workbook could not be saved: %2"_s.arg(path, error.description()));
+        throw SaveError(u"%1: the workbook could not be saved: %2"_s.arg(shownName(path), error.description()));
     } catch (const std::bad_alloc&) {
-        throw SaveError(u"%1: the workbook could not be saved: there is not enough memory"_s.arg(path));
+        throw SaveError(u"%1: the workbook could not be saved: there is not enough memory"_s.arg(shownName(path)));
     }
 }
 
@@ -196,9 +197,9 @@ void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& p
         stopIfAsked(options);
         replacement.commit();
     } catch (const SaveStopped&) {
-        throw SaveStopped(u"%1: the sheet was not saved: the save was stopped"_s.arg(path));
+        throw SaveStopped(u"%1: the sheet was not saved: the save was stopped"_s.arg(shownName(path)));
     } catch (const SaveError& error) {
-        throw SaveError(u"%1: the sheet could not be saved: %2"_s.arg(path, error.description()));
+        throw SaveError(u"%1: the sheet could not be saved: %2"_s.arg(shownName(path), error.description()));
     }
 }
 
