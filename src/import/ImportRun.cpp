@@ -241,12 +241,13 @@ void Run::perFileSheetPass(int pass) {
         }
         g.run(230, [&] { use(m_target).sheetsAdd(); });
 
-        // The sheet's name: the file name's letters, digits and spaces, made unique by random digits
-        // before the 30-character cut (so a long name loses them again).
+        // The sheet's name: the file name's letters, digits and spaces. When a sheet already has the
+        // name as it would be assigned (cut to 30 characters), random digits make it distinct; the
+        // name gives way to them, so that the cut cannot take them away again.
         g.assign(232, m_sheetName, [&] { return FilterChars(FileNameOf(m_path), SheetNameAlphabet); });
-        if (g.test(234, [&] { return SheetExists(use(m_target), m_sheetName); }))
+        if (g.test(234, [&] { return SheetExists(use(m_target), CleanSheetName(m_sheetName)); }))
             g.assign(236, m_sheetName,
-                     [&] { return m_sheetName + QString::number(RandomUpTo(m_services.random, 8000)); });
+                     [&] { return numberedName(CleanSheetName(m_sheetName), RandomUpTo(m_services.random, 8000)); });
         g.run(238, [&] { use(m_target).setActiveSheetName(CleanSheetName(m_sheetName)); });
         // A refused name was reported above; the paste still lands on the new sheet.
         pasteCopy(240);

@@ -1,5 +1,6 @@
 #include "import/SheetNaming.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quorvane::import {
@@ -40,7 +41,12 @@ QString CleanSheetName(const QString& name) {
     QString result = name;
     result.remove(u'[');
     result.remove(u']');
-    return result.left(30);
+    return result.left(MaxSheetNameLength);
+}
+
+QString numberedName(const QString& name, int number) {
+    const QString digits = QString::number(number);
+    return name.left(std::max<qsizetype>(MaxSheetNameLength - digits.size(), 0)) + digits;
 }
 
 } // namespace quorvane::import

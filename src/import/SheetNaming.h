@@ -20,7 +20,13 @@ QString FilterChars(const QString& text, const QString& alphabet);
 bool SheetExists(office::SpreadsheetApplication& target, const QString& name);
 // A whole number from 1 to limit + 1: re-seeds from the clock, then round-half-even(r * limit) + 1.
 int RandomUpTo(shell::RandomSource& random, int limit);
-// The name without "[" and "]", cut to its first 30 characters.
+// The longest name the import gives a sheet.
+inline constexpr int MaxSheetNameLength = 30;
+
+// The name without "[" and "]", cut to its first MaxSheetNameLength characters.
 QString CleanSheetName(const QString& name);
+// The name made distinct by number: cut where needed so that the number's decimal digits, appended
+// after it, still fit within MaxSheetNameLength (a cut would otherwise take them away again).
+QString numberedName(const QString& name, int number);
 
 } // namespace quorvane::import

@@ -112,6 +112,29 @@ TEST_F(ImportCommandTest, PerFileSheetsAreNamedAfterTheFilesWithDigitsForTheSame
     EXPECT_EQ(cell(book, 2, u"B3"_s), u"point");
     EXPECT_EQ(cell(book, 3, u"A1"_s), u"Quarterly");
     EXPECT_EQ(cell(book, 3, u"B1"_s), u"review");
+
+    // The same name of 40 characters in two folders: two sheets named from it, distinct within 30
+    // characters, and nothing to report.
+    const QString name = u"Quarterly results of the northern a.pptx"_s;
+    ASSERT_EQ(name.size(), 40);
+    for (const QString& folder : {u"one"_s, u"two"_s}) {
+        QDir(work.path()).mkpath(folder);
+        ASSERT_TRUE(QFile::copy(Deck, work.filePath(folder + u'/' + name)));
+    }
+    ASSERT_EQ(import({u"--per-file-sheets"_s, work.filePath(u"one/"_s + name), work.filePath(u"two/"_s + name), u"-o"_s,
+                      output(u"long.xlsx"_s)}),
+              0)
+        << err;
+    EXPECT_EQ(err, "");
+    const QJsonArray longNames = test::readXlsx(output(u"long.xlsx"_s));
+    ASSERT_EQ(longNames.size(), 3);
+    EXPECT_EQ(sheetName(longNames, 1), u"Quarterly results of the north"_s);
+    EXPECT_TRUE(QRegularExpression(u"^Quarterly results of the n[a-z ]{0,3}[1-9][0-9]{0,3}$"_s)
+                    .match(sheetName(longNames, 2))
+                    .hasMatch())
+        << sheetName(longNames, 2).toStdString();
+    EXPECT_EQ(sheetName(longNames, 2).size(), 30);
+    EXPECT_EQ(cell(longNames, 2, u"A1"_s), u"Agenda");
 }
 
 TEST_F(ImportCommandTest, CsvTakesTheOneSheetWithTheChosenSplit) {

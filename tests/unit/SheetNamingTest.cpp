@@ -13,12 +13,13 @@ using namespace quorvane::import;
 
 namespace {
 
-// The naming order of the import: filter the file name, add random digits to a name already taken,
-// then clean and assign; a refused name leaves the sheet as the spreadsheet named it.
+// The naming order of the import: filter the file name; when the name as it would be assigned is
+// taken, random digits that fit; then clean and assign. A refused name leaves the sheet as the
+// spreadsheet named it.
 QString nameNewSheet(office::SpreadsheetApplication& target, shell::RandomSource& random, const QString& path) {
     QString name = FilterChars(FileNameOf(path), SheetNameAlphabet);
-    if (SheetExists(target, name))
-        name += QString::number(RandomUpTo(random, 8000));
+    if (SheetExists(target, CleanSheetName(name)))
+        name = numberedName(CleanSheetName(name), RandomUpTo(random, 8000));
     target.sheetsAdd();
     try {
         target.setActiveSheetName(CleanSheetName(name));
@@ -45,6 +46,13 @@ TEST(SheetNaming, TextFunctions) {
     EXPECT_EQ(CleanSheetName(u"Quarterly results for the northern region"_s), u"Quarterly results for the nort"_s);
     EXPECT_EQ(CleanSheetName(QString(30, u'x')), QString(30, u'x'));
     EXPECT_EQ(CleanSheetName(u"["_s + QString(30, u'y') + u"]"_s), QString(30, u'y'));
+
+    // The digits always fit: the name gives way to them, and only as far as needed.
+    EXPECT_EQ(numberedName(u"Q3 Reviewpptx"_s, 4711), u"Q3 Reviewpptx4711"_s);
+    EXPECT_EQ(numberedName(QString(26, u'n'), 8001), QString(26, u'n') + u"8001"_s);
+    EXPECT_EQ(numberedName(QString(30, u'n'), 8001), QString(26, u'n') + u"8001"_s);
+    EXPECT_EQ(numberedName(QString(30, u'n'), 7), QString(29, u'n') + u"7"_s);
+    EXPECT_EQ(numberedName(QString(), 12), u"12"_s);
 }
 
 TEST(SheetNaming, RandomUpToReseedsEveryCallAndRoundsHalfToEven) {
@@ -80,7 +88,7 @@ TEST(SheetNaming, TheExampleTableAndItsEdgeCasesThroughTheEngine) {
     auto target = engine.create();
     target->workbooksAdd();
     test::FixedRandom random;
-    random.fractions = {4710.0 / 8000, 0.0, 0.0};
+    random.fractions = {4710.0 / 8000, 0.0, 2063.0 / 8000};
 
     EXPECT_EQ(nameNewSheet(*target, random, u"/decks/Q3 Review.pptx"_s), u"Q3 Reviewpptx"_s);
     EXPECT_EQ(nameNewSheet(*target, random, u"/decks/budget_2017 (final).ppt"_s), u"budget2017 finalppt"_s);
@@ -89,15 +97,16 @@ TEST(SheetNaming, TheExampleTableAndItsEdgeCasesThroughTheEngine) {
               u"Quarterly results for the nort"_s);
     // A differently cased name is no duplicate for the test, but the spreadsheet refuses it.
     EXPECT_EQ(nameNewSheet(*target, random, u"/decks/q3 review.pptx"_s), u"Sheet6"_s);
-    // The same 30 first characters, another uncut name: not seen as a duplicate, then refused.
-    EXPECT_EQ(nameNewSheet(*target, random, u"/decks/Quarterly results for the northern sales.pptx"_s), u"Sheet7"_s);
-    // A 30-character name that is taken loses its random digits again in the cut.
-    EXPECT_EQ(nameNewSheet(*target, random, u"/x/Quarterly results for the nort"_s), u"Sheet8"_s);
+    // The same 30 first characters: taken as it would be assigned, so digits that fit make it distinct.
+    EXPECT_EQ(nameNewSheet(*target, random, u"/decks/Quarterly results for the northern sales.pptx"_s),
+              u"Quarterly results for the nor1"_s);
+    EXPECT_EQ(nameNewSheet(*target, random, u"/x/Quarterly results for the nort"_s),
+              u"Quarterly results for the 2064"_s);
     // Nothing of the alphabet: the empty name is refused and the sheet keeps its own.
     EXPECT_EQ(nameNewSheet(*target, random, u"/decks/東京"_s), u"Sheet9"_s);
     // Forward slashes end the folder part; a trailing one leaves the empty name.
     EXPECT_EQ(nameNewSheet(*target, random, u"/decks/"_s), u"Sheet10"_s);
-    EXPECT_EQ(random.seeds, 2);
+    EXPECT_EQ(random.seeds, 3);
 
     QStringList names;
     for (int i = 1; i <= target->sheetsCount(); ++i)
