@@ -37,8 +37,60 @@ void StagingText::separateColumns(const QString& separator) {
     // The separator is matched as it stands in the staged text: a column mark in it as text.
     const QByteArray from = office::toUtf8(protectSplitMarks(separator));
     const QByteArray to = QString(SplitMark).toUtf8();
-    for (Piece& piece : m_pieces)
-        piece.text.replace(from, to);
+    qsizetype carried = 0; // bytes of the pieces ahead that an occurrence begun in an earlier piece takes
+    for (std::size_t p = 0; p < m_pieces.size(); ++p) {
+        QByteArray& text = m_pieces[p].text;
+        if (carried > 0) {
+            const qsizetype taken = std::min(carried, text.size());
+            text.remove(0, taken);
+            carried -= taken;
+            if (carried > 0)
+                continue;
+        }
+        // Left to right: the occurrences inside this piece, then one that begins in its last bytes and
+        // runs on into the pieces after it.
+        QByteArray separated;
+        bool replaced = false;
+        qsizetype pos = 0;
+        const qsizetype size = text.size();
+        while (pos < size) {
+            const qsizetype found = text.indexOf(from, pos);
+            if (found >= 0) {
+                separated.append(QByteArrayView(text).sliced(pos, found - pos)).append(to);
+                pos = found + from.size();
+                replaced = true;
+                continue;
+            }
+            for (qsizetype at = std::max(pos, size - from.size() + 1); at < size; ++at) {
+                if (occursFrom(p, at, from)) {
+                    separated.append(QByteArrayView(text).sliced(pos, at - pos)).append(to);
+                    carried = from.size() - (size - at);
+                    pos = size;
+                    replaced = true;
+                    break;
+                }
+            }
+            break;
+        }
+        if (!replaced)
+            continue;
+        if (pos < size)
+            separated.append(QByteArrayView(text).sliced(pos));
+        text = std::move(separated);
+    }
+}
+
+// Whether bytes stand in the text from offset of piece on, running on into the pieces after it.
+bool StagingText::occursFrom(std::size_t piece, qsizetype offset, QByteArrayView bytes) const {
+    qsizetype matched = 0;
+    for (std::size_t p = piece; p < m_pieces.size() && matched < bytes.size(); ++p, offset = 0) {
+        const QByteArrayView text(m_pieces[p].text);
+        const qsizetype length = std::min(text.size() - offset, bytes.size() - matched);
+        if (text.sliced(offset, length) != bytes.sliced(matched, length))
+            return false;
+        matched += length;
+    }
+    return matched == bytes.size();
 }
 
 void StagingText::fit() {

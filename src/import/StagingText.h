@@ -38,8 +38,10 @@ class StagingText {
 public:
     // Appends the text of the presentation at path (converted to UTF-8).
     void append(const QString& path, const QString& text);
-    // Replaces every occurrence of separator by one SplitMark, scanning each presentation's text from
-    // its start, case-sensitively, occurrences never overlapping. An empty separator changes nothing.
+    // Replaces every occurrence of separator by one SplitMark, scanning the text of all presentations
+    // joined from its start, case-sensitively, occurrences never overlapping: an occurrence may begin
+    // in one presentation's text and end in a later one's (its SplitMark stays with the first). An
+    // empty separator changes nothing.
     void separateColumns(const QString& separator);
 
     // Cuts every cell text longer than MaxCellUnits to its first MaxCellUnits units (one fewer when
@@ -72,6 +74,7 @@ private:
         qsizetype offset = 0;
         bool operator==(const Position&) const = default;
     };
+    bool occursFrom(std::size_t piece, qsizetype offset, QByteArrayView bytes) const;
     void joinBrokenLines();
     void cutCells(Piece& piece, std::int64_t firstRow);
     Position afterRow(std::int64_t row) const;

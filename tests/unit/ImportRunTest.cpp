@@ -346,6 +346,29 @@ TEST_F(ImportRunTest, ColumnSeparationFollowsTheCheckedOption) {
     }
 }
 
+TEST_F(ImportRunTest, OneSheetSeparatesTheJoinedTextSoASeparatorMaySpanPresentations) {
+    // "\r\nX" spans the end of a.pptx's text and the start of b.pptx's: the two lines become one row.
+    addFile(u"/p/a.pptx"_s, {u"a1"_s});
+    addFile(u"/p/b.pptx"_s, {u"X b"_s, u"last"_s});
+    window.option = OptionButton::Option4;
+    window.text1Value = u"\r\nX"_s;
+    start();
+    EXPECT_TRUE(errors.reports.empty());
+    EXPECT_EQ(cells(0), (Grid{QStringList{u"a1"_s, u" b"_s}, QStringList{u"last"_s, QString()}}));
+
+    // Across a presentation without text, and left to right: the occurrence that begins in ax.pptx
+    // is replaced, so the one that would begin in xb.pptx's own text (overlapping it) is not.
+    spreadsheets.quitAll();
+    window.entries.clear();
+    addFile(u"/p/ax.pptx"_s, {u"ax"_s});
+    addFile(u"/p/none.pptx"_s, {});
+    addFile(u"/p/xb.pptx"_s, {u"x"_s, u"xb"_s});
+    window.text1Value = u"x\r\nx"_s;
+    start();
+    EXPECT_EQ(cells(0), (Grid{QStringList{u"a"_s}, QStringList{u"xb"_s}}));
+    EXPECT_TRUE(errors.reports.empty());
+}
+
 TEST_F(ImportRunTest, SecondStartDuringARunIsIgnored) {
     addFile(u"/p/a.pptx"_s, {u"a"_s});
     addFile(u"/p/b.pptx"_s, {u"b"_s});
