@@ -369,9 +369,11 @@ void Run::fitToSheets(int step, StagingText& text) {
 void Run::writeStagingFile(int createStep, int openStep, StagingText& text, int pass) {
     shell::Guard& g = m_guard;
     StagingFile staging(m_stagingFolder);
-    QString created; // this pass's own file: a failed create leaves none to write through
+    // This pass's own file. One that cannot be made leaves the empty path, and opening it is the
+    // step that fails and says why.
+    QString created;
     g.run(createStep, [&] {
-        created = staging.create();
+        created = staging.tryCreate();
         m_stagingPath = created;
     });
     g.run(openStep, [&] { staging.open(created); });

@@ -60,6 +60,13 @@ QString StagingFile::createPath(StagingFolder& folder) {
 }
 
 QString StagingFile::create() {
+    const QString path = tryCreate();
+    if (path.isEmpty())
+        failWith(u"Cannot create a staging file in %1"_s.arg(QDir::toNativeSeparators(folder())), m_createError);
+    return path;
+}
+
+QString StagingFile::tryCreate() {
     const QString in = QDir::toNativeSeparators(folder());
     if (m_created >= 0)
         ::close(m_created);
@@ -77,8 +84,9 @@ QString StagingFile::create() {
     }
     if (m_created < 0) {
         m_path.clear();
+        m_createError = error;
         m_problem = u"none could be created in %1: %2"_s.arg(in, QString::fromLocal8Bit(std::strerror(error)));
-        failWith(u"Cannot create a staging file in %1"_s.arg(in), error);
+        return {};
     }
     m_path = m_createdPath = QFile::decodeName(pattern);
     m_problem.clear();

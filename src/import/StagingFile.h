@@ -48,6 +48,9 @@ public:
     // The same for this use of the file, which keeps it open for the writing steps. A failure is
     // kept, so that the steps after it can say why there is no file to write.
     QString create();
+    // As create(), but when no file can be made the result is the empty path instead of a failure:
+    // opening it fails then, with the reason.
+    QString tryCreate();
 
     // The three steps of writing: open the file at path for writing (truncating it; an empty path is
     // the file create() could not make; the file create() made is written through the descriptor it
@@ -74,8 +77,9 @@ private:
     std::FILE* m_file = nullptr;
     bool m_removed = false; // its writing failed and the file is gone: closing has nothing left to do
     QString m_path;
-    QString m_problem;  // why there is no open file: the reason create() or open() failed
-    char m_last = '\0'; // the last byte written, for the line end after the text
+    QString m_problem;     // why there is no open file: the reason create() or open() failed
+    int m_createError = 0; // the errno of the last create() that made no file
+    char m_last = '\0';    // the last byte written, for the line end after the text
 };
 
 // Yields to the event queue, then deletes the file; every failure is ignored.
