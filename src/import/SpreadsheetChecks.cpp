@@ -49,7 +49,7 @@ bool WarnIfExcelOpen(office::SpreadsheetServer& server, shell::Prompts& prompts,
     if (!ExcelIsRunning(server))
         return false;
     const QString text = u"Excel may be open. It is recommended that you close Excel first."_s + u"\r"_s +
-                         u"Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary."_s + u"\r\n\r\n"_s +
+                         u"Close the open result windows if necessary."_s + u"\r\n\r\n"_s +
                          u"Would you like to proceed anyway?"_s;
     return prompts.messageBox(text, shell::MessageStyle::YesNo, applicationTitle) != shell::MessageAnswer::Yes;
 }

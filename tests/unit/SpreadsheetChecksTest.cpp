@@ -73,7 +73,7 @@ TEST(SpreadsheetChecks, WarningAsksOnlyWhenRunningAndOnlyYesProceeds) {
     EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::YesNo);
     EXPECT_EQ(prompts.messages[0].caption, Title);
     EXPECT_EQ(prompts.messages[0].text, u"Excel may be open. It is recommended that you close Excel first.\r"
-                                        u"Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary.\r\n\r\n"
+                                        u"Close the open result windows if necessary.\r\n\r\n"
                                         u"Would you like to proceed anyway?"_s);
     prompts.answerNextMessage(shell::MessageAnswer::No);
     EXPECT_TRUE(WarnIfExcelOpen(server, prompts, Title));
