@@ -8,7 +8,12 @@ namespace quorvane::filelist {
 
 // The open-file dialog of "Add PowerPoint File(s)".
 inline constexpr char16_t AddFilesTitle[] = u"Add File(s) - Use Ctrl & Shift to select multiple files";
-inline constexpr char16_t AddFilesFilter[] = u"PowerPoint Files (*.ppt*)|*.ppt*|All Files (*.*)|*.*|";
+// The two classic entries come first (the first is active when the dialog opens); the third shows
+// every kind of presentation the reader takes, also those whose extension does not begin with ppt.
+inline constexpr char16_t AddFilesFilter[] =
+    u"PowerPoint Files (*.ppt*)|*.ppt*|All Files (*.*)|*.*|"
+    u"All presentations (*.ppt *.pptx *.pptm *.pps *.ppsx *.ppsm *.pot *.potx *.potm *.odp *.otp *.fodp)|"
+    u"*.ppt;*.pptx;*.pptm;*.pps;*.ppsx;*.ppsm;*.pot;*.potx;*.potm;*.odp;*.otp;*.fodp|";
 // The dialog's result buffer: a longer result is a selection too large (the dialog's error 20476).
 inline constexpr int DialogResultLimit = 30000;
 inline constexpr int DialogBufferTooSmall = 20476;

@@ -4,6 +4,7 @@
 
 #include "app/FileListView.h"
 #include "app/QtDialogs.h"
+#include "filelist/AddFiles.h"
 
 #include <QApplication>
 #include <QFile>
@@ -235,6 +236,14 @@ TEST(QtDialogsTest, TheFilterBecomesNameFiltersWhereStarDotStarMatchesEverything
     EXPECT_EQ(app::QtDialogs::nameFilters(u"PowerPoint Files (*.ppt*)|*.ppt*|All Files (*.*)|*.*|"_s),
               (QStringList{u"PowerPoint Files (*.ppt*) (*.ppt*)"_s, u"All Files (*.*) (*)"_s}));
     EXPECT_EQ(app::QtDialogs::nameFilters(u"Decks|*.pptx;*.odp"_s), QStringList{u"Decks (*.pptx *.odp)"_s});
+    // The dialog's own filter: the two classic entries first, in their order, then every presentation.
+    const QStringList filters = app::QtDialogs::nameFilters(QString::fromUtf16(filelist::AddFilesFilter));
+    ASSERT_EQ(filters.size(), 3);
+    EXPECT_EQ(filters[0], u"PowerPoint Files (*.ppt*) (*.ppt*)"_s);
+    EXPECT_EQ(filters[1], u"All Files (*.*) (*)"_s);
+    EXPECT_TRUE(filters[2].startsWith(u"All presentations (*.ppt *.pptx "_s));
+    EXPECT_TRUE(
+        filters[2].endsWith(u") (*.ppt *.pptx *.pptm *.pps *.ppsx *.ppsm *.pot *.potx *.potm *.odp *.otp *.fodp)"_s));
 }
 
 } // namespace

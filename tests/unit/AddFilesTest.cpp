@@ -34,7 +34,10 @@ TEST_F(AddFilesTest, AsksForPresentationsWithTheFixedTitleAndFilter) {
     pick({});
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
     EXPECT_EQ(dialogs.openRequests[0].title, u"Add File(s) - Use Ctrl & Shift to select multiple files"_s);
-    EXPECT_EQ(dialogs.openRequests[0].filter, u"PowerPoint Files (*.ppt*)|*.ppt*|All Files (*.*)|*.*|"_s);
+    EXPECT_EQ(dialogs.openRequests[0].filter,
+              u"PowerPoint Files (*.ppt*)|*.ppt*|All Files (*.*)|*.*|"
+              u"All presentations (*.ppt *.pptx *.pptm *.pps *.ppsx *.ppsm *.pot *.potx *.potm *.odp *.otp *.fodp)|"
+              u"*.ppt;*.pptx;*.pptm;*.pps;*.ppsx;*.ppsm;*.pot;*.potx;*.potm;*.odp;*.otp;*.fodp|"_s);
     EXPECT_TRUE(dialogs.openRequests[0].multiSelect);
 }
 
