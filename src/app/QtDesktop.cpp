@@ -65,7 +65,7 @@ shell::OpenResult QtDesktop::open(const QString& path) {
         // tell whether that handler found a program.
         if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
             return {};
-        return {u"no program to open it was found (xdg-open, of the package xdg-utils, is not installed)"_s};
+        return {u"no program to open it was found (xdg-open, of the package xdg-utils, is not installed)"_s, true};
     }
 
     // Standard error goes to a file, not a pipe: a program that xdg-open runs keeps it after this
@@ -104,7 +104,8 @@ shell::OpenResult QtDesktop::open(const QString& path) {
     delete process;
     if (opened)
         return {};
-    return {reasonOf(exitCode, keepErrors ? QString::fromLocal8Bit(errors.readAll()) : QString())};
+    // xdg-open's code 3: no method available, that is no program set up for such a path.
+    return {reasonOf(exitCode, keepErrors ? QString::fromLocal8Bit(errors.readAll()) : QString()), exitCode == 3};
 }
 
 } // namespace quorvane::app

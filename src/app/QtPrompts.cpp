@@ -26,7 +26,9 @@ shell::MessageAnswer QtPrompts::messageBox(const QString& text, shell::MessageSt
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
-    box.setIcon(style == shell::MessageStyle::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
+    box.setIcon(style == shell::MessageStyle::Warning       ? QMessageBox::Warning
+                : style == shell::MessageStyle::Information ? QMessageBox::Information
+                                                            : QMessageBox::NoIcon);
     const int answer = box.exec();
     if (style == shell::MessageStyle::YesNo)
         return answer == QMessageBox::Yes ? shell::MessageAnswer::Yes : shell::MessageAnswer::No;

@@ -105,6 +105,11 @@ QString samplesFolder(const QString& programFolder) {
     return beside;
 }
 
+QString noFolderProgramMessage(const QString& samplesFolder) {
+    return u"No program to show folders is set up on this computer.\r\rThe sample files are in this folder:\r"_s +
+           samplesFolder;
+}
+
 void PushButton9_Click(shell::Services& services, FileList& list) {
     shell::Guard g(services.errors, text(shell::location::PushButton9Click));
     const QString folder = samplesFolder(services.programFolder);
@@ -120,9 +125,13 @@ void PushButton9_Click(shell::Services& services, FileList& list) {
     if (answer == shell::MessageAnswer::Yes) {
         g.run(108, [&] {
             // A desktop without a file manager must not leave the user waiting for a window that
-            // never comes: the failure is this step's report.
+            // never comes. That is no failure of the program: the user is told where the samples are.
+            // Any other failure is this step's report.
             const shell::OpenResult result = services.desktop.openFolder(folder);
-            if (!result.opened())
+            if (result.noProgram)
+                services.prompts.messageBox(noFolderProgramMessage(folder), shell::MessageStyle::Information,
+                                            services.applicationTitle);
+            else if (!result.opened())
                 throw std::runtime_error(
                     u"The folder \"%1\" could not be opened: %2."_s.arg(folder, result.failure).toStdString());
         });

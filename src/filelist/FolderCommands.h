@@ -25,6 +25,8 @@ inline constexpr char16_t ExtensionKey[] = u"Extension";
 inline constexpr char16_t SamplesQuestion[] =
     u"Would you like this software to open the folder where these sample files are stored (so that you can "
     u"view them before working with them)?";
+// What the user is told instead when no program to show folders is set up: where the samples are.
+QString noFolderProgramMessage(const QString& samplesFolder);
 
 // "Add All File(s) In Folder": asks for an extension (stored under "Extension") and a folder, then
 // with the busy pointer on window walks the folder and everything below it and appends every file
@@ -50,7 +52,9 @@ QString samplesFolder(const QString& programFolder);
 
 // "Load Sample/Example Files": appends every file of the samples folder (not those below it) in
 // natural order, then asks SamplesQuestion, also when nothing was found; Yes opens the folder in the
-// desktop's file browser. Failing statements are reported with their numbers (100 to 108).
+// desktop's file browser, or, when no program to show folders is set up, says where the samples are
+// (noFolderProgramMessage, in an information box). Failing statements are reported with their
+// numbers (100 to 108).
 void PushButton9_Click(shell::Services& services, FileList& list);
 
 // The files that appendDroppedItems (pattern "*.*") or the folder scan ("*." + extension) adds for

@@ -9,6 +9,8 @@ struct OpenResult {
     // Empty when the desktop took the file or folder; otherwise why it could not open it, as a
     // sentence part that follows the path ("no program is set up to open it").
     QString failure;
+    // True when the failure is that no program on this computer is set up to open such a path.
+    bool noProgram = false;
     bool opened() const { return failure.isEmpty(); }
 };
 

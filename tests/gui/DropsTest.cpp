@@ -130,14 +130,29 @@ TEST_F(DropsTest, SamplesAreAddedOnEachClickAndTheirFolderOpensOnYes) {
     EXPECT_EQ(desktop.folders, QStringList{folder});
 }
 
-TEST_F(DropsTest, ASamplesFolderTheDesktopCannotOpenIsReported) {
+TEST_F(DropsTest, WithoutAProgramToShowFoldersTheUserIsToldWhereTheSamplesAre) {
     desktop.failure = u"no program on this computer is set up to open it"_s;
+    desktop.noProgram = true;
+    prompts.answerNextMessage(shell::MessageAnswer::Yes);
+    click(u"PushButton9");
+    EXPECT_TRUE(errors.reports.empty());
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1].text,
+              u"No program to show folders is set up on this computer.\r\rThe sample files are "
+              u"in this folder:\r"_s +
+                  programFolder.path() + u"/Samples"_s);
+    EXPECT_EQ(prompts.messages[1].style, shell::MessageStyle::Information);
+    EXPECT_EQ(prompts.messages[1].caption, services.applicationTitle);
+}
+
+TEST_F(DropsTest, ASamplesFolderTheDesktopFailedToOpenIsReported) {
+    desktop.failure = u"the program set up to open it failed"_s;
     prompts.answerNextMessage(shell::MessageAnswer::Yes);
     click(u"PushButton9");
     ASSERT_EQ(errors.reports.size(), 1u);
     EXPECT_EQ(errors.reports[0].line, 108);
     EXPECT_EQ(errors.reports[0].description,
-              u"The folder \"%1/Samples\" could not be opened: no program on this computer is set up to open it."_s.arg(
+              u"The folder \"%1/Samples\" could not be opened: the program set up to open it failed."_s.arg(
                   programFolder.path()));
 }
 

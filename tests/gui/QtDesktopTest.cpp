@@ -33,7 +33,11 @@ TEST(QtDesktopTest, TellsWhetherXdgOpenOpenedThePath) {
     EXPECT_TRUE(desktop.openFolder(bin.path()).opened());
     EXPECT_EQ(desktop.openFile(bin.filePath(u"gone.xlsx"_s)).failure, u"it does not exist"_s);
     answerWith("echo \"xdg-open: no method available for opening '$1'\" >&2; exit 3");
-    EXPECT_EQ(desktop.openFile(opener).failure, u"no program on this computer is set up to open it"_s);
+    const shell::OpenResult none = desktop.openFolder(bin.path());
+    EXPECT_EQ(none.failure, u"no program on this computer is set up to open it"_s);
+    EXPECT_TRUE(none.noProgram);
+    answerWith("exit 4");
+    EXPECT_FALSE(desktop.openFolder(bin.path()).noProgram);
     answerWith("echo 'the handler said no' >&2; exit 5");
     EXPECT_EQ(desktop.openFolder(bin.path()).failure, u"the handler said no"_s);
 }

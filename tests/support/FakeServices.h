@@ -96,20 +96,22 @@ public:
     int reads = 0;
 };
 
-// Records what it was asked to open; opens everything unless failure holds a reason.
+// Records what it was asked to open; opens everything unless failure holds a reason (noProgram: the
+// reason is that no program is set up).
 class FakeDesktop final : public shell::Desktop {
 public:
     void openUrl(const QString& url) override { urls.append(url); }
     shell::OpenResult openFolder(const QString& path) override {
         folders.append(path);
-        return {failure};
+        return {failure, noProgram};
     }
     shell::OpenResult openFile(const QString& path) override {
         files.append(path);
-        return {failure};
+        return {failure, noProgram};
     }
     QStringList urls, folders, files;
     QString failure;
+    bool noProgram = false;
 };
 
 // Gives fractions from a queue (0.5 when it runs dry) and counts the re-seedings.
