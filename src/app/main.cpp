@@ -15,10 +15,39 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <string_view>
+
 using namespace quorvane;
 using namespace Qt::StringLiterals;
 
+namespace {
+
+const char* const Usage = "Usage: quorvane [Qt options]\n"
+                          "\n"
+                          "Opens the window in which the text of many presentations is put into one workbook.\n"
+                          "The program takes no arguments of its own; quorvane-cli imports without a window.\n"
+                          "\n"
+                          "Options:\n"
+                          "  -h, --help     show this help and exit\n"
+                          "  --version      show the version and exit\n";
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // Answered before any window is made, so that they need no display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        if (argument == "--version") {
+            std::printf("quorvane %s\n", QUORVANE_VERSION);
+            return 0;
+        }
+        if (argument == "-h" || argument == "--help") {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(u"quorvane"_s);
     QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
@@ -37,7 +66,9 @@ int main(int argc, char** argv) {
     // Ctrl+C, a termination request or a closed session end the program as closing its windows would,
     // but without a question: an operation under way stops at its next yield and leaves no staging
     // file behind, and the temporary copies of result windows go with their owner.
-    app::TerminationSignals termination([&events](int signal) {
+    int terminatedBy = 0;
+    app::TerminationSignals termination([&events, &terminatedBy](int signal) {
+        terminatedBy = signal;
         events.abort();
         QCoreApplication::exit(128 + signal);
     });
@@ -66,8 +97,13 @@ int main(int argc, char** argv) {
     // open, and the program ends with its last window.
     QObject::connect(&form, &app::Form1::closed, [&events] { events.abort(); });
 
+    const bool loaded = form.Form_Load();
+    // A signal that came while start-up showed a box: the box has gone, and so does the program
+    // (the event loop it asked to leave was the box's).
+    if (terminatedBy != 0)
+        return 128 + terminatedBy;
     // No spreadsheet instance can be created: the message has been shown, the window never is.
-    if (!form.Form_Load())
+    if (!loaded)
         return 0;
     form.show();
     return application.exec();
