@@ -3,6 +3,8 @@
 #include "MainWindowFixture.h"
 
 #include "app/FileListView.h"
+#include "app/QtPrompts.h"
+#include "shell/ErrorReport.h"
 #include "shell/Product.h"
 #include "shell/QtEventPump.h"
 #include "support/PackageBuilder.h"
@@ -15,6 +17,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,6 +25,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <utility>
@@ -532,6 +536,61 @@ TEST_F(Form1Test, ClosingDuringAnImportStopsItAtTheNextYield) {
     EXPECT_EQ(spreadsheets.count(u"create"_s), 1); // only the start-up check: no workbook was made
     EXPECT_TRUE(errors.reports.empty());
     EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_THROW(pump.yield(), shell::OperationAborted);
+}
+
+TEST_F(Form1Test, ClosingWhileAnErrorBoxIsUpClosesOnceTheBoxIsDismissed) {
+    // The desktop's boxes and event pump; the import fails on every file.
+    shell::QtEventPump pump;
+    app::QtPrompts boxes;
+    shell::PromptErrorReporter reports(boxes);
+    shell::Services live{boxes,
+                         reports,
+                         dialogs,
+                         settings,
+                         desktop,
+                         random,
+                         pump,
+                         presentations,
+                         spreadsheets,
+                         QString(),
+                         programFolder.path()};
+    app::Form1 window(live);
+    boxes.setParent(&window);
+    ASSERT_TRUE(window.Form_Load());
+    QObject::connect(&window, &app::Form1::closed, [&pump] { pump.abort(); });
+    window.show();
+    QTemporaryDir decks;
+    for (const QString& name : {u"1.pptx"_s, u"2.pptx"_s, u"3.pptx"_s}) {
+        QFile file(decks.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("no presentation");
+        window.fileList().Add(file.fileName());
+    }
+    // At the first box the user asks the main window to close, then presses Escape.
+    int shown = 0;
+    bool visibleWithBoxUp = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (box == nullptr || !box->isVisible())
+                continue;
+            EXPECT_EQ(box->windowTitle(), u"Application Error"_s);
+            if (++shown == 1) {
+                window.close();
+                visibleWithBoxUp = window.isVisible();
+            }
+            QTest::keyClick(box, Qt::Key_Escape);
+        }
+    });
+    user.start(5);
+    QTest::mouseClick(window.findChild<QPushButton*>(u"PushButton2"_s), Qt::LeftButton);
+    user.stop();
+    EXPECT_TRUE(visibleWithBoxUp);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(shown, 1) << "the run stopped at its next yield";
+    EXPECT_EQ(presentations.count(u"open"_s), 1);
     EXPECT_THROW(pump.yield(), shell::OperationAborted);
 }
 
