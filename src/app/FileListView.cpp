@@ -2,14 +2,17 @@
 
 #include "shell/Pointer.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QToolTip>
 #include <QUrl>
 
@@ -20,6 +23,44 @@ namespace quorvane::app {
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Draws each entry's path shortened to its cell, as shownPath gives it.
+class PathDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem shown = option;
+        initStyleOption(&shown, index);
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        // The room the style leaves for the text: its rectangle less the margin on either side.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const int width = style->subElementRect(QStyle::SE_ItemViewItemText, &shown, widget).width() - 2 * margin;
+        shown.text = FileListView::shownPath(shown.text, shown.fontMetrics, width);
+        shown.textElideMode = Qt::ElideNone;
+        style->drawControl(QStyle::CE_ItemViewItem, &shown, painter, widget);
+    }
+};
+
+// text in lines of at most width characters, each broken after its last "/" when that leaves the
+// line at least half full, else at width.
+QString inLines(QString text, qsizetype width) {
+    QStringList lines;
+    while (text.size() > width) {
+        qsizetype cut = text.lastIndexOf(u'/', width - 1) + 1;
+        if (cut < width / 2)
+            cut = width;
+        lines.append(text.left(cut));
+        text.remove(0, cut);
+    }
+    lines.append(text);
+    return lines.join(u'\n');
+}
+
+} // namespace
+
 FileListView::FileListView(shell::PointerHost& window, QWidget* parent) : QTreeView(parent), m_window(window) {
     setModel(&m_list);
     setRootIsDecorated(false);
@@ -29,8 +70,9 @@ FileListView::FileListView(shell::PointerHost& window, QWidget* parent) : QTreeV
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Long paths are read by widening the column past the list's edge and scrolling sideways.
-    setTextElideMode(Qt::ElideNone);
+    // Long paths are read by widening the column past the list's edge and scrolling sideways, or in
+    // the hover hint; the column shows what fits.
+    setItemDelegate(new PathDelegate(this));
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     header()->setStretchLastSection(false);
@@ -86,6 +128,26 @@ bool FileListView::acceptsDrop(const QMimeData* data) {
         return false;
     const QList<QUrl> urls = data->urls();
     return std::any_of(urls.cbegin(), urls.cend(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+QString FileListView::shownPath(const QString& path, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash > 0) {
+        const QString name = path.mid(slash);
+        const int folderWidth = width - metrics.horizontalAdvance(name);
+        if (folderWidth >= metrics.horizontalAdvance(u"\u2026/"_s))
+            return metrics.elidedText(path.left(slash), Qt::ElideMiddle, folderWidth) + name;
+    }
+    return metrics.elidedText(path, Qt::ElideMiddle, width);
+}
+
+QString FileListView::toolTipAt(const QPoint& point) const {
+    const int position = hitTest(point);
+    if (position == 0)
+        return toolTip();
+    return toolTip() + u'\n' + inLines(m_list.Text(position), toolTip().size());
 }
 
 void FileListView::resetWindowPointer() {
@@ -161,9 +223,10 @@ void FileListView::dropEvent(QDropEvent* event) {
 }
 
 bool FileListView::viewportEvent(QEvent* event) {
-    // The list's hint shows over the whole list, entries included, rather than an entry's text.
+    // The list's hint shows over the whole list, entries included, with the entry's whole path.
     if (event->type() == QEvent::ToolTip) {
-        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), toolTip(), viewport());
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QToolTip::showText(help->globalPos(), toolTipAt(help->pos()), viewport());
         return true;
     }
     return QTreeView::viewportEvent(event);

@@ -6,6 +6,7 @@
 
 #include <QTreeView>
 
+class QFontMetrics;
 class QMimeData;
 
 namespace quorvane::shell {
@@ -14,11 +15,11 @@ class PointerHost;
 
 namespace quorvane::app {
 
-// ListView1: the FileList shown in one resizable column with a header and sideways scrolling. It
-// removes the selected entry on a double-click or the Delete key (not while the window is busy or an
-// import runs),
-// reorders entries by pressing and moving inside it, takes drops of local files from other
-// programs and never starts a drag of its own.
+// ListView1: the FileList shown in one resizable column with a header and sideways scrolling. A path
+// longer than the column shows shortened in its middle (the file name stays whole where it fits),
+// and its hover hint gives the whole path. It removes the selected entry on a double-click or the
+// Delete key (not while the window is busy or an import runs), reorders entries by pressing and
+// moving inside it, takes drops of local files from other programs and never starts a drag of its own.
 class FileListView final : public QTreeView, public filelist::ListControl {
     Q_OBJECT
 public:
@@ -45,6 +46,13 @@ public:
 
     // Whether a drag from another program may drop here: only a list of local files.
     static bool acceptsDrop(const QMimeData* data);
+    // path as an entry shows it in width pixels: whole when it fits; else its folders shortened in
+    // their middle so that the file name stays whole; when not even that fits, shortened in the
+    // middle as a whole.
+    static QString shownPath(const QString& path, const QFontMetrics& metrics, int width);
+    // The hover hint at point (viewport coordinates): the list's hint, and over an entry its whole
+    // path below it, in lines no longer than the hint, broken after a "/" where one is near.
+    QString toolTipAt(const QPoint& point) const;
 
 Q_SIGNALS:
     // Local files were dropped on the list. The data lives only while the signal is handled.

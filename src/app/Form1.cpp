@@ -2,6 +2,7 @@
 
 #include "app/FileListView.h"
 #include "app/Placement.h"
+#include "app/TextProgressBar.h"
 #include "shell/Guard.h"
 #include "shell/Locations.h"
 #include "shell/Product.h"
@@ -46,21 +47,6 @@ static void initResources() {
 namespace quorvane::app {
 
 using namespace Qt::StringLiterals;
-
-// ProgressBar1: shows its own text inside the bar, exactly as set (no %-placeholders), and takes a
-// value from 0 to 100 in hundredths.
-class TextProgressBar final : public QProgressBar {
-public:
-    using QProgressBar::QProgressBar;
-    void setCaption(const QString& text) {
-        m_caption = text;
-        update();
-    }
-    QString text() const override { return m_caption; }
-
-private:
-    QString m_caption;
-};
 
 namespace {
 

@@ -52,12 +52,13 @@ TEST_F(Form1ListTest, TheListHasOneResizableColumnAndItsHint) {
     EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_FALSE(list->dragEnabled());
     EXPECT_TRUE(list->acceptDrops());
-    // Over an entry the hint shows too, not the entry's text.
+    // Over an entry the hint shows too, with the entry's whole path below it.
     form->fileList().Add(u"/p/entry.pptx"_s);
     QHelpEvent help(QEvent::ToolTip, rowCentre(1), list->viewport()->mapToGlobal(rowCentre(1)));
     QApplication::sendEvent(list->viewport(), &help);
-    EXPECT_EQ(QToolTip::text(), list->toolTip());
+    EXPECT_EQ(QToolTip::text(), list->toolTip() + u"\n/p/entry.pptx"_s);
     QToolTip::hideText();
+    EXPECT_EQ(list->toolTipAt(QPoint(5, list->viewport()->height() - 2)), list->toolTip()); // below the entries
     form->fileList().Clear();
     EXPECT_EQ(list->font().family(), u"Arial"_s);
     EXPECT_TRUE(list->font().bold());
@@ -68,6 +69,40 @@ TEST_F(Form1ListTest, TheListHasOneResizableColumnAndItsHint) {
     list->header()->resizeSection(0, 3000);
     QApplication::processEvents();
     EXPECT_GT(list->horizontalScrollBar()->maximum(), 0);
+}
+
+TEST_F(Form1ListTest, ALongPathShowsShortenedInItsMiddleAndWholeInTheHint) {
+    openWith({});
+    const QFontMetrics metrics = list->fontMetrics();
+    const QString folders = u"/home/ann/corpus/2019/Quarterly reviews of the northern region/drafts/old"_s;
+    const QString path = folders + u"/Final version of the review.pptx"_s;
+    const int width = metrics.horizontalAdvance(path) / 2;
+    // The folders give way in their middle; the file name stays whole.
+    const QString shown = app::FileListView::shownPath(path, metrics, width);
+    EXPECT_LE(metrics.horizontalAdvance(shown), width);
+    EXPECT_TRUE(shown.startsWith(u"/home/"_s)) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(u'\u2026')) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(u"/old/Final version of the review.pptx"_s) ||
+                shown.endsWith(u"/Final version of the review.pptx"_s));
+    EXPECT_EQ(app::FileListView::shownPath(path, metrics, metrics.horizontalAdvance(path)), path);
+    // A file name that does not fit by itself gives way in its middle too, keeping its extension.
+    const QString narrow = app::FileListView::shownPath(path, metrics, metrics.horizontalAdvance(u"Final version"_s));
+    EXPECT_TRUE(narrow.endsWith(u"pptx"_s)) << narrow.toStdString();
+    EXPECT_TRUE(narrow.startsWith(u"/"_s)) << narrow.toStdString();
+
+    // The hint gives the whole path of 230 characters, in lines no longer than the hint's own,
+    // broken after a "/".
+    const QString deep =
+        u"/home/ann/"_s + QString(60, u'a') + u"/"_s + QString(80, u'b') + u"/"_s + QString(70, u'c') + u".pptx"_s;
+    form->fileList().Add(deep);
+    const QStringList lines = list->toolTipAt(rowCentre(1)).split(u'\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines.first(), list->toolTip());
+    EXPECT_EQ(lines.mid(1).join(QString()), deep);
+    for (const QString& line : lines.mid(1, lines.size() - 2)) {
+        EXPECT_LE(line.size(), list->toolTip().size());
+        EXPECT_TRUE(line.endsWith(u'/')) << line.toStdString();
+    }
 }
 
 TEST_F(Form1ListTest, AddFilesAppendsTheDialogsChoice) {

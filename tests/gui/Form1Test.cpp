@@ -4,6 +4,7 @@
 
 #include "app/FileListView.h"
 #include "app/QtPrompts.h"
+#include "app/TextProgressBar.h"
 #include "shell/ErrorReport.h"
 #include "shell/Product.h"
 #include "shell/QtEventPump.h"
@@ -472,6 +473,20 @@ TEST_F(Form1Test, StartOnAnEmptyListSaysSoAndChangesNothing) {
     EXPECT_EQ(prompts.messages[0].caption, u"Quorvane"_s);
     EXPECT_EQ(window.pointer(), shell::PointerShape::Default);
     EXPECT_EQ(control<QProgressBar>(u"ProgressBar1")->text(), u"Progress Bar"_s);
+}
+
+TEST_F(Form1Test, ALongFileNameInTheBarIsShortenedInItsMiddleOnOneLine) {
+    app::Form1& window = open();
+    auto* bar = control<app::TextProgressBar>(u"ProgressBar1");
+    const QString caption = u"Processing: "_s + QString(200, u'n') + u" final.pptx"_s;
+    window.setProgressText(caption);
+    EXPECT_EQ(bar->text(), caption);
+    const QString shown = bar->shownText();
+    EXPECT_TRUE(shown.startsWith(u"Processing: nnn"_s)) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(u"n final.pptx"_s)) << shown.toStdString();
+    EXPECT_LT(bar->fontMetrics().horizontalAdvance(shown), bar->width());
+    window.setProgressText(u"Progress Bar"_s);
+    EXPECT_EQ(bar->shownText(), u"Progress Bar"_s);
 }
 
 TEST_F(Form1Test, StartRunsTheImportWithProgressInTheBar) {
