@@ -170,7 +170,9 @@ void FileListView::mousePressEvent(QMouseEvent* event) {
 
 void FileListView::mouseReleaseEvent(QMouseEvent* event) {
     m_drag.release();
-    viewport()->unsetCursor();
+    // The arrow, set as such: without a cursor of its own the list would show the window's (the
+    // hand, or the hourglass during a run).
+    viewport()->setCursor(Qt::ArrowCursor);
     QTreeView::mouseReleaseEvent(event);
 }
 

@@ -183,8 +183,9 @@ TEST_F(Form1ListTest, DraggingInsideTheListCarriesTheEntry) {
     sendMouse(viewport, QEvent::MouseMove, rowCentre(3), Qt::LeftButton);
     EXPECT_EQ(entries(), (QStringList{u"/p/Q.pptx"_s, u"/p/R.pptx"_s, u"/p/P.pptx"_s, u"/p/S.pptx"_s}));
     EXPECT_EQ(list->selectedPosition(), 3);
+    form->setPointer(shell::PointerShape::Custom); // the window shows the hand
     sendMouse(viewport, QEvent::MouseButtonRelease, rowCentre(3), Qt::NoButton, Qt::LeftButton);
-    EXPECT_FALSE(viewport->testAttribute(Qt::WA_SetCursor));
+    EXPECT_EQ(viewport->cursor().shape(), Qt::ArrowCursor);
     // Moving after the release swaps nothing.
     sendMouse(viewport, QEvent::MouseMove, rowCentre(1), Qt::NoButton);
     EXPECT_EQ(entries(), (QStringList{u"/p/Q.pptx"_s, u"/p/R.pptx"_s, u"/p/P.pptx"_s, u"/p/S.pptx"_s}));
@@ -204,6 +205,8 @@ TEST_F(Form1ListTest, AJumpSwapsOnlyWithTheEntryUnderThePointerAndTheClosedHandS
     sendMouse(viewport, QEvent::MouseMove, rowCentre(2), Qt::LeftButton);
     EXPECT_EQ(entries(), (QStringList{u"/p/Q.pptx"_s, u"/p/R.pptx"_s, u"/p/P.pptx"_s, u"/p/S.pptx"_s}));
     EXPECT_EQ(form->pointer(), shell::PointerShape::Busy);
+    sendMouse(viewport, QEvent::MouseButtonRelease, rowCentre(2), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(viewport->cursor().shape(), Qt::ArrowCursor) << "the list's arrow, not the window's hourglass";
 }
 
 TEST_F(Form1ListTest, AfterASwapTheListScrollsByThePointersHeightOnTheScreen) {
