@@ -28,6 +28,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStringDecoder>
 #include <QStyleOptionButton>
@@ -386,15 +387,21 @@ void Form1::setCaptionColours(const QColor& background, const QColor& text) {
     // desktop's colour scheme; their captions get a text colour of their own too, or a dark scheme's
     // light text would stand on white. The option buttons' circles are drawn in the same colours.
     // The list, the text box, the buttons and the progress bar keep the desktop's colours, in which
-    // their text and background go together.
+    // their text and background go together. Disabled (during a run) the captions are drawn halfway
+    // between the text colour and the background, so that they look disabled on either.
+    const QColor disabled =
+        QColor::fromRgbF((text.redF() + background.redF()) / 2, (text.greenF() + background.greenF()) / 2,
+                         (text.blueF() + background.blueF()) / 2);
     for (QWidget* widget :
          QList<QWidget*>{this, Frame1, Frame2, Option1, Option2, Option3, Option4, Option5, Option6, Option7}) {
         QPalette palette = widget->palette();
         palette.setColor(QPalette::Window, background);
         palette.setColor(QPalette::WindowText, text);
+        palette.setColor(QPalette::Disabled, QPalette::WindowText, disabled);
         if (qobject_cast<QRadioButton*>(widget)) {
             palette.setColor(QPalette::Base, background);
             palette.setColor(QPalette::Text, text);
+            palette.setColor(QPalette::Disabled, QPalette::Text, disabled);
         }
         widget->setPalette(palette);
     }
@@ -460,19 +467,25 @@ void Form1::PushButton1_Click() {
 
 void Form1::PushButton2_Click() {
     // The run yields, so other handlers run in the middle of it. Until it ends the list loses no entry
-    // (entries may still be added), and the options keep the values it started with: their frames are
-    // disabled. A start from inside the run changes nothing (the run ignores it).
-    const bool outermost = !m_importRun.running();
+    // (entries may still be added), and the options keep the values it started with. What the run
+    // would ignore (the options, a second start, Clear List) shows disabled for its length.
+    if (m_importRun.running()) {
+        m_importRun.PushButton2_Click(); // ignored by the run
+        return;
+    }
+    const bool startHadFocus = PushButton2->hasFocus();
     auto importRunning = [this](bool running) {
         ListView1->setImportRunning(running);
-        Frame1->setEnabled(!running);
-        Frame2->setEnabled(!running);
+        for (QWidget* control : QList<QWidget*>{Frame1, Frame2, PushButton2, PushButton6})
+            control->setEnabled(!running);
     };
-    if (outermost)
-        importRunning(true);
-    m_importRun.PushButton2_Click();
-    if (outermost)
+    importRunning(true);
+    const auto finished = qScopeGuard([&] {
         importRunning(false);
+        if (startHadFocus && isActiveWindow())
+            PushButton2->setFocus(Qt::OtherFocusReason);
+    });
+    m_importRun.PushButton2_Click();
 }
 
 void Form1::PushButton3_Click() {
