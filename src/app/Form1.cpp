@@ -71,8 +71,11 @@ protected:
         const QSize size = iconSize();
         icon().paint(&painter, QRect(QPoint(inner.center().x() - size.width() / 2 + 1, inner.top()), size));
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-        painter.drawText(inner.adjusted(0, size.height() + 2, 0, 0), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-                         text());
+        // The mnemonic's underline, where the style shows it.
+        const int mnemonic = style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this) ? Qt::TextShowMnemonic
+                                                                                             : Qt::TextHideMnemonic;
+        painter.drawText(inner.adjusted(0, size.height() + 2, 0, 0),
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap | mnemonic, text());
     }
 };
 
@@ -250,10 +253,11 @@ void Form1::setHoverShape(QWidget* control, shell::PointerShape shape) {
 }
 
 void Form1::createControls() {
-    PushButton5 = addButton(u"PushButton5"_s, u"Move Down"_s, {7080, 1440, 840, 1200});
+    // Each push button's caption has a mnemonic (Alt and the underlined letter).
+    PushButton5 = addButton(u"PushButton5"_s, u"Move &Down"_s, {7080, 1440, 840, 1200});
     PushButton5->setIcon(arrowIcon(false));
     PushButton5->setIconSize({32, 32});
-    PushButton3 = addButton(u"PushButton3"_s, u"Move Up"_s, {7080, 120, 840, 1200});
+    PushButton3 = addButton(u"PushButton3"_s, u"Move &Up"_s, {7080, 120, 840, 1200});
     PushButton3->setIcon(arrowIcon(true));
     PushButton3->setIconSize({32, 32});
 
@@ -310,11 +314,21 @@ void Form1::createControls() {
     ProgressBar1->setCaption(u"Progress Bar"_s);
     ProgressBar1->setAttribute(Qt::WA_NoMousePropagation); // no pointer rule over the bar
 
-    PushButton1 = addButton(u"PushButton1"_s, u"Add PowerPoint File(s)"_s, {120, 2760, 3840, 405});
-    PushButton4 = addButton(u"PushButton4"_s, u"Add All File(s) In Folder"_s, {4080, 2760, 3840, 405});
-    PushButton2 = addButton(u"PushButton2"_s, u"Start Importing PowerPoint Files"_s, {120, 7050, 7800, 405});
-    PushButton6 = addButton(u"PushButton6"_s, u"Clear List"_s, {120, 3270, 3840, 405});
-    PushButton9 = addButton(u"PushButton9"_s, u"Load Sample/Example Files"_s, {4080, 3270, 3840, 405});
+    PushButton1 = addButton(u"PushButton1"_s, u"&Add PowerPoint File(s)"_s, {120, 2760, 3840, 405});
+    PushButton4 = addButton(u"PushButton4"_s, u"Add All File(s) In &Folder"_s, {4080, 2760, 3840, 405});
+    PushButton2 = addButton(u"PushButton2"_s, u"&Start Importing PowerPoint Files"_s, {120, 7050, 7800, 405});
+    PushButton6 = addButton(u"PushButton6"_s, u"&Clear List"_s, {120, 3270, 3840, 405});
+    PushButton9 = addButton(u"PushButton9"_s, u"&Load Sample/Example Files"_s, {4080, 3270, 3840, 405});
+
+    // The keyboard goes through the window from top to bottom: the list, the buttons below it and the
+    // move buttons, Clear List, each option group (its chosen option; the arrow keys move within
+    // it), the text box and Start. The list has the focus first.
+    const QList<QWidget*> tabOrder{ListView1,   PushButton1, PushButton4, PushButton9, PushButton3, PushButton5,
+                                   PushButton6, Option5,     Option6,     Option1,     Option2,     Option3,
+                                   Option4,     Option7,     Text1,       PushButton2};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    ListView1->setFocus(Qt::OtherFocusReason);
 
     connectClick(PushButton1, &Form1::PushButton1_Click);
     connectClick(PushButton2, &Form1::PushButton2_Click);

@@ -161,7 +161,8 @@ TEST_F(Form1Test, EveryControlHasItsNameKindCaptionAndPlace) {
         const auto px = [](int twips) { return qRound(twips / 15.0); };
         EXPECT_EQ(widget->geometry(), QRect(px(t.x()), px(t.y()), px(t.width()), px(t.height())));
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            EXPECT_EQ(button->text(), e.caption);
+            // A mnemonic only underlines a letter of the caption.
+            EXPECT_EQ(QString(button->text()).remove(u'&'), e.caption);
         } else if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
             EXPECT_EQ(frame->title(), e.caption);
         } else if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
@@ -239,6 +240,52 @@ TEST_F(Form1Test, CaptionsOnTheFixedBackgroundsStayReadableUnderADarkPalette) {
         EXPECT_EQ(control<QWidget>(name)->palette().color(QPalette::Window), dark.color(QPalette::Button));
         expectReadable(name, QPalette::WindowText, QPalette::Window);
     }
+}
+
+TEST_F(Form1Test, TheKeyboardGoesFromTheListDownToStartAndTheButtonsHaveMnemonics) {
+    app::Form1& window = open();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(QApplication::focusWidget(), control<QWidget>(u"ListView1"));
+    // Tab stops at the chosen option of each group, and entering a group changes no choice.
+    QStringList order;
+    for (int i = 0; i < 11; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.append(QApplication::focusWidget()->objectName());
+    }
+    EXPECT_EQ(order, (QStringList{u"PushButton1"_s, u"PushButton4"_s, u"PushButton9"_s, u"PushButton3"_s,
+                                  u"PushButton5"_s, u"PushButton6"_s, u"Option5"_s, u"Option1"_s, u"Text1"_s,
+                                  u"PushButton2"_s, u"ListView1"_s}));
+    EXPECT_TRUE(control<QRadioButton>(u"Option5")->isChecked());
+    EXPECT_TRUE(control<QRadioButton>(u"Option1")->isChecked());
+    // The arrow keys move within a group.
+    control<QWidget>(u"Option1")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), u"Option2"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), u"Option3"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), u"Option2"_s);
+    EXPECT_TRUE(control<QRadioButton>(u"Option2")->isChecked());
+
+    // Alt and the underlined letter press the button.
+    const std::pair<const char16_t*, QString> mnemonics[] = {{u"PushButton1", u"&Add PowerPoint File(s)"_s},
+                                                             {u"PushButton4", u"Add All File(s) In &Folder"_s},
+                                                             {u"PushButton9", u"&Load Sample/Example Files"_s},
+                                                             {u"PushButton3", u"Move &Up"_s},
+                                                             {u"PushButton5", u"Move &Down"_s},
+                                                             {u"PushButton6", u"&Clear List"_s},
+                                                             {u"PushButton2", u"&Start Importing PowerPoint Files"_s}};
+    for (const auto& [name, caption] : mnemonics)
+        EXPECT_EQ(control<QPushButton>(name)->text(), caption);
+    // (A button pressed by its mnemonic shows the press for a moment before it clicks.)
+    window.fileList().Add(u"/p/a.pptx"_s);
+    QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&window] { return window.fileList().Count() == 0; }));
+    QTest::keyClick(&window, Qt::Key_S, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !prompts.messages.empty(); }));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, u"No files added."_s);
 }
 
 // ---- Start-up ----
