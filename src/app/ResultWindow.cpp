@@ -4,6 +4,7 @@
 
 #include "import/StagingFile.h"
 
+#include "office/spreadsheet/CsvParts.h"
 #include "office/spreadsheet/WorkbookExport.h"
 
 #include <QAction>
@@ -16,6 +17,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -51,12 +53,16 @@ QString withLineBreaks(QString text, QChar lineBreak) {
 }
 
 // The grid of one sheet. Ctrl+C (and its menu entry) copies the selection as tab-separated text.
+// Its context menu holds the window's actions, then Copy, each with its key.
 class SheetView final : public QTableView {
 public:
-    explicit SheetView(QWidget* parent) : QTableView(parent) {
+    SheetView(QWidget* parent, const QList<QAction*>& windowActions) : QTableView(parent) {
+        addActions(windowActions);
         auto* copy = new QAction(u"Copy"_s, this);
+        copy->setObjectName(u"Copy"_s);
         copy->setShortcut(QKeySequence::Copy);
         copy->setShortcutContext(Qt::WidgetShortcut);
+        copy->setShortcutVisibleInContextMenu(true);
         connect(copy, &QAction::triggered, this, &SheetView::copySelection);
         addAction(copy);
         setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -203,10 +209,41 @@ ResultPrompts::CloseChoice QtResultPrompts::askBeforeClose(QWidget* window, cons
     }
 }
 
+ResultPrompts::CsvChoice QtResultPrompts::askCsvChoice(QWidget* window, int sheets, const QString& baseName) {
+    QMessageBox box(QMessageBox::Question, window ? window->windowTitle() : QString(),
+                    u"This workbook has %1 sheets; a .csv file holds one. Save the shown sheet only, or save each "
+                    u"sheet as its own .csv file (%2-SheetName.csv)?"_s.arg(QString::number(sheets), baseName),
+                    QMessageBox::Cancel, window);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* shown = box.addButton(u"&Shown Sheet Only"_s, QMessageBox::AcceptRole);
+    QPushButton* each = box.addButton(u"&Each Sheet"_s, QMessageBox::AcceptRole);
+    box.setDefaultButton(shown);
+    box.exec();
+    if (box.clickedButton() == shown)
+        return CsvChoice::ShownSheet;
+    return box.clickedButton() == each ? CsvChoice::EachSheet : CsvChoice::Cancel;
+}
+
+bool QtResultPrompts::askReplace(QWidget* window, const QStringList& existing) {
+    constexpr qsizetype Listed = 8;
+    QStringList names;
+    for (qsizetype i = 0; i < existing.size() && i < Listed; ++i)
+        names.append(QFileInfo(existing[i]).fileName());
+    if (existing.size() > Listed)
+        names.append(u"and %1 more"_s.arg(existing.size() - Listed));
+    QMessageBox box(QMessageBox::Question, window ? window->windowTitle() : QString(),
+                    u"These files exist already in %1:\n\n%2\n\nReplace them?"_s.arg(
+                        QDir::toNativeSeparators(QFileInfo(existing.value(0)).absolutePath()), names.join(u'\n')),
+                    QMessageBox::Yes | QMessageBox::No, window);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 SaveTarget QtResultPrompts::askSavePath(QWidget* window, const QString& suggestedPath) {
     const QString workbookFilter = u"Workbook (*.xlsx)"_s;
-    const QString csvFilter = u"Comma-separated values for spreadsheet programs, the sheet shown (*.csv)"_s;
-    const QString exactFilter = u"Comma-separated values, the text exactly, the sheet shown (*.csv)"_s;
+    const QString csvFilter = u"Comma-separated values for spreadsheet programs (*.csv)"_s;
+    const QString exactFilter = u"Comma-separated values, the text exactly (*.csv)"_s;
     QString selected = workbookFilter;
     QString path = QFileDialog::getSaveFileName(
         window, u"Save As"_s, suggestedPath, workbookFilter + u";;"_s + csvFilter + u";;"_s + exactFilter, &selected);
@@ -241,7 +278,8 @@ void TemporaryFolders::remove(const QString& folder) {
 ResultWindow::ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance, shell::Desktop& desktop,
                            ResultPrompts& prompts, TemporaryFolders& copies)
     : QMainWindow(nullptr), m_instance(std::move(instance)), m_desktop(desktop), m_prompts(prompts), m_copies(copies),
-      m_tabs(new QTabWidget(this)) {
+      m_tabs(new QTabWidget(this)), m_saveAction(new QAction(u"Save"_s, this)),
+      m_saveAsAction(new QAction(u"Save As…"_s, this)), m_separator(new QAction(this)) {
     // A window of its own: no parent, so it stays when the main window goes, and it is freed on close.
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(u"ResultWindow"_s);
@@ -253,20 +291,37 @@ ResultWindow::ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance
     QToolBar* bar = addToolBar(u"Workbook"_s);
     bar->setObjectName(u"WorkbookBar"_s);
     bar->setMovable(false);
-    QAction* saveAction = bar->addAction(u"Save As…"_s, this, [this] { saveAs(); });
-    saveAction->setObjectName(u"SaveAs"_s);
-    // There is only Save As, so the save keys all lead to it: Ctrl+S and Ctrl+Shift+S everywhere
-    // (a desktop without a key theme defines no Save As keys) and the platform's own where it has them.
-    QList<QKeySequence> saveKeys{QKeySequence(Qt::CTRL | Qt::Key_S), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)};
-    for (const QKeySequence& key :
-         QKeySequence::keyBindings(QKeySequence::SaveAs) + QKeySequence::keyBindings(QKeySequence::Save))
-        if (!saveKeys.contains(key))
-            saveKeys.append(key);
-    saveAction->setShortcuts(saveKeys);
-    saveAction->setToolTip(u"Save As… (%1)"_s.arg(saveKeys.front().toString(QKeySequence::NativeText)));
+    // Ctrl+S and Ctrl+Shift+S everywhere (a desktop without a key theme defines no Save As keys),
+    // and the platform's own keys where it has them.
+    const auto keys = [](QKeySequence first, QKeySequence::StandardKey standard) {
+        QList<QKeySequence> all{first};
+        for (const QKeySequence& key : QKeySequence::keyBindings(standard))
+            if (!all.contains(key))
+                all.append(key);
+        return all;
+    };
+    const std::pair<QAction*, QList<QKeySequence>> saving[] = {
+        {m_saveAction, keys(QKeySequence(Qt::CTRL | Qt::Key_S), QKeySequence::Save)},
+        {m_saveAsAction, keys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), QKeySequence::SaveAs)}};
+    for (const auto& [action, shortcuts] : saving) {
+        action->setShortcuts(shortcuts);
+        action->setShortcutVisibleInContextMenu(true);
+        action->setToolTip(u"%1 (%2)"_s.arg(action->text(), shortcuts.front().toString(QKeySequence::NativeText)));
+        bar->addAction(action);
+    }
+    m_saveAction->setObjectName(u"Save"_s);
+    m_saveAsAction->setObjectName(u"SaveAs"_s);
+    connect(m_saveAction, &QAction::triggered, this, [this] { save(); });
+    connect(m_saveAsAction, &QAction::triggered, this, [this] { saveAs(); });
+    m_separator->setSeparator(true);
     QAction* openAction =
         bar->addAction(u"Open in spreadsheet application"_s, this, [this] { openInSpreadsheetApplication(); });
     openAction->setObjectName(u"OpenInSpreadsheet"_s);
+    // The grid of the sheet shown takes the keys (Ctrl+End, Shift and the arrows, Ctrl+C).
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] {
+        if (QWidget* grid = m_tabs->currentWidget())
+            grid->setFocus(Qt::OtherFocusReason);
+    });
     resize(900, 600);
     refresh();
 }
@@ -285,7 +340,7 @@ void ResultWindow::refresh() {
     }
     setWindowTitle(displayName());
     for (int i = 0; i < m_workbook->sheetCount(); ++i) {
-        auto* view = new SheetView(m_tabs);
+        auto* view = new SheetView(m_tabs, {m_saveAction, m_saveAsAction, m_separator});
         view->setObjectName(u"Grid"_s);
         view->setModel(new SheetTableModel(m_workbook, i, view));
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -300,6 +355,8 @@ void ResultWindow::refresh() {
         m_tabs->addTab(view, m_workbook->sheet(i).name());
     }
     m_tabs->setCurrentIndex(shown >= 0 && shown < m_tabs->count() ? shown : m_workbook->activeIndex());
+    if (QWidget* grid = m_tabs->currentWidget())
+        grid->setFocus(Qt::OtherFocusReason);
 }
 
 // Widens each column to what its first rows hold, within bounds; looking at a bounded number of
@@ -341,9 +398,15 @@ void ResultWindow::fitRows(QTableView* view) {
 }
 
 QString ResultWindow::displayName() const {
-    if (!m_lastSavePath.isEmpty())
-        return QFileInfo(m_lastSavePath).fileName();
-    return m_workbook ? m_workbook->name() : QString::fromUtf16(office::SpreadsheetApplicationName);
+    if (!m_lastSave)
+        return m_workbook ? m_workbook->name() : QString::fromUtf16(office::SpreadsheetApplicationName);
+    const QString file = QFileInfo(m_lastSave->path).fileName();
+    if (m_lastSave->scope == CsvScope::EachSheet)
+        return u"%1 (%2 files, one per sheet)"_s.arg(QFileInfo(office::csvPartPath(file, u"…"_s)).fileName(),
+                                                     QString::number(m_lastSave->files));
+    if (!m_lastSave->whole)
+        return u"%1 (only the sheet \"%2\")"_s.arg(file, m_lastSave->onlySheet);
+    return file;
 }
 
 bool ResultWindow::hasUnsavedData() const {
@@ -355,45 +418,102 @@ bool ResultWindow::hasUnsavedData() const {
     return false;
 }
 
-bool ResultWindow::saveTo(const QString& path, office::CsvStyle csvStyle) {
+void ResultWindow::saveShownSheetCsv(const QString& path, office::CsvStyle csvStyle) {
+    // The sheet shown, with the sheets before it that it continues and after it that continue it: the
+    // rows of one text that did not fit one sheet all go into the one file, in order.
+    const auto [first, last] = office::continuedSheets(*m_workbook, std::max(m_tabs->currentIndex(), 0));
+    std::vector<const office::Worksheet*> sheets;
+    for (int i = first; i <= last; ++i)
+        sheets.push_back(&m_workbook->sheet(i));
+    office::saveSheetsCsv(sheets, path, csvStyle);
+    // The file holds the whole workbook when no other sheet has anything in it.
+    const std::vector<office::CsvPart> parts = office::csvParts(*m_workbook);
+    const bool whole =
+        std::all_of(parts.begin(), parts.end(), [first = first, last = last](const office::CsvPart& part) {
+            return part.first >= first && part.second <= last;
+        });
+    m_lastSave = LastSave{path, csvStyle, CsvScope::ShownSheet, whole, m_workbook->sheet(first).name(), 1};
+}
+
+int ResultWindow::saveEachSheetCsv(const QString& path, office::CsvStyle csvStyle) {
+    const std::vector<office::CsvPart> parts = office::csvParts(*m_workbook);
+    for (const auto& [first, last] : parts) {
+        std::vector<const office::Worksheet*> sheets;
+        for (int i = first; i <= last; ++i)
+            sheets.push_back(&m_workbook->sheet(i));
+        office::saveSheetsCsv(sheets, office::csvPartPath(path, m_workbook->sheet(first).name()), csvStyle);
+    }
+    const int files = static_cast<int>(parts.size());
+    m_lastSave = LastSave{path, csvStyle, CsvScope::EachSheet, true, QString(), files};
+    return files;
+}
+
+bool ResultWindow::saveTo(const QString& path, office::CsvStyle csvStyle, CsvScope scope) {
     if (!m_workbook)
         return false;
     try {
-        const office::SaveOptions options;
         if (QFileInfo(path).suffix().compare(u"csv"_s, Qt::CaseInsensitive) == 0) {
-            // The sheet shown, with the sheets before it that it continues and after it that continue
-            // it: the rows of one text that did not fit one sheet all go into the one file, in order.
-            const auto [first, last] = office::continuedSheets(*m_workbook, std::max(m_tabs->currentIndex(), 0));
-            std::vector<const office::Worksheet*> sheets;
-            for (int i = first; i <= last; ++i)
-                sheets.push_back(&m_workbook->sheet(i));
-            office::saveSheetsCsv(sheets, path, csvStyle, options);
-            // A .csv holds the whole workbook only when those are all its sheets.
-            if (first == 0 && last + 1 == m_workbook->sheetCount())
-                m_savedRevision = m_workbook->revision();
+            if (scope == CsvScope::EachSheet)
+                saveEachSheetCsv(path, csvStyle);
+            else
+                saveShownSheetCsv(path, csvStyle);
         } else {
-            office::saveWorkbookXlsx(*m_workbook, path, options);
-            m_savedRevision = m_workbook->revision();
+            office::saveWorkbookXlsx(*m_workbook, path);
+            m_lastSave = LastSave{path, csvStyle, CsvScope::ShownSheet, true, QString(), 1};
         }
     } catch (const std::exception& failure) {
         m_prompts.showFailure(this, QString::fromUtf8(failure.what()));
         return false;
     }
-    m_lastSavePath = path;
+    if (m_lastSave->whole)
+        m_savedRevision = m_workbook->revision();
     setWindowTitle(displayName());
     return true;
+}
+
+bool ResultWindow::save() {
+    if (m_lastSave && m_lastSave->whole)
+        return saveTo(m_lastSave->path, m_lastSave->csvStyle, m_lastSave->scope);
+    return saveAs();
 }
 
 bool ResultWindow::saveAs() {
     if (!m_workbook)
         return false;
-    QString suggested = m_lastSavePath;
+    QString suggested = m_lastSave ? m_lastSave->path : QString();
     if (suggested.isEmpty()) {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         suggested = QDir(folder).filePath(QFileInfo(m_workbook->name()).completeBaseName() + u".xlsx"_s);
     }
     const SaveTarget target = m_prompts.askSavePath(this, suggested);
-    return !target.path.isEmpty() && saveTo(target.path, target.csvStyle);
+    if (target.path.isEmpty())
+        return false;
+    CsvScope scope = CsvScope::ShownSheet;
+    const std::vector<office::CsvPart> parts = office::csvParts(*m_workbook);
+    if (QFileInfo(target.path).suffix().compare(u"csv"_s, Qt::CaseInsensitive) == 0 && parts.size() > 1) {
+        // One .csv holds one sheet: the user says which, or all of them each in a file of its own.
+        switch (
+            m_prompts.askCsvChoice(this, static_cast<int>(parts.size()), QFileInfo(target.path).completeBaseName())) {
+        case ResultPrompts::CsvChoice::Cancel:
+            return false;
+        case ResultPrompts::CsvChoice::ShownSheet:
+            break;
+        case ResultPrompts::CsvChoice::EachSheet: {
+            // The save dialog asked about the file it named, not about these.
+            QStringList existing;
+            for (const office::CsvPart& part : parts) {
+                const QString file = office::csvPartPath(target.path, m_workbook->sheet(part.first).name());
+                if (QFileInfo::exists(file))
+                    existing.append(file);
+            }
+            if (!existing.isEmpty() && !m_prompts.askReplace(this, existing))
+                return false;
+            scope = CsvScope::EachSheet;
+            break;
+        }
+        }
+    }
+    return saveTo(target.path, target.csvStyle, scope);
 }
 
 void ResultWindow::openInSpreadsheetApplication() {

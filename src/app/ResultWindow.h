@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+class QAction;
 class QTabWidget;
 class QTableView;
 class QTemporaryDir;
@@ -63,12 +64,18 @@ struct SaveTarget {
 class ResultPrompts {
 public:
     enum class CloseChoice { Save, Discard, Cancel };
+    enum class CsvChoice { ShownSheet, EachSheet, Cancel };
     virtual ~ResultPrompts() = default;
     // The window closes and its workbook holds data never saved: save, throw away, or stay open?
     virtual CloseChoice askBeforeClose(QWidget* window, const QString& workbookName) = 0;
     // Where to save (a .csv for spreadsheet programs or with the text exactly), or an empty path when
     // the user cancels.
     virtual SaveTarget askSavePath(QWidget* window, const QString& suggestedPath) = 0;
+    // The workbook has sheets with something in them that one .csv cannot hold together: save the
+    // sheet shown only, each sheet as a .csv of its own (baseName-SheetName.csv), or nothing?
+    virtual CsvChoice askCsvChoice(QWidget* window, int sheets, const QString& baseName) = 0;
+    // Saving each sheet on its own would replace these files, which the user never named: go on?
+    virtual bool askReplace(QWidget* window, const QStringList& existing) = 0;
     // Tells the user that something failed.
     virtual void showFailure(QWidget* window, const QString& text) = 0;
 };
@@ -78,6 +85,8 @@ class QtResultPrompts final : public ResultPrompts {
 public:
     CloseChoice askBeforeClose(QWidget* window, const QString& workbookName) override;
     SaveTarget askSavePath(QWidget* window, const QString& suggestedPath) override;
+    CsvChoice askCsvChoice(QWidget* window, int sheets, const QString& baseName) override;
+    bool askReplace(QWidget* window, const QStringList& existing) override;
     void showFailure(QWidget* window, const QString& text) override;
 };
 
@@ -97,10 +106,13 @@ private:
 };
 
 // The workbook an import leaves to the user: a top-level window titled with the workbook's name
-// (the saved file's name once saved), one tab per sheet in workbook order, A1 selected. The user can
-// save it as .xlsx (the workbook) or .csv (the sheet shown), with the button or Ctrl+S, and open it
-// in the desktop's spreadsheet application. Ctrl+C copies the selected cells as tab-separated text.
-// Closing it quits the spreadsheet instance, after asking when its data was never saved.
+// (once saved, the saved file's name and what it holds when that is not the whole workbook), one tab
+// per sheet in workbook order, the grid with the keyboard focus and A1 current. The user can save it
+// as .xlsx (the workbook) or .csv (the sheet shown, or each sheet as a file of its own), with Save
+// (Ctrl+S: where it was last saved whole, else as Save As) and Save As (Ctrl+Shift+S), and open it in
+// the desktop's spreadsheet application. Ctrl+C copies the selected cells as tab-separated text.
+// The grid's context menu holds Save, Save As and Copy with their keys. Closing the window quits the
+// spreadsheet instance, after asking when its data was never saved.
 class ResultWindow final : public QMainWindow {
     Q_OBJECT
 public:
@@ -108,15 +120,24 @@ public:
     ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance, shell::Desktop& desktop, ResultPrompts& prompts,
                  TemporaryFolders& copies);
 
+    // What a .csv save writes: the sheet shown (with the sheets that continue it or that it
+    // continues), or every sheet with something in it, each to a file of its own (csvPartPath).
+    enum class CsvScope { ShownSheet, EachSheet };
+
     const std::shared_ptr<office::SpreadsheetInstance>& instance() const { return m_instance; }
     // Shows the instance's active workbook as it is now (sheets added since come in); the sheet
     // shown stays shown.
     void refresh();
 
-    // Saves to path: .csv writes the sheet shown (in csvStyle), anything else the workbook as .xlsx;
-    // the title then shows the file's name. Returns false after showing the failure.
-    bool saveTo(const QString& path, office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets);
-    // Asks for a path and saves there; false when cancelled or failed.
+    // Saves to path: .csv writes as scope says (in csvStyle), anything else the workbook as .xlsx;
+    // the title then shows the file's name, and says so when the file does not hold the whole
+    // workbook (which then still counts as unsaved). Returns false after showing the failure.
+    bool saveTo(const QString& path, office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets,
+                CsvScope scope = CsvScope::ShownSheet);
+    // Saves again where and as the workbook was last saved whole; otherwise as saveAs().
+    bool save();
+    // Asks for a path and saves there; for a .csv of a workbook with several sheets with something
+    // in them, also whether to save the sheet shown or each sheet. False when cancelled or failed.
     bool saveAs();
     // Saves a temporary .xlsx and hands it to the desktop's spreadsheet application; shows why when
     // that fails. The copy is removed when the program ends (at once when it could not be opened).
@@ -130,8 +151,12 @@ protected:
 private:
     static void fitColumns(QTableView* view);
     static void fitRows(QTableView* view);
-    // The workbook's name until it is saved, then the saved file's name.
+    // The workbook's name until it is saved, then the saved file's name and what it holds.
     QString displayName() const;
+    // The sheet shown, and the sheets it continues or that continue it, as a .csv at path.
+    void saveShownSheetCsv(const QString& path, office::CsvStyle csvStyle);
+    // Every part of the workbook as a .csv of its own beside path; how many files were written.
+    int saveEachSheetCsv(const QString& path, office::CsvStyle csvStyle);
 
     std::shared_ptr<office::SpreadsheetInstance> m_instance;
     std::shared_ptr<office::Workbook> m_workbook;
@@ -139,8 +164,20 @@ private:
     ResultPrompts& m_prompts;
     TemporaryFolders& m_copies;
     QTabWidget* m_tabs;
+    QAction* m_saveAction;
+    QAction* m_saveAsAction;
+    QAction* m_separator;
     std::optional<std::uint64_t> m_savedRevision;
-    QString m_lastSavePath;
+    // The last save: where, how, and what the file (or files) held.
+    struct LastSave {
+        QString path;
+        office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets;
+        CsvScope scope = CsvScope::ShownSheet;
+        bool whole = false; // the whole workbook; otherwise only onlySheet (with its continuations)
+        QString onlySheet;
+        int files = 1;
+    };
+    std::optional<LastSave> m_lastSave;
 };
 
 // Connects a spreadsheet engine to result windows: each instance handed to the user gets a window

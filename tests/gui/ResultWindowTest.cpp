@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -47,11 +48,34 @@ public:
         paths.pop_front();
         return path;
     }
+    CsvChoice askCsvChoice(QWidget*, int sheets, const QString& baseName) override {
+        csvQuestions.append(u"%1 %2"_s.arg(sheets).arg(baseName));
+        if (csvChoices.empty()) {
+            ADD_FAILURE() << "unexpected .csv question";
+            return CsvChoice::Cancel;
+        }
+        const CsvChoice answer = csvChoices.front();
+        csvChoices.pop_front();
+        return answer;
+    }
+    bool askReplace(QWidget*, const QStringList& existing) override {
+        replaceQuestions.append(existing);
+        if (replaceAnswers.empty()) {
+            ADD_FAILURE() << "unexpected question about replacing files";
+            return false;
+        }
+        const bool answer = replaceAnswers.front();
+        replaceAnswers.pop_front();
+        return answer;
+    }
     void showFailure(QWidget*, const QString& text) override { failures.append(text); }
 
     std::deque<CloseChoice> closeAnswers;
     std::deque<app::SaveTarget> paths;
-    QStringList closeQuestions, suggested, failures;
+    std::deque<CsvChoice> csvChoices;
+    std::deque<bool> replaceAnswers;
+    QStringList closeQuestions, suggested, failures, csvQuestions;
+    QList<QStringList> replaceQuestions;
 };
 
 class ResultWindowTest : public ::testing::Test {
@@ -225,8 +249,10 @@ TEST_F(ResultWindowTest, ClosingUnsavedDataAsksSaveDiscardOrCancel) {
     m_prompts.paths.push_back(QString());
     EXPECT_FALSE(window->close());
 
-    // Saving as .csv writes the sheet shown; with a second sheet that is not the whole workbook.
+    // Saving as .csv writes the sheet shown; with a second sheet that holds something, that is not
+    // the whole workbook.
     target->sheetsAdd();
+    target->paste();
     target->setVisible(true);
     tabs(window)->setCurrentIndex(0);
     const QString csv = m_dir.filePath(u"sheet.csv"_s);
@@ -279,6 +305,108 @@ TEST_F(ResultWindowTest, TheSaveKeysOpenSaveAsAndTheTitleNamesTheSavedFile) {
     EXPECT_TRUE(m_prompts.paths.empty());
     EXPECT_EQ(m_prompts.suggested.value(1), m_dir.filePath(u"first.xlsx"_s)) << "Save As proposes the last file";
     EXPECT_TRUE(QFileInfo::exists(m_dir.filePath(u"second.csv"_s)));
+    // Once saved, Ctrl+S saves there again without asking.
+    QFile::remove(m_dir.filePath(u"second.csv"_s));
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(QFileInfo::exists(m_dir.filePath(u"second.csv"_s)));
+    EXPECT_EQ(m_prompts.suggested.size(), 2);
+    EXPECT_TRUE(window->close()); // saved: no question, and no active window is left behind
+}
+
+TEST_F(ResultWindowTest, TheGridHasTheFocusAtA1AndItsMenuShowsTheKeys) {
+    readIntoClipboard(u"a¸b¸c\r\nd¸e¸f\r\ng¸h¸i\r\n"_s);
+    handOverTarget();
+    app::ResultWindow* window = m_windows.windows().front();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTableView* view = grid(window);
+    EXPECT_EQ(QApplication::focusWidget(), view);
+    EXPECT_EQ(view->currentIndex(), view->model()->index(0, 0));
+    // The keys work at once: to the last cell, then the selection grows up and left.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(view->currentIndex(), view->model()->index(2, 2));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"e\tf\nh\ti"_s);
+
+    // Save, Save As and Copy, each with its key shown.
+    QStringList menu;
+    for (const QAction* action : view->actions()) {
+        if (action->isSeparator()) {
+            menu.append(u"-"_s);
+            continue;
+        }
+        EXPECT_TRUE(action->isShortcutVisibleInContextMenu()) << action->text().toStdString();
+        menu.append(action->objectName() + u' ' + action->shortcut().toString());
+    }
+    EXPECT_EQ(menu, (QStringList{u"Save Ctrl+S"_s, u"SaveAs Ctrl+Shift+S"_s, u"-"_s, u"Copy Ctrl+C"_s}));
+    m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Discard);
+    EXPECT_TRUE(window->close()); // no active window is left to take the keys of the tests after this one
+}
+
+TEST_F(ResultWindowTest, ACsvOfSeveralSheetsIsTheShownSheetOrEachSheetInAFileOfItsOwn) {
+    // Three sheets with something in them, and an empty one that no file is made for.
+    auto target = handOverTarget();
+    for (const QString& name : {u"Q3 Reviewpptx"_s, u"Empty"_s, u"budgetppt"_s}) {
+        readIntoClipboard(name + u"¸1\r\n"_s);
+        target->sheetsAdd();
+        if (name != u"Empty")
+            target->paste();
+        target->setActiveSheetName(name);
+    }
+    target->setVisible(true);
+    app::ResultWindow* window = m_windows.windows().front();
+    tabs(window)->setCurrentIndex(1);
+    const QString csv = m_dir.filePath(u"talks.csv"_s);
+    const auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+    };
+    const auto saveAs = [&](app::ResultPrompts::CsvChoice choice) {
+        m_prompts.paths.push_back({csv, office::CsvStyle::Exact});
+        m_prompts.csvChoices.push_back(choice);
+        return window->saveAs();
+    };
+
+    // Cancel saves nothing.
+    EXPECT_FALSE(saveAs(app::ResultPrompts::CsvChoice::Cancel));
+    EXPECT_EQ(m_prompts.csvQuestions, QStringList{u"3 talks"_s});
+    EXPECT_EQ(QDir(m_dir.path()).entryList({u"talks*"_s}), QStringList());
+    EXPECT_EQ(window->windowTitle(), u"Book1"_s);
+
+    // The shown sheet only: the title says so, and the rest still counts as unsaved.
+    EXPECT_TRUE(saveAs(app::ResultPrompts::CsvChoice::ShownSheet));
+    EXPECT_EQ(contents(csv), "Q3 Reviewpptx,1\r\n");
+    EXPECT_EQ(window->windowTitle(), u"talks.csv (only the sheet \"Q3 Reviewpptx\")"_s);
+    EXPECT_TRUE(window->hasUnsavedData());
+
+    // Each sheet: a file per sheet with something in it, beside the name chosen.
+    QFile::remove(csv);
+    EXPECT_TRUE(saveAs(app::ResultPrompts::CsvChoice::EachSheet));
+    EXPECT_EQ(QDir(m_dir.path()).entryList({u"talks*"_s}, QDir::Files, QDir::Name),
+              (QStringList{u"talks-Q3 Reviewpptx.csv"_s, u"talks-Sheet1.csv"_s, u"talks-budgetppt.csv"_s}));
+    EXPECT_EQ(contents(m_dir.filePath(u"talks-Sheet1.csv"_s)), "Title,42\r\nBody text,007\r\n");
+    EXPECT_EQ(contents(m_dir.filePath(u"talks-budgetppt.csv"_s)), "budgetppt,1\r\n");
+    EXPECT_EQ(window->windowTitle(), u"talks-….csv (3 files, one per sheet)"_s);
+    EXPECT_FALSE(window->hasUnsavedData());
+    EXPECT_TRUE(m_prompts.replaceQuestions.isEmpty());
+
+    // Again: the files exist, and are replaced only when the user says so.
+    QFile marked(m_dir.filePath(u"talks-Sheet1.csv"_s));
+    ASSERT_TRUE(marked.open(QIODevice::WriteOnly));
+    marked.write("mine");
+    marked.close();
+    m_prompts.replaceAnswers = {false, true};
+    EXPECT_FALSE(saveAs(app::ResultPrompts::CsvChoice::EachSheet));
+    ASSERT_EQ(m_prompts.replaceQuestions.size(), 1);
+    EXPECT_EQ(m_prompts.replaceQuestions[0].size(), 3);
+    EXPECT_EQ(contents(m_dir.filePath(u"talks-Sheet1.csv"_s)), "mine");
+    EXPECT_TRUE(saveAs(app::ResultPrompts::CsvChoice::EachSheet));
+    EXPECT_EQ(contents(m_dir.filePath(u"talks-Sheet1.csv"_s)), "Title,42\r\nBody text,007\r\n");
+    EXPECT_FALSE(QFileInfo::exists(csv)) << "the name chosen only names the files";
+    EXPECT_TRUE(m_prompts.failures.isEmpty()) << m_prompts.failures.join(u'\n').toStdString();
+    EXPECT_TRUE(window->close()); // everything is saved: no question
 }
 
 TEST_F(ResultWindowTest, CtrlCCopiesTheSelectedRangeAsTabSeparatedText) {
