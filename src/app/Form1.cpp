@@ -30,6 +30,7 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStringDecoder>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
@@ -199,15 +200,51 @@ Form1::Form1(shell::Services& services, QWidget* parent)
     setFont(font);
     setAutoFillBackground(true);
     setMouseTracking(true);
+    // The controls stand on a page of the fixed design size, inside a scroll area without a frame
+    // that fills the window: where the window fits the screen the two are the same size and nothing
+    // scrolls.
+    m_scrollArea = new QScrollArea(this);
+    m_scrollArea->setObjectName(u"Scroller"_s);
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setFocusPolicy(Qt::NoFocus); // no stop of its own: it scrolls to the control that has the focus
+    m_page = new QWidget;
+    m_page->setObjectName(u"Page"_s);
+    m_page->setAutoFillBackground(true);
+    m_page->setFixedSize(pixels(QRect(0, 0, 8040, 8070)).size());
+    // Placed before the controls exist: placing it later would take away the focus they were given.
+    m_scrollArea->setWidget(m_page);
     createControls();
+    setHoverShape(m_page, shell::PointerShape::Default); // the window's background
     // White design colours; the skin replaces them with the button face.
     setCaptionColours(Qt::white, Qt::black);
-    // Fixed single-line border: neither the user nor the layout changes the size.
-    setFixedSize(pixels(QRect(0, 0, 8040, 8070)).size());
-    // Centred on the screen; on a screen too small for it the title bar and the top-left stay on it,
-    // so the window can still be moved to show the rest.
-    if (const QScreen* screen = this->screen())
-        move(centredOn(screen->availableGeometry(), size(), expectedFrame(this)));
+    fitToScreen();
+}
+
+void Form1::fitToScreen() {
+    // Fixed single-line border: neither the user nor the layout changes the size. It is the design
+    // size, unless that does not fit the screen's available area with the window's frame: then the
+    // window is as large as fits, and scroll bars reach the rest.
+    const QSize design = m_page->size();
+    QSize client = design;
+    const QScreen* screen = this->screen();
+    const QMargins frame = expectedFrame(this);
+    if (screen) {
+        const QSize room = screen->availableGeometry().size().shrunkBy(frame);
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scrollArea);
+        // A scroll bar for one direction takes room from the other, which may then need one too.
+        bool across = false, down = false;
+        for (int pass = 0; pass < 2; ++pass) {
+            down = design.height() + (across ? bar : 0) > room.height();
+            across = design.width() + (down ? bar : 0) > room.width();
+        }
+        client = QSize(design.width() + (down ? bar : 0), design.height() + (across ? bar : 0)).boundedTo(room);
+        client = client.expandedTo(QSize(1, 1));
+    }
+    setFixedSize(client);
+    m_scrollArea->setGeometry(rect());
+    // Centred on the screen; a window that still does not fit keeps its title bar on the screen.
+    if (screen)
+        move(centredOn(screen->availableGeometry(), size(), frame));
 }
 
 Form1::~Form1() = default;
@@ -223,7 +260,7 @@ QRect Form1::pixels(QRect twips) const {
 
 QPushButton* Form1::addButton(const QString& name, const QString& caption, QRect twips) {
     const bool tall = twips.height() > 1000;
-    QPushButton* button = tall ? new MoveButton(caption, this) : new QPushButton(caption, this);
+    QPushButton* button = tall ? new MoveButton(caption, m_page) : new QPushButton(caption, m_page);
     button->setObjectName(name);
     QFont font(u"Arial"_s);
     font.setPointSizeF(11.25);
@@ -261,7 +298,7 @@ void Form1::createControls() {
     PushButton3->setIcon(arrowIcon(true));
     PushButton3->setIconSize({32, 32});
 
-    Frame2 = new Frame(u"Import Options"_s, this);
+    Frame2 = new Frame(u"Import Options"_s, m_page);
     Frame2->setObjectName(u"Frame2"_s);
     Frame2->setGeometry(pixels({120, 3750, 7800, 1035}));
     setHoverShape(Frame2, shell::PointerShape::Default);
@@ -272,7 +309,7 @@ void Form1::createControls() {
         addOption(Frame2, u"Option5"_s, u"Import all PowerPoint files to a single sheet"_s, {240, 300, 5655, 255});
     Option5->setChecked(true);
 
-    Frame1 = new Frame(u"Column Separation Options"_s, this);
+    Frame1 = new Frame(u"Column Separation Options"_s, m_page);
     Frame1->setObjectName(u"Frame1"_s);
     Frame1->setGeometry(pixels({120, 4830, 7800, 2100}));
     setHoverShape(Frame1, shell::PointerShape::Default);
@@ -296,7 +333,7 @@ void Form1::createControls() {
     connect(Text1, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_services.settings.write(u"Text1"_s, text); });
 
-    ListView1 = new FileListView(*this, this);
+    ListView1 = new FileListView(*this, m_page);
     ListView1->setObjectName(u"ListView1"_s);
     ListView1->setGeometry(pixels({120, 120, 6850, 2535}));
     ListView1->setProgramFolder(m_services.programFolder);
@@ -304,7 +341,7 @@ void Form1::createControls() {
                           u"window to reveal full names."_s);
     connect(ListView1, &FileListView::filesDropped, this, &Form1::ListView1_OLEDragDrop);
 
-    ProgressBar1 = new TextProgressBar(this);
+    ProgressBar1 = new TextProgressBar(m_page);
     ProgressBar1->setObjectName(u"ProgressBar1"_s);
     ProgressBar1->setGeometry(pixels({120, 7570, 7800, 375}));
     ProgressBar1->setRange(0, 10000); // hundredths of a percent: the run's value is not rounded
@@ -407,7 +444,7 @@ void Form1::setCaptionColours(const QColor& background, const QColor& text) {
         QColor::fromRgbF((text.redF() + background.redF()) / 2, (text.greenF() + background.greenF()) / 2,
                          (text.blueF() + background.blueF()) / 2);
     for (QWidget* widget :
-         QList<QWidget*>{this, Frame1, Frame2, Option1, Option2, Option3, Option4, Option5, Option6, Option7}) {
+         QList<QWidget*>{this, m_page, Frame1, Frame2, Option1, Option2, Option3, Option4, Option5, Option6, Option7}) {
         QPalette palette = widget->palette();
         palette.setColor(QPalette::Window, background);
         palette.setColor(QPalette::WindowText, text);

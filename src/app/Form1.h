@@ -16,6 +16,7 @@ class QLineEdit;
 class QMimeData;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 
 namespace quorvane::filelist {
 class FileList;
@@ -82,6 +83,7 @@ protected:
 
 private:
     void createControls();
+    void fitToScreen();
     QPushButton* addButton(const QString& name, const QString& caption, QRect twips);
     QRadioButton* addOption(QWidget* frame, const QString& name, const QString& caption, QRect twips);
     QRect pixels(QRect twips) const;
@@ -100,6 +102,9 @@ private:
     QHash<QObject*, shell::PointerShape> m_hoverShapes;
     double m_progressValue = 0;
 
+    // The page that holds the controls, and the scroll area that shows it.
+    QScrollArea* m_scrollArea = nullptr;
+    QWidget* m_page = nullptr;
     // The controls, in the order in which they are created.
     QPushButton* PushButton5 = nullptr;
     QPushButton* PushButton3 = nullptr;

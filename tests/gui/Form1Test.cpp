@@ -177,8 +177,9 @@ TEST_F(Form1Test, EveryControlHasItsNameKindCaptionAndPlace) {
     // Inside the frames, and created in the order of the layout.
     EXPECT_EQ(control<QWidget>(u"Option6")->parentWidget(), control<QWidget>(u"Frame2"));
     EXPECT_EQ(control<QWidget>(u"Text1")->parentWidget(), control<QWidget>(u"Frame1"));
+    // (They stand on the window's page, which a scroll area shows.)
     QStringList order;
-    for (QObject* child : form->children())
+    for (QObject* child : control<QWidget>(u"Page")->children())
         if (child->isWidgetType())
             order.append(child->objectName());
     EXPECT_EQ(order, (QStringList{u"PushButton5"_s, u"PushButton3"_s, u"Frame2"_s, u"Frame1"_s, u"ListView1"_s,
@@ -203,6 +204,11 @@ TEST_F(Form1Test, TheWindowIsFixedWhiteMinimisableAndNotMaximisable) {
     EXPECT_EQ(control<QWidget>(u"Frame1")->palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_EQ(form->windowTitle(), u"Quorvane"_s);
     EXPECT_FALSE(form->windowIcon().availableSizes().isEmpty());
+    // On a screen that holds it nothing scrolls: the page is the window's whole inside.
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    EXPECT_EQ(control<QWidget>(u"Page")->size(), form->size());
+    EXPECT_EQ(control<QWidget>(u"Page")->mapTo(form.get(), QPoint(0, 0)), QPoint(0, 0));
 }
 
 TEST_F(Form1Test, CaptionsOnTheFixedBackgroundsStayReadableUnderADarkPalette) {

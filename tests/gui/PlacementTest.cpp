@@ -3,12 +3,14 @@
 // up, as it must exist before the application does.
 #include "MainWindowFixture.h"
 
+#include "app/Placement.h"
 #include "app/ResultWindow.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QScreen>
+#include <QTest>
 
 using namespace quorvane;
 using namespace Qt::StringLiterals;
@@ -31,14 +33,24 @@ TEST_F(PlacementTest, BothWindowsOpenOnTheAvailableAreaOfASmallScaledScreen) {
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     ASSERT_EQ(available, QRect(0, 0, 640, 512));
 
-    // Too tall for the screen: the title bar and the top-left stay on it, centred across.
+    // Too tall for the screen: the window is as tall as fits with a frame, the page scrolls inside it,
+    // and the window is centred across.
     open();
-    const QRect main = form->frameGeometry();
-    ASSERT_GT(main.height(), available.height());
-    EXPECT_EQ(main.top(), available.top());
-    EXPECT_GE(main.left(), available.left());
-    EXPECT_LE(main.right(), available.right());
+    const QRect main = form->geometry().marginsAdded(app::expectedFrame(form.get()));
+    EXPECT_TRUE(available.contains(main)) << main.height();
     EXPECT_LE(std::abs((main.left() - available.left()) - (available.right() - main.right())), 8);
+    QWidget* page = form->findChild<QWidget*>(u"Page"_s);
+    ASSERT_NE(page, nullptr);
+    EXPECT_GT(page->height(), form->height());
+    EXPECT_LE(page->width(), form->width());
+    // Start is reached with the keyboard: the page scrolls to it.
+    auto* start = form->findChild<QWidget*>(u"PushButton2"_s);
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->findChild<QWidget*>(u"Text1"_s)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), start);
+    EXPECT_TRUE(form->rect().contains(QRect(start->mapTo(form.get(), QPoint(0, 0)), start->size())));
 
     // Each result window lies on the screen, offset from the one before.
     office::SpreadsheetEngine engine;
