@@ -4,7 +4,10 @@
 # (qt6ct's "darker" colour scheme with the Fusion style), each with the sample files loaded, one
 # sheet per file and splitting at spaces chosen; docs/result-window.png after Start. It also prints
 # the contrast of every caption on the white window, measured in the dark screenshot (see
-# docs/caption-contrast.py).
+# docs/caption-contrast.py). Then the long names: docs/long-names-list.png (a list of long paths, with
+# the hint over one of them) and docs/long-names-run.png (a run whose first file is damaged: the
+# error box and the progress bar); and docs/small-screen.png, the whole 1280x1024 screen with the
+# program at QT_SCALE_FACTOR=2, tabbed on to Start.
 # Needs xvfb-run, openbox, xdotool, qt6ct, ImageMagick, and root or unprivileged user namespaces.
 # Usage: docs/screenshots.sh [PREFIX] (default /opt/quorvane, where
 # `cmake --install build --prefix /opt/quorvane` put the program).
@@ -24,7 +27,7 @@ if [[ $prefix != /usr ]]; then
   mount -t overlay overlay -o "lowerdir=$prefix:/usr" /usr
   prefix=/usr
 fi
-work=$(mktemp -d)
+work=$(mktemp -d /tmp/quorvane-docs-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
 mkdir -p "$work/dark/qt6ct"
@@ -72,13 +75,74 @@ wm=\$!
 sleep 1
 "$work/drive.sh" light RESULT=1
 "$work/drive.sh" dark QT_QPA_PLATFORMTHEME=qt6ct XDG_CONFIG_HOME=$work/dark
+"$work/long.sh"
 kill \$wm
 SCRIPT
-chmod +x "$work/drive.sh" "$work/session.sh"
+# Long paths in folders with long names: a presentation that cannot be read, whose name is too long
+# for the list and the progress bar, and a sample whose name fits the list.
+long="$work/corpus/Quarterly reviews of the northern region 2019/drafts and final versions for the board"
+mkdir -p "$long"
+printf 'no presentation' >"$long/Quarterly review of the northern region for the board, March 2019, draft 3.pptx"
+cp "$prefix/share/quorvane/Samples/Quarterly Review.pptx" "$long/Final version for the board.pptx"
+
+cat >"$work/long.sh" <<SCRIPT
+#!/usr/bin/env bash
+# Adds the two long paths with Add PowerPoint File(s) (typed into the file dialog), shows the hint
+# over the first, then starts: the damaged first file stops the run at its error box.
+HOME=$work XDG_CONFIG_HOME=$work/config "$prefix/bin/quorvane" &
+program=\$!
+sleep 3
+win=\$(xdotool search --onlyvisible --name '^Quorvane\$' | head -1)
+for file in "$long/"*draft*.pptx "$long/"Final*.pptx; do
+  xdotool mousemove --window \$win 136 197 click 1   # Add PowerPoint File(s)
+  sleep 2
+  xdotool type --delay 2 "\$file"
+  xdotool key Return
+  sleep 1
+done
+xdotool mousemove --window \$win 300 40           # over the first entry: its hint
+sleep 2
+import -window root "$work/long-list.png"
+xdotool mousemove --window \$win 268 483 click 1   # Start Importing PowerPoint Files
+sleep 3
+import -window root "$work/long-run.png"
+kill \$program
+sleep 1
+SCRIPT
+
+cat >"$work/small.sh" <<SCRIPT
+#!/usr/bin/env bash
+# The program at scale 2 on the 1280x1024 screen: samples loaded, then from the text box Tab on to Start.
+openbox >/dev/null 2>&1 &
+wm=\$!
+sleep 1
+HOME=$work XDG_CONFIG_HOME=$work/config QT_SCALE_FACTOR=2 "$prefix/bin/quorvane" &
+program=\$!
+sleep 3
+win=\$(xdotool search --onlyvisible --name '^Quorvane\$' | head -1)
+xdotool mousemove --window \$win 800 462 click 1   # Load Sample/Example Files
+sleep 2
+xdotool key --clearmodifiers Escape                # do not open the samples folder
+sleep 1
+xdotool mousemove --window \$win 864 840 click 1   # into the text box
+xdotool key Tab                                    # on to Start, which scrolls into view
+xdotool mousemove 1279 1023
+sleep 1
+import -window root "$work/small.png"
+kill \$program
+sleep 1
+kill \$wm
+SCRIPT
+chmod +x "$work/drive.sh" "$work/session.sh" "$work/long.sh" "$work/small.sh"
 xvfb-run -a -s "-screen 0 1280x900x24" "$work/session.sh"
+xvfb-run -a -s "-screen 0 1280x1024x24" "$work/small.sh"
 
 python3 "$docs/caption-contrast.py" "$work/dark-client.png"
 # Palette PNGs keep the files small.
 convert "$work/light.png" -strip PNG8:"$docs/main-window.png"
 convert "$work/dark.png" -strip PNG8:"$docs/main-window-dark.png"
 convert "$work/result.png" -strip PNG8:"$docs/result-window.png"
+# The long names: the windows without the empty screen around them.
+convert "$work/long-list.png" -trim +repage -strip PNG8:"$docs/long-names-list.png"
+convert "$work/long-run.png" -trim +repage -strip PNG8:"$docs/long-names-run.png"
+convert "$work/small.png" -strip PNG8:"$docs/small-screen.png"
