@@ -2,8 +2,6 @@
 
 #include "app/Placement.h"
 
-#include "import/StagingFile.h"
-
 #include "office/spreadsheet/CsvParts.h"
 #include "office/spreadsheet/WorkbookExport.h"
 
