@@ -23,7 +23,7 @@ done
 # Exactly the run-time libraries: those linked, as dpkg-shlibdeps names them, the window's font, and
 # no build package.
 depends=$(field Depends)
-for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libzip4 libpugixml1v5 libminizip1 zlib1g fonts-liberation2; do
+for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libzip4 libarchive13 libpugixml1v5 libminizip1 zlib1g fonts-liberation2; do
     [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 [[ $depends != *-dev* ]] || fail "Depends names a build package: $depends"

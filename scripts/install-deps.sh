@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config           # toolchain
-  qt6-base-dev libzip-dev libpugixml-dev libminizip-dev zlib1g-dev nlohmann-json3-dev  # libraries
+  qt6-base-dev libzip-dev libarchive-dev libpugixml-dev libminizip-dev zlib1g-dev nlohmann-json3-dev  # libraries
   libgtest-dev libgmock-dev                   # tests
   clang-format-19                             # the formatting check of scripts/test.sh (the same version on Debian 12 and 13)
   python3-openpyxl                            # independent .xlsx reader used by the tests

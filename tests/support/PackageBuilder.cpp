@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace quorvane::test {
 
 void writeZip(const QString& path, const std::vector<PackagePart>& parts) {
@@ -24,6 +27,38 @@ void writeZip(const QString& path, const std::vector<PackagePart>& parts) {
         }
     }
     ASSERT_EQ(zip_close(archive), 0) << zip_strerror(archive);
+}
+
+namespace {
+
+std::uint32_t le(const QByteArray& bytes, qsizetype at, int size) {
+    std::uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
+    return value;
+}
+
+} // namespace
+
+std::vector<ZipEntrySpan> zipEntrySpans(const QByteArray& zip, qsizetype* directory) {
+    std::vector<ZipEntrySpan> spans;
+    const qsizetype end = zip.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    EXPECT_GE(end, 0) << "no zip directory";
+    if (end < 0)
+        return spans;
+    const qsizetype start = le(zip, end + 16, 4);
+    qsizetype at = start;
+    for (std::uint32_t i = 0, count = le(zip, end + 10, 2); i < count; ++i) {
+        const qsizetype nameLength = le(zip, at + 28, 2);
+        spans.push_back({zip.mid(at + 46, nameLength).toStdString(), le(zip, at + 42, 4), start});
+        at += 46 + nameLength + le(zip, at + 30, 2) + le(zip, at + 32, 2);
+    }
+    std::sort(spans.begin(), spans.end(), [](const auto& a, const auto& b) { return a.start < b.start; });
+    for (size_t i = 0; i + 1 < spans.size(); ++i)
+        spans[i].end = spans[i + 1].start;
+    if (directory != nullptr)
+        *directory = start;
+    return spans;
 }
 
 const char* const TransitionalNamespaces =

@@ -4,6 +4,7 @@
 // tests the cases real producers do not write (Strict namespaces, other prefixes, alternate content,
 // damage), spelled out as XML here and zipped with libzip.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,17 @@ struct PackagePart {
 
 // Writes a zip archive holding the parts in order, deflated unless stored. Fails the calling test on an error.
 void writeZip(const QString& path, const std::vector<PackagePart>& parts);
+
+// Where an entry lies in the bytes of a zip archive: from its local header to the next entry's header
+// (or the directory), so its data and any data descriptor after it end before `end`.
+struct ZipEntrySpan {
+    std::string name;
+    qsizetype start = 0;
+    qsizetype end = 0;
+};
+// The entries of the archive in file order, and where its directory starts, read from the directory
+// itself (no Zip64). Fails the calling test when the archive has no directory.
+std::vector<ZipEntrySpan> zipEntrySpans(const QByteArray& zip, qsizetype* directory = nullptr);
 
 // The Transitional namespace declarations of a slide or presentation part (p, a, r, mc and p14).
 extern const char* const TransitionalNamespaces;

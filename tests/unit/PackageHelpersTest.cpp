@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -115,10 +116,10 @@ TEST_P(ZipPackageTest, DamagedAndAmbiguousArchivesAreRefused) {
     EXPECT_EQ(failureOf([&] { package.read("one.xml"); }),
               path(u"crc2.zip"_s) + u": one.xml: the part is damaged: CRC error"_s);
 
-    // Cut short, the directory at the end is gone; a file of other bytes is no archive at all.
+    // Cut short inside its only entry, the archive gives nothing; a file of other bytes is no archive at all.
     test::writeZip(path(u"cut.zip"_s), {{"one.xml", std::string(3000, 'x')}});
     QFile cut(path(u"cut.zip"_s));
-    ASSERT_TRUE(cut.resize(cut.size() / 2));
+    ASSERT_TRUE(cut.resize(40));
     EXPECT_EQ(failureOf([&] { ZipPackage truncated(path(u"cut.zip"_s), limits()); }),
               path(u"cut.zip"_s) + u": damaged zip archive: its directory is missing (is the file truncated?)"_s);
     QFile other(path(u"other.zip"_s));
@@ -127,6 +128,133 @@ TEST_P(ZipPackageTest, DamagedAndAmbiguousArchivesAreRefused) {
     other.close();
     EXPECT_EQ(failureOf([&] { ZipPackage notZip(path(u"other.zip"_s), limits()); }),
               path(u"other.zip"_s) + u": not a zip archive"_s);
+}
+
+// Writes bytes as the file name and opens it as a package.
+class ZipRecoveryTest : public ZipPackageTest {
+protected:
+    std::unique_ptr<ZipPackage> openBytes(const QByteArray& bytes, const office::ZipLimits& limits) {
+        QFile file(path(u"damaged.zip"_s));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        return std::make_unique<ZipPackage>(path(u"damaged.zip"_s), limits);
+    }
+    std::unique_ptr<ZipPackage> openBytes(const QByteArray& bytes) { return openBytes(bytes, limits()); }
+    QByteArray zipped(const std::vector<test::PackagePart>& parts) {
+        test::writeZip(path(u"whole.zip"_s), parts);
+        QFile file(path(u"whole.zip"_s));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(ReadWholeOrByPart, ZipRecoveryTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) { return param.param ? "Whole" : "ByPart"; });
+
+TEST_P(ZipRecoveryTest, WithoutItsDirectoryTheWholeXmlPartsBeforeTheDamageAreRead) {
+    const std::string content = "<part>" + std::string(2000, 'c') + "</part>";
+    const QByteArray whole = zipped({{"a.xml", content},
+                                     {"b.rels", "<relationships-part/>", true},
+                                     {"picture.png", std::string(3000, 'p')},
+                                     {"c.xml", content}});
+    qsizetype directory = 0;
+    const std::vector<test::ZipEntrySpan> spans = test::zipEntrySpans(whole, &directory);
+    ASSERT_EQ(spans.size(), 4u);
+    const std::vector<std::string> all{"a.xml", "b.rels", "picture.png", "c.xml"};
+
+    const auto removed = openBytes(whole.left(directory));
+    EXPECT_TRUE(removed->recovered());
+    EXPECT_EQ(removed->damage(), u"its zip directory is missing"_s);
+    EXPECT_EQ(removed->names(), all);
+    EXPECT_EQ(removed->read("C.XML"), content);
+    EXPECT_EQ(removed->read("b.rels"), "<relationships-part/>");
+    // Pictures are passed over: no reader asks for them.
+    EXPECT_EQ(failureOf([&] { removed->read("picture.png"); }),
+              path(u"damaged.zip"_s) + u": picture.png: the part is not read without the zip directory"_s);
+
+    const auto cutDirectory = openBytes(whole.left(directory + 10));
+    EXPECT_EQ(cutDirectory->damage(), u"its zip directory is cut short or damaged"_s);
+    EXPECT_EQ(cutDirectory->names(), all);
+    // A directory whose first record is damaged is of no use either.
+    QByteArray unusable = whole;
+    unusable[directory] = 'Q';
+    EXPECT_EQ(openBytes(unusable)->damage(), u"its zip directory is cut short or damaged"_s);
+
+    // A part cut short is lost with everything after it, whatever the cut leaves of it.
+    for (const qsizetype cut : {spans[3].start + 10, spans[3].start + 40, spans[3].end - 1}) {
+        const auto cutPart = openBytes(whole.left(cut));
+        EXPECT_EQ(cutPart->damage(),
+                  cut < spans[3].start + 35 ? u"cut short after picture.png"_s : u"cut short in c.xml"_s)
+            << cut;
+        EXPECT_EQ(cutPart->names(), (std::vector<std::string>{"a.xml", "b.rels", "picture.png"})) << cut;
+    }
+
+    // A part whose bytes fail their CRC is lost with everything after it; the directory would not help.
+    QByteArray damaged = whole.left(directory);
+    damaged.replace("<relationships-part/>", "<relationships-PART/>");
+    const auto crc = openBytes(damaged);
+    EXPECT_TRUE(crc->damage().startsWith(u"b.rels is damaged ("_s)) << crc->damage().toStdString();
+    EXPECT_EQ(crc->names(), (std::vector<std::string>{"a.xml"}));
+    EXPECT_EQ(crc->read("a.xml"), content);
+
+    // An archive with its directory is read through it, as always.
+    EXPECT_FALSE(openBytes(whole)->recovered());
+}
+
+TEST_P(ZipRecoveryTest, WithoutItsDirectoryTheLimitsStillHold) {
+    const QByteArray whole = zipped({{"small.xml", "ok"}, {"big.xml", std::string(600000, 'a')}, {"bog.xml", "ok"}});
+    qsizetype directory = 0;
+    test::zipEntrySpans(whole, &directory);
+    const QByteArray bytes = whole.left(directory);
+    office::ZipLimits limits = this->limits();
+    limits.ratioGrace = 1000;
+    const auto bomb = openBytes(bytes, limits);
+    EXPECT_EQ(bomb->damage(), u"big.xml inflates more than 100 times (a zip bomb?)"_s);
+    EXPECT_EQ(bomb->names(), (std::vector<std::string>{"small.xml"}));
+
+    limits = this->limits();
+    limits.maxPartSize = 100000;
+    EXPECT_EQ(openBytes(bytes, limits)->damage(), u"big.xml is larger than 0 MiB"_s);
+
+    limits = this->limits();
+    limits.maxEntries = 2;
+    EXPECT_EQ(failureOf([&] { openBytes(bytes, limits); }),
+              path(u"damaged.zip"_s) + u": the zip archive has more than 2 entries"_s);
+    limits = this->limits();
+    limits.maxTotalSize = 1000;
+    EXPECT_EQ(
+        failureOf([&] { openBytes(bytes, limits); }),
+        path(u"damaged.zip"_s) +
+            u": damaged zip archive: read without its directory, its parts inflate to more than 0 MiB together"_s);
+    // What is kept counts towards the bound of the whole package as the reads of a whole one do.
+    limits.maxTotalSize = 700000;
+    const auto readTwice = openBytes(bytes, limits);
+    EXPECT_EQ(readTwice->read("big.xml").size(), 600000u);
+    EXPECT_EQ(failureOf([&] { readTwice->read("big.xml"); }),
+              path(u"damaged.zip"_s) + u": big.xml: the parts read inflate to more than 0 MiB together"_s);
+
+    QByteArray twice = bytes;
+    twice.replace("bog.xml", "big.xml");
+    EXPECT_EQ(failureOf([&] { openBytes(twice); }),
+              path(u"damaged.zip"_s) + u": damaged zip archive: the entry big.xml appears twice"_s);
+}
+
+TEST_P(ZipRecoveryTest, EntriesWhoseSizesFollowTheirDataAreReadToTheLast) {
+    // LibreOffice writes every entry's sizes after its data, and the content types last.
+    QFile file(QStringLiteral(QUORVANE_TEST_DATA "/pptx/impress-shapes.pptx"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    qsizetype directory = 0;
+    const std::vector<test::ZipEntrySpan> spans = test::zipEntrySpans(whole, &directory);
+    const auto removed = openBytes(whole.left(directory));
+    EXPECT_EQ(removed->damage(), u"its zip directory is missing"_s);
+    ASSERT_EQ(removed->names().size(), spans.size());
+    EXPECT_EQ(removed->names().back(), "[Content_Types].xml");
+    const ZipPackage original(QStringLiteral(QUORVANE_TEST_DATA "/pptx/impress-shapes.pptx"), limits());
+    EXPECT_EQ(removed->read("[Content_Types].xml"), original.read("[Content_Types].xml"));
+    // Its descriptor cut, the last entry is lost.
+    EXPECT_EQ(openBytes(whole.left(directory - 3))->damage(), u"cut short in [Content_Types].xml"_s);
 }
 
 // ---- XML helpers --------------------------------------------------------------------------------

@@ -308,7 +308,8 @@ TEST_F(ReaderTest, FilesThatAreNoPackageSayWhatTheyAre) {
     QFile original(fixture(u"impress-shapes.pptx"_s));
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
     const QByteArray whole = original.readAll();
-    writeFile(u"cut.pptx"_s, whole.left(whole.size() / 2));
+    // Cut inside its first entry, nothing of it survives.
+    writeFile(u"cut.pptx"_s, whole.left(100));
     EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"cut.pptx"_s)); }),
               path(u"cut.pptx"_s) + u": damaged zip archive: its directory is missing (is the file truncated?)"_s);
 

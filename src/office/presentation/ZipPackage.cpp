@@ -3,6 +3,7 @@
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/PresentationDocument.h"
 #include "office/presentation/ReadError.h"
+#include "office/presentation/ZipRecovery.h"
 
 #include <zip.h>
 
@@ -34,6 +35,13 @@ QString libzipReason(int code) {
     return reason;
 }
 
+// The parts a presentation reader reads are XML ("mimetype" names an OpenDocument package's kind): only
+// these are kept from a package read without its directory.
+bool readByPresentations(std::string_view name) {
+    const std::string folded = foldAscii(name);
+    return folded.ends_with(".xml") || folded.ends_with(".rels") || folded == "mimetype";
+}
+
 // Closes a libzip entry on every path out of read().
 struct EntryCloser {
     zip_file_t* file;
@@ -47,6 +55,14 @@ ZipPackage::ZipPackage(const QString& path, const ZipLimits& limits)
 
 ZipPackage::ZipPackage(const QString& path, int fd, const ZipLimits& limits) : m_path(path), m_limits(limits) {
     openArchive(fd);
+    if (m_recovered) {
+        m_sorted.reserve(m_parts.size());
+        for (size_t i = 0; i < m_parts.size(); ++i)
+            m_sorted.emplace_back(m_parts[i].name, static_cast<std::int64_t>(i));
+        // Entries whose names appear twice were refused while reading.
+        std::sort(m_sorted.begin(), m_sorted.end());
+        return;
+    }
     const zip_int64_t count = zip_get_num_entries(m_archive, 0);
     if (count < 0 || count > m_limits.maxEntries) {
         zip_discard(m_archive);
@@ -73,14 +89,15 @@ ZipPackage::ZipPackage(const QString& path, int fd, const ZipLimits& limits) : m
 
 void ZipPackage::openArchive(int fd) {
     struct stat info{};
-    const bool small = ::fstat(fd, &info) == 0 && info.st_size > 0 &&
-                       static_cast<std::uint64_t>(info.st_size) <= m_limits.wholeFileUpTo;
+    const bool known = ::fstat(fd, &info) == 0 && info.st_size > 0;
+    const bool small = known && static_cast<std::uint64_t>(info.st_size) <= m_limits.wholeFileUpTo;
     int code = 0;
     if (small) {
         // One read instead of a seek and a read for every part: most decks without pictures are small.
         int readError = 0;
         m_bytes = readFileStart(fd, static_cast<size_t>(info.st_size), &readError);
         ::close(fd);
+        fd = -1;
         // A file that shrank while being read is read as far as it goes: libzip then finds it damaged.
         if (readError != 0 && m_bytes.empty())
             fail(u"cannot read the file: "_s + QString::fromLocal8Bit(std::strerror(readError)));
@@ -95,23 +112,56 @@ void ZipPackage::openArchive(int fd) {
         code = zip_error_code_zip(&error);
         zip_error_fini(&error);
     } else {
+        // libzip takes the descriptor over only when it opens the archive.
         m_archive = zip_fdopen(fd, 0, &code);
     }
     if (m_archive != nullptr)
         return;
-    // A file that starts like a zip archive but whose directory at the end is missing was cut short.
-    bool zipStart = false;
-    if (small) {
-        zipStart = m_bytes.starts_with("PK\x03\x04");
-        m_bytes = std::string();
-    } else {
-        zipStart = readFileStart(fd, 4) == "PK\x03\x04";
+    // A file that starts like a zip archive but whose directory at the end is missing was cut short;
+    // one whose directory is inconsistent is damaged. Either is read from its local headers.
+    const bool zipStart = small ? m_bytes.starts_with("PK\x03\x04") : fd >= 0 && readFileStart(fd, 4) == "PK\x03\x04";
+    const bool recoverable = zipStart && (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS);
+    const bool recoveredAny =
+        recoverable && recover(fd, small ? m_bytes.size() : static_cast<std::uint64_t>(info.st_size), code);
+    if (fd >= 0)
         ::close(fd);
-    }
+    m_bytes = std::string();
+    if (recoveredAny)
+        return;
     if (code == ZIP_ER_NOZIP)
         fail(zipStart ? u"damaged zip archive: its directory is missing (is the file truncated?)"_s
                       : u"not a zip archive"_s);
     fail(u"damaged zip archive: "_s + libzipReason(code));
+}
+
+bool ZipPackage::recover(int fd, std::uint64_t size, int code) {
+    RecoveredArchive archive;
+    try {
+        archive = recoverZip(fd, m_bytes.empty() ? nullptr : &m_bytes, size, m_limits, readByPresentations);
+    } catch (const ReadError& error) {
+        if (fd >= 0)
+            ::close(fd);
+        fail(error.description());
+    }
+    if (archive.parts.empty())
+        return false;
+    m_parts = std::move(archive.parts);
+    // libzip finds no usable directory ("not a zip archive") when it was cut off with the end of the
+    // file, or its records are damaged; an inconsistent one is damaged.
+    const bool unusable = code == ZIP_ER_NOZIP;
+    switch (archive.end) {
+    case RecoveredArchive::End::Directory:
+        m_damage = unusable ? u"its zip directory is cut short or damaged"_s : u"its zip directory is damaged"_s;
+        break;
+    case RecoveredArchive::End::FileEnd:
+        m_damage = unusable ? u"its zip directory is missing"_s : u"its zip directory is damaged"_s;
+        break;
+    case RecoveredArchive::End::Failure:
+        m_damage = std::move(archive.failure);
+        break;
+    }
+    m_recovered = true;
+    return true;
 }
 
 ZipPackage::~ZipPackage() {
@@ -167,6 +217,21 @@ void ZipPackage::read(std::string_view name, std::string& buffer) const {
     const std::int64_t index = find(name);
     if (index < 0)
         failPart(name, u"the part is missing"_s);
+    if (m_recovered) {
+        const RecoveredPart& part = m_parts[static_cast<size_t>(index)];
+        if (part.encrypted)
+            failPart(name, u"the part is encrypted"_s);
+        // Only XML parts are kept; no reader asks for another.
+        if (!part.kept)
+            failPart(name, u"the part is not read without the zip directory"_s);
+        // Counted as if inflated now, so the package's bounds are the same with its directory or without.
+        if (m_inflated + part.bytes.size() > m_limits.maxTotalSize)
+            failPart(name, u"the parts read inflate to more than %1 MiB together"_s.arg(m_limits.maxTotalSize >> 20));
+        m_inflated += part.bytes.size();
+        SharedReadRoom::claim(static_cast<qsizetype>(part.bytes.size()) * 4);
+        buffer.assign(part.bytes);
+        return;
+    }
     const auto entry = static_cast<zip_uint64_t>(index);
 
     zip_stat_t stat;

@@ -28,13 +28,19 @@ struct ZipLimits {
     std::uint64_t wholeFileUpTo = 512u << 10;
 };
 
+struct RecoveredPart;
+
 // A zip archive opened read-only through libzip, read one part at a time. The whole package is never
 // inflated: read() inflates just the part asked for, counting the bytes it actually produces.
+//
+// An archive whose directory is missing (a file cut short) or damaged is read from its local file
+// headers instead (recovered() is then true): the package holds the XML parts that come whole, with
+// a matching CRC, before the first one that is cut or damaged, and damage() says what was lost.
 class ZipPackage {
 public:
     // Opens the archive at path. Throws ReadError "<file name>: <reason>" when the file is not
-    // a regular readable file, not a zip archive, damaged, has more entries than the limit or the
-    // same entry name twice.
+    // a regular readable file, not a zip archive, damaged beyond reading any entry, has more entries
+    // than the limit or the same entry name twice.
     explicit ZipPackage(const QString& path, const ZipLimits& limits = {});
     // The same for a file already opened with openRegularFile (at offset 0 or not): the package takes
     // the descriptor over and closes it, also when it throws.
@@ -45,6 +51,13 @@ public:
 
     // The file name used in messages.
     const QString& fileName() const;
+
+    // Whether the archive was read from its local headers, its directory being missing or damaged. Any
+    // part it does not hold may then have been lost.
+    bool recovered() const { return m_recovered; }
+    // For a recovered package, what was lost ("its zip directory is missing", "cut short in
+    // ppt/slides/slide4.xml", ...); empty otherwise.
+    const QString& damage() const { return m_damage; }
 
     // The entry names in the order of the central directory (UTF-8).
     const std::vector<std::string>& names() const;
@@ -64,6 +77,9 @@ public:
 
 private:
     void openArchive(int fd);
+    // Reads the parts from the local headers of the file (fd, or m_bytes when it holds the file), after
+    // libzip failed to open it with code; false when no entry could be read at all.
+    bool recover(int fd, std::uint64_t size, int code);
     std::int64_t find(std::string_view name) const;
     [[noreturn]] void failPart(std::string_view name, const QString& reason) const;
 
@@ -75,7 +91,11 @@ private:
     std::string m_bytes; // the whole file when it is small (see ZipLimits::wholeFileUpTo)
     zip* m_archive = nullptr;
     mutable std::uint64_t m_inflated = 0; // by every read() so far (see ZipLimits::maxTotalSize)
-    // Entry names (views into libzip's copies, valid while the archive is open) sorted for lookup.
+    bool m_recovered = false;
+    std::vector<RecoveredPart> m_parts; // the parts of a recovered package, in file order
+    QString m_damage;
+    // Entry names (views into libzip's copies, valid while the archive is open, or into m_parts)
+    // sorted for lookup.
     std::vector<std::pair<std::string_view, std::int64_t>> m_sorted;
     mutable std::vector<std::pair<std::string, std::int64_t>> m_folded; // ASCII-lowercased, sorted
     mutable std::vector<std::string> m_names;
