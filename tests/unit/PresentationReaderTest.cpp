@@ -324,6 +324,53 @@ TEST_F(ReaderTest, FilesThatAreNoPackageSayWhatTheyAre) {
     EXPECT_FALSE(flat.contains(u"zip"_s)) << flat.toStdString();
 }
 
+TEST_F(ReaderTest, WithoutItsZipDirectoryADeckGivesTheSlidesWhosePartsSurvived) {
+    std::vector<std::string> slides;
+    for (int k = 1; k <= 10; ++k)
+        slides.push_back(test::slideXml(textBoxOf("slide " + std::to_string(k))));
+    const std::vector<test::PackagePart> parts = test::deckParts(slides);
+    // The package with its parts in the order given, cut short in the middle of part.
+    const auto cutIn = [&](const std::vector<test::PackagePart>& ordered, const std::string& part) {
+        test::writeZip(path(u"whole.pptx"_s), ordered);
+        QFile whole(path(u"whole.pptx"_s));
+        EXPECT_TRUE(whole.open(QIODevice::ReadOnly));
+        const QByteArray bytes = whole.readAll();
+        for (const test::ZipEntrySpan& span : test::zipEntrySpans(bytes))
+            if (span.name == part)
+                writeFile(u"cut.pptx"_s, bytes.left((span.start + span.end) / 2));
+        return office::openPresentationDocument(path(u"cut.pptx"_s));
+    };
+    const auto slideText = [](int k) { return QStringList{u"T:slide %1"_s.arg(k)}; };
+
+    // The slide parts come last: those before the cut give their text, the others keep their places.
+    const auto cut = cutIn(parts, "ppt/slides/slide4.xml");
+    ASSERT_EQ(cut->slideCount(), 10);
+    ASSERT_NE(cut->damage(), nullptr);
+    EXPECT_EQ(cut->damage()->cause, u"cut short in ppt/slides/slide4.xml"_s);
+    EXPECT_EQ(cut->damage()->lostSlides, (std::vector<int>{4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_FALSE(cut->damage()->slideListLost);
+    for (int k = 1; k <= 3; ++k)
+        EXPECT_EQ(describe(*cut, k), slideText(k));
+    EXPECT_EQ(describe(*cut, 4), QStringList());
+    EXPECT_EQ(cut->notes(4), QString());
+
+    // The slide list written after the slides, which come last first: without it, the slides that
+    // survived are read in the order of their part names, numbers by their value.
+    std::vector<test::PackagePart> listLast{parts[0], parts[1]};
+    listLast.insert(listLast.end(), parts.rbegin(), parts.rend() - 4);
+    listLast.push_back(parts[2]);
+    listLast.push_back(parts[3]);
+    const auto withoutList = cutIn(listLast, "ppt/presentation.xml");
+    ASSERT_NE(withoutList->damage(), nullptr);
+    EXPECT_TRUE(withoutList->damage()->slideListLost);
+    ASSERT_EQ(withoutList->slideCount(), 10);
+    for (int k = 1; k <= 10; ++k)
+        EXPECT_EQ(describe(*withoutList, k), slideText(k));
+    EXPECT_EQ(failureOf([&] { cutIn(listLast, "ppt/slides/slide10.xml"); }),
+              path(u"cut.pptx"_s) +
+                  u": damaged zip archive (cut short in ppt/slides/slide10.xml): no slide survived"_s);
+}
+
 TEST_F(ReaderTest, FoldersAndNamedPipesAreRefusedWithoutBlocking) {
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(u"folder.pptx"_s));
     EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"folder.pptx"_s)); }),

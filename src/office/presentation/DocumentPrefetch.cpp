@@ -63,6 +63,7 @@ public:
         : PresentationDocument(fileName), m_source(std::move(source)), m_count(m_source->slideCount()) {}
 
     int slideCount() const override { return m_count; }
+    const DocumentDamage* damage() const override { return m_source->damage(); }
 
     // Reads the slides of the source in order, up to the first that fails.
     void readAll() {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -372,6 +373,10 @@ public:
     }
 
     int slideCount() const override { return static_cast<int>(m_pages.size()); }
+    const DocumentDamage* damage() const override { return m_damage ? &*m_damage : nullptr; }
+
+    // Marks the presentation as read from a damaged package (content.xml came whole from it).
+    void setDamage(const QString& cause) { m_damage.emplace(DocumentDamage{cause, {}, false}); }
 
 private:
     const std::vector<ShapeInfo>& readShapes(int slide) override {
@@ -467,27 +472,37 @@ private:
     std::vector<pugi::xml_node> m_pages;
     std::vector<ShapeInfo> m_shapes;
     int m_shapesSlide = 0; // the slide m_shapes belongs to, 0 for none
+    std::optional<DocumentDamage> m_damage;
 };
 
 } // namespace
 
+std::unique_ptr<PresentationDocument> openOpenDocumentPackage(const ZipPackage& package) {
+    if (package.contains("mimetype")) {
+        const std::string type = package.read("mimetype");
+        if (type != "application/vnd.oasis.opendocument.presentation" &&
+            type != "application/vnd.oasis.opendocument.presentation-template")
+            package.fail(u"not a presentation: the OpenDocument package is of type "_s + QString::fromUtf8(type));
+    }
+    // A password-protected package lists how each part is encrypted; its content.xml is not XML.
+    if (package.contains("META-INF/manifest.xml") &&
+        package.read("META-INF/manifest.xml").find("encryption-data") != std::string::npos)
+        package.fail(u"encrypted (the presentation is protected by a password)"_s);
+    if (!package.contains("content.xml")) {
+        // Every slide is in content.xml: a damaged package that lost it gives nothing.
+        if (package.recovered())
+            package.fail(
+                u"damaged zip archive (%1): content.xml, which holds every slide, is lost"_s.arg(package.damage()));
+        package.fail(u"not a presentation package: content.xml is missing"_s);
+    }
+    auto document = std::make_unique<OdpDocument>(package.fileName(), u"content.xml"_s, package.read("content.xml"));
+    if (package.recovered())
+        document->setDamage(package.damage());
+    return document;
+}
+
 std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString& path) {
-    return reportingReadErrors([&]() -> std::unique_ptr<PresentationDocument> {
-        const ZipPackage package(path);
-        if (package.contains("mimetype")) {
-            const std::string type = package.read("mimetype");
-            if (type != "application/vnd.oasis.opendocument.presentation" &&
-                type != "application/vnd.oasis.opendocument.presentation-template")
-                package.fail(u"not a presentation: the OpenDocument package is of type "_s + QString::fromUtf8(type));
-        }
-        // A password-protected package lists how each part is encrypted; its content.xml is not XML.
-        if (package.contains("META-INF/manifest.xml") &&
-            package.read("META-INF/manifest.xml").find("encryption-data") != std::string::npos)
-            package.fail(u"encrypted (the presentation is protected by a password)"_s);
-        if (!package.contains("content.xml"))
-            package.fail(u"not a presentation package: content.xml is missing"_s);
-        return std::make_unique<OdpDocument>(package.fileName(), u"content.xml"_s, package.read("content.xml"));
-    });
+    return reportingReadErrors([&] { return openOpenDocumentPackage(ZipPackage(path)); });
 }
 
 std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QString& path) {

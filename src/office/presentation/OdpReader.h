@@ -1,6 +1,7 @@
 #pragma once
 
 #include "office/presentation/PresentationDocument.h"
+#include "office/presentation/ZipPackage.h"
 
 #include <QString>
 
@@ -12,5 +13,9 @@ namespace quorvane::office {
 // throws AutomationError "<file name>: <reason>" like openPresentationDocument.
 std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString& path);     // zipped: .odp, .otp
 std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QString& path); // flat XML: .fodp
+
+// A zipped one from a package already opened (the reader choice opens it to look at its entries). For
+// use inside the engine: throws ReadError.
+std::unique_ptr<PresentationDocument> openOpenDocumentPackage(const ZipPackage& package);
 
 } // namespace quorvane::office

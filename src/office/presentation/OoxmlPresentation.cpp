@@ -155,8 +155,17 @@ public:
     explicit OoxmlPresentation(std::unique_ptr<ZipPackage> package);
 
     int slideCount() const override { return static_cast<int>(m_slideParts.size()); }
+    const DocumentDamage* damage() const override { return m_damage ? &*m_damage : nullptr; }
 
 private:
+    // Reads the slide list of the presentation part. False when the package was read without its
+    // directory and a part the list needs is lost.
+    bool readSlideList();
+    // The slides of a package whose slide list is lost: the slide parts that survived.
+    void readSurvivingSlides();
+    bool lost(int slide) const {
+        return m_damage && std::binary_search(m_damage->lostSlides.begin(), m_damage->lostSlides.end(), slide);
+    }
     const std::vector<ShapeInfo>& readShapes(int slide) override;
     QString readNotes(int slide) override;
 
@@ -184,6 +193,7 @@ private:
 
     std::unique_ptr<ZipPackage> m_package;
     std::vector<std::string> m_slideParts;
+    std::optional<DocumentDamage> m_damage;
     // One slide at a time: the buffers and the document are reused for every part.
     std::string m_buffer;
     pugi::xml_document m_document;
@@ -271,6 +281,23 @@ std::string OoxmlPresentation::contentTypeOf(std::string_view part) {
 
 OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package)
     : PresentationDocument(package->fileName()), m_package(std::move(package)) {
+    if (m_package->recovered())
+        m_damage.emplace(DocumentDamage{m_package->damage(), {}, false});
+    if (!readSlideList())
+        readSurvivingSlides();
+    m_document.reset();
+    std::unordered_map<std::string_view, int> listed;
+    for (const std::string& part : m_slideParts)
+        if (++listed[part] == 2)
+            m_repeatedParts.emplace(part, std::nullopt);
+}
+
+bool OoxmlPresentation::readSlideList() {
+    // A package read without its zip directory may have lost any part: what the slide list needs is
+    // then looked for first, and its loss is no failure.
+    const bool recovered = m_package->recovered();
+    if (recovered && !m_package->contains(relationshipsPartOf("")))
+        return false;
     // The main part is whatever the package relationships name, never a fixed name.
     std::string mainPart;
     for (const Relationship& relationship : readRelationships("", true, m_buffer, m_document))
@@ -280,12 +307,20 @@ OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package)
         }
     if (mainPart.empty())
         fail(u"not a presentation package: it names no main document part"_s);
-    if (!m_package->contains(mainPart))
+    if (!m_package->contains(mainPart)) {
+        if (recovered)
+            return false;
         fail(u"not a presentation package: its main part %1 is missing"_s.arg(fromUtf8(mainPart)));
-    const std::string contentType = contentTypeOf(mainPart);
-    if (!oneOf(contentType, MainContentTypes))
-        fail(u"not a presentation package: its main part is of type %1"_s.arg(
-            contentType.empty() ? u"(none)"_s : fromUtf8(contentType)));
+    }
+    // Without the content types, the main part's root element below still tells a presentation.
+    if (!recovered || m_package->contains("[Content_Types].xml")) {
+        const std::string contentType = contentTypeOf(mainPart);
+        if (!oneOf(contentType, MainContentTypes))
+            fail(u"not a presentation package: its main part is of type %1"_s.arg(
+                contentType.empty() ? u"(none)"_s : fromUtf8(contentType)));
+    }
+    if (recovered && !m_package->contains(relationshipsPartOf(mainPart)))
+        return false;
 
     // The main part's relationships stay parsed in a document of their own while the main part is read.
     std::string relationshipsBuffer;
@@ -323,17 +358,75 @@ OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package)
             std::string part = resolveTarget(mainPart, found->target);
             if (!m_package->contains(part) && m_package->contains(percentDecoded(part)))
                 part = percentDecoded(part);
-            if (!m_package->contains(part))
-                fail(u"slide %1 is damaged: its part %2 is missing"_s.arg(number).arg(fromUtf8(part)));
+            // A slide whose part did not survive keeps its place and gives nothing.
+            if (!m_package->contains(part)) {
+                if (!recovered)
+                    fail(u"slide %1 is damaged: its part %2 is missing"_s.arg(number).arg(fromUtf8(part)));
+                m_damage->lostSlides.push_back(number);
+            }
             m_slideParts.push_back(std::move(part));
         }
         break;
     }
-    m_document.reset();
-    std::unordered_map<std::string_view, int> listed;
-    for (const std::string& part : m_slideParts)
-        if (++listed[part] == 2)
-            m_repeatedParts.emplace(part, std::nullopt);
+    return true;
+}
+
+namespace {
+
+// Compares part names as a person orders them: runs of digits by their value ("slide2.xml" before
+// "slide10.xml"), everything else by its bytes, ignoring ASCII case.
+bool naturallyBefore(std::string_view a, std::string_view b) {
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            // Leading zeros say nothing about the value; the longer run of what remains is the larger.
+            while (i < a.size() && a[i] == '0')
+                ++i;
+            while (j < b.size() && b[j] == '0')
+                ++j;
+            size_t endA = i, endB = j;
+            while (endA < a.size() && isDigit(a[endA]))
+                ++endA;
+            while (endB < b.size() && isDigit(b[endB]))
+                ++endB;
+            const std::string_view runA = a.substr(i, endA - i), runB = b.substr(j, endB - j);
+            if (runA.size() != runB.size())
+                return runA.size() < runB.size();
+            if (runA != runB)
+                return runA < runB;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        if (lower(a[i]) != lower(b[j]))
+            return lower(a[i]) < lower(b[j]);
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
+} // namespace
+
+void OoxmlPresentation::readSurvivingSlides() {
+    // The slide list is lost with the part that holds it or resolves it: the slides are the slide
+    // parts that survived, by the folder producers put them in, in the order of their names.
+    m_damage->slideListLost = true;
+    m_slideParts.clear();
+    for (const std::string& name : m_package->names()) {
+        const std::string_view folder = folderOf(name);
+        const std::string_view inFolder = folder.empty() ? folder : folder.substr(0, folder.size() - 1);
+        const std::string_view lastFolder = inFolder.substr(folderOf(inFolder).size());
+        const std::string_view file = std::string_view(name).substr(folder.size());
+        if (equalsIgnoringAsciiCase(lastFolder, "slides") && file.size() > 4 &&
+            equalsIgnoringAsciiCase(file.substr(file.size() - 4), ".xml"))
+            m_slideParts.push_back(name);
+    }
+    std::sort(m_slideParts.begin(), m_slideParts.end(), naturallyBefore);
+    if (m_slideParts.empty())
+        fail(u"damaged zip archive (%1): no slide survived"_s.arg(m_damage->cause));
 }
 
 const std::vector<ShapeInfo>& OoxmlPresentation::readShapes(int slide) {
@@ -341,6 +434,9 @@ const std::vector<ShapeInfo>& OoxmlPresentation::readShapes(int slide) {
         fail(u"there is no slide %1"_s.arg(slide));
     if (slide == m_cachedSlide)
         return *m_cached;
+    static const std::vector<ShapeInfo> none;
+    if (lost(slide))
+        return none;
     m_cachedSlide = 0;
     const auto repeated = m_repeatedParts.find(m_slideParts[static_cast<size_t>(slide - 1)]);
     if (repeated != m_repeatedParts.end() && repeated->second) {
@@ -627,6 +723,8 @@ ShapeInfo OoxmlPresentation::textShape(const xml::Scope& scope, pugi::xml_node s
 QString OoxmlPresentation::readNotes(int slide) {
     if (slide < 1 || slide > slideCount())
         fail(u"there is no slide %1"_s.arg(slide));
+    if (lost(slide))
+        return {};
     const std::string& slidePart = m_slideParts[static_cast<size_t>(slide - 1)];
     std::string relationshipsBuffer;
     pugi::xml_document relationshipsDocument;

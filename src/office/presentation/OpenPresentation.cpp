@@ -8,8 +8,10 @@
 #include "office/presentation/ReadError.h"
 #include "office/presentation/ZipPackage.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <unistd.h>
 
@@ -56,9 +58,18 @@ std::unique_ptr<PresentationDocument> readPresentation(const QString& path) {
         auto package = std::make_unique<ZipPackage>(path, fd);
         if (package->contains("[Content_Types].xml"))
             return openOoxmlPackage(std::move(package));
-        if (package->contains("mimetype") || package->contains("content.xml")) {
-            package.reset();
-            return openOpenDocumentPresentation(path);
+        if (package->contains("mimetype") || package->contains("content.xml"))
+            return openOpenDocumentPackage(*package);
+        // Read without its directory, a package may have lost the part that tells its kind; some
+        // producers write the content types last.
+        if (package->recovered()) {
+            const std::vector<std::string>& names = package->names();
+            if (package->contains("_rels/.rels") ||
+                std::any_of(names.begin(), names.end(),
+                            [](const std::string& name) { return name.starts_with("ppt/"); }))
+                return openOoxmlPackage(std::move(package));
+            package->fail(
+                u"damaged zip archive (%1): no part that tells what it holds survived"_s.arg(package->damage()));
         }
         package->fail(u"not a presentation package: the zip archive holds no presentation"_s);
     }

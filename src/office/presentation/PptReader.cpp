@@ -368,6 +368,7 @@ public:
     }
 
     int slideCount() const override { return static_cast<int>(m_slides.size()); }
+    const DocumentDamage* damage() const override { return nullptr; }
 
 private:
     const std::vector<ShapeInfo>& readShapes(int slide) override {

@@ -105,6 +105,19 @@ private:
     bool m_recount = false;           // the slide being read was counted before
 };
 
+// What damage cost a presentation that opened with only part of it: a file cut short, an archive
+// without its directory, a broken chain of edits. What it gives is exactly what the whole file gives
+// for the same slides; a slide that is lost gives no shapes and no notes.
+struct DocumentDamage {
+    // What is wrong, for a message: "its zip directory is missing", "cut short in ppt/slides/slide4.xml".
+    QString cause;
+    // The slides (from 1, ascending) that are lost.
+    std::vector<int> lostSlides;
+    // The list of slides itself is lost: the slides are the slide parts that survived, in the order of
+    // their names, so how many the presentation had is not known.
+    bool slideListLost = false;
+};
+
 // An opened presentation file of any supported kind (the readers open them: OpenPresentation.h).
 // Slides are read on demand, one at a time.
 class PresentationDocument {
@@ -112,6 +125,8 @@ public:
     virtual ~PresentationDocument() = default;
     // The number of slides, in presentation order (hidden slides included).
     virtual int slideCount() const = 0;
+    // What damage cost the presentation, or null when it was read whole.
+    virtual const DocumentDamage* damage() const { return nullptr; }
     // The top-level shapes of slide (1 to slideCount()) in z-order, back to front. The reference is
     // valid until the next call. Throws AutomationError naming the file when the slide is damaged,
     // there is no such slide, or the slides read so far pass a bound of the ReadBudget.
