@@ -390,6 +390,77 @@ TEST(PptReader, EditPointingAtItselfEndsTheChain) {
     expectTexts(readData(writeCompoundFile(file)), sampleTexts());
 }
 
+// Apache POI's test file whose newest edits point back at themselves: mended, it reads as Apache POI
+// 4.0.1 reads it (which joins paragraphs by LF where the presentation stores CR).
+TEST(PptReader, ALoopingChainOfEditsIsMendedAsApachePoiReadsIt) {
+    const auto document = office::openCompoundFilePresentation(
+        QStringLiteral(QUORVANE_TEST_DATA "/ppt/57272_corrupted_usereditatom.ppt"));
+    ASSERT_NE(document->damage(), nullptr);
+    EXPECT_EQ(document->damage()->cause, u"its chain of saved edits is broken and was mended"_s);
+    EXPECT_TRUE(document->damage()->lostSlides.empty());
+    SlideTexts expected(6, {{true, {}}, {true, {}}});
+    expected[1][0].text = u"RISPETTO DAO 100%\rBACHE GRIGE SU TUTTO IL LINEARE ELETTRONICA\r97% DISPO ATTIVI\rCROSS "
+                          u"MARKETING SU TUTTO IL NEGOZIO\rMULIMPIANTAZIONE LINEARI STRATEGICI:\rOCCHIALI\rBORSE\r"
+                          u"PROTEZIONI E CURE\rSUOLETTE"_s;
+    expected[2][0].text =
+        u"VALORIZZAZIONE LINEARE\rAUMENTO PANIERE MEDIO\rAUMENTO ARTICOLO CLIENTE\r50% PRODOTTI M%> 45%\rAUMENTO "
+        u"MARGINE NEGOZIO"_s;
+    expected[3][0].text = u"CA: 263618 \u20AC\rPROG: 4%\rMARGINE: 32.4\rQTA\u2019: 43450 ARTICOLI\r"_s;
+    expected[4][1].text = u"CA: 257281 \u20AC\rPROG: 1.5%\rMARGINE: 32.3\rQTA\u2019: 43236 ARTICOLI\r"_s;
+    expectTexts(readAll(*document), expected);
+}
+
+TEST(PptReader, ABrokenChainOfEditsIsMendedWhereASoundWayIsFoundElseItsOlderSlidesAreLost) {
+    // An incremental save on top of the sample that rewrites the document and one text of slide 1.
+    Streams saved = sampleStreams();
+    const PptEdits before = readEdits(saved);
+    const std::vector<std::uint32_t> slides = slidePersistIds(saved, before.persist.at(before.documentId));
+    const QByteArray& original = streamNamed(saved, u"PowerPoint Document"_s);
+    PptRecord slide1 = parseRecord(original, before.persist.at(slides[0]));
+    for (PptRecord& r : textBoxOf(slide1, 4).children)
+        if (r.type == 4000)
+            r = textChars(u"Edited"_s);
+    appendEdit(saved, {{before.documentId, parseRecord(original, before.persist.at(before.documentId)).bytes()},
+                       {slides[0], slide1.bytes()}});
+    const std::uint32_t newest = readEdits(saved).currentEdit;
+    SlideTexts expected = sampleTexts();
+    expected[0][3].text = u"Edited"_s;
+    expectTexts(readData(writeCompoundFile(saved)), expected);
+    EXPECT_EQ(office::openCompoundFileData(writeCompoundFile(saved), u"built.ppt"_s)->damage(), nullptr);
+
+    // The newest edit's field at offset (from its body) set to value.
+    const auto damagedEdit = [&](std::uint32_t field, std::uint32_t value) {
+        Streams copy = saved;
+        writeU32(streamNamed(copy, u"PowerPoint Document"_s), newest + 8 + field, value);
+        return office::openCompoundFileData(writeCompoundFile(copy), u"built.ppt"_s);
+    };
+    // Its link back points at itself, outside the stream, or at a record that is no edit; or its link
+    // to its persist directory points outside the stream: the edit that ends where the save's records
+    // begin, and the directory that ends where the edit begins, are taken.
+    const std::uint32_t directory = readU32(streamNamed(saved, u"PowerPoint Document"_s), newest + 8 + 12);
+    for (const auto& [field, value] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+             {8, newest}, {8, 0x7FFFFFF0}, {8, directory}, {12, 0x7FFFFFF0}, {12, newest}}) {
+        SCOPED_TRACE(std::to_string(field) + " " + std::to_string(value));
+        const auto mended = damagedEdit(field, value);
+        ASSERT_NE(mended->damage(), nullptr);
+        EXPECT_EQ(mended->damage()->cause, u"its chain of saved edits is broken and was mended"_s);
+        expectTexts(readAll(*mended), expected);
+    }
+
+    // No sound way back (the older edit damaged too): what only the older edits hold is lost, the
+    // slides keep their places.
+    Streams broken = saved;
+    QByteArray& brokenStream = streamNamed(broken, u"PowerPoint Document"_s);
+    writeU32(brokenStream, newest + 8 + 8, newest);
+    writeU32(brokenStream, before.currentEdit + 4, 0x1D);
+    const auto lost = office::openCompoundFileData(writeCompoundFile(broken), u"built.ppt"_s);
+    ASSERT_NE(lost->damage(), nullptr);
+    EXPECT_EQ(lost->damage()->cause, u"its chain of saved edits is broken"_s);
+    EXPECT_EQ(lost->damage()->lostSlides, (std::vector<int>{2, 3}));
+    expectTexts(readAll(*lost), {expected[0], {}, {}});
+    EXPECT_EQ(lost->notes(2), QString());
+}
+
 TEST(PptReader, EncryptedOldAndForeignCompoundFilesFailWithTheirReason) {
     Streams protectedPpt = sampleStreams();
     writeU32(streamNamed(protectedPpt, u"Current User"_s), 12, 0xF3D1C4DF);

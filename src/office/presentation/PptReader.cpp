@@ -365,15 +365,35 @@ public:
         }
         if (encrypted)
             failWith(m_fileName, kEncrypted);
+        if (m_chain == Chain::Whole)
+            return;
+        // Where the chain could not be followed to its start, a slide that only the lost edits held
+        // gives nothing.
+        m_damage.emplace(DocumentDamage{m_chain == Chain::Mended
+                                            ? u"its chain of saved edits is broken and was mended"_s
+                                            : u"its chain of saved edits is broken"_s,
+                                        {},
+                                        false});
+        if (m_chain == Chain::Broken)
+            for (std::size_t i = 0; i < m_slides.size(); ++i)
+                if (!m_persist.count(m_slides[i].persistId))
+                    m_damage->lostSlides.push_back(static_cast<int>(i) + 1);
     }
 
     int slideCount() const override { return static_cast<int>(m_slides.size()); }
-    const DocumentDamage* damage() const override { return nullptr; }
+    const DocumentDamage* damage() const override { return m_damage ? &*m_damage : nullptr; }
 
 private:
+    bool lost(int slide) const {
+        return m_damage && std::binary_search(m_damage->lostSlides.begin(), m_damage->lostSlides.end(), slide);
+    }
+
     const std::vector<ShapeInfo>& readShapes(int slide) override {
         if (slide < 1 || slide > slideCount())
             failWith(m_fileName, u"there is no slide "_s + QString::number(slide));
+        static const std::vector<ShapeInfo> none;
+        if (lost(slide))
+            return none;
         if (slide != m_shapesSlide) {
             m_shapesSlide = 0;
             m_shapes.clear();
@@ -392,7 +412,11 @@ private:
     }
 
     // Walks the edit records newest first and merges their persist directories; an id keeps the offset
-    // from the newest edit that lists it. A loop in the chain is cut at the first repeated edit.
+    // from the newest edit that lists it. Every save appends to the stream, so an edit's link to the one
+    // before points further back. A link that does not (it loops back, or points outside the stream or
+    // at no edit) is mended where a sound way is found: the edit that ends right before the smallest
+    // offset known so far, where a save writes its records after the edit before it. Otherwise the
+    // chain ends there, and what only older edits hold is lost.
     void readPersistDirectory(std::optional<std::uint32_t> currentEdit) {
         std::uint32_t offset = 0;
         if (currentEdit && isUserEdit(*currentEdit))
@@ -402,14 +426,13 @@ private:
         else
             damaged("no edit record found");
 
-        std::unordered_set<std::uint32_t> seen;
+        std::uint32_t lowest = offset; // the smallest offset of a record known so far
         bool newest = true;
-        while (seen.size() < kMaxEdits && seen.insert(offset).second) {
+        for (std::size_t edits = 1;; ++edits) {
             const Record edit = m_stream.recordAt(offset);
             if (edit.type != rtUserEditAtom || edit.length < 0x1C)
                 damaged("the edit record at offset " + std::to_string(offset) + " is not one");
             const std::uint32_t lastEdit = m_stream.u32(edit.body + 8);
-            const std::uint32_t directory = m_stream.u32(edit.body + 12);
             if (newest) {
                 m_documentRef = m_stream.u32(edit.body + 16);
                 // Only an encrypted file carries the reference to its encryption record.
@@ -417,10 +440,25 @@ private:
                     m_encryptionRef = m_stream.u32(edit.body + 28);
                 newest = false;
             }
-            readDirectoryAtom(directory);
+            lowest = std::min({lowest, offset, readDirectoryOf(edit)});
             if (lastEdit == 0)
                 break;
-            offset = lastEdit;
+            if (edits == kMaxEdits) {
+                m_chain = Chain::Broken;
+                break;
+            }
+            if (lastEdit < offset && isUserEdit(lastEdit)) {
+                offset = lastEdit;
+                continue;
+            }
+            const std::optional<std::uint32_t> before = editEndingAt(lowest);
+            if (!before) {
+                m_chain = Chain::Broken;
+                break;
+            }
+            if (m_chain == Chain::Whole)
+                m_chain = Chain::Mended;
+            offset = *before;
         }
     }
 
@@ -431,24 +469,69 @@ private:
                m_stream.u32(offset + 4) <= m_stream.size() - offset - 8;
     }
 
-    std::optional<std::uint32_t> lastUserEditInStream() const {
-        std::optional<std::uint32_t> found;
+    // The edit record of either length that ends exactly at end, if there is one.
+    std::optional<std::uint32_t> editEndingAt(std::uint32_t end) const {
+        for (const std::uint32_t length : {0x1Cu, 0x20u})
+            if (end >= 8 + length && m_stream.u16(end - 8 - length) == 0 &&
+                m_stream.u16(end - 8 - length + 2) == rtUserEditAtom && m_stream.u32(end - 8 - length + 4) == length)
+                return end - 8 - length;
+        return std::nullopt;
+    }
+
+    // The top-level records of the stream, from its start, as far as they follow one another.
+    template <typename Visit> void visitTopLevel(Visit&& visit) const {
         std::uint32_t at = 0;
         while (at < m_stream.size() && m_stream.size() - at >= 8) {
             const std::uint32_t length = m_stream.u32(at + 4);
             if (length > m_stream.size() - at - 8)
                 break;
-            if (isUserEdit(at))
-                found = at;
+            visit(at, m_stream.u16(at + 2), length);
             at += 8 + length;
         }
+    }
+
+    std::optional<std::uint32_t> lastUserEditInStream() const {
+        std::optional<std::uint32_t> found;
+        visitTopLevel([&](std::uint32_t at, std::uint16_t, std::uint32_t) {
+            if (isUserEdit(at))
+                found = at;
+        });
         return found;
     }
 
-    void readDirectoryAtom(std::uint32_t offset) {
+    // Reads the persist directory of edit into the map; returns the smallest offset it lists (or the
+    // directory's own). Where the edit's link to its directory is unsound (outside the stream, at no
+    // directory, or at one an edit read before), the directory that ends where the edit starts is
+    // taken, as a save writes it; where there is none, the edit's objects are lost.
+    std::uint32_t readDirectoryOf(const Record& edit) {
+        std::uint32_t offset = m_stream.u32(edit.body + 12);
+        const bool sound = offset < m_stream.size() && m_stream.size() - offset >= 8 &&
+                           m_stream.u16(offset + 2) == rtPersistDirectoryAtom &&
+                           m_stream.u32(offset + 4) <= m_stream.size() - offset - 8 && !m_directories.count(offset);
+        if (!sound) {
+            // The stream's directories by where they end, found in one walk however many links are broken.
+            if (!m_directoriesByEnd) {
+                m_directoriesByEnd.emplace();
+                visitTopLevel([&](std::uint32_t at, std::uint16_t type, std::uint32_t length) {
+                    if (type == rtPersistDirectoryAtom)
+                        m_directoriesByEnd->emplace(at + 8 + length, at);
+                });
+            }
+            std::optional<std::uint32_t> found;
+            if (const auto ending = m_directoriesByEnd->find(edit.offset);
+                ending != m_directoriesByEnd->end() && !m_directories.count(ending->second))
+                found = ending->second;
+            if (!found) {
+                m_chain = Chain::Broken;
+                return edit.offset;
+            }
+            if (m_chain == Chain::Whole)
+                m_chain = Chain::Mended;
+            offset = *found;
+        }
+        m_directories.insert(offset);
         const Record dir = m_stream.recordAt(offset);
-        if (dir.type != rtPersistDirectoryAtom)
-            damaged("the persist directory at offset " + std::to_string(offset) + " is not one");
+        std::uint32_t lowest = offset;
         std::uint32_t at = dir.body;
         while (at < dir.end()) {
             if (dir.end() - at < 4)
@@ -459,9 +542,14 @@ private:
             at += 4;
             if (count > (dir.end() - at) / 4)
                 damaged("the persist directory at offset " + std::to_string(offset) + " overruns itself");
-            for (std::uint32_t i = 0; i < count; ++i, at += 4)
-                m_persist.try_emplace(first + i, m_stream.u32(at));
+            for (std::uint32_t i = 0; i < count; ++i, at += 4) {
+                const std::uint32_t object = m_stream.u32(at);
+                m_persist.try_emplace(first + i, object);
+                if (object < m_stream.size())
+                    lowest = std::min(lowest, object);
+            }
         }
+        return lowest;
     }
 
     Record persistRecord(std::uint32_t id, std::uint16_t type, const char* what) const {
@@ -603,6 +691,8 @@ private:
     QString readNotes(int slide) override {
         if (slide < 1 || slide > slideCount())
             failWith(m_fileName, u"there is no slide "_s + QString::number(slide));
+        if (lost(slide))
+            return {};
         try {
             const SlideEntry& entry = m_slides[static_cast<std::size_t>(slide - 1)];
             // The slide names its notes by their id; the notes list gives the persist id of that id.
@@ -884,6 +974,12 @@ private:
     QString m_fileName;
     RecordStream m_stream;
     std::unordered_map<std::uint32_t, std::uint32_t> m_persist;
+    // The chain of edits as it was followed: whole, mended past a broken link, or cut at one.
+    enum class Chain { Whole, Mended, Broken };
+    Chain m_chain = Chain::Whole;
+    std::unordered_set<std::uint32_t> m_directories; // the persist directories read, by offset
+    std::optional<std::unordered_map<std::uint32_t, std::uint32_t>> m_directoriesByEnd;
+    std::optional<DocumentDamage> m_damage;
     std::uint32_t m_documentRef = 0;
     std::optional<std::uint32_t> m_encryptionRef;
     int m_firstSlideNumber = 1;
