@@ -3,8 +3,9 @@
 // going down from the active presentation) and the collection of the text. The reader is chosen by
 // content, so the seeds of every format reach their reader. Besides the sanitizers' findings, a fault
 // is any failure that is not an AutomationError, a text past the bound of what one presentation
-// gives, a server that does not quit after a clean read, or one that is gone after a failed read. The
-// same input is then read with the notes, tables and groups as well (ForEachShapeText).
+// gives, a server that does not quit after a clean read (or the read of a damaged file that gives part
+// of its text), or one that is gone after a failed read. The same input is then read with the notes,
+// tables and groups as well (ForEachShapeText).
 #include "MemoryFile.h"
 
 #include "import/PresentationText.h"
@@ -27,6 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const QString text = import::PresentationText(server, path);
         if (text.size() > office::ReadBudget::MaxText || server.running() != nullptr)
             std::abort();
+    } catch (const office::PartialReadError& damaged) {
+        // A damaged file that gave part of its text was read to its end: the server has quit.
+        if (damaged.text().size() > office::ReadBudget::MaxText || server.running() != nullptr)
+            std::abort();
     } catch (const office::AutomationError&) {
         const auto running = server.running();
         if (running == nullptr || running->presentationsCount() > 1)
@@ -43,6 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 text += cell.size() + 2;
         });
         if (text > office::ReadBudget::MaxText || extras.running() != nullptr)
+            std::abort();
+    } catch (const office::PartialReadError&) {
+        if (extras.running() != nullptr)
             std::abort();
     } catch (const office::AutomationError&) {
         if (extras.running() == nullptr)

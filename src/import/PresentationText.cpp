@@ -1,5 +1,8 @@
 #include "import/PresentationText.h"
 
+#include <optional>
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvane::import {
@@ -22,8 +25,12 @@ QString PresentationText(office::PresentationServer& server, const QString& path
             }
         }
     }
+    // A damaged file gives what survived of it; the read ends as any other, and then fails with it.
+    std::optional<office::PresentationDamage> damage = application->damage();
     application->saveActive();
     application->quit();
+    if (damage)
+        throw office::PartialReadError(std::move(*damage), text);
     return text;
 }
 

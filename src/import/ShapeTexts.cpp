@@ -1,5 +1,8 @@
 #include "import/ShapeTexts.h"
 
+#include <optional>
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvane::import {
@@ -114,8 +117,11 @@ void ForEachShapeText(office::PresentationServer& server, const QString& path, c
                 give(notes);
         }
     }
+    std::optional<office::PresentationDamage> damage = application->damage();
     application->saveActive();
     application->quit();
+    if (damage)
+        throw office::PartialReadError(std::move(*damage), {});
 }
 
 } // namespace quorvane::import

@@ -42,7 +42,8 @@ QString kindName(office::ShapeKind kind);
 // Reads the presentation at path through the presentation server as PresentationText does (create
 // and show, attach, open, walk, save, quit) and hands every shape that gives text to take, slide by
 // slide in z-order. Without a choice the shapes are the ones whose text PresentationText gives, in
-// its order. A failure ends it at once and passes to the caller like PresentationText's.
+// its order. A failure ends it at once and passes to the caller like PresentationText's; a damaged
+// file that still gives text hands over what survived and then throws PartialReadError (without text).
 void ForEachShapeText(office::PresentationServer& server, const QString& path, const TextChoice& choice,
                       const std::function<void(const ShapeText&)>& take);
 

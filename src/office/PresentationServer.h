@@ -1,10 +1,14 @@
 #pragma once
 
+#include "office/AutomationError.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace quorvane::office {
 
@@ -25,6 +29,31 @@ struct ShapeRef {
     int slide = 0;
     int shape = 0;
     int item = 0;
+};
+
+// What damage cost a presentation that opened with only part of it (PresentationApplication::damage).
+struct PresentationDamage {
+    // The whole message, naming the file by its full path: "<path>: damaged (cut short in
+    // ppt/slides/slide15.xml): 14 of 20 slides read; slides 15–20 are lost".
+    QString description;
+    int slidesRead = 0;
+    // The slides the presentation lists; unknown when that list itself is lost.
+    std::optional<int> slides;
+};
+
+// A presentation was read only in part, its file being damaged: a failure of the read that still
+// delivers what survived. text is what the caller made of it (PresentationText's text, say).
+class PartialReadError : public AutomationError {
+public:
+    PartialReadError(PresentationDamage damage, QString text)
+        : AutomationError(damage.description), m_damage(std::move(damage)), m_text(std::move(text)) {}
+
+    const PresentationDamage& damage() const noexcept { return m_damage; }
+    const QString& text() const noexcept { return m_text; }
+
+private:
+    PresentationDamage m_damage;
+    QString m_text;
 };
 
 // The members of the presentation server that the program calls. Every member may throw
@@ -69,6 +98,13 @@ public:
     // Slides(slide).NotesPage: the text of its body placeholder, the speaker notes ("" when the slide
     // has none).
     virtual QString notesText(int slide) = 0;
+
+    // What damage cost the active presentation; nothing when it was read whole. A damaged file that
+    // still gives text (cut short, its zip directory or its chain of edits broken) opens with what
+    // survived: its slides give exactly the text the whole file gives for them, a lost slide gives
+    // nothing. The caller reports the damage as a failure of the read. (The stand-in's own member:
+    // the desktop application offers a repair instead.)
+    virtual std::optional<PresentationDamage> damage() = 0;
 
     // ActivePresentation.Save
     virtual void saveActive() = 0;

@@ -285,6 +285,7 @@ public:
         return m_real->tableCellText(shape, row, column);
     }
     QString notesText(int slide) override { return m_real->notesText(slide); }
+    std::optional<office::PresentationDamage> damage() override { return m_real->damage(); }
     void saveActive() override {
         record(u"saveActive"_s);
         m_real->saveActive();

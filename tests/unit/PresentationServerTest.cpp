@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -224,7 +225,15 @@ TEST_F(ServerTest, ReadingAheadGivesWhatReadingInTurnGives) {
                                 "extras/extras.fodp", "pptx/pptxgenjs-deck.pptx", "pptx/pptxgenjs-empty.pptx"})
         paths << QStringLiteral(QUORVANE_TEST_DATA "/") + QString::fromLatin1(fixture);
     const QString broken = deck(u"broken.pptx"_s, {test::slideXml(textBoxOf("read")), "<p:sld><unclosed"});
-    // Failures among them (a damaged slide, no file, no presentation), and a file read twice.
+    // Failures among them (a damaged slide, no file, no presentation, a file cut short that gives
+    // part of its text), and a file read twice.
+    QFile whole(paths[0]);
+    EXPECT_TRUE(whole.open(QIODevice::ReadOnly));
+    QFile cut(m_dir.filePath(u"cut.pptx"_s));
+    EXPECT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(whole.readAll().chopped(6000));
+    cut.close();
+    paths.append(cut.fileName());
     paths.insert(2, broken);
     paths.insert(4, m_dir.filePath(u"absent.pptx"_s));
     paths.insert(5, QStringLiteral(QUORVANE_TEST_DATA "/extras/make-fixtures.sh"));
@@ -234,6 +243,40 @@ TEST_F(ServerTest, ReadingAheadGivesWhatReadingInTurnGives) {
     EXPECT_TRUE(inTurn[4].startsWith(u"failed: "_s + broken + u": slide 2 is damaged"_s)) << inTurn[4].toStdString();
     LocalPresentationServer ahead(3);
     EXPECT_EQ(readInOrder(ahead, paths), inTurn);
+}
+
+TEST_F(ServerTest, ADamagedFileIsReadToTheEndAndThenSaysWhatWasLost) {
+    // Seven slides whose parts lie in the order 1, 2, 6, 3, 4, 5, 7, cut short inside slide 3's.
+    std::vector<std::string> slides;
+    for (int k = 1; k <= 7; ++k)
+        slides.push_back(test::slideXml(textBoxOf("slide " + std::to_string(k))));
+    std::vector<test::PackagePart> parts = test::deckParts(slides);
+    std::rotate(parts.begin() + 6, parts.begin() + 9, parts.begin() + 10);
+    const QString path = m_dir.filePath(u"cut.pptx"_s);
+    test::writeZip(path, parts);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    for (const test::ZipEntrySpan& span : test::zipEntrySpans(file.readAll())) {
+        if (span.name == "ppt/slides/slide3.xml") {
+            ASSERT_TRUE(file.resize(span.start + 60));
+        }
+    }
+    file.close();
+
+    try {
+        import::PresentationText(m_server, path);
+        FAIL() << "no damage reported";
+    } catch (const office::PartialReadError& damaged) {
+        EXPECT_EQ(damaged.description(),
+                  path +
+                      u": damaged (cut short in ppt/slides/slide3.xml): 3 of 7 slides read; slides 3\u20135 and 7 are "
+                      u"lost"_s);
+        EXPECT_EQ(damaged.damage().slidesRead, 3);
+        EXPECT_EQ(damaged.damage().slides, 7);
+        EXPECT_EQ(damaged.text(), u"slide 1\r\nslide 2\r\nslide 6\r\n"_s);
+    }
+    // The read ended as any other: the server has quit.
+    EXPECT_EQ(m_server.running(), nullptr);
 }
 
 // Waits until prefetch has finished count of the hinted paths.

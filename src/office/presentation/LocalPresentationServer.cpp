@@ -4,6 +4,8 @@
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/OpenPresentation.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <thread>
 
@@ -209,6 +211,48 @@ QString LocalPresentationApplication::tableCellText(const ShapeRef& shape, int r
 QString LocalPresentationApplication::notesText(int slide) {
     PresentationDocument& document = documentWithSlide(slide);
     return keepingFailure([&] { return document.notes(slide); });
+}
+
+namespace {
+
+// "slide 3", "slides 3 and 5", "slides 3, 5 and 15–20": the slides (ascending), runs as ranges.
+QString slideList(const std::vector<int>& slides) {
+    QStringList runs;
+    for (std::size_t at = 0; at < slides.size();) {
+        std::size_t end = at + 1;
+        while (end < slides.size() && slides[end] == slides[end - 1] + 1)
+            ++end;
+        runs.append(end - at == 1 ? QString::number(slides[at]) : u"%1\u2013%2"_s.arg(slides[at]).arg(slides[end - 1]));
+        at = end;
+    }
+    const QString joined =
+        runs.size() == 1 ? runs.front() : runs.mid(0, runs.size() - 1).join(u", "_s) + u" and "_s + runs.back();
+    return (slides.size() == 1 ? u"slide "_s : u"slides "_s) + joined;
+}
+
+} // namespace
+
+std::optional<PresentationDamage> LocalPresentationApplication::damage() {
+    PresentationDocument& document = activeDocument();
+    const DocumentDamage* damage = document.damage();
+    if (damage == nullptr)
+        return std::nullopt;
+    PresentationDamage result;
+    const int count = document.slideCount();
+    result.slidesRead = count - static_cast<int>(damage->lostSlides.size());
+    QString read;
+    if (damage->slideListLost) {
+        read = u"its list of slides is lost; %1 read from the slide parts that survived, in the order of their "
+               u"names"_s.arg(result.slidesRead == 1 ? u"1 slide"_s : u"%1 slides"_s.arg(result.slidesRead));
+    } else {
+        result.slides = count;
+        read = u"%1 of %2 %3 read"_s.arg(result.slidesRead).arg(count).arg(count == 1 ? u"slide"_s : u"slides"_s);
+        if (!damage->lostSlides.empty())
+            read += u"; "_s + slideList(damage->lostSlides) +
+                    (damage->lostSlides.size() == 1 ? u" is lost"_s : u" are lost"_s);
+    }
+    result.description = u"%1: damaged (%2): %3"_s.arg(displayName(active().path), damage->cause, read);
+    return result;
 }
 
 void LocalPresentationApplication::saveActive() {

@@ -36,6 +36,7 @@ public:
     int tableColumnsCount(const ShapeRef& shape) override;
     QString tableCellText(const ShapeRef& shape, int row, int column) override;
     QString notesText(int slide) override;
+    std::optional<PresentationDamage> damage() override;
     void saveActive() override;
     void quit() override;
 
