@@ -334,11 +334,18 @@ void Run::hintWhatComesNext(int i) {
 }
 
 // fileText = the presentation's text. A presentation that cannot be read contributes no text,
-// never the text of the file before it.
+// never the text of the file before it. A damaged one that gives what survived of it contributes
+// that, and its damage is reported as the step's failure.
 void Run::readPresentation(int step) {
     m_guard.run(step, [&] {
         m_fileText.clear();
-        m_fileText = m_window.presentationText(m_services.presentations, m_path);
+        try {
+            m_fileText = m_window.presentationText(m_services.presentations, m_path);
+        } catch (const office::PartialReadError& damaged) {
+            m_fileText = damaged.text();
+            ++m_presentationsRead;
+            throw;
+        }
         ++m_presentationsRead;
     });
 }
@@ -449,7 +456,11 @@ void Run::deleteStagingFile(int step) {
 } // namespace
 
 QString ImportWindow::presentationText(office::PresentationServer& server, const QString& path) {
-    return protectSplitMarks(PresentationText(server, path));
+    try {
+        return protectSplitMarks(PresentationText(server, path));
+    } catch (const office::PartialReadError& damaged) {
+        throw office::PartialReadError(damaged.damage(), protectSplitMarks(damaged.text()));
+    }
 }
 
 QStringList ImportWindow::entriesAfter(int position, int count) {

@@ -34,7 +34,8 @@ public:
     // The text the run takes from the presentation at path, staged: a SplitMark in it starts a column,
     // and the presentation's own column marks are protected (protectSplitMarks). The window takes all
     // its shapes' text (PresentationText); another front end may lay it out in rows and columns of its
-    // own.
+    // own. A damaged presentation that gives part of its text throws PartialReadError carrying that
+    // text, staged the same way.
     virtual QString presentationText(office::PresentationServer& server, const QString& path);
 };
 

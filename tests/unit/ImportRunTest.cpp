@@ -108,6 +108,24 @@ public:
         window.entries.append(test::writeTextDeck(deckPath(path), shapeTexts));
         return window.entries.last();
     }
+    // Writes a presentation of one slide per text at path, cut short inside the part of slide cutSlide,
+    // and adds it to the list.
+    void addCutFile(const QString& path, const std::vector<std::string>& slideTexts, int cutSlide) {
+        std::vector<std::string> slides;
+        for (const std::string& text : slideTexts)
+            slides.push_back(test::slideXml(test::textBoxOf(text)));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(deckPath(path)).path()));
+        test::writeDeck(deckPath(path), slides);
+        QFile file(deckPath(path));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        const std::string part = "ppt/slides/slide" + std::to_string(cutSlide) + ".xml";
+        for (const test::ZipEntrySpan& span : test::zipEntrySpans(file.readAll())) {
+            if (span.name == part) {
+                ASSERT_TRUE(file.resize(span.start + 60)); // inside the part's data
+            }
+        }
+        window.entries.append(file.fileName());
+    }
     // Writes a file at path that is no presentation and adds it to the list.
     void addBrokenFile(const QString& path) {
         QFile file(deckPath(path));
@@ -319,6 +337,31 @@ TEST_F(ImportRunTest, UnreadablePresentationContributesNoText) {
               deckPath(u"/p/broken.pptx"_s) + u": not a presentation file (not a zip archive)"_s);
     // The text of a.pptx is not taken a second time for the broken file.
     EXPECT_EQ(cells(0), (Grid{QStringList{u"a"_s}, QStringList{u"c"_s}}));
+}
+
+TEST_F(ImportRunTest, ADamagedPresentationGivesWhatSurvivedAndIsReportedOnce) {
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    // Its column mark is text, as in any presentation's text.
+    addCutFile(u"/p/cut.pptx"_s, {"first \xC2\xB8 mark", "second", "third"}, 2);
+    addFile(u"/p/c.pptx"_s, {u"c"_s});
+    start();
+    ASSERT_EQ(errors.reports.size(), 1u);
+    EXPECT_EQ(errors.reports[0].line, 120);
+    EXPECT_EQ(errors.reports[0].description,
+              deckPath(u"/p/cut.pptx"_s) +
+                  u": damaged (cut short in ppt/slides/slide2.xml): 1 of 3 slides read; slides 2\u20133 are lost"_s);
+    EXPECT_EQ(cells(0), (Grid{QStringList{u"a"_s}, QStringList{u"first \u00B8 mark"_s}, QStringList{u"c"_s}}));
+}
+
+TEST_F(ImportRunTest, PerFileADamagedPresentationFillsItsSheetWithWhatSurvived) {
+    addCutFile(u"/p/cut.pptx"_s, {"first", "second"}, 2);
+    addFile(u"/p/c.pptx"_s, {u"c"_s});
+    window.singleSheet = false;
+    start();
+    EXPECT_EQ(errors.lines(), (std::vector<int>{184}));
+    EXPECT_EQ(sheetNames(), (QStringList{u"Sheet1"_s, u"cutpptx"_s, u"cpptx"_s}));
+    EXPECT_EQ(cells(1), (Grid{QStringList{u"first"_s}}));
+    EXPECT_EQ(cells(2), (Grid{QStringList{u"c"_s}}));
 }
 
 TEST_F(ImportRunTest, ColumnSeparationFollowsTheCheckedOption) {
