@@ -346,9 +346,7 @@ private:
         };
         const QString fileName = path.mid(path.lastIndexOf(u'/') + 1);
         QString rows;
-        // Qualified in full: a statement that begins with "import" reads as a module import to the
-        // formatter.
-        quorvane::import::ForEachShapeText(server, path, m_request.choice, [&](const import::ShapeText& shape) {
+        const auto layOut = [&](const import::ShapeText& shape) {
             QString lead;
             for (const QString& column : m_request.columns) {
                 if (column == u"path")
@@ -386,7 +384,15 @@ private:
                 QString(shape.text).replace(u"\r\n"_s, u"\r"_s).replace(u'\n', u'\r').split(u'\r');
             for (const QString& paragraph : paragraphs)
                 rows += lead + separated(paragraph) + u"\r\n"_s;
-        });
+        };
+        try {
+            // Qualified in full: a statement that begins with "import" reads as a module import to the
+            // formatter.
+            quorvane::import::ForEachShapeText(server, path, m_request.choice, layOut);
+        } catch (const office::PartialReadError& damaged) {
+            // What survived of a damaged file goes in like any other text, with its report.
+            throw office::PartialReadError(damaged.damage(), rows);
+        }
         return rows;
     }
 

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <exception>
+#include <optional>
 #include <string>
 
 using namespace Qt::StringLiterals;
@@ -29,7 +30,9 @@ const char* const TextUsage =
     "  --json                    write one JSON object per line for each shape that gives text:\n"
     "                            {\"path\", \"slide\", \"shape\", \"name\", \"kind\", \"text\"} (a table adds\n"
     "                            \"cells\", its rows of cells); a file that cannot be read gives\n"
-    "                            {\"path\", \"error\"}   e.g. quorvane-cli text --json deck.pptx\n"
+    "                            {\"path\", \"error\"}, a damaged one what survived of it and then\n"
+    "                            {\"path\", \"error\", \"slides_read\", \"slides\"} (null when not known)\n"
+    "                            e.g. quorvane-cli text --json deck.pptx\n"
     "  --include LIST            read more than the slides' text shapes, from: notes, tables and\n"
     "                            groups   e.g. --include notes,tables,groups\n"
     "  --files-from LIST         also read the files that LIST names, one a line; - reads the list\n"
@@ -79,13 +82,17 @@ void writeJson(std::FILE* out, const nlohmann::ordered_json& object) {
 }
 
 // The shapes of the presentation at path, one line each, or one JSON object each with --json. A
-// file's output is written whole once it is read: a failure gives only the error.
+// file's output is written whole once it is read: a failure gives only the error. A damaged file that
+// gives part of its text writes that, and then throws its PartialReadError.
 void writeShapes(office::PresentationServer& server, const QString& path, const QString& fullPath,
                  const TextRequest& request, std::FILE* out) {
     QString text;
     std::string lines;
-    // Qualified in full: a statement that begins with "import" reads as a module import to the formatter.
-    quorvane::import::ForEachShapeText(server, path, request.choice, [&](const import::ShapeText& shape) {
+    const auto write = [&] {
+        writeUtf8(out, text);
+        std::fwrite(lines.data(), 1, lines.size(), out);
+    };
+    const auto take = [&](const import::ShapeText& shape) {
         if (!request.json) {
             text += shape.joinedText() + u"\r\n"_s;
             return;
@@ -105,9 +112,15 @@ void writeShapes(office::PresentationServer& server, const QString& path, const 
         }
         lines += object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         lines += '\n';
-    });
-    writeUtf8(out, text);
-    std::fwrite(lines.data(), 1, lines.size(), out);
+    };
+    try {
+        // Qualified in full: a statement that begins with "import" reads as a module import to the formatter.
+        quorvane::import::ForEachShapeText(server, path, request.choice, take);
+    } catch (const office::PartialReadError&) {
+        write();
+        throw;
+    }
+    write();
 }
 
 } // namespace
@@ -150,12 +163,19 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         if (ahead > 0)
             server.prepare(paths.mid(at, ahead));
         QString failure;
+        std::optional<office::PresentationDamage> damage;
         try {
             if (plain)
                 writeUtf8(out, import::PresentationText(server, path));
             else
                 writeShapes(server, path, fullPath, request, out);
             std::fflush(out);
+        } catch (const office::PartialReadError& error) {
+            // What survived of a damaged file is written like any other text, and the damage reported.
+            if (plain)
+                writeUtf8(out, error.text());
+            failure = withPathAsGiven(error.description(), path);
+            damage = error.damage();
         } catch (const office::AutomationError& error) {
             failure = withPathAsGiven(error.description(), path);
         } catch (const std::exception& error) {
@@ -166,9 +186,14 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         status = ExitReported;
         writeUtf8(err, u"quorvane-cli: "_s + failure + u"\n"_s);
         if (request.json) {
-            writeJson(out, nlohmann::ordered_json{{"path", utf8(fullPath)}, {"error", utf8(failure)}});
-            std::fflush(out);
+            nlohmann::ordered_json object{{"path", utf8(fullPath)}, {"error", utf8(failure)}};
+            if (damage) {
+                object["slides_read"] = damage->slidesRead;
+                object["slides"] = damage->slides ? nlohmann::ordered_json(*damage->slides) : nullptr;
+            }
+            writeJson(out, object);
         }
+        std::fflush(out);
     }
     return status;
 }

@@ -232,6 +232,32 @@ TEST_F(ImportCommandTest, EveryReportIsPrintedInFullAndTheRestIsStillImported) {
     EXPECT_EQ(cell(book, 0, u"A11"_s), u"Quarterly review");
 }
 
+TEST_F(ImportCommandTest, ADamagedFileIsReportedAndWhatSurvivedIsImportedWithItsColumns) {
+    // Cut inside slide 4's part: slides 1 to 3 survive (slide 3 holds no text).
+    QFile original(Impress);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QString cut = work.filePath(u"cut.pptx"_s);
+    QFile copy(cut);
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.write(original.readAll().left(22000));
+    copy.close();
+
+    EXPECT_EQ(import({u"--columns"_s, u"slide"_s, cut, u"-o"_s, output(u"cut.csv"_s)}), 1);
+    const QString text = QString::fromStdString(err);
+    EXPECT_TRUE(text.startsWith(cut +
+                                u": damaged (cut short in ppt/slides/slide4.xml): 3 of 5 slides read; slides "
+                                u"4\u20135 are lost\nin Travenor2017/04/05.Form1.PushButton2_Click at line 120"_s))
+        << err;
+    QFile csv(output(u"cut.csv"_s));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    QStringList slides;
+    for (const QByteArray& row : csv.readAll().split('\n'))
+        if (row.contains(','))
+            slides << QString::fromUtf8(row.left(row.indexOf(','))).remove(QChar(0xFEFF));
+    slides.removeDuplicates();
+    EXPECT_EQ(slides, (QStringList{u"1"_s, u"2"_s}));
+}
+
 TEST_F(ImportCommandTest, ProgressLineOnlyOnATerminal) {
     // Standard error on a pseudo-terminal: the progress line is drawn over itself and cleared.
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
