@@ -2,11 +2,11 @@
 # Fills a corpus folder for each fuzz target with the project's own presentations (the test fixtures
 # and the samples), so the fuzzers start from real files of every kind.
 #
-#   fuzz/seed-corpora.sh OUT     makes OUT/pptx, OUT/slide, OUT/ppt, OUT/flat_odp, OUT/text
+#   fuzz/seed-corpora.sh OUT     makes OUT/pptx, OUT/slide, OUT/ppt, OUT/flat_odp, OUT/text, OUT/truncated
 set -eu
 out=${1:?corpus folder}
 cd "$(dirname "$0")/.."
-mkdir -p "$out/pptx" "$out/slide" "$out/ppt" "$out/flat_odp" "$out/text"
+mkdir -p "$out/pptx" "$out/slide" "$out/ppt" "$out/flat_odp" "$out/text" "$out/truncated"
 n=0
 git ls-files -z tests/data samples | xargs -0 -n 1 | while read -r file; do
     n=$((n + 1))
@@ -15,6 +15,11 @@ git ls-files -z tests/data samples | xargs -0 -n 1 | while read -r file; do
     *.pptx | *.odp | *.otp)
         cp "$file" "$out/pptx/$name"
         cp "$file" "$out/text/$name"
+        # The truncated target's input: the share of the file its copy keeps (in 65536ths, two
+        # bytes, little-endian), then the file; 50, 80, 95 and 99 %.
+        for share in '\000\200' '\315\314' '\063\363' '\102\375'; do
+            { printf "$share"; cat "$file"; } >"$out/truncated/$name-$(printf "$share" | od -An -tx1 | tr -d ' ')"
+        done
         # The slide target's input is one slide part.
         for part in $(unzip -Z1 "$file" 'ppt/slides/slide*.xml' 2>/dev/null); do
             unzip -p "$file" "$part" >"$out/slide/$name-$(basename "$part")"
@@ -31,6 +36,6 @@ git ls-files -z tests/data samples | xargs -0 -n 1 | while read -r file; do
         ;;
     esac
 done
-for kind in pptx slide ppt flat_odp text; do
+for kind in pptx slide ppt flat_odp text truncated; do
     echo "$out/$kind: $(ls "$out/$kind" | wc -l) files"
 done
