@@ -1,5 +1,6 @@
 // Writes presentations built to exhaust a reader: small files that ask for gigabytes of text, files
-// whose naive reading takes quadratic time, and a large .ppt to truncate while it is read.
+// whose naive reading takes quadratic time, packages without their zip directory (read from their
+// local headers), and a large .ppt to truncate while it is read.
 // bench/hostile-bench.sh reads each with quorvane-cli under a memory limit and prints time and memory.
 //
 //   bench_hostile_decks FOLDER      writes the files into FOLDER (which must exist)
@@ -12,6 +13,7 @@
 #include <QString>
 
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -77,6 +79,144 @@ void pptxOnePartManyTimes(const QString& name, const std::string& shapes, int li
           R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
           R"(<Relationship Id="s" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide1.xml"/></Relationships>)"},
          {"ppt/slides/slide1.xml", "<p:sld " + kP + "><p:cSld><p:spTree>" + shapes + "</p:spTree></p:cSld></p:sld>"}});
+}
+
+// --- Zip archives without their directory ---------------------------------------------------------
+
+void appendU16(std::string& out, std::uint32_t value) {
+    out += static_cast<char>(value & 0xFF);
+    out += static_cast<char>(value >> 8 & 0xFF);
+}
+void appendU32(std::string& out, std::uint32_t value) {
+    appendU16(out, value & 0xFFFF);
+    appendU16(out, value >> 16);
+}
+
+// Writes zip entries by hand, as a streaming writer does, and no directory after them: the file a
+// download cut short at the end of its last entry leaves. An entry's sizes are in its local header,
+// or (unknownSizes) in a descriptor after its data, so a reader finds its end only from the data.
+class LocalEntries {
+public:
+    explicit LocalEntries(const QString& name) : m_name(name), m_file(QDir(g_folder).filePath(name)) {
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            std::exit(1);
+    }
+    ~LocalEntries() {
+        m_file.close();
+        std::printf("%-36s %10lld bytes\n", qPrintable(m_name), static_cast<long long>(m_file.size()));
+    }
+
+    // A stored entry whose data is produced by the calls of fill(write) in pieces.
+    template <typename Fill> void stored(const std::string& name, bool unknownSizes, Fill&& fill) {
+        const qint64 header = m_file.pos();
+        writeHeader(name, 0, unknownSizes);
+        std::uint32_t crc = crc32(0, nullptr, 0), size = 0;
+        fill([&](const std::string& piece) {
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size()));
+            size += static_cast<std::uint32_t>(piece.size());
+            write(piece);
+        });
+        finish(header, unknownSizes, crc, size, size);
+    }
+    void stored(const std::string& name, const std::string& data) {
+        stored(name, false, [&](const auto& write) { write(data); });
+    }
+
+    // A deflated entry of zeros bytes of zeros, inflating far beyond any real ratio.
+    void deflatedZeros(const std::string& name, std::uint64_t zeros) {
+        const qint64 header = m_file.pos();
+        writeHeader(name, 8, true);
+        z_stream stream{};
+        if (deflateInit2(&stream, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+            std::exit(1);
+        std::string chunk(1 << 20, '\0');
+        std::string out(1 << 20, '\0');
+        std::uint32_t crc = crc32(0, nullptr, 0), compressed = 0;
+        for (std::uint64_t left = zeros;;) {
+            const auto take = static_cast<uInt>(std::min<std::uint64_t>(left, chunk.size()));
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), take);
+            left -= take;
+            stream.next_in = reinterpret_cast<Bytef*>(chunk.data());
+            stream.avail_in = take;
+            const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+            int result = Z_OK;
+            do {
+                stream.next_out = reinterpret_cast<Bytef*>(out.data());
+                stream.avail_out = static_cast<uInt>(out.size());
+                result = deflate(&stream, flush);
+                const std::size_t produced = out.size() - stream.avail_out;
+                compressed += static_cast<std::uint32_t>(produced);
+                write(out.substr(0, produced));
+            } while (stream.avail_out == 0);
+            if (result == Z_STREAM_END)
+                break;
+        }
+        deflateEnd(&stream);
+        finish(header, true, crc, compressed, static_cast<std::uint32_t>(zeros));
+    }
+
+private:
+    void write(const std::string& bytes) {
+        if (m_file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
+            std::exit(1);
+    }
+    void writeHeader(const std::string& name, std::uint32_t method, bool unknownSizes) {
+        std::string header = "PK\x03\x04";
+        appendU16(header, 20);
+        appendU16(header, unknownSizes ? 0x08 : 0);
+        appendU16(header, method);
+        appendU32(header, 0); // time and date
+        appendU32(header, 0); // CRC, filled in after the data when known
+        appendU32(header, 0); // compressed size
+        appendU32(header, 0); // size
+        appendU16(header, static_cast<std::uint32_t>(name.size()));
+        appendU16(header, 0);
+        write(header + name);
+    }
+    // The sizes and CRC: in a descriptor after the data, or written back into the local header.
+    void finish(qint64 header, bool unknownSizes, std::uint32_t crc, std::uint32_t compressed, std::uint32_t size) {
+        std::string sizes;
+        appendU32(sizes, crc);
+        appendU32(sizes, compressed);
+        appendU32(sizes, size);
+        if (unknownSizes) {
+            write("PK\x07\x08" + sizes);
+            return;
+        }
+        const qint64 end = m_file.pos();
+        m_file.seek(header + 14);
+        write(sizes);
+        m_file.seek(end);
+    }
+
+    QString m_name;
+    QFile m_file;
+};
+
+const std::string kTypes =
+    R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+    R"(<Override PartName="/ppt/presentation.xml" ContentType="application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml"/></Types>)";
+const std::string kRels =
+    R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+    R"(<Relationship Id="r" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="ppt/presentation.xml"/></Relationships>)";
+const std::string kPresentationRels =
+    R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+    R"(<Relationship Id="s" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide1.xml"/></Relationships>)";
+
+// The parts before the slide of a one-slide package, each listed times in the slide list.
+void presentationParts(LocalEntries& zip, int listed = 1) {
+    std::string presentation = "<p:presentation " + kP + "><p:sldIdLst>";
+    for (int i = 0; i < listed; ++i)
+        presentation += R"(<p:sldId id=")" + std::to_string(256 + i) + R"(" r:id="s"/>)";
+    presentation += "</p:sldIdLst></p:presentation>";
+    zip.stored("[Content_Types].xml", kTypes);
+    zip.stored("_rels/.rels", kRels);
+    zip.stored("ppt/presentation.xml", presentation);
+    zip.stored("ppt/_rels/presentation.xml.rels", kPresentationRels);
+}
+
+std::string slidePart(const std::string& shapes) {
+    return "<p:sld " + kP + "><p:cSld><p:spTree>" + shapes + "</p:spTree></p:cSld></p:sld>";
 }
 
 // --- OpenDocument --------------------------------------------------------------------------------
@@ -259,6 +399,61 @@ int main(int argc, char** argv) {
     odp(u"odp-4000-shapes.odp"_s, textFrames(4000));
     odp(u"odp-8000-shapes.odp"_s, textFrames(8000));
     save(u"fodp-400000-shapes.fodp"_s, QByteArray::fromStdString(odpContent(textFrames(400000), true)));
+
+    // Without their zip directory: read entry by entry from their local headers, with the same bounds.
+    {
+        LocalEntries zip(u"pptx-no-directory-30000-entries.pptx"_s);
+        for (int i = 0; i < 30000; ++i)
+            zip.stored("part" + std::to_string(i) + ".xml", "<x/>");
+    }
+    {
+        // The slide's sizes follow its data: its end is only found by inflating it, 1 GiB of zeros.
+        LocalEntries zip(u"pptx-no-directory-slide-of-1-gib.pptx"_s);
+        presentationParts(zip);
+        zip.deflatedZeros("ppt/slides/slide1.xml", std::uint64_t{1} << 30);
+    }
+    {
+        std::string text;
+        while (text.size() < 900000)
+            text += "<p:sp><p:txBody><a:p><a:r><a:t>Fifty characters of text on one of many shapes...</a:t></a:r></a:p>"
+                    "</p:txBody></p:sp>";
+        LocalEntries zip(u"pptx-no-directory-one-slide-listed-25000-times.pptx"_s);
+        presentationParts(zip, 25000);
+        zip.stored("ppt/slides/slide1.xml", slidePart(text));
+    }
+    {
+        // 300 MB of pictures whose sizes follow their data, full of false descriptor marks, then the slide.
+        LocalEntries zip(u"pptx-no-directory-300-mb-of-pictures.pptx"_s);
+        presentationParts(zip);
+        std::string block;
+        while (block.size() < (1u << 20))
+            block += "PK\x07\x08 not the end of the picture, only bytes that look like its start. ";
+        block.resize(1u << 20);
+        for (int picture = 1; picture <= 3; ++picture)
+            zip.stored("ppt/media/image" + std::to_string(picture) + ".png", true, [&](const auto& write) {
+                for (int i = 0; i < 100; ++i)
+                    write(block);
+            });
+        zip.stored("ppt/slides/slide1.xml", slidePart("<p:sp><p:txBody><a:p><a:r><a:t>After the pictures</a:t>"
+                                                      "</a:r></a:p></p:txBody></p:sp>"));
+    }
+    {
+        // 60,000 saved edits whose links to their persist directories point outside the stream: each is
+        // mended by the directory written right before its edit.
+        Sample s = sample();
+        QByteArray& stream = streamNamed(s.streams, u"PowerPoint Document"_s);
+        std::uint32_t previous = s.edits.currentEdit;
+        for (int i = 0; i < 60000; ++i) {
+            stream += atom(6002, QByteArray()).bytes();
+            PptRecord edit = atom(4085, stream.mid(previous + 8, 0x1C));
+            writeU32(edit.atom, 8, previous);
+            writeU32(edit.atom, 12, 0xFFFFFFF0);
+            previous = static_cast<std::uint32_t>(stream.size());
+            stream += edit.bytes();
+        }
+        writeU32(streamNamed(s.streams, u"Current User"_s), 16, previous);
+        save(u"ppt-60000-edits-with-broken-links.ppt"_s, writeCompoundFile(s.streams));
+    }
 
     // 400 MB: a large document stream (so reading it takes a while) and large pictures.
     {
