@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Quorvane need. Idempotent: it
-# installs only what is missing and does nothing when everything is present. Run as root (or with
-# sudo available).
+# Installs the Debian packages that building, running and testing Quorvane need, on Debian 12
+# (bookworm) and Debian 13 (trixie). Idempotent: it installs only what is missing and does nothing when
+# everything is present. Run as root (or with sudo available).
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config           # toolchain
+  g++ cmake ninja-build pkg-config git       # toolchain (scripts/test.sh lists the sources with git)
   qt6-base-dev libzip-dev libarchive-dev libpugixml-dev libminizip-dev zlib1g-dev nlohmann-json3-dev  # libraries
   libgtest-dev libgmock-dev                   # tests
   clang-format-19                             # the formatting check of scripts/test.sh (the same version on Debian 12 and 13)
   python3-openpyxl                            # independent .xlsx reader used by the tests
-  fonts-liberation2                           # metric-compatible face for the window's Arial
   scdoc                                       # the manual pages
   dpkg-dev file                               # the .deb: dpkg-shlibdeps computes its dependencies
   desktop-file-utils appstream man-db         # the package's checks in scripts/test.sh
 )
+# The names that differ between the releases. A face with the measures of the window's Arial:
+# Liberation 2, which Debian 13 ships as fonts-liberation (fonts-liberation2 is an empty one there).
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+case $codename in
+  bookworm)
+    packages+=(fonts-liberation2)
+    ;;
+  *)
+    [[ $codename == trixie ]] ||
+      echo "install-deps.sh: Debian 12 and 13 are supported; this is '$codename': trying Debian 13's packages" >&2
+    packages+=(fonts-liberation)
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
