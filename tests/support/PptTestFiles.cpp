@@ -171,7 +171,7 @@ Streams readCompoundFile(const QString& path) {
     return out;
 }
 
-QByteArray& streamNamed(Streams& streams, const QString& name) {
+QByteArray& streamNamed(Streams& streams, QStringView name) {
     for (auto& [n, data] : streams)
         if (n == name)
             return data;

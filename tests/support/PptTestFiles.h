@@ -22,7 +22,9 @@ QByteArray writeCompoundFile(const Streams& streams, int version = 3);
 
 // All root streams of the compound file at path (read with the program's own reader).
 Streams readCompoundFile(const QString& path);
-QByteArray& streamNamed(Streams& streams, const QString& name);
+// The stream called name, to read or change in place; throws when there is none. The name is a view,
+// so that a reference kept from a call with a temporary name is plainly not one into that temporary.
+QByteArray& streamNamed(Streams& streams, QStringView name);
 
 std::uint32_t readU32(const QByteArray& data, qsizetype at);
 void writeU32(QByteArray& data, qsizetype at, std::uint32_t value);
