@@ -20,13 +20,16 @@ field() { dpkg-deb --field "$deb" "$1"; }
 for name in Maintainer Section Priority Description; do
     [[ -n $(field $name) ]] || fail "no $name field"
 done
-# Exactly the run-time libraries: those linked, as dpkg-shlibdeps names them, the window's font, and
-# no build package.
+# Exactly the run-time libraries: those linked, as dpkg-shlibdeps names them on the release it runs on
+# (with a soname that changes and, on Debian 13, a t64 suffix), the window's font, and no build package.
 depends=$(field Depends)
-for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libzip4 libarchive13 libpugixml1v5 libminizip1 zlib1g fonts-liberation2; do
-    [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
+names=$(sed -E 's/ \([^)]*\)//g; s/ *[,|] */\n/g' <<<"$depends")
+for library in libc6 'libqt6core6(t64)?' 'libqt6gui6(t64)?' 'libqt6widgets6(t64)?' 'libzip[0-9]+' 'libarchive13(t64)?' libpugixml1v5 \
+    'libminizip1(t64)?' zlib1g 'fonts-liberation2?'; do
+    grep -qxE "$library" <<<"$names" || fail "Depends lacks $library: $depends"
 done
 [[ $depends != *-dev* ]] || fail "Depends names a build package: $depends"
+[[ $(field Recommends) == *bash-completion* ]] || fail "Recommends lacks bash-completion (the completion needs it)"
 
 # Every file and link of the package; a new installed file is added here.
 expected="/usr/bin/quorvane -> ../lib/quorvane/quorvane
@@ -35,6 +38,8 @@ expected="/usr/bin/quorvane -> ../lib/quorvane/quorvane
 /usr/lib/quorvane/quorvane
 /usr/share/applications/quorvane.desktop
 /usr/share/bash-completion/completions/quorvane-cli
+/usr/share/doc/quorvane/changelog.gz
+/usr/share/doc/quorvane/copyright
 /usr/share/icons/hicolor/128x128/apps/quorvane.png
 /usr/share/icons/hicolor/256x256/apps/quorvane.png
 /usr/share/icons/hicolor/48x48/apps/quorvane.png
@@ -69,6 +74,21 @@ for size in 48 128 256; do
 done
 [[ -x $unpacked/usr/bin/quorvane ]] || fail "usr/bin/quorvane does not lead to the program"
 bash -n "$share/bash-completion/completions/quorvane-cli" || fail "the completion is not valid bash"
+# The changelog's newest entry is this version, and the copyright file is in the machine-readable
+# format with a licence text for every licence it names.
+gzip -dc "$share/doc/quorvane/changelog.gz" >"$unpacked/changelog"
+[[ $(dpkg-parsechangelog -l "$unpacked/changelog" -S Version) == "$version" ]] ||
+    fail "the changelog's newest entry is not version $version"
+copyright=$share/doc/quorvane/copyright
+head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "the copyright file is not in the machine-readable format"
+# A Files paragraph names its licence; a paragraph of its own that begins with License: holds the text.
+unexplained=$(awk -v RS= '
+    /^Files:|\nFiles:/ { if (match($0, /(^|\n)License: *[^\n]+/)) { name = substr($0, RSTART, RLENGTH)
+                                                                   sub(/^\n?License: */, "", name); named[name] = 1 } }
+    /^License: *[^\n]+\n /  { name = $0; sub(/^License: */, "", name); sub(/\n.*/, "", name); text[name] = 1 }
+    END { for (name in named) if (!(name in text)) print name }' "$copyright")
+[[ -z $unexplained ]] || fail "the copyright file has no text of the licences: $unexplained"
 
 ((failures == 0)) || exit 1
 echo "$(basename "$deb"): fields, files, desktop entry, metainfo, manual pages and icons are right"
