@@ -117,6 +117,14 @@ void ZipPackage::openArchive(int fd) {
     }
     if (m_archive != nullptr)
         return;
+    // libzip 1.10 and later name a file cut short themselves; older ones find no zip archive in it.
+    bool truncated = false;
+#ifdef ZIP_ER_TRUNCATED_ZIP
+    if (code == ZIP_ER_TRUNCATED_ZIP) {
+        code = ZIP_ER_NOZIP;
+        truncated = true;
+    }
+#endif
     // A file that starts like a zip archive but whose directory at the end is missing was cut short;
     // one whose directory is inconsistent is damaged. Either is read from its local headers.
     const bool zipStart = small ? m_bytes.starts_with("PK\x03\x04") : fd >= 0 && readFileStart(fd, 4) == "PK\x03\x04";
@@ -129,8 +137,8 @@ void ZipPackage::openArchive(int fd) {
     if (recoveredAny)
         return;
     if (code == ZIP_ER_NOZIP)
-        fail(zipStart ? u"damaged zip archive: its directory is missing (is the file truncated?)"_s
-                      : u"not a zip archive"_s);
+        fail(zipStart || truncated ? u"damaged zip archive: its directory is missing (is the file truncated?)"_s
+                                   : u"not a zip archive"_s);
     fail(u"damaged zip archive: "_s + libzipReason(code));
 }
 
