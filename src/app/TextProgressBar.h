@@ -8,6 +8,8 @@ namespace quorvane::app {
 // and takes a value from 0 to 100 in hundredths. A text too long for the bar is shown shortened in
 // its middle, so that both its start and its end (a file's extension) stay in view.
 class TextProgressBar final : public QProgressBar {
+    Q_OBJECT
+
 public:
     using QProgressBar::QProgressBar;
     void setCaption(const QString& text);
