@@ -5,6 +5,8 @@
 // not part of valid UTF-8 as one lone surrogate, U+DC80 to U+DCFF, so that it turns back into
 // exactly the bytes it came from, and a file given by such a name is opened as it is.
 
+#include "office/Utf8.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDir>
@@ -22,30 +24,8 @@ namespace names {
 // The length of the valid UTF-8 sequence bytes start with at at (no overlong form, no surrogate,
 // nothing past U+10FFFF), or 0.
 inline int utf8SequenceAt(QByteArrayView bytes, qsizetype at) {
-    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(at);
-    if (lead < 0x80)
-        return 1;
-    int length = 0;
-    char32_t code = 0, least = 0;
-    if ((lead & 0xE0) == 0xC0)
-        length = 2, code = lead & 0x1Fu, least = 0x80;
-    else if ((lead & 0xF0) == 0xE0)
-        length = 3, code = lead & 0x0Fu, least = 0x800;
-    else if ((lead & 0xF8) == 0xF0)
-        length = 4, code = lead & 0x07u, least = 0x10000;
-    else
-        return 0;
-    if (at + length > bytes.size())
-        return 0;
-    for (int k = 1; k < length; ++k) {
-        if ((byte(at + k) & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (byte(at + k) & 0x3Fu);
-    }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    return length;
+    char32_t code = 0;
+    return utf8Sequence(std::string_view(bytes.data() + at, static_cast<std::size_t>(bytes.size() - at)), code);
 }
 
 inline bool isEscapedByte(char16_t c) {

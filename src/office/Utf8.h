@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <string_view>
+
 namespace quorvane::office {
 
 // The text as UTF-8, every lone surrogate (text that is no valid UTF-16, as a damaged presentation can
@@ -29,6 +31,41 @@ inline QByteArray toUtf8(QStringView text) {
         return valid.toUtf8();
     }
     return text.toUtf8();
+}
+
+// The length of the UTF-8 sequence that bytes begin with, with its code point in codePoint; 0 when
+// they begin with no valid one. Strict: no overlong form, no surrogate, nothing past U+10FFFF.
+inline int utf8Sequence(std::string_view bytes, char32_t& codePoint) {
+    const auto at = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    if (bytes.empty())
+        return 0;
+    const unsigned char lead = at(0);
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    }
+    std::size_t length = 0;
+    char32_t code = 0, least = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, code = lead & 0x1Fu, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, code = lead & 0x0Fu, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, code = lead & 0x07u, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((at(i) & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (at(i) & 0x3Fu);
+    }
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    codePoint = code;
+    return static_cast<int>(length);
 }
 
 } // namespace quorvane::office

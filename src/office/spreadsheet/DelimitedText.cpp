@@ -1,6 +1,7 @@
 #include "office/spreadsheet/DelimitedText.h"
 
 #include "office/AutomationError.h"
+#include "office/Utf8.h"
 
 #include <QFile>
 
@@ -99,100 +100,104 @@ private:
 
 } // namespace
 
+namespace {
+
+// One scan of a delimited text: cells and rows go to the builder as their ends are found. With a
+// column mark kept as text (out set), the text is rewritten in place behind the scan.
+class DelimitedScan {
+public:
+    DelimitedScan(const QByteArray& text, char* out, char32_t delimiter, const QString& name)
+        : m_data(text.constData()), m_size(static_cast<std::size_t>(text.size())), m_out(out),
+          m_delimiter(delimiter), m_name(name), m_builder(name) {}
+
+    // Scans the whole text; returns the length the text keeps.
+    std::size_t run() {
+        if (m_size >= 3 && std::memcmp(m_data, "\xEF\xBB\xBF", 3) == 0)
+            m_pos = m_write = m_cellStart = 3;
+        while (m_pos < m_size) {
+            const auto byte = static_cast<unsigned char>(m_data[m_pos]);
+            if (byte == '\r' || byte == '\n') {
+                const std::size_t end = (byte == '\r' && m_pos + 1 < m_size && m_data[m_pos + 1] == '\n') ? 2 : 1;
+                endCell(end, false);
+                m_builder.endRow();
+                continue;
+            }
+            char32_t codePoint = byte;
+            const int length = byte < 0x80 ? 1 : utf8Sequence({m_data + m_pos, m_size - m_pos}, codePoint);
+            if (length == 0)
+                throw invalid();
+            if (codePoint == m_delimiter)
+                endCell(static_cast<std::size_t>(length), true);
+            else
+                keep(codePoint, static_cast<std::size_t>(length));
+        }
+        // The last line needs no line end; a line end after it adds no empty row.
+        if (m_cellStart < m_write || m_rowHasCells) {
+            m_builder.endCell(m_cellStart, m_write, m_units, m_data);
+            m_builder.endRow();
+        }
+        return m_write;
+    }
+
+    std::shared_ptr<CellBlock> finish(QByteArray text) { return m_builder.finish(std::move(text)); }
+
+private:
+    // Ends the current cell at a delimiter or line end of length bytes and steps past it.
+    void endCell(std::size_t length, bool atDelimiter) {
+        m_builder.endCell(m_cellStart, m_write, m_units, m_data);
+        m_pos += length;
+        m_write += length;
+        m_cellStart = m_write;
+        m_units = 0;
+        m_rowHasCells = atDelimiter;
+    }
+
+    // Keeps one character of the current cell, the column mark kept as text turned back into the mark.
+    void keep(char32_t codePoint, std::size_t length) {
+        m_units += codePoint >= 0x10000 ? 2 : 1;
+        if (m_out != nullptr && codePoint == ColumnMarkAsText) {
+            m_out[m_write] = '\xC2';
+            m_out[m_write + 1] = '\xB8';
+            m_write += 2;
+        } else {
+            if (m_out != nullptr && m_write != m_pos)
+                std::memmove(m_out + m_write, m_data + m_pos, length);
+            m_write += length;
+        }
+        m_pos += length;
+    }
+
+    AutomationError invalid() const {
+        return AutomationError(u"%1: the file is not UTF-8 text (invalid byte sequence at byte %2, line %3)."_s.arg(
+            m_name, grouped(static_cast<std::int64_t>(m_pos)), grouped(m_builder.rows() + 1)));
+    }
+
+    const char* m_data;
+    std::size_t m_size;
+    char* m_out;
+    char32_t m_delimiter;
+    const QString& m_name;
+    BlockBuilder m_builder;
+    std::size_t m_pos = 0;
+    std::size_t m_write = 0; // where the byte at m_pos goes: behind it once a mark was rewritten
+    std::size_t m_cellStart = 0;
+    std::int64_t m_units = 0;   // UTF-16 units of the current cell
+    bool m_rowHasCells = false; // a delimiter was seen in the current line
+};
+
+} // namespace
+
 std::shared_ptr<const CellBlock> parseDelimitedText(QByteArray text, char32_t delimiter, const QString& name) {
     if (static_cast<std::uint64_t>(text.size()) > std::numeric_limits<std::uint32_t>::max() / 2)
         throw AutomationError(u"%1: the file is larger than 2 GiB; it cannot be opened as one worksheet."_s.arg(name));
     // A column mark kept as text turns back into the column mark (two bytes for three), so the text is
     // rewritten in place behind the scan; without one nothing moves.
     const bool marksAsText = delimiter == ColumnMark && text.contains("\xEF\xB7\x90");
-    char* out = marksAsText ? text.data() : nullptr;
-    const char* data = text.constData();
-    const auto size = static_cast<std::size_t>(text.size());
-    BlockBuilder builder(name);
-
-    std::size_t pos = 0;
-    if (size >= 3 && static_cast<unsigned char>(data[0]) == 0xEF && static_cast<unsigned char>(data[1]) == 0xBB &&
-        static_cast<unsigned char>(data[2]) == 0xBF)
-        pos = 3;
-    std::size_t write = pos; // where the byte at pos goes: behind it once a mark was rewritten
-    std::size_t cellStart = write;
-    std::int64_t units = 0;   // UTF-16 units of the current cell
-    bool rowHasCells = false; // a delimiter was seen in the current line
-    const auto invalid = [&](std::size_t at) {
-        return AutomationError(u"%1: the file is not UTF-8 text (invalid byte sequence at byte %2, line %3)."_s.arg(
-            name, grouped(static_cast<std::int64_t>(at)), grouped(builder.rows() + 1)));
-    };
-
-    while (pos < size) {
-        const auto byte = static_cast<unsigned char>(data[pos]);
-        char32_t codePoint;
-        std::size_t length;
-        if (byte < 0x80) {
-            if (byte == '\r' || byte == '\n') {
-                builder.endCell(cellStart, write, units, data);
-                builder.endRow();
-                const std::size_t end = (byte == '\r' && pos + 1 < size && data[pos + 1] == '\n') ? 2 : 1;
-                pos += end;
-                write += end;
-                cellStart = write;
-                units = 0;
-                rowHasCells = false;
-                continue;
-            }
-            codePoint = byte;
-            length = 1;
-        } else {
-            // Multi-byte sequence: validated strictly (no overlong forms, surrogates or values past U+10FFFF).
-            std::uint32_t minimum;
-            if ((byte & 0xE0) == 0xC0) {
-                length = 2, codePoint = byte & 0x1F, minimum = 0x80;
-            } else if ((byte & 0xF0) == 0xE0) {
-                length = 3, codePoint = byte & 0x0F, minimum = 0x800;
-            } else if ((byte & 0xF8) == 0xF0) {
-                length = 4, codePoint = byte & 0x07, minimum = 0x10000;
-            } else {
-                throw invalid(pos);
-            }
-            if (pos + length > size)
-                throw invalid(pos);
-            for (std::size_t k = 1; k < length; ++k) {
-                const auto next = static_cast<unsigned char>(data[pos + k]);
-                if ((next & 0xC0) != 0x80)
-                    throw invalid(pos);
-                codePoint = (codePoint << 6) | (next & 0x3F);
-            }
-            if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-                throw invalid(pos);
-        }
-        if (codePoint == delimiter) {
-            builder.endCell(cellStart, write, units, data);
-            pos += length;
-            write += length;
-            cellStart = write;
-            units = 0;
-            rowHasCells = true;
-            continue;
-        }
-        units += codePoint >= 0x10000 ? 2 : 1;
-        if (out != nullptr && codePoint == ColumnMarkAsText) {
-            out[write] = '\xC2';
-            out[write + 1] = '\xB8';
-            write += 2;
-        } else {
-            if (out != nullptr && write != pos)
-                std::memmove(out + write, data + pos, length);
-            write += length;
-        }
-        pos += length;
-    }
-    // The last line needs no line end; a line end after it adds no empty row.
-    if (cellStart < write || rowHasCells) {
-        builder.endCell(cellStart, write, units, data);
-        builder.endRow();
-    }
-    if (out != nullptr)
-        text.truncate(static_cast<qsizetype>(write));
-    return builder.finish(std::move(text));
+    DelimitedScan scan(text, marksAsText ? text.data() : nullptr, delimiter, name);
+    const std::size_t kept = scan.run();
+    if (marksAsText)
+        text.truncate(static_cast<qsizetype>(kept));
+    return scan.finish(std::move(text));
 }
 
 std::shared_ptr<const CellBlock> readDelimitedText(const QString& path, char32_t delimiter) {
