@@ -1,6 +1,7 @@
 #include "filelist/FolderCommands.h"
 
 #include "filelist/FolderScan.h"
+#include "filelist/ListError.h"
 
 #include "shell/Guard.h"
 #include "shell/Locations.h"
@@ -8,8 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <exception>
-#include <stdexcept>
 
 using namespace Qt::StringLiterals;
 
@@ -132,8 +131,7 @@ void PushButton9_Click(shell::Services& services, FileList& list) {
                 services.prompts.messageBox(noFolderProgramMessage(folder), shell::MessageStyle::Information,
                                             services.applicationTitle);
             else if (!result.opened())
-                throw std::runtime_error(
-                    u"The folder \"%1\" could not be opened: %2."_s.arg(folder, result.failure).toStdString());
+                throw ListError(u"The folder \"%1\" could not be opened: %2."_s.arg(folder, result.failure));
         });
     }
 }

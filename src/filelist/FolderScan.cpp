@@ -1,27 +1,19 @@
 #include "filelist/FolderScan.h"
 
-#include "office/LocalNames.h"
+#include "filelist/ListError.h"
+#include "filelist/NativeFolder.h"
 
 #include "shell/Guard.h"
 
-#include <QFile>
-#include <QStringDecoder>
-
 #include <algorithm>
 #include <cerrno>
-#include <optional>
 #include <set>
-#include <stdexcept>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include <climits>
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -29,163 +21,17 @@ namespace quorvane::filelist {
 
 namespace {
 
-// The bytes of a path for the system calls; empty when the text cannot name a file (embedded NUL).
-QByteArray nativePath(const QString& path) {
-    if (path.contains(QChar(u'\0')))
-        return {};
-    // A folder given by a name that is no UTF-8 is reached by its own bytes.
-    return office::nativeName(path);
-}
-
-std::string reasonOf(int code) {
-    return std::generic_category().message(code);
-}
-
-[[noreturn]] void fail(const char* what, const QString& path, int code) {
-    throw std::runtime_error(std::string(what) + " '" + path.toStdString() + "': " + reasonOf(code));
-}
-
-// A name read from a folder as text, or nothing when its bytes are not valid UTF-8. The decoder keeps
-// a leading U+FEFF, so the text turns back into exactly the same bytes.
-std::optional<QString> decodeName(QByteArrayView raw) {
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(raw);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
-bool isDotName(QByteArrayView raw) {
-    return raw == "." || raw == "..";
-}
-
-// The length of the valid UTF-8 sequence that bytes start with, or 0.
-int utf8Length(QByteArrayView bytes) {
-    const auto at = [&bytes](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = at(0);
-    if (lead < 0x80)
-        return 1;
-    int length = 0;
-    char32_t code = 0, least = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, code = lead & 0x1Fu, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, code = lead & 0x0Fu, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, code = lead & 0x07u, least = 0x10000;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length)
-        return 0;
-    for (qsizetype i = 1; i < length; ++i) {
-        if ((at(i) & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (at(i) & 0x3Fu);
-    }
-    return code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ? 0 : length;
-}
-
-// A name that is not valid UTF-8 as text a person can tell apart: each byte that is not part of a
-// character as "\xHH".
-QString readableName(QByteArrayView raw) {
-    static constexpr char16_t Hex[] = u"0123456789ABCDEF";
-    QString text;
-    for (qsizetype i = 0; i < raw.size();) {
-        const int length = utf8Length(raw.sliced(i));
-        if (length == 0) {
-            const auto byte = static_cast<unsigned char>(raw[i]);
-            text += u"\\x"_s;
-            text += QChar(Hex[byte >> 4]);
-            text += QChar(Hex[byte & 0xF]);
-            ++i;
-        } else {
-            text += QString::fromUtf8(raw.sliced(i, length));
-            i += length;
-        }
-    }
-    return text;
-}
-
-// An open folder listing; readdir's names as raw bytes, with d_type when the file system gives it.
-class FolderReader {
-public:
-    explicit FolderReader(const QByteArray& path) : m_dir(::opendir(path.constData())) {
-        if (!m_dir)
-            m_error = errno;
-    }
-    ~FolderReader() {
-        if (m_dir)
-            ::closedir(m_dir);
-    }
-    FolderReader(const FolderReader&) = delete;
-    FolderReader& operator=(const FolderReader&) = delete;
-
-    // 0 when the folder is open, otherwise the errno of opening it.
-    int openError() const { return m_error; }
-    int fd() const { return ::dirfd(m_dir); }
-
-    struct Entry {
-        QByteArray name;
-        unsigned char type;
-    };
-    // Reads every remaining entry but "." and ".."; returns the errno of a listing that failed
-    // part-way (the entries read before the failure are kept), or 0.
-    int readAll(std::vector<Entry>& entries) {
-        for (;;) {
-            errno = 0;
-            const dirent* entry = ::readdir(m_dir);
-            if (!entry)
-                return errno;
-            const QByteArray name(entry->d_name);
-            if (!isDotName(name))
-                entries.push_back({name, entry->d_type});
-        }
-    }
-
-private:
-    DIR* m_dir;
-    int m_error = 0;
-};
-
-// A folder's identity, so the walk enters each folder once however many links lead to it.
-using FolderId = std::pair<dev_t, ino_t>;
-
-// Raised inside the walk when this user may not list a folder; the walk absorbs it.
-struct PermissionDenied {};
-// Raised inside the walk when a folder cannot be listed for another reason (errno); the walk skips
-// the folder and records it.
-struct ListingFailed {
-    int error;
-};
-
-bool isPermissionError(int code) {
-    return code == EACCES || code == EPERM;
-}
-
-QString lastComponent(const QString& path) {
-    QStringView view(path);
-    while (view.endsWith(u'/'))
-        view.chop(1);
-    const qsizetype slash = view.lastIndexOf(u'/');
-    return view.mid(slash + 1).toString();
-}
-
 // The immediate subfolders of folder (ending in "/") that the walk may enter, in natural order; each
-// found one is recorded in known. Throws PermissionDenied when this user may not list folder (or
-// examine its entries), ListingFailed when it cannot be listed otherwise.
+// found one is recorded in known. Throws ScanError when folder cannot be listed, or (permission) when
+// this user may not examine its entries.
 QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell::EventPump& events, ScanSkips& skips) {
     FolderReader reader(nativePath(folder));
-    if (const int error = reader.openError()) {
-        if (isPermissionError(error))
-            throw PermissionDenied{};
-        throw ListingFailed{error};
-    }
+    if (const int error = reader.openError())
+        failScan("Cannot list the folder", folder, error);
     std::vector<FolderReader::Entry> entries;
     const int readError = reader.readAll(entries);
     if (readError != 0 && !isPermissionError(readError))
-        throw ListingFailed{readError};
+        failScan("Cannot list the folder", folder, readError);
     std::sort(entries.begin(), entries.end(), [](const FolderReader::Entry& a, const FolderReader::Entry& b) {
         return naturalCompare(QString::fromUtf8(a.name), QString::fromUtf8(b.name)) < 0;
     });
@@ -198,7 +44,7 @@ QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell
         struct stat info{};
         if (::fstatat(reader.fd(), entry.name.constData(), &info, 0) != 0) {
             if (isPermissionError(errno))
-                throw PermissionDenied{};
+                failScan("Cannot examine an entry of the folder", folder, errno);
             continue; // a dangling link or an entry gone meanwhile is no folder
         }
         if (!S_ISDIR(info.st_mode))
@@ -215,12 +61,9 @@ QStringList subfoldersOf(const QString& folder, std::set<FolderId>& known, shell
         found.append(folder + *decodeName(entry.name) + u'/');
     }
     if (isPermissionError(readError))
-        throw PermissionDenied{};
+        failScan("Cannot list the folder", folder, readError);
     return found;
 }
-
-// The attribute value of path, or -1 with the errno in error when it cannot be examined.
-int attributesOrFailure(const QString& path, int& error);
 
 void collect(QStringList& list, bool recursive, shell::EventPump& events, std::set<FolderId>& known, ScanSkips& skips) {
     QStringList found;
@@ -257,10 +100,8 @@ void collect(QStringList& list, bool recursive, shell::EventPump& events, std::s
             continue;
         try {
             found += subfoldersOf(folder, known, events, skips);
-        } catch (const PermissionDenied&) {
-            list.removeOne(folder);
-        } catch (const ListingFailed& failure) {
-            leaveOut(folder, failure.error);
+        } catch (const ScanError& failure) {
+            leaveOut(folder, failure.code());
         }
     }
     if (recursive && !found.isEmpty())
@@ -348,57 +189,6 @@ template <class T, class Value> void assign(shell::Guard* guard, int line, T& va
 
 } // namespace
 
-namespace {
-
-int attributesOrFailure(const QString& path, int& error) {
-    const QByteArray native = nativePath(path);
-    struct stat info{};
-    if (native.isEmpty() || ::lstat(native.constData(), &info) != 0) {
-        error = native.isEmpty() ? ENOENT : errno;
-        return -1;
-    }
-    int value = 0;
-    // The permission bits that count: those of the file itself, or of what a link names.
-    mode_t mode = info.st_mode;
-    if (S_ISLNK(info.st_mode)) {
-        value |= AttributeAlias;
-        struct stat target{};
-        // A dangling link is an alias and nothing more.
-        if (::stat(native.constData(), &target) == 0) {
-            mode = target.st_mode;
-            if (S_ISDIR(target.st_mode))
-                value |= AttributeDirectory;
-            else if (S_ISREG(target.st_mode))
-                value |= AttributeArchive;
-        }
-    } else if (S_ISDIR(info.st_mode)) {
-        value |= AttributeDirectory;
-    } else if (S_ISREG(info.st_mode)) {
-        value |= AttributeArchive;
-    } else {
-        value |= AttributeSystem;
-    }
-    const QString name = lastComponent(path);
-    if (name.startsWith(u'.') && name != u"." && name != u"..")
-        value |= AttributeHidden;
-    // Read-only is a property of the file, not of who looks: no write permission for its owner. (Who
-    // may write decides nothing, or a lock file in someone else's folder would count as read-only and
-    // escape the rule that skips hidden files.)
-    if ((mode & S_IWUSR) == 0)
-        value |= AttributeReadOnly;
-    return value;
-}
-
-} // namespace
-
-int attributesOf(const QString& path) {
-    int error = 0;
-    const int value = attributesOrFailure(path, error);
-    if (value < 0)
-        fail("Cannot read the attributes of", path, error);
-    return value;
-}
-
 bool isRootFolder(const QString& path) {
     return !path.isEmpty() && std::all_of(path.cbegin(), path.cend(), [](QChar c) { return c == u'/'; });
 }
@@ -413,119 +203,6 @@ QString PickFolder(shell::Dialogs& dialogs, const QString& prompt) {
     return dialogs.pickFolder(prompt);
 }
 
-bool HasUnsafeChar(QByteArrayView name) {
-    const std::optional<QString> text = decodeName(name);
-    return !text || HasUnsafeChar(*text);
-}
-
-bool HasUnsafeChar(const QString& name) {
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t c = name.at(i).unicode();
-        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == u'?')
-            return true;
-        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && QChar::isLowSurrogate(name.at(i + 1).unicode())) {
-            ++i;
-            continue;
-        }
-        if (QChar::isSurrogate(c))
-            return true;
-    }
-    return false;
-}
-
-namespace {
-
-// "*" and "?" over code points; both sides arrive case-folded.
-bool globMatch(const QList<uint>& name, const QList<uint>& pattern) {
-    qsizetype n = 0, p = 0;
-    qsizetype starAt = -1, resumeAt = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == u'?' || (pattern[p] != u'*' && pattern[p] == name[n]))) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == u'*') {
-            starAt = p++;
-            resumeAt = n;
-        } else if (starAt >= 0) {
-            // Let the last star take one more character and try again from there.
-            p = starAt + 1;
-            n = ++resumeAt;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == u'*')
-        ++p;
-    return p == pattern.size();
-}
-
-} // namespace
-
-bool matchesWildcard(const QString& name, const QString& pattern) {
-    const QList<uint> foldedName = name.toCaseFolded().toUcs4();
-    const QString foldedPattern = pattern.toCaseFolded();
-    if (globMatch(foldedName, foldedPattern.toUcs4()))
-        return true;
-    // "name.*" also stands for the bare name, the way "*.*" stands for every name.
-    return foldedPattern.endsWith(u".*") && globMatch(foldedName, foldedPattern.chopped(2).toUcs4());
-}
-
-int naturalCompare(const QString& a, const QString& b) {
-    const QString x = a.toCaseFolded();
-    const QString y = b.toCaseFolded();
-    const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
-    qsizetype i = 0, j = 0;
-    while (i < x.size() && j < y.size()) {
-        if (isDigit(x[i]) && isDigit(y[j])) {
-            // Compare the digit runs as numbers: without leading zeros, the longer run is larger.
-            qsizetype endX = i, endY = j;
-            while (endX < x.size() && isDigit(x[endX]))
-                ++endX;
-            while (endY < y.size() && isDigit(y[endY]))
-                ++endY;
-            qsizetype startX = i, startY = j;
-            while (startX < endX && x[startX] == u'0')
-                ++startX;
-            while (startY < endY && y[startY] == u'0')
-                ++startY;
-            if (endX - startX != endY - startY)
-                return endX - startX < endY - startY ? -1 : 1;
-            const int digits =
-                QStringView(x).sliced(startX, endX - startX).compare(QStringView(y).sliced(startY, endY - startY));
-            if (digits != 0)
-                return digits;
-            i = endX;
-            j = endY;
-            continue;
-        }
-        if (x[i] != y[j])
-            return x[i].unicode() < y[j].unicode() ? -1 : 1;
-        ++i;
-        ++j;
-    }
-    if (i < x.size() || j < y.size())
-        return i < x.size() ? 1 : -1;
-    const int exact = QString::compare(a, b);
-    return exact < 0 ? -1 : (exact > 0 ? 1 : 0);
-}
-
-bool FileIsPresent(const QString& path) {
-    const QByteArray native = nativePath(path);
-    if (native.isEmpty())
-        return false;
-    // The type first: opening a FIFO for reading would wait for a writer, and a device is no file.
-    struct stat info{};
-    if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return false;
-    // Non-blocking all the same, should the path have been swapped for a FIFO since the look.
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    ::close(fd);
-    return regular;
-}
-
 QStringList ListMatchingFiles(const QString& folder, const QString& pattern) {
     QString prefix = folder;
     if (!prefix.endsWith(u'/'))
@@ -535,7 +212,7 @@ QStringList ListMatchingFiles(const QString& folder, const QString& pattern) {
     if (error == ENOENT || error == ENOTDIR)
         return {};
     if (error != 0)
-        fail("Cannot list the folder", folder, error);
+        failScan("Cannot list the folder", folder, error);
     return names;
 }
 
@@ -563,7 +240,7 @@ void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileL
             int error = 0;
             QStringList listed = listMatching(path + u'/', pattern, error, skips);
             if (isPermissionError(error))
-                fail("Cannot list the folder", path, error);
+                failScan("Cannot list the folder", path, error);
             if (error != 0)
                 skips->skipFolder(folder, QString::fromStdString(reasonOf(error)));
             return listed;

@@ -6,6 +6,8 @@
 // every doubled separator into one.
 
 #include "filelist/FileList.h"
+#include "filelist/ListError.h"
+#include "filelist/NamePatterns.h"
 
 #include "shell/Dialogs.h"
 #include "shell/EventPump.h"
@@ -31,8 +33,8 @@ enum FileAttribute : int {
     AttributeAlias = 1024,   // a symbolic link
 };
 
-// The attribute value of path. Throws std::runtime_error naming the path and the reason when the
-// path cannot be examined.
+// The attribute value of path. Throws ScanError naming the path and the reason when the path cannot
+// be examined.
 int attributesOf(const QString& path);
 
 // True for the root folder, however many separators spell it ("/", "//").
@@ -52,15 +54,6 @@ QString PickFolder(shell::Dialogs& dialogs, const QString& prompt);
 bool HasUnsafeChar(QByteArrayView name);
 bool HasUnsafeChar(const QString& name);
 
-// Wildcard match of a file name: "*" any run of characters, "?" any one character, letters compared
-// without regard to case; a pattern ending in ".*" also matches the name without that dot and
-// extension, so "*.*" matches every name, names without a dot included.
-bool matchesWildcard(const QString& name, const QString& pattern);
-
-// Natural order of names: case-insensitive, runs of digits compared as numbers ("Lecture 2" before
-// "Lecture 10"), ties broken by exact comparison. Negative, zero or positive like QString::compare.
-int naturalCompare(const QString& a, const QString& b);
-
 // True for a regular file that this user can open for reading. Never blocks (a FIFO is answered by
 // its type and never opened) and never throws; a folder, a missing path, a device or an unreadable
 // file answer false.
@@ -68,8 +61,8 @@ bool FileIsPresent(const QString& path);
 
 // The names (no folder part) of the files in folder (with or without a trailing "/") that match
 // pattern, hidden and special ones included, folders never, each kept only if FileIsPresent; in
-// natural order. A missing folder gives no names. Throws std::runtime_error naming the folder when
-// it exists but cannot be listed.
+// natural order. A missing folder gives no names. Throws ScanError naming the folder when it exists
+// but cannot be listed.
 QStringList ListMatchingFiles(const QString& folder, const QString& pattern);
 
 // What one folder scan (or one drop, or one folder of the command line) left out, told in one report
