@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/AppError.h"
 #include "app/FileListView.h"
 #include "app/Placement.h"
 #include "app/TextProgressBar.h"
@@ -38,7 +39,6 @@
 
 #include <cmath>
 #include <limits>
-#include <stdexcept>
 
 // The window's icon lives in the resources of a static library: nothing refers to them, so they
 // are registered here (the macro must stand outside any namespace).
@@ -157,13 +157,13 @@ bool FileExists(const QString& path) {
 QCursor loadCursorFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("%1: %2").arg(path, file.errorString()).toStdString());
+        throw AppError(QStringLiteral("%1: %2").arg(path, file.errorString()));
     const QByteArray head = file.read(14);
     file.close();
     QImageReader reader(path, "ico");
     const QImage image = reader.read();
     if (head.size() < 14 || image.isNull())
-        throw std::runtime_error(QStringLiteral("%1: not a readable cursor file").arg(path).toStdString());
+        throw AppError(QStringLiteral("%1: not a readable cursor file").arg(path));
     const auto word = [&head](int at) {
         return static_cast<unsigned char>(head[at]) | (static_cast<unsigned char>(head[at + 1]) << 8);
     };
@@ -177,12 +177,12 @@ QCursor loadCursorFile(const QString& path) {
 QString readUtf8File(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("%1: %2").arg(path, file.errorString()).toStdString());
+        throw AppError(QStringLiteral("%1: %2").arg(path, file.errorString()));
     const QByteArray bytes = file.readAll();
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        throw std::runtime_error(QStringLiteral("%1: not valid UTF-8 text").arg(path).toStdString());
+        throw AppError(QStringLiteral("%1: not valid UTF-8 text").arg(path));
     return text;
 }
 

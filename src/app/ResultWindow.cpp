@@ -1,5 +1,6 @@
 #include "app/ResultWindow.h"
 
+#include "app/AppError.h"
 #include "app/Placement.h"
 
 #include "office/spreadsheet/CsvParts.h"
@@ -262,7 +263,7 @@ TemporaryFolders::~TemporaryFolders() = default;
 QString TemporaryFolders::create() {
     auto folder = std::make_unique<QTemporaryDir>(QDir::temp().filePath(u"quorvane-XXXXXX"_s));
     if (!folder->isValid())
-        throw std::runtime_error(u"no temporary folder could be made: %1"_s.arg(folder->errorString()).toStdString());
+        throw AppError(u"no temporary folder could be made: %1"_s.arg(folder->errorString()));
     m_folders.push_back(std::move(folder));
     return m_folders.back()->path();
 }

@@ -96,7 +96,7 @@ class TemporaryFolders {
 public:
     TemporaryFolders();
     ~TemporaryFolders();
-    // A new empty folder; throws std::runtime_error with the reason when none can be made.
+    // A new empty folder; throws AppError with the reason when none can be made.
     QString create();
     // Removes a folder made by create() at once, with everything in it.
     void remove(const QString& folder);

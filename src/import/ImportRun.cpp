@@ -1,6 +1,7 @@
 #include "import/ImportRun.h"
 
 #include "import/ColumnSeparation.h"
+#include "import/ImportError.h"
 #include "import/PresentationText.h"
 #include "import/SheetNaming.h"
 #include "import/SpreadsheetChecks.h"
@@ -16,7 +17,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -297,7 +297,7 @@ void Run::showProgress(int step, int i) {
     m_guard.run(step, [&] {
         const int count = m_window.entryCount();
         if (count == 0)
-            throw std::runtime_error("Division by zero");
+            throw ImportError(u"Division by zero"_s);
         m_window.setProgressValue(static_cast<double>(i) / static_cast<double>(count) * 100.0);
     });
 }

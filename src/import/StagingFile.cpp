@@ -1,12 +1,13 @@
 #include "import/StagingFile.h"
 
+#include "import/ImportError.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -20,7 +21,7 @@ namespace quorvane::import {
 namespace {
 
 [[noreturn]] void failWith(const QString& what, int error) {
-    throw std::runtime_error((what + u": "_s + QString::fromLocal8Bit(std::strerror(error))).toStdString());
+    throw ImportError(what + u": "_s + QString::fromLocal8Bit(std::strerror(error)));
 }
 
 } // namespace
@@ -104,7 +105,7 @@ void StagingFile::open(const QString& path) {
     if (path.isEmpty()) {
         if (m_problem.isEmpty())
             m_problem = u"none was created in "_s + QDir::toNativeSeparators(folder());
-        throw std::runtime_error((u"Cannot open a staging file: "_s + m_problem).toStdString());
+        throw ImportError(u"Cannot open a staging file: "_s + m_problem);
     }
     m_problem.clear();
     int fd = -1;
@@ -131,7 +132,7 @@ void StagingFile::open(const QString& path) {
         if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
             ::close(fd);
             m_problem = u"it is not a regular file"_s;
-            throw std::runtime_error((u"The staging file %1 is not a regular file"_s.arg(path)).toStdString());
+            throw ImportError(u"The staging file %1 is not a regular file"_s.arg(path));
         }
     }
     m_file = ::fdopen(fd, "wb");
@@ -159,13 +160,11 @@ void StagingFile::failWriting(int error) {
 // the reason it could not be opened.
 void StagingFile::failNotOpen(const QString& action) const {
     if (m_path.isEmpty())
-        throw std::runtime_error(
-            (u"Cannot %1 a staging file: "_s.arg(action) +
-             (m_problem.isEmpty() ? u"none was created in "_s + QDir::toNativeSeparators(folder()) : m_problem))
-                .toStdString());
-    throw std::runtime_error((u"Cannot %1 the staging file %2: it is not open"_s.arg(action, m_path) +
-                              (m_problem.isEmpty() ? QString() : u" ("_s + m_problem + u")"_s))
-                                 .toStdString());
+        throw ImportError(
+            u"Cannot %1 a staging file: "_s.arg(action) +
+            (m_problem.isEmpty() ? u"none was created in "_s + QDir::toNativeSeparators(folder()) : m_problem));
+    throw ImportError(u"Cannot %1 the staging file %2: it is not open"_s.arg(action, m_path) +
+                      (m_problem.isEmpty() ? QString() : u" ("_s + m_problem + u")"_s));
 }
 
 void StagingFile::put(QByteArrayView bytes) {

@@ -42,7 +42,7 @@ public:
 
     // The temporary folder: $TEMP when set and not empty, else the platform's temp folder.
     static QString folder();
-    // Creates a new, empty staging file in folder and returns its path. Throws std::runtime_error
+    // Creates a new, empty staging file in folder and returns its path. Throws ImportError
     // naming the temporary folder and the reason when it cannot be created.
     static QString createPath(StagingFolder& folder);
     // The same for this use of the file, which keeps it open for the writing steps. A failure is
@@ -56,7 +56,7 @@ public:
     // the file create() could not make; the file create() made is written through the descriptor it
     // opened, any other is opened anew, never through a link), write the text and a line end (CR LF,
     // unless the text already ends with CR or LF: the line end would be read as one more, empty row),
-    // close it. Each throws std::runtime_error naming the file, or the folder when there is no file,
+    // close it. Each throws ImportError naming the file, or the folder when there is no file,
     // and the reason. A file whose writing or closing failed is removed, so that nothing reads a cut
     // text from it: the spreadsheet's open fails instead.
     void open(const QString& path);
