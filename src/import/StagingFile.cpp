@@ -26,20 +26,14 @@ namespace {
 
 } // namespace
 
-StagingFolder::~StagingFolder() {
-    if (!m_path.isEmpty())
-        QDir(m_path).removeRecursively();
-}
-
 QString StagingFolder::path() {
     if (!m_path.isEmpty())
         return m_path;
-    QByteArray pattern = QFile::encodeName(QDir(StagingFile::folder()).filePath(u"quorvane-XXXXXX"_s));
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    if (!m_folder.make(QFile::encodeName(QDir(StagingFile::folder()).filePath(u"quorvane-XXXXXX"_s)))) {
         m_error = errno;
         return {};
     }
-    m_path = QFile::decodeName(pattern);
+    m_path = QFile::decodeName(m_folder.path());
     return m_path;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "office/PrivateFolder.h"
 #include "shell/EventPump.h"
 
 #include <QByteArrayView>
@@ -11,14 +12,9 @@
 namespace quorvane::import {
 
 // The private folder of the staging files of one run, in the temporary folder ($TEMP when set and not
-// empty, else the platform's): made on first use with mkdtemp, mode 0700, so nobody else can add,
-// swap or read a file in it; removed with everything in it when the object goes.
+// empty, else the platform's), made on first use.
 class StagingFolder {
 public:
-    StagingFolder() = default;
-    StagingFolder(const StagingFolder&) = delete;
-    StagingFolder& operator=(const StagingFolder&) = delete;
-    ~StagingFolder();
 
     // The folder's path; the first call makes it. Empty when it cannot be made, the errno in
     // error() (a later call tries again).
@@ -26,6 +22,7 @@ public:
     int error() const { return m_error; }
 
 private:
+    office::PrivateFolder m_folder;
     QString m_path;
     int m_error = 0;
 };

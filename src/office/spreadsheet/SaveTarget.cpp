@@ -3,14 +3,11 @@
 #include "office/LocalNames.h"
 #include "office/spreadsheet/SaveError.h"
 
-#include <QDir>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,13 +77,10 @@ Replacement::Replacement(const QString& path) : m_target(targetOf(path)) {
     const qsizetype slash = m_target.lastIndexOf('/');
     const QByteArray folder = slash == 0 ? QByteArray("/") : m_target.left(slash);
     const QByteArray name = m_target.mid(slash + 1);
-    // A hidden folder of this user's alone (mkdtemp: mode 0700, so nobody else can add, swap or read an
-    // entry in it) that says whose partial file it holds, if a crash should leave it.
-    QByteArray pattern = folder + (folder.endsWith('/') ? "" : "/") + "." + name.left(40) + ".XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr)
+    // Hidden, and its name says whose partial file it holds, should a crash leave it.
+    if (!m_folder.make(folder + (folder.endsWith('/') ? "" : "/") + "." + name.left(40) + ".XXXXXX"))
         failWith(errno);
-    m_folder = pattern;
-    m_partial = m_folder + '/' + name;
+    m_partial = m_folder.path() + '/' + name;
 }
 
 Replacement::~Replacement() {
@@ -94,8 +88,6 @@ Replacement::~Replacement() {
         ::close(m_fd);
     if (!m_committed)
         ::unlink(m_partial.constData());
-    if (::rmdir(m_folder.constData()) != 0)
-        QDir(nameFromNative(m_folder)).removeRecursively();
 }
 
 int Replacement::create() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "office/PrivateFolder.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -20,7 +22,7 @@ public:
     explicit Replacement(const QString& path);
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
-    // Removes the partial file and its folder unless commit() moved the file away.
+    // Removes the partial file unless commit() moved it away, and its folder.
     ~Replacement();
 
     // The partial file's path, inside the private folder.
@@ -33,7 +35,7 @@ public:
 
 private:
     QByteArray m_target;
-    QByteArray m_folder;
+    PrivateFolder m_folder;
     QByteArray m_partial;
     int m_fd = -1;
     bool m_committed = false;
