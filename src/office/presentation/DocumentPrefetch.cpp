@@ -19,15 +19,6 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#if defined(__SANITIZE_THREAD__)
-// libzip turns entry times into local time on every thread that opens a package, and the C library
-// sets its time zone up again on each such call (TZ unset) under a lock of its own, which
-// ThreadSanitizer cannot see.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:tzset_internal\n";
-}
-#endif
-
 namespace quorvane::office {
 
 namespace {
