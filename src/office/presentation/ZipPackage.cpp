@@ -1,5 +1,6 @@
 #include "office/presentation/ZipPackage.h"
 
+#include "office/ZipErrorText.h"
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/PresentationDocument.h"
 #include "office/presentation/ReadError.h"
@@ -25,14 +26,6 @@ std::string foldAscii(std::string_view name) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return folded;
-}
-
-QString libzipReason(int code) {
-    zip_error_t error;
-    zip_error_init_with_code(&error, code);
-    QString reason = QString::fromUtf8(zip_error_strerror(&error));
-    zip_error_fini(&error);
-    return reason;
 }
 
 // The parts a presentation reader reads are XML ("mimetype" names an OpenDocument package's kind): only

@@ -1,5 +1,6 @@
 #include "office/spreadsheet/PackageCheck.h"
 
+#include "office/ZipErrorText.h"
 #include "office/spreadsheet/SaveError.h"
 
 #include <pugixml.hpp>
@@ -111,13 +112,8 @@ public:
     explicit Archive(const QByteArray& path, int flags) {
         int code = 0;
         m_archive = zip_open(path.constData(), flags, &code);
-        if (m_archive == nullptr) {
-            zip_error_t error;
-            zip_error_init_with_code(&error, code);
-            const QString reason = QString::fromUtf8(zip_error_strerror(&error));
-            zip_error_fini(&error);
-            throw SaveError(u"the file written cannot be read back: %1"_s.arg(reason));
-        }
+        if (m_archive == nullptr)
+            throw SaveError(u"the file written cannot be read back: %1"_s.arg(libzipReason(code)));
     }
     Archive(const Archive&) = delete;
     Archive& operator=(const Archive&) = delete;
