@@ -2,6 +2,7 @@
 
 #include "app/AppError.h"
 #include "app/FileListView.h"
+#include "app/Form1Controls.h"
 #include "app/Placement.h"
 #include "app/TextProgressBar.h"
 #include "shell/Guard.h"
@@ -23,19 +24,13 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QPainter>
-#include <QPainterPath>
 #include <QProgressBar>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStringDecoder>
-#include <QStyleOptionButton>
-#include <QStyleOptionGroupBox>
-#include <QStylePainter>
 
 #include <cmath>
 #include <limits>
@@ -54,97 +49,6 @@ namespace {
 
 // Twips per inch: positions and sizes of the layout are given in twips.
 constexpr int TwipsPerInch = 1440;
-
-// The tall move buttons: the arrow above a caption that wraps onto two lines.
-class MoveButton final : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        option.text.clear();
-        option.icon = QIcon();
-        painter.drawControl(QStyle::CE_PushButtonBevel, option);
-        const QRect inner = rect().adjusted(2, 6, -2, -2);
-        const QSize size = iconSize();
-        icon().paint(&painter, QRect(QPoint(inner.center().x() - size.width() / 2 + 1, inner.top()), size));
-        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-        // The mnemonic's underline, where the style shows it.
-        const int mnemonic = style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this) ? Qt::TextShowMnemonic
-                                                                                             : Qt::TextHideMnemonic;
-        painter.drawText(inner.adjusted(0, size.height() + 2, 0, 0),
-                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap | mnemonic, text());
-    }
-};
-
-// True for Fusion, also behind the proxy a desktop's platform theme puts around it.
-bool isFusion(const QStyle* style) {
-    while (const auto* proxy = qobject_cast<const QProxyStyle*>(style))
-        style = proxy->baseStyle();
-    return style && style->name().compare(u"fusion"_s, Qt::CaseInsensitive) == 0;
-}
-
-// Frame1 and Frame2. Fusion fills a group box with a faint shade (white turns #FCFCFC); here the
-// frame is only outlined, so its inside is the window's own background. Other styles, and a skin,
-// draw it their own way.
-class Frame final : public QGroupBox {
-public:
-    using QGroupBox::QGroupBox;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        if (!isFusion(style()) || !window()->styleSheet().isEmpty()) {
-            QGroupBox::paintEvent(event);
-            return;
-        }
-        QStylePainter painter(this);
-        QStyleOptionGroupBox option;
-        initStyleOption(&option);
-        QRect frame = style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, this);
-        option.subControls &= ~QStyle::SC_GroupBoxFrame;
-        painter.drawComplexControl(QStyle::CC_GroupBox, option);
-        // Where Fusion puts the frame's top: below the title, with the same gap.
-        constexpr int TitleGap = 3;
-        frame.setTop(frame.top() +
-                     std::max(style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, &option, this),
-                              option.fontMetrics.height()) +
-                     TitleGap);
-        // A line in the grey of Fusion's own frame.
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(palette().color(QPalette::Window).darker(116), 1));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(frame).adjusted(1.5, 2.5, -0.5, -0.5), 2, 2);
-    }
-};
-
-// The 32 x 32 arrows of the move buttons, drawn at start: a blue arrow with a dark outline.
-QIcon arrowIcon(bool up) {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath arrow;
-    arrow.moveTo(16, 3);
-    arrow.lineTo(29, 16);
-    arrow.lineTo(21, 16);
-    arrow.lineTo(21, 29);
-    arrow.lineTo(11, 29);
-    arrow.lineTo(11, 16);
-    arrow.lineTo(3, 16);
-    arrow.closeSubpath();
-    if (!up)
-        arrow = QTransform(1, 0, 0, -1, 0, 32).map(arrow);
-    QLinearGradient fill(0, 0, 32, 32);
-    fill.setColorAt(0, QColor(0x5b, 0xa7, 0xf0));
-    fill.setColorAt(1, QColor(0x1c, 0x5f, 0xb8));
-    painter.setBrush(fill);
-    painter.setPen(QPen(QColor(0x12, 0x3a, 0x70), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawPath(arrow);
-    return QIcon(pixmap);
-}
 
 // True when the file system can report path's modification time; never fails.
 bool FileExists(const QString& path) {
@@ -290,67 +194,11 @@ void Form1::setHoverShape(QWidget* control, shell::PointerShape shape) {
 }
 
 void Form1::createControls() {
+    createMoveButtons();
+    createSheetOptions();
+    createSeparationOptions();
+    createListAndProgress();
     // Each push button's caption has a mnemonic (Alt and the underlined letter).
-    PushButton5 = addButton(u"PushButton5"_s, u"Move &Down"_s, {7080, 1440, 840, 1200});
-    PushButton5->setIcon(arrowIcon(false));
-    PushButton5->setIconSize({32, 32});
-    PushButton3 = addButton(u"PushButton3"_s, u"Move &Up"_s, {7080, 120, 840, 1200});
-    PushButton3->setIcon(arrowIcon(true));
-    PushButton3->setIconSize({32, 32});
-
-    Frame2 = new Frame(u"Import Options"_s, m_page);
-    Frame2->setObjectName(u"Frame2"_s);
-    Frame2->setGeometry(pixels({120, 3750, 7800, 1035}));
-    setHoverShape(Frame2, shell::PointerShape::Default);
-    Option6 =
-        addOption(Frame2, u"Option6"_s, u"Import all PowerPoint files to individual sheets and name sheets by file"_s,
-                  {240, 650, 6615, 255});
-    Option5 =
-        addOption(Frame2, u"Option5"_s, u"Import all PowerPoint files to a single sheet"_s, {240, 300, 5655, 255});
-    Option5->setChecked(true);
-
-    Frame1 = new Frame(u"Column Separation Options"_s, m_page);
-    Frame1->setObjectName(u"Frame1"_s);
-    Frame1->setGeometry(pixels({120, 4830, 7800, 2100}));
-    setHoverShape(Frame1, shell::PointerShape::Default);
-    Option7 = addOption(Frame1, u"Option7"_s, u"Create a new column in Excel for every tab in PowerPoint file"_s,
-                        {240, 1700, 5715, 255});
-    Option1 = addOption(Frame1, u"Option1"_s, u"Do not create new columns in Excel by specific character"_s,
-                        {240, 300, 5655, 255});
-    Option1->setChecked(true);
-    Option2 = addOption(Frame1, u"Option2"_s, u"Create a new column in Excel for every space in PowerPoint file"_s,
-                        {240, 650, 6615, 255});
-    Option3 = addOption(Frame1, u"Option3"_s, u"Create a new column in Excel for every comma in PowerPoint file"_s,
-                        {240, 1000, 6615, 255});
-    Option4 = addOption(Frame1, u"Option4"_s, u"Create a new column in Excel for every X in PowerPoint file"_s,
-                        {240, 1350, 5355, 255});
-    Text1 = new QLineEdit(u"Text1"_s, Frame1);
-    Text1->setObjectName(u"Text1"_s);
-    Text1->setGeometry(pixels({5640, 1305, 1455, 330}));
-    Text1->setMaxLength(std::numeric_limits<int>::max());
-    Text1->setAttribute(Qt::WA_NoMousePropagation); // no pointer rule over the text box
-    // Every change is stored at once, also the one the start-up restore makes.
-    connect(Text1, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_services.settings.write(u"Text1"_s, text); });
-
-    ListView1 = new FileListView(*this, m_page);
-    ListView1->setObjectName(u"ListView1"_s);
-    ListView1->setGeometry(pixels({120, 120, 6850, 2535}));
-    ListView1->setProgramFolder(m_services.programFolder);
-    ListView1->setToolTip(u"Drag and drop files here. Double-click item to remove it. Move | line to right and out of "
-                          u"window to reveal full names."_s);
-    connect(ListView1, &FileListView::filesDropped, this, &Form1::ListView1_OLEDragDrop);
-
-    ProgressBar1 = new TextProgressBar(m_page);
-    ProgressBar1->setObjectName(u"ProgressBar1"_s);
-    ProgressBar1->setGeometry(pixels({120, 7570, 7800, 375}));
-    ProgressBar1->setRange(0, 10000); // hundredths of a percent: the run's value is not rounded
-    ProgressBar1->setValue(0);
-    ProgressBar1->setTextVisible(true);
-    ProgressBar1->setAlignment(Qt::AlignCenter);
-    ProgressBar1->setCaption(u"Progress Bar"_s);
-    ProgressBar1->setAttribute(Qt::WA_NoMousePropagation); // no pointer rule over the bar
-
     PushButton1 = addButton(u"PushButton1"_s, u"&Add PowerPoint File(s)"_s, {120, 2760, 3840, 405});
     PushButton4 = addButton(u"PushButton4"_s, u"Add All File(s) In &Folder"_s, {4080, 2760, 3840, 405});
     PushButton2 = addButton(u"PushButton2"_s, u"&Start Importing PowerPoint Files"_s, {120, 7050, 7800, 405});
@@ -374,6 +222,76 @@ void Form1::createControls() {
     connectClick(PushButton5, &Form1::PushButton5_Click);
     connectClick(PushButton6, &Form1::PushButton6_Click);
     connectClick(PushButton9, &Form1::PushButton9_Click);
+}
+
+void Form1::createMoveButtons() {
+    PushButton5 = addButton(u"PushButton5"_s, u"Move &Down"_s, {7080, 1440, 840, 1200});
+    PushButton5->setIcon(arrowIcon(false));
+    PushButton5->setIconSize({32, 32});
+    PushButton3 = addButton(u"PushButton3"_s, u"Move &Up"_s, {7080, 120, 840, 1200});
+    PushButton3->setIcon(arrowIcon(true));
+    PushButton3->setIconSize({32, 32});
+}
+
+QGroupBox* Form1::addFrame(const QString& name, const QString& caption, QRect twips) {
+    auto* frame = new Frame(caption, m_page);
+    frame->setObjectName(name);
+    frame->setGeometry(pixels(twips));
+    setHoverShape(frame, shell::PointerShape::Default);
+    return frame;
+}
+
+void Form1::createSheetOptions() {
+    Frame2 = addFrame(u"Frame2"_s, u"Import Options"_s, {120, 3750, 7800, 1035});
+    Option6 =
+        addOption(Frame2, u"Option6"_s, u"Import all PowerPoint files to individual sheets and name sheets by file"_s,
+                  {240, 650, 6615, 255});
+    Option5 =
+        addOption(Frame2, u"Option5"_s, u"Import all PowerPoint files to a single sheet"_s, {240, 300, 5655, 255});
+    Option5->setChecked(true);
+}
+
+void Form1::createSeparationOptions() {
+    Frame1 = addFrame(u"Frame1"_s, u"Column Separation Options"_s, {120, 4830, 7800, 2100});
+    Option7 = addOption(Frame1, u"Option7"_s, u"Create a new column in Excel for every tab in PowerPoint file"_s,
+                        {240, 1700, 5715, 255});
+    Option1 = addOption(Frame1, u"Option1"_s, u"Do not create new columns in Excel by specific character"_s,
+                        {240, 300, 5655, 255});
+    Option1->setChecked(true);
+    Option2 = addOption(Frame1, u"Option2"_s, u"Create a new column in Excel for every space in PowerPoint file"_s,
+                        {240, 650, 6615, 255});
+    Option3 = addOption(Frame1, u"Option3"_s, u"Create a new column in Excel for every comma in PowerPoint file"_s,
+                        {240, 1000, 6615, 255});
+    Option4 = addOption(Frame1, u"Option4"_s, u"Create a new column in Excel for every X in PowerPoint file"_s,
+                        {240, 1350, 5355, 255});
+    Text1 = new QLineEdit(u"Text1"_s, Frame1);
+    Text1->setObjectName(u"Text1"_s);
+    Text1->setGeometry(pixels({5640, 1305, 1455, 330}));
+    Text1->setMaxLength(std::numeric_limits<int>::max());
+    Text1->setAttribute(Qt::WA_NoMousePropagation); // no pointer rule over the text box
+    // Every change is stored at once, also the one the start-up restore makes.
+    connect(Text1, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_services.settings.write(u"Text1"_s, text); });
+}
+
+void Form1::createListAndProgress() {
+    ListView1 = new FileListView(*this, m_page);
+    ListView1->setObjectName(u"ListView1"_s);
+    ListView1->setGeometry(pixels({120, 120, 6850, 2535}));
+    ListView1->setProgramFolder(m_services.programFolder);
+    ListView1->setToolTip(u"Drag and drop files here. Double-click item to remove it. Move | line to right and out of "
+                          u"window to reveal full names."_s);
+    connect(ListView1, &FileListView::filesDropped, this, &Form1::ListView1_OLEDragDrop);
+
+    ProgressBar1 = new TextProgressBar(m_page);
+    ProgressBar1->setObjectName(u"ProgressBar1"_s);
+    ProgressBar1->setGeometry(pixels({120, 7570, 7800, 375}));
+    ProgressBar1->setRange(0, 10000); // hundredths of a percent: the run's value is not rounded
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(true);
+    ProgressBar1->setAlignment(Qt::AlignCenter);
+    ProgressBar1->setCaption(u"Progress Bar"_s);
+    ProgressBar1->setAttribute(Qt::WA_NoMousePropagation); // no pointer rule over the bar
 }
 
 void Form1::connectClick(QPushButton* button, void (Form1::*handler)()) {

@@ -83,9 +83,14 @@ protected:
 
 private:
     void createControls();
+    void createMoveButtons();
+    void createSheetOptions();
+    void createSeparationOptions();
+    void createListAndProgress();
     void fitToScreen();
     QPushButton* addButton(const QString& name, const QString& caption, QRect twips);
     QRadioButton* addOption(QWidget* frame, const QString& name, const QString& caption, QRect twips);
+    QGroupBox* addFrame(const QString& name, const QString& caption, QRect twips);
     QRect pixels(QRect twips) const;
     void connectClick(QPushButton* button, void (Form1::*handler)());
     void applySkin(const QString& path);
