@@ -1,6 +1,5 @@
 #include "app/ResultWindow.h"
 
-#include "app/AppError.h"
 #include "app/Placement.h"
 
 #include "office/spreadsheet/CsvParts.h"
@@ -11,45 +10,25 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QToolBar>
 
 #include <algorithm>
 #include <limits>
-#include <stdexcept>
 
 using namespace Qt::StringLiterals;
 
 namespace quorvane::app {
 
 namespace {
-
-// Line breaks inside a cell: a soft line break (vertical tab) as a slide's text holds it, and the
-// line feeds and carriage returns of text from elsewhere.
-bool isLineBreak(char c) {
-    return c == '\v' || c == '\n' || c == '\r';
-}
-
-// The text with each line break (CR LF counting as one) replaced by lineBreak.
-QString withLineBreaks(QString text, QChar lineBreak) {
-    text.replace(u"\r\n"_s, u"\n"_s);
-    for (QChar& c : text)
-        if (c == u'\v' || c == u'\n' || c == u'\r')
-            c = lineBreak;
-    return text;
-}
 
 // The grid of one sheet. Ctrl+C (and its menu entry) copies the selection as tab-separated text.
 // Its context menu holds the window's actions, then Copy, each with its key.
@@ -100,177 +79,6 @@ protected:
 };
 
 } // namespace
-
-// ---- SheetTableModel
-
-SheetTableModel::SheetTableModel(std::shared_ptr<office::Workbook> workbook, int sheetIndex, QObject* parent)
-    : QAbstractTableModel(parent), m_workbook(std::move(workbook)), m_sheet(m_workbook->sheet(sheetIndex)) {
-    const office::CellRect used = m_sheet.usedRange();
-    // The grid starts at A1 and reaches the end of the used range; both limits fit an int.
-    m_rows = static_cast<int>(used.bottom());
-    m_columns = static_cast<int>(used.right());
-}
-
-int SheetTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_rows;
-}
-
-int SheetTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_columns;
-}
-
-QVariant SheetTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid())
-        return {};
-    const office::CellView cell = m_sheet.cell(index.row(), index.column());
-    const auto text = [&cell] { return QString::fromUtf8(cell.text.data(), static_cast<qsizetype>(cell.text.size())); };
-    switch (role) {
-    case Qt::EditRole:
-        return text();
-    case Qt::DisplayRole:
-        // A soft line break shows as one; the cell keeps its text.
-        return withLineBreaks(text(), QChar::LineSeparator);
-    case Qt::ToolTipRole: // the whole text, also of a cell that its column shows cut
-        return withLineBreaks(text(), u'\n');
-    case Qt::TextAlignmentRole:
-        // Numbers stand to the right, text to the left, as in a spreadsheet.
-        return QVariant::fromValue(
-            Qt::Alignment(cell.number ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter));
-    default:
-        return {};
-    }
-}
-
-QVariant SheetTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    return orientation == Qt::Horizontal ? office::columnLetters(section) : QString::number(section + 1);
-}
-
-std::vector<std::pair<int, int>> SheetTableModel::multiLineRows(int maxLines) const {
-    std::vector<std::pair<int, int>> rows;
-    for (int row = 0; row < m_rows; ++row) {
-        int lines = 1;
-        for (int column = 0; column < m_columns; ++column) {
-            const std::string_view text = m_sheet.cell(row, column).text;
-            int cellLines = 1;
-            for (std::size_t i = 0; i < text.size(); ++i) {
-                if (isLineBreak(text[i]) && !(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
-                    ++cellLines;
-            }
-            lines = std::max(lines, cellLines);
-        }
-        if (lines > 1)
-            rows.emplace_back(row, std::min(lines, maxLines));
-    }
-    return rows;
-}
-
-QString SheetTableModel::tabSeparated(int top, int left, int bottom, int right,
-                                      const std::function<bool(int, int)>& include) const {
-    QString text;
-    for (int row = top; row <= bottom; ++row) {
-        if (row > top)
-            text += u'\n';
-        for (int column = left; column <= right; ++column) {
-            if (column > left)
-                text += u'\t';
-            if (!include(row, column))
-                continue;
-            const office::CellView cell = m_sheet.cell(row, column);
-            const QString value = QString::fromUtf8(cell.text.data(), static_cast<qsizetype>(cell.text.size()));
-            const bool quoted = value.startsWith(u'"') || std::any_of(value.begin(), value.end(), [](QChar c) {
-                                    return c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v';
-                                });
-            if (quoted)
-                text += u'"' + withLineBreaks(value, u'\n').replace(u'"', u"\"\""_s) + u'"';
-            else
-                text += value;
-        }
-    }
-    return text;
-}
-
-// ---- QtResultPrompts
-
-ResultPrompts::CloseChoice QtResultPrompts::askBeforeClose(QWidget* window, const QString& workbookName) {
-    QMessageBox box(QMessageBox::Question, workbookName,
-                    u"Do you want to save the workbook \"%1\" before closing it?"_s.arg(workbookName),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, window);
-    box.setDefaultButton(QMessageBox::Save);
-    switch (box.exec()) {
-    case QMessageBox::Save:
-        return CloseChoice::Save;
-    case QMessageBox::Discard:
-        return CloseChoice::Discard;
-    default:
-        return CloseChoice::Cancel;
-    }
-}
-
-ResultPrompts::CsvChoice QtResultPrompts::askCsvChoice(QWidget* window, int sheets, const QString& baseName) {
-    QMessageBox box(QMessageBox::Question, window ? window->windowTitle() : QString(),
-                    u"This workbook has %1 sheets; a .csv file holds one. Save the shown sheet only, or save each "
-                    u"sheet as its own .csv file (%2-SheetName.csv)?"_s.arg(QString::number(sheets), baseName),
-                    QMessageBox::Cancel, window);
-    box.setTextFormat(Qt::PlainText);
-    QPushButton* shown = box.addButton(u"&Shown Sheet Only"_s, QMessageBox::AcceptRole);
-    QPushButton* each = box.addButton(u"&Each Sheet"_s, QMessageBox::AcceptRole);
-    box.setDefaultButton(shown);
-    box.exec();
-    if (box.clickedButton() == shown)
-        return CsvChoice::ShownSheet;
-    return box.clickedButton() == each ? CsvChoice::EachSheet : CsvChoice::Cancel;
-}
-
-bool QtResultPrompts::askReplace(QWidget* window, const QStringList& existing) {
-    constexpr qsizetype Listed = 8;
-    QStringList names;
-    for (qsizetype i = 0; i < existing.size() && i < Listed; ++i)
-        names.append(QFileInfo(existing[i]).fileName());
-    if (existing.size() > Listed)
-        names.append(u"and %1 more"_s.arg(existing.size() - Listed));
-    QMessageBox box(QMessageBox::Question, window ? window->windowTitle() : QString(),
-                    u"These files exist already in %1:\n\n%2\n\nReplace them?"_s.arg(
-                        QDir::toNativeSeparators(QFileInfo(existing.value(0)).absolutePath()), names.join(u'\n')),
-                    QMessageBox::Yes | QMessageBox::No, window);
-    box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
-}
-
-SaveTarget QtResultPrompts::askSavePath(QWidget* window, const QString& suggestedPath) {
-    const QString workbookFilter = u"Workbook (*.xlsx)"_s;
-    const QString csvFilter = u"Comma-separated values for spreadsheet programs (*.csv)"_s;
-    const QString exactFilter = u"Comma-separated values, the text exactly (*.csv)"_s;
-    QString selected = workbookFilter;
-    QString path = QFileDialog::getSaveFileName(
-        window, u"Save As"_s, suggestedPath, workbookFilter + u";;"_s + csvFilter + u";;"_s + exactFilter, &selected);
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-        path += selected == workbookFilter ? u".xlsx"_s : u".csv"_s;
-    return {path, selected == exactFilter ? office::CsvStyle::Exact : office::CsvStyle::ForSpreadsheets};
-}
-
-void QtResultPrompts::showFailure(QWidget* window, const QString& text) {
-    QMessageBox::warning(window, window ? window->windowTitle() : QString(), text);
-}
-
-// ---- TemporaryFolders
-
-TemporaryFolders::TemporaryFolders() = default;
-TemporaryFolders::~TemporaryFolders() = default;
-
-QString TemporaryFolders::create() {
-    auto folder = std::make_unique<QTemporaryDir>(QDir::temp().filePath(u"quorvane-XXXXXX"_s));
-    if (!folder->isValid())
-        throw AppError(u"no temporary folder could be made: %1"_s.arg(folder->errorString()));
-    m_folders.push_back(std::move(folder));
-    return m_folders.back()->path();
-}
-
-void TemporaryFolders::remove(const QString& folder) {
-    std::erase_if(m_folders, [&folder](const std::unique_ptr<QTemporaryDir>& made) { return made->path() == folder; });
-}
 
 // ---- ResultWindow
 
