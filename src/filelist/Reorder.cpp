@@ -2,45 +2,54 @@
 
 namespace quorvane::filelist {
 
-void moveUp(ListControl& control, shell::Guard& g) {
-    FileList& list = control.fileList();
+namespace {
+
+// Steps 100 to 106 of both moves: the selected position, or 0 when nothing moves (busy, an empty
+// list, or an entry that cannot go that way, cannotMove; then step 118 gives the list the focus).
+template <class CannotMove> int movablePosition(ListControl& control, shell::Guard& g, CannotMove&& cannotMove) {
     if (g.test(100, [&] { return control.busy(); }))
-        return;
-    if (g.test(102, [&] { return list.Count() == 0; }))
-        return;
+        return 0;
+    if (g.test(102, [&] { return control.fileList().Count() == 0; }))
+        return 0;
     int p = 0;
     g.assign(104, p, [&] { return control.selectedPosition(); });
-    if (g.test(106, [&] { return p <= 1; })) {
+    if (g.test(106, [&] { return cannotMove(p); })) {
         g.run(118, [&] { control.focusList(); });
-        return;
+        return 0;
     }
+    return p;
+}
+
+// Steps 112 to 116: the moved entry, now at position, selected and in view, and the list focused.
+void showMoved(ListControl& control, shell::Guard& g, int position) {
+    g.run(112, [&] { control.select(position); });
+    g.run(114, [&] { control.ensureVisible(position); });
+    g.run(116, [&] { control.focusList(); });
+}
+
+} // namespace
+
+void moveUp(ListControl& control, shell::Guard& g) {
+    FileList& list = control.fileList();
+    const int p = movablePosition(control, g, [](int at) { return at <= 1; });
+    if (p == 0)
+        return;
     // Insert a copy in front of the predecessor, then drop the original, now one further down.
     g.run(108, [&] { list.Add(p - 1, list.Text(p)); });
     g.run(110, [&] { list.Remove(p + 1); });
-    g.run(112, [&] { control.select(p - 1); });
-    g.run(114, [&] { control.ensureVisible(p - 1); });
-    g.run(116, [&] { control.focusList(); });
+    showMoved(control, g, p - 1);
 }
 
 void moveDown(ListControl& control, shell::Guard& g) {
     FileList& list = control.fileList();
-    if (g.test(100, [&] { return control.busy(); }))
-        return;
-    if (g.test(102, [&] { return list.Count() == 0; }))
-        return;
-    int p = 0;
-    g.assign(104, p, [&] { return control.selectedPosition(); });
     // No selection counts like the last entry: moving "nothing" down must not copy entry 0.
-    if (g.test(106, [&] { return p >= list.Count() || p < 1; })) {
-        g.run(118, [&] { control.focusList(); });
+    const int p = movablePosition(control, g, [&list](int at) { return at >= list.Count() || at < 1; });
+    if (p == 0)
         return;
-    }
     // Insert a copy after the successor (appending when that is the end), then drop the original.
     g.run(108, [&] { list.Add(p + 2, list.Text(p)); });
     g.run(110, [&] { list.Remove(p); });
-    g.run(112, [&] { control.select(p + 1); });
-    g.run(114, [&] { control.ensureVisible(p + 1); });
-    g.run(116, [&] { control.focusList(); });
+    showMoved(control, g, p + 1);
 }
 
 void DragReorder::clickOnEntry(int selectedPosition) {
