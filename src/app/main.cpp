@@ -32,21 +32,28 @@ const char* const Usage = "Usage: quorvane [Qt options]\n"
                           "  -h, --help     show this help and exit\n"
                           "  --version      show the version and exit\n";
 
-} // namespace
-
-int main(int argc, char** argv) {
-    // Answered before any window is made, so that they need no display.
+// --version and --help, answered before any window is made, so that they need no display. True when
+// one was answered.
+bool answeredWithoutDisplay(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument(argv[i]);
         if (argument == "--version") {
             std::printf("quorvane %s\n", QUORVANE_VERSION);
-            return 0;
+            return true;
         }
         if (argument == "-h" || argument == "--help") {
             std::fputs(Usage, stdout);
-            return 0;
+            return true;
         }
     }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (answeredWithoutDisplay(argc, argv))
+        return 0;
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(u"quorvane"_s);

@@ -22,6 +22,21 @@ qsizetype afterLineEnd(const char* data, qsizetype size, qsizetype pos) {
     return (data[pos] == '\r' && pos + 1 < size && data[pos + 1] == '\n') ? pos + 2 : pos + 1;
 }
 
+// Cuts the byte ranges [from, to), in order and apart, out of text in place.
+void removeRanges(QByteArray& text, const std::vector<std::pair<qsizetype, qsizetype>>& removals) {
+    const qsizetype size = text.size();
+    char* data = text.data();
+    qsizetype write = 0, read = 0;
+    for (const auto& [from, to] : removals) {
+        std::memmove(data + write, data + read, static_cast<std::size_t>(from - read));
+        write += from - read;
+        read = to;
+    }
+    std::memmove(data + write, data + read, static_cast<std::size_t>(size - read));
+    text.truncate(write + size - read);
+    text.squeeze();
+}
+
 } // namespace
 
 void StagingText::append(const QString& path, const QString& text) {
@@ -186,16 +201,7 @@ void StagingText::cutCells(Piece& piece, std::int64_t firstRow) {
     piece.rows = row;
     if (removals.empty())
         return;
-    char* text = piece.text.data();
-    qsizetype write = 0, read = 0;
-    for (const auto& [from, to] : removals) {
-        std::memmove(text + write, text + read, static_cast<std::size_t>(from - read));
-        write += from - read;
-        read = to;
-    }
-    std::memmove(text + write, text + read, static_cast<std::size_t>(size - read));
-    piece.text.truncate(write + size - read);
-    piece.text.squeeze();
+    removeRanges(piece.text, removals);
 }
 
 // The place right after the line end of row (from 1), which must not be the text's last row.
