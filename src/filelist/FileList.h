@@ -14,21 +14,15 @@ class FileList : public QAbstractListModel {
 public:
     explicit FileList(QObject* parent = nullptr);
 
-    // Appends text as the last entry.
     void Add(const QString& text);
     // Creates an entry at position (1 to Count() + 1); entries from there on move one place down.
     void Add(int position, const QString& text);
     // Removes the entry at position; later entries move one place up.
     void Remove(int position);
-    // Removes every entry.
     void Clear();
-    // The number of entries.
     int Count() const { return static_cast<int>(m_entries.size()); }
-    // The text of the entry at position.
     QString Text(int position) const;
-    // Replaces the text of the entry at position in place.
     void SetText(int position, const QString& text);
-    // All entries in order.
     const QStringList& entries() const { return m_entries; }
 
     // QAbstractListModel: one column, the entry texts; not editable in place.
@@ -36,7 +30,6 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // The header text of the list's one column, set when the window loads.
     void setHeaderText(const QString& text);
 
 private:

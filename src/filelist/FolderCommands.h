@@ -28,20 +28,16 @@ inline constexpr char16_t SamplesQuestion[] =
 // What the user is told instead when no program to show folders is set up: where the samples are.
 QString noFolderProgramMessage(const QString& samplesFolder);
 
-// "Add All File(s) In Folder": asks for an extension (stored under "Extension") and a folder, then
-// with the busy pointer on window walks the folder and everything below it and appends every file
-// that matches "*." + extension, folder by folder in walk order (AppendFolderFiles). Cancelling either
-// question ends it. Failing statements are reported with their numbers (100 to 132) and the command
-// goes on; the folders that the walk or the listing had to leave out are told in one report at 114,
-// after the files were added. OperationAborted from a yield passes through.
+// "Add All File(s) In Folder": asks for an extension (stored under "Extension") and a folder, then,
+// with the busy pointer, appends every file below it that matches "*." + extension in walk order.
+// Cancelling either question ends it. Failing statements are reported (100 to 132) and the command
+// goes on; what the walk left out is told in one report at 114. OperationAborted passes through.
 void PushButton4_Click(shell::Services& services, shell::PointerHost& window, FileList& list);
 
-// A drop of local paths on the list, in their order: a folder (or a link to one) is walked and all its
-// files of every extension, and those below it, are appended as the folder scan would; anything else
-// is appended exactly as it arrived. Shows nothing and leaves the pointer alone, except that the
-// folders the walks left out (for a reason other than permission) are told in one report for the
-// whole drop under location::ListView1DragDrop, everything else being appended. OperationAborted from
-// a yield passes through.
+// A drop of local paths on the list, in their order: a folder (or a link to one) gives all the files
+// below it as the folder scan would; anything else is appended as it arrived. What the walks left out
+// (other than for permission) is told in one report under location::ListView1DragDrop.
+// OperationAborted passes through.
 void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPump& events,
                         shell::ErrorReporter& errors);
 
@@ -51,10 +47,8 @@ void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPu
 QString samplesFolder(const QString& programFolder);
 
 // "Load Sample/Example Files": appends every file of the samples folder (not those below it) in
-// natural order, then asks SamplesQuestion, also when nothing was found; Yes opens the folder in the
-// desktop's file browser, or, when no program to show folders is set up, says where the samples are
-// (noFolderProgramMessage, in an information box). Failing statements are reported with their
-// numbers (100 to 108).
+// natural order, then asks SamplesQuestion; Yes opens the folder in the desktop's file browser or,
+// without one, says where the samples are. Failing statements are reported (100 to 108).
 void PushButton9_Click(shell::Services& services, FileList& list);
 
 // The files that appendDroppedItems (pattern "*.*") or the folder scan ("*." + extension) adds for

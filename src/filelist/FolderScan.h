@@ -44,8 +44,7 @@ bool isRootFolder(const QString& path);
 // system folder, plain or as a link); the root is never skipped.
 bool isSkippedFolder(const QString& path, int attributes);
 
-// The folder browser through the dialog service: the chosen folder's path, or empty text when the
-// user cancels.
+// The chosen folder's path, or empty text when the user cancels.
 QString PickFolder(shell::Dialogs& dialogs, const QString& prompt);
 
 // True when a folder name cannot be walked safely: it holds a control character (below U+0020, or
@@ -77,11 +76,7 @@ public:
     // A file whose full path is longer than the system lets a program open by its path.
     void skipLongPath(const QString& path);
     bool empty() const { return m_folders.count == 0 && m_names.count == 0 && m_longPaths.count == 0; }
-    // The report, a sentence per kind: "A folder was left out of the scan with everything below it:
-    // '/x/tmp0/': No such file or directory." or "3 folders were left out ...; the first: ...",
-    // "A file or folder whose name is not valid UTF-8 was left out of the scan: '/x/caf\xE9.pptx'.",
-    // "A file whose full path is longer than the system allows (4,095 bytes) was left out of the scan:
-    // '...'.", each path shortened in the middle to at most 200 characters.
+    // The report, a sentence per kind that occurred, each path shortened to at most 200 characters.
     QString description() const;
 
 private:
@@ -96,28 +91,20 @@ private:
 // path, shortened in the middle with "…" to at most limit characters (never inside a surrogate pair).
 QString shortenedPath(const QString& path, qsizetype limit);
 
-// Extends list (folder paths ending in "/") with every folder below its entries, breadth first: the
-// former entries, then all their immediate subfolders in turn, then the next level, each folder's
-// subfolders in natural order. Left out, with everything below them: names that HasUnsafeChar
-// rejects (those that are not valid UTF-8 are recorded in skips), folders that isSkippedFolder
-// rejects, and any folder the walk has already entered (same device and inode), so a link back up
-// the tree cannot loop. A folder whose subfolders this user may not list is removed from list (its
-// first equal entry) and the walk goes on with its siblings. A folder that cannot be examined or
-// listed for any other reason (it vanished, it is no folder any more, its path is too long, a link
-// loop, a read error) is removed the same way and recorded in skips; the walk goes on with
-// everything else. Yields to events before each folder it examines, before each subfolder and before
-// each found folder it copies; OperationAborted passes through.
+// Extends list (folder paths ending in "/") with every folder below its entries, breadth first, each
+// folder's subfolders in natural order. Left out, with everything below them: names HasUnsafeChar
+// rejects, folders isSkippedFolder rejects, and folders already entered (same device and inode), so
+// a link back up the tree cannot loop. A folder that cannot be listed is removed from list (its first
+// equal entry) and, unless for want of permission, recorded in skips; the walk goes on with the
+// rest. Yields to events as it goes; OperationAborted passes through.
 void CollectSubfolders(QStringList& list, bool recursive, shell::EventPump& events, ScanSkips& skips);
 
-// Appends to fileList every file of each folder of folders that matches pattern, folder by folder:
-// names beginning with "~", files that fail FileIsPresent and files whose attribute value is exactly
-// 34 (hidden, an office program's lock file for one) are skipped; each entry is the folder's path
-// and the name with every "//" made "/". With a guard the statements carry the folder-scan command's
-// numbers (118 to 128) and a failing one is reported there, the scan going on; a folder that cannot
-// be listed is then skipped. Without one, failures throw. With skips, a folder that cannot be listed
-// for a reason other than permission (one that vanished since the walk, say) is recorded there
-// instead, and so are the matching files that cannot be added: a name that is not valid UTF-8, or a
-// full path longer than the system takes.
+// Appends to fileList every file of each folder that matches pattern, folder by folder, skipping
+// names beginning with "~", files that fail FileIsPresent and files of attribute value exactly 34
+// (hidden: an office program's lock file, say); every "//" of an entry is made "/". With a guard the
+// statements carry the folder-scan command's numbers (118 to 128) and a failure is reported there,
+// the scan going on; without one, failures throw. With skips, a folder that cannot be listed (other
+// than for permission) and the matching files that cannot be added are recorded there instead.
 void AppendFolderFiles(const QStringList& folders, const QString& pattern, FileList& fileList,
                        shell::Guard* guard = nullptr, ScanSkips* skips = nullptr);
 

@@ -11,13 +11,10 @@ class ListControl {
 public:
     virtual ~ListControl() = default;
     virtual FileList& fileList() = 0;
-    // The position of the selected entry, or 0 when no entry is selected.
+    // 0 when no entry is selected.
     virtual int selectedPosition() = 0;
-    // Makes the entry at position the selected one and highlights it (Selected).
     virtual void select(int position) = 0;
-    // Scrolls so that the entry at position is in view (EnsureVisible).
     virtual void ensureVisible(int position) = 0;
-    // Gives the keyboard focus to the list (SetFocus).
     virtual void focusList() = 0;
     // True while a long operation shows the busy pointer on the main window.
     virtual bool busy() = 0;

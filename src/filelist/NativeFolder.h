@@ -27,7 +27,6 @@ std::optional<QString> decodeName(QByteArrayView raw);
 // character as "\xHH".
 QString readableName(QByteArrayView raw);
 
-// The system's text for errno value code.
 std::string reasonOf(int code);
 bool isPermissionError(int code);
 
@@ -48,7 +47,7 @@ public:
     FolderReader(const FolderReader&) = delete;
     FolderReader& operator=(const FolderReader&) = delete;
 
-    // 0 when the folder is open, otherwise the errno of opening it.
+    // The errno of opening the folder, or 0.
     int openError() const { return m_error; }
     int fd() const { return ::dirfd(m_dir); }
 

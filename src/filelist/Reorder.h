@@ -32,11 +32,10 @@ public:
     // Any mouse-button release over the list disarms dragging; the dragged entry stays known.
     void release() { m_armed = false; }
 
-    // A pointer movement over the list while armed: hoveredPosition is the entry under the pointer
-    // (0 for none) and screenY the pointer's vertical position on the whole screen. When the entry
-    // under the pointer carries another text than the dragged one, the two texts change places, the
-    // hovered position becomes selected and dragged, and the list scrolls one entry towards the
-    // screen edge when the pointer is above 305 or at 365 and below. Returns true after a swap.
+    // A pointer movement over the list while armed, over entry hoveredPosition (0 for none) at screen
+    // height screenY. When that entry's text differs from the dragged one's, the two change places,
+    // the hovered entry becomes selected and dragged, and the list scrolls one entry when the pointer
+    // is above 305 or at 365 and below. True after a swap.
     bool move(ListControl& control, int hoveredPosition, int screenY);
 
     bool armed() const { return m_armed; }

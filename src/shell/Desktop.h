@@ -6,17 +6,15 @@ namespace quorvane::shell {
 
 // What came of handing a file or folder to the desktop: opened, or the reason why not.
 struct OpenResult {
-    // Empty when the desktop took the file or folder; otherwise why it could not open it, as a
-    // sentence part that follows the path ("no program is set up to open it").
+    // Why the desktop could not open it, as a sentence part after the path; empty when it did.
     QString failure;
     // True when the failure is that no program on this computer is set up to open such a path.
     bool noProgram = false;
     bool opened() const { return failure.isEmpty(); }
 };
 
-// The desktop's handlers: a web address in the browser, a folder in the file manager, a file in its
-// application. openUrl returns at once and its outcome is not looked at; openFolder and openFile
-// wait for the desktop's answer (never long) and tell whether it opened the path.
+// The desktop's handlers. openUrl returns at once and its outcome is not looked at; openFolder and
+// openFile wait for the desktop's answer (never long).
 class Desktop {
 public:
     virtual ~Desktop() = default;

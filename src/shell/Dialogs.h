@@ -6,7 +6,7 @@ namespace quorvane::shell {
 
 // What the "Add PowerPoint File(s)" handler asks of the open-file dialog.
 struct OpenFileRequest {
-    QString title;  // the dialog's caption
+    QString title;
     QString filter; // "Name (*.a)|*.a|All Files (*.*)|*.*|": pairs of description and pattern
     bool multiSelect = true;
 };
@@ -18,7 +18,7 @@ public:
     // Shows the open-file dialog. Result: empty on cancel; one file's full path; or for several
     // files the folder, then each name, all separated by NUL (U+0000), nothing at the end.
     virtual QString showOpen(const OpenFileRequest& request) = 0;
-    // Shows the folder browser with the given prompt; the chosen folder's path, or empty on cancel.
+    // The chosen folder's path, or empty on cancel.
     virtual QString pickFolder(const QString& prompt) = 0;
 };
 

@@ -11,7 +11,7 @@ struct OperationAborted {};
 class EventPump {
 public:
     virtual ~EventPump() = default;
-    // Lets the window handle pending events. Throws OperationAborted once the window has closed.
+    // Throws OperationAborted once the window has closed.
     virtual void yield() = 0;
 };
 

@@ -28,7 +28,6 @@ public:
     // With one of the location texts of shell::location (Locations.h).
     Guard(ErrorReporter& reporter, const char16_t* location) : Guard(reporter, QString::fromUtf16(location)) {}
 
-    // Runs one numbered statement.
     template <class Statement> void run(int line, Statement&& statement) {
         m_line = line;
         try {
@@ -61,7 +60,6 @@ public:
 
     // The number of the last numbered statement begun; 0 before the first.
     int line() const { return m_line; }
-    // How many failures this run of the handler has reported.
     int failures() const { return m_failures; }
 
     // Reports a failure at the current statement number (for failures caught outside a statement).

@@ -2,9 +2,8 @@
 
 namespace quorvane::shell {
 
-// The main window's pointer shapes, with the platform's codes. Long operations set Busy; while it
-// shows, the move buttons and the list's removal actions do nothing and the hover rules leave it in
-// place. Custom is the hand image over the buttons.
+// The main window's pointer shapes, with the platform's codes. While Busy shows, the move buttons
+// and the list's removal actions do nothing.
 enum class PointerShape { Default = 0, Busy = 11, Custom = 99 };
 
 // The window's one pointer-shape setting, as the long operations see it.

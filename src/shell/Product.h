@@ -7,9 +7,8 @@ namespace quorvane::shell {
 // The product title: the main window's caption and the source of the application title.
 QString productTitle();
 
-// The application title rule: remove the last space and everything after it, and repeat while the
-// result is longer than 40 characters; the removal happens at least once. A title without a space
-// stays whole.
+// The application title: the title cut at its last space, again while longer than 40 characters (at
+// least once; a title without a space stays whole).
 QString applicationTitleFrom(const QString& title);
 
 // Build-time configuration: the support address of the error report and the home page opened on

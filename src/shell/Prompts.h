@@ -4,11 +4,8 @@
 
 namespace quorvane::shell {
 
-// The message-box styles in use: OK only without an icon, Yes and No without an icon, OK with the
-// warning icon (the error report only) and OK with the information icon. The numbers are the
-// platform's style codes.
+// The message-box styles in use, with the platform's style codes.
 enum class MessageStyle { OkOnly = 0, YesNo = 4, Warning = 48, Information = 64 };
-// The answers a message box gives: the button the user pressed.
 enum class MessageAnswer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
 // Modal message boxes and input prompts. The desktop shows real dialogs; tests answer from a queue.

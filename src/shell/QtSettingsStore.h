@@ -12,9 +12,7 @@ namespace quorvane::shell {
 // every key in the group "Quorvane". Each write reaches the file at once.
 class QtSettingsStore final : public SettingsStore {
 public:
-    // The user's own store.
     QtSettingsStore();
-    // A store in the given INI file (tests keep their own).
     explicit QtSettingsStore(const QString& fileName);
 
     QString read(const QString& key, const QString& defaultValue) override;

@@ -8,7 +8,6 @@ namespace quorvane::shell {
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
-    // The stored value of key, or defaultValue when the key is absent.
     virtual QString read(const QString& key, const QString& defaultValue) = 0;
     // Creates or replaces the value of key; the value is stored exactly (spaces, empty, any script).
     virtual void write(const QString& key, const QString& value) = 0;
