@@ -37,8 +37,8 @@ void MoveButton::paintEvent(QPaintEvent*) {
     icon().paint(&painter, QRect(QPoint(inner.center().x() - size.width() / 2 + 1, inner.top()), size));
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     // The mnemonic's underline, where the style shows it.
-    const int mnemonic = style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this) ? Qt::TextShowMnemonic
-                                                                                         : Qt::TextHideMnemonic;
+    const int mnemonic =
+        style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this) ? Qt::TextShowMnemonic : Qt::TextHideMnemonic;
     painter.drawText(inner.adjusted(0, size.height() + 2, 0, 0),
                      Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap | mnemonic, text());
 }

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-
 using namespace Qt::StringLiterals;
 
 namespace quorvane::filelist {

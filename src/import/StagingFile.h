@@ -15,7 +15,6 @@ namespace quorvane::import {
 // empty, else the platform's), made on first use.
 class StagingFolder {
 public:
-
     // The folder's path; the first call makes it. Empty when it cannot be made, the errno in
     // error() (a later call tries again).
     QString path();

@@ -107,8 +107,8 @@ namespace {
 class DelimitedScan {
 public:
     DelimitedScan(const QByteArray& text, char* out, char32_t delimiter, const QString& name)
-        : m_data(text.constData()), m_size(static_cast<std::size_t>(text.size())), m_out(out),
-          m_delimiter(delimiter), m_name(name), m_builder(name) {}
+        : m_data(text.constData()), m_size(static_cast<std::size_t>(text.size())), m_out(out), m_delimiter(delimiter),
+          m_name(name), m_builder(name) {}
 
     // Scans the whole text; returns the length the text keeps.
     std::size_t run() {
