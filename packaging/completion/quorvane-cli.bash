@@ -7,8 +7,8 @@
 
 _quorvane_cli_commands="text import"
 _quorvane_cli_options="-h --help --version"
-_quorvane_cli_text_options="--json --include --files-from -0 --null -j --jobs -h --help"
-_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext --csv --columns --include --files-from -0 --null -j --jobs --timings -h --help"
+_quorvane_cli_text_options="--json --include --skip-hidden --files-from -0 --null -j --jobs -h --help"
+_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext --csv --columns --include --skip-hidden --files-from -0 --null -j --jobs --timings -h --help"
 
 # The presentations the readers take (their content decides; these are the names they usually carry).
 _quorvane_cli_presentations='pptx|pptm|ppsx|ppsm|potx|potm|ppt|pps|pot|odp|otp|fodp'
@@ -63,8 +63,8 @@ _quorvane_cli_value() {
         --ext) _quorvane_cli_words "$2" 'ppt\*' pptx pptm ppsx ppt odp fodp '\*' ;;
         --csv) _quorvane_cli_words "$2" spreadsheets exact ;;
         -o | --output) _quorvane_cli_files 'xlsx|csv' "$2" ;;
-        --columns) _quorvane_cli_list "$2" path file slide shape name kind ;;
-        --include) _quorvane_cli_list "$2" notes tables groups ;;
+        --columns) _quorvane_cli_list "$2" path file slide shape name kind hidden ;;
+        --include) _quorvane_cli_list "$2" notes tables groups smartart charts comments alt ;;
         --files-from)
             compopt -o filenames 2>/dev/null
             COMPREPLY+=($(compgen -f -- "$2"))

@@ -30,7 +30,7 @@ expect() {
 
 expect "quorvane-cli " "--help|--version|-h|import|text"
 expect "quorvane-cli im" "import"
-expect "quorvane-cli import --s" "--split|--split-text"
+expect "quorvane-cli import --s" "--skip-hidden|--split|--split-text"
 expect "quorvane-cli import --split " "comma|none|space|tab|text"
 expect "quorvane-cli import --split = t" "tab|text"
 expect "quorvane-cli import --ext ppt" "ppt|ppt\\*|pptm|pptx"
@@ -42,8 +42,10 @@ expect "quorvane-cli import --output = o" "out.csv|out.xlsx"
 expect "quorvane-cli text t" "talk.pptx"
 # After "--" an argument that starts with "-" is a file.
 expect "quorvane-cli text -- -" ""
-expect "quorvane-cli text -" "--files-from|--help|--include|--jobs|--json|--null|-0|-h|-j"
+expect "quorvane-cli text -" "--files-from|--help|--include|--jobs|--json|--null|--skip-hidden|-0|-h|-j"
 expect "quorvane-cli text --include notes,t" "notes,tables"
+expect "quorvane-cli text --include notes,c" "notes,charts|notes,comments"
+expect "quorvane-cli import --columns kind,h" "kind,hidden"
 expect "quorvane-cli import --columns s" "shape|slide"
 
 ((failures == 0)) && echo "the completion offers what it should"

@@ -70,12 +70,19 @@ const char* const ImportUsage =
     "                            order given, from: path (the presentation's full path), file (its\n"
     "                            file name), slide (from 1), shape (its place on the slide, from 1,\n"
     "                            counting the shapes that give text), name (the shape's stored name),\n"
-    "                            kind (title, body, text, table, notes or group)\n"
+    "                            kind (title, body, text, table, notes, group, smartart, chart,\n"
+    "                            comment or alt), hidden (1 for a slide hidden in the slide show)\n"
     "                            e.g. --columns file,slide,shape\n"
     "  --include LIST            read more than the slides' text shapes, from: notes (the speaker\n"
     "                            notes, after the slide's shapes), tables (a row per table row, a\n"
-    "                            column per cell) and groups (the shapes inside groups, at the\n"
-    "                            group's place)   e.g. --include notes,tables,groups\n"
+    "                            column per cell), groups (the shapes inside groups, at the\n"
+    "                            group's place), smartart (the texts of a SmartArt graphic's nodes),\n"
+    "                            charts (a chart's title, series names and axis titles), comments\n"
+    "                            (review comments and their replies, after the notes) and alt (every\n"
+    "                            picture's alternative text, empty or not)\n"
+    "                            e.g. --include notes,tables,groups,alt\n"
+    "  --skip-hidden             leave out the slides hidden in the slide show (the others keep\n"
+    "                            their numbers)\n"
     "  --files-from LIST         also import the files that LIST names, one a line; - reads the list\n"
     "                            from standard input   e.g. find . -name '*.pptx' | quorvane-cli\n"
     "                            import --files-from - -o all.xlsx\n"
@@ -109,7 +116,7 @@ struct ImportRequest : SharedRequest {
     bool timings = false;
 
     // Whether the rows are laid out here rather than taken as the presentations' text.
-    bool ownRows() const { return !columns.isEmpty() || choice.notes || choice.tables || choice.groups; }
+    bool ownRows() const { return !columns.isEmpty() || choice.beyondShapes(); }
 };
 
 // One option of import's own (not shared with text) into request; returns the problem.
@@ -149,14 +156,17 @@ std::optional<QString> parseOption(const QString& argument, const std::function<
         else
             return u"--csv takes spreadsheets or exact"_s;
     } else if (argument == u"--columns") {
-        static const QStringList known{u"path"_s, u"file"_s, u"slide"_s, u"shape"_s, u"name"_s, u"kind"_s};
+        static const QStringList known{u"path"_s, u"file"_s, u"slide"_s, u"shape"_s, u"name"_s, u"kind"_s, u"hidden"_s};
         const auto list = value();
         request.columns = list ? list->split(u',') : QStringList();
         for (const QString& column : std::as_const(request.columns))
             if (!known.contains(column))
-                return u"--columns takes a list of path, file, slide, shape, name and kind, separated by commas"_s;
+                return u"--columns takes a list of path, file, slide, shape, name, kind and hidden, separated by "
+                       u"commas"_s;
         if (request.columns.isEmpty())
-            return u"--columns takes a list of path, file, slide, shape, name and kind, separated by commas"_s;
+            return u"--columns takes a list of path, file, slide, shape, name, kind and hidden, separated by "
+                   u"commas"_s;
+        request.choice.markHidden = request.columns.contains(u"hidden"_s);
     } else if (argument == u"--split-text") {
         request.splitText = value();
         if (!request.splitText)
@@ -305,8 +315,10 @@ public:
     }
     QString presentationText(office::PresentationServer& server, const QString& path) override {
         const Stopwatch stopwatch(readingSeconds);
-        if (!m_request.ownRows())
+        if (!m_request.ownRows() && !m_request.choice.skipHidden)
             return import::ImportWindow::presentationText(server, path);
+        if (!m_request.ownRows())
+            return shownSlidesText(server, path);
         return laidOutRows(server, path);
     }
     QString text1() override { return m_request.splitText.value_or(QString()); }
@@ -361,6 +373,8 @@ private:
                     lead += asColumn(shape.name);
                 else if (column == u"kind")
                     lead += shape.kind;
+                else if (column == u"hidden" && shape.hidden)
+                    lead += u"1"_s;
                 lead += import::SplitMark;
             }
             if (shape.columns > 0) {
@@ -394,6 +408,19 @@ private:
             throw office::PartialReadError(damaged.damage(), rows);
         }
         return rows;
+    }
+
+    // The presentation's text as presentationText gives it, without the hidden slides: the run
+    // separates it as usual.
+    QString shownSlidesText(office::PresentationServer& server, const QString& path) const {
+        QString text;
+        const auto take = [&](const import::ShapeText& shape) { text += shape.text + u"\r\n"_s; };
+        try {
+            quorvane::import::ForEachShapeText(server, path, m_request.choice, take);
+        } catch (const office::PartialReadError& damaged) {
+            throw office::PartialReadError(damaged.damage(), import::protectSplitMarks(text));
+        }
+        return import::protectSplitMarks(text);
     }
 
     // A path or a name as one cell: a row end in it would start another, and its column marks are

@@ -17,7 +17,7 @@ namespace quorvane::cli {
 
 namespace {
 
-// Reads an --include list ("notes,tables") into choice; returns the problem when it names anything else.
+// Reads an --include list ("notes,tables,alt") into choice; returns the problem when it names anything else.
 std::optional<QString> parseInclude(const QString& list, import::TextChoice& choice) {
     const QStringList items = list.split(u',');
     for (const QString& item : items) {
@@ -27,8 +27,17 @@ std::optional<QString> parseInclude(const QString& list, import::TextChoice& cho
             choice.tables = true;
         else if (item == u"groups")
             choice.groups = true;
+        else if (item == u"smartart")
+            choice.smartart = true;
+        else if (item == u"charts")
+            choice.charts = true;
+        else if (item == u"comments")
+            choice.comments = true;
+        else if (item == u"alt")
+            choice.alt = true;
         else
-            return u"--include takes a list of notes, tables and groups, separated by commas"_s;
+            return u"--include takes a list of notes, tables, groups, smartart, charts, comments and alt, "
+                   u"separated by commas"_s;
     }
     return std::nullopt;
 }
@@ -77,6 +86,8 @@ std::optional<QString> parseArguments(const QStringList& arguments, SharedReques
             request.filesFrom = value();
             if (!request.filesFrom || request.filesFrom->isEmpty())
                 problem = u"--files-from needs a file (- for standard input)"_s;
+        } else if (argument == u"--skip-hidden") {
+            request.choice.skipHidden = true;
         } else if (argument == u"-0" || argument == u"--null") {
             request.nulSeparated = true;
         } else if (argument == u"-j" || argument == u"--jobs") {

@@ -29,12 +29,20 @@ const char* const TextUsage =
     "Options:\n"
     "  --json                    write one JSON object per line for each shape that gives text:\n"
     "                            {\"path\", \"slide\", \"shape\", \"name\", \"kind\", \"text\"} (a table adds\n"
-    "                            \"cells\", its rows of cells); a file that cannot be read gives\n"
+    "                            \"cells\", its rows of cells; a comment \"author\"; with --skip-hidden or\n"
+    "                            smartart, charts, comments or alt included, a hidden slide's objects\n"
+    "                            say \"hidden\": true); a file that cannot be read gives\n"
     "                            {\"path\", \"error\"}, a damaged one what survived of it and then\n"
     "                            {\"path\", \"error\", \"slides_read\", \"slides\"} (null when not known)\n"
     "                            e.g. quorvane-cli text --json deck.pptx\n"
-    "  --include LIST            read more than the slides' text shapes, from: notes, tables and\n"
-    "                            groups   e.g. --include notes,tables,groups\n"
+    "  --include LIST            read more than the slides' text shapes, from: notes, tables,\n"
+    "                            groups, smartart (the texts of a SmartArt graphic's nodes), charts\n"
+    "                            (a chart's title, series names and axis titles), comments (review\n"
+    "                            comments and their replies, after the notes) and alt (every\n"
+    "                            picture's alternative text, empty or not)\n"
+    "                            e.g. --include notes,tables,groups,alt\n"
+    "  --skip-hidden             leave out the slides hidden in the slide show (the others keep\n"
+    "                            their numbers)\n"
     "  --files-from LIST         also read the files that LIST names, one a line; - reads the list\n"
     "                            from standard input   e.g. --files-from decks.txt\n"
     "  -0, --null                the --files-from list is separated by NUL characters (find -print0)\n"
@@ -110,6 +118,10 @@ void writeShapes(office::PresentationServer& server, const QString& path, const 
             }
             object["cells"] = std::move(rows);
         }
+        if (shape.kind == u"comment")
+            object["author"] = utf8(shape.author);
+        if (shape.hidden)
+            object["hidden"] = true;
         lines += object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         lines += '\n';
     };
@@ -146,7 +158,10 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
             writeUtf8(err, u"quorvane-cli text: "_s + *problem + u"\n"_s);
             return ExitReported;
         }
-    const bool plain = !request.json && !request.choice.notes && !request.choice.tables && !request.choice.groups;
+    const bool plain = !request.json && !request.choice.beyondShapes() && !request.choice.skipHidden;
+    // Hidden slides are marked where the options of what a slide shows are in play; without them the
+    // output stays as it always was.
+    request.choice.markHidden = request.json && (request.choice.graphics() || request.choice.comments);
     prepareForManyFiles();
     // One server for all the files: a failure leaves it running with that file open, and the next
     // file opened becomes the active presentation.

@@ -36,6 +36,9 @@ QString kindName(office::ShapeKind kind) {
         return u"group"_s;
     case ShapeKind::Text:
     case ShapeKind::Other:
+    case ShapeKind::Picture:
+    case ShapeKind::Diagram:
+    case ShapeKind::Chart:
         break;
     }
     return u"text"_s;
@@ -62,13 +65,38 @@ void ForEachShapeText(office::PresentationServer& server, const QString& path, c
     const std::shared_ptr<office::PresentationApplication> application = server.attach();
     application->open(path);
 
+    const bool askHidden = choice.skipHidden || choice.markHidden;
     const int slides = application->slidesCount();
     for (int slide = 1; slide <= slides; ++slide) {
+        const bool hidden = askHidden && application->slideHidden(slide);
+        if (hidden && choice.skipHidden)
+            continue;
         int given = 0; // the shapes of this slide that gave text so far
         const auto give = [&](ShapeText& text) {
             text.slide = slide;
             text.shape = ++given;
+            text.hidden = hidden;
             take(text);
+        };
+        // A picture's alternative text, a diagram's nodes, a chart's texts: what a shape without a
+        // text frame gives besides a table, when asked for.
+        const auto giveGraphic = [&](const office::ShapeRef& ref, ShapeKind kind) {
+            if (kind == ShapeKind::Picture && choice.alt) {
+                ShapeText text;
+                text.name = application->shapeName(ref);
+                text.kind = u"alt"_s;
+                text.text = application->alternativeText(ref);
+                give(text);
+            } else if ((kind == ShapeKind::Diagram && choice.smartart) || (kind == ShapeKind::Chart && choice.charts)) {
+                const QString name = application->shapeName(ref);
+                for (const QString& item : application->graphicTexts(ref)) {
+                    ShapeText text;
+                    text.name = name;
+                    text.kind = kind == ShapeKind::Diagram ? u"smartart"_s : u"chart"_s;
+                    text.text = item;
+                    give(text);
+                }
+            }
         };
         const int shapes = application->shapesCount(slide);
         for (int shape = 1; shape <= shapes; ++shape) {
@@ -81,7 +109,7 @@ void ForEachShapeText(office::PresentationServer& server, const QString& path, c
                 give(text);
                 continue;
             }
-            if (!choice.tables && !choice.groups)
+            if (!choice.tables && !choice.groups && !choice.graphics())
                 continue;
             const ShapeKind kind = application->shapeKind(ref);
             if (kind == ShapeKind::Table && choice.tables) {
@@ -98,15 +126,21 @@ void ForEachShapeText(office::PresentationServer& server, const QString& path, c
                     if (application->itemHasTextFrame(itemRef) != 0) {
                         text.kind = kindName(ShapeKind::Group);
                         text.text = application->itemText(itemRef);
-                    } else if (choice.tables && application->shapeKind(itemRef) == ShapeKind::Table) {
-                        text.kind = kindName(ShapeKind::Table);
-                        readTable(*application, itemRef, text);
                     } else {
-                        continue;
+                        const ShapeKind itemKind = application->shapeKind(itemRef);
+                        if (choice.tables && itemKind == ShapeKind::Table) {
+                            text.kind = kindName(ShapeKind::Table);
+                            readTable(*application, itemRef, text);
+                        } else {
+                            giveGraphic(itemRef, itemKind);
+                            continue;
+                        }
                     }
                     text.name = application->shapeName(itemRef);
                     give(text);
                 }
+            } else {
+                giveGraphic(ref, kind);
             }
         }
         if (choice.notes) {
@@ -116,6 +150,14 @@ void ForEachShapeText(office::PresentationServer& server, const QString& path, c
             if (!notes.text.isEmpty())
                 give(notes);
         }
+        if (choice.comments)
+            for (const office::SlideComment& comment : application->comments(slide)) {
+                ShapeText text;
+                text.kind = u"comment"_s;
+                text.author = comment.author;
+                text.text = comment.text;
+                give(text);
+            }
     }
     std::optional<office::PresentationDamage> damage = application->damage();
     application->saveActive();

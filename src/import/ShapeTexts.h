@@ -11,9 +11,19 @@ namespace quorvane::import {
 
 // What is read besides the text shapes of the slides.
 struct TextChoice {
-    bool notes = false;  // each slide's speaker notes, after its shapes
-    bool tables = false; // tables, at their place among the shapes
-    bool groups = false; // the shapes inside groups (nested groups entered), at the group's place
+    bool notes = false;      // each slide's speaker notes, after its shapes
+    bool tables = false;     // tables, at their place among the shapes
+    bool groups = false;     // the shapes inside groups (nested groups entered), at the group's place
+    bool smartart = false;   // a SmartArt graphic's node texts, at the graphic's place
+    bool charts = false;     // a chart's title, series names and axis titles, at the chart's place
+    bool comments = false;   // each slide's review comments (replies after theirs), after its notes
+    bool alt = false;        // every picture's alternative text (also an empty one), at its place
+    bool skipHidden = false; // hidden slides give nothing (the others keep their numbers)
+    bool markHidden = false; // ShapeText::hidden is found out (else it stays false)
+
+    // Whether anything beyond the text frames, notes, tables and groups is asked for.
+    bool graphics() const { return smartart || charts || alt; }
+    bool beyondShapes() const { return notes || tables || groups || graphics() || comments; }
 };
 
 // One shape that gives text, and where it came from.
@@ -23,7 +33,10 @@ struct ShapeText {
     // the slide's shapes.
     int shape = 0;
     QString name; // as the presentation stores it ("" for the notes)
-    QString kind; // title, body, text, table, notes, group (a shape inside a group)
+    // title, body, text, table, notes, group (a shape inside a group), smartart, chart, comment, alt
+    QString kind;
+    QString author;      // a comment's author
+    bool hidden = false; // the slide is hidden in the slide show
     // Its text as a text frame gives it: paragraphs joined by CR, line breaks as VT. Empty for a table.
     QString text;
     // A table: its columns, and its cells row by row, each like a text frame's text.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace quorvane::office {
 
@@ -20,6 +21,15 @@ enum class ShapeKind {
     Text,  // any other shape that can hold text: text boxes, autoshapes, date, footer, number placeholders
     Table,
     Group,
+    Picture, // a picture (alternative text only)
+    Diagram, // a SmartArt graphic: the text of its nodes
+    Chart,   // a chart: its title, series names and axis titles
+};
+
+// A review comment of a slide, or a reply to one (replies follow the comment they answer).
+struct SlideComment {
+    QString author; // "" when the presentation names none
+    QString text;   // paragraphs joined by CR, line breaks as VT
 };
 
 // A shape of the active presentation: shape `shape` of slide `slide` (both from 1), or with item > 0
@@ -98,6 +108,30 @@ public:
     // Slides(slide).NotesPage: the text of its body placeholder, the speaker notes ("" when the slide
     // has none).
     virtual QString notesText(int slide) = 0;
+
+    // What a slide shows besides its text frames. A server that does not know them gives nothing.
+    // Slides(slide).SlideShowTransition.Hidden: whether the slide is left out of the slide show.
+    virtual bool slideHidden(int slide) {
+        static_cast<void>(slide);
+        return false;
+    }
+    // The texts of a SmartArt graphic's nodes (in the order they hang in the graphic) or of a chart
+    // (its title, its series' names, its axes' titles); empty texts left out. Nothing for any other
+    // shape, and nothing when the graphic's own data is missing or damaged.
+    virtual QStringList graphicTexts(const ShapeRef& shape) {
+        static_cast<void>(shape);
+        return {};
+    }
+    // .AlternativeText of a picture ("" when it has none).
+    virtual QString alternativeText(const ShapeRef& shape) {
+        static_cast<void>(shape);
+        return {};
+    }
+    // Slides(slide).Comments, each followed by its replies; nothing when they are missing or damaged.
+    virtual std::vector<SlideComment> comments(int slide) {
+        static_cast<void>(slide);
+        return {};
+    }
 
     // What damage cost the active presentation; nothing when it was read whole. A damaged file that
     // still gives text (cut short, its zip directory or its chain of edits broken) opens with what

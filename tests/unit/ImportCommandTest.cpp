@@ -393,6 +393,30 @@ TEST_F(ImportCommandTest, ColumnsSayWhereEachRowCameFromAndSplitLeavesThemWhole)
     EXPECT_FALSE(QFile::exists(output(u"no.xlsx"_s)));
 }
 
+TEST_F(ImportCommandTest, WhatSlidesShowGoesInAsRowsWithTheirKindAndHiddenFlag) {
+    const QString deck = QStringLiteral(QUORVANE_TEST_DATA "/extras/graphics-pptxgenjs.pptx");
+    ASSERT_EQ(import({u"--columns"_s, u"slide,kind,hidden"_s, u"--include"_s, u"charts,alt"_s, deck, u"-o"_s,
+                      output(u"shown.csv"_s), u"--csv"_s, u"exact"_s}),
+              0)
+        << err;
+    QFile csv(output(u"shown.csv"_s));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(csv.readAll()).split(u"\r\n"_s);
+    ASSERT_GE(rows.size(), 11);
+    EXPECT_EQ(rows[1], u"1,chart,,Sales by region"_s);
+    EXPECT_EQ(rows[7], u"2,text,1,Backup figures"_s);
+    EXPECT_EQ(rows[8], u"2,alt,1,A red square"_s);
+    EXPECT_EQ(rows[9], u"3,alt,,Map of the site north at the top"_s);
+
+    // Skipped hidden slides, on per-file sheets and without any column: the text as always, less slide 2.
+    ASSERT_EQ(import({u"--skip-hidden"_s, u"--per-file-sheets"_s, deck, u"-o"_s, output(u"skip.xlsx"_s)}), 0) << err;
+    const QJsonArray book = test::readXlsx(output(u"skip.xlsx"_s));
+    ASSERT_EQ(book.size(), 2);
+    EXPECT_EQ(cell(book, 1, u"A1"_s), u"Sales"_s);
+    EXPECT_EQ(cell(book, 1, u"A2"_s), u"The end"_s);
+    EXPECT_EQ(cell(book, 1, u"A3"_s), u""_s);
+}
+
 QByteArray contentsOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");

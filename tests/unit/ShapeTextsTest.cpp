@@ -5,7 +5,10 @@
 #include "office/AutomationError.h"
 #include "office/presentation/LocalPresentationServer.h"
 
+#include "support/PackageBuilder.h"
+
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -25,7 +28,12 @@ QString describe(const import::ShapeText& shape) {
             cells << shape.cells[static_cast<size_t>(row * shape.columns + column)];
         text += u"[%1]"_s.arg(cells.join(u'|'));
     }
-    return u"%1/%2 %3 %4: %5"_s.arg(shape.slide).arg(shape.shape).arg(shape.kind, shape.name, text);
+    // A comment shows its author, a hidden slide's shape a "h" after its number.
+    const QString name = shape.kind == u"comment" ? shape.author : shape.name;
+    return u"%1%2/%3 %4 %5: %6"_s.arg(shape.slide)
+        .arg(shape.hidden ? u"h"_s : QString())
+        .arg(shape.shape)
+        .arg(shape.kind, name, text);
 }
 
 QStringList read(const QString& path, const import::TextChoice& choice) {
@@ -38,6 +46,14 @@ QStringList read(const QString& path, const import::TextChoice& choice) {
 }
 
 constexpr import::TextChoice Everything{true, true, true};
+// What slides show beyond their text frames, hidden slides marked.
+import::TextChoice shown(bool skipHidden = false) {
+    import::TextChoice choice;
+    choice.groups = choice.smartart = choice.charts = choice.comments = choice.alt = true;
+    choice.markHidden = true;
+    choice.skipHidden = skipHidden;
+    return choice;
+}
 
 // extras.fodp as Impress saves it: the same texts in the same order, under the names it stores.
 struct Saved {
@@ -120,6 +136,171 @@ TEST(ShapeTextsTest, ServerRefusesItemsAndCellsThatAreNotThere) {
     EXPECT_TRUE(fails([&] { application->itemText({2, 1, 1}); })); // no group: no items
     EXPECT_TRUE(fails([&] { application->notesText(5); }));
     EXPECT_EQ(application->slidesCount(), 4); // refusals leave the presentation readable
+}
+
+TEST(ShapeTextsTest, ChartsPicturesAndHiddenSlidesFromPptxgenjs) {
+    const QString path = Extras + u"/graphics-pptxgenjs.pptx"_s;
+    const QStringList expected{
+        u"1/1 text Heading: Sales"_s,
+        // The title, the series in plot-area order, then the axis titles; the line chart has no title.
+        u"1/2 chart Sales chart: Sales by region"_s,
+        u"1/3 chart Sales chart: North"_s,
+        u"1/4 chart Sales chart: South"_s,
+        u"1/5 chart Sales chart: Quarter"_s,
+        u"1/6 chart Sales chart: Units"_s,
+        u"1/7 chart Trend chart: Trend"_s,
+        u"2h/1 text Text 0: Backup figures"_s,
+        u"2h/2 alt Red square: A red square"_s,
+        // A line end in an attribute reads as a space, as XML has it.
+        u"3/1 alt Map: Map of the site north at the top"_s,
+        u"3/2 text Text 0: The end"_s,
+    };
+    EXPECT_EQ(read(path, shown()), expected);
+    // Skipped, the hidden slide gives nothing and the next keeps its number.
+    QStringList skipped = expected;
+    skipped.remove(7, 2);
+    EXPECT_EQ(read(path, shown(true)), skipped);
+    // One kind alone; the text frames keep their numbers among the shapes that give text.
+    import::TextChoice alt;
+    alt.alt = true;
+    EXPECT_EQ(read(path, alt),
+              (QStringList{u"1/1 text Heading: Sales"_s, u"2/1 text Text 0: Backup figures"_s,
+                           u"2/2 alt Red square: A red square"_s, u"3/1 alt Map: Map of the site north at the top"_s,
+                           u"3/2 text Text 0: The end"_s}));
+}
+
+TEST(ShapeTextsTest, SmartArtNodesInTheOrderTheyHang) {
+    EXPECT_EQ(read(Extras + u"/smartart-simple.pptx"_s, shown()).mid(0, 3),
+              (QStringList{u"1/1 smartart Diagram 3: abc"_s, u"1/2 smartart Diagram 3: def"_s,
+                           u"1/3 smartart Diagram 3: ghi"_s}));
+}
+
+// review.fodp as Impress saves it: comments with their authors, pictures with and without a
+// description, a hidden slide.
+struct Reviewed {
+    const char* file;
+    const char* title;   // the title as it reads (Impress keeps it as a text shape, not a placeholder)
+    bool named;          // whether it stores the names of other shapes
+    const char* unnamed; // the alternative text of a picture with a title only
+};
+
+class ReviewTest : public ::testing::TestWithParam<Reviewed> {};
+
+TEST_P(ReviewTest, CommentsPicturesAndHiddenPages) {
+    const Reviewed saved = GetParam();
+    const QString path = Extras + u'/' + QString::fromLatin1(saved.file);
+    const auto name = [&](const char* stored) { return saved.named ? QString::fromUtf8(stored) : QString(); };
+    const QStringList expected{
+        QString::fromLatin1(saved.title),
+        u"1/2 alt %1: The river bank at the north end of the site"_s.arg(name("Photo")),
+        u"1/3 alt %1: "_s.arg(name("Logo")),
+        u"1/4 comment Ann Lee: Is the photo recent?"_s,
+        u"1/5 comment Bo Chen: Taken in May.\rReplace the logo."_s,
+        u"2h/1 text %1: Backup numbers"_s.arg(name("Note")),
+        u"2h/2 comment Ann Lee: Keep this hidden."_s,
+        u"3/1 alt %1: %2"_s.arg(name("Site map"), QString::fromUtf8(saved.unnamed)),
+    };
+    EXPECT_EQ(read(path, shown()), expected);
+    EXPECT_EQ(read(path, shown(true)).size(), expected.size() - 2);
+    // Without the choices, nothing is marked and nothing else read.
+    EXPECT_EQ(read(path, {}),
+              (QStringList{QString::fromLatin1(saved.title), u"2/1 text %1: Backup numbers"_s.arg(name("Note"))}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Producers, ReviewTest,
+                         ::testing::Values(Reviewed{"review-impress.pptx", "1/1 text Title 1: Site survey", true, ""}));
+
+// A deck written by hand: what real producers rarely write (threaded comments, a diagram whose
+// connections loop, parts that are missing or damaged).
+TEST(ShapeTextsTest, DiagramsAndCommentsWalkedSafelyAndDamagedPartsGiveNothing) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"hand.pptx"_s);
+    const auto frame = [](const std::string& name, const std::string& data) {
+        return R"(<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id="9" name=")" + name +
+               R"("/><p:cNvGraphicFramePr/><p:nvPr/></p:nvGraphicFramePr><a:graphic>)" + data +
+               "</a:graphic></p:graphicFrame>";
+    };
+    const auto diagram = [&](const std::string& name, const std::string& id) {
+        return frame(name, R"(<a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/diagram">)"
+                           R"(<dgm:relIds xmlns:dgm="http://schemas.openxmlformats.org/drawingml/2006/diagram" )"
+                           R"(r:dm=")" +
+                               id + R"("/></a:graphicData>)");
+    };
+    const auto chart = [&](const std::string& name, const std::string& id) {
+        return frame(name, R"(<a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/chart">)"
+                           R"(<c:chart xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart" r:id=")" +
+                               id + R"("/></a:graphicData>)");
+    };
+    const std::string slide =
+        test::slideXml(diagram("Loop", "rId1") + chart("Gone", "rId2") + chart("Broken", "rId3") +
+                       test::textBoxOf("still here") + chart("Auto", "rId4") + diagram("Nowhere", "rId9"));
+    std::vector<test::PackagePart> parts = test::deckParts({slide});
+    const auto rel = [](const std::string& id, const std::string& type, const std::string& target) {
+        return R"(<Relationship Id=")" + id + R"(" Type=")" + type + R"(" Target=")" + target + R"("/>)";
+    };
+    const std::string officeRels = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    const std::string threaded = "http://schemas.microsoft.com/office/2018/10/relationships/";
+    parts.push_back({"ppt/slides/_rels/slide1.xml.rels",
+                     R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" +
+                         rel("rId1", officeRels + "diagramData", "../diagrams/data1.xml") +
+                         rel("rId2", officeRels + "chart", "../charts/chart9.xml") +
+                         rel("rId3", officeRels + "chart", "../charts/chart3.xml") +
+                         rel("rId4", officeRels + "chart", "/ppt/charts/chart4.xml") +
+                         rel("rId5", threaded + "comments", "../comments/modern1.xml") +
+                         rel("rId6", officeRels + "comments", "../comments/broken.xml") + "</Relationships>"});
+    for (test::PackagePart& part : parts)
+        if (part.name == "ppt/_rels/presentation.xml.rels")
+            part.content.insert(part.content.rfind("</Relationships>"),
+                                rel("rIdA", threaded + "authors", "authors.xml"));
+    // Nodes hang by srcOrd, not by list order; "pres" points and sibling connections are no part of
+    // the order; the last connection leads back up and is walked once.
+    const std::string dgm = R"(xmlns:dgm="http://schemas.openxmlformats.org/drawingml/2006/diagram" )"
+                            R"(xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main")";
+    const auto point = [](const std::string& id, const std::string& type, const std::string& text) {
+        return R"(<dgm:pt modelId=")" + id + R"(")" + (type.empty() ? "" : R"( type=")" + type + R"(")") +
+               "><dgm:t><a:bodyPr/><a:p><a:r><a:t>" + text + "</a:t></a:r></a:p></dgm:t></dgm:pt>";
+    };
+    const auto link = [](const std::string& from, const std::string& to, int order, const std::string& type = {}) {
+        return R"(<dgm:cxn modelId="c)" + from + to + R"(" srcId=")" + from + R"(" destId=")" + to + R"(" srcOrd=")" +
+               std::to_string(order) + R"(")" + (type.empty() ? "" : R"( type=")" + type + R"(")") + "/>";
+    };
+    parts.push_back({"ppt/diagrams/data1.xml",
+                     "<dgm:dataModel " + dgm + "><dgm:ptLst>" + point("0", "doc", "document") +
+                         point("b", "", "second") + point("a", "node", "first") + point("a1", "asst", "helper") +
+                         point("p", "pres", "shape text") + point("e", "", "") + "</dgm:ptLst><dgm:cxnLst>" +
+                         link("0", "b", 1) + link("0", "a", 0) + link("a", "a1", 0) + link("0", "e", 2) +
+                         link("0", "p", 3, "presOf") + link("a", "b", 1, "sibTrans") + link("a1", "0", 0) +
+                         "</dgm:cxnLst></dgm:dataModel>"});
+    parts.push_back({"ppt/charts/chart3.xml", "<c:chartSpace><unclosed>"});
+    parts.push_back({"ppt/charts/chart4.xml",
+                     R"(<c:chartSpace xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart"><c:chart>)"
+                     R"(<c:title><c:overlay val="0"/></c:title><c:plotArea><c:barChart><c:ser><c:tx><c:v>Only)"
+                     R"(</c:v></c:tx></c:ser></c:barChart></c:plotArea></c:chart></c:chartSpace>)"});
+    const std::string p188 = R"(xmlns:p188="http://schemas.microsoft.com/office/powerpoint/2018/8/main" )"
+                             R"(xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main")";
+    parts.push_back({"ppt/comments/modern1.xml",
+                     "<p188:cmLst " + p188 +
+                         R"(><p188:cm id="{1}" authorId="{A}"><p188:txBody><a:p><a:r><a:t>Why?</a:t></a:r></a:p>)"
+                         R"(</p188:txBody><p188:replyLst><p188:reply id="{2}" authorId="{B}"><p188:txBody><a:p>)"
+                         R"(<a:r><a:t>Because.</a:t></a:r></a:p></p188:txBody></p188:reply></p188:replyLst>)"
+                         R"(</p188:cm><p188:cm id="{3}" authorId="{C}"><p188:txBody><a:p><a:r><a:t>Next</a:t>)"
+                         R"(</a:r></a:p></p188:txBody></p188:cm></p188:cmLst>)"});
+    parts.push_back({"ppt/comments/broken.xml", "<p:cmLst"});
+    parts.push_back({"ppt/authors.xml", "<p188:authorLst " + p188 +
+                                            R"(><p188:author id="{A}" name="Ann"/><p188:author id="{B}" )"
+                                            R"(name="Bo"/></p188:authorLst>)"});
+    test::writeZip(path, parts);
+
+    EXPECT_EQ(read(path, shown()), (QStringList{
+                                       u"1/1 smartart Loop: first"_s,
+                                       u"1/2 smartart Loop: helper"_s,
+                                       u"1/3 smartart Loop: second"_s,
+                                       u"1/4 text Text: still here"_s,
+                                       u"1/5 chart Auto: Only"_s,
+                                       u"1/6 comment Ann: Why?"_s,
+                                       u"1/7 comment Bo: Because."_s,
+                                       u"1/8 comment : Next"_s,
+                                   }));
 }
 
 } // namespace

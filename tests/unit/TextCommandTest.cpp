@@ -111,6 +111,36 @@ TEST(TextCommandTest, JsonLinesHoldTheSameTextsAndOneErrorObjectPerFailedFile) {
     EXPECT_EQ(json.err, "quorvane-cli: " + objects[9].value(u"error"_s).toString().toStdString() + "\n");
 }
 
+TEST(TextCommandTest, CommentsCarryTheirAuthorAndHiddenSlidesAreMarkedOrSkipped) {
+    const QString deck = Extras + u"/review-impress.pptx"_s;
+    const TextRun json = runText({u"--json"_s, u"--include=comments"_s, deck});
+    ASSERT_EQ(json.status, 0) << json.err;
+    QList<QJsonObject> objects;
+    for (const QByteArray& line : QByteArray::fromStdString(json.out).split('\n'))
+        if (!line.isEmpty())
+            objects << QJsonDocument::fromJson(line).object();
+    ASSERT_EQ(objects.size(), 5);
+    EXPECT_EQ(objects[1].value(u"kind"_s).toString(), u"comment"_s);
+    EXPECT_EQ(objects[1].value(u"author"_s).toString(), u"Ann Lee"_s);
+    EXPECT_EQ(objects[2].value(u"text"_s).toString(), u"Taken in May.\rReplace the logo."_s);
+    EXPECT_FALSE(objects[2].contains(u"hidden"_s));
+    EXPECT_EQ(objects[3].value(u"slide"_s).toInt(), 2);
+    EXPECT_TRUE(objects[3].value(u"hidden"_s).toBool());
+    EXPECT_FALSE(objects[3].contains(u"author"_s)); // only comments have one
+
+    // Skipped in plain text too: the hidden slide's line goes, nothing else changes.
+    EXPECT_EQ(runText({deck}).out, "Site survey\r\nBackup numbers\r\n");
+    EXPECT_EQ(runText({u"--skip-hidden"_s, deck}).out, "Site survey\r\n");
+    const TextRun skipped = runText({u"--json"_s, u"--skip-hidden"_s, u"--include"_s, u"comments"_s, deck});
+    EXPECT_EQ(QByteArray::fromStdString(skipped.out).count('\n'), 3);
+    EXPECT_EQ(skipped.out.find("\"slide\":2"), std::string::npos);
+    // Without the new options, a hidden slide's objects are as they always were.
+    EXPECT_EQ(runText({u"--json"_s, deck}).out.find("hidden"), std::string::npos);
+    const TextRun wrong = runText({u"--include"_s, u"notes,smartarts"_s, deck});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_NE(wrong.err.find("smartart, charts, comments and alt"), std::string::npos);
+}
+
 TEST(TextCommandTest, FileListsByLineOrNulSeparated) {
     QTemporaryDir dir;
     const QString odp = Extras + u"/extras.odp"_s, ppt = Extras + u"/extras.ppt"_s;
@@ -138,7 +168,7 @@ TEST(TextCommandTest, FileListsByLineOrNulSeparated) {
                                         ": cannot read the file list: "))
         << missing.err;
     EXPECT_EQ(runText({u"-0"_s, odp}).status, 2);
-    EXPECT_EQ(runText({u"--include"_s, u"notes,charts"_s, odp}).status, 2);
+    EXPECT_EQ(runText({u"--include"_s, u"notes,pies"_s, odp}).status, 2);
 }
 
 TEST(TextCommandTest, NamesThatAreNoUtf8AreOpenedByTheirBytesAndShownEscaped) {

@@ -62,6 +62,7 @@ public:
         for (int slide = 1; slide <= m_count; ++slide) {
             try {
                 m_slides.push_back(m_source->shapes(slide));
+                m_hidden.push_back(m_source->hidden(slide));
             } catch (const AutomationError& error) {
                 m_failure = error.description();
                 return;
@@ -79,11 +80,21 @@ private:
         return m_source->shapes(slide); // fails as the source does, or reads on demand past a failure
     }
     QString readNotes(int slide) override { return m_source->notes(slide); }
+    bool readHidden(int slide) override {
+        if (slide >= 1 && static_cast<std::size_t>(slide) <= m_hidden.size())
+            return m_hidden[static_cast<std::size_t>(slide - 1)];
+        return m_source->hidden(slide);
+    }
+    std::vector<QString> readGraphicTexts(int slide, const ShapeInfo& shape) override {
+        return m_source->graphicTexts(slide, shape);
+    }
+    std::vector<SlideComment> readComments(int slide) override { return m_source->comments(slide); }
 
     std::unique_ptr<PresentationDocument> m_source;
     const int m_count;
     std::vector<std::vector<ShapeInfo>> m_slides;
-    QString m_failure; // of the slide after the last one read; null when every slide read
+    std::vector<bool> m_hidden; // of the slides read
+    QString m_failure;          // of the slide after the last one read; null when every slide read
 };
 
 // The stack of a worker thread.

@@ -213,6 +213,30 @@ QString LocalPresentationApplication::notesText(int slide) {
     return keepingFailure([&] { return document.notes(slide); });
 }
 
+bool LocalPresentationApplication::slideHidden(int slide) {
+    PresentationDocument& document = documentWithSlide(slide);
+    static_cast<void>(shapesOf(slide));
+    return keepingFailure([&] { return document.hidden(slide); });
+}
+
+QStringList LocalPresentationApplication::graphicTexts(const ShapeRef& shape) {
+    const ShapeInfo& info = shapeAt(shape);
+    if (info.kind != ShapeKind::Diagram && info.kind != ShapeKind::Chart)
+        return {};
+    PresentationDocument& document = activeDocument();
+    const std::vector<QString> texts = keepingFailure([&] { return document.graphicTexts(shape.slide, info); });
+    return QStringList(texts.begin(), texts.end());
+}
+
+QString LocalPresentationApplication::alternativeText(const ShapeRef& shape) {
+    return shapeAt(shape).description;
+}
+
+std::vector<SlideComment> LocalPresentationApplication::comments(int slide) {
+    PresentationDocument& document = documentWithSlide(slide);
+    return keepingFailure([&] { return document.comments(slide); });
+}
+
 namespace {
 
 // "slide 3", "slides 3 and 5", "slides 3, 5 and 15–20": the slides (ascending), runs as ranges.

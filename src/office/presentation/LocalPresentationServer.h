@@ -36,6 +36,10 @@ public:
     int tableColumnsCount(const ShapeRef& shape) override;
     QString tableCellText(const ShapeRef& shape, int row, int column) override;
     QString notesText(int slide) override;
+    bool slideHidden(int slide) override;
+    QStringList graphicTexts(const ShapeRef& shape) override;
+    QString alternativeText(const ShapeRef& shape) override;
+    std::vector<SlideComment> comments(int slide) override;
     std::optional<PresentationDamage> damage() override;
     void saveActive() override;
     void quit() override;

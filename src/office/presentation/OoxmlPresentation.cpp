@@ -23,7 +23,7 @@ namespace quorvane::office {
 namespace {
 
 // The namespaces the reader understands; Transitional and Strict forms share an id.
-enum Ns : int { P = 1, A, R, MC, Rels, Types };
+enum Ns : int { P = 1, A, R, MC, Rels, Types, Dgm, C, P188 };
 
 const xml::NamespaceTable& namespaces() {
     static const xml::NamespaceTable table{
@@ -36,6 +36,11 @@ const xml::NamespaceTable& namespaces() {
         {"http://schemas.openxmlformats.org/markup-compatibility/2006", MC},
         {"http://schemas.openxmlformats.org/package/2006/relationships", Rels},
         {"http://schemas.openxmlformats.org/package/2006/content-types", Types},
+        {"http://schemas.openxmlformats.org/drawingml/2006/diagram", Dgm},
+        {"http://purl.oclc.org/ooxml/drawingml/diagram", Dgm},
+        {"http://schemas.openxmlformats.org/drawingml/2006/chart", C},
+        {"http://purl.oclc.org/ooxml/drawingml/chart", C},
+        {"http://schemas.microsoft.com/office/powerpoint/2018/8/main", P188},
     };
     return table;
 }
@@ -47,6 +52,22 @@ constexpr std::array<std::string_view, 2> NotesSlideTypes = {
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/notesSlide",
     "http://purl.oclc.org/ooxml/officeDocument/relationships/notesSlide"};
 constexpr std::string_view TableUri = "http://schemas.openxmlformats.org/drawingml/2006/table";
+constexpr std::array<std::string_view, 2> DiagramUris = {"http://schemas.openxmlformats.org/drawingml/2006/diagram",
+                                                         "http://purl.oclc.org/ooxml/drawingml/diagram"};
+constexpr std::array<std::string_view, 2> ChartUris = {"http://schemas.openxmlformats.org/drawingml/2006/chart",
+                                                       "http://purl.oclc.org/ooxml/drawingml/chart"};
+// Review comments: the comment list of a slide and the authors of the presentation, in the form
+// every version writes and in the threaded form of later ones.
+constexpr std::array<std::string_view, 2> CommentsTypes = {
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments",
+    "http://purl.oclc.org/ooxml/officeDocument/relationships/comments"};
+constexpr std::array<std::string_view, 2> CommentAuthorsTypes = {
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/commentAuthors",
+    "http://purl.oclc.org/ooxml/officeDocument/relationships/commentAuthors"};
+constexpr std::array<std::string_view, 1> ThreadedCommentsTypes = {
+    "http://schemas.microsoft.com/office/2018/10/relationships/comments"};
+constexpr std::array<std::string_view, 1> AuthorsTypes = {
+    "http://schemas.microsoft.com/office/2018/10/relationships/authors"};
 constexpr std::array<std::string_view, 2> SlideTypes = {
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide",
     "http://purl.oclc.org/ooxml/officeDocument/relationships/slide"};
@@ -168,6 +189,9 @@ private:
     }
     const std::vector<ShapeInfo>& readShapes(int slide) override;
     QString readNotes(int slide) override;
+    bool readHidden(int slide) override;
+    std::vector<QString> readGraphicTexts(int slide, const ShapeInfo& shape) override;
+    std::vector<SlideComment> readComments(int slide) override;
 
     // Parses an XML part into document (buffer holds its bytes); returns the document element. A
     // failure names the part, after "slide N is damaged: " for a slide (slide > 0), else after
@@ -188,11 +212,24 @@ private:
     void collectShapes(const xml::Scope& parent, pugi::xml_node container, std::vector<ShapeInfo>& out);
     ShapeInfo textShape(const xml::Scope& scope, pugi::xml_node shape);
     void readTable(const xml::Scope& scope, pugi::xml_node frame, ShapeInfo& info);
+    void readGraphicReference(const xml::Scope& scope, pugi::xml_node frame, ShapeInfo& info);
+    std::vector<QString> diagramTexts(const xml::Scope& rootScope, pugi::xml_node root);
+    std::vector<QString> chartTexts(const xml::Scope& rootScope, pugi::xml_node root);
+    // The text of a text body (a:p children of container), by the rules of a shape's text.
+    QString bodyText(const xml::Scope& scope, pugi::xml_node container);
+    // The names of the comment authors by id, legacy and threaded, read once.
+    void readAuthors();
     void collectParagraphs(const xml::Scope& parent, pugi::xml_node container, bool& first);
     void collectRuns(const xml::Scope& parent, pugi::xml_node container);
 
     std::unique_ptr<ZipPackage> m_package;
+    std::string m_mainPart; // "" when the slide list is lost
     std::vector<std::string> m_slideParts;
+    // Whether each slide part read so far is hidden in the slide show (p:sld/@show).
+    std::unordered_map<std::string, bool> m_hiddenParts;
+    // The comment authors' names by id: legacy (numbers) and threaded (GUIDs); read once asked for.
+    bool m_authorsRead = false;
+    std::unordered_map<std::string, QString> m_legacyAuthors, m_threadAuthors;
     std::optional<DocumentDamage> m_damage;
     // One slide at a time: the buffers and the document are reused for every part.
     std::string m_buffer;
@@ -307,6 +344,7 @@ bool OoxmlPresentation::readSlideList() {
         }
     if (mainPart.empty())
         fail(u"not a presentation package: it names no main document part"_s);
+    m_mainPart = mainPart;
     if (!m_package->contains(mainPart)) {
         if (recovered)
             return false;
@@ -450,6 +488,8 @@ const std::vector<ShapeInfo>& OoxmlPresentation::readShapes(int slide) {
     if (!rootScope.is(root, P, "sld"))
         fail(u"slide %1 is damaged: %2 is not a slide part"_s.arg(slide).arg(
             fromUtf8(m_slideParts[static_cast<size_t>(slide - 1)])));
+    const std::string_view show = rootScope.attribute(root, xml::NoNamespace, "show").value();
+    m_hiddenParts[m_slideParts[static_cast<size_t>(slide - 1)]] = show == "0" || show == "false";
     for (pugi::xml_node data = root.first_child(); data; data = data.next_sibling()) {
         if (data.type() != pugi::node_element)
             continue;
@@ -565,6 +605,19 @@ QString shapeName(const xml::Scope& scope, pugi::xml_node shape) {
     return common ? fromUtf8(common->first.attribute(common->second, xml::NoNamespace, "name").value()) : QString();
 }
 
+// The alternative text of a shape as its p:cNvPr gives it (@descr).
+QString shapeDescription(const xml::Scope& scope, pugi::xml_node shape) {
+    const auto properties = nonVisualProperties(scope, shape);
+    if (!properties)
+        return {};
+    const auto common = childNamed(properties->first, properties->second, P, "cNvPr");
+    if (!common)
+        return {};
+    QString text;
+    xml::appendText(text, common->first.attribute(common->second, xml::NoNamespace, "descr").value());
+    return text;
+}
+
 // The placeholder type of a shape (p:nvPr/p:ph/@type, "obj" when not given), or "" for no placeholder.
 std::string_view placeholderType(const xml::Scope& scope, pugi::xml_node shape) {
     const auto properties = nonVisualProperties(scope, shape);
@@ -618,6 +671,11 @@ void OoxmlPresentation::collectShapes(const xml::Scope& parent, pugi::xml_node c
                 collectShapes(scope, child, info.items);
             } else if (local == "graphicFrame") {
                 readTable(scope, child, info);
+                if (info.kind != ShapeKind::Table)
+                    readGraphicReference(scope, child, info);
+            } else if (local == "pic") {
+                info.kind = ShapeKind::Picture;
+                info.description = shapeDescription(scope, child);
             }
             out.push_back(std::move(info));
         } else if (ns == MC && local == "AlternateContent")
@@ -815,6 +873,342 @@ void OoxmlPresentation::collectRuns(const xml::Scope& parent, pugi::xml_node con
             });
         }
     }
+}
+
+// A SmartArt graphic (its data model is the part of the r:dm relationship) or a chart (the part of
+// c:chart's r:id): the relationship is kept, and the part read only when its texts are asked for.
+void OoxmlPresentation::readGraphicReference(const xml::Scope& scope, pugi::xml_node frame, ShapeInfo& info) {
+    const auto graphic = childNamed(scope, frame, A, "graphic");
+    const auto data = graphic ? childNamed(graphic->first, graphic->second, A, "graphicData") : std::nullopt;
+    if (!data)
+        return;
+    const std::string_view uri = data->second.attribute("uri").value();
+    if (oneOf(uri, DiagramUris)) {
+        if (const auto ids = childNamed(data->first, data->second, Dgm, "relIds")) {
+            info.kind = ShapeKind::Diagram;
+            info.source = ids->first.attribute(ids->second, R, "dm").value();
+        }
+    } else if (oneOf(uri, ChartUris)) {
+        if (const auto chart = childNamed(data->first, data->second, C, "chart")) {
+            info.kind = ShapeKind::Chart;
+            info.source = chart->first.attribute(chart->second, R, "id").value();
+        }
+    }
+}
+
+bool OoxmlPresentation::readHidden(int slide) {
+    if (slide < 1 || slide > slideCount() || lost(slide))
+        return false;
+    const auto found = m_hiddenParts.find(m_slideParts[static_cast<size_t>(slide - 1)]);
+    return found != m_hiddenParts.end() && found->second;
+}
+
+QString OoxmlPresentation::bodyText(const xml::Scope& scope, pugi::xml_node container) {
+    QString text;
+    bool first = true;
+    m_text.begin(text);
+    collectParagraphs(scope, container, first);
+    m_text.finish();
+    return text;
+}
+
+std::vector<QString> OoxmlPresentation::readGraphicTexts(int slide, const ShapeInfo& shape) {
+    if (slide < 1 || slide > slideCount() || lost(slide) || shape.source.empty() ||
+        (shape.kind != ShapeKind::Diagram && shape.kind != ShapeKind::Chart))
+        return {};
+    const std::string& slidePart = m_slideParts[static_cast<size_t>(slide - 1)];
+    std::string buffer;
+    pugi::xml_document document;
+    std::string part;
+    for (const Relationship& relationship : readRelationships(slidePart, false, buffer, document))
+        if (!relationship.external && relationship.id == shape.source) {
+            part = resolveTarget(slidePart, relationship.target);
+            break;
+        }
+    if (part.empty() || !m_package->contains(part))
+        return {};
+    const pugi::xml_node root = parsePart(part, 0, buffer, document);
+    const xml::Scope rootScope(namespaces(), root);
+    try {
+        return shape.kind == ShapeKind::Diagram ? diagramTexts(rootScope, root) : chartTexts(rootScope, root);
+    } catch (const ReadError& error) {
+        fail(u"damaged part "_s + fromUtf8(part) + u": "_s + error.description());
+    }
+}
+
+// The node texts of a diagram's data model, depth first along the parent-of connections from the
+// document point, children by their source order. A point reached twice (connections that make a
+// cycle, or a node with two parents) is walked once.
+std::vector<QString> OoxmlPresentation::diagramTexts(const xml::Scope& rootScope, pugi::xml_node root) {
+    if (!rootScope.is(root, Dgm, "dataModel"))
+        throw ReadError(u"not a diagram data model"_s);
+    struct Point {
+        std::string_view type;
+        QString text;
+    };
+    struct Connection {
+        std::string_view source, destination;
+        unsigned long order = 0;
+    };
+    std::unordered_map<std::string_view, Point> points;
+    std::string_view documentPoint;
+    std::vector<Connection> connections;
+    for (pugi::xml_node list = root.first_child(); list; list = list.next_sibling()) {
+        const xml::QName listName = xml::splitName(list.name());
+        if (list.type() != pugi::node_element || (listName.local != "ptLst" && listName.local != "cxnLst"))
+            continue;
+        const ChildScope listScope(rootScope, list);
+        if (listScope.namespaceOf(listName.prefix) != Dgm)
+            continue;
+        for (pugi::xml_node item = list.first_child(); item; item = item.next_sibling()) {
+            if (item.type() != pugi::node_element)
+                continue;
+            const ChildScope scope(listScope, item);
+            if (scope.is(item, Dgm, "pt")) {
+                const std::string_view id = item.attribute("modelId").value();
+                const std::string_view type = item.attribute("type").value();
+                if (type == "doc" && documentPoint.empty())
+                    documentPoint = id;
+                Point point{type, {}};
+                if (type.empty() || type == "node" || type == "asst")
+                    if (const auto body = childNamed(scope, item, Dgm, "t"))
+                        point.text = bodyText(body->first, body->second);
+                points.emplace(id, std::move(point));
+            } else if (scope.is(item, Dgm, "cxn")) {
+                const std::string_view type = item.attribute("type").value();
+                if (!type.empty() && type != "parOf")
+                    continue;
+                connections.push_back({item.attribute("srcId").value(), item.attribute("destId").value(),
+                                       item.attribute("srcOrd").as_uint()});
+            }
+        }
+    }
+    if (documentPoint.empty())
+        return {};
+    // The children of each point in their order; equal orders keep the order of the list.
+    std::stable_sort(connections.begin(), connections.end(), [](const Connection& a, const Connection& b) {
+        return a.source != b.source ? a.source < b.source : a.order < b.order;
+    });
+    const auto childrenOf = [&](std::string_view point) {
+        const auto first = std::lower_bound(connections.begin(), connections.end(), point,
+                                            [](const Connection& c, std::string_view key) { return c.source < key; });
+        auto last = first;
+        while (last != connections.end() && last->source == point)
+            ++last;
+        return std::make_pair(first, last);
+    };
+    std::vector<QString> texts;
+    std::unordered_map<std::string_view, bool> visited;
+    // Depth first without recursion: a deep or hostile model cannot exhaust the stack.
+    std::vector<std::string_view> pending{documentPoint};
+    while (!pending.empty()) {
+        const std::string_view id = pending.back();
+        pending.pop_back();
+        if (!visited.emplace(id, true).second)
+            continue;
+        const auto point = points.find(id);
+        if (point != points.end() && !point->second.text.isEmpty())
+            texts.push_back(point->second.text);
+        const auto [first, last] = childrenOf(id);
+        for (auto child = last; child != first;)
+            pending.push_back((--child)->destination);
+    }
+    return texts;
+}
+
+namespace {
+
+// The c:v texts of a string reference's cache or a literal value (c:tx), joined by spaces.
+QString cachedText(const xml::Scope& scope, pugi::xml_node tx) {
+    QString text;
+    const auto append = [&](pugi::xml_node value) {
+        if (!text.isEmpty())
+            text += u' ';
+        xml::appendElementText(text, value);
+    };
+    if (const auto value = childNamed(scope, tx, C, "v"))
+        append(value->second);
+    if (const auto reference = childNamed(scope, tx, C, "strRef"))
+        if (const auto cache = childNamed(reference->first, reference->second, C, "strCache"))
+            for (pugi::xml_node point = cache->second.first_child(); point; point = point.next_sibling()) {
+                if (point.type() != pugi::node_element)
+                    continue;
+                const ChildScope pointScope(cache->first, point);
+                if (pointScope.is(point, C, "pt"))
+                    if (const auto value = childNamed(pointScope, point, C, "v"))
+                        append(value->second);
+            }
+    return text;
+}
+
+} // namespace
+
+// A chart's explicit texts: its title, each series' name in the plot area's order, each axis title.
+// A title without c:tx is one the application makes up, and gives nothing.
+std::vector<QString> OoxmlPresentation::chartTexts(const xml::Scope& rootScope, pugi::xml_node root) {
+    if (!rootScope.is(root, C, "chartSpace"))
+        throw ReadError(u"not a chart part"_s);
+    std::vector<QString> texts;
+    const auto give = [&](QString text) {
+        if (!text.isEmpty())
+            texts.push_back(std::move(text));
+    };
+    const auto titleOf = [&](const xml::Scope& scope, pugi::xml_node owner) {
+        const auto title = childNamed(scope, owner, C, "title");
+        const auto tx = title ? childNamed(title->first, title->second, C, "tx") : std::nullopt;
+        if (!tx)
+            return;
+        if (const auto rich = childNamed(tx->first, tx->second, C, "rich"))
+            give(bodyText(rich->first, rich->second));
+        else
+            give(cachedText(tx->first, tx->second));
+    };
+    const auto chart = childNamed(rootScope, root, C, "chart");
+    if (!chart)
+        return texts;
+    titleOf(chart->first, chart->second);
+    const auto plotArea = childNamed(chart->first, chart->second, C, "plotArea");
+    if (!plotArea)
+        return texts;
+    std::vector<std::pair<ChildScope, pugi::xml_node>> axes;
+    for (pugi::xml_node child = plotArea->second.first_child(); child; child = child.next_sibling()) {
+        const xml::QName name = xml::splitName(child.name());
+        const bool axis =
+            name.local == "catAx" || name.local == "valAx" || name.local == "dateAx" || name.local == "serAx";
+        if (child.type() != pugi::node_element || (!axis && !name.local.ends_with("Chart")))
+            continue;
+        ChildScope scope(plotArea->first, child);
+        if (scope.namespaceOf(name.prefix) != C)
+            continue;
+        if (axis) {
+            axes.emplace_back(std::move(scope), child);
+            continue;
+        }
+        for (pugi::xml_node series = child.first_child(); series; series = series.next_sibling()) {
+            if (series.type() != pugi::node_element)
+                continue;
+            const ChildScope seriesScope(scope, series);
+            if (!seriesScope.is(series, C, "ser"))
+                continue;
+            if (const auto tx = childNamed(seriesScope, series, C, "tx"))
+                give(cachedText(tx->first, tx->second));
+        }
+    }
+    for (const auto& [scope, axis] : axes)
+        titleOf(scope, axis);
+    return texts;
+}
+
+void OoxmlPresentation::readAuthors() {
+    if (m_authorsRead || m_mainPart.empty())
+        return;
+    m_authorsRead = true;
+    std::string buffer;
+    pugi::xml_document document;
+    std::vector<std::pair<std::string, bool>> parts; // the part, and whether it is the threaded form
+    try {
+        for (const Relationship& relationship : readRelationships(m_mainPart, false, buffer, document))
+            if (!relationship.external &&
+                (oneOf(relationship.type, CommentAuthorsTypes) || oneOf(relationship.type, AuthorsTypes)))
+                parts.emplace_back(resolveTarget(m_mainPart, relationship.target),
+                                   oneOf(relationship.type, AuthorsTypes));
+        for (const auto& [part, threaded] : parts) {
+            if (!m_package->contains(part))
+                continue;
+            const pugi::xml_node root = parsePart(part, 0, buffer, document);
+            const xml::Scope rootScope(namespaces(), root);
+            for (pugi::xml_node author = root.first_child(); author; author = author.next_sibling()) {
+                if (author.type() != pugi::node_element)
+                    continue;
+                const ChildScope scope(rootScope, author);
+                QString name;
+                xml::appendText(name, author.attribute("name").value());
+                if (threaded && scope.is(author, P188, "author"))
+                    m_threadAuthors.emplace(author.attribute("id").value(), name);
+                else if (!threaded && scope.is(author, P, "cmAuthor"))
+                    m_legacyAuthors.emplace(author.attribute("id").value(), name);
+            }
+        }
+    } catch (const ReadBudget::Exceeded&) {
+        throw;
+    } catch (const ReadError&) {
+        // Damaged authors: the comments still come, without names.
+    }
+}
+
+std::vector<SlideComment> OoxmlPresentation::readComments(int slide) {
+    if (slide < 1 || slide > slideCount() || lost(slide))
+        return {};
+    const std::string& slidePart = m_slideParts[static_cast<size_t>(slide - 1)];
+    std::string buffer;
+    pugi::xml_document document;
+    std::vector<std::string> legacy, threaded;
+    for (const Relationship& relationship : readRelationships(slidePart, false, buffer, document)) {
+        if (relationship.external)
+            continue;
+        if (oneOf(relationship.type, CommentsTypes))
+            legacy.push_back(resolveTarget(slidePart, relationship.target));
+        else if (oneOf(relationship.type, ThreadedCommentsTypes))
+            threaded.push_back(resolveTarget(slidePart, relationship.target));
+    }
+    if (legacy.empty() && threaded.empty())
+        return {};
+    readAuthors();
+    const auto authorOf = [](const std::unordered_map<std::string, QString>& authors, pugi::xml_node comment) {
+        const auto found = authors.find(comment.attribute("authorId").value());
+        return found == authors.end() ? QString() : found->second;
+    };
+    std::vector<SlideComment> comments;
+    // A damaged comments part gives nothing; the slide's other comments parts still give theirs.
+    const auto eachComment = [&](const std::string& part, auto&& read) {
+        if (!m_package->contains(part))
+            return;
+        std::vector<SlideComment> found;
+        try {
+            const pugi::xml_node root = parsePart(part, 0, buffer, document);
+            const xml::Scope rootScope(namespaces(), root);
+            for (pugi::xml_node comment = root.first_child(); comment; comment = comment.next_sibling())
+                if (comment.type() == pugi::node_element)
+                    read(ChildScope(rootScope, comment), comment, found);
+        } catch (const ReadBudget::Exceeded&) {
+            throw;
+        } catch (const ReadError&) {
+            return;
+        }
+        std::move(found.begin(), found.end(), std::back_inserter(comments));
+    };
+    for (const std::string& part : legacy)
+        eachComment(part, [&](const xml::Scope& scope, pugi::xml_node comment, std::vector<SlideComment>& found) {
+            if (!scope.is(comment, P, "cm"))
+                return;
+            SlideComment item{authorOf(m_legacyAuthors, comment), {}};
+            if (const auto text = childNamed(scope, comment, P, "text")) {
+                xml::appendElementText(item.text, text->second);
+                // Its text is plain: a line end in it parts paragraphs, as CR does in a shape's text.
+                item.text.replace(u'\n', u'\r');
+            }
+            found.push_back(std::move(item));
+        });
+    for (const std::string& part : threaded)
+        eachComment(part, [&](const xml::Scope& scope, pugi::xml_node comment, std::vector<SlideComment>& found) {
+            if (!scope.is(comment, P188, "cm"))
+                return;
+            const auto add = [&](const xml::Scope& itemScope, pugi::xml_node item) {
+                const auto body = childNamed(itemScope, item, P188, "txBody");
+                found.push_back(
+                    {authorOf(m_threadAuthors, item), body ? bodyText(body->first, body->second) : QString()});
+            };
+            add(scope, comment);
+            if (const auto replies = childNamed(scope, comment, P188, "replyLst"))
+                for (pugi::xml_node reply = replies->second.first_child(); reply; reply = reply.next_sibling()) {
+                    if (reply.type() != pugi::node_element)
+                        continue;
+                    const ChildScope replyScope(replies->first, reply);
+                    if (replyScope.is(reply, P188, "reply"))
+                        add(replyScope, reply);
+                }
+        });
+    return comments;
 }
 
 } // namespace

@@ -83,6 +83,14 @@ void ReadBudget::countNotes(int slide, const QString& notes) {
     m_notesCounted[at] = true;
 }
 
+void ReadBudget::countExtra(qsizetype text) {
+    const bool recount = m_recount;
+    m_recount = false;
+    requireRoom(text, 0);
+    m_recount = recount;
+    m_text += text;
+}
+
 const std::vector<ShapeInfo>& PresentationDocument::shapes(int slide) {
     // Slides are read lazily, so this is an entry point of the engine like opening the file.
     return reportingReadErrors(m_budget.fileName(), [&]() -> const std::vector<ShapeInfo>& {
@@ -98,6 +106,53 @@ QString PresentationDocument::notes(int slide) {
         QString notes = readNotes(slide);
         m_budget.countNotes(slide, notes);
         return notes;
+    });
+}
+
+} // namespace quorvane::office
+
+namespace quorvane::office {
+
+namespace {
+
+// Reads what a slide shows besides its text: a missing or damaged part gives nothing, as the rest of
+// the presentation reads on; only a bound passed and a lack of memory still end the read.
+template <typename Read> auto orNothing(Read&& read) -> decltype(read()) {
+    try {
+        return read();
+    } catch (const ReadBudget::Exceeded&) {
+        throw;
+    } catch (const ReadError&) {
+        return {};
+    }
+}
+
+} // namespace
+
+bool PresentationDocument::hidden(int slide) {
+    static_cast<void>(shapes(slide));
+    return reportingReadErrors(m_budget.fileName(), [&] { return readHidden(slide); });
+}
+
+std::vector<QString> PresentationDocument::graphicTexts(int slide, const ShapeInfo& shape) {
+    return reportingReadErrors(m_budget.fileName(), [&] {
+        std::vector<QString> texts = orNothing([&] { return readGraphicTexts(slide, shape); });
+        qsizetype size = 0;
+        for (const QString& text : texts)
+            size += text.size() + 2;
+        m_budget.countExtra(size);
+        return texts;
+    });
+}
+
+std::vector<SlideComment> PresentationDocument::comments(int slide) {
+    return reportingReadErrors(m_budget.fileName(), [&] {
+        std::vector<SlideComment> comments = orNothing([&] { return readComments(slide); });
+        qsizetype size = 0;
+        for (const SlideComment& comment : comments)
+            size += comment.author.size() + comment.text.size() + 2;
+        m_budget.countExtra(size);
+        return comments;
     });
 }
 

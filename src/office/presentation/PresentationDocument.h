@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,11 @@ struct ShapeInfo {
     std::vector<QString> cells;
     // A group's shapes in z-order, back to front; a group among them has shapes of its own.
     std::vector<ShapeInfo> items;
+    // A picture's alternative text.
+    QString description;
+    // Where the reader finds a diagram's or a chart's texts (what it is depends on the reader); the
+    // texts themselves are read only when asked for (PresentationDocument::graphicTexts).
+    std::string source;
 };
 
 // Room shared by the presentations that several threads read at once (DocumentPrefetch): a thread
@@ -95,6 +101,9 @@ public:
     void countSlide(int slide, const std::vector<ShapeInfo>& shapes);
     // Counts the notes of a slide (once, however often they are read); throws like requireRoom.
     void countNotes(int slide, const QString& notes);
+    // Counts text read besides the slides and notes (a diagram's, a chart's, comments): each time it
+    // is read. Throws like requireRoom.
+    void countExtra(qsizetype text);
 
 private:
     QString m_fileName;
@@ -135,6 +144,16 @@ public:
     // empty when it has none. Read on demand, apart from the shapes; throws like shapes().
     QString notes(int slide);
 
+    // Whether the slide is left out of the slide show; throws like shapes(), whose slide it reads.
+    bool hidden(int slide);
+    // The texts of a diagram's nodes or of a chart (shape is one of slide's shapes or group items);
+    // empty ones left out. Read on demand: a missing or damaged part gives nothing, a bound passed
+    // throws like shapes().
+    std::vector<QString> graphicTexts(int slide, const ShapeInfo& shape);
+    // The review comments of slide, each followed by its replies. Read on demand, counted like the
+    // notes; missing or damaged comments give nothing.
+    std::vector<SlideComment> comments(int slide);
+
 protected:
     // fileName names the file in the budget's messages.
     explicit PresentationDocument(QString fileName) : m_budget(std::move(fileName)) {}
@@ -146,6 +165,21 @@ private:
     virtual const std::vector<ShapeInfo>& readShapes(int slide) = 0;
     // The reader's part of notes(), throwing ReadError with the whole message.
     virtual QString readNotes(int slide) = 0;
+    // The readers' parts of hidden(), graphicTexts() and comments(), throwing ReadError; by default a
+    // format that cannot carry them. readHidden is called once the slide is read.
+    virtual bool readHidden(int slide) {
+        static_cast<void>(slide);
+        return false;
+    }
+    virtual std::vector<QString> readGraphicTexts(int slide, const ShapeInfo& shape) {
+        static_cast<void>(slide);
+        static_cast<void>(shape);
+        return {};
+    }
+    virtual std::vector<SlideComment> readComments(int slide) {
+        static_cast<void>(slide);
+        return {};
+    }
 
     ReadBudget m_budget;
 };
