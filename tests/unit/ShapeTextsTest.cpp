@@ -7,6 +7,7 @@
 
 #include "support/PackageBuilder.h"
 
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -208,7 +209,10 @@ TEST_P(ReviewTest, CommentsPicturesAndHiddenPages) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Producers, ReviewTest,
-                         ::testing::Values(Reviewed{"review-impress.pptx", "1/1 text Title 1: Site survey", true, ""}));
+                         ::testing::Values(Reviewed{"review-impress.pptx", "1/1 text Title 1: Site survey", true, ""},
+                                           Reviewed{"review.odp", "1/1 text Title 1: Site survey", true, "Site map"},
+                                           Reviewed{"review.fodp", "1/1 title Title 1: Site survey", true,
+                                                    "Site map"}));
 
 // A deck written by hand: what real producers rarely write (threaded comments, a diagram whose
 // connections loop, parts that are missing or damaged).
@@ -301,6 +305,51 @@ TEST(ShapeTextsTest, DiagramsAndCommentsWalkedSafelyAndDamagedPartsGiveNothing) 
                                        u"1/7 comment Bo: Because."_s,
                                        u"1/8 comment : Next"_s,
                                    }));
+}
+
+TEST(ShapeTextsTest, ChartTitlesOfEmbeddedObjects) {
+    // Impress's own reading of the pptxgenjs deck: the chart keeps its titles, not its series' names.
+    const QStringList got = read(Extras + u"/graphics-impress.odp"_s, shown());
+    EXPECT_EQ(got.mid(0, 4), (QStringList{u"1/1 text Heading: Sales"_s, u"1/2 chart Sales chart: Sales by region"_s,
+                                          u"1/3 chart Sales chart: Quarter"_s, u"1/4 chart Sales chart: Units"_s}));
+    EXPECT_EQ(got.at(5), u"2h/2 alt Red square: A red square"_s);
+
+    // A flat file holds its charts inside the frames; a package's object part may be missing or damaged.
+    const std::string namespaces =
+        R"(xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+        R"(xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0" )"
+        R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" )"
+        R"(xmlns:chart="urn:oasis:names:tc:opendocument:xmlns:chart:1.0" xmlns:xlink="http://www.w3.org/1999/xlink")";
+    const auto page = [&](const std::string& frames) {
+        return "<office:document " + namespaces + "><office:body><office:presentation><draw:page>" + frames +
+               "</draw:page></office:presentation></office:body></office:document>";
+    };
+    const std::string chart =
+        R"(<office:body><office:chart><chart:chart><chart:title><text:p>Yield</text:p>)"
+        R"(</chart:title><chart:plot-area><chart:axis><chart:title><text:p>Year</text:p>)"
+        R"(</chart:title></chart:axis></chart:plot-area></chart:chart></office:chart></office:body>)";
+    QTemporaryDir dir;
+    const QString flat = dir.filePath(u"inline.fodp"_s);
+    QFile file(flat);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(
+        page(R"(<draw:frame draw:name="Inline"><draw:object><text:p/><office:document>)" + chart +
+             R"(</office:document></draw:object></draw:frame><draw:frame draw:name="Outside">)"
+             R"(<draw:object xlink:href="./Object 1"/></draw:frame>)")));
+    file.close();
+    EXPECT_EQ(read(flat, shown()), (QStringList{u"1/1 chart Inline: Yield"_s, u"1/2 chart Inline: Year"_s}));
+
+    const QString zipped = dir.filePath(u"objects.odp"_s);
+    test::writeZip(zipped,
+                   {{"mimetype", "application/vnd.oasis.opendocument.presentation", true},
+                    {"content.xml", page(R"(<draw:frame draw:name="Broken"><draw:object xlink:href="./Object 1"/>)"
+                                         R"(</draw:frame><draw:frame draw:name="Gone"><draw:object )"
+                                         R"(xlink:href="./Object 9"/></draw:frame><draw:frame draw:name="Good">)"
+                                         R"(<draw:object xlink:href="./Object 2"/></draw:frame>)")},
+                    {"Object 1/content.xml", "<office:document-content"},
+                    {"Object 2/content.xml",
+                     "<office:document-content " + namespaces + ">" + chart + "</office:document-content>"}});
+    EXPECT_EQ(read(zipped, shown()), (QStringList{u"1/1 chart Good: Yield"_s, u"1/2 chart Good: Year"_s}));
 }
 
 } // namespace

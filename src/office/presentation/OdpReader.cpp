@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +22,20 @@ namespace quorvane::office {
 
 namespace {
 
-enum Namespace { nsOffice = 1, nsDraw, nsText, nsPresentation, nsTable, nsDr3d };
+enum Namespace {
+    nsOffice = 1,
+    nsDraw,
+    nsText,
+    nsPresentation,
+    nsTable,
+    nsDr3d,
+    nsSvg,
+    nsStyle,
+    nsXlink,
+    nsChart,
+    nsDc,
+    nsOfficeExtension
+};
 
 const xml::NamespaceTable& namespaces() {
     static const xml::NamespaceTable table{
@@ -31,6 +45,13 @@ const xml::NamespaceTable& namespaces() {
         {"urn:oasis:names:tc:opendocument:xmlns:presentation:1.0", nsPresentation},
         {"urn:oasis:names:tc:opendocument:xmlns:table:1.0", nsTable},
         {"urn:oasis:names:tc:opendocument:xmlns:dr3d:1.0", nsDr3d},
+        {"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0", nsSvg},
+        {"urn:oasis:names:tc:opendocument:xmlns:style:1.0", nsStyle},
+        {"http://www.w3.org/1999/xlink", nsXlink},
+        {"urn:oasis:names:tc:opendocument:xmlns:chart:1.0", nsChart},
+        {"http://purl.org/dc/elements/1.1/", nsDc},
+        // Impress writes a slide's comments in an extension namespace of its own.
+        {"http://openoffice.org/2009/office", nsOfficeExtension},
     };
     return table;
 }
@@ -267,6 +288,24 @@ void readTable(const xml::Scope& parent, pugi::xml_node table, SlideContext& sli
 
 bool readShape(const xml::Scope& page, pugi::xml_node element, SlideContext& slide, ShapeInfo& shape, int depth = 0);
 
+// The alternative text of a frame: its svg:desc, else its svg:title (each as plain text).
+QString frameDescription(const xml::Scope& scope, pugi::xml_node frame) {
+    QString description, title;
+    for (pugi::xml_node child = frame.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        const xml::Scope inner(scope, child);
+        const xml::Name name = inner.name(child);
+        QString* text = name.is(nsSvg, "desc") ? &description : name.is(nsSvg, "title") ? &title : nullptr;
+        if (text == nullptr || !text->isEmpty())
+            continue;
+        for (pugi::xml_node part = child.first_child(); part; part = part.next_sibling())
+            if (part.type() == pugi::node_pcdata || part.type() == pugi::node_cdata)
+                xml::appendText(*text, part.value());
+    }
+    return description.isEmpty() ? title : description;
+}
+
 // A group's shapes, groups inside it entered.
 void readGroup(const xml::Scope& scope, pugi::xml_node group, SlideContext& slide, ShapeInfo& shape) {
     xml::requireDepth(scope.depth());
@@ -319,9 +358,20 @@ bool readShape(const xml::Scope& page, pugi::xml_node element, SlideContext& sli
                 readTable(inner, child, slide, shape);
                 return true;
             }
-            if ((content.ns == nsDraw &&
-                 (content.local == "image" || content.local == "object" || content.local == "object-ole" ||
-                  content.local == "plugin" || content.local == "applet" || content.local == "floating-frame")) ||
+            if (content.is(nsDraw, "image")) {
+                shape.kind = ShapeKind::Picture;
+                shape.description = frameDescription(scope, element);
+                return true;
+            }
+            if (content.is(nsDraw, "object")) {
+                // Kept by where it stands in the document (which stays parsed while it is open): its
+                // texts are read only when asked for, from the object's own part or the object inside it.
+                shape.kind = ShapeKind::Chart;
+                shape.source = std::to_string(child.offset_debug());
+                return true;
+            }
+            if ((content.ns == nsDraw && (content.local == "object-ole" || content.local == "plugin" ||
+                                          content.local == "applet" || content.local == "floating-frame")) ||
                 content.ns == nsTable)
                 return true;
         }
@@ -350,9 +400,10 @@ class OdpDocument final : public PresentationDocument {
 public:
     // Parses content (content.xml, or the whole flat file) and finds the pages. partName names the
     // part in messages ("content.xml"); empty for a flat file.
-    OdpDocument(const QString& fileName, QString partName, std::string content)
+    OdpDocument(const QString& fileName, QString partName, std::string content,
+                std::unique_ptr<ZipPackage> package = nullptr)
         : PresentationDocument(fileName), m_fileName(fileName), m_partName(std::move(partName)),
-          m_buffer(std::move(content)) {
+          m_buffer(std::move(content)), m_package(std::move(package)) {
         if (const QString problem = xml::parseInPlace(m_document, m_buffer, xml::SpaceKeepingParseOptions);
             !problem.isEmpty())
             failPart(problem);
@@ -451,6 +502,134 @@ private:
         return text;
     }
 
+    // The page's drawing-page style says whether the slide show leaves it out.
+    bool readHidden(int slide) override {
+        if (slide < 1 || slide > slideCount())
+            return false;
+        const xml::Scope root(namespaces(), m_root);
+        const xml::Scope body(root, m_body);
+        const xml::Scope presentation(body, m_presentation);
+        const pugi::xml_node pageNode = m_pages[static_cast<std::size_t>(slide - 1)];
+        const std::string_view styleName =
+            xml::Scope(presentation, pageNode).attribute(pageNode, nsDraw, "style-name").value();
+        const pugi::xml_node styles = childNamed(root, m_root, nsOffice, "automatic-styles");
+        if (styleName.empty() || !styles)
+            return false;
+        const xml::Scope stylesScope(root, styles);
+        for (pugi::xml_node style = styles.first_child(); style; style = style.next_sibling()) {
+            if (style.type() != pugi::node_element)
+                continue;
+            const xml::Scope styleScope(stylesScope, style);
+            if (!styleScope.is(style, nsStyle, "style") ||
+                std::string_view(styleScope.attribute(style, nsStyle, "name").value()) != styleName)
+                continue;
+            const pugi::xml_node properties = childNamed(styleScope, style, nsStyle, "drawing-page-properties");
+            return properties && std::string_view(xml::Scope(styleScope, properties)
+                                                      .attribute(properties, nsPresentation, "visibility")
+                                                      .value()) == "hidden";
+        }
+        return false;
+    }
+
+    // The review comments: the page's annotation elements (in the OpenDocument namespace or Impress's
+    // own), their dc:creator the author.
+    std::vector<SlideComment> readComments(int slide) override {
+        if (slide < 1 || slide > slideCount())
+            return {};
+        const xml::Scope root(namespaces(), m_root);
+        const xml::Scope body(root, m_body);
+        const xml::Scope presentation(body, m_presentation);
+        const pugi::xml_node pageNode = m_pages[static_cast<std::size_t>(slide - 1)];
+        const xml::Scope page(presentation, pageNode);
+        SlideContext context{slide, budget()};
+        std::vector<SlideComment> comments;
+        for (pugi::xml_node child = pageNode.first_child(); child; child = child.next_sibling()) {
+            if (child.type() != pugi::node_element ||
+                (!page.is(child, nsOffice, "annotation") && !page.is(child, nsOfficeExtension, "annotation")))
+                continue;
+            const xml::Scope scope(page, child);
+            SlideComment comment;
+            if (const pugi::xml_node creator = childNamed(scope, child, nsDc, "creator"))
+                xml::appendElementText(comment.author, creator);
+            comment.text = textOf(scope, child, context);
+            comments.push_back(std::move(comment));
+        }
+        return comments;
+    }
+
+    // The titles of an embedded chart: its own, then its axes' in the plot area's order. The chart
+    // is the object's own part in a package, or the document inside the object in a flat file.
+    std::vector<QString> readGraphicTexts(int slide, const ShapeInfo& shape) override {
+        if (shape.kind != ShapeKind::Chart || shape.source.empty())
+            return {};
+        if (slide < 1 || slide > slideCount())
+            return {};
+        const std::ptrdiff_t offset = std::stoll(shape.source);
+        if (offset < 0)
+            return {};
+        const pugi::xml_node pageNode = m_pages[static_cast<std::size_t>(slide - 1)];
+        const pugi::xml_node object =
+            pageNode.find_node([&](pugi::xml_node node) { return node.offset_debug() == offset; });
+        if (!object)
+            return {};
+        // The scopes from the document element down to the object, for the names in force there.
+        std::vector<pugi::xml_node> path;
+        for (pugi::xml_node node = object; node && node != m_root; node = node.parent())
+            path.push_back(node);
+        std::deque<xml::Scope> scopes;
+        scopes.emplace_back(namespaces(), m_root);
+        for (auto node = path.rbegin(); node != path.rend(); ++node) {
+            xml::requireDepth(static_cast<int>(scopes.size()) + 1);
+            scopes.emplace_back(scopes.back(), *node);
+        }
+        std::string buffer;
+        pugi::xml_document document;
+        pugi::xml_node chartRoot;
+        std::string_view reference = scopes.back().attribute(object, nsXlink, "href").value();
+        if (!reference.empty()) {
+            if (!m_package)
+                return {};
+            if (reference.starts_with("./"))
+                reference.remove_prefix(2);
+            const std::string part = std::string(reference) + "/content.xml";
+            if (reference.empty() || reference.find("..") != std::string_view::npos || !m_package->contains(part))
+                return {};
+            m_package->read(part, buffer);
+            if (!xml::parseInPlace(document, buffer, xml::SpaceKeepingParseOptions).isEmpty())
+                return {};
+            chartRoot = document.document_element();
+        } else {
+            chartRoot = childNamed(scopes.back(), object, nsOffice, "document");
+        }
+        if (!chartRoot)
+            return {};
+        // The chart's document declares its own namespaces, or (inside a flat file) inherits them.
+        std::vector<QString> texts;
+        SlideContext context{slide, budget()};
+        const auto walk = [&](const auto& self, const xml::Scope& scope, pugi::xml_node element) -> void {
+            xml::requireDepth(scope.depth());
+            for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+                if (child.type() != pugi::node_element)
+                    continue;
+                const xml::Scope childScope(scope, child);
+                const xml::Name name = childScope.name(child);
+                if (name.is(nsChart, "title")) {
+                    if (QString text = textOf(childScope, child, context); !text.isEmpty())
+                        texts.push_back(std::move(text));
+                } else if ((name.ns == nsOffice && (name.local == "body" || name.local == "chart")) ||
+                           (name.ns == nsChart &&
+                            (name.local == "chart" || name.local == "plot-area" || name.local == "axis"))) {
+                    self(self, childScope, child);
+                }
+            }
+        };
+        if (reference.empty())
+            walk(walk, xml::Scope(scopes.back(), chartRoot), chartRoot);
+        else
+            walk(walk, xml::Scope(namespaces(), chartRoot), chartRoot);
+        return texts;
+    }
+
     static pugi::xml_node childNamed(const xml::Scope& parent, pugi::xml_node element, int ns, std::string_view local) {
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
             if (child.type() == pugi::node_element && xml::Scope(parent, child).is(child, ns, local))
@@ -466,7 +645,8 @@ private:
 
     QString m_fileName;
     QString m_partName;
-    std::string m_buffer; // pugixml parses in place: the tree points into it
+    std::string m_buffer;                  // pugixml parses in place: the tree points into it
+    std::unique_ptr<ZipPackage> m_package; // the package of a zipped document (its embedded objects)
     pugi::xml_document m_document;
     pugi::xml_node m_root, m_body, m_presentation;
     std::vector<pugi::xml_node> m_pages;
@@ -477,7 +657,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<PresentationDocument> openOpenDocumentPackage(const ZipPackage& package) {
+std::unique_ptr<PresentationDocument> openOpenDocumentPackage(std::unique_ptr<ZipPackage> owned) {
+    const ZipPackage& package = *owned;
     if (package.contains("mimetype")) {
         const std::string type = package.read("mimetype");
         if (type != "application/vnd.oasis.opendocument.presentation" &&
@@ -495,14 +676,17 @@ std::unique_ptr<PresentationDocument> openOpenDocumentPackage(const ZipPackage& 
                 u"damaged zip archive (%1): content.xml, which holds every slide, is lost"_s.arg(package.damage()));
         package.fail(u"not a presentation package: content.xml is missing"_s);
     }
-    auto document = std::make_unique<OdpDocument>(package.fileName(), u"content.xml"_s, package.read("content.xml"));
-    if (package.recovered())
-        document->setDamage(package.damage());
+    const bool recovered = package.recovered();
+    const QString damage = package.damage();
+    auto document = std::make_unique<OdpDocument>(package.fileName(), u"content.xml"_s, package.read("content.xml"),
+                                                  std::move(owned));
+    if (recovered)
+        document->setDamage(damage);
     return document;
 }
 
 std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString& path) {
-    return reportingReadErrors([&] { return openOpenDocumentPackage(ZipPackage(path)); });
+    return reportingReadErrors([&] { return openOpenDocumentPackage(std::make_unique<ZipPackage>(path)); });
 }
 
 std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QString& path) {

@@ -14,8 +14,8 @@ namespace quorvane::office {
 std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString& path);     // zipped: .odp, .otp
 std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QString& path); // flat XML: .fodp
 
-// A zipped one from a package already opened (the reader choice opens it to look at its entries). For
-// use inside the engine: throws ReadError.
-std::unique_ptr<PresentationDocument> openOpenDocumentPackage(const ZipPackage& package);
+// A zipped one from a package already opened (the reader choice opens it to look at its entries); the
+// document keeps it, to read embedded objects on demand. For use inside the engine: throws ReadError.
+std::unique_ptr<PresentationDocument> openOpenDocumentPackage(std::unique_ptr<ZipPackage> package);
 
 } // namespace quorvane::office

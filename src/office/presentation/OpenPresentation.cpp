@@ -59,7 +59,7 @@ std::unique_ptr<PresentationDocument> readPresentation(const QString& path) {
         if (package->contains("[Content_Types].xml"))
             return openOoxmlPackage(std::move(package));
         if (package->contains("mimetype") || package->contains("content.xml"))
-            return openOpenDocumentPackage(*package);
+            return openOpenDocumentPackage(std::move(package));
         // Read without its directory, a package may have lost the part that tells its kind; some
         // producers write the content types last.
         if (package->recovered()) {
