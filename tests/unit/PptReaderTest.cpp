@@ -627,3 +627,44 @@ TEST(CompoundFile, ListsAndReadsRootStreams) {
     EXPECT_FALSE(office::CompoundFile::hasSignature(QByteArray("PK\3\4")));
     EXPECT_THROW(office::CompoundFile(QByteArray(600, 'x')), office::ReadError);
 }
+
+namespace {
+
+TEST(PptReader, CommentsHiddenSlidesAndPictureDescriptions) {
+    const QString review = QStringLiteral(QUORVANE_TEST_DATA "/extras/review.ppt");
+    Streams file = readCompoundFile(review);
+    auto document = office::openCompoundFileData(writeCompoundFile(file), u"review.ppt"_s);
+    ASSERT_EQ(document->slideCount(), 3);
+    EXPECT_FALSE(document->hidden(1));
+    EXPECT_TRUE(document->hidden(2));
+    EXPECT_FALSE(document->hidden(3));
+    const std::vector<office::SlideComment> comments = document->comments(1);
+    ASSERT_EQ(comments.size(), 2u);
+    EXPECT_EQ(comments[0].author, u"Ann Lee"_s);
+    EXPECT_EQ(comments[0].text, u"Is the photo recent?"_s);
+    EXPECT_EQ(comments[1].author, u"Bo Chen"_s);
+    EXPECT_EQ(comments[1].text, u"Taken in May.\rReplace the logo."_s); // a paragraph end, as in shapes
+    EXPECT_EQ(document->comments(2).size(), 1u);
+    EXPECT_TRUE(document->comments(3).empty());
+    EXPECT_EQ(document->shapes(1).at(1).kind, office::ShapeKind::Picture);
+    // Impress does not store pictures' descriptions in this format.
+    EXPECT_EQ(document->shapes(1).at(1).description, QString());
+
+    // A description property as the format defines it: complex, its UTF-16 text after the table.
+    const PptEdits before = readEdits(file);
+    const std::vector<std::uint32_t> slides = slidePersistIds(file, before.persist.at(before.documentId));
+    PptRecord slide1 = parseRecord(streamNamed(file, u"PowerPoint Document"_s), before.persist.at(slides[0]));
+    const QString description = u"River bank"_s;
+    QByteArray data(reinterpret_cast<const char*>(description.utf16()), description.size() * 2);
+    data.append(2, '\0');
+    const QByteArray table =
+        QByteArray::fromHex("8183") + QByteArray(1, static_cast<char>(data.size())) + QByteArray(3, '\0');
+    std::vector<PptRecord>& parts = slide1.find(0xF003)->children.at(2).children;
+    parts.insert(parts.begin() + 1, atom(0xF00B, table + data, 1));
+    appendEdit(file, {{slides[0], slide1.bytes()}});
+    document = office::openCompoundFileData(writeCompoundFile(file), u"described.ppt"_s);
+    EXPECT_EQ(document->shapes(1).at(1).description, description);
+    EXPECT_EQ(document->shapes(1).at(2).description, QString());
+}
+
+} // namespace

@@ -38,6 +38,7 @@ enum RecordType : std::uint16_t {
     rtSlideAtom = 1007,
     rtNotes = 1008,
     rtSlidePersistAtom = 1011,
+    rtSlideShowSlideInfoAtom = 1017,
     rtDrawing = 1036,
     rtExObjRefAtom = 3009,
     rtOEPlaceholderAtom = 3011,
@@ -55,7 +56,11 @@ enum RecordType : std::uint16_t {
     rtFooterMetaCharAtom = 4090,
     rtUserEditAtom = 4085,
     rtCurrentUserAtom = 4086,
+    rtProgTags = 5000,
+    rtProgBinaryTag = 5002,
+    rtBinaryTagDataBlob = 5003,
     rtPersistDirectoryAtom = 6002,
+    rtComment10 = 12000,
     rtDgContainer = 0xF002,
     rtSpgrContainer = 0xF003,
     rtSpContainer = 0xF004,
@@ -86,6 +91,10 @@ constexpr std::uint32_t kShapeConnector = 0x100;
 constexpr std::uint32_t kShapeBackground = 0x400;
 // Drawing properties: the shape's name, and the mark of a group that is a table.
 constexpr std::uint16_t kPropertyName = 0x0380;
+constexpr std::uint16_t kPropertyDescription = 0x0381;
+// SlideShowSlideInfoAtom: the flags after the time, the sound and the effect; this one hides the slide.
+constexpr std::uint32_t kSlideShowFlagsAt = 10;
+constexpr std::uint16_t kSlideHidden = 0x4;
 constexpr std::uint16_t kPropertyTable = 0x039F;
 // Groups nested deeper than this are damage, not a drawing.
 constexpr int kMaxGroupDepth = 64;
@@ -303,6 +312,7 @@ struct RecordShape {
     bool hasTextFrame = false;
     ShapeKind kind = ShapeKind::Other;
     QString name;
+    QString description; // a picture's alternative text
     // A group's shapes in z-order; for a table, its cells and its borders.
     std::vector<RecordShape> items;
     // A table: its columns, and for each position, row by row, the item that is the cell there (-1
@@ -319,6 +329,7 @@ struct SlideRecord {
     FieldValues values; // the footer, header and date of the slide
     std::vector<RecordShape> shapes;
     std::uint32_t notesId = 0; // the persist id of its notes, 0 for none
+    bool hidden = false;       // left out of the slide show
 };
 
 // The placeholder types of a drawing shape ([MS-PPT] PlaceholderEnum) as kinds of shape.
@@ -633,6 +644,46 @@ private:
         m_shapes.reserve(record.shapes.size());
         for (const RecordShape& shape : record.shapes)
             m_shapes.push_back(filledShape(shape, filling));
+        m_shapesHidden = record.hidden;
+    }
+
+    bool readHidden(int slide) override { return slide == m_shapesSlide && m_shapesHidden; }
+
+    // The review comments of slide: the comment containers in the binary tags of its record, author
+    // and text each a string of its own.
+    std::vector<SlideComment> readComments(int slide) override {
+        if (slide < 1 || slide > slideCount() || lost(slide))
+            return {};
+        const Record container =
+            persistRecord(m_slides[static_cast<std::size_t>(slide - 1)].persistId, rtSlide, "the slide record");
+        std::vector<SlideComment> comments;
+        for (const Record& tags : m_stream.children(container)) {
+            if (tags.type != rtProgTags)
+                continue;
+            for (const Record& tag : m_stream.children(tags)) {
+                if (tag.type != rtProgBinaryTag)
+                    continue;
+                for (const Record& blob : m_stream.children(tag)) {
+                    if (blob.type != rtBinaryTagDataBlob)
+                        continue;
+                    for (const Record& comment : m_stream.children(blob)) {
+                        if (comment.type != rtComment10)
+                            continue;
+                        SlideComment item;
+                        for (const Record& part : m_stream.children(comment)) {
+                            if (part.type == rtCString && part.instance == 0)
+                                item.author = m_stream.utf16(part);
+                            else if (part.type == rtCString && part.instance == 1)
+                                item.text = m_stream.utf16(part);
+                        }
+                        // Paragraphs end in CR as in a shape's text, whatever line ends were stored.
+                        item.text.replace(u"\r\n"_s, u"\r"_s).replace(u'\n', u'\r');
+                        comments.push_back(std::move(item));
+                    }
+                }
+            }
+        }
+        return comments;
     }
 
     // What the shapes of one slide (or notes page) are filled in with, and what they hold so far.
@@ -654,6 +705,7 @@ private:
         info.hasTextFrame = shape.hasTextFrame;
         info.kind = shape.kind;
         info.name = shape.name;
+        info.description = shape.description;
         if (shape.placeholder && *shape.placeholder < filling.texts.size()) {
             std::optional<QString>& text = filling.texts[*shape.placeholder];
             if (text)
@@ -743,6 +795,9 @@ private:
         const std::vector<Record> slideParts = m_stream.children(slide);
         if (const Record* atom = firstChild(slideParts, rtSlideAtom); atom && atom->length >= 20)
             record.notesId = m_stream.u32(atom->body + 16);
+        if (const Record* info = firstChild(slideParts, rtSlideShowSlideInfoAtom);
+            info && info->length >= kSlideShowFlagsAt + 2)
+            record.hidden = (m_stream.u16(info->body + kSlideShowFlagsAt) & kSlideHidden) != 0;
         return record;
     }
 
@@ -880,10 +935,13 @@ private:
         }
     }
 
-    QString shapeName(const std::vector<Record>& parts) const {
+    QString shapeName(const std::vector<Record>& parts) const { return stringProperty(parts, kPropertyName); }
+
+    // A text property of a shape (UTF-16, up to its first NUL); empty when it has none.
+    QString stringProperty(const std::vector<Record>& parts, std::uint16_t property) const {
         QString name;
         visitProperties(parts, [&](std::uint16_t id, std::uint32_t, std::pair<std::uint32_t, std::uint32_t> data) {
-            if (id != kPropertyName || data.second < 2)
+            if (id != property || data.second < 2)
                 return;
             Record text;
             text.body = data.first;
@@ -949,6 +1007,10 @@ private:
                                (shapeType >= kFirstConnector && shapeType <= kLastConnector);
         if (flags & kShapeGroup)
             shape.kind = ShapeKind::Group;
+        if (shapeType == kShapePictureFrame && !ole) {
+            shape.kind = ShapeKind::Picture;
+            shape.description = stringProperty(parts, kPropertyDescription);
+        }
         if ((flags & kShapeGroup) || connector || ole || shapeType == kShapePictureFrame)
             return shape;
 
@@ -994,6 +1056,7 @@ private:
     std::unordered_map<std::uint32_t, std::uint32_t> m_notesIds;
     std::vector<ShapeInfo> m_shapes;
     int m_shapesSlide = 0;
+    bool m_shapesHidden = false; // whether the slide of m_shapes is hidden
 };
 
 // A step on the container: damage it finds is reported as the compound file's.
