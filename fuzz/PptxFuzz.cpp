@@ -2,7 +2,9 @@
 // files, and reads every slide. Built twice:
 //   fuzz_pptx        the input is the whole file (zip container, dispatch by content, package parts)
 //   fuzz_pptx_slide  the input is the XML of the one slide of an otherwise valid package, so the
-//                    mutations reach the slide reader instead of dying in the zip checksums
+//                    mutations reach the slide reader instead of dying in the zip checksums; after
+//                    a NUL, the rest is the XML of every part the slide may refer to (its diagram
+//                    data, chart and comments, the comment authors), for the readers of those
 // The file lives in memory (MemoryFile.h), and the slide variant builds its package in memory.
 // What counts as a fault: ReadEverySlide.h.
 #include "MemoryFile.h"
@@ -19,12 +21,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
 
 #ifdef QUORVANE_FUZZ_SLIDE_XML
-// A package of one presentation part and one slide part holding the input, zipped in memory.
+// A package of one presentation part and one slide part holding the input, zipped in memory; the
+// parts a slide refers to hold what follows a NUL in the input.
 std::string package(const std::uint8_t* data, std::size_t size) {
     static const std::string types =
         R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
@@ -37,7 +41,27 @@ std::string package(const std::uint8_t* data, std::size_t size) {
         R"(<p:sldIdLst><p:sldId id="256" r:id="s"/></p:sldIdLst></p:presentation>)";
     static const std::string presentationRels =
         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-        R"(<Relationship Id="s" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide1.xml"/></Relationships>)";
+        R"(<Relationship Id="s" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide1.xml"/>)"
+        R"(<Relationship Id="a" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/commentAuthors" Target="related.xml"/>)"
+        R"(<Relationship Id="b" Type="http://schemas.microsoft.com/office/2018/10/relationships/authors" Target="related.xml"/></Relationships>)";
+    // Whatever id a seed's slide gives its diagram or chart (the reader looks them up by id) and
+    // both kinds of comments lead to the one related part.
+    static const std::string slideRels = [] {
+        std::string xml = R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)";
+        for (int id = 1; id <= 16; ++id)
+            xml +=
+                R"(<Relationship Id="rId)" + std::to_string(id) +
+                R"(" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/chart" Target="../related.xml"/>)";
+        xml +=
+            R"(<Relationship Id="c1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments" Target="../related.xml"/>)"
+            R"(<Relationship Id="c2" Type="http://schemas.microsoft.com/office/2018/10/relationships/comments" Target="../related.xml"/>)"
+            R"(</Relationships>)";
+        return xml;
+    }();
+    const auto* nul = static_cast<const std::uint8_t*>(std::memchr(data, 0, size));
+    const std::size_t slideSize = nul != nullptr ? static_cast<std::size_t>(nul - data) : size;
+    const std::uint8_t* related = nul != nullptr ? nul + 1 : data + size;
+    const std::size_t relatedSize = size - static_cast<std::size_t>(related - data);
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
@@ -56,7 +80,9 @@ std::string package(const std::uint8_t* data, std::size_t size) {
     add("_rels/.rels", rels.data(), rels.size());
     add("ppt/presentation.xml", presentation.data(), presentation.size());
     add("ppt/_rels/presentation.xml.rels", presentationRels.data(), presentationRels.size());
-    add("ppt/slides/slide1.xml", data, size);
+    add("ppt/slides/slide1.xml", data, slideSize);
+    add("ppt/slides/_rels/slide1.xml.rels", slideRels.data(), slideRels.size());
+    add("ppt/related.xml", related, relatedSize);
     if (zip_close(archive) != 0)
         std::abort();
     zip_stat_t stat;

@@ -5,7 +5,8 @@
 // is any failure that is not an AutomationError, a text past the bound of what one presentation
 // gives, a server that does not quit after a clean read (or the read of a damaged file that gives part
 // of its text), or one that is gone after a failed read. The same input is then read with the notes,
-// tables and groups as well (ForEachShapeText).
+// tables and groups, diagrams, charts, comments and pictures as well, hidden slides marked
+// (ForEachShapeText).
 #include "MemoryFile.h"
 
 #include "import/PresentationText.h"
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     office::LocalPresentationServer extras;
     try {
         qsizetype text = 0;
-        import::ForEachShapeText(extras, path, {true, true, true}, [&](const import::ShapeText& shape) {
+        const import::TextChoice everything{true, true, true, true, true, true, true, false, true};
+        import::ForEachShapeText(extras, path, everything, [&](const import::ShapeText& shape) {
             text += shape.text.size() + 2;
             for (const QString& cell : shape.cells)
                 text += cell.size() + 2;

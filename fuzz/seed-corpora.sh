@@ -20,9 +20,15 @@ git ls-files -z tests/data samples | xargs -0 -n 1 | while read -r file; do
         for share in '\000\200' '\315\314' '\063\363' '\102\375'; do
             { printf "$share"; cat "$file"; } >"$out/truncated/$name-$(printf "$share" | od -An -tx1 | tr -d ' ')"
         done
-        # The slide target's input is one slide part.
+        # The slide target's input is one slide part, then after a NUL a part it may refer to
+        # (diagram data, a chart, comments), or nothing.
         for part in $(unzip -Z1 "$file" 'ppt/slides/slide*.xml' 2>/dev/null); do
             unzip -p "$file" "$part" >"$out/slide/$name-$(basename "$part")"
+            for related in $(unzip -Z1 "$file" 'ppt/diagrams/data*.xml' 'ppt/charts/chart*.xml' \
+                'ppt/comments/*.xml' 2>/dev/null); do
+                { unzip -p "$file" "$part"; printf '\000'; unzip -p "$file" "$related"; } \
+                    >"$out/slide/$name-$(basename "$part")-$(basename "$related")"
+            done
         done
         ;;
     *.ppt)
