@@ -56,11 +56,127 @@ void readTable(office::PresentationApplication& application, const office::Shape
             text.cells.push_back(application.tableCellText(shape, row, column));
 }
 
+// The texts of one slide's shapes, notes and comments, in their order, for ForEachShapeText.
+class SlideTexts {
+public:
+    SlideTexts(office::PresentationApplication& application, const TextChoice& choice, int slide, bool hidden,
+               const std::function<void(const ShapeText&)>& take)
+        : m_application(application), m_choice(choice), m_slide(slide), m_hidden(hidden), m_take(take) {}
+
+    void run() {
+        const int shapes = m_application.shapesCount(m_slide);
+        for (int shape = 1; shape <= shapes; ++shape)
+            giveShape(shape);
+        if (m_choice.notes) {
+            ShapeText notes;
+            notes.kind = u"notes"_s;
+            notes.text = m_application.notesText(m_slide);
+            if (!notes.text.isEmpty())
+                give(notes);
+        }
+        if (m_choice.comments)
+            for (const office::SlideComment& comment : m_application.comments(m_slide)) {
+                ShapeText text;
+                text.kind = u"comment"_s;
+                text.author = comment.author;
+                text.text = comment.text;
+                give(text);
+            }
+    }
+
+private:
+    void give(ShapeText& text) {
+        text.slide = m_slide;
+        text.shape = ++m_given;
+        text.hidden = m_hidden;
+        m_take(text);
+    }
+
+    void giveShape(int shape) {
+        using office::ShapeKind;
+        const office::ShapeRef ref{m_slide, shape, 0};
+        if (m_application.hasTextFrame(m_slide, shape) != 0) {
+            ShapeText text;
+            text.name = m_application.shapeName(ref);
+            text.kind = kindName(m_application.shapeKind(ref));
+            text.text = m_application.shapeText(m_slide, shape);
+            give(text);
+            return;
+        }
+        if (!m_choice.tables && !m_choice.groups && !m_choice.graphics())
+            return;
+        const ShapeKind kind = m_application.shapeKind(ref);
+        if (kind == ShapeKind::Table && m_choice.tables) {
+            ShapeText text;
+            text.name = m_application.shapeName(ref);
+            text.kind = kindName(kind);
+            readTable(m_application, ref, text);
+            give(text);
+        } else if (kind == ShapeKind::Group && m_choice.groups) {
+            giveGroup(shape);
+        } else {
+            giveGraphic(ref, kind);
+        }
+    }
+
+    void giveGroup(int shape) {
+        using office::ShapeKind;
+        const int items = m_application.groupItemsCount(m_slide, shape);
+        for (int item = 1; item <= items; ++item) {
+            const office::ShapeRef itemRef{m_slide, shape, item};
+            ShapeText text;
+            if (m_application.itemHasTextFrame(itemRef) != 0) {
+                text.kind = kindName(ShapeKind::Group);
+                text.text = m_application.itemText(itemRef);
+            } else {
+                const ShapeKind itemKind = m_application.shapeKind(itemRef);
+                if (m_choice.tables && itemKind == ShapeKind::Table) {
+                    text.kind = kindName(ShapeKind::Table);
+                    readTable(m_application, itemRef, text);
+                } else {
+                    giveGraphic(itemRef, itemKind);
+                    continue;
+                }
+            }
+            text.name = m_application.shapeName(itemRef);
+            give(text);
+        }
+    }
+
+    // A picture's alternative text, a diagram's nodes, a chart's texts: what a shape without a text
+    // frame gives besides a table, when asked for.
+    void giveGraphic(const office::ShapeRef& ref, office::ShapeKind kind) {
+        using office::ShapeKind;
+        if (kind == ShapeKind::Picture && m_choice.alt) {
+            ShapeText text;
+            text.name = m_application.shapeName(ref);
+            text.kind = u"alt"_s;
+            text.text = m_application.alternativeText(ref);
+            give(text);
+        } else if ((kind == ShapeKind::Diagram && m_choice.smartart) || (kind == ShapeKind::Chart && m_choice.charts)) {
+            const QString name = m_application.shapeName(ref);
+            for (const QString& item : m_application.graphicTexts(ref)) {
+                ShapeText text;
+                text.name = name;
+                text.kind = kind == ShapeKind::Diagram ? u"smartart"_s : u"chart"_s;
+                text.text = item;
+                give(text);
+            }
+        }
+    }
+
+    office::PresentationApplication& m_application;
+    const TextChoice& m_choice;
+    const int m_slide;
+    const bool m_hidden;
+    const std::function<void(const ShapeText&)>& m_take;
+    int m_given = 0; // the shapes of this slide that gave text so far
+};
+
 } // namespace
 
 void ForEachShapeText(office::PresentationServer& server, const QString& path, const TextChoice& choice,
                       const std::function<void(const ShapeText&)>& take) {
-    using office::ShapeKind;
     server.create()->setVisible(true);
     const std::shared_ptr<office::PresentationApplication> application = server.attach();
     application->open(path);
@@ -71,93 +187,7 @@ void ForEachShapeText(office::PresentationServer& server, const QString& path, c
         const bool hidden = askHidden && application->slideHidden(slide);
         if (hidden && choice.skipHidden)
             continue;
-        int given = 0; // the shapes of this slide that gave text so far
-        const auto give = [&](ShapeText& text) {
-            text.slide = slide;
-            text.shape = ++given;
-            text.hidden = hidden;
-            take(text);
-        };
-        // A picture's alternative text, a diagram's nodes, a chart's texts: what a shape without a
-        // text frame gives besides a table, when asked for.
-        const auto giveGraphic = [&](const office::ShapeRef& ref, ShapeKind kind) {
-            if (kind == ShapeKind::Picture && choice.alt) {
-                ShapeText text;
-                text.name = application->shapeName(ref);
-                text.kind = u"alt"_s;
-                text.text = application->alternativeText(ref);
-                give(text);
-            } else if ((kind == ShapeKind::Diagram && choice.smartart) || (kind == ShapeKind::Chart && choice.charts)) {
-                const QString name = application->shapeName(ref);
-                for (const QString& item : application->graphicTexts(ref)) {
-                    ShapeText text;
-                    text.name = name;
-                    text.kind = kind == ShapeKind::Diagram ? u"smartart"_s : u"chart"_s;
-                    text.text = item;
-                    give(text);
-                }
-            }
-        };
-        const int shapes = application->shapesCount(slide);
-        for (int shape = 1; shape <= shapes; ++shape) {
-            const office::ShapeRef ref{slide, shape, 0};
-            if (application->hasTextFrame(slide, shape) != 0) {
-                ShapeText text;
-                text.name = application->shapeName(ref);
-                text.kind = kindName(application->shapeKind(ref));
-                text.text = application->shapeText(slide, shape);
-                give(text);
-                continue;
-            }
-            if (!choice.tables && !choice.groups && !choice.graphics())
-                continue;
-            const ShapeKind kind = application->shapeKind(ref);
-            if (kind == ShapeKind::Table && choice.tables) {
-                ShapeText text;
-                text.name = application->shapeName(ref);
-                text.kind = kindName(kind);
-                readTable(*application, ref, text);
-                give(text);
-            } else if (kind == ShapeKind::Group && choice.groups) {
-                const int items = application->groupItemsCount(slide, shape);
-                for (int item = 1; item <= items; ++item) {
-                    const office::ShapeRef itemRef{slide, shape, item};
-                    ShapeText text;
-                    if (application->itemHasTextFrame(itemRef) != 0) {
-                        text.kind = kindName(ShapeKind::Group);
-                        text.text = application->itemText(itemRef);
-                    } else {
-                        const ShapeKind itemKind = application->shapeKind(itemRef);
-                        if (choice.tables && itemKind == ShapeKind::Table) {
-                            text.kind = kindName(ShapeKind::Table);
-                            readTable(*application, itemRef, text);
-                        } else {
-                            giveGraphic(itemRef, itemKind);
-                            continue;
-                        }
-                    }
-                    text.name = application->shapeName(itemRef);
-                    give(text);
-                }
-            } else {
-                giveGraphic(ref, kind);
-            }
-        }
-        if (choice.notes) {
-            ShapeText notes;
-            notes.kind = u"notes"_s;
-            notes.text = application->notesText(slide);
-            if (!notes.text.isEmpty())
-                give(notes);
-        }
-        if (choice.comments)
-            for (const office::SlideComment& comment : application->comments(slide)) {
-                ShapeText text;
-                text.kind = u"comment"_s;
-                text.author = comment.author;
-                text.text = comment.text;
-                give(text);
-            }
+        SlideTexts(*application, choice, slide, hidden, take).run();
     }
     std::optional<office::PresentationDamage> damage = application->damage();
     application->saveActive();

@@ -1,0 +1,131 @@
+#pragma once
+
+// The OOXML presentation reader's document, for the files that make it up: the slide list and the
+// slides (OoxmlPresentation.cpp), the shape walk and its text (OoxmlShapes.cpp), the diagrams and
+// charts (OoxmlGraphics.cpp) and the review comments (OoxmlComments.cpp).
+
+#include "office/presentation/OoxmlPackage.h"
+#include "office/presentation/PresentationDocument.h"
+
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+
+namespace quorvane::office::ooxml {
+
+using namespace Qt::StringLiterals;
+
+// The Scope of a child the walk descends into, refusing to go past the nesting cap.
+struct ChildScope : xml::Scope {
+    ChildScope(const xml::Scope& parent, pugi::xml_node child) : xml::Scope(parent, child) {
+        xml::requireDepth(depth());
+    }
+};
+
+// The first child of element in PresentationML or DrawingML (ns) whose local name passes test.
+template <typename Test>
+std::optional<std::pair<ChildScope, pugi::xml_node>> childWhere(const xml::Scope& scope, pugi::xml_node element, int ns,
+                                                                Test&& test) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+        const xml::QName qname = xml::splitName(child.name());
+        if (child.type() != pugi::node_element || !test(qname.local))
+            continue;
+        ChildScope childScope(scope, child);
+        if (childScope.namespaceOf(qname.prefix) == ns)
+            return std::pair<ChildScope, pugi::xml_node>{std::move(childScope), child};
+    }
+    return std::nullopt;
+}
+
+inline std::optional<std::pair<ChildScope, pugi::xml_node>> childNamed(const xml::Scope& scope, pugi::xml_node element,
+                                                                       int ns, std::string_view local) {
+    return childWhere(scope, element, ns, [&](std::string_view name) { return name == local; });
+}
+
+// The placeholder type of a shape (p:nvPr/p:ph/@type, "obj" when not given), or "" for no placeholder.
+std::string_view placeholderType(const xml::Scope& scope, pugi::xml_node shape);
+
+class OoxmlPresentation final : public PresentationDocument {
+public:
+    explicit OoxmlPresentation(std::unique_ptr<ZipPackage> package);
+
+    int slideCount() const override { return static_cast<int>(m_slideParts.size()); }
+    const DocumentDamage* damage() const override { return m_damage ? &*m_damage : nullptr; }
+
+private:
+    // Reads the slide list of the presentation part. False when the package was read without its
+    // directory and a part the list needs is lost.
+    bool readSlideList();
+    // The main part that the package relationships name; fails when there is none.
+    std::string findMainPart();
+    // The slides that p:sldIdLst of the main part (root) lists, through its relationships.
+    void listSlides(const xml::Scope& rootScope, pugi::xml_node root, const std::vector<Relationship>& relationships,
+                    bool recovered);
+    // The slide part that the main part's relationship id names, for slide number; fails when none.
+    std::string slidePartOf(std::string_view id, int number, const std::vector<Relationship>& relationships) const;
+    // The slides of a package whose slide list is lost: the slide parts that survived.
+    void readSurvivingSlides();
+    bool lost(int slide) const {
+        return m_damage && std::binary_search(m_damage->lostSlides.begin(), m_damage->lostSlides.end(), slide);
+    }
+    const std::vector<ShapeInfo>& readShapes(int slide) override;
+    QString readNotes(int slide) override;
+    bool readHidden(int slide) override;
+    std::vector<QString> readGraphicTexts(int slide, const ShapeInfo& shape) override;
+    std::vector<SlideComment> readComments(int slide) override;
+
+    // Parses an XML part into document (buffer holds its bytes); returns the document element. A
+    // failure names the part, after "slide N is damaged: " for a slide (slide > 0), else after
+    // "damaged part ".
+    pugi::xml_node parsePart(std::string_view part, int slide, std::string& buffer, pugi::xml_document& document);
+    pugi::xml_node parsePart(std::string_view part, int slide = 0) {
+        return parsePart(part, slide, m_buffer, m_document);
+    }
+    // The relationships of sourcePart, viewing buffer (which document parses).
+    std::vector<Relationship> readRelationships(std::string_view sourcePart, bool required, std::string& buffer,
+                                                pugi::xml_document& document) {
+        return ooxml::readRelationships(*m_package, sourcePart, required, buffer, document);
+    }
+    [[noreturn]] void fail(const QString& reason) const { m_package->fail(reason); }
+    [[noreturn]] void failSlide(int slide, const QString& reason) const {
+        fail(u"slide %1 is damaged: "_s.arg(slide) + fromUtf8(m_slideParts[static_cast<size_t>(slide - 1)]) + reason);
+    }
+
+    void collectShapes(const xml::Scope& parent, pugi::xml_node container, std::vector<ShapeInfo>& out);
+    ShapeInfo textShape(const xml::Scope& scope, pugi::xml_node shape);
+    void readTable(const xml::Scope& scope, pugi::xml_node frame, ShapeInfo& info);
+    void readGraphicReference(const xml::Scope& scope, pugi::xml_node frame, ShapeInfo& info);
+    std::vector<QString> diagramTexts(const xml::Scope& rootScope, pugi::xml_node root);
+    std::vector<QString> chartTexts(const xml::Scope& rootScope, pugi::xml_node root);
+    // The text of a text body (a:p children of container), by the rules of a shape's text.
+    QString bodyText(const xml::Scope& scope, pugi::xml_node container);
+    // The names of the comment authors by id, legacy and threaded, read once.
+    void readAuthors();
+    void readLegacyComment(const xml::Scope& scope, pugi::xml_node comment, std::vector<SlideComment>& found);
+    void readThreadedComment(const xml::Scope& scope, pugi::xml_node comment, std::vector<SlideComment>& found);
+    void collectParagraphs(const xml::Scope& parent, pugi::xml_node container, bool& first);
+    void collectRuns(const xml::Scope& parent, pugi::xml_node container);
+
+    std::unique_ptr<ZipPackage> m_package;
+    std::string m_mainPart; // "" when the slide list is lost
+    std::vector<std::string> m_slideParts;
+    // Whether each slide part read so far is hidden in the slide show (p:sld/@show).
+    std::unordered_map<std::string, bool> m_hiddenParts;
+    // The comment authors' names by id: legacy (numbers) and threaded (GUIDs); read once asked for.
+    bool m_authorsRead = false;
+    std::unordered_map<std::string, QString> m_legacyAuthors, m_threadAuthors;
+    std::optional<DocumentDamage> m_damage;
+    // One slide at a time: the buffers and the document are reused for every part.
+    std::string m_buffer;
+    pugi::xml_document m_document;
+    xml::TextCollector m_text; // the text of the shape being read
+    // The slide read last and its shapes: m_shapes, or the entry of m_repeatedParts.
+    int m_cachedSlide = 0;
+    const std::vector<ShapeInfo>* m_cached = nullptr;
+    std::vector<ShapeInfo> m_shapes;
+    // The shapes of each slide part that p:sldIdLst lists more than once, once it is read: a part is
+    // parsed once however often it is listed.
+    std::unordered_map<std::string, std::optional<std::vector<ShapeInfo>>> m_repeatedParts;
+};
+
+} // namespace quorvane::office::ooxml
