@@ -3,27 +3,22 @@
 // hands to the user instead of showing it.
 #include "cli/Commands.h"
 
+#include "cli/CommandLineWindow.h"
+#include "cli/ConsoleServices.h"
+#include "cli/ImportRequest.h"
 #include "filelist/FolderCommands.h"
-#include "import/ColumnSeparation.h"
 #include "import/ImportRun.h"
-#include "import/ShapeTexts.h"
-#include "import/SheetNaming.h"
-#include "import/StagingFile.h"
 #include "office/LocalNames.h"
 #include "office/presentation/LocalPresentationServer.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
 #include "office/spreadsheet/WorkbookExport.h"
 #include "shell/ClockRandom.h"
-#include "shell/ErrorReport.h"
 #include "shell/Services.h"
 
 #include <QFileInfo>
 #include <QMap>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -102,22 +97,6 @@ const char* const ImportUsage =
 constexpr int ExitReported = 1; // the import ran and something was reported, or the output failed
 constexpr int ExitUsage = 2;
 constexpr int ExitSignalled = 128;
-
-// What the command line asks for.
-struct ImportRequest : SharedRequest {
-    QString output;
-    bool perFileSheets = false;
-    // The column-separation button it stands for.
-    quorvane::import::OptionButton splitOption = import::OptionButton::Option1;
-    std::optional<QString> splitText;
-    std::optional<QString> extension; // --ext: folders are scanned for "*." + extension
-    office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets;
-    QStringList columns; // --columns: the provenance columns before the text, in order
-    bool timings = false;
-
-    // Whether the rows are laid out here rather than taken as the presentations' text.
-    bool ownRows() const { return !columns.isEmpty() || choice.beyondShapes(); }
-};
 
 // One option of import's own (not shared with text) into request; returns the problem.
 std::optional<QString> parseOption(const QString& argument, const std::function<std::optional<QString>()>& value,
@@ -244,301 +223,6 @@ void addInputPath(const QString& path, const std::optional<QString>& extension, 
     files += found;
 }
 
-// Adds the time from its construction to its end to seconds.
-class Stopwatch {
-public:
-    explicit Stopwatch(double& seconds) : m_seconds(seconds) {}
-    Stopwatch(const Stopwatch&) = delete;
-    Stopwatch& operator=(const Stopwatch&) = delete;
-    ~Stopwatch() { m_seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count(); }
-
-private:
-    double& m_seconds;
-    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
-};
-
-// Line ends as the terminal shows them: each CR LF or lone CR of a report becomes LF.
-QString forTerminal(QString text) {
-    text.replace(u"\r\n"_s, u"\n"_s);
-    text.replace(u'\r', u'\n');
-    return text;
-}
-
-// The progress line, drawn over itself on a terminal and never written elsewhere.
-class ProgressLine {
-public:
-    explicit ProgressLine(std::FILE* err) : m_err(err), m_enabled(::isatty(::fileno(err)) == 1) {}
-    void show(const QString& text) {
-        if (!m_enabled)
-            return;
-        writeUtf8(m_err, u"\r\x1b[K"_s + text);
-        std::fflush(m_err);
-        m_shown = true;
-    }
-    void clear() {
-        if (m_shown)
-            std::fputs("\r\x1b[K", m_err);
-        m_shown = false;
-    }
-
-private:
-    std::FILE* m_err;
-    bool m_enabled;
-    bool m_shown = false;
-};
-
-// The window's part: the list is the files given, the options are fixed, progress goes to the
-// progress line ("Processing: name (i of n)").
-class CommandLineWindow final : public import::ImportWindow {
-public:
-    CommandLineWindow(const ImportRequest& request, QStringList files, ProgressLine& progress)
-        : m_request(request), m_files(std::move(files)), m_progress(progress) {}
-
-    shell::PointerShape pointer() const override { return m_pointer; }
-    void setPointer(shell::PointerShape shape) override { m_pointer = shape; }
-    int entryCount() override { return static_cast<int>(m_files.size()); }
-    QString entryText(int position) override {
-        if (position < 1 || position > m_files.size())
-            throw std::out_of_range("Index out of bounds");
-        m_position = position;
-        return m_files.at(position - 1);
-    }
-    QStringList entriesAfter(int position, int count) override { return m_files.mid(position, count); }
-    bool optionChecked(import::OptionButton option) override {
-        using import::OptionButton;
-        if (option == OptionButton::Option5 || option == OptionButton::Option6)
-            return (option == OptionButton::Option6) == m_request.perFileSheets;
-        // Rows laid out here are separated here, their text only: the run separates nothing more.
-        if (m_request.ownRows())
-            return option == OptionButton::Option1;
-        return option == m_request.splitOption;
-    }
-    QString presentationText(office::PresentationServer& server, const QString& path) override {
-        const Stopwatch stopwatch(readingSeconds);
-        if (!m_request.ownRows() && !m_request.choice.skipHidden)
-            return import::ImportWindow::presentationText(server, path);
-        if (!m_request.ownRows())
-            return shownSlidesText(server, path);
-        return laidOutRows(server, path);
-    }
-    QString text1() override { return m_request.splitText.value_or(QString()); }
-    void setProgressValue(double) override {}
-    void setProgressText(const QString& text) override {
-        if (text.startsWith(u"Processing: "))
-            m_progress.show(text + u" (%1 of %2)"_s.arg(m_position).arg(m_files.size()));
-        else
-            m_progress.clear();
-    }
-    // The time spent getting the presentations' text: reading them, or waiting for those read ahead.
-    double readingSeconds = 0;
-
-private:
-    // The rows of one presentation: for each shape that gives text, a row for each of its paragraphs
-    // (or of a table's rows), each led by the columns asked for.
-    QString laidOutRows(office::PresentationServer& server, const QString& path) const {
-        QString separator;
-        switch (m_request.splitOption) {
-        case import::OptionButton::Option2:
-            separator = u" "_s;
-            break;
-        case import::OptionButton::Option3:
-            separator = u","_s;
-            break;
-        case import::OptionButton::Option4:
-            separator = m_request.splitText.value_or(QString());
-            break;
-        case import::OptionButton::Option7:
-            separator = u"\t"_s;
-            break;
-        default:
-            break;
-        }
-        const auto separated = [&](const QString& text) {
-            return import::separateColumns(import::protectSplitMarks(text), separator);
-        };
-        const QString fileName = path.mid(path.lastIndexOf(u'/') + 1);
-        QString rows;
-        const auto layOut = [&](const import::ShapeText& shape) {
-            QString lead;
-            for (const QString& column : m_request.columns) {
-                if (column == u"path")
-                    lead += asColumn(office::shownName(path));
-                else if (column == u"file")
-                    lead += asColumn(office::shownName(fileName));
-                else if (column == u"slide")
-                    lead += QString::number(shape.slide);
-                else if (column == u"shape")
-                    lead += QString::number(shape.shape);
-                else if (column == u"name")
-                    lead += asColumn(shape.name);
-                else if (column == u"kind")
-                    lead += shape.kind;
-                else if (column == u"hidden" && shape.hidden)
-                    lead += u"1"_s;
-                lead += import::SplitMark;
-            }
-            if (shape.columns > 0) {
-                for (int row = 0; row < shape.rows(); ++row) {
-                    rows += lead;
-                    for (int column = 0; column < shape.columns; ++column) {
-                        if (column > 0)
-                            rows += import::SplitMark;
-                        QString cell = shape.cells[static_cast<size_t>(row * shape.columns + column)];
-                        cell.replace(u"\r\n"_s, u"\v"_s);
-                        cell.replace(u'\r', u'\v');
-                        cell.replace(u'\n', u'\v');
-                        rows += separated(cell);
-                    }
-                    rows += u"\r\n"_s;
-                }
-                return;
-            }
-            // Every row end the staging file knows (CR LF, LF, CR) starts a row that repeats the lead.
-            const QStringList paragraphs =
-                QString(shape.text).replace(u"\r\n"_s, u"\r"_s).replace(u'\n', u'\r').split(u'\r');
-            for (const QString& paragraph : paragraphs)
-                rows += lead + separated(paragraph) + u"\r\n"_s;
-        };
-        try {
-            // Qualified in full: a statement that begins with "import" reads as a module import to the
-            // formatter.
-            quorvane::import::ForEachShapeText(server, path, m_request.choice, layOut);
-        } catch (const office::PartialReadError& damaged) {
-            // What survived of a damaged file goes in like any other text, with its report.
-            throw office::PartialReadError(damaged.damage(), rows);
-        }
-        return rows;
-    }
-
-    // The presentation's text as presentationText gives it, without the hidden slides: the run
-    // separates it as usual.
-    QString shownSlidesText(office::PresentationServer& server, const QString& path) const {
-        QString text;
-        const auto take = [&](const import::ShapeText& shape) { text += shape.text + u"\r\n"_s; };
-        try {
-            quorvane::import::ForEachShapeText(server, path, m_request.choice, take);
-        } catch (const office::PartialReadError& damaged) {
-            throw office::PartialReadError(damaged.damage(), import::protectSplitMarks(text));
-        }
-        return import::protectSplitMarks(text);
-    }
-
-    // A path or a name as one cell: a row end in it would start another, and its column marks are
-    // text.
-    static QString asColumn(QString value) {
-        for (QChar& c : value)
-            if (c == u'\r' || c == u'\n')
-                c = QChar(QChar::ReplacementCharacter);
-        return import::protectSplitMarks(value);
-    }
-
-    const ImportRequest& m_request;
-    QStringList m_files;
-    ProgressLine& m_progress;
-    shell::PointerShape m_pointer = shell::PointerShape::Default;
-    int m_position = 0;
-};
-
-// Every error report goes to standard error with its whole text; so does a notice, which is no
-// failure and leaves the exit status alone.
-class StderrReporter final : public shell::ErrorReporter {
-public:
-    StderrReporter(std::FILE* err, ProgressLine& progress) : m_err(err), m_progress(progress) {}
-    void report(const QString& description, const QString& location, int line) override {
-        notice(description, location, line);
-        ++reports;
-    }
-    void notice(const QString& description, const QString& location, int line) override {
-        m_progress.clear();
-        writeUtf8(m_err, forTerminal(shell::errorReportText(description, location, line)) + u"\n\n"_s);
-        std::fflush(m_err);
-    }
-    int reports = 0;
-
-private:
-    std::FILE* m_err;
-    ProgressLine& m_progress;
-};
-
-// Message boxes become lines on standard error. Nobody can answer a question: the answer is No.
-class StderrPrompts final : public shell::Prompts {
-public:
-    StderrPrompts(std::FILE* err, ProgressLine& progress) : m_err(err), m_progress(progress) {}
-    shell::MessageAnswer messageBox(const QString& text, shell::MessageStyle style, const QString&) override {
-        m_progress.clear();
-        writeUtf8(m_err, u"quorvane-cli: "_s + forTerminal(text) + u"\n"_s);
-        ++messages;
-        return style == shell::MessageStyle::YesNo ? shell::MessageAnswer::No : shell::MessageAnswer::Ok;
-    }
-    QString inputBox(const QString&, const QString&, const QString&) override { return {}; }
-    int messages = 0;
-
-private:
-    std::FILE* m_err;
-    ProgressLine& m_progress;
-};
-
-// Ctrl+C, a termination request (SIGTERM) and a closed terminal (SIGHUP) stop the run at its next
-// yield, as closing the window does, or the save at its next row: no staging file or partial output
-// is left behind.
-std::atomic<bool> g_interrupted{false};
-std::atomic<int> g_signal{0};
-
-extern "C" void onInterrupt(int signal) {
-    g_signal = signal;
-    g_interrupted = true;
-}
-
-// Handles the three signals for its lifetime, then puts back what was there.
-class StopSignals {
-public:
-    StopSignals() {
-        g_interrupted = false;
-        g_signal = 0;
-        struct sigaction action{};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        for (std::size_t i = 0; i < std::size(Signals); ++i)
-            ::sigaction(Signals[i], &action, &m_previous[i]);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-    ~StopSignals() {
-        for (std::size_t i = 0; i < std::size(Signals); ++i)
-            ::sigaction(Signals[i], &m_previous[i], nullptr);
-    }
-
-private:
-    static constexpr int Signals[] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction m_previous[std::size(Signals)]{};
-};
-
-class InterruptibleEvents final : public shell::EventPump {
-public:
-    void yield() override {
-        if (g_interrupted)
-            throw shell::OperationAborted{};
-    }
-};
-
-// The services the run does not use on the command line.
-class NoDialogs final : public shell::Dialogs {
-public:
-    QString showOpen(const shell::OpenFileRequest&) override { return {}; }
-    QString pickFolder(const QString&) override { return {}; }
-};
-class NoSettings final : public shell::SettingsStore {
-public:
-    QString read(const QString&, const QString& defaultValue) override { return defaultValue; }
-    void write(const QString&, const QString&) override {}
-};
-class NoDesktop final : public shell::Desktop {
-public:
-    void openUrl(const QString&) override {}
-    shell::OpenResult openFolder(const QString&) override { return {}; }
-    shell::OpenResult openFile(const QString&) override { return {}; }
-};
-
 // Saves the active workbook of the instance handed to the user: as .csv every sheet one after the
 // other (a one-sheet run goes on in further sheets when its rows do not fit one), otherwise as .xlsx.
 // A signal stops it; jobs threads deflate and check an .xlsx package. Throws office::SaveError with
@@ -547,7 +231,7 @@ void saveResult(const office::SpreadsheetInstance& instance, const QString& path
     const std::shared_ptr<office::Workbook> workbook = instance.activeWorkbook();
     if (!workbook)
         throw office::SaveError(path + u": nothing to save: the result has no workbook"_s);
-    const office::SaveOptions options{&g_interrupted, jobs};
+    const office::SaveOptions options{&interruptRequested(), jobs};
     if (QFileInfo(path).suffix().toLower() == u"csv") {
         std::vector<const office::Worksheet*> sheets;
         for (int i = 0; i < workbook->sheetCount(); ++i)
@@ -594,16 +278,10 @@ int usageError(std::FILE* err, const QString& problem) {
     return ExitUsage;
 }
 
-} // namespace
-
-int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
-    ImportRequest request;
-    if (const auto problem = parseRequest(arguments, request))
-        return usageError(err, *problem);
-    if (request.help) {
-        std::fputs(ImportUsage, out);
-        return 0;
-    }
+// Whether the output may be written and where the presentations to import are: the paths given,
+// then those of the file list, folders walked, the output left out. Returns the exit status when the
+// command stops here; walkFailed tells whether a folder could not be walked whole.
+std::optional<int> collectInputs(const ImportRequest& request, std::FILE* err, QStringList& files, bool& walkFailed) {
     // What the output cannot be is told before anything is read: a folder, a link that leads
     // nowhere, one of the presentations given.
     if (const QString problem = office::saveTargetProblem(request.output); !problem.isEmpty())
@@ -630,8 +308,6 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
             return usageError(err, u"%1 is one of the inputs; it cannot be the output too"_s.arg(request.output));
     }
     prepareForManyFiles();
-    QStringList files;
-    bool walkFailed = false;
     for (const QString& path : inputs) {
         QStringList problems;
         addInputPath(path, request.extension, output, files, problems);
@@ -646,77 +322,125 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
                    err);
         return ExitReported;
     }
+    return std::nullopt;
+}
 
-    ProgressLine progress(err);
-    StderrReporter reporter(err, progress);
-    StderrPrompts prompts(err, progress);
-    InterruptibleEvents events;
-    NoDialogs dialogs;
-    NoSettings settings;
-    NoDesktop desktop;
-    shell::ClockRandom random;
-    office::LocalPresentationServer presentations(jobsOf(request));
-    if (presentations.readAheadRefused())
-        std::fputs("quorvane-cli import: no thread could be started to read ahead; reading one presentation at a "
-                   "time\n",
-                   err);
-    office::SpreadsheetEngine spreadsheets;
-    // The instance made visible is the result the desktop would show; here it is saved instead.
-    std::shared_ptr<office::SpreadsheetInstance> result;
-    spreadsheets.setHandOverHook(
-        [&](const std::shared_ptr<office::SpreadsheetInstance>& instance) { result = instance; });
-
-    shell::Services services{prompts, reporter,      dialogs,      settings,          desktop,  random,
-                             events,  presentations, spreadsheets, u"quorvane-cli"_s, QString()};
-    CommandLineWindow window(request, files, progress);
-    quorvane::import::ImportRun run(services, window);
-
-    const StopSignals stopSignals;
-    double runSeconds = 0, savingSeconds = 0;
-    {
-        const Stopwatch stopwatch(runSeconds);
-        run.PushButton2_Click();
+// One import run on the command line, with the services it uses, from the run to the saved output.
+class ConsoleImport {
+public:
+    ConsoleImport(const ImportRequest& request, const QStringList& files, std::FILE* err)
+        : m_request(request), m_err(err), m_progress(err), m_reporter(err, m_progress), m_prompts(err, m_progress),
+          m_presentations(jobsOf(request)),
+          m_services{m_prompts, m_reporter,      m_dialogs,      m_settings,        m_desktop, m_random,
+                     m_events,  m_presentations, m_spreadsheets, u"quorvane-cli"_s, QString()},
+          m_window(request, files, m_progress), m_run(m_services, m_window) {
+        if (m_presentations.readAheadRefused())
+            std::fputs("quorvane-cli import: no thread could be started to read ahead; reading one presentation "
+                       "at a time\n",
+                       err);
+        // The instance made visible is the result the desktop would show; here it is saved instead.
+        m_spreadsheets.setHandOverHook(
+            [this](const std::shared_ptr<office::SpreadsheetInstance>& instance) { m_result = instance; });
     }
-    progress.clear();
 
-    int status = reporter.reports == 0 && prompts.messages == 0 && !walkFailed ? 0 : ExitReported;
-    bool stopped = g_interrupted;
-    if (!stopped && (run.presentationsRead() == 0 || (status != 0 && holdsNothing(result.get())))) {
-        // Every presentation failed, or whatever was read failed to reach the sheet: an empty result
-        // must not take the place of an earlier one, nor be a file of its own.
+    void run() {
+        {
+            const Stopwatch stopwatch(m_runSeconds);
+            m_run.PushButton2_Click();
+        }
+        m_progress.clear();
+    }
+
+    // Saves the result unless nothing was imported or a signal stopped the run, tells the timings
+    // when asked, and lets the result go. Returns the exit status.
+    int finish(bool walkFailed) {
+        int status = m_reporter.reports == 0 && m_prompts.messages == 0 && !walkFailed ? 0 : ExitReported;
+        bool stopped = interruptRequested();
+        if (!stopped && (m_run.presentationsRead() == 0 || (status != 0 && holdsNothing(m_result.get())))) {
+            reportNothingImported();
+            status = ExitReported;
+        } else if (!stopped) {
+            save(status, stopped);
+        }
+        if (stopped) {
+            std::fputs("quorvane-cli import: interrupted; nothing saved\n", m_err);
+            status = ExitSignalled + stopSignal();
+        }
+        if (m_request.timings)
+            writeUtf8(m_err,
+                      u"quorvane-cli import: %1 s reading the presentations, %2 s in the spreadsheet passes, %3 s "
+                      u"saving (%4 at a time)\n"_s.arg(m_window.readingSeconds, 0, 'f', 3)
+                          .arg(m_runSeconds - m_window.readingSeconds, 0, 'f', 3)
+                          .arg(m_savingSeconds, 0, 'f', 3)
+                          .arg(m_presentations.jobs()));
+        // The user is done with the result, as when its window closes: the instance quits.
+        if (m_result)
+            m_result->quit();
+        return status;
+    }
+
+private:
+    // Every presentation failed, or whatever was read failed to reach the sheet: an empty result
+    // must not take the place of an earlier one, nor be a file of its own.
+    void reportNothingImported() {
         struct stat existing{};
-        const bool exists = ::lstat(office::nativeName(request.output).constData(), &existing) == 0;
-        writeUtf8(err, exists
-                           ? u"quorvane-cli import: nothing was imported; %1 is left as it was\n"_s.arg(request.output)
-                           : u"quorvane-cli import: nothing was imported; %1 was not written\n"_s.arg(request.output));
-        status = ExitReported;
-    } else if (!stopped) {
+        const bool exists = ::lstat(office::nativeName(m_request.output).constData(), &existing) == 0;
+        writeUtf8(m_err,
+                  exists ? u"quorvane-cli import: nothing was imported; %1 is left as it was\n"_s.arg(m_request.output)
+                         : u"quorvane-cli import: nothing was imported; %1 was not written\n"_s.arg(m_request.output));
+    }
+
+    void save(int& status, bool& stopped) {
         try {
-            if (!result)
-                throw office::SaveError(request.output + u": nothing to save: no workbook was made"_s);
-            const Stopwatch stopwatch(savingSeconds);
-            saveResult(*result, request.output, request.csvStyle, jobsOf(request));
+            if (!m_result)
+                throw office::SaveError(m_request.output + u": nothing to save: no workbook was made"_s);
+            const Stopwatch stopwatch(m_savingSeconds);
+            saveResult(*m_result, m_request.output, m_request.csvStyle, jobsOf(m_request));
         } catch (const office::SaveStopped&) {
             stopped = true;
         } catch (const std::exception& failure) {
-            writeUtf8(err, u"quorvane-cli import: "_s + QString::fromUtf8(failure.what()) + u"\n"_s);
+            writeUtf8(m_err, u"quorvane-cli import: "_s + QString::fromUtf8(failure.what()) + u"\n"_s);
             status = ExitReported;
         }
     }
-    if (stopped) {
-        std::fputs("quorvane-cli import: interrupted; nothing saved\n", err);
-        status = ExitSignalled + g_signal;
+
+    const ImportRequest& m_request;
+    std::FILE* m_err;
+    ProgressLine m_progress;
+    StderrReporter m_reporter;
+    StderrPrompts m_prompts;
+    InterruptibleEvents m_events;
+    NoDialogs m_dialogs;
+    NoSettings m_settings;
+    NoDesktop m_desktop;
+    shell::ClockRandom m_random;
+    office::LocalPresentationServer m_presentations;
+    office::SpreadsheetEngine m_spreadsheets;
+    std::shared_ptr<office::SpreadsheetInstance> m_result;
+    shell::Services m_services;
+    CommandLineWindow m_window;
+    quorvane::import::ImportRun m_run;
+    double m_runSeconds = 0, m_savingSeconds = 0;
+};
+
+} // namespace
+
+int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+    ImportRequest request;
+    if (const auto problem = parseRequest(arguments, request))
+        return usageError(err, *problem);
+    if (request.help) {
+        std::fputs(ImportUsage, out);
+        return 0;
     }
-    if (request.timings)
-        writeUtf8(err, u"quorvane-cli import: %1 s reading the presentations, %2 s in the spreadsheet passes, %3 s "
-                       u"saving (%4 at a time)\n"_s.arg(window.readingSeconds, 0, 'f', 3)
-                           .arg(runSeconds - window.readingSeconds, 0, 'f', 3)
-                           .arg(savingSeconds, 0, 'f', 3)
-                           .arg(presentations.jobs()));
-    // The user is done with the result, as when its window closes: the instance quits.
-    if (result)
-        result->quit();
-    return status;
+    QStringList files;
+    bool walkFailed = false;
+    if (const std::optional<int> stop = collectInputs(request, err, files, walkFailed))
+        return *stop;
+    ConsoleImport command(request, files, err);
+    const StopSignals stopSignals;
+    command.run();
+    return command.finish(walkFailed);
 }
 
 } // namespace quorvane::cli
