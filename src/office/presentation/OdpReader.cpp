@@ -74,9 +74,8 @@ public:
         if (!m_presentation)
             fail(u"not a presentation: the OpenDocument document holds no presentation"_s);
         const xml::Scope presentation(body, m_presentation);
-        for (pugi::xml_node page = m_presentation.first_child(); page; page = page.next_sibling())
-            if (page.type() == pugi::node_element && presentation.is(page, nsDraw, "page"))
-                m_pages.push_back(page);
+        xml::forEachChildNamed(presentation, m_presentation, nsDraw, "page",
+                               [&](const xml::Scope&, pugi::xml_node page) { m_pages.push_back(page); });
     }
 
     int slideCount() const override { return static_cast<int>(m_pages.size()); }
@@ -268,11 +267,10 @@ private:
         return document.document_element();
     }
 
+    // The first child element of element named ns:local, or a null node.
     static pugi::xml_node childNamed(const xml::Scope& parent, pugi::xml_node element, int ns, std::string_view local) {
-        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
-            if (child.type() == pugi::node_element && xml::Scope(parent, child).is(child, ns, local))
-                return child;
-        return {};
+        const auto found = xml::childNamed(parent, element, ns, local);
+        return found ? found->second : pugi::xml_node();
     }
 
     [[noreturn]] void fail(const QString& reason) const { throw ReadError(m_fileName + u": "_s + reason); }

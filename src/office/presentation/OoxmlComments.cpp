@@ -121,13 +121,7 @@ void OoxmlPresentation::readThreadedComment(const xml::Scope& scope, pugi::xml_n
     };
     add(scope, comment);
     if (const auto replies = childNamed(scope, comment, P188, "replyLst"))
-        for (pugi::xml_node reply = replies->second.first_child(); reply; reply = reply.next_sibling()) {
-            if (reply.type() != pugi::node_element)
-                continue;
-            const ChildScope replyScope(replies->first, reply);
-            if (replyScope.is(reply, P188, "reply"))
-                add(replyScope, reply);
-        }
+        forEachChildNamed(replies->first, replies->second, P188, "reply", add);
 }
 
 } // namespace quorvane::office::ooxml

@@ -15,32 +15,10 @@ namespace quorvane::office::ooxml {
 
 using namespace Qt::StringLiterals;
 
-// The Scope of a child the walk descends into, refusing to go past the nesting cap.
-struct ChildScope : xml::Scope {
-    ChildScope(const xml::Scope& parent, pugi::xml_node child) : xml::Scope(parent, child) {
-        xml::requireDepth(depth());
-    }
-};
-
-// The first child of element in PresentationML or DrawingML (ns) whose local name passes test.
-template <typename Test>
-std::optional<std::pair<ChildScope, pugi::xml_node>> childWhere(const xml::Scope& scope, pugi::xml_node element, int ns,
-                                                                Test&& test) {
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        const xml::QName qname = xml::splitName(child.name());
-        if (child.type() != pugi::node_element || !test(qname.local))
-            continue;
-        ChildScope childScope(scope, child);
-        if (childScope.namespaceOf(qname.prefix) == ns)
-            return std::pair<ChildScope, pugi::xml_node>{std::move(childScope), child};
-    }
-    return std::nullopt;
-}
-
-inline std::optional<std::pair<ChildScope, pugi::xml_node>> childNamed(const xml::Scope& scope, pugi::xml_node element,
-                                                                       int ns, std::string_view local) {
-    return childWhere(scope, element, ns, [&](std::string_view name) { return name == local; });
-}
+using xml::childNamed;
+using xml::ChildScope;
+using xml::childWhere;
+using xml::forEachChildNamed;
 
 // The placeholder type of a shape (p:nvPr/p:ph/@type, "obj" when not given), or "" for no placeholder.
 std::string_view placeholderType(const xml::Scope& scope, pugi::xml_node shape);

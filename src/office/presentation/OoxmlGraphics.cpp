@@ -104,14 +104,11 @@ QString cachedText(const xml::Scope& scope, pugi::xml_node tx) {
         append(value->second);
     if (const auto reference = childNamed(scope, tx, C, "strRef"))
         if (const auto cache = childNamed(reference->first, reference->second, C, "strCache"))
-            for (pugi::xml_node point = cache->second.first_child(); point; point = point.next_sibling()) {
-                if (point.type() != pugi::node_element)
-                    continue;
-                const ChildScope pointScope(cache->first, point);
-                if (pointScope.is(point, C, "pt"))
-                    if (const auto value = childNamed(pointScope, point, C, "v"))
-                        append(value->second);
-            }
+            forEachChildNamed(cache->first, cache->second, C, "pt",
+                              [&](const xml::Scope& pointScope, pugi::xml_node point) {
+                                  if (const auto value = childNamed(pointScope, point, C, "v"))
+                                      append(value->second);
+                              });
     return text;
 }
 
@@ -195,15 +192,10 @@ std::vector<QString> OoxmlPresentation::chartTexts(const xml::Scope& rootScope, 
             axes.emplace_back(std::move(scope), child);
             continue;
         }
-        for (pugi::xml_node series = child.first_child(); series; series = series.next_sibling()) {
-            if (series.type() != pugi::node_element)
-                continue;
-            const ChildScope seriesScope(scope, series);
-            if (!seriesScope.is(series, C, "ser"))
-                continue;
+        forEachChildNamed(scope, child, C, "ser", [&](const xml::Scope& seriesScope, pugi::xml_node series) {
             if (const auto tx = childNamed(seriesScope, series, C, "tx"))
                 give(cachedText(tx->first, tx->second));
-        }
+        });
     }
     for (const auto& [scope, axis] : axes)
         titleOf(scope, axis);

@@ -149,12 +149,7 @@ std::vector<Relationship> readRelationships(const ZipPackage& package, std::stri
     const xml::Scope rootScope(namespaces(), root);
     if (!rootScope.is(root, Rels, "Relationships"))
         package.fail(u"damaged part %1: not a relationships part"_s.arg(fromUtf8(partName)));
-    for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element)
-            continue;
-        const xml::Scope scope(rootScope, child);
-        if (!scope.is(child, Rels, "Relationship"))
-            continue;
+    xml::forEachChildNamed(rootScope, root, Rels, "Relationship", [&](const xml::Scope&, pugi::xml_node child) {
         Relationship relationship;
         relationship.id = child.attribute("Id").value();
         relationship.type = child.attribute("Type").value();
@@ -163,7 +158,7 @@ std::vector<Relationship> readRelationships(const ZipPackage& package, std::stri
         if (!relationship.external)
             relationship.target = child.attribute("Target").value();
         relationships.push_back(relationship);
-    }
+    });
     return relationships;
 }
 

@@ -88,30 +88,20 @@ std::string OoxmlPresentation::findMainPart() {
 void OoxmlPresentation::listSlides(const xml::Scope& rootScope, pugi::xml_node root,
                                    const std::vector<Relationship>& relationships, bool recovered) {
     // The slide order is the order of p:sldIdLst; the numeric ids and the part names say nothing about it.
-    for (pugi::xml_node list = root.first_child(); list; list = list.next_sibling()) {
-        if (list.type() != pugi::node_element)
-            continue;
-        const xml::Scope listScope(rootScope, list);
-        if (!listScope.is(list, P, "sldIdLst"))
-            continue;
-        for (pugi::xml_node entry = list.first_child(); entry; entry = entry.next_sibling()) {
-            if (entry.type() != pugi::node_element)
-                continue;
-            const xml::Scope scope(listScope, entry);
-            if (!scope.is(entry, P, "sldId"))
-                continue;
-            const int number = static_cast<int>(m_slideParts.size()) + 1;
-            std::string part = slidePartOf(scope.attribute(entry, R, "id").value(), number, relationships);
-            // A slide whose part did not survive keeps its place and gives nothing.
-            if (!m_package->contains(part)) {
-                if (!recovered)
-                    fail(u"slide %1 is damaged: its part %2 is missing"_s.arg(number).arg(fromUtf8(part)));
-                m_damage->lostSlides.push_back(number);
-            }
-            m_slideParts.push_back(std::move(part));
+    const auto list = childNamed(rootScope, root, P, "sldIdLst");
+    if (!list)
+        return;
+    forEachChildNamed(list->first, list->second, P, "sldId", [&](const xml::Scope& scope, pugi::xml_node entry) {
+        const int number = static_cast<int>(m_slideParts.size()) + 1;
+        std::string part = slidePartOf(scope.attribute(entry, R, "id").value(), number, relationships);
+        // A slide whose part did not survive keeps its place and gives nothing.
+        if (!m_package->contains(part)) {
+            if (!recovered)
+                fail(u"slide %1 is damaged: its part %2 is missing"_s.arg(number).arg(fromUtf8(part)));
+            m_damage->lostSlides.push_back(number);
         }
-        break;
-    }
+        m_slideParts.push_back(std::move(part));
+    });
 }
 
 std::string OoxmlPresentation::slidePartOf(std::string_view id, int number,
@@ -169,27 +159,14 @@ const std::vector<ShapeInfo>& OoxmlPresentation::readShapes(int slide) {
             fromUtf8(m_slideParts[static_cast<size_t>(slide - 1)])));
     const std::string_view show = rootScope.attribute(root, xml::NoNamespace, "show").value();
     m_hiddenParts[m_slideParts[static_cast<size_t>(slide - 1)]] = show == "0" || show == "false";
-    for (pugi::xml_node data = root.first_child(); data; data = data.next_sibling()) {
-        if (data.type() != pugi::node_element)
-            continue;
-        const xml::Scope dataScope(rootScope, data);
-        if (!dataScope.is(data, P, "cSld"))
-            continue;
-        for (pugi::xml_node tree = data.first_child(); tree; tree = tree.next_sibling()) {
-            if (tree.type() != pugi::node_element)
-                continue;
-            const xml::Scope treeScope(dataScope, tree);
-            if (treeScope.is(tree, P, "spTree")) {
-                try {
-                    collectShapes(treeScope, tree, m_shapes);
-                } catch (const ReadError& error) {
-                    // The walk only ever stops at the nesting cap.
-                    failSlide(slide, u": "_s + error.description());
-                }
-                break;
-            }
+    const auto data = childNamed(rootScope, root, P, "cSld");
+    if (const auto tree = data ? childNamed(data->first, data->second, P, "spTree") : std::nullopt) {
+        try {
+            collectShapes(tree->first, tree->second, m_shapes);
+        } catch (const ReadError& error) {
+            // The walk only ever stops at the nesting cap.
+            failSlide(slide, u": "_s + error.description());
         }
-        break;
     }
     m_cached = &m_shapes;
     if (repeated != m_repeatedParts.end()) {

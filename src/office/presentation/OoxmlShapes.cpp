@@ -167,34 +167,22 @@ void OoxmlPresentation::readTable(const xml::Scope& scope, pugi::xml_node frame,
             if (column.type() == pugi::node_element && xml::splitName(column.name()).local == "gridCol")
                 ++info.columns;
     std::vector<std::vector<QString>> rows;
-    for (pugi::xml_node row = tableNode.first_child(); row; row = row.next_sibling()) {
-        const xml::QName rowName = xml::splitName(row.name());
-        if (rowName.local != "tr" || row.type() != pugi::node_element)
-            continue;
-        const ChildScope rowScope(tableScope, row);
-        if (rowScope.namespaceOf(rowName.prefix) != A)
-            continue;
+    forEachChildNamed(tableScope, tableNode, A, "tr", [&](const xml::Scope& rowScope, pugi::xml_node row) {
         std::vector<QString>& cells = rows.emplace_back();
-        for (pugi::xml_node cell = row.first_child(); cell; cell = cell.next_sibling()) {
-            const xml::QName cellName = xml::splitName(cell.name());
-            if (cellName.local != "tc" || cell.type() != pugi::node_element)
-                continue;
-            const ChildScope cellScope(rowScope, cell);
-            if (cellScope.namespaceOf(cellName.prefix) != A)
-                continue;
+        forEachChildNamed(rowScope, row, A, "tc", [&](const xml::Scope& cellScope, pugi::xml_node cell) {
             QString& text = cells.emplace_back();
             if (isTrue(cellScope.attribute(cell, xml::NoNamespace, "hMerge").value()) ||
                 isTrue(cellScope.attribute(cell, xml::NoNamespace, "vMerge").value()))
-                continue;
+                return;
             if (const auto body = childNamed(cellScope, cell, A, "txBody")) {
                 bool first = true;
                 m_text.begin(text);
                 collectParagraphs(body->first, body->second, first);
                 m_text.finish();
             }
-        }
+        });
         info.columns = std::max(info.columns, static_cast<int>(cells.size()));
-    }
+    });
     info.cells.reserve(rows.size() * static_cast<size_t>(info.columns));
     for (std::vector<QString>& cells : rows) {
         cells.resize(static_cast<size_t>(info.columns));

@@ -9,6 +9,7 @@
 
 #include <pugixml.hpp>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -117,6 +118,48 @@ struct QName {
     std::string_view local;
 };
 QName splitName(const char* qname);
+
+// The Scope of a child a reader descends into, refusing to go past the nesting cap (requireDepth).
+struct ChildScope : Scope {
+    ChildScope(const Scope& parent, pugi::xml_node child) : Scope(parent, child) { requireDepth(depth()); }
+};
+
+// The first child element of element (covered by scope) in namespace ns whose local name passes test,
+// with its Scope; nothing when there is none. The local name is tested first, so the prefixes of the
+// children passed over are never resolved.
+template <typename Test>
+std::optional<std::pair<ChildScope, pugi::xml_node>> childWhere(const Scope& scope, pugi::xml_node element, int ns,
+                                                                Test&& test) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+        const QName qname = splitName(child.name());
+        if (child.type() != pugi::node_element || !test(qname.local))
+            continue;
+        ChildScope childScope(scope, child);
+        if (childScope.namespaceOf(qname.prefix) == ns)
+            return std::pair<ChildScope, pugi::xml_node>{std::move(childScope), child};
+    }
+    return std::nullopt;
+}
+
+// The first child element of element named ns:local, with its Scope.
+inline std::optional<std::pair<ChildScope, pugi::xml_node>> childNamed(const Scope& scope, pugi::xml_node element,
+                                                                       int ns, std::string_view local) {
+    return childWhere(scope, element, ns, [&](std::string_view name) { return name == local; });
+}
+
+// Calls visit(childScope, child) for each child element of element (covered by scope) named ns:local,
+// in document order.
+template <typename Visit>
+void forEachChildNamed(const Scope& scope, pugi::xml_node element, int ns, std::string_view local, Visit&& visit) {
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+        const QName qname = splitName(child.name());
+        if (child.type() != pugi::node_element || qname.local != local)
+            continue;
+        const ChildScope childScope(scope, child);
+        if (childScope.namespaceOf(qname.prefix) == ns)
+            visit(childScope, child);
+    }
+}
 
 // Appends UTF-8 text as UTF-16, dropping the characters XML 1.0 does not allow (C0 controls other than
 // TAB, LF and CR, and U+FFFE/U+FFFF), which pugixml lets through from references such as &#x1;.
