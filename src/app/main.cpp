@@ -7,6 +7,7 @@
 #include "app/TerminationSignals.h"
 #include "shell/ClockRandom.h"
 #include "shell/ErrorReport.h"
+#include "shell/Product.h"
 #include "shell/QtEventPump.h"
 #include "shell/QtSettingsStore.h"
 
@@ -16,7 +17,6 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <string_view>
 
 using namespace quorvane;
 using namespace Qt::StringLiterals;
@@ -35,17 +35,9 @@ const char* const Usage = "Usage: quorvane [Qt options]\n"
 // --version and --help, answered before any window is made, so that they need no display. True when
 // one was answered.
 bool answeredWithoutDisplay(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument(argv[i]);
-        if (argument == "--version") {
-            std::printf("quorvane %s\n", QUORVANE_VERSION);
+    for (int i = 1; i < argc; ++i)
+        if (shell::answeredStandardOption(argv[i], "quorvane", Usage, stdout))
             return true;
-        }
-        if (argument == "-h" || argument == "--help") {
-            std::fputs(Usage, stdout);
-            return true;
-        }
-    }
     return false;
 }
 

@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "office/LocalNames.h"
 #include "office/presentation/DocumentPrefetch.h"
+#include "shell/Product.h"
 
 #include <QCoreApplication>
 
@@ -42,14 +43,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString command = arguments.takeFirst();
-    if (command == u"-h" || command == u"--help") {
-        std::fputs(Usage, stdout);
+    if (quorvane::shell::answeredStandardOption(command.toUtf8().toStdString(), "quorvane-cli", Usage, stdout))
         return 0;
-    }
-    if (command == u"--version") {
-        std::printf("quorvane-cli %s\n", QUORVANE_VERSION);
-        return 0;
-    }
     if (command == u"text" || command == u"import") {
         const int status =
             command == u"text" ? runText(arguments, stdout, stderr) : runImport(arguments, stdout, stderr);

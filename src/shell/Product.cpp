@@ -24,4 +24,16 @@ QString homePageUrl() {
     return QStringLiteral(QUORVANE_HOME_PAGE);
 }
 
+bool answeredStandardOption(std::string_view argument, const char* program, const char* usage, std::FILE* out) {
+    if (argument == "--version") {
+        std::fprintf(out, "%s %s\n", program, QUORVANE_VERSION);
+        return true;
+    }
+    if (argument == "-h" || argument == "--help") {
+        std::fputs(usage, out);
+        return true;
+    }
+    return false;
+}
+
 } // namespace quorvane::shell

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <cstdio>
+#include <string_view>
+
 namespace quorvane::shell {
 
 // The product title: the main window's caption and the source of the application title.
@@ -15,5 +18,9 @@ QString applicationTitleFrom(const QString& title);
 // the start-up chance (empty: never opened).
 QString supportEmail();
 QString homePageUrl();
+
+// Answers the options every front end takes, needing no display: --version ("<program> <version>")
+// and -h or --help (usage), on out. True when argument was one of them.
+bool answeredStandardOption(std::string_view argument, const char* program, const char* usage, std::FILE* out);
 
 } // namespace quorvane::shell
