@@ -85,6 +85,18 @@ public:
     void setDamage(const QString& cause) { m_damage.emplace(DocumentDamage{cause, {}, false}); }
 
 private:
+    // The Scopes from the document element down to the page of a slide, for the names in force there.
+    struct PageScopes {
+        PageScopes(const OdpDocument& document, int slide)
+            : node(document.m_pages[static_cast<std::size_t>(slide - 1)]), root(namespaces(), document.m_root),
+              body(root, document.m_body), presentation(body, document.m_presentation), page(presentation, node) {}
+        PageScopes(const PageScopes&) = delete;
+        PageScopes& operator=(const PageScopes&) = delete;
+
+        pugi::xml_node node;
+        xml::Scope root, body, presentation, page;
+    };
+
     const std::vector<ShapeInfo>& readShapes(int slide) override {
         if (slide < 1 || slide > slideCount())
             fail(u"there is no slide %1"_s.arg(slide));
@@ -94,11 +106,9 @@ private:
             return m_shapes;
         m_shapesSlide = 0;
         m_shapes.clear();
-        const xml::Scope root(namespaces(), m_root);
-        const xml::Scope body(root, m_body);
-        const xml::Scope presentation(body, m_presentation);
-        const pugi::xml_node pageNode = m_pages[static_cast<std::size_t>(slide - 1)];
-        const xml::Scope page(presentation, pageNode);
+        const PageScopes scopes(*this, slide);
+        const pugi::xml_node pageNode = scopes.node;
+        const xml::Scope& page = scopes.page;
         SlideContext context{slide, budget()};
         try {
             for (pugi::xml_node child = pageNode.first_child(); child; child = child.next_sibling()) {
@@ -125,11 +135,9 @@ private:
     QString readNotes(int slide) override {
         if (slide < 1 || slide > slideCount())
             fail(u"there is no slide %1"_s.arg(slide));
-        const xml::Scope root(namespaces(), m_root);
-        const xml::Scope body(root, m_body);
-        const xml::Scope presentation(body, m_presentation);
-        const pugi::xml_node pageNode = m_pages[static_cast<std::size_t>(slide - 1)];
-        const xml::Scope page(presentation, pageNode);
+        const PageScopes scopes(*this, slide);
+        const pugi::xml_node pageNode = scopes.node;
+        const xml::Scope& page = scopes.page;
         const pugi::xml_node notesNode = childNamed(page, pageNode, nsPresentation, "notes");
         if (!notesNode)
             return {};
@@ -161,12 +169,9 @@ private:
     bool readHidden(int slide) override {
         if (slide < 1 || slide > slideCount())
             return false;
-        const xml::Scope root(namespaces(), m_root);
-        const xml::Scope body(root, m_body);
-        const xml::Scope presentation(body, m_presentation);
-        const pugi::xml_node pageNode = m_pages[static_cast<std::size_t>(slide - 1)];
-        const std::string_view styleName =
-            xml::Scope(presentation, pageNode).attribute(pageNode, nsDraw, "style-name").value();
+        const PageScopes scopes(*this, slide);
+        const xml::Scope& root = scopes.root;
+        const std::string_view styleName = scopes.page.attribute(scopes.node, nsDraw, "style-name").value();
         const pugi::xml_node styles = childNamed(root, m_root, nsOffice, "automatic-styles");
         if (styleName.empty() || !styles)
             return false;
@@ -191,11 +196,9 @@ private:
     std::vector<SlideComment> readComments(int slide) override {
         if (slide < 1 || slide > slideCount())
             return {};
-        const xml::Scope root(namespaces(), m_root);
-        const xml::Scope body(root, m_body);
-        const xml::Scope presentation(body, m_presentation);
-        const pugi::xml_node pageNode = m_pages[static_cast<std::size_t>(slide - 1)];
-        const xml::Scope page(presentation, pageNode);
+        const PageScopes scopes(*this, slide);
+        const pugi::xml_node pageNode = scopes.node;
+        const xml::Scope& page = scopes.page;
         SlideContext context{slide, budget()};
         std::vector<SlideComment> comments;
         for (pugi::xml_node child = pageNode.first_child(); child; child = child.next_sibling()) {
