@@ -135,6 +135,45 @@ void writeShapes(office::PresentationServer& server, const QString& path, const 
     write();
 }
 
+// Writes the text of the file at path to out; a failure goes to err (and, with --json, to out as an
+// object of its own). False when the file failed.
+bool writeFileText(office::PresentationServer& server, const QString& path, const TextRequest& request, bool plain,
+                   std::FILE* out, std::FILE* err) {
+    const QString fullPath = office::shownName(office::absoluteName(path));
+    QString failure;
+    std::optional<office::PresentationDamage> damage;
+    try {
+        if (plain)
+            writeUtf8(out, import::PresentationText(server, path));
+        else
+            writeShapes(server, path, fullPath, request, out);
+        std::fflush(out);
+    } catch (const office::PartialReadError& error) {
+        // What survived of a damaged file is written like any other text, and the damage reported.
+        if (plain)
+            writeUtf8(out, error.text());
+        failure = withPathAsGiven(error.description(), path);
+        damage = error.damage();
+    } catch (const office::AutomationError& error) {
+        failure = withPathAsGiven(error.description(), path);
+    } catch (const std::exception& error) {
+        failure = office::shownName(path) + u": "_s + QString::fromUtf8(error.what());
+    }
+    if (failure.isNull())
+        return true;
+    writeUtf8(err, u"quorvane-cli: "_s + failure + u"\n"_s);
+    if (request.json) {
+        nlohmann::ordered_json object{{"path", utf8(fullPath)}, {"error", utf8(failure)}};
+        if (damage) {
+            object["slides_read"] = damage->slidesRead;
+            object["slides"] = damage->slides ? nlohmann::ordered_json(*damage->slides) : nullptr;
+        }
+        writeJson(out, object);
+    }
+    std::fflush(out);
+    return false;
+}
+
 } // namespace
 
 int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
@@ -173,42 +212,11 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     int status = 0;
     for (qsizetype at = 0; at < paths.size(); ++at) {
         const QString& path = paths[at];
-        const QString fullPath = office::shownName(office::absoluteName(path));
         // The files after this one may be read ahead while this one is written out.
         if (ahead > 0)
             server.prepare(paths.mid(at, ahead));
-        QString failure;
-        std::optional<office::PresentationDamage> damage;
-        try {
-            if (plain)
-                writeUtf8(out, import::PresentationText(server, path));
-            else
-                writeShapes(server, path, fullPath, request, out);
-            std::fflush(out);
-        } catch (const office::PartialReadError& error) {
-            // What survived of a damaged file is written like any other text, and the damage reported.
-            if (plain)
-                writeUtf8(out, error.text());
-            failure = withPathAsGiven(error.description(), path);
-            damage = error.damage();
-        } catch (const office::AutomationError& error) {
-            failure = withPathAsGiven(error.description(), path);
-        } catch (const std::exception& error) {
-            failure = office::shownName(path) + u": "_s + QString::fromUtf8(error.what());
-        }
-        if (failure.isNull())
-            continue;
-        status = ExitReported;
-        writeUtf8(err, u"quorvane-cli: "_s + failure + u"\n"_s);
-        if (request.json) {
-            nlohmann::ordered_json object{{"path", utf8(fullPath)}, {"error", utf8(failure)}};
-            if (damage) {
-                object["slides_read"] = damage->slidesRead;
-                object["slides"] = damage->slides ? nlohmann::ordered_json(*damage->slides) : nullptr;
-            }
-            writeJson(out, object);
-        }
-        std::fflush(out);
+        if (!writeFileText(server, path, request, plain, out, err))
+            status = ExitReported;
     }
     return status;
 }
