@@ -1,16 +1,14 @@
 #pragma once
 
-#include <QString>
-
-#include <stdexcept>
+#include "office/DescribedError.h"
 
 namespace quorvane::app {
 
 // What the windows' own steps throw (a file beside the program that cannot be read, a folder that
 // cannot be made): the text is what the error report or the window's box shows.
-class AppError : public std::runtime_error {
+class AppError : public office::DescribedError {
 public:
-    explicit AppError(const QString& description) : std::runtime_error(description.toStdString()) {}
+    using DescribedError::DescribedError;
 };
 
 } // namespace quorvane::app

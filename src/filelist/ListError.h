@@ -1,18 +1,16 @@
 #pragma once
 
-#include <QString>
+#include "office/DescribedError.h"
 
-#include <stdexcept>
 #include <string>
 
 namespace quorvane::filelist {
 
 // What the routines of the file list throw. The text is what the error report shows: it names the
 // file or folder and the reason.
-class ListError : public std::runtime_error {
+class ListError : public office::DescribedError {
 public:
-    explicit ListError(const std::string& description) : std::runtime_error(description) {}
-    explicit ListError(const QString& description) : std::runtime_error(description.toStdString()) {}
+    using DescribedError::DescribedError;
 };
 
 // A file or folder that the folder scan cannot examine or list; code() is the system's errno value.

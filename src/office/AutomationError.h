@@ -1,22 +1,14 @@
 #pragma once
 
-#include <QString>
-
-#include <stdexcept>
+#include "office/DescribedError.h"
 
 namespace quorvane::office {
 
 // A member call on an office server failed. The description is what the user reads in the error
 // report, so it names the file or the object and the reason ("deck.pptx: not a zip archive").
-class AutomationError : public std::runtime_error {
+class AutomationError : public DescribedError {
 public:
-    explicit AutomationError(const QString& description)
-        : std::runtime_error(description.toStdString()), m_description(description) {}
-
-    const QString& description() const noexcept { return m_description; }
-
-private:
-    QString m_description;
+    using DescribedError::DescribedError;
 };
 
 } // namespace quorvane::office

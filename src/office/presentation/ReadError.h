@@ -14,15 +14,9 @@ namespace quorvane::office {
 // zip, XML and compound-file helpers throw it; its description is the message so far, and a layer that
 // knows more (the part, the slide, the file) puts that in front on the way out. It never leaves the
 // presentation engine: each entry point hands it on as an AutomationError (reportingReadErrors).
-class ReadError : public std::runtime_error {
+class ReadError : public DescribedError {
 public:
-    explicit ReadError(const QString& description)
-        : std::runtime_error(description.toStdString()), m_description(description) {}
-
-    const QString& description() const noexcept { return m_description; }
-
-private:
-    QString m_description;
+    using DescribedError::DescribedError;
 };
 
 // Runs read, the body of an entry point of the engine, and returns what it returns; a ReadError leaves

@@ -1,23 +1,15 @@
 #pragma once
 
-#include <QString>
-
-#include <stdexcept>
+#include "office/DescribedError.h"
 
 namespace quorvane::office {
 
 // A workbook or sheet could not be saved. Inside the writers the description is the reason alone
 // ("No space left on device"); the public save functions put the file and what was being saved in
 // front of it on the way out, which is what the user reads.
-class SaveError : public std::runtime_error {
+class SaveError : public DescribedError {
 public:
-    explicit SaveError(const QString& description)
-        : std::runtime_error(description.toStdString()), m_description(description) {}
-
-    const QString& description() const noexcept { return m_description; }
-
-private:
-    QString m_description;
+    using DescribedError::DescribedError;
 };
 
 // The save was stopped from outside (SaveOptions::stop): the target is as it was, and nothing of the
