@@ -13,7 +13,7 @@ QString authorOf(const std::unordered_map<std::string, QString>& authors, pugi::
 
 } // namespace
 
-void OoxmlPresentation::readAuthors() {
+void OoxmlDocument::readAuthors() {
     if (m_authorsRead || m_mainPart.empty())
         return;
     m_authorsRead = true;
@@ -50,7 +50,7 @@ void OoxmlPresentation::readAuthors() {
     }
 }
 
-std::vector<SlideComment> OoxmlPresentation::readComments(int slide) {
+std::vector<SlideComment> OoxmlDocument::readComments(int slide) {
     if (slide < 1 || slide > slideCount() || lost(slide))
         return {};
     const std::string& slidePart = m_slideParts[static_cast<size_t>(slide - 1)];
@@ -97,8 +97,8 @@ std::vector<SlideComment> OoxmlPresentation::readComments(int slide) {
     return comments;
 }
 
-void OoxmlPresentation::readLegacyComment(const xml::Scope& scope, pugi::xml_node comment,
-                                          std::vector<SlideComment>& found) {
+void OoxmlDocument::readLegacyComment(const xml::Scope& scope, pugi::xml_node comment,
+                                      std::vector<SlideComment>& found) {
     if (!scope.is(comment, P, "cm"))
         return;
     SlideComment item{authorOf(m_legacyAuthors, comment), {}};
@@ -111,8 +111,8 @@ void OoxmlPresentation::readLegacyComment(const xml::Scope& scope, pugi::xml_nod
 }
 
 // A threaded comment and its replies, each a comment of its own.
-void OoxmlPresentation::readThreadedComment(const xml::Scope& scope, pugi::xml_node comment,
-                                            std::vector<SlideComment>& found) {
+void OoxmlDocument::readThreadedComment(const xml::Scope& scope, pugi::xml_node comment,
+                                        std::vector<SlideComment>& found) {
     if (!scope.is(comment, P188, "cm"))
         return;
     const auto add = [&](const xml::Scope& itemScope, pugi::xml_node item) {

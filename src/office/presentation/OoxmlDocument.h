@@ -23,9 +23,9 @@ using xml::forEachChildNamed;
 // The placeholder type of a shape (p:nvPr/p:ph/@type, "obj" when not given), or "" for no placeholder.
 std::string_view placeholderType(const xml::Scope& scope, pugi::xml_node shape);
 
-class OoxmlPresentation final : public PresentationDocument {
+class OoxmlDocument final : public PresentationDocument {
 public:
-    explicit OoxmlPresentation(std::unique_ptr<ZipPackage> package);
+    explicit OoxmlDocument(std::unique_ptr<ZipPackage> package);
 
     int slideCount() const override { return static_cast<int>(m_slideParts.size()); }
     const DocumentDamage* damage() const override { return m_damage ? &*m_damage : nullptr; }

@@ -114,7 +114,7 @@ QString cachedText(const xml::Scope& scope, pugi::xml_node tx) {
 
 } // namespace
 
-std::vector<QString> OoxmlPresentation::readGraphicTexts(int slide, const ShapeInfo& shape) {
+std::vector<QString> OoxmlDocument::readGraphicTexts(int slide, const ShapeInfo& shape) {
     if (slide < 1 || slide > slideCount() || lost(slide) || shape.source.empty() ||
         (shape.kind != ShapeKind::Diagram && shape.kind != ShapeKind::Chart))
         return {};
@@ -141,7 +141,7 @@ std::vector<QString> OoxmlPresentation::readGraphicTexts(int slide, const ShapeI
 // The node texts of a diagram's data model, depth first along the parent-of connections from the
 // document point, children by their source order. A point reached twice (connections that make a
 // cycle, or a node with two parents) is walked once.
-std::vector<QString> OoxmlPresentation::diagramTexts(const xml::Scope& rootScope, pugi::xml_node root) {
+std::vector<QString> OoxmlDocument::diagramTexts(const xml::Scope& rootScope, pugi::xml_node root) {
     if (!rootScope.is(root, Dgm, "dataModel"))
         throw ReadError(u"not a diagram data model"_s);
     DiagramModel model = readDiagramModel(
@@ -153,7 +153,7 @@ std::vector<QString> OoxmlPresentation::diagramTexts(const xml::Scope& rootScope
 
 // A chart's explicit texts: its title, each series' name in the plot area's order, each axis title.
 // A title without c:tx is one the application makes up, and gives nothing.
-std::vector<QString> OoxmlPresentation::chartTexts(const xml::Scope& rootScope, pugi::xml_node root) {
+std::vector<QString> OoxmlDocument::chartTexts(const xml::Scope& rootScope, pugi::xml_node root) {
     if (!rootScope.is(root, C, "chartSpace"))
         throw ReadError(u"not a chart part"_s);
     std::vector<QString> texts;

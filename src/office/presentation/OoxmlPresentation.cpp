@@ -9,8 +9,8 @@ namespace quorvane::office {
 
 namespace ooxml {
 
-pugi::xml_node OoxmlPresentation::parsePart(std::string_view part, int slide, std::string& buffer,
-                                            pugi::xml_document& document) {
+pugi::xml_node OoxmlDocument::parsePart(std::string_view part, int slide, std::string& buffer,
+                                        pugi::xml_document& document) {
     if (slide <= 0)
         return ooxml::parsePart(*m_package, part, buffer, document);
     const QString problem = parsePartProblem(*m_package, part, buffer, document);
@@ -19,7 +19,7 @@ pugi::xml_node OoxmlPresentation::parsePart(std::string_view part, int slide, st
     return document.document_element();
 }
 
-OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package)
+OoxmlDocument::OoxmlDocument(std::unique_ptr<ZipPackage> package)
     : PresentationDocument(package->fileName()), m_package(std::move(package)) {
     if (m_package->recovered())
         m_damage.emplace(DocumentDamage{m_package->damage(), {}, false});
@@ -32,7 +32,7 @@ OoxmlPresentation::OoxmlPresentation(std::unique_ptr<ZipPackage> package)
             m_repeatedParts.emplace(part, std::nullopt);
 }
 
-bool OoxmlPresentation::readSlideList() {
+bool OoxmlDocument::readSlideList() {
     // A package read without its zip directory may have lost any part: what the slide list needs is
     // then looked for first, and its loss is no failure.
     const bool recovered = m_package->recovered();
@@ -72,7 +72,7 @@ bool OoxmlPresentation::readSlideList() {
     return true;
 }
 
-std::string OoxmlPresentation::findMainPart() {
+std::string OoxmlDocument::findMainPart() {
     // The main part is whatever the package relationships name, never a fixed name.
     std::string mainPart;
     for (const Relationship& relationship : readRelationships("", true, m_buffer, m_document))
@@ -85,8 +85,8 @@ std::string OoxmlPresentation::findMainPart() {
     return mainPart;
 }
 
-void OoxmlPresentation::listSlides(const xml::Scope& rootScope, pugi::xml_node root,
-                                   const std::vector<Relationship>& relationships, bool recovered) {
+void OoxmlDocument::listSlides(const xml::Scope& rootScope, pugi::xml_node root,
+                               const std::vector<Relationship>& relationships, bool recovered) {
     // The slide order is the order of p:sldIdLst; the numeric ids and the part names say nothing about it.
     const auto list = childNamed(rootScope, root, P, "sldIdLst");
     if (!list)
@@ -104,8 +104,8 @@ void OoxmlPresentation::listSlides(const xml::Scope& rootScope, pugi::xml_node r
     });
 }
 
-std::string OoxmlPresentation::slidePartOf(std::string_view id, int number,
-                                           const std::vector<Relationship>& relationships) const {
+std::string OoxmlDocument::slidePartOf(std::string_view id, int number,
+                                       const std::vector<Relationship>& relationships) const {
     const auto match = std::lower_bound(relationships.begin(), relationships.end(), id,
                                         [](const Relationship& r, std::string_view key) { return r.id < key; });
     const Relationship* found = match == relationships.end() || match->id != id ? nullptr : &*match;
@@ -117,7 +117,7 @@ std::string OoxmlPresentation::slidePartOf(std::string_view id, int number,
     return part;
 }
 
-void OoxmlPresentation::readSurvivingSlides() {
+void OoxmlDocument::readSurvivingSlides() {
     // The slide list is lost with the part that holds it or resolves it: the slides are the slide
     // parts that survived, by the folder producers put them in, in the order of their names.
     m_damage->slideListLost = true;
@@ -136,7 +136,7 @@ void OoxmlPresentation::readSurvivingSlides() {
         fail(u"damaged zip archive (%1): no slide survived"_s.arg(m_damage->cause));
 }
 
-const std::vector<ShapeInfo>& OoxmlPresentation::readShapes(int slide) {
+const std::vector<ShapeInfo>& OoxmlDocument::readShapes(int slide) {
     if (slide < 1 || slide > slideCount())
         fail(u"there is no slide %1"_s.arg(slide));
     if (slide == m_cachedSlide)
@@ -178,7 +178,7 @@ const std::vector<ShapeInfo>& OoxmlPresentation::readShapes(int slide) {
 }
 
 // The speaker notes: the body placeholder of the notes slide that the slide part's relationships name.
-QString OoxmlPresentation::readNotes(int slide) {
+QString OoxmlDocument::readNotes(int slide) {
     if (slide < 1 || slide > slideCount())
         fail(u"there is no slide %1"_s.arg(slide));
     if (lost(slide))
@@ -225,7 +225,7 @@ QString OoxmlPresentation::readNotes(int slide) {
     return notes;
 }
 
-bool OoxmlPresentation::readHidden(int slide) {
+bool OoxmlDocument::readHidden(int slide) {
     if (slide < 1 || slide > slideCount() || lost(slide))
         return false;
     const auto found = m_hiddenParts.find(m_slideParts[static_cast<size_t>(slide - 1)]);
@@ -235,7 +235,7 @@ bool OoxmlPresentation::readHidden(int slide) {
 } // namespace ooxml
 
 std::unique_ptr<PresentationDocument> openOoxmlPackage(std::unique_ptr<ZipPackage> package) {
-    return std::make_unique<ooxml::OoxmlPresentation>(std::move(package));
+    return std::make_unique<ooxml::OoxmlDocument>(std::move(package));
 }
 
 std::unique_ptr<PresentationDocument> openOoxmlPresentation(const QString& path) {

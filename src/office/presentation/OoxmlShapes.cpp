@@ -112,7 +112,7 @@ std::string_view placeholderType(const xml::Scope& scope, pugi::xml_node shape) 
 // The walks below split each child's name once and look at its local part first, resolving the
 // prefix only for the few names they act on: most elements of a slide (properties, styles) are
 // skipped unresolved. Text and CDATA nodes have no name, so the local-name test skips them too.
-void OoxmlPresentation::collectShapes(const xml::Scope& parent, pugi::xml_node container, std::vector<ShapeInfo>& out) {
+void OoxmlDocument::collectShapes(const xml::Scope& parent, pugi::xml_node container, std::vector<ShapeInfo>& out) {
     for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
         const xml::QName qname = xml::splitName(child.name());
         const std::string_view local = qname.local;
@@ -152,7 +152,7 @@ void OoxmlPresentation::collectShapes(const xml::Scope& parent, pugi::xml_node c
 // A table in a graphic frame (a:graphic/a:graphicData[@uri = the table URI]/a:tbl): its cells row by
 // row, as wide as its grid or its widest row. A cell that a merged cell covers (hMerge, vMerge) is
 // empty, whatever it holds.
-void OoxmlPresentation::readTable(const xml::Scope& scope, pugi::xml_node frame, ShapeInfo& info) {
+void OoxmlDocument::readTable(const xml::Scope& scope, pugi::xml_node frame, ShapeInfo& info) {
     const auto graphic = childNamed(scope, frame, A, "graphic");
     const auto data = graphic ? childNamed(graphic->first, graphic->second, A, "graphicData") : std::nullopt;
     if (!data || std::string_view(data->second.attribute("uri").value()) != TableUri)
@@ -190,7 +190,7 @@ void OoxmlPresentation::readTable(const xml::Scope& scope, pugi::xml_node frame,
     }
 }
 
-ShapeInfo OoxmlPresentation::textShape(const xml::Scope& scope, pugi::xml_node shape) {
+ShapeInfo OoxmlDocument::textShape(const xml::Scope& scope, pugi::xml_node shape) {
     ShapeInfo info;
     info.hasTextFrame = true;
     const std::string_view placeholder = placeholderType(scope, shape);
@@ -230,7 +230,7 @@ ShapeInfo OoxmlPresentation::textShape(const xml::Scope& scope, pugi::xml_node s
 }
 
 // Paragraphs are joined by CR, with nothing after the last one.
-void OoxmlPresentation::collectParagraphs(const xml::Scope& parent, pugi::xml_node container, bool& first) {
+void OoxmlDocument::collectParagraphs(const xml::Scope& parent, pugi::xml_node container, bool& first) {
     for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
         const xml::QName qname = xml::splitName(child.name());
         if (qname.local != "p" && qname.local != "AlternateContent")
@@ -251,7 +251,7 @@ void OoxmlPresentation::collectParagraphs(const xml::Scope& parent, pugi::xml_no
 }
 
 // A paragraph's runs and fields by their a:t text as it stands; a manual line break is VT.
-void OoxmlPresentation::collectRuns(const xml::Scope& parent, pugi::xml_node container) {
+void OoxmlDocument::collectRuns(const xml::Scope& parent, pugi::xml_node container) {
     for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
         const xml::QName qname = xml::splitName(child.name());
         const std::string_view local = qname.local;
@@ -281,7 +281,7 @@ void OoxmlPresentation::collectRuns(const xml::Scope& parent, pugi::xml_node con
 
 // A SmartArt graphic (its data model is the part of the r:dm relationship) or a chart (the part of
 // c:chart's r:id): the relationship is kept, and the part read only when its texts are asked for.
-void OoxmlPresentation::readGraphicReference(const xml::Scope& scope, pugi::xml_node frame, ShapeInfo& info) {
+void OoxmlDocument::readGraphicReference(const xml::Scope& scope, pugi::xml_node frame, ShapeInfo& info) {
     const auto graphic = childNamed(scope, frame, A, "graphic");
     const auto data = graphic ? childNamed(graphic->first, graphic->second, A, "graphicData") : std::nullopt;
     if (!data)
@@ -300,7 +300,7 @@ void OoxmlPresentation::readGraphicReference(const xml::Scope& scope, pugi::xml_
     }
 }
 
-QString OoxmlPresentation::bodyText(const xml::Scope& scope, pugi::xml_node container) {
+QString OoxmlDocument::bodyText(const xml::Scope& scope, pugi::xml_node container) {
     QString text;
     bool first = true;
     m_text.begin(text);

@@ -73,7 +73,7 @@ QByteArray targetOf(const QString& path) {
 
 } // namespace
 
-Replacement::Replacement(const QString& path) : m_target(targetOf(path)) {
+SaveTarget::SaveTarget(const QString& path) : m_target(targetOf(path)) {
     const qsizetype slash = m_target.lastIndexOf('/');
     const QByteArray folder = slash == 0 ? QByteArray("/") : m_target.left(slash);
     const QByteArray name = m_target.mid(slash + 1);
@@ -83,21 +83,21 @@ Replacement::Replacement(const QString& path) : m_target(targetOf(path)) {
     m_partial = m_folder.path() + '/' + name;
 }
 
-Replacement::~Replacement() {
+SaveTarget::~SaveTarget() {
     if (m_fd >= 0)
         ::close(m_fd);
     if (!m_committed)
         ::unlink(m_partial.constData());
 }
 
-int Replacement::create() {
+int SaveTarget::create() {
     m_fd = ::open(m_partial.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0)
         failWith(errno);
     return m_fd;
 }
 
-void Replacement::commit() {
+void SaveTarget::commit() {
     // A full disk or a failing device may only show here.
     if (::fsync(m_fd) != 0)
         failWith(errno);

@@ -17,13 +17,13 @@ namespace quorvane::office {
 // one, and no partial file can be swapped by anyone else on the way. A replaced file keeps its
 // permissions; a new one gets those of a newly created file. Everything here throws SaveError with
 // the reason alone; the caller names the file.
-class Replacement {
+class SaveTarget {
 public:
-    explicit Replacement(const QString& path);
-    Replacement(const Replacement&) = delete;
-    Replacement& operator=(const Replacement&) = delete;
+    explicit SaveTarget(const QString& path);
+    SaveTarget(const SaveTarget&) = delete;
+    SaveTarget& operator=(const SaveTarget&) = delete;
     // Removes the partial file unless commit() moved it away, and its folder.
-    ~Replacement();
+    ~SaveTarget();
 
     // The partial file's path, inside the private folder.
     const QByteArray& partial() const { return m_partial; }

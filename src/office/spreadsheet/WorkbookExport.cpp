@@ -71,8 +71,8 @@ private:
 };
 
 void writeXlsx(const Workbook& workbook, const QString& path, const SaveOptions& options) {
-    Replacement replacement(path);
-    const int fd = replacement.create();
+    SaveTarget target(path);
+    const int fd = target.create();
     const int jobs = jobsOf(options);
     const auto sheetCount = static_cast<std::size_t>(workbook.sheetCount());
     std::vector<std::string> names;
@@ -110,9 +110,9 @@ void writeXlsx(const Workbook& workbook, const QString& path, const SaveOptions&
         package.close();
     }
     stopIfAsked(options);
-    checkPackage(replacement.partial(), expected, jobs, options.stop);
+    checkPackage(target.partial(), expected, jobs, options.stop);
     stopIfAsked(options);
-    replacement.commit();
+    target.commit();
 }
 
 } // namespace
@@ -140,8 +140,8 @@ void saveWorkbookXlsx(const Workbook& workbook, const QString& path, const SaveO
 void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& path, CsvStyle style,
                    const SaveOptions& options) {
     try {
-        Replacement replacement(path);
-        const int fd = replacement.create();
+        SaveTarget target(path);
+        const int fd = target.create();
         // An empty sheet adds no row, not one empty line.
         std::int64_t columns = 0;
         for (const Worksheet* sheet : sheets)
@@ -195,7 +195,7 @@ void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& p
         }
         writeAll(fd, text);
         stopIfAsked(options);
-        replacement.commit();
+        target.commit();
     } catch (const SaveStopped&) {
         throw SaveStopped(u"%1: the sheet was not saved: the save was stopped"_s.arg(shownName(path)));
     } catch (const SaveError& error) {
