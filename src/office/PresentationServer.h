@@ -109,29 +109,17 @@ public:
     // has none).
     virtual QString notesText(int slide) = 0;
 
-    // What a slide shows besides its text frames. A server that does not know them gives nothing.
+    // What a slide shows besides its text frames.
     // Slides(slide).SlideShowTransition.Hidden: whether the slide is left out of the slide show.
-    virtual bool slideHidden(int slide) {
-        static_cast<void>(slide);
-        return false;
-    }
+    virtual bool slideHidden(int slide) = 0;
     // The texts of a SmartArt graphic's nodes (in the order they hang in the graphic) or of a chart
     // (its title, its series' names, its axes' titles); empty texts left out. Nothing for any other
     // shape, and nothing when the graphic's own data is missing or damaged.
-    virtual QStringList graphicTexts(const ShapeRef& shape) {
-        static_cast<void>(shape);
-        return {};
-    }
+    virtual QStringList graphicTexts(const ShapeRef& shape) = 0;
     // .AlternativeText of a picture ("" when it has none).
-    virtual QString alternativeText(const ShapeRef& shape) {
-        static_cast<void>(shape);
-        return {};
-    }
+    virtual QString alternativeText(const ShapeRef& shape) = 0;
     // Slides(slide).Comments, each followed by its replies; nothing when they are missing or damaged.
-    virtual std::vector<SlideComment> comments(int slide) {
-        static_cast<void>(slide);
-        return {};
-    }
+    virtual std::vector<SlideComment> comments(int slide) = 0;
 
     // What damage cost the active presentation; nothing when it was read whole. A damaged file that
     // still gives text (cut short, its zip directory or its chain of edits broken) opens with what
@@ -157,16 +145,15 @@ public:
 
     // A hint, never a failure: the presentations at paths are the ones opened next, in this order,
     // the first one next; each hint replaces the one before, and an empty one ends it. A server may
-    // read them ahead, but what Open gives stays exactly what it gives without a hint. The default
-    // reads nothing ahead.
-    virtual void prepare(const QStringList& paths) { static_cast<void>(paths); }
+    // read them ahead, but what Open gives stays exactly what it gives without a hint.
+    virtual void prepare(const QStringList& paths) = 0;
     // How many paths a hint is worth: the one opened next and those read ahead of it (0: no hint
     // is needed).
-    virtual int lookahead() const { return 0; }
+    virtual int lookahead() const = 0;
     // While Open waits for a presentation that is being read ahead, it calls poll every few tens of
     // milliseconds on the caller's thread; what poll throws ends the wait and leaves Open, so a stop
-    // is never held up by a read. An empty function calls nothing. The default never waits.
-    virtual void whileWaiting(std::function<void()> poll) { static_cast<void>(poll); }
+    // is never held up by a read. An empty function calls nothing.
+    virtual void whileWaiting(std::function<void()> poll) = 0;
 };
 
 } // namespace quorvane::office

@@ -285,6 +285,10 @@ public:
         return m_real->tableCellText(shape, row, column);
     }
     QString notesText(int slide) override { return m_real->notesText(slide); }
+    bool slideHidden(int slide) override { return m_real->slideHidden(slide); }
+    QStringList graphicTexts(const office::ShapeRef& shape) override { return m_real->graphicTexts(shape); }
+    QString alternativeText(const office::ShapeRef& shape) override { return m_real->alternativeText(shape); }
+    std::vector<office::SlideComment> comments(int slide) override { return m_real->comments(slide); }
     std::optional<office::PresentationDamage> damage() override { return m_real->damage(); }
     void saveActive() override {
         record(u"saveActive"_s);

@@ -120,6 +120,7 @@ public:
     // Hints are passed on unrecorded: they are no member of the automation surface.
     void prepare(const QStringList& paths) override { m_server->prepare(paths); }
     int lookahead() const override { return m_server->lookahead(); }
+    void whileWaiting(std::function<void()> poll) override { m_server->whileWaiting(std::move(poll)); }
 
     // The running instance, or null.
     std::shared_ptr<office::LocalPresentationApplication> running() const { return m_server->running(); }
