@@ -1,17 +1,16 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 #include <cstdint>
 
 namespace quorvane::office {
 
-// n with thousands separated by commas ("1,048,576"), for descriptions.
+// n with thousands separated by commas ("1,048,576"), for descriptions: always in English digits and
+// groups, whatever the user's locale, as the program's messages are English.
 inline QString groupedNumber(std::int64_t n) {
-    QString digits = QString::number(n < 0 ? -n : n);
-    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
-        digits.insert(at, u',');
-    return n < 0 ? u'-' + digits : digits;
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(static_cast<qlonglong>(n));
 }
 
 // "A", "B", ... "XFD" for the 0-based column, as a sheet names its columns.
