@@ -43,7 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     office::LocalPresentationServer extras;
     try {
         qsizetype text = 0;
-        const import::TextChoice everything{true, true, true, true, true, true, true, false, true};
+        const import::TextChoice everything{.notes = true,
+                                            .tables = true,
+                                            .groups = true,
+                                            .smartart = true,
+                                            .charts = true,
+                                            .comments = true,
+                                            .alt = true,
+                                            .markHidden = true};
         import::ForEachShapeText(extras, path, everything, [&](const import::ShapeText& shape) {
             text += shape.text.size() + 2;
             for (const QString& cell : shape.cells)

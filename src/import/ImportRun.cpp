@@ -2,7 +2,7 @@
 
 #include "import/ColumnSeparation.h"
 #include "import/ImportError.h"
-#include "import/PresentationText.h"
+#include "import/RowLayout.h"
 #include "import/SheetNaming.h"
 #include "import/SpreadsheetChecks.h"
 #include "import/StagingFile.h"
@@ -354,15 +354,20 @@ void Run::readPresentation(int step) {
 // counts as passed, so its replacement runs.
 void Run::applySeparation(StagingText& text, const SeparationSteps& steps) {
     shell::Guard& g = m_guard;
-    auto replace = [&](int step, auto separator) { g.run(step, [&] { text.separateColumns(separator()); }); };
+    // Text1 is read only by the replacement that uses it, when it runs.
+    auto replace = [&](int step, OptionButton option) {
+        g.run(step, [&] {
+            text.separateColumns(separatorOf(option, option == OptionButton::Option4 ? m_window.text1() : QString()));
+        });
+    };
     if (g.test(steps.space[0], [&] { return m_window.optionChecked(OptionButton::Option2); }))
-        replace(steps.space[1], [] { return u" "_s; });
+        replace(steps.space[1], OptionButton::Option2);
     else if (g.test(steps.comma[0], [&] { return m_window.optionChecked(OptionButton::Option3); }))
-        replace(steps.comma[1], [] { return u","_s; });
+        replace(steps.comma[1], OptionButton::Option3);
     else if (g.test(steps.text[0], [&] { return m_window.optionChecked(OptionButton::Option4); }))
-        replace(steps.text[1], [&] { return m_window.text1(); });
+        replace(steps.text[1], OptionButton::Option4);
     else if (g.test(steps.tab[0], [&] { return m_window.optionChecked(OptionButton::Option7); }))
-        replace(steps.tab[1], [] { return u"\t"_s; });
+        replace(steps.tab[1], OptionButton::Option7);
 }
 
 // Cuts the cells too long for a cell and splits the text into a sheet's worth of rows per pass, as a
@@ -456,11 +461,7 @@ void Run::deleteStagingFile(int step) {
 } // namespace
 
 QString ImportWindow::presentationText(office::PresentationServer& server, const QString& path) {
-    try {
-        return protectSplitMarks(PresentationText(server, path));
-    } catch (const office::PartialReadError& damaged) {
-        throw office::PartialReadError(damaged.damage(), protectSplitMarks(damaged.text()));
-    }
+    return laidOutText(server, path, {}, {});
 }
 
 QStringList ImportWindow::entriesAfter(int position, int count) {

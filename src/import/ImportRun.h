@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/ImportOptions.h"
 #include "office/PresentationServer.h"
 #include "shell/Pointer.h"
 #include "shell/Services.h"
@@ -8,11 +9,6 @@
 #include <QStringList>
 
 namespace quorvane::import {
-
-// The main window's seven option buttons, by their number. Column separation: Option1 none (the
-// default), Option2 every space, Option3 every comma, Option4 every occurrence of Text1, Option7 every
-// tab. Sheet mode: Option5 one sheet (the default), Option6 a sheet per file.
-enum class OptionButton { Option1 = 1, Option2, Option3, Option4, Option5, Option6, Option7 };
 
 // What the import run needs of the main window. Everything is read at the moment it applies.
 class ImportWindow : public shell::PointerHost {

@@ -14,13 +14,16 @@ QString ShapeText::joinedText() const {
     for (std::size_t at = 0; at < cells.size(); ++at) {
         if (at > 0)
             joined += at % static_cast<std::size_t>(columns) == 0 ? u'\r' : u'\t';
-        QString cell = cells[at];
-        cell.replace(u"\r\n"_s, u"\v"_s);
-        cell.replace(u'\r', u'\v');
-        cell.replace(u'\n', u'\v');
-        joined += cell;
+        joined += cellOnOneLine(cells[at]);
     }
     return joined;
+}
+
+QString cellOnOneLine(QString cell) {
+    cell.replace(u"\r\n"_s, u"\v"_s);
+    cell.replace(u'\r', u'\v');
+    cell.replace(u'\n', u'\v');
+    return cell;
 }
 
 QString kindName(office::ShapeKind kind) {

@@ -49,6 +49,10 @@ struct ShapeText {
     QString joinedText() const;
 };
 
+// A table cell's text as one line of a row: each of its paragraph and line ends (CR LF, CR, LF) a line
+// break (VT).
+QString cellOnOneLine(QString cell);
+
 // The name of what a shape is, as ShapeText::kind gives it for a shape on a slide.
 QString kindName(office::ShapeKind kind);
 

@@ -46,7 +46,7 @@ QStringList read(const QString& path, const import::TextChoice& choice) {
     return shapes;
 }
 
-constexpr import::TextChoice Everything{true, true, true};
+constexpr import::TextChoice Everything{.notes = true, .tables = true, .groups = true};
 // What slides show beyond their text frames, hidden slides marked.
 import::TextChoice shown(bool skipHidden = false) {
     import::TextChoice choice;
