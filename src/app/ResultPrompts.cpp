@@ -61,16 +61,14 @@ bool QtResultPrompts::askReplace(QWidget* window, const QStringList& existing) {
     return box.exec() == QMessageBox::Yes;
 }
 
-SaveTarget QtResultPrompts::askSavePath(QWidget* window, const QString& suggestedPath) {
-    const QString workbookFilter = u"Workbook (*.xlsx)"_s;
-    const QString csvFilter = u"Comma-separated values for spreadsheet programs (*.csv)"_s;
-    const QString exactFilter = u"Comma-separated values, the text exactly (*.csv)"_s;
-    QString selected = workbookFilter;
-    QString path = QFileDialog::getSaveFileName(
-        window, u"Save As"_s, suggestedPath, workbookFilter + u";;"_s + csvFilter + u";;"_s + exactFilter, &selected);
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-        path += selected == workbookFilter ? u".xlsx"_s : u".csv"_s;
-    return {path, selected == exactFilter ? office::CsvStyle::Exact : office::CsvStyle::ForSpreadsheets};
+SaveChoice QtResultPrompts::askSavePath(QWidget* window, const QString& suggestedPath) {
+    QStringList filters;
+    for (const office::OutputFormatInfo& format : office::outputFormats())
+        filters.append(format.filter.toString());
+    QString selected = filters.front();
+    const QString path =
+        QFileDialog::getSaveFileName(window, u"Save As"_s, suggestedPath, filters.join(u";;"_s), &selected);
+    return {path, office::formatOfFilter(selected)};
 }
 
 void QtResultPrompts::showFailure(QWidget* window, const QString& text) {

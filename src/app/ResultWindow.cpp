@@ -225,48 +225,49 @@ bool ResultWindow::hasUnsavedData() const {
     return false;
 }
 
-void ResultWindow::saveShownSheetCsv(const QString& path, office::CsvStyle csvStyle) {
+void ResultWindow::saveShownSheetCsv(const QString& path, office::OutputFormat format) {
     // The sheet shown, with the sheets before it that it continues and after it that continue it: the
     // rows of one text that did not fit one sheet all go into the one file, in order.
     const auto [first, last] = office::continuedSheets(*m_workbook, std::max(m_tabs->currentIndex(), 0));
     std::vector<const office::Worksheet*> sheets;
     for (int i = first; i <= last; ++i)
         sheets.push_back(&m_workbook->sheet(i));
-    office::saveSheetsCsv(sheets, path, csvStyle);
+    office::saveSheetsCsv(sheets, path, office::csvStyleOf(format));
     // The file holds the whole workbook when no other sheet has anything in it.
     const std::vector<office::CsvPart> parts = office::csvParts(*m_workbook);
     const bool whole =
         std::all_of(parts.begin(), parts.end(), [first = first, last = last](const office::CsvPart& part) {
             return part.first >= first && part.second <= last;
         });
-    m_lastSave = LastSave{path, csvStyle, CsvScope::ShownSheet, whole, m_workbook->sheet(first).name(), 1};
+    m_lastSave = LastSave{path, format, CsvScope::ShownSheet, whole, m_workbook->sheet(first).name(), 1};
 }
 
-int ResultWindow::saveEachSheetCsv(const QString& path, office::CsvStyle csvStyle) {
+int ResultWindow::saveEachSheetCsv(const QString& path, office::OutputFormat format) {
     const std::vector<office::CsvPart> parts = office::csvParts(*m_workbook);
     for (const auto& [first, last] : parts) {
         std::vector<const office::Worksheet*> sheets;
         for (int i = first; i <= last; ++i)
             sheets.push_back(&m_workbook->sheet(i));
-        office::saveSheetsCsv(sheets, office::csvPartPath(path, m_workbook->sheet(first).name()), csvStyle);
+        office::saveSheetsCsv(sheets, office::csvPartPath(path, m_workbook->sheet(first).name()),
+                              office::csvStyleOf(format));
     }
     const int files = static_cast<int>(parts.size());
-    m_lastSave = LastSave{path, csvStyle, CsvScope::EachSheet, true, QString(), files};
+    m_lastSave = LastSave{path, format, CsvScope::EachSheet, true, QString(), files};
     return files;
 }
 
-bool ResultWindow::saveTo(const QString& path, office::CsvStyle csvStyle, CsvScope scope) {
+bool ResultWindow::saveTo(const QString& path, office::OutputFormat format, CsvScope scope) {
     if (!m_workbook)
         return false;
     try {
-        if (QFileInfo(path).suffix().compare(u"csv"_s, Qt::CaseInsensitive) == 0) {
+        if (office::infoOf(format).oneSheet) {
             if (scope == CsvScope::EachSheet)
-                saveEachSheetCsv(path, csvStyle);
+                saveEachSheetCsv(path, format);
             else
-                saveShownSheetCsv(path, csvStyle);
+                saveShownSheetCsv(path, format);
         } else {
-            office::saveWorkbookXlsx(*m_workbook, path);
-            m_lastSave = LastSave{path, csvStyle, CsvScope::ShownSheet, true, QString(), 1};
+            office::saveWorkbookAs(*m_workbook, path, format);
+            m_lastSave = LastSave{path, format, CsvScope::ShownSheet, true, QString(), 1};
         }
     } catch (const std::exception& failure) {
         m_prompts.showFailure(this, QString::fromUtf8(failure.what()));
@@ -280,7 +281,7 @@ bool ResultWindow::saveTo(const QString& path, office::CsvStyle csvStyle, CsvSco
 
 bool ResultWindow::save() {
     if (m_lastSave && m_lastSave->whole)
-        return saveTo(m_lastSave->path, m_lastSave->csvStyle, m_lastSave->scope);
+        return saveTo(m_lastSave->path, m_lastSave->format, m_lastSave->scope);
     return saveAs();
 }
 
@@ -292,15 +293,18 @@ bool ResultWindow::saveAs() {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         suggested = QDir(folder).filePath(QFileInfo(m_workbook->name()).completeBaseName() + u".xlsx"_s);
     }
-    const SaveTarget target = m_prompts.askSavePath(this, suggested);
-    if (target.path.isEmpty())
+    const SaveChoice choice = m_prompts.askSavePath(this, suggested);
+    if (choice.path.isEmpty())
+        return false;
+    const auto [path, format] = office::saveNameFor(choice.path, choice.filter);
+    // The save dialog asked about the name it was given, not about the one with the suffix added.
+    if (path != choice.path && QFileInfo::exists(path) && !m_prompts.askReplace(this, {path}))
         return false;
     CsvScope scope = CsvScope::ShownSheet;
     const std::vector<office::CsvPart> parts = office::csvParts(*m_workbook);
-    if (QFileInfo(target.path).suffix().compare(u"csv"_s, Qt::CaseInsensitive) == 0 && parts.size() > 1) {
+    if (office::infoOf(format).oneSheet && parts.size() > 1) {
         // One .csv holds one sheet: the user says which, or all of them each in a file of its own.
-        switch (
-            m_prompts.askCsvChoice(this, static_cast<int>(parts.size()), QFileInfo(target.path).completeBaseName())) {
+        switch (m_prompts.askCsvChoice(this, static_cast<int>(parts.size()), QFileInfo(path).completeBaseName())) {
         case ResultPrompts::CsvChoice::Cancel:
             return false;
         case ResultPrompts::CsvChoice::ShownSheet:
@@ -309,7 +313,7 @@ bool ResultWindow::saveAs() {
             // The save dialog asked about the file it named, not about these.
             QStringList existing;
             for (const office::CsvPart& part : parts) {
-                const QString file = office::csvPartPath(target.path, m_workbook->sheet(part.first).name());
+                const QString file = office::csvPartPath(path, m_workbook->sheet(part.first).name());
                 if (QFileInfo::exists(file))
                     existing.append(file);
             }
@@ -320,7 +324,7 @@ bool ResultWindow::saveAs() {
         }
         }
     }
-    return saveTo(target.path, target.csvStyle, scope);
+    return saveTo(path, format, scope);
 }
 
 void ResultWindow::openInSpreadsheetApplication() {

@@ -4,8 +4,8 @@
 
 #include "shell/Desktop.h"
 
+#include "office/spreadsheet/OutputFormat.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
-#include "office/spreadsheet/WorkbookExport.h"
 
 #include <QAbstractTableModel>
 #include <QMainWindow>
@@ -24,12 +24,12 @@ class QTemporaryDir;
 
 namespace quorvane::app {
 
-// Where to save and, for a .csv, which way to write it.
-struct SaveTarget {
-    SaveTarget(QString to = {}, office::CsvStyle style = office::CsvStyle::ForSpreadsheets)
-        : path(std::move(to)), csvStyle(style) {}
-    QString path; // ending in .xlsx or .csv; empty when the user cancels
-    office::CsvStyle csvStyle;
+// What the user answered in Save As: the file name as given and the type of file chosen.
+struct SaveChoice {
+    SaveChoice(QString to = {}, office::OutputFormat chosen = office::OutputFormat::Xlsx)
+        : path(std::move(to)), filter(chosen) {}
+    QString path; // empty when the user cancels
+    office::OutputFormat filter;
 };
 
 // What the result window asks of the user. The desktop shows dialogs; tests answer from a script.
@@ -40,9 +40,9 @@ public:
     virtual ~ResultPrompts() = default;
     // The window closes and its workbook holds data never saved: save, throw away, or stay open?
     virtual CloseChoice askBeforeClose(QWidget* window, const QString& workbookName) = 0;
-    // Where to save (a .csv for spreadsheet programs or with the text exactly), or an empty path when
+    // Where to save and the type of file chosen (one of office::outputFormats()), or an empty path when
     // the user cancels.
-    virtual SaveTarget askSavePath(QWidget* window, const QString& suggestedPath) = 0;
+    virtual SaveChoice askSavePath(QWidget* window, const QString& suggestedPath) = 0;
     // The workbook has sheets with something in them that one .csv cannot hold together: save the
     // sheet shown only, each sheet as a .csv of its own (baseName-SheetName.csv), or nothing?
     virtual CsvChoice askCsvChoice(QWidget* window, int sheets, const QString& baseName) = 0;
@@ -56,7 +56,7 @@ public:
 class QtResultPrompts final : public ResultPrompts {
 public:
     CloseChoice askBeforeClose(QWidget* window, const QString& workbookName) override;
-    SaveTarget askSavePath(QWidget* window, const QString& suggestedPath) override;
+    SaveChoice askSavePath(QWidget* window, const QString& suggestedPath) override;
     CsvChoice askCsvChoice(QWidget* window, int sheets, const QString& baseName) override;
     bool askReplace(QWidget* window, const QStringList& existing) override;
     void showFailure(QWidget* window, const QString& text) override;
@@ -101,15 +101,16 @@ public:
     // shown stays shown.
     void refresh();
 
-    // Saves to path: .csv writes as scope says (in csvStyle), anything else the workbook as .xlsx;
-    // the title then shows the file's name, and says so when the file does not hold the whole
-    // workbook (which then still counts as unsaved). Returns false after showing the failure.
-    bool saveTo(const QString& path, office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets,
-                CsvScope scope = CsvScope::ShownSheet);
+    // Saves to path in format: a .csv writes as scope says, a workbook format the whole workbook; the
+    // title then shows the file's name, and says so when the file does not hold the whole workbook
+    // (which then still counts as unsaved). Returns false after showing the failure.
+    bool saveTo(const QString& path, office::OutputFormat format, CsvScope scope = CsvScope::ShownSheet);
     // Saves again where and as the workbook was last saved whole; otherwise as saveAs().
     bool save();
-    // Asks for a path and saves there; for a .csv of a workbook with several sheets with something
-    // in them, also whether to save the sheet shown or each sheet. False when cancelled or failed.
+    // Asks for a path and a type of file and saves there, as office::saveNameFor says (a name whose
+    // suffix names no format the program writes gets the suffix of the type chosen, asking before it
+    // replaces a file of that name); for a .csv of a workbook with several sheets with something in
+    // them, also whether to save the sheet shown or each sheet. False when cancelled or failed.
     bool saveAs();
     // Saves a temporary .xlsx and hands it to the desktop's spreadsheet application; shows why when
     // that fails. The copy is removed when the program ends (at once when it could not be opened).
@@ -126,9 +127,9 @@ private:
     // The workbook's name until it is saved, then the saved file's name and what it holds.
     QString displayName() const;
     // The sheet shown, and the sheets it continues or that continue it, as a .csv at path.
-    void saveShownSheetCsv(const QString& path, office::CsvStyle csvStyle);
+    void saveShownSheetCsv(const QString& path, office::OutputFormat format);
     // Every part of the workbook as a .csv of its own beside path; how many files were written.
-    int saveEachSheetCsv(const QString& path, office::CsvStyle csvStyle);
+    int saveEachSheetCsv(const QString& path, office::OutputFormat format);
 
     std::shared_ptr<office::SpreadsheetInstance> m_instance;
     std::shared_ptr<office::Workbook> m_workbook;
@@ -143,7 +144,7 @@ private:
     // The last save: where, how, and what the file (or files) held.
     struct LastSave {
         QString path;
-        office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets;
+        office::OutputFormat format = office::OutputFormat::Xlsx;
         CsvScope scope = CsvScope::ShownSheet;
         bool whole = false; // the whole workbook; otherwise only onlySheet (with its continuations)
         QString onlySheet;

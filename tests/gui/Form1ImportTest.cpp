@@ -25,7 +25,7 @@ namespace {
 class DiscardingResultPrompts final : public app::ResultPrompts {
 public:
     CloseChoice askBeforeClose(QWidget*, const QString&) override { return CloseChoice::Discard; }
-    app::SaveTarget askSavePath(QWidget*, const QString&) override { return {}; }
+    app::SaveChoice askSavePath(QWidget*, const QString&) override { return {}; }
     CsvChoice askCsvChoice(QWidget*, int, const QString&) override { return CsvChoice::Cancel; }
     bool askReplace(QWidget*, const QStringList&) override { return false; }
     void showFailure(QWidget*, const QString& text) override { ADD_FAILURE() << text.toStdString(); }

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,13 +39,13 @@ public:
         closeAnswers.pop_front();
         return answer;
     }
-    app::SaveTarget askSavePath(QWidget*, const QString& suggestedPath) override {
+    app::SaveChoice askSavePath(QWidget*, const QString& suggestedPath) override {
         suggested.append(suggestedPath);
         if (paths.empty()) {
             ADD_FAILURE() << "unexpected save dialog";
             return {};
         }
-        const app::SaveTarget path = paths.front();
+        const app::SaveChoice path = paths.front();
         paths.pop_front();
         return path;
     }
@@ -71,7 +72,7 @@ public:
     void showFailure(QWidget*, const QString& text) override { failures.append(text); }
 
     std::deque<CloseChoice> closeAnswers;
-    std::deque<app::SaveTarget> paths;
+    std::deque<app::SaveChoice> paths;
     std::deque<CsvChoice> csvChoices;
     std::deque<bool> replaceAnswers;
     QStringList closeQuestions, suggested, failures, csvQuestions;
@@ -224,7 +225,7 @@ TEST_F(ResultWindowTest, ACsvHoldsTheSheetShownWithTheSheetsItContinuesAndThatCo
     };
     for (int shown : {0, 1}) {
         tabs(window)->setCurrentIndex(shown);
-        EXPECT_TRUE(window->saveTo(csv, office::CsvStyle::Exact));
+        EXPECT_TRUE(window->saveTo(csv, office::OutputFormat::CsvExact));
         const QByteArray all = saved();
         EXPECT_EQ(all.count("\r\n"), office::MaxRows + 1);
         EXPECT_TRUE(all.startsWith("1\r\n2\r\n"));
@@ -232,7 +233,7 @@ TEST_F(ResultWindowTest, ACsvHoldsTheSheetShownWithTheSheetsItContinuesAndThatCo
     }
     EXPECT_TRUE(window->hasUnsavedData()) << "the third sheet is in no .csv";
     tabs(window)->setCurrentIndex(2);
-    EXPECT_TRUE(window->saveTo(csv, office::CsvStyle::Exact));
+    EXPECT_TRUE(window->saveTo(csv, office::OutputFormat::CsvExact));
     EXPECT_EQ(saved(), "other\r\n");
 }
 
@@ -256,7 +257,7 @@ TEST_F(ResultWindowTest, ClosingUnsavedDataAsksSaveDiscardOrCancel) {
     target->setVisible(true);
     tabs(window)->setCurrentIndex(0);
     const QString csv = m_dir.filePath(u"sheet.csv"_s);
-    EXPECT_TRUE(window->saveTo(csv));
+    EXPECT_TRUE(window->saveTo(csv, office::OutputFormat::CsvForSpreadsheets));
     EXPECT_TRUE(window->hasUnsavedData());
     QFile file(csv);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -313,6 +314,24 @@ TEST_F(ResultWindowTest, TheSaveKeysOpenSaveAsAndTheTitleNamesTheSavedFile) {
     EXPECT_TRUE(window->close()); // saved: no question, and no active window is left behind
 }
 
+TEST_F(ResultWindowTest, SaveAsGivesANameThatSaysNoFormatOfOursTheSuffixOfTheTypeChosen) {
+    handOverTarget();
+    app::ResultWindow* window = m_windows.windows().front();
+    const QString typed = m_dir.filePath(u"notes.txt"_s), saved = typed + u".xlsx"_s;
+    m_prompts.paths.push_back({typed, office::OutputFormat::Xlsx});
+    EXPECT_TRUE(window->saveAs());
+    EXPECT_FALSE(QFileInfo::exists(typed)) << "no package under a name that says another format";
+    EXPECT_EQ(test::readXlsx(saved).size(), 1);
+    EXPECT_EQ(window->windowTitle(), u"notes.txt.xlsx"_s);
+    // The dialog asked about the name it was given: the file with the suffix added is asked about here.
+    const QDateTime before = QFileInfo(saved).lastModified();
+    m_prompts.paths.push_back({typed, office::OutputFormat::Xlsx});
+    m_prompts.replaceAnswers.push_back(false);
+    EXPECT_FALSE(window->saveAs());
+    EXPECT_EQ(m_prompts.replaceQuestions, QList<QStringList>{{saved}});
+    EXPECT_EQ(QFileInfo(saved).lastModified(), before);
+}
+
 TEST_F(ResultWindowTest, TheGridHasTheFocusAtA1AndItsMenuShowsTheKeys) {
     readIntoClipboard(u"a¸b¸c\r\nd¸e¸f\r\ng¸h¸i\r\n"_s);
     handOverTarget();
@@ -364,7 +383,7 @@ TEST_F(ResultWindowTest, ACsvOfSeveralSheetsIsTheShownSheetOrEachSheetInAFileOfI
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
     };
     const auto saveAs = [&](app::ResultPrompts::CsvChoice choice) {
-        m_prompts.paths.push_back({csv, office::CsvStyle::Exact});
+        m_prompts.paths.push_back({csv, office::OutputFormat::CsvExact});
         m_prompts.csvChoices.push_back(choice);
         return window->saveAs();
     };

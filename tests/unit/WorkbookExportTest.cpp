@@ -1,6 +1,8 @@
 #include "XlsxReader.h"
 
+#include "office/CellNames.h"
 #include "office/LocalNames.h"
+#include "office/spreadsheet/OutputFormat.h"
 #include "office/spreadsheet/PackageCheck.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
 #include "office/spreadsheet/WorkbookExport.h"
@@ -17,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <limits>
 #include <map>
 
 #include <sys/stat.h>
@@ -421,3 +424,37 @@ TEST_F(ExportTest, AnOutputNameThatIsNoUtf8IsWrittenByItsOwnBytesAndShownEscaped
 }
 
 } // namespace
+
+TEST(OutputFormatTest, TheNameOrTheChosenTypeDecidesAndNoFileGetsANameOfAnotherFormat) {
+    // The name's suffix, in any case, decides; a .csv takes the style asked for.
+    EXPECT_EQ(formatOfName(u"a.XLSX"_s), OutputFormat::Xlsx);
+    EXPECT_EQ(formatOfName(u"a.csv"_s), OutputFormat::CsvForSpreadsheets);
+    EXPECT_EQ(formatOfName(u"a.Csv"_s, CsvStyle::Exact), OutputFormat::CsvExact);
+    EXPECT_EQ(formatOfName(u"notes.txt"_s), std::nullopt);
+    EXPECT_EQ(formatOfName(u"notes"_s), std::nullopt);
+
+    // Save As: the name typed with the type chosen.
+    const struct {
+        QString typed;
+        OutputFormat filter;
+        QString saved;
+        OutputFormat format;
+    } cases[] = {
+        {u"notes.txt"_s, OutputFormat::Xlsx, u"notes.txt.xlsx"_s, OutputFormat::Xlsx},
+        {u"notes"_s, OutputFormat::CsvExact, u"notes.csv"_s, OutputFormat::CsvExact},
+        {u"talk.pptx"_s, OutputFormat::CsvForSpreadsheets, u"talk.pptx.csv"_s, OutputFormat::CsvForSpreadsheets},
+        {u"rows.csv"_s, OutputFormat::Xlsx, u"rows.csv"_s, OutputFormat::CsvForSpreadsheets},
+        {u"rows.CSV"_s, OutputFormat::CsvExact, u"rows.CSV"_s, OutputFormat::CsvExact},
+        {u"book.xlsx"_s, OutputFormat::CsvExact, u"book.xlsx"_s, OutputFormat::Xlsx},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(saveNameFor(c.typed, c.filter), std::pair(c.saved, c.format)) << c.typed.toStdString();
+    for (const OutputFormatInfo& info : outputFormats())
+        EXPECT_EQ(formatOfFilter(info.filter), info.format);
+}
+
+TEST(CellNamesTest, NumbersAreGroupedInEnglishWholeToTheirLimits) {
+    EXPECT_EQ(groupedNumber(1048576), u"1,048,576"_s);
+    EXPECT_EQ(groupedNumber(-999), u"-999"_s);
+    EXPECT_EQ(groupedNumber(std::numeric_limits<std::int64_t>::min()), u"-9,223,372,036,854,775,808"_s);
+}
