@@ -27,18 +27,6 @@ public:
     double readingSeconds = 0;
 
 private:
-    // The rows of one presentation: for each shape that gives text, a row for each of its paragraphs
-    // (or of a table's rows), each led by the columns asked for.
-    QString laidOutRows(office::PresentationServer& server, const QString& path) const;
-    // The columns asked for that lead each row of shape, each ended by a split mark.
-    QString leadOf(const import::ShapeText& shape, const QString& path, const QString& fileName) const;
-    // The presentation's text as presentationText gives it, without the hidden slides: the run
-    // separates it as usual.
-    QString shownSlidesText(office::PresentationServer& server, const QString& path) const;
-    // A path or a name as one cell: a row end in it would start another, and its column marks are
-    // text.
-    static QString asColumn(QString value);
-
     const ImportRequest& m_request;
     QStringList m_files;
     ProgressLine& m_progress;

@@ -20,8 +20,9 @@ void prepareForManyFiles();
 
 // What the arguments of both sub-commands have in common: the paths and the options both take.
 struct SharedRequest {
-    QStringList paths;         // the path arguments, in order
-    import::TextChoice choice; // --include
+    QStringList paths;                // the path arguments, in order
+    import::TextChoice choice;        // --include, --skip-hidden
+    std::optional<QString> extension; // --ext: folders are scanned for "*." + extension
     std::optional<QString> filesFrom;
     bool nulSeparated = false;
     int jobs = 0; // --jobs: how many presentations are read at a time (0: one for each core)
@@ -48,6 +49,24 @@ int jobsOf(const SharedRequest& request);
 // (a CR before the line end is no part of it), or NUL-separated with nulSeparated; empty entries are
 // skipped. Returns the problem, naming the list by its full path, when it cannot be read.
 std::optional<QString> readFileList(const QString& source, bool nulSeparated, QStringList& paths);
+
+// Whether path names a folder (through links), by the name's own bytes.
+bool isFolder(const QString& path);
+
+// Appends to files the presentations that one path argument names, as full paths. A file is taken as
+// it is, whatever its name. A folder stands for every file below it, as when it is dropped on the
+// window's list, or with an extension for the files the folder scan finds (*.extension); the files
+// that leaveOut names are left out. Whatever could not be walked or listed is appended to problems,
+// and the rest of the folder is added all the same.
+void addInputPath(const QString& path, const std::optional<QString>& extension,
+                  const std::function<bool(const QString&)>& leaveOut, QStringList& files, QStringList& problems);
+
+// The help of an option as the usage texts show it: the option with its value, then its text wrapped
+// into a column of its own; and the options whose help the tables of the import layer make.
+QString optionUsage(const QString& option, const QString& text);
+QString includeUsage();
+QString columnsUsage();
+QString splitUsage();
 
 // Writes text to a stream as UTF-8 bytes, exactly.
 void writeUtf8(std::FILE* stream, const QString& text);

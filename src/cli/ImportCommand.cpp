@@ -6,17 +6,13 @@
 #include "cli/CommandLineWindow.h"
 #include "cli/ConsoleServices.h"
 #include "cli/ImportRequest.h"
-#include "filelist/FolderCommands.h"
 #include "import/ImportRun.h"
 #include "office/LocalNames.h"
 #include "office/presentation/LocalPresentationServer.h"
+#include "office/spreadsheet/OutputFormat.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
-#include "office/spreadsheet/WorkbookExport.h"
 #include "shell/ClockRandom.h"
 #include "shell/Services.h"
-
-#include <QFileInfo>
-#include <QMap>
 
 #include <cerrno>
 #include <cstdlib>
@@ -34,64 +30,51 @@ namespace quorvane::cli {
 
 namespace {
 
-const char* const ImportUsage =
-    "Usage: quorvane-cli import [OPTIONS] FILE... -o OUT\n"
-    "\n"
-    "Imports the text of the presentations, in the order given, into one workbook and saves it to OUT\n"
-    "(.xlsx, or .csv for a one-sheet result). Rows that do not fit one sheet (1,048,576) go on in\n"
-    "sheets added after it, and a .csv holds them all in order; where they go on is told on standard\n"
-    "error, as no failure. A FILE that is a folder stands for every file in it and below it, as when it\n"
-    "is dropped on the program's list; with --ext, for those the folder scan finds.\n"
-    "Every failure is reported on standard error with its statement number, and the import goes on;\n"
-    "the exit status is 0 only when no failure was reported. When nothing was imported, OUT is not\n"
-    "written (an existing one is left as it was). An OUT whose folder is missing or not writable is\n"
-    "refused before anything is read. OUT is never one of the inputs: a folder given leaves it out,\n"
-    "and a file given that is OUT is refused. When OUT is a link, the file it leads to is replaced.\n"
-    "Ctrl+C, SIGTERM and SIGHUP stop the import and save nothing.\n"
-    "\n"
-    "Options:\n"
-    "  -o, --output OUT          the workbook to write (.xlsx or .csv)\n"
-    "  --per-file-sheets         a sheet per presentation, named after its file (default: one sheet)\n"
-    "  --split MODE              start a new column at every: none (default), space, comma, tab, or\n"
-    "                            text (the text of --split-text)\n"
-    "  --split-text TEXT         the text that --split text splits at\n"
-    "  --ext EXT                 take from folders only the files whose names match *.EXT, letters in\n"
-    "                            any case (ppt* for .ppt, .pptx and .pptm; * for every file; a\n"
-    "                            leading dot is allowed: .pptx)\n"
-    "  --csv STYLE               how a .csv is written: spreadsheets (default: a byte-order mark, and\n"
-    "                            text that would read as a formula gets a leading apostrophe) or\n"
-    "                            exact (the text as it is)\n"
-    "  --columns LIST            put columns saying where each row came from before its text, in the\n"
-    "                            order given, from: path (the presentation's full path), file (its\n"
-    "                            file name), slide (from 1), shape (its place on the slide, from 1,\n"
-    "                            counting the shapes that give text), name (the shape's stored name),\n"
-    "                            kind (title, body, text, table, notes, group, smartart, chart,\n"
-    "                            comment or alt), hidden (1 for a slide hidden in the slide show)\n"
-    "                            e.g. --columns file,slide,shape\n"
-    "  --include LIST            read more than the slides' text shapes, from: notes (the speaker\n"
-    "                            notes, after the slide's shapes), tables (a row per table row, a\n"
-    "                            column per cell), groups (the shapes inside groups, at the\n"
-    "                            group's place), smartart (the texts of a SmartArt graphic's nodes),\n"
-    "                            charts (a chart's title, series names and axis titles), comments\n"
-    "                            (review comments and their replies, after the notes) and alt (every\n"
-    "                            picture's alternative text, empty or not)\n"
-    "                            e.g. --include notes,tables,groups,alt\n"
-    "  --skip-hidden             leave out the slides hidden in the slide show (the others keep\n"
-    "                            their numbers)\n"
-    "  --files-from LIST         also import the files that LIST names, one a line; - reads the list\n"
-    "                            from standard input   e.g. find . -name '*.pptx' | quorvane-cli\n"
-    "                            import --files-from - -o all.xlsx\n"
-    "  -0, --null                the --files-from list is separated by NUL characters (find -print0)\n"
-    "  -j, --jobs N              read N presentations at a time, 1 to 256 (default: one for each\n"
-    "                            processor core, at most 256; fewer when the system gives fewer\n"
-    "                            threads; 1 reads one after the other); the result is the same\n"
-    "  --timings                 tell on standard error how long the reading, the spreadsheet passes\n"
-    "                            and the saving took\n"
-    "  -h, --help                show this help and exit\n"
-    "\n"
-    "With --columns or --include every paragraph of a shape is a row that repeats where it came from;\n"
-    "a table's row is one row, its cells' paragraphs joined by line breaks; --split separates only the\n"
-    "text, never these columns. A line end in a path or a name shows as U+FFFD.\n";
+// The usage text; the lists of splits, columns and text kinds come from their tables.
+QString importUsage() {
+    return u"Usage: quorvane-cli import [OPTIONS] FILE... -o OUT\n"
+           u"\n"
+           u"Imports the text of the presentations, in the order given, into one workbook and saves it to OUT\n"
+           u"(.xlsx, or .csv for a one-sheet result). Rows that do not fit one sheet (1,048,576) go on in\n"
+           u"sheets added after it, and a .csv holds them all in order; where they go on is told on standard\n"
+           u"error, as no failure. A FILE that is a folder stands for every file in it and below it, as when it\n"
+           u"is dropped on the program's list; with --ext, for those the folder scan finds.\n"
+           u"Every failure is reported on standard error with its statement number, and the import goes on;\n"
+           u"the exit status is 0 only when no failure was reported. When nothing was imported, OUT is not\n"
+           u"written (an existing one is left as it was). An OUT whose folder is missing or not writable is\n"
+           u"refused before anything is read. OUT is never one of the inputs: a folder given leaves it out,\n"
+           u"and a file given that is OUT is refused. When OUT is a link, the file it leads to is replaced.\n"
+           u"Ctrl+C, SIGTERM and SIGHUP stop the import and save nothing.\n"
+           u"\n"
+           u"Options:\n"
+           u"  -o, --output OUT          the workbook to write (.xlsx or .csv)\n"
+           u"  --per-file-sheets         a sheet per presentation, named after its file (default: one sheet)\n"_s +
+           splitUsage() +
+           u"  --split-text TEXT         the text that --split text splits at\n"
+           u"  --ext EXT                 take from folders only the files whose names match *.EXT, letters in\n"
+           u"                            any case (ppt* for .ppt, .pptx and .pptm; * for every file; a\n"
+           u"                            leading dot is allowed: .pptx)\n"
+           u"  --csv STYLE               how a .csv is written: spreadsheets (default: a byte-order mark, and\n"
+           u"                            text that would read as a formula gets a leading apostrophe) or\n"
+           u"                            exact (the text as it is)\n"_s +
+           columnsUsage() + includeUsage() +
+           u"  --skip-hidden             leave out the slides hidden in the slide show (the others keep\n"
+           u"                            their numbers)\n"
+           u"  --files-from LIST         also import the files that LIST names, one a line; - reads the list\n"
+           u"                            from standard input   e.g. find . -name '*.pptx' | quorvane-cli\n"
+           u"                            import --files-from - -o all.xlsx\n"
+           u"  -0, --null                the --files-from list is separated by NUL characters (find -print0)\n"
+           u"  -j, --jobs N              read N presentations at a time, 1 to 256 (default: one for each\n"
+           u"                            processor core, at most 256; fewer when the system gives fewer\n"
+           u"                            threads; 1 reads one after the other); the result is the same\n"
+           u"  --timings                 tell on standard error how long the reading, the spreadsheet passes\n"
+           u"                            and the saving took\n"
+           u"  -h, --help                show this help and exit\n"
+           u"\n"
+           u"With --columns or --include every paragraph of a shape is a row that repeats where it came from;\n"
+           u"a table's row is one row, its cells' paragraphs joined by line breaks; --split separates only the\n"
+           u"text, never these columns. A line end in a path or a name shows as U+FFFD.\n"_s;
+}
 
 // Exit statuses; a run stopped by a signal ends with 128 plus the signal's number (130 for Ctrl+C).
 constexpr int ExitReported = 1; // the import ran and something was reported, or the output failed
@@ -101,12 +84,6 @@ constexpr int ExitSignalled = 128;
 // One option of import's own (not shared with text) into request; returns the problem.
 std::optional<QString> parseOption(const QString& argument, const std::function<std::optional<QString>()>& value,
                                    ImportRequest& request) {
-    using import::OptionButton;
-    static const QMap<QString, OptionButton> splitModes{{u"none"_s, OptionButton::Option1},
-                                                        {u"space"_s, OptionButton::Option2},
-                                                        {u"comma"_s, OptionButton::Option3},
-                                                        {u"text"_s, OptionButton::Option4},
-                                                        {u"tab"_s, OptionButton::Option7}};
     if (argument == u"--per-file-sheets") {
         request.perFileSheets = true;
     } else if (argument == u"-o" || argument == u"--output") {
@@ -115,17 +92,14 @@ std::optional<QString> parseOption(const QString& argument, const std::function<
             return u"%1 needs a file name"_s.arg(argument);
         request.output = *output;
     } else if (argument == u"--split") {
-        const auto mode = value();
-        if (!mode || !splitModes.contains(*mode))
-            return u"--split takes none, space, comma, tab or text"_s;
-        request.splitOption = splitModes.value(*mode);
-    } else if (argument == u"--ext") {
-        request.extension = value();
-        // ".pptx", as users type it, means pptx.
-        if (request.extension && request.extension->startsWith(u'.'))
-            request.extension->remove(0, 1);
-        if (!request.extension || request.extension->isEmpty())
-            return u"--ext needs an extension (ppt*, txt, *)"_s;
+        const std::optional<import::OptionButton> option = import::splitOptionNamed(value().value_or(QString()));
+        if (!option) {
+            QStringList names;
+            for (const import::SplitMode& mode : import::splitModes())
+                names.append(mode.name.toString());
+            return u"--split takes %1"_s.arg(import::listInWords(names, u"or"));
+        }
+        request.splitOption = *option;
     } else if (argument == u"--csv") {
         const auto style = value();
         if (style == u"spreadsheets")
@@ -135,17 +109,13 @@ std::optional<QString> parseOption(const QString& argument, const std::function<
         else
             return u"--csv takes spreadsheets or exact"_s;
     } else if (argument == u"--columns") {
-        static const QStringList known{u"path"_s, u"file"_s, u"slide"_s, u"shape"_s, u"name"_s, u"kind"_s, u"hidden"_s};
-        const auto list = value();
-        request.columns = list ? list->split(u',') : QStringList();
-        for (const QString& column : std::as_const(request.columns))
-            if (!known.contains(column))
-                return u"--columns takes a list of path, file, slide, shape, name, kind and hidden, separated by "
-                       u"commas"_s;
-        if (request.columns.isEmpty())
-            return u"--columns takes a list of path, file, slide, shape, name, kind and hidden, separated by "
-                   u"commas"_s;
-        request.choice.markHidden = request.columns.contains(u"hidden"_s);
+        request.columns.clear();
+        for (const QString& name : value().value_or(QString()).split(u',')) {
+            const std::optional<import::Column> column = import::columnNamed(name);
+            if (!column)
+                return u"--columns takes a list of %1, separated by commas"_s.arg(import::columnNamesInWords());
+            request.columns.push_back(*column);
+        }
     } else if (argument == u"--split-text") {
         request.splitText = value();
         if (!request.splitText)
@@ -168,10 +138,11 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
         return std::nullopt;
     if (request.output.isEmpty())
         return u"no output file given (-o OUT)"_s;
-    const QString suffix = QFileInfo(request.output).suffix().toLower();
-    if (suffix != u"xlsx" && suffix != u"csv")
+    const std::optional<office::OutputFormat> format = office::formatOfName(request.output, request.csvStyle);
+    if (!format)
         return u"the output file must end in .xlsx or .csv"_s;
-    if (suffix == u"csv" && request.perFileSheets)
+    request.format = *format;
+    if (office::infoOf(*format).oneSheet && request.perFileSheets)
         return u"a .csv file holds one sheet: use .xlsx with --per-file-sheets"_s;
     if (request.splitOption == import::OptionButton::Option4 && !request.splitText)
         return u"--split text needs --split-text TEXT"_s;
@@ -203,43 +174,16 @@ private:
     std::optional<std::pair<dev_t, ino_t>> m_identity;
 };
 
-// Adds the presentations that one path argument names to the file list, as full paths. A file is
-// taken as it is, whatever its name. A folder is walked like a drop on the list (every file below
-// it), or like the folder scan when an extension is given, leaving out the output file; whatever
-// could not be walked or listed is appended to problems, and the rest of the folder is added all the
-// same.
-void addInputPath(const QString& path, const std::optional<QString>& extension, const OutputFile& output,
-                  QStringList& files, QStringList& problems) {
-    struct stat status{};
-    // By the name's own bytes, which Qt's file functions would not keep when they are no UTF-8.
-    if (::stat(office::nativeName(path).constData(), &status) != 0 || !S_ISDIR(status.st_mode)) {
-        files.append(office::absoluteName(path));
-        return;
-    }
-    QStringList found =
-        filelist::filesBelow(office::absoluteName(path), extension ? u"*."_s + *extension : u"*.*"_s, problems);
-    // A workbook saved into the folder by an earlier run is no input of the next.
-    found.removeIf([&output](const QString& file) { return output.is(file); });
-    files += found;
-}
-
-// Saves the active workbook of the instance handed to the user: as .csv every sheet one after the
-// other (a one-sheet run goes on in further sheets when its rows do not fit one), otherwise as .xlsx.
-// A signal stops it; jobs threads deflate and check an .xlsx package. Throws office::SaveError with
-// the reason (office::SaveStopped when stopped).
-void saveResult(const office::SpreadsheetInstance& instance, const QString& path, office::CsvStyle csvStyle, int jobs) {
+// Saves the active workbook of the instance handed to the user in format: a .csv holds every sheet
+// one after the other (a one-sheet run goes on in further sheets when its rows do not fit one). A
+// signal stops it; jobs threads deflate and check an .xlsx package. Throws office::SaveError with the
+// reason (office::SaveStopped when stopped).
+void saveResult(const office::SpreadsheetInstance& instance, const QString& path, office::OutputFormat format,
+                int jobs) {
     const std::shared_ptr<office::Workbook> workbook = instance.activeWorkbook();
     if (!workbook)
         throw office::SaveError(path + u": nothing to save: the result has no workbook"_s);
-    const office::SaveOptions options{&interruptRequested(), jobs};
-    if (QFileInfo(path).suffix().toLower() == u"csv") {
-        std::vector<const office::Worksheet*> sheets;
-        for (int i = 0; i < workbook->sheetCount(); ++i)
-            sheets.push_back(&workbook->sheet(i));
-        office::saveSheetsCsv(sheets, path, csvStyle, options);
-    } else {
-        office::saveWorkbookXlsx(*workbook, path, options);
-    }
+    office::saveWorkbookAs(*workbook, path, format, {&interruptRequested(), jobs});
 }
 
 // Whether the result holds no cell at all (or there is none).
@@ -255,7 +199,7 @@ bool holdsNothing(const office::SpreadsheetInstance* instance) {
 
 // Why the output cannot be written where it goes (its folder, or the folder of the file a link leads
 // to, is missing or not writable), as saving it would say; empty when nothing stands in the way.
-QString outputFolderProblem(const QString& output) {
+QString outputFolderProblem(const QString& output, office::OutputFormat format) {
     QByteArray target = office::nativeName(office::absoluteName(output));
     if (char* resolved = ::realpath(target.constData(), nullptr)) {
         target = resolved;
@@ -266,9 +210,8 @@ QString outputFolderProblem(const QString& output) {
     if (::access(folder.constData(), W_OK | X_OK) == 0)
         return {};
     const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-    return QFileInfo(output).suffix().toLower() == u"csv"
-               ? u"%1: the sheet could not be saved: %2"_s.arg(output, reason)
-               : u"%1: the workbook could not be saved: %2"_s.arg(output, reason);
+    return office::infoOf(format).oneSheet ? u"%1: the sheet could not be saved: %2"_s.arg(output, reason)
+                                           : u"%1: the workbook could not be saved: %2"_s.arg(output, reason);
 }
 
 // Says why the command line cannot go on (usage), with the hint that follows every such message.
@@ -287,7 +230,7 @@ std::optional<int> collectInputs(const ImportRequest& request, std::FILE* err, Q
     if (const QString problem = office::saveTargetProblem(request.output); !problem.isEmpty())
         return usageError(err, request.output + u": "_s + problem);
     // Nor is anything read for an output that cannot be written.
-    if (const QString problem = outputFolderProblem(request.output); !problem.isEmpty()) {
+    if (const QString problem = outputFolderProblem(request.output, request.format); !problem.isEmpty()) {
         writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
         return ExitReported;
     }
@@ -302,15 +245,15 @@ std::optional<int> collectInputs(const ImportRequest& request, std::FILE* err, Q
     const QStringList inputs = request.paths + listed;
     const OutputFile output(request.output);
     for (const QString& path : inputs) {
-        struct stat status{};
-        const bool folder = ::stat(office::nativeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
-        if (!folder && output.is(office::absoluteName(path)))
+        if (!isFolder(path) && output.is(office::absoluteName(path)))
             return usageError(err, u"%1 is one of the inputs; it cannot be the output too"_s.arg(request.output));
     }
     prepareForManyFiles();
     for (const QString& path : inputs) {
         QStringList problems;
-        addInputPath(path, request.extension, output, files, problems);
+        // A workbook saved into the folder by an earlier run is no input of the next.
+        addInputPath(
+            path, request.extension, [&output](const QString& file) { return output.is(file); }, files, problems);
         for (const QString& problem : std::as_const(problems))
             writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
         walkFailed = walkFailed || !problems.isEmpty();
@@ -395,7 +338,7 @@ private:
             if (!m_result)
                 throw office::SaveError(m_request.output + u": nothing to save: no workbook was made"_s);
             const Stopwatch stopwatch(m_savingSeconds);
-            saveResult(*m_result, m_request.output, m_request.csvStyle, jobsOf(m_request));
+            saveResult(*m_result, m_request.output, m_request.format, jobsOf(m_request));
         } catch (const office::SaveStopped&) {
             stopped = true;
         } catch (const std::exception& failure) {
@@ -430,7 +373,7 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     if (const auto problem = parseRequest(arguments, request))
         return usageError(err, *problem);
     if (request.help) {
-        std::fputs(ImportUsage, out);
+        writeUtf8(out, importUsage());
         return 0;
     }
     QStringList files;

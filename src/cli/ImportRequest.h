@@ -4,7 +4,8 @@
 
 #include "cli/Commands.h"
 #include "import/ImportRun.h"
-#include "office/spreadsheet/WorkbookExport.h"
+#include "import/RowLayout.h"
+#include "office/spreadsheet/OutputFormat.h"
 
 #include <chrono>
 
@@ -17,13 +18,15 @@ struct ImportRequest : SharedRequest {
     // The column-separation button it stands for.
     quorvane::import::OptionButton splitOption = import::OptionButton::Option1;
     std::optional<QString> splitText;
-    std::optional<QString> extension; // --ext: folders are scanned for "*." + extension
-    office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets;
-    QStringList columns; // --columns: the provenance columns before the text, in order
+    office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets; // --csv
+    office::OutputFormat format = office::OutputFormat::Xlsx;      // what the output's name and --csv say
+    std::vector<import::Column> columns; // --columns: the provenance columns before the text, in order
     bool timings = false;
 
-    // Whether the rows are laid out here rather than taken as the presentations' text.
-    bool ownRows() const { return !columns.isEmpty() || choice.beyondShapes(); }
+    // How the presentations' text becomes rows.
+    import::RowLayout layout() const { return {choice, columns}; }
+    // The text the split option splits at.
+    QString separator() const { return import::separatorOf(splitOption, splitText.value_or(QString())); }
 };
 
 // Adds the time from its construction to its end to seconds.

@@ -2,6 +2,8 @@
 // shapes, and lists of files read from a file.
 #include "cli/Commands.h"
 
+#include "filelist/FolderCommands.h"
+#include "import/TextKinds.h"
 #include "office/LocalNames.h"
 #include "office/presentation/LocalPresentationServer.h"
 
@@ -11,6 +13,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvane::cli {
@@ -19,27 +23,9 @@ namespace {
 
 // Reads an --include list ("notes,tables,alt") into choice; returns the problem when it names anything else.
 std::optional<QString> parseInclude(const QString& list, import::TextChoice& choice) {
-    const QStringList items = list.split(u',');
-    for (const QString& item : items) {
-        if (item == u"notes")
-            choice.notes = true;
-        else if (item == u"tables")
-            choice.tables = true;
-        else if (item == u"groups")
-            choice.groups = true;
-        else if (item == u"smartart")
-            choice.smartart = true;
-        else if (item == u"charts")
-            choice.charts = true;
-        else if (item == u"comments")
-            choice.comments = true;
-        else if (item == u"alt")
-            choice.alt = true;
-        else
-            return u"--include takes a list of notes, tables, groups, smartart, charts, comments and alt, "
-                   u"separated by commas"_s;
-    }
-    return std::nullopt;
+    if (import::chooseKinds(list, choice))
+        return std::nullopt;
+    return u"--include takes a list of %1, separated by commas"_s.arg(import::kindNamesInWords());
 }
 
 // The most jobs --jobs takes, and the most the default takes on a machine with more cores: far more
@@ -86,6 +72,13 @@ std::optional<QString> parseArguments(const QStringList& arguments, SharedReques
             request.filesFrom = value();
             if (!request.filesFrom || request.filesFrom->isEmpty())
                 problem = u"--files-from needs a file (- for standard input)"_s;
+        } else if (argument == u"--ext") {
+            request.extension = value();
+            // ".pptx", as users type it, means pptx.
+            if (request.extension && request.extension->startsWith(u'.'))
+                request.extension->remove(0, 1);
+            if (!request.extension || request.extension->isEmpty())
+                problem = u"--ext needs an extension (ppt*, txt, *)"_s;
         } else if (argument == u"--skip-hidden") {
             request.choice.skipHidden = true;
         } else if (argument == u"-0" || argument == u"--null") {
@@ -108,6 +101,25 @@ std::optional<QString> parseArguments(const QStringList& arguments, SharedReques
     if (request.nulSeparated && !request.filesFrom)
         return u"-0 goes with --files-from"_s;
     return std::nullopt;
+}
+
+bool isFolder(const QString& path) {
+    struct stat status{};
+    // By the name's own bytes, which Qt's file functions would not keep when they are no UTF-8.
+    return ::stat(office::nativeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+void addInputPath(const QString& path, const std::optional<QString>& extension,
+                  const std::function<bool(const QString&)>& leaveOut, QStringList& files, QStringList& problems) {
+    if (!isFolder(path)) {
+        files.append(office::absoluteName(path));
+        return;
+    }
+    QStringList found =
+        filelist::filesBelow(office::absoluteName(path), extension ? u"*."_s + *extension : u"*.*"_s, problems);
+    if (leaveOut)
+        found.removeIf(leaveOut);
+    files += found;
 }
 
 int jobsOf(const SharedRequest& request) {

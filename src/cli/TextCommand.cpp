@@ -20,36 +20,38 @@ namespace quorvane::cli {
 
 namespace {
 
-const char* const TextUsage =
-    "Usage: quorvane-cli text [OPTIONS] FILE...\n"
-    "Writes the text of each presentation to standard output: one line (ending in CR LF) per\n"
-    "shape with a text frame, paragraphs separated by CR and line breaks as VT, as UTF-8.\n"
-    "A table (with --include tables) is one line: its rows separated by CR, its cells by TAB.\n"
-    "\n"
-    "Options:\n"
-    "  --json                    write one JSON object per line for each shape that gives text:\n"
-    "                            {\"path\", \"slide\", \"shape\", \"name\", \"kind\", \"text\"} (a table adds\n"
-    "                            \"cells\", its rows of cells; a comment \"author\"; with smartart,\n"
-    "                            charts, comments or alt included, a hidden slide's objects say\n"
-    "                            \"hidden\": true); a file that cannot be read gives\n"
-    "                            {\"path\", \"error\"}, a damaged one what survived of it and then\n"
-    "                            {\"path\", \"error\", \"slides_read\", \"slides\"} (null when not known)\n"
-    "                            e.g. quorvane-cli text --json deck.pptx\n"
-    "  --include LIST            read more than the slides' text shapes, from: notes, tables,\n"
-    "                            groups, smartart (the texts of a SmartArt graphic's nodes), charts\n"
-    "                            (a chart's title, series names and axis titles), comments (review\n"
-    "                            comments and their replies, after the notes) and alt (every\n"
-    "                            picture's alternative text, empty or not)\n"
-    "                            e.g. --include notes,tables,groups,alt\n"
-    "  --skip-hidden             leave out the slides hidden in the slide show (the others keep\n"
-    "                            their numbers)\n"
-    "  --files-from LIST         also read the files that LIST names, one a line; - reads the list\n"
-    "                            from standard input   e.g. --files-from decks.txt\n"
-    "  -0, --null                the --files-from list is separated by NUL characters (find -print0)\n"
-    "  -j, --jobs N              read N presentations at a time, 1 to 256 (default: one for each\n"
-    "                            processor core, at most 256; fewer when the system gives fewer\n"
-    "                            threads; 1 reads one after the other); the output is the same\n"
-    "  -h, --help                show this help and exit\n";
+// The usage text; the list of text kinds comes from its table.
+QString textUsage() {
+    return u"Usage: quorvane-cli text [OPTIONS] FILE...\n"
+           u"Writes the text of each presentation to standard output: one line (ending in CR LF) per\n"
+           u"shape with a text frame, paragraphs separated by CR and line breaks as VT, as UTF-8.\n"
+           u"A table (with --include tables) is one line: its rows separated by CR, its cells by TAB.\n"
+           u"A FILE that is a folder stands for every file in it and below it; with --ext, for those the\n"
+           u"folder scan finds.\n"
+           u"\n"
+           u"Options:\n"
+           u"  --json                    write one JSON object per line for each shape that gives text:\n"
+           u"                            {\"path\", \"slide\", \"shape\", \"name\", \"kind\", \"text\"} (a table adds\n"
+           u"                            \"cells\", its rows of cells; a comment \"author\"; with smartart,\n"
+           u"                            charts, comments or alt included, a hidden slide's objects say\n"
+           u"                            \"hidden\": true); a file that cannot be read gives\n"
+           u"                            {\"path\", \"error\"}, a damaged one what survived of it and then\n"
+           u"                            {\"path\", \"error\", \"slides_read\", \"slides\"} (null when not known)\n"
+           u"                            e.g. quorvane-cli text --json deck.pptx\n"_s +
+           includeUsage() +
+           u"  --skip-hidden             leave out the slides hidden in the slide show (the others keep\n"
+           u"                            their numbers)\n"
+           u"  --ext EXT                 take from folders only the files whose names match *.EXT, letters in\n"
+           u"                            any case (ppt* for .ppt, .pptx and .pptm; * for every file; a\n"
+           u"                            leading dot is allowed: .pptx)\n"
+           u"  --files-from LIST         also read the files that LIST names, one a line; - reads the list\n"
+           u"                            from standard input   e.g. --files-from decks.txt\n"
+           u"  -0, --null                the --files-from list is separated by NUL characters (find -print0)\n"
+           u"  -j, --jobs N              read N presentations at a time, 1 to 256 (default: one for each\n"
+           u"                            processor core, at most 256; fewer when the system gives fewer\n"
+           u"                            threads; 1 reads one after the other); the output is the same\n"
+           u"  -h, --help                show this help and exit\n"_s;
+}
 
 constexpr int ExitReported = 1;
 constexpr int ExitUsage = 2;
@@ -178,7 +180,7 @@ bool writeFileText(office::PresentationServer& server, const QString& path, cons
 
 int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     if (arguments.isEmpty()) {
-        std::fputs(TextUsage, err);
+        writeUtf8(err, textUsage());
         return ExitUsage;
     }
     TextRequest request;
@@ -188,15 +190,30 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return ExitUsage;
     }
     if (request.help) {
-        std::fputs(TextUsage, out);
+        writeUtf8(out, textUsage());
         return 0;
     }
-    QStringList paths = request.paths;
+    QStringList given = request.paths;
     if (request.filesFrom)
-        if (const auto problem = readFileList(*request.filesFrom, request.nulSeparated, paths)) {
+        if (const auto problem = readFileList(*request.filesFrom, request.nulSeparated, given)) {
             writeUtf8(err, u"quorvane-cli text: "_s + *problem + u"\n"_s);
             return ExitReported;
         }
+    int status = 0;
+    // A file is read and named as given; a folder stands for the files below it.
+    QStringList paths;
+    for (const QString& path : std::as_const(given)) {
+        if (!isFolder(path)) {
+            paths.append(path);
+            continue;
+        }
+        QStringList problems;
+        addInputPath(path, request.extension, {}, paths, problems);
+        for (const QString& problem : std::as_const(problems))
+            writeUtf8(err, u"quorvane-cli text: "_s + problem + u"\n"_s);
+        if (!problems.isEmpty())
+            status = ExitReported;
+    }
     const bool plain = !request.json && !request.choice.beyondShapes() && !request.choice.skipHidden;
     // Hidden slides are marked where the options of what a slide shows are in play; without them the
     // output stays as it always was.
@@ -209,7 +226,6 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         std::fputs("quorvane-cli text: no thread could be started to read ahead; reading one presentation at a time\n",
                    err);
     const int ahead = server.lookahead();
-    int status = 0;
     for (qsizetype at = 0; at < paths.size(); ++at) {
         const QString& path = paths[at];
         // The files after this one may be read ahead while this one is written out.

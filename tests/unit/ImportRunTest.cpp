@@ -745,6 +745,13 @@ auto spreadsheetFails(const char* member, int occurrence) {
 auto presentationFails(const char* member, int occurrence) {
     return [=](ImportRunTest& t) { t.presentations.failCall(QString::fromUtf8(member), occurrence); };
 }
+// The same with another separation option checked, so that the run reaches the statement.
+auto optionFails(OptionButton option, const char* member, int occurrence) {
+    return [=](ImportRunTest& t) {
+        t.window.option = option;
+        t.window.failCall(QString::fromUtf8(member), occurrence);
+    };
+}
 auto yieldFails(int yield) {
     return [=](ImportRunTest& t) {
         t.events.onYield = [=](int n) {
@@ -785,38 +792,10 @@ const std::vector<FailureCase> failureCases{
     {"SingleStatusText", true, windowFails("setProgressText", 1), {118}},
     {"SingleText", true, presentationFails("open", 1), {120}},
     {"SingleSpaceTest", true, windowFails("optionChecked", 2), {128}},
-    {"SingleCommaTest",
-     true,
-     [](ImportRunTest& t) {
-         auto& r = t;
-         r.window.option = OptionButton::Option1;
-         r.window.failCall(u"optionChecked"_s, 3);
-     },
-     {132}},
-    {"SingleTextTest",
-     true,
-     [](ImportRunTest& t) {
-         auto& r = t;
-         r.window.option = OptionButton::Option1;
-         r.window.failCall(u"optionChecked"_s, 4);
-     },
-     {136}},
-    {"SingleText1",
-     true,
-     [](ImportRunTest& t) {
-         auto& r = t;
-         r.window.option = OptionButton::Option4;
-         r.window.failCall(u"text1"_s, 1);
-     },
-     {138}},
-    {"SingleTabTest",
-     true,
-     [](ImportRunTest& t) {
-         auto& r = t;
-         r.window.option = OptionButton::Option1;
-         r.window.failCall(u"optionChecked"_s, 5);
-     },
-     {140}},
+    {"SingleCommaTest", true, optionFails(OptionButton::Option1, "optionChecked", 3), {132}},
+    {"SingleTextTest", true, optionFails(OptionButton::Option1, "optionChecked", 4), {136}},
+    {"SingleText1", true, optionFails(OptionButton::Option4, "text1", 1), {138}},
+    {"SingleTabTest", true, optionFails(OptionButton::Option1, "optionChecked", 5), {140}},
     {"SingleReadingCreate", true, spreadsheetFails("create", 1), {152, 154, 156, 158, 170, 172}},
     {"SingleAlertsOff", true, spreadsheetFails("setDisplayAlerts", 1), {154}},
     {"SingleOpen", true, spreadsheetFails("workbooksOpen", 1), {156, 158}},
@@ -838,38 +817,10 @@ const std::vector<FailureCase> failureCases{
     {"PerFileEntry", false, windowFails("entryText", 2), {182}},
     {"PerFileText", false, presentationFails("open", 2), {184}},
     {"PerFileSpaceTest", false, windowFails("optionChecked", 2), {186}},
-    {"PerFileCommaTest",
-     false,
-     [](ImportRunTest& t) {
-         auto& r = t;
-         r.window.option = OptionButton::Option1;
-         r.window.failCall(u"optionChecked"_s, 3);
-     },
-     {190}},
-    {"PerFileTextTest",
-     false,
-     [](ImportRunTest& t) {
-         auto& r = t;
-         r.window.option = OptionButton::Option1;
-         r.window.failCall(u"optionChecked"_s, 4);
-     },
-     {194}},
-    {"PerFileText1",
-     false,
-     [](ImportRunTest& t) {
-         auto& r = t;
-         r.window.option = OptionButton::Option4;
-         r.window.failCall(u"text1"_s, 2);
-     },
-     {196}},
-    {"PerFileTabTest",
-     false,
-     [](ImportRunTest& t) {
-         auto& r = t;
-         r.window.option = OptionButton::Option1;
-         r.window.failCall(u"optionChecked"_s, 5);
-     },
-     {198}},
+    {"PerFileCommaTest", false, optionFails(OptionButton::Option1, "optionChecked", 3), {190}},
+    {"PerFileTextTest", false, optionFails(OptionButton::Option1, "optionChecked", 4), {194}},
+    {"PerFileText1", false, optionFails(OptionButton::Option4, "text1", 2), {196}},
+    {"PerFileTabTest", false, optionFails(OptionButton::Option1, "optionChecked", 5), {198}},
     {"PerFileReadingCreate", false, spreadsheetFails("create", 1), {210, 212, 214, 216, 218}},
     {"PerFileAlertsOff", false, spreadsheetFails("setDisplayAlerts", 2), {212}},
     {"PerFileOpen", false, spreadsheetFails("workbooksOpen", 1), {214, 216}},

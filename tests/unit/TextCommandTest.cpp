@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "office/LocalNames.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -169,6 +170,27 @@ TEST(TextCommandTest, FileListsByLineOrNulSeparated) {
         << missing.err;
     EXPECT_EQ(runText({u"-0"_s, odp}).status, 2);
     EXPECT_EQ(runText({u"--include"_s, u"notes,pies"_s, odp}).status, 2);
+}
+
+TEST(TextCommandTest, AFolderStandsForTheFilesBelowItOrThoseOfItsExtension) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath(u"sub"_s));
+    test::writeDeck(dir.filePath(u"a.pptx"_s), {test::slideXml(test::textBoxOf("in a"))});
+    test::writeDeck(dir.filePath(u"sub/b.pptx"_s), {test::slideXml(test::textBoxOf("in b"))});
+    QFile notes(dir.filePath(u"notes.txt"_s));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("no presentation");
+    notes.close();
+
+    // Every file below the folder, in the folder walk's order; the one that is no presentation fails.
+    const TextRun all = runText({dir.path()});
+    EXPECT_EQ(all.status, 1);
+    EXPECT_EQ(all.out, "in a\r\nin b\r\n");
+    EXPECT_NE(all.err.find("notes.txt: not a presentation file"), std::string::npos) << all.err;
+    // With --ext only the files the folder scan finds.
+    const TextRun decks = runText({u"--ext"_s, u".pptx"_s, dir.path()});
+    EXPECT_EQ(decks.status, 0) << decks.err;
+    EXPECT_EQ(decks.out, all.out);
 }
 
 TEST(TextCommandTest, NamesThatAreNoUtf8AreOpenedByTheirBytesAndShownEscaped) {
