@@ -328,6 +328,9 @@ public:
 private:
     const std::vector<office::ShapeInfo>& readShapes(int) override { return m_shapes; }
     QString readNotes(int) override { return {}; }
+    bool readHidden(int) override { return false; }
+    std::vector<QString> readGraphicTexts(int, const office::ShapeInfo&) override { return {}; }
+    std::vector<office::SlideComment> readComments(int) override { return {}; }
     std::vector<office::ShapeInfo> m_shapes;
 };
 
@@ -451,6 +454,9 @@ TEST(ReadAheadTest, RunningOutOfMemoryIsNoDamage) {
     private:
         const std::vector<office::ShapeInfo>& readShapes(int) override { throw std::bad_alloc(); }
         QString readNotes(int) override { return {}; }
+        bool readHidden(int) override { return false; }
+        std::vector<QString> readGraphicTexts(int, const office::ShapeInfo&) override { return {}; }
+        std::vector<office::SlideComment> readComments(int) override { return {}; }
     } document;
     EXPECT_EQ(failureOf([&] { document.shapes(1); }), u"/decks/big.pptx: not enough memory to read the presentation"_s);
 }

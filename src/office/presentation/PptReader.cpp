@@ -188,6 +188,8 @@ private:
     }
 
     bool readHidden(int slide) override { return slide == m_shapesSlide && m_shapesHidden; }
+    // This reader gives a diagram or a chart no kind of its own: to it they are pictures.
+    std::vector<QString> readGraphicTexts(int, const ShapeInfo&) override { return {}; }
 
     // The review comments of slide: the comment containers in the binary tags of its record, author
     // and text each a string of its own.

@@ -165,21 +165,12 @@ private:
     virtual const std::vector<ShapeInfo>& readShapes(int slide) = 0;
     // The reader's part of notes(), throwing ReadError with the whole message.
     virtual QString readNotes(int slide) = 0;
-    // The readers' parts of hidden(), graphicTexts() and comments(), throwing ReadError; by default a
-    // format that cannot carry them. readHidden is called once the slide is read.
-    virtual bool readHidden(int slide) {
-        static_cast<void>(slide);
-        return false;
-    }
-    virtual std::vector<QString> readGraphicTexts(int slide, const ShapeInfo& shape) {
-        static_cast<void>(slide);
-        static_cast<void>(shape);
-        return {};
-    }
-    virtual std::vector<SlideComment> readComments(int slide) {
-        static_cast<void>(slide);
-        return {};
-    }
+    // The readers' parts of hidden(), graphicTexts() and comments(), throwing ReadError; a format that
+    // cannot carry one of them says so with an empty answer of its own. readHidden is called once the
+    // slide is read.
+    virtual bool readHidden(int slide) = 0;
+    virtual std::vector<QString> readGraphicTexts(int slide, const ShapeInfo& shape) = 0;
+    virtual std::vector<SlideComment> readComments(int slide) = 0;
 
     ReadBudget m_budget;
 };
