@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config git       # toolchain (scripts/test.sh lists the sources with git)
   qt6-base-dev libzip-dev libarchive-dev libpugixml-dev libminizip-dev zlib1g-dev nlohmann-json3-dev  # libraries
+  nettle-dev                                  # the decryption of protected presentations
   libgtest-dev libgmock-dev                   # tests
   clang-format-19                             # the formatting check of scripts/test.sh (the same version on Debian 12 and 13)
   python3-openpyxl                            # independent .xlsx reader used by the tests

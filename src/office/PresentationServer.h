@@ -1,6 +1,7 @@
 #pragma once
 
 #include "office/AutomationError.h"
+#include "office/Passwords.h"
 
 #include <QString>
 #include <QStringList>
@@ -154,6 +155,10 @@ public:
     // milliseconds on the caller's thread; what poll throws ends the wait and leaves Open, so a stop
     // is never held up by a read. An empty function calls nothing.
     virtual void whileWaiting(std::function<void()> poll) = 0;
+    // Where Open takes the passwords of protected presentations from, from now on (null: nowhere; a
+    // protected presentation then fails with PasswordError). Open tries the source's passwords and
+    // then asks it, again after each wrong one, until one opens the file or it has none to give.
+    virtual void usePasswords(std::shared_ptr<PasswordSource> passwords) = 0;
 };
 
 } // namespace quorvane::office

@@ -121,6 +121,9 @@ public:
     void prepare(const QStringList& paths) override { m_server->prepare(paths); }
     int lookahead() const override { return m_server->lookahead(); }
     void whileWaiting(std::function<void()> poll) override { m_server->whileWaiting(std::move(poll)); }
+    void usePasswords(std::shared_ptr<office::PasswordSource> passwords) override {
+        m_server->usePasswords(std::move(passwords));
+    }
 
     // The running instance, or null.
     std::shared_ptr<office::LocalPresentationApplication> running() const { return m_server->running(); }

@@ -194,7 +194,7 @@ TEST_F(OdpReaderTest, WrongOrDamagedDocumentsFailClearly) {
                                                           "\"content.xml\"><manifest:encryption-data/>"
                                                           "</manifest:file-entry></manifest:manifest>"},
                                 {"content.xml", QByteArray(300, '\x9c')}})),
-              m_dir.filePath(u"locked.odp"_s) + u": encrypted (the presentation is protected by a password)"_s);
+              m_dir.filePath(u"locked.odp"_s) + u": damaged encryption data: the manifest names no cipher"_s);
     EXPECT_EQ(failure(writeZip(u"empty.odp"_s, {{"mimetype", "application/vnd.oasis.opendocument.presentation"}})),
               m_dir.filePath(u"empty.odp"_s) + u": not a presentation package: content.xml is missing"_s);
     EXPECT_TRUE(failure(writeZip(u"cut.odp"_s, {{"mimetype", "application/vnd.oasis.opendocument.presentation"},

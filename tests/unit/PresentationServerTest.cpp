@@ -21,6 +21,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 
 #include "support/TestTools.h"
@@ -243,6 +244,68 @@ TEST_F(ServerTest, ReadingAheadGivesWhatReadingInTurnGives) {
     EXPECT_TRUE(inTurn[4].startsWith(u"failed: "_s + broken + u": slide 2 is damaged"_s)) << inTurn[4].toStdString();
     LocalPresentationServer ahead(3);
     EXPECT_EQ(readInOrder(ahead, paths), inTurn);
+}
+
+// Answers the server's questions for passwords from a queue (nothing: cancel) and notes each one.
+class ScriptedPasswords final : public office::PasswordList {
+public:
+    explicit ScriptedPasswords(std::vector<std::optional<std::string>> answers) : m_answers(std::move(answers)) {}
+    office::SharedPassword ask(const QString& path, int wrong) override {
+        asked.append(u"%1 after %2"_s.arg(QFileInfo(path).fileName()).arg(wrong));
+        if (m_answers.empty() || !m_answers.front()) {
+            if (!m_answers.empty())
+                m_answers.erase(m_answers.begin());
+            return nullptr;
+        }
+        auto password = std::make_shared<office::Password>(*m_answers.front());
+        m_answers.erase(m_answers.begin());
+        return password;
+    }
+    QStringList asked;
+
+private:
+    std::vector<std::optional<std::string>> m_answers;
+};
+
+TEST_F(ServerTest, AProtectedFileAsksUntilAPasswordOpensItAndThatOneIsTriedFirstOnTheNext) {
+    const QString agile = QStringLiteral(QUORVANE_TEST_DATA "/protected/agile.pptx");
+    const QString hello = QStringLiteral(QUORVANE_TEST_DATA "/protected/Password_Protected-hello.ppt");
+    const QString odp = QStringLiteral(QUORVANE_TEST_DATA "/protected/deck.odp");
+    // Read in turn and read ahead alike: agile.pptx twice (asked once), then hello.ppt (its password
+    // asked after the one known failed), then deck.odp (cancelled after one wrong answer).
+    for (const int jobs : {1, 3}) {
+        SCOPED_TRACE(jobs);
+        LocalPresentationServer server(jobs);
+        const auto passwords = std::make_shared<ScriptedPasswords>(
+            std::vector<std::optional<std::string>>{"wrong", "Zebra-7 Ünïcode", "hello", "wrong", std::nullopt});
+        server.usePasswords(passwords);
+        const QStringList paths{agile, agile, hello, odp};
+        server.prepare(paths);
+        const auto application = server.create();
+        QStringList results;
+        for (int i = 0; i < paths.size(); ++i) {
+            server.prepare(paths.mid(i));
+            results.append(failureOf([&] {
+                application->open(paths[i]);
+                results.append(application->shapeText(1, 1));
+            }));
+        }
+        EXPECT_EQ(results, QStringList({u"Agenda"_s,
+                                        {},
+                                        u"Agenda"_s,
+                                        {},
+                                        u"This is a protected document"_s,
+                                        {},
+                                        odp + u": the password is wrong (3 tried)"_s}))
+            << results.join(u" | "_s).toStdString();
+        EXPECT_EQ(passwords->asked, QStringList({u"agile.pptx after 0"_s, u"agile.pptx after 1"_s,
+                                                 u"Password_Protected-hello.ppt after 1"_s, u"deck.odp after 2"_s,
+                                                 u"deck.odp after 3"_s}))
+            << passwords->asked.join(u" | "_s).toStdString();
+        // Both passwords that opened a file are kept, the last one first.
+        ASSERT_EQ(passwords->passwords().size(), 2u);
+        EXPECT_EQ(passwords->passwords().front()->utf8(), "hello");
+    }
 }
 
 TEST_F(ServerTest, ADamagedFileIsReadToTheEndAndThenSaysWhatWasLost) {

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include <pthread.h>
 #include <signal.h>
@@ -111,7 +112,8 @@ struct DocumentPrefetch::Job {
     State state = State::Waiting;
     bool dropped = false; // no longer hinted: what is read goes
     std::unique_ptr<PreparedDocument> document;
-    QString failure; // opening it failed with this (null: it did not)
+    QString failure;            // opening it failed with this (null: it did not)
+    std::exception_ptr refused; // or with this PasswordError
     std::optional<FileIdentity> identity;
     qsizetype heldText = 0, heldShapes = 0;         // room its document takes, while read and while it waits here
     qsizetype heldBytes = 0;                        // what its read held in memory besides, in all
@@ -128,6 +130,7 @@ struct DocumentPrefetch::Shared {
     std::deque<std::shared_ptr<Job>> jobs; // in hinted order
     std::shared_ptr<Job> taking;           // the job take() waits for
     qsizetype heldText = 0, heldShapes = 0, heldBytes = 0;
+    std::shared_ptr<PasswordSource> passwords;
     bool stopping = false;
     bool leftBehind = false;   // the read-ahead is gone, and its workers still running count as left behind
     std::vector<char> running; // by worker
@@ -199,8 +202,6 @@ private:
 };
 
 DocumentPrefetch::DocumentPrefetch(Settings settings) : m_shared(std::make_shared<Shared>()) {
-    if (!settings.open)
-        settings.open = openPresentationDocument;
     const int wanted = std::max(settings.workers, 1);
     m_shared->settings = std::move(settings);
     m_shared->running.assign(static_cast<std::size_t>(wanted), 0);
@@ -275,6 +276,12 @@ DocumentPrefetch::~DocumentPrefetch() {
         else
             m_threads[i].detach();
     }
+}
+
+void DocumentPrefetch::usePasswords(std::shared_ptr<PasswordSource> passwords) {
+    std::shared_ptr<PasswordSource> gone; // released after the lock
+    const std::lock_guard lock(m_shared->mutex);
+    gone = std::exchange(m_shared->passwords, std::move(passwords));
 }
 
 int DocumentPrefetch::leftBehind() {
@@ -371,6 +378,8 @@ std::unique_ptr<PresentationDocument> DocumentPrefetch::take(const QString& path
     // Taken only while the file is still the one read: otherwise it is read again, as it is now.
     if (identityOf(path) != job->identity)
         return nullptr;
+    if (job->refused)
+        std::rethrow_exception(job->refused);
     if (!job->failure.isNull())
         throw AutomationError(job->failure);
     return std::move(job->document);
@@ -428,11 +437,23 @@ void DocumentPrefetch::prepare(Shared& shared, const std::shared_ptr<Job>& job) 
     const std::optional<FileIdentity> before = identityOf(job->path);
     std::unique_ptr<PreparedDocument> document;
     QString failure;
+    std::exception_ptr refused;
+    std::shared_ptr<PasswordSource> passwords;
+    {
+        const std::lock_guard lock(shared.mutex);
+        passwords = shared.passwords;
+    }
     JobRoom room(shared, *job);
     SharedReadRoom::ofThisThread() = &room;
     try {
-        document = std::make_unique<PreparedDocument>(displayName(job->path), shared.settings.open(job->path));
+        document = std::make_unique<PreparedDocument>(
+            displayName(job->path), shared.settings.open ? shared.settings.open(job->path)
+                                                         : openPresentationDocument(job->path, passwords.get()));
         document->readAll();
+    } catch (const PasswordError&) {
+        // Reported in its place too, and the opening thread may ask for another password.
+        refused = std::current_exception();
+        document.reset();
     } catch (const AutomationError& error) {
         // Reported in its place when the file is taken, without reading it again.
         failure = error.description();
@@ -448,10 +469,12 @@ void DocumentPrefetch::prepare(Shared& shared, const std::shared_ptr<Job>& job) 
     if (identityOf(job->path) != before) {
         document.reset();
         failure = QString();
+        refused = nullptr;
     }
     const std::lock_guard lock(shared.mutex);
     job->document = std::move(document);
     job->failure = failure;
+    job->refused = refused;
     job->identity = before;
 }
 

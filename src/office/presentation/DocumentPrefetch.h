@@ -42,7 +42,8 @@ public:
         std::chrono::milliseconds pollEvery{50};
         // How long the destructor waits for the workers to end before it leaves them behind.
         std::chrono::milliseconds endingWait{500};
-        // Opens a file for reading it through; openPresentationDocument unless set (tests stub it).
+        // Opens a file for reading it through; openPresentationDocument with the passwords in use
+        // unless set (tests stub it).
         std::function<std::unique_ptr<PresentationDocument>(const QString&)> open;
 
         // The defaults with that many workers.
@@ -77,10 +78,14 @@ public:
     // ends the wait and leaves take(). Empty: nothing is called.
     void whileWaiting(std::function<void()> poll) { m_poll = std::move(poll); }
 
+    // The passwords that protected presentations are opened with from now on (null: none). A read
+    // that none of them opens is taken as a PasswordError, which take() throws.
+    void usePasswords(std::shared_ptr<PasswordSource> passwords);
+
     // For opening path: the document read ahead for the first hinted time of path, or null when the
     // caller is to read it on the spot. Throws AutomationError with the failure when reading it
-    // failed. Hinted paths before that one are dropped, as passed over. When a worker is reading it,
-    // waits for it (see whileWaiting and Settings::patience).
+    // failed (a PasswordError as such). Hinted paths before that one are dropped, as passed over. When a worker is
+    // reading it, waits for it (see whileWaiting and Settings::patience).
     std::unique_ptr<PresentationDocument> take(const QString& path);
 
     // How many of the hinted paths are read (or given up) and wait to be taken.

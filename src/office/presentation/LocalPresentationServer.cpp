@@ -35,10 +35,44 @@ void LocalPresentationApplication::open(const QString& fileName) {
     requireRunning();
     // A presentation read ahead is taken as it is; any other is read now. A file that cannot be read
     // throws here and leaves the active presentation as it was.
-    std::unique_ptr<PresentationDocument> document = m_prefetch ? m_prefetch->take(fileName) : nullptr;
-    if (!document)
-        document = openPresentationDocument(fileName);
+    std::unique_ptr<PresentationDocument> document;
+    try {
+        document = m_prefetch ? m_prefetch->take(fileName) : nullptr;
+        if (!document)
+            document = openPresentationDocument(fileName, m_passwords.get());
+    } catch (const PasswordError& refused) {
+        document = openAsking(fileName, refused);
+    }
     m_presentations.push_back({fileName, std::move(document), {}});
+}
+
+std::unique_ptr<PresentationDocument> LocalPresentationApplication::openAsking(const QString& fileName,
+                                                                               const PasswordError& refused) {
+    if (!m_passwords)
+        throw refused;
+    PasswordError last = refused;
+    // Read ahead before a password that opens it was known, or found wrong by them all: try them again.
+    if (refused.generation() != m_passwords->generation()) {
+        try {
+            return openPresentationDocument(fileName, m_passwords.get());
+        } catch (const PasswordError& again) {
+            last = again;
+        }
+    }
+    int wrong = last.tried();
+    while (const SharedPassword password = m_passwords->ask(fileName, wrong)) {
+        PasswordList given({password});
+        try {
+            std::unique_ptr<PresentationDocument> document = openPresentationDocument(fileName, &given);
+            m_passwords->opened(password);
+            return document;
+        } catch (const PasswordError&) {
+            ++wrong;
+            last = PasswordError(u"%1: the password is wrong (%2 tried)"_s.arg(displayName(fileName)).arg(wrong), wrong,
+                                 last.generation());
+        }
+    }
+    throw last;
 }
 
 QString LocalPresentationApplication::activePath() const {
@@ -315,9 +349,19 @@ void LocalPresentationServer::whileWaiting(std::function<void()> poll) {
 }
 
 std::shared_ptr<PresentationApplication> LocalPresentationServer::create() {
-    if (!m_instance || !m_instance->running())
+    if (!m_instance || !m_instance->running()) {
         m_instance = std::make_shared<LocalPresentationApplication>(m_prefetch);
+        m_instance->setPasswords(m_passwords);
+    }
     return m_instance;
+}
+
+void LocalPresentationServer::usePasswords(std::shared_ptr<PasswordSource> passwords) {
+    m_passwords = std::move(passwords);
+    if (m_prefetch)
+        m_prefetch->usePasswords(m_passwords);
+    if (m_instance)
+        m_instance->setPasswords(m_passwords);
 }
 
 void LocalPresentationServer::prepare(const QStringList& paths) {

@@ -44,6 +44,9 @@ public:
     void saveActive() override;
     void quit() override;
 
+    // Where Open takes the passwords of protected presentations from (see PresentationServer).
+    void setPasswords(std::shared_ptr<PasswordSource> passwords) { m_passwords = std::move(passwords); }
+
     // Whether Quit has not been called yet.
     bool running() const { return m_running; }
     // Presentations.Count: the presentations held open.
@@ -61,6 +64,9 @@ private:
         QString failure;
     };
     void requireRunning() const;
+    // A protected presentation that the passwords known did not open (refused): the passwords again
+    // when they changed since, then each one the source gives when asked, until one opens it.
+    std::unique_ptr<PresentationDocument> openAsking(const QString& fileName, const PasswordError& refused);
     OpenPresentation& active();
     // The active presentation's document; throws its failure once a read has failed.
     PresentationDocument& activeDocument();
@@ -82,6 +88,7 @@ private:
     int m_itemsSlide = 0, m_itemsShape = 0;
 
     std::shared_ptr<DocumentPrefetch> m_prefetch;
+    std::shared_ptr<PasswordSource> m_passwords;
     bool m_running = true;
     bool m_visible = false;
     // In opening order; the last one is the active presentation.
@@ -105,6 +112,7 @@ public:
     void prepare(const QStringList& paths) override;
     int lookahead() const override;
     void whileWaiting(std::function<void()> poll) override;
+    void usePasswords(std::shared_ptr<PasswordSource> passwords) override;
 
     // How many presentations are read at a time: the jobs asked for, fewer when the system gave
     // fewer threads to read ahead, and 1 when it gave none.
@@ -122,6 +130,7 @@ public:
 private:
     std::shared_ptr<DocumentPrefetch> m_prefetch; // null with one job
     bool m_refused = false;
+    std::shared_ptr<PasswordSource> m_passwords;
     std::shared_ptr<LocalPresentationApplication> m_instance;
 };
 

@@ -3,6 +3,8 @@
 // document order; a group's shapes are its own drawing elements.
 #include "office/presentation/OdpReader.h"
 
+#include "office/presentation/OdfEncryption.h"
+
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/OdpShapes.h"
 #include "office/presentation/ReadError.h"
@@ -296,7 +298,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<PresentationDocument> openOpenDocumentPackage(std::unique_ptr<ZipPackage> owned) {
+std::unique_ptr<PresentationDocument> openOpenDocumentPackage(std::unique_ptr<ZipPackage> owned,
+                                                              PasswordSource* passwords) {
     const ZipPackage& package = *owned;
     if (package.contains("mimetype")) {
         const std::string type = package.read("mimetype");
@@ -304,10 +307,10 @@ std::unique_ptr<PresentationDocument> openOpenDocumentPackage(std::unique_ptr<Zi
             type != "application/vnd.oasis.opendocument.presentation-template")
             package.fail(u"not a presentation: the OpenDocument package is of type "_s + QString::fromUtf8(type));
     }
-    // A password-protected package lists how each part is encrypted; its content.xml is not XML.
-    if (package.contains("META-INF/manifest.xml") &&
-        package.read("META-INF/manifest.xml").find("encryption-data") != std::string::npos)
-        package.fail(u"encrypted (the presentation is protected by a password)"_s);
+    // A password-protected package lists how each part is encrypted; they are decrypted as they are read.
+    if (package.contains("META-INF/manifest.xml"))
+        if (const std::string manifest = package.read("META-INF/manifest.xml"); manifestListsEncryption(manifest))
+            owned->setDecryption(unlockOpenDocument(manifest, package, passwords));
     if (!package.contains("content.xml")) {
         // Every slide is in content.xml: a damaged package that lost it gives nothing.
         if (package.recovered())
@@ -324,8 +327,8 @@ std::unique_ptr<PresentationDocument> openOpenDocumentPackage(std::unique_ptr<Zi
     return document;
 }
 
-std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString& path) {
-    return reportingReadErrors([&] { return openOpenDocumentPackage(std::make_unique<ZipPackage>(path)); });
+std::unique_ptr<PresentationDocument> openOpenDocumentPresentation(const QString& path, PasswordSource* passwords) {
+    return reportingReadErrors([&] { return openOpenDocumentPackage(std::make_unique<ZipPackage>(path), passwords); });
 }
 
 std::unique_ptr<PresentationDocument> openFlatOpenDocumentPresentation(const QString& path) {

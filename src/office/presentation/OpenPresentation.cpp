@@ -44,7 +44,7 @@ bool looksLikeXml(std::string_view head) {
 
 // openPresentationDocument, throwing ReadError for what it finds itself (the per-kind openers it
 // hands a file to report their own failures).
-std::unique_ptr<PresentationDocument> readPresentation(const QString& path) {
+std::unique_ptr<PresentationDocument> readPresentation(const QString& path, PasswordSource* passwords) {
     const int fd = openRegularFile(path);
     const std::string head = readFileStart(fd, 512);
     const bool zip = head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06");
@@ -59,7 +59,7 @@ std::unique_ptr<PresentationDocument> readPresentation(const QString& path) {
         if (package->contains("[Content_Types].xml"))
             return openOoxmlPackage(std::move(package));
         if (package->contains("mimetype") || package->contains("content.xml"))
-            return openOpenDocumentPackage(std::move(package));
+            return openOpenDocumentPackage(std::move(package), passwords);
         // Read without its directory, a package may have lost the part that tells its kind; some
         // producers write the content types last.
         if (package->recovered()) {
@@ -75,7 +75,7 @@ std::unique_ptr<PresentationDocument> readPresentation(const QString& path) {
     }
     // An OLE compound file: a binary .ppt, or an OOXML package that a password encrypted.
     if (head.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
-        return openCompoundFilePresentation(path);
+        return openCompoundFilePresentation(path, passwords);
     if (looksLikeXml(head))
         return openFlatOpenDocumentPresentation(path);
     throw ReadError(displayName(path) + u": not a presentation file (not a zip archive)"_s);
@@ -83,8 +83,8 @@ std::unique_ptr<PresentationDocument> readPresentation(const QString& path) {
 
 } // namespace
 
-std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& path) {
-    return reportingReadErrors(displayName(path), [&] { return readPresentation(path); });
+std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& path, PasswordSource* passwords) {
+    return reportingReadErrors(displayName(path), [&] { return readPresentation(path, passwords); });
 }
 
 } // namespace quorvane::office

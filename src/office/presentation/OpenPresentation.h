@@ -1,5 +1,6 @@
 #pragma once
 
+#include "office/Passwords.h"
 #include "office/presentation/PresentationDocument.h"
 
 #include <QString>
@@ -9,8 +10,11 @@
 namespace quorvane::office {
 
 // Opens a presentation, choosing the reader by the file's content, never by its name. The file is
-// only read. Throws AutomationError "<file name>: <reason>" (not a zip archive, not a presentation
-// package, encrypted, damaged part, ...).
-std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& path);
+// only read. A protected one is decrypted in memory with the first of passwords' passwords that opens
+// it. Throws AutomationError "<file name>: <reason>" (not a zip archive, not a presentation package,
+// encrypted with a method this program cannot open, damaged part, ...), and PasswordError when no
+// password was given for a protected file or none opened it.
+std::unique_ptr<PresentationDocument> openPresentationDocument(const QString& path,
+                                                               PasswordSource* passwords = nullptr);
 
 } // namespace quorvane::office

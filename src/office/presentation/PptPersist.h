@@ -36,6 +36,10 @@ public:
     Record record(std::uint32_t id, std::uint16_t type, const char* what) const;
     // Whether the newest edit points at an encryption record instead of a readable document.
     bool isEncrypted() const;
+    // The persist id of the encryption record the newest edit names, if it names one.
+    std::optional<std::uint32_t> encryptionRef() const { return m_encryptionRef; }
+    // Every persist id with the offset of its object.
+    const std::unordered_map<std::uint32_t, std::uint32_t>& objects() const { return m_persist; }
 
 private:
     bool isUserEdit(std::uint32_t offset) const;

@@ -8,10 +8,14 @@
 
 #include "office/presentation/CompoundFile.h"
 #include "office/presentation/FileAccess.h"
+#include "office/presentation/OfficeEncryption.h"
+#include "office/presentation/OoxmlPresentation.h"
+#include "office/presentation/PptDecryption.h"
 #include "office/presentation/PptDrawing.h"
 #include "office/presentation/PptPersist.h"
 #include "office/presentation/PptRecords.h"
 #include "office/presentation/ReadError.h"
+#include "office/presentation/ZipPackage.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -40,13 +44,18 @@ constexpr std::uint32_t kEncryptedHeaderToken = 0xF3D1C4DF;
 constexpr std::uint32_t kSlideShowFlagsAt = 10;
 constexpr std::uint16_t kSlideHidden = 0x4;
 
-// The reason for a password-protected file, in whichever of its places the protection shows.
-const QString kEncrypted = QStringLiteral("encrypted (the presentation is protected by a password)");
+// The largest protected OOXML package decrypted (in memory, the whole of it at once).
+constexpr std::uint64_t kMaxProtectedPackage = 1024u << 20;
 
 // The whole message: "<file name>: <reason>".
 [[noreturn]] void failWith(const QString& fileName, const QString& reason) {
     throw ReadError(fileName + u": "_s + reason);
 }
+
+// Thrown by the document of a stream whose newest edit names an encryption record instead of a
+// readable document: the stream is to be decrypted first. No std::exception, so no reader takes it
+// for damage.
+struct ProtectedStream {};
 
 struct SlideEntry {
     std::uint32_t persistId = 0;
@@ -67,8 +76,9 @@ public:
         } catch (const ReadError& e) {
             failWith(m_fileName, u"damaged presentation: "_s + e.description());
         }
+        // Protected, though "Current User" does not say so: read again, decrypted.
         if (encrypted)
-            failWith(m_fileName, kEncrypted);
+            throw ProtectedStream{};
         if (m_directory.chain() == Chain::Whole)
             return;
         // Where the chain could not be followed to its start, a slide that only the lost edits held
@@ -374,17 +384,33 @@ template <typename Step> auto inContainer(const QString& fileName, Step&& step) 
     }
 }
 
+// A password-protected OOXML package, held in the compound file: decrypted in memory and read as the
+// package it is.
+std::unique_ptr<PresentationDocument> readProtectedPackage(const CompoundFile& file, const QString& fileName,
+                                                           PasswordSource* passwords) {
+    const std::optional<QByteArray> info = inContainer(fileName, [&] { return file.readStream(u"EncryptionInfo"_s); });
+    const std::optional<QByteArray> package =
+        inContainer(fileName, [&] { return file.readStream(u"EncryptedPackage"_s); });
+    if (!info || !package)
+        failWith(fileName, u"damaged protected package: its "_s + (info ? u"EncryptedPackage"_s : u"EncryptionInfo"_s) +
+                               u" stream is missing"_s);
+    crypto::SecretBytes plain = decryptOoxmlPackage(*info, *package, fileName, passwords, kMaxProtectedPackage);
+    return openOoxmlPackage(std::make_unique<ZipPackage>(fileName, plain.release()));
+}
+
 // The presentation in file, throwing ReadError.
-std::unique_ptr<PresentationDocument> readPresentation(const CompoundFile& file, const QString& fileName) {
+std::unique_ptr<PresentationDocument> readPresentation(const CompoundFile& file, const QString& fileName,
+                                                       PasswordSource* passwords) {
     // A password-protected OOXML package is a compound file holding the encrypted package.
     if (file.hasStream(u"EncryptedPackage"_s) || file.hasStream(u"EncryptionInfo"_s))
-        failWith(fileName, kEncrypted);
+        return readProtectedPackage(file, fileName, passwords);
     if (file.hasStream(u"PP40"_s))
         failWith(fileName, u"too old (PowerPoint 95 or older)"_s);
     if (!file.hasStream(u"PowerPoint Document"_s))
         failWith(fileName, u"not a presentation (a compound file without a \"PowerPoint Document\" stream)"_s);
 
     std::optional<std::uint32_t> currentEdit;
+    bool encrypted = false;
     if (const std::optional<QByteArray> user =
             inContainer(fileName, [&] { return file.readStream(u"Current User"_s); })) {
         // Before PowerPoint 97 the stream was shorter than this atom.
@@ -393,18 +419,27 @@ std::unique_ptr<PresentationDocument> readPresentation(const CompoundFile& file,
         const RecordStream u(*user);
         if (u.u16(2) == rtCurrentUserAtom) {
             const std::uint32_t token = u.u32(12);
-            if (token == kEncryptedHeaderToken)
-                failWith(fileName, kEncrypted);
-            if (token == kHeaderToken)
+            encrypted = token == kEncryptedHeaderToken;
+            if (token == kHeaderToken || encrypted)
                 currentEdit = u.u32(16);
         }
     }
-    if (file.hasStream(u"EncryptedSummary"_s))
-        failWith(fileName, kEncrypted);
+    encrypted = encrypted || file.hasStream(u"EncryptedSummary"_s);
     std::optional<QByteArray> stream = inContainer(fileName, [&] { return file.readStream(u"PowerPoint Document"_s); });
     if (stream->size() > 0x7FFFFFFF)
         failWith(fileName, u"damaged presentation: the \"PowerPoint Document\" stream is too large"_s);
-    return std::make_unique<PptDocument>(fileName, std::move(*stream), currentEdit);
+    if (!encrypted) {
+        try {
+            return std::make_unique<PptDocument>(fileName, *stream, currentEdit);
+        } catch (const ProtectedStream&) {
+        }
+    }
+    stream = ppt::decryptedDocumentStream(std::move(*stream), currentEdit, fileName, passwords);
+    try {
+        return std::make_unique<PptDocument>(fileName, std::move(*stream), currentEdit);
+    } catch (const ProtectedStream&) {
+        failWith(fileName, u"damaged presentation: the document record is not one, decrypted or not"_s);
+    }
 }
 
 // Whether the open file fd is no longer as it was when before was taken: a file rewritten while it is
@@ -417,14 +452,15 @@ bool changedSince(int fd, const struct stat& before) {
 
 } // namespace
 
-std::unique_ptr<PresentationDocument> openCompoundFileData(QByteArrayView data, const QString& fileName) {
+std::unique_ptr<PresentationDocument> openCompoundFileData(QByteArrayView data, const QString& fileName,
+                                                           PasswordSource* passwords) {
     return reportingReadErrors([&] {
         const CompoundFile file = inContainer(fileName, [&] { return CompoundFile(data); });
-        return readPresentation(file, fileName);
+        return readPresentation(file, fileName, passwords);
     });
 }
 
-std::unique_ptr<PresentationDocument> openCompoundFilePresentation(const QString& path) {
+std::unique_ptr<PresentationDocument> openCompoundFilePresentation(const QString& path, PasswordSource* passwords) {
     return reportingReadErrors([&]() -> std::unique_ptr<PresentationDocument> {
         const QString fileName = displayName(path);
         // A folder, a pipe or a device is refused here without blocking.
@@ -442,7 +478,7 @@ std::unique_ptr<PresentationDocument> openCompoundFilePresentation(const QString
         try {
             const CompoundFile file =
                 inContainer(fileName, [&] { return CompoundFile(fd, static_cast<std::uint64_t>(before.st_size)); });
-            std::unique_ptr<PresentationDocument> document = readPresentation(file, fileName);
+            std::unique_ptr<PresentationDocument> document = readPresentation(file, fileName, passwords);
             if (!changedSince(fd, before))
                 return document;
         } catch (const ReadError&) {

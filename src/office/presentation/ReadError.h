@@ -1,9 +1,11 @@
 #pragma once
 
 #include "office/AutomationError.h"
+#include "office/Passwords.h"
 
 #include <QString>
 
+#include <cstdint>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -19,11 +21,27 @@ public:
     using DescribedError::DescribedError;
 };
 
+// A protected file that no password given opened: it leaves the engine as a PasswordError, so that
+// the server can ask for another password. The readers let it through unchanged (it is no damage).
+class PasswordRefused : public ReadError {
+public:
+    PasswordRefused(const QString& description, int tried, std::uint64_t generation)
+        : ReadError(description), m_tried(tried), m_generation(generation) {}
+    int tried() const noexcept { return m_tried; }
+    std::uint64_t generation() const noexcept { return m_generation; }
+
+private:
+    int m_tried;
+    std::uint64_t m_generation;
+};
+
 // Runs read, the body of an entry point of the engine, and returns what it returns; a ReadError leaves
 // as an AutomationError with the same description, which is what the user reads.
 template <typename Read> decltype(auto) reportingReadErrors(Read&& read) {
     try {
         return std::forward<Read>(read)();
+    } catch (const PasswordRefused& refused) {
+        throw PasswordError(refused.description(), refused.tried(), refused.generation());
     } catch (const ReadError& error) {
         throw AutomationError(error.description());
     }

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <string.h> // explicit_bzero
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +50,18 @@ ZipPackage::ZipPackage(const QString& path, const ZipLimits& limits)
 
 ZipPackage::ZipPackage(const QString& path, int fd, const ZipLimits& limits) : m_path(path), m_limits(limits) {
     openArchive(fd);
+    indexEntries();
+}
+
+ZipPackage::ZipPackage(const QString& path, std::string bytes, const ZipLimits& limits)
+    : m_path(path), m_limits(limits), m_bytes(std::move(bytes)), m_secret(true) {
+    if (m_bytes.empty())
+        fail(u"not a zip archive"_s);
+    openArchive(-1);
+    indexEntries();
+}
+
+void ZipPackage::indexEntries() {
     if (m_recovered) {
         m_sorted.reserve(m_parts.size());
         for (size_t i = 0; i < m_parts.size(); ++i)
@@ -82,10 +96,22 @@ ZipPackage::ZipPackage(const QString& path, int fd, const ZipLimits& limits) : m
 
 void ZipPackage::openArchive(int fd) {
     struct stat info{};
-    const bool known = ::fstat(fd, &info) == 0 && info.st_size > 0;
-    const bool small = known && static_cast<std::uint64_t>(info.st_size) <= m_limits.wholeFileUpTo;
+    // Without a file, the package is in m_bytes already.
+    const bool known = fd >= 0 && ::fstat(fd, &info) == 0 && info.st_size > 0;
+    const bool small = fd < 0 || (known && static_cast<std::uint64_t>(info.st_size) <= m_limits.wholeFileUpTo);
     int code = 0;
-    if (small) {
+    if (fd < 0) {
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* source = zip_source_buffer_create(m_bytes.data(), m_bytes.size(), 0, &error);
+        if (source != nullptr) {
+            m_archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+            if (m_archive == nullptr)
+                zip_source_free(source);
+        }
+        code = zip_error_code_zip(&error);
+        zip_error_fini(&error);
+    } else if (small) {
         // One read instead of a seek and a read for every part: most decks without pictures are small.
         int readError = 0;
         m_bytes = readFileStart(fd, static_cast<size_t>(info.st_size), &readError);
@@ -126,6 +152,8 @@ void ZipPackage::openArchive(int fd) {
         recoverable && recover(fd, small ? m_bytes.size() : static_cast<std::uint64_t>(info.st_size), code);
     if (fd >= 0)
         ::close(fd);
+    if (m_secret && !m_bytes.empty())
+        ::explicit_bzero(m_bytes.data(), m_bytes.size());
     m_bytes = std::string();
     if (recoveredAny)
         return;
@@ -168,6 +196,18 @@ bool ZipPackage::recover(int fd, std::uint64_t size, int code) {
 ZipPackage::~ZipPackage() {
     if (m_archive != nullptr)
         zip_discard(m_archive); // read-only: nothing to write back
+    if (m_secret && !m_bytes.empty())
+        ::explicit_bzero(m_bytes.data(), m_bytes.size());
+}
+
+void ZipPackage::setDecryption(std::unique_ptr<PartDecryption> decryption) {
+    m_decryption = std::move(decryption);
+}
+
+void ZipPackage::countInflated(std::string_view name, std::uint64_t bytes) const {
+    if (m_inflated + bytes > m_limits.maxTotalSize)
+        failPart(name, u"the parts read inflate to more than %1 MiB together"_s.arg(m_limits.maxTotalSize >> 20));
+    m_inflated += bytes;
 }
 
 const QString& ZipPackage::fileName() const {
@@ -215,6 +255,12 @@ std::int64_t ZipPackage::find(std::string_view name) const {
 }
 
 void ZipPackage::read(std::string_view name, std::string& buffer) const {
+    readStored(name, buffer);
+    if (m_decryption && m_decryption->encrypts(name))
+        m_decryption->decrypt(name, buffer, *this);
+}
+
+void ZipPackage::readStored(std::string_view name, std::string& buffer) const {
     const std::int64_t index = find(name);
     if (index < 0)
         failPart(name, u"the part is missing"_s);

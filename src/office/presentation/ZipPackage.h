@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,6 +30,19 @@ struct ZipLimits {
 };
 
 struct RecoveredPart;
+class ZipPackage;
+
+// How a package whose parts are encrypted one by one (a protected OpenDocument package) turns a part's
+// stored bytes into its content.
+class PartDecryption {
+public:
+    virtual ~PartDecryption() = default;
+    // Whether the part name is stored encrypted.
+    virtual bool encrypts(std::string_view name) const = 0;
+    // Replaces buffer, the stored bytes of part name, by its content, within package's limits. Throws
+    // ReadError "<file name>: <name>: <reason>".
+    virtual void decrypt(std::string_view name, std::string& buffer, const ZipPackage& package) const = 0;
+};
 
 // A zip archive opened read-only through libzip, read one part at a time. The whole package is never
 // inflated: read() inflates just the part asked for, counting the bytes it actually produces.
@@ -45,6 +59,9 @@ public:
     // The same for a file already opened with openRegularFile (at offset 0 or not): the package takes
     // the descriptor over and closes it, also when it throws.
     ZipPackage(const QString& path, int fd, const ZipLimits& limits = {});
+    // The same for a package held in memory (a decrypted one: its bytes are wiped when it goes); path
+    // only names it in messages.
+    ZipPackage(const QString& path, std::string bytes, const ZipLimits& limits = {});
     ~ZipPackage();
     ZipPackage(const ZipPackage&) = delete;
     ZipPackage& operator=(const ZipPackage&) = delete;
@@ -75,8 +92,17 @@ public:
     // Throws ReadError "<file name>: <reason>".
     [[noreturn]] void fail(const QString& reason) const;
 
+    // From now on the parts that decryption encrypts are decrypted as they are read.
+    void setDecryption(std::unique_ptr<PartDecryption> decryption);
+    const ZipLimits& limits() const { return m_limits; }
+    // Counts bytes that were inflated for part name outside read() against the bound of all parts
+    // together; throws ReadError like read() when they pass it.
+    void countInflated(std::string_view name, std::uint64_t bytes) const;
+
 private:
     void openArchive(int fd);
+    void indexEntries();
+    void readStored(std::string_view name, std::string& buffer) const;
     // Reads the parts from the local headers of the file (fd, or m_bytes when it holds the file), after
     // libzip failed to open it with code; false when no entry could be read at all.
     bool recover(int fd, std::uint64_t size, int code);
@@ -99,6 +125,8 @@ private:
     std::vector<std::pair<std::string_view, std::int64_t>> m_sorted;
     mutable std::vector<std::pair<std::string, std::int64_t>> m_folded; // ASCII-lowercased, sorted
     mutable std::vector<std::string> m_names;
+    std::unique_ptr<PartDecryption> m_decryption;
+    bool m_secret = false; // m_bytes holds decrypted bytes, to be wiped
 };
 
 } // namespace quorvane::office
