@@ -7,8 +7,8 @@
 
 _quorvane_cli_commands="text import"
 _quorvane_cli_options="-h --help --version"
-_quorvane_cli_text_options="--json --include --skip-hidden --ext --files-from -0 --null -j --jobs -h --help"
-_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext --csv --columns --include --skip-hidden --files-from -0 --null -j --jobs --timings -h --help"
+_quorvane_cli_text_options="--json --include --skip-hidden --ext --files-from -0 --null --password-file -j --jobs -h --help"
+_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext --csv --columns --include --skip-hidden --files-from -0 --null --password-file -j --jobs --timings -h --help"
 
 # The presentations the readers take (their content decides; these are the names they usually carry).
 _quorvane_cli_presentations='pptx|pptm|ppsx|ppsm|potx|potm|ppt|pps|pot|odp|otp|fodp'
@@ -16,7 +16,7 @@ _quorvane_cli_presentations='pptx|pptm|ppsx|ppsm|potx|potm|ppt|pps|pot|odp|otp|f
 # Whether option $1 takes the next argument as its value.
 _quorvane_cli_takes_value() {
     case $1 in
-        -o | --output | --split | --split-text | --ext | --csv | --columns | --include | --files-from | -j | --jobs) return 0 ;;
+        -o | --output | --split | --split-text | --ext | --csv | --columns | --include | --files-from | --password-file | -j | --jobs) return 0 ;;
     esac
     return 1
 }
@@ -65,7 +65,7 @@ _quorvane_cli_value() {
         -o | --output) _quorvane_cli_files 'xlsx|csv' "$2" ;;
         --columns) _quorvane_cli_list "$2" path file slide shape name kind hidden ;;
         --include) _quorvane_cli_list "$2" notes tables groups smartart charts comments alt ;;
-        --files-from)
+        --files-from | --password-file)
             compopt -o filenames 2>/dev/null
             COMPREPLY+=($(compgen -f -- "$2"))
             ;;

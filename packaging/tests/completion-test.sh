@@ -42,7 +42,7 @@ expect "quorvane-cli import --output = o" "out.csv|out.xlsx"
 expect "quorvane-cli text t" "talk.pptx"
 # After "--" an argument that starts with "-" is a file.
 expect "quorvane-cli text -- -" ""
-expect "quorvane-cli text -" "--ext|--files-from|--help|--include|--jobs|--json|--null|--skip-hidden|-0|-h|-j"
+expect "quorvane-cli text -" "--ext|--files-from|--help|--include|--jobs|--json|--null|--password-file|--skip-hidden|-0|-h|-j"
 expect "quorvane-cli text --include notes,t" "notes,tables"
 expect "quorvane-cli text --include notes,c" "notes,charts|notes,comments"
 expect "quorvane-cli import --columns kind,h" "kind,hidden"

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "import/ShapeTexts.h"
+#include "office/Passwords.h"
 
 #include <QStringList>
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace quorvane::cli {
@@ -24,6 +26,7 @@ struct SharedRequest {
     import::TextChoice choice;        // --include, --skip-hidden
     std::optional<QString> extension; // --ext: folders are scanned for "*." + extension
     std::optional<QString> filesFrom;
+    std::optional<QString> passwordFile; // --password-file
     bool nulSeparated = false;
     int jobs = 0; // --jobs: how many presentations are read at a time (0: one for each core)
     bool help = false;
@@ -67,6 +70,13 @@ QString optionUsage(const QString& option, const QString& text);
 QString includeUsage();
 QString columnsUsage();
 QString splitUsage();
+
+// The passwords that request gives for protected presentations: those in its --password-file (a
+// file, or "-" for standard input), one a line, UTF-8, a CR before the line end no part of it, empty
+// lines skipped; none without one. They are held in memory only, and the bytes read are wiped. A
+// protected file that none opens fails saying how to give them. Returns the problem, naming the file
+// by its full path, when it cannot be read.
+std::optional<QString> readPasswords(const SharedRequest& request, std::shared_ptr<office::PasswordSource>& passwords);
 
 // Writes text to a stream as UTF-8 bytes, exactly.
 void writeUtf8(std::FILE* stream, const QString& text);

@@ -64,6 +64,8 @@ QString importUsage() {
            u"                            from standard input   e.g. find . -name '*.pptx' | quorvane-cli\n"
            u"                            import --files-from - -o all.xlsx\n"
            u"  -0, --null                the --files-from list is separated by NUL characters (find -print0)\n"
+           u"  --password-file FILE      open protected presentations with the passwords in FILE, one a line,\n"
+           u"                            each tried in turn; - reads them from standard input\n"
            u"  -j, --jobs N              read N presentations at a time, 1 to 256 (default: one for each\n"
            u"                            processor core, at most 256; fewer when the system gives fewer\n"
            u"                            threads; 1 reads one after the other); the result is the same\n"
@@ -271,12 +273,14 @@ std::optional<int> collectInputs(const ImportRequest& request, std::FILE* err, Q
 // One import run on the command line, with the services it uses, from the run to the saved output.
 class ConsoleImport {
 public:
-    ConsoleImport(const ImportRequest& request, const QStringList& files, std::FILE* err)
+    ConsoleImport(const ImportRequest& request, const QStringList& files, std::FILE* err,
+                  std::shared_ptr<office::PasswordSource> passwords)
         : m_request(request), m_err(err), m_progress(err), m_reporter(err, m_progress), m_prompts(err, m_progress),
           m_presentations(jobsOf(request)),
           m_services{m_prompts, m_reporter,      m_dialogs,      m_settings,        m_desktop, m_random,
                      m_events,  m_presentations, m_spreadsheets, u"quorvane-cli"_s, QString()},
           m_window(request, files, m_progress), m_run(m_services, m_window) {
+        m_presentations.usePasswords(std::move(passwords));
         if (m_presentations.readAheadRefused())
             std::fputs("quorvane-cli import: no thread could be started to read ahead; reading one presentation "
                        "at a time\n",
@@ -380,10 +384,17 @@ int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     bool walkFailed = false;
     if (const std::optional<int> stop = collectInputs(request, err, files, walkFailed))
         return *stop;
-    ConsoleImport command(request, files, err);
+    std::shared_ptr<office::PasswordSource> passwords;
+    if (const auto problem = readPasswords(request, passwords)) {
+        writeUtf8(err, u"quorvane-cli import: "_s + *problem + u"\n"_s);
+        return ExitReported;
+    }
+    ConsoleImport command(request, files, err, passwords);
     const StopSignals stopSignals;
     command.run();
-    return command.finish(walkFailed);
+    const int status = command.finish(walkFailed);
+    passwords->forget();
+    return status;
 }
 
 } // namespace quorvane::cli

@@ -1,5 +1,5 @@
 // The options for scripts that the sub-commands share: what text to read besides the slides' text
-// shapes, and lists of files read from a file.
+// shapes, lists of files read from a file, and the passwords of protected presentations.
 #include "cli/Commands.h"
 
 #include "filelist/FolderCommands.h"
@@ -79,6 +79,11 @@ std::optional<QString> parseArguments(const QStringList& arguments, SharedReques
                 request.extension->remove(0, 1);
             if (!request.extension || request.extension->isEmpty())
                 problem = u"--ext needs an extension (ppt*, txt, *)"_s;
+        } else if (argument == u"--password-file") {
+            // Never a password itself: an argument is seen by every user of the machine.
+            request.passwordFile = value();
+            if (!request.passwordFile || request.passwordFile->isEmpty())
+                problem = u"--password-file needs a file (- for standard input)"_s;
         } else if (argument == u"--skip-hidden") {
             request.choice.skipHidden = true;
         } else if (argument == u"-0" || argument == u"--null") {
@@ -100,6 +105,8 @@ std::optional<QString> parseArguments(const QStringList& arguments, SharedReques
         return u"no presentation given"_s;
     if (request.nulSeparated && !request.filesFrom)
         return u"-0 goes with --files-from"_s;
+    if (request.passwordFile == u"-" && request.filesFrom == u"-")
+        return u"--password-file - and --files-from - cannot both read standard input"_s;
     return std::nullopt;
 }
 
@@ -124,6 +131,43 @@ void addInputPath(const QString& path, const std::optional<QString>& extension,
 
 int jobsOf(const SharedRequest& request) {
     return request.jobs > 0 ? request.jobs : std::min(office::LocalPresentationServer::coreCount(), MaxJobs);
+}
+
+std::optional<QString> readPasswords(const SharedRequest& request, std::shared_ptr<office::PasswordSource>& passwords) {
+    const QString howToGive = u"(give it with --password-file)"_s;
+    if (!request.passwordFile) {
+        passwords = std::make_shared<office::PasswordList>(std::vector<office::SharedPassword>(), howToGive);
+        return std::nullopt;
+    }
+    const QString& source = *request.passwordFile;
+    QFile file;
+    const bool standardInput = source == u"-";
+    const QString shown = standardInput ? u"standard input"_s : QFileInfo(source).absoluteFilePath();
+    if (standardInput ? !file.open(stdin, QIODevice::ReadOnly)
+                      : (file.setFileName(source), !file.open(QIODevice::ReadOnly)))
+        return u"%1: cannot read the password file: %2"_s.arg(shown, file.errorString());
+    if (!standardInput && QFileInfo(source).isDir())
+        return u"%1: cannot read the password file: it is a folder"_s.arg(shown);
+    QByteArray bytes = file.readAll();
+    const bool failed = file.error() != QFileDevice::NoError;
+    std::vector<office::SharedPassword> list;
+    for (qsizetype start = 0; !failed && start < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        qsizetype length = end - start;
+        if (length > 0 && bytes[end - 1] == '\r')
+            --length;
+        if (length > 0)
+            list.push_back(std::make_shared<office::Password>(
+                std::string(bytes.constData() + start, static_cast<std::size_t>(length))));
+        start = end + 1;
+    }
+    office::wipe(bytes);
+    if (failed)
+        return u"%1: cannot read the password file: %2"_s.arg(shown, file.errorString());
+    passwords = std::make_shared<office::PasswordList>(std::move(list), howToGive);
+    return std::nullopt;
 }
 
 std::optional<QString> readFileList(const QString& source, bool nulSeparated, QStringList& paths) {

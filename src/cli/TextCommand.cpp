@@ -47,6 +47,8 @@ QString textUsage() {
            u"  --files-from LIST         also read the files that LIST names, one a line; - reads the list\n"
            u"                            from standard input   e.g. --files-from decks.txt\n"
            u"  -0, --null                the --files-from list is separated by NUL characters (find -print0)\n"
+           u"  --password-file FILE      open protected presentations with the passwords in FILE, one a line,\n"
+           u"                            each tried in turn; - reads them from standard input\n"
            u"  -j, --jobs N              read N presentations at a time, 1 to 256 (default: one for each\n"
            u"                            processor core, at most 256; fewer when the system gives fewer\n"
            u"                            threads; 1 reads one after the other); the output is the same\n"
@@ -199,6 +201,11 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
             writeUtf8(err, u"quorvane-cli text: "_s + *problem + u"\n"_s);
             return ExitReported;
         }
+    std::shared_ptr<office::PasswordSource> passwords;
+    if (const auto problem = readPasswords(request, passwords)) {
+        writeUtf8(err, u"quorvane-cli text: "_s + *problem + u"\n"_s);
+        return ExitReported;
+    }
     int status = 0;
     // A file is read and named as given; a folder stands for the files below it.
     QStringList paths;
@@ -225,6 +232,7 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     if (server.readAheadRefused())
         std::fputs("quorvane-cli text: no thread could be started to read ahead; reading one presentation at a time\n",
                    err);
+    server.usePasswords(passwords);
     const int ahead = server.lookahead();
     for (qsizetype at = 0; at < paths.size(); ++at) {
         const QString& path = paths[at];
@@ -234,6 +242,7 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         if (!writeFileText(server, path, request, plain, out, err))
             status = ExitReported;
     }
+    passwords->forget();
     return status;
 }
 

@@ -90,6 +90,27 @@ TEST_F(ImportCommandTest, OneSheetHoldsEveryLineOfEveryFileInOrder) {
     EXPECT_EQ(cell(book, 0, u"A23"_s), u"Slide <number> is hidden");
 }
 
+TEST_F(ImportCommandTest, ProtectedFilesOfEveryFormatAreImportedWithThePasswordFile) {
+    const QString data = QStringLiteral(QUORVANE_TEST_DATA "/protected/");
+    const QString passwords = work.filePath(u"passwords.txt"_s);
+    QFile file(passwords);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("hello\nodp-secret\nstandard\nZebra-7 \xC3\x9Cn\xC3\xAF"
+               "code\n");
+    file.close();
+    ASSERT_EQ(import({u"--password-file"_s, passwords, data + u"agile.pptx"_s, data + u"standard.pptx"_s,
+                      data + u"deck.odp"_s, data + u"Password_Protected-hello.ppt"_s, u"--per-file-sheets"_s, u"-o"_s,
+                      output(u"protected.xlsx"_s)}),
+              0)
+        << err;
+    const QJsonArray book = test::readXlsx(output(u"protected.xlsx"_s));
+    ASSERT_EQ(book.size(), 5);
+    EXPECT_EQ(cell(book, 1, u"A1"_s), u"Agenda");
+    EXPECT_EQ(cell(book, 2, u"A1"_s), u"Agenda");
+    EXPECT_EQ(cell(book, 3, u"A1"_s), u"Plans for next year");
+    EXPECT_EQ(cell(book, 4, u"A1"_s), u"This is a protected document");
+}
+
 TEST_F(ImportCommandTest, PerFileSheetsAreNamedAfterTheFilesWithDigitsForTheSameName) {
     // The same file under one name in two folders, then another file.
     QDir(work.path()).mkpath(u"again"_s);

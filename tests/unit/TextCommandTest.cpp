@@ -193,6 +193,42 @@ TEST(TextCommandTest, AFolderStandsForTheFilesBelowItOrThoseOfItsExtension) {
     EXPECT_EQ(decks.out, all.out);
 }
 
+TEST(TextCommandTest, ProtectedFilesOpenWithThePasswordsOfThePasswordFile) {
+    const QString data = QStringLiteral(QUORVANE_TEST_DATA);
+    const QStringList protectedFiles{data + u"/protected/agile.pptx"_s, data + u"/protected/standard.pptx"_s,
+                                     data + u"/protected/deck.odp"_s};
+    const QStringList plain{data + u"/pptx/pptxgenjs-deck.pptx"_s, data + u"/pptx/pptxgenjs-deck.pptx"_s,
+                            data + u"/odp/deck.odp"_s};
+    QTemporaryDir dir;
+    const auto passwordFile = [&](const QByteArray& bytes) {
+        QFile file(dir.filePath(u"passwords"_s));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    // Each password tried in turn on every file; CR LF and LF line ends alike.
+    const TextRun opened =
+        runText(QStringList{u"--password-file"_s, passwordFile("odp-secret\r\nstandard\nZebra-7 \xC3\x9Cn\xC3\xAF"
+                                                               "code\n")} +
+                protectedFiles);
+    EXPECT_EQ(opened.status, 0) << opened.err;
+    EXPECT_EQ(opened.out, runText(plain).out);
+
+    const QString& agile = protectedFiles[0];
+    const TextRun none = runText({agile});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err,
+              "quorvane-cli: " + agile.toStdString() + ": protected by a password (give it with --password-file)\n");
+    const TextRun wrong = runText({u"--password-file"_s, passwordFile("one\ntwo\n"), agile});
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_EQ(wrong.err, "quorvane-cli: " + agile.toStdString() + ": the password is wrong (2 tried)\n");
+    // A password is never an argument, and standard input serves one list only.
+    EXPECT_EQ(runText({u"--password-file"_s, u"-"_s, u"--files-from"_s, u"-"_s}).status, 2);
+    EXPECT_TRUE(runText({u"--password-file"_s, dir.filePath(u"missing"_s), agile})
+                    .err.starts_with("quorvane-cli text: " + dir.filePath(u"missing"_s).toStdString() +
+                                     ": cannot read the password file: "));
+}
+
 TEST(TextCommandTest, NamesThatAreNoUtf8AreOpenedByTheirBytesAndShownEscaped) {
     QTemporaryDir dir;
     const QByteArray folder = QFile::encodeName(dir.path());
