@@ -8,6 +8,7 @@
 #include "shell/Guard.h"
 #include "shell/Locations.h"
 #include "shell/Product.h"
+#include "shell/PromptedPasswords.h"
 
 #include "filelist/AddFiles.h"
 #include "filelist/FolderCommands.h"
@@ -449,7 +450,12 @@ void Form1::PushButton2_Click() {
             control->setEnabled(!running);
     };
     importRunning(true);
+    // A protected presentation asks for its password; what is given lasts for this run only.
+    const auto passwords = std::make_shared<shell::PromptedPasswords>(m_services.prompts, m_services.applicationTitle);
+    m_services.presentations.usePasswords(passwords);
     const auto finished = qScopeGuard([&] {
+        m_services.presentations.usePasswords(nullptr);
+        passwords->forget();
         importRunning(false);
         if (startHadFocus && isActiveWindow())
             PushButton2->setFocus(Qt::OtherFocusReason);

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -160,6 +161,24 @@ QString QtPrompts::inputBox(const QString& prompt, const QString& caption, const
         label->setTextFormat(Qt::PlainText);
     runBox(dialog);
     return dialog.result() == QDialog::Accepted ? dialog.textValue() : QString();
+}
+
+std::optional<QString> QtPrompts::passwordBox(const QString& prompt, const QString& caption) {
+    QInputDialog dialog(m_parent);
+    dialog.setWindowTitle(caption);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setLabelText(displayText(prompt));
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+    runBox(dialog);
+    const bool accepted = dialog.result() == QDialog::Accepted;
+    const QString answer = accepted ? dialog.textValue() : QString();
+    // The field's own copy goes with the dialog; it is emptied first.
+    dialog.setTextValue(QString());
+    if (!accepted)
+        return std::nullopt;
+    return answer;
 }
 
 } // namespace quorvane::app

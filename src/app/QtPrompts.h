@@ -18,6 +18,7 @@ public:
 
     shell::MessageAnswer messageBox(const QString& text, shell::MessageStyle style, const QString& caption) override;
     QString inputBox(const QString& prompt, const QString& caption, const QString& defaultText) override;
+    std::optional<QString> passwordBox(const QString& prompt, const QString& caption) override;
 
     // The text as a box shows it: always plain text (a file name may hold "<b>"), with CR LF and a
     // lone CR each one line break, as the program's messages use both. A long path may break after

@@ -51,6 +51,7 @@ public:
     StderrPrompts(std::FILE* err, ProgressLine& progress) : m_err(err), m_progress(progress) {}
     shell::MessageAnswer messageBox(const QString& text, shell::MessageStyle style, const QString&) override;
     QString inputBox(const QString&, const QString&, const QString&) override { return {}; }
+    std::optional<QString> passwordBox(const QString&, const QString&) override { return std::nullopt; }
     int messages = 0;
 
 private:

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace quorvane::shell {
 
 // The message-box styles in use, with the platform's style codes.
@@ -16,6 +18,9 @@ public:
     virtual MessageAnswer messageBox(const QString& text, MessageStyle style, const QString& caption) = 0;
     // Asks for one line of text with a proposed answer; returns the empty text on cancel.
     virtual QString inputBox(const QString& prompt, const QString& caption, const QString& defaultText) = 0;
+    // Asks for a password in a field that shows no characters; nothing on cancel. Nothing of the
+    // answer is kept.
+    virtual std::optional<QString> passwordBox(const QString& prompt, const QString& caption) = 0;
 };
 
 } // namespace quorvane::shell

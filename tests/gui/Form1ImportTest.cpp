@@ -106,4 +106,57 @@ TEST(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
     result->close();
 }
 
+TEST(Form1ImportTest, AProtectedDeckAsksForItsPasswordOnceAndTheRunFinishesWithItsText) {
+    test::FakePrompts prompts;
+    test::RecordingErrorReporter errors;
+    test::FakeDialogs dialogs;
+    test::MemorySettings settings;
+    test::FakeDesktop desktop;
+    test::FixedRandom random;
+    test::ScriptedEventPump events;
+    DiscardingResultPrompts resultPrompts;
+    app::ResultWindows results(desktop, resultPrompts);
+    office::LocalPresentationServer presentations(2);
+    office::SpreadsheetEngine spreadsheets;
+    results.install(spreadsheets);
+    QTemporaryDir programFolder;
+    shell::Services services{prompts,
+                             errors,
+                             dialogs,
+                             settings,
+                             desktop,
+                             random,
+                             events,
+                             presentations,
+                             spreadsheets,
+                             QString(),
+                             programFolder.path()};
+    app::Form1 form(services);
+    ASSERT_TRUE(form.Form_Load());
+    form.show();
+
+    // The protected deck twice, around its unprotected copy: the password given once opens both.
+    const QString folder = QStringLiteral(QUORVANE_TEST_DATA);
+    for (const char* file : {"/protected/agile.pptx", "/pptx/pptxgenjs-deck.pptx", "/protected/agile.pptx"})
+        form.fileList().Add(folder + QString::fromLatin1(file));
+    prompts.answerNextPassword(u"Zebra-7 Ünïcode"_s);
+    QTest::mouseClick(form.findChild<QPushButton*>(u"PushButton2"_s), Qt::LeftButton);
+
+    EXPECT_TRUE(errors.reports.empty()) << (errors.reports.empty() ? "" : errors.reports[0].description.toStdString());
+    ASSERT_EQ(prompts.passwordPrompts.size(), 1u);
+    EXPECT_EQ(prompts.passwordPrompts[0].prompt,
+              u"The presentation agile.pptx is protected by a password. Password:"_s);
+    EXPECT_EQ(prompts.passwordPrompts[0].caption, services.applicationTitle);
+    const std::vector<app::ResultWindow*> windows = results.windows();
+    ASSERT_EQ(windows.size(), 1u);
+    const QStringList cells = columnA(windows[0]->findChild<QTabWidget*>(u"Sheets"_s), 0);
+    ASSERT_EQ(cells.size() % 3, 0);
+    const qsizetype third = cells.size() / 3;
+    EXPECT_EQ(cells.mid(0, third), cells.mid(third, third));
+    EXPECT_EQ(cells.mid(0, third), cells.mid(2 * third, third));
+    EXPECT_EQ(cells[0], u"Agenda"_s);
+    form.close();
+    windows[0]->close();
+}
+
 } // namespace

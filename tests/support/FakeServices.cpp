@@ -31,6 +31,20 @@ QString FakePrompts::inputBox(const QString& prompt, const QString& caption, con
     return answer;
 }
 
+std::optional<QString> FakePrompts::passwordBox(const QString& prompt, const QString& caption) {
+    passwordPrompts.push_back({prompt, caption, {}});
+    if (m_passwordAnswers.empty()) {
+        ADD_FAILURE() << "unexpected password prompt: " << prompt.toStdString();
+        return std::nullopt;
+    }
+    const bool given = m_passwordAnswers.front().has_value();
+    const QString answer = m_passwordAnswers.front().value_or(QString());
+    m_passwordAnswers.pop_front();
+    if (!given)
+        return std::nullopt;
+    return answer;
+}
+
 std::vector<int> RecordingErrorReporter::lines() const {
     std::vector<int> result;
     for (const Report& r : reports)

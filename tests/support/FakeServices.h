@@ -17,6 +17,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace quorvane::test {
@@ -33,21 +34,26 @@ public:
     void answerNextMessage(shell::MessageAnswer answer) { m_messageAnswers.push_back(answer); }
     // Queue the answer to the next input prompt ("" is cancel).
     void answerNextInput(const QString& answer) { m_inputAnswers.push_back(answer); }
+    // Queue the answer to the next password prompt (nothing is cancel).
+    void answerNextPassword(std::optional<QString> answer) { m_passwordAnswers.push_back(std::move(answer)); }
     // OK-only and warning boxes are answered with OK without a queued answer.
     shell::MessageAnswer messageBox(const QString& text, shell::MessageStyle style, const QString& caption) override;
     QString inputBox(const QString& prompt, const QString& caption, const QString& defaultText) override;
+    std::optional<QString> passwordBox(const QString& prompt, const QString& caption) override;
 
     std::vector<ShownMessage> messages;
     struct ShownInput {
         QString prompt, caption, defaultText;
     };
     std::vector<ShownInput> inputs;
+    std::vector<ShownInput> passwordPrompts; // with no proposed answer
     // Runs inside every message box (to act while a modal box "is up").
     std::function<void(const ShownMessage&)> onMessage;
 
 private:
     std::deque<shell::MessageAnswer> m_messageAnswers;
     std::deque<QString> m_inputAnswers;
+    std::deque<std::optional<QString>> m_passwordAnswers;
 };
 
 struct Report {
