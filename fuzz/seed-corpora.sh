@@ -2,15 +2,28 @@
 # Fills a corpus folder for each fuzz target with the project's own presentations (the test fixtures
 # and the samples), so the fuzzers start from real files of every kind.
 #
-#   fuzz/seed-corpora.sh OUT     makes OUT/pptx, OUT/slide, OUT/ppt, OUT/flat_odp, OUT/text, OUT/truncated
+#   fuzz/seed-corpora.sh OUT     makes OUT/pptx, OUT/slide, OUT/ppt, OUT/flat_odp, OUT/text, OUT/truncated,
+#                                OUT/encryption
 set -eu
 out=${1:?corpus folder}
 cd "$(dirname "$0")/.."
-mkdir -p "$out/pptx" "$out/slide" "$out/ppt" "$out/flat_odp" "$out/text" "$out/truncated"
+mkdir -p "$out/pptx" "$out/slide" "$out/ppt" "$out/flat_odp" "$out/text" "$out/truncated" "$out/encryption"
 n=0
 git ls-files -z tests/data samples | xargs -0 -n 1 | while read -r file; do
     n=$((n + 1))
     name=$n-$(basename "$file" | tr ' ' '_')
+    # The encryption target's input is a kind byte (see fuzz/EncryptionFuzz.cpp), then a protected
+    # compound file, or for an OpenDocument package the length of its manifest (two bytes,
+    # little-endian), the manifest and content.xml as stored.
+    case "$file" in
+    tests/data/protected/*.pptx) { printf '\000'; cat "$file"; } >"$out/encryption/$name" ;;
+    tests/data/protected/*.ppt) { printf '\001'; cat "$file"; } >"$out/encryption/$name" ;;
+    tests/data/protected/*.odp)
+        length=$(unzip -p "$file" META-INF/manifest.xml | wc -c)
+        { printf '\002'; printf "\\$(printf %o $((length % 256)))\\$(printf %o $((length / 256)))";
+          unzip -p "$file" META-INF/manifest.xml; unzip -p "$file" content.xml; } >"$out/encryption/$name"
+        ;;
+    esac
     case "$file" in
     *.pptx | *.odp | *.otp)
         cp "$file" "$out/pptx/$name"
@@ -42,6 +55,6 @@ git ls-files -z tests/data samples | xargs -0 -n 1 | while read -r file; do
         ;;
     esac
 done
-for kind in pptx slide ppt flat_odp text truncated; do
+for kind in pptx slide ppt flat_odp text truncated encryption; do
     echo "$out/$kind: $(ls "$out/$kind" | wc -l) files"
 done
