@@ -42,7 +42,15 @@ QStringList columnA(QTabWidget* tabs, int tab) {
     return cells;
 }
 
-TEST(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
+// The real window over the real engines, its platform services faked, the result windows kept.
+class Form1ImportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        results.install(spreadsheets);
+        ASSERT_TRUE(form.Form_Load());
+        form.show();
+    }
+
     test::FakePrompts prompts;
     test::RecordingErrorReporter errors;
     test::FakeDialogs dialogs;
@@ -51,11 +59,10 @@ TEST(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
     test::FixedRandom random;
     test::ScriptedEventPump events;
     DiscardingResultPrompts resultPrompts;
-    app::ResultWindows results(desktop, resultPrompts);
+    app::ResultWindows results{desktop, resultPrompts};
     // Reading ahead on threads of its own, as the desktop program does on any machine with two cores.
-    office::LocalPresentationServer presentations(2);
+    office::LocalPresentationServer presentations{2};
     office::SpreadsheetEngine spreadsheets;
-    results.install(spreadsheets);
     QTemporaryDir programFolder;
     shell::Services services{prompts,
                              errors,
@@ -68,9 +75,10 @@ TEST(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
                              spreadsheets,
                              QString(),
                              programFolder.path()};
-    app::Form1 form(services);
-    ASSERT_TRUE(form.Form_Load());
-    form.show();
+    app::Form1 form{services};
+};
+
+TEST_F(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
 
     // Two presentations picked in one folder, imported one sheet per file.
     const QString folder = QStringLiteral(QUORVANE_TEST_DATA "/pptx");
@@ -106,35 +114,7 @@ TEST(Form1ImportTest, StartImportsRealPresentationsAndOpensTheResultWindow) {
     result->close();
 }
 
-TEST(Form1ImportTest, AProtectedDeckAsksForItsPasswordOnceAndTheRunFinishesWithItsText) {
-    test::FakePrompts prompts;
-    test::RecordingErrorReporter errors;
-    test::FakeDialogs dialogs;
-    test::MemorySettings settings;
-    test::FakeDesktop desktop;
-    test::FixedRandom random;
-    test::ScriptedEventPump events;
-    DiscardingResultPrompts resultPrompts;
-    app::ResultWindows results(desktop, resultPrompts);
-    office::LocalPresentationServer presentations(2);
-    office::SpreadsheetEngine spreadsheets;
-    results.install(spreadsheets);
-    QTemporaryDir programFolder;
-    shell::Services services{prompts,
-                             errors,
-                             dialogs,
-                             settings,
-                             desktop,
-                             random,
-                             events,
-                             presentations,
-                             spreadsheets,
-                             QString(),
-                             programFolder.path()};
-    app::Form1 form(services);
-    ASSERT_TRUE(form.Form_Load());
-    form.show();
-
+TEST_F(Form1ImportTest, AProtectedDeckAsksForItsPasswordOnceAndTheRunFinishesWithItsText) {
     // The protected deck twice, around its unprotected copy: the password given once opens both.
     const QString folder = QStringLiteral(QUORVANE_TEST_DATA);
     for (const char* file : {"/protected/agile.pptx", "/pptx/pptxgenjs-deck.pptx", "/protected/agile.pptx"})

@@ -119,6 +119,20 @@ QString sizeInMiB(std::uint64_t bytes) {
     return QString::number(bytes >> 20);
 }
 
+// The plain size the encrypted package states, within maxSize, and the bytes of whole blocks that
+// hold it, which the stream must have after the size.
+std::pair<std::uint64_t, std::uint64_t> packageSizes(const Reader& stream, const QString& fileName,
+                                                     std::uint64_t maxSize) {
+    const std::uint64_t size = static_cast<std::uint64_t>(stream.u32(0)) | static_cast<std::uint64_t>(stream.u32(4))
+                                                                               << 32;
+    if (size > maxSize)
+        failEncryptionData(fileName, u"the protected package is larger than %1 MiB"_s.arg(sizeInMiB(maxSize)));
+    const std::uint64_t encrypted = (size + 15) / 16 * 16;
+    if (encrypted > stream.size() - 8)
+        failEncryptionData(fileName, u"the encrypted package is cut short"_s);
+    return {size, encrypted};
+}
+
 // ---- Standard encryption ---------------------------------------------------------------------
 
 constexpr std::uint32_t kStandardSpins = 50'000;
@@ -335,13 +349,7 @@ SecretBytes decryptAgile(const Reader& info, QByteArrayView package, const QStri
         fileName, passwords, [&](const SharedPassword& password) { return agileKey(descriptor, *password, fileName); });
 
     const Reader stream(package, fileName);
-    const std::uint64_t size = static_cast<std::uint64_t>(stream.u32(0)) | static_cast<std::uint64_t>(stream.u32(4))
-                                                                               << 32;
-    if (size > maxSize)
-        failEncryptionData(fileName, u"the protected package is larger than %1 MiB"_s.arg(sizeInMiB(maxSize)));
-    const std::uint64_t encrypted = (size + 15) / 16 * 16;
-    if (encrypted > stream.size() - 8)
-        failEncryptionData(fileName, u"the encrypted package is cut short"_s);
+    const auto [size, encrypted] = packageSizes(stream, fileName, maxSize);
 
     // The integrity code covers the whole stream as stored, and is checked before the package is used.
     if (descriptor.hasIntegrity()) {
@@ -400,13 +408,7 @@ SecretBytes decryptStandard(const Reader& info, QByteArrayView package, const QS
         fileName, passwords, [&](const SharedPassword& password) { return standardKey(d, keySize, *password); });
 
     const Reader stream(package, fileName);
-    const std::uint64_t size = static_cast<std::uint64_t>(stream.u32(0)) | static_cast<std::uint64_t>(stream.u32(4))
-                                                                               << 32;
-    if (size > maxSize)
-        failEncryptionData(fileName, u"the protected package is larger than %1 MiB"_s.arg(sizeInMiB(maxSize)));
-    const std::uint64_t encrypted = (size + 15) / 16 * 16;
-    if (encrypted > stream.size() - 8)
-        failEncryptionData(fileName, u"the encrypted package is cut short"_s);
+    const auto [size, encrypted] = packageSizes(stream, fileName, maxSize);
     SharedReadRoom::claim(static_cast<qsizetype>(encrypted));
     SecretBytes plain(stream.view(8, static_cast<std::size_t>(encrypted)));
     crypto::aesEcbDecrypt(key.view(), plain.data(), plain.size());

@@ -100,26 +100,17 @@ void ZipPackage::openArchive(int fd) {
     const bool known = fd >= 0 && ::fstat(fd, &info) == 0 && info.st_size > 0;
     const bool small = fd < 0 || (known && static_cast<std::uint64_t>(info.st_size) <= m_limits.wholeFileUpTo);
     int code = 0;
-    if (fd < 0) {
-        zip_error_t error;
-        zip_error_init(&error);
-        zip_source_t* source = zip_source_buffer_create(m_bytes.data(), m_bytes.size(), 0, &error);
-        if (source != nullptr) {
-            m_archive = zip_open_from_source(source, ZIP_RDONLY, &error);
-            if (m_archive == nullptr)
-                zip_source_free(source);
+    if (small) {
+        if (fd >= 0) {
+            // One read instead of a seek and a read for every part: most decks without pictures are small.
+            int readError = 0;
+            m_bytes = readFileStart(fd, static_cast<size_t>(info.st_size), &readError);
+            ::close(fd);
+            fd = -1;
+            // A file that shrank while being read is read as far as it goes: libzip then finds it damaged.
+            if (readError != 0 && m_bytes.empty())
+                fail(u"cannot read the file: "_s + QString::fromLocal8Bit(std::strerror(readError)));
         }
-        code = zip_error_code_zip(&error);
-        zip_error_fini(&error);
-    } else if (small) {
-        // One read instead of a seek and a read for every part: most decks without pictures are small.
-        int readError = 0;
-        m_bytes = readFileStart(fd, static_cast<size_t>(info.st_size), &readError);
-        ::close(fd);
-        fd = -1;
-        // A file that shrank while being read is read as far as it goes: libzip then finds it damaged.
-        if (readError != 0 && m_bytes.empty())
-            fail(u"cannot read the file: "_s + QString::fromLocal8Bit(std::strerror(readError)));
         zip_error_t error;
         zip_error_init(&error);
         zip_source_t* source = zip_source_buffer_create(m_bytes.data(), m_bytes.size(), 0, &error);
