@@ -24,9 +24,13 @@ QString homePageUrl() {
     return QStringLiteral(QUORVANE_HOME_PAGE);
 }
 
+// The second line of --version: the licence the programs are published under (LICENSE).
+constexpr const char* LicenceLine =
+    "Licensed under the Apache License, Version 2.0: https://www.apache.org/licenses/LICENSE-2.0";
+
 bool answeredStandardOption(std::string_view argument, const char* program, const char* usage, std::FILE* out) {
     if (argument == "--version") {
-        std::fprintf(out, "%s %s\n", program, QUORVANE_VERSION);
+        std::fprintf(out, "%s %s\n%s\n", program, QUORVANE_VERSION, LicenceLine);
         return true;
     }
     if (argument == "-h" || argument == "--help") {

@@ -19,8 +19,8 @@ QString applicationTitleFrom(const QString& title);
 QString supportEmail();
 QString homePageUrl();
 
-// Answers the options every front end takes, needing no display: --version ("<program> <version>")
-// and -h or --help (usage), on out. True when argument was one of them.
+// Answers the options every front end takes, needing no display: --version ("<program> <version>" and
+// the licence on a line of its own) and -h or --help (usage), on out. True when argument was one of them.
 bool answeredStandardOption(std::string_view argument, const char* program, const char* usage, std::FILE* out);
 
 } // namespace quorvane::shell

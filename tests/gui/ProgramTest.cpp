@@ -46,7 +46,9 @@ TEST(ProgramTest, VersionAndHelpNeedNoDisplay) {
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_EQ(program.readAllStandardOutput(), "quorvane " QUORVANE_VERSION "\n");
+    EXPECT_EQ(program.readAllStandardOutput(),
+              "quorvane " QUORVANE_VERSION
+              "\nLicensed under the Apache License, Version 2.0: https://www.apache.org/licenses/LICENSE-2.0\n");
 
     for (const QString& help : {u"--help"_s, u"-h"_s}) {
         program.start(Program, {help});
