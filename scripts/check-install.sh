@@ -21,7 +21,9 @@ echo "check-install.sh: quorvane $installed installed with: $(dpkg-query -W -f='
 
 # The command line on the installed samples, into both kinds of output.
 samples=/usr/share/quorvane/Samples
-quorvane-cli --version | grep -qF "$installed" || fail "quorvane-cli --version does not say $installed"
+# --version names the program's own version: the package's without its Debian revision.
+quorvane-cli --version | grep -qF "${installed%-*}" || fail "quorvane-cli --version does not say ${installed%-*}"
+quorvane-cli --version | grep -qF "Apache License" || fail "quorvane-cli --version does not name the licence"
 quorvane-cli text "$samples/Quarterly Review.pptx" >"$work/text.txt" || fail "quorvane-cli text failed"
 [[ -s $work/text.txt ]] || fail "quorvane-cli text printed nothing for Quarterly Review.pptx"
 quorvane-cli import --per-file-sheets "$samples" -o "$work/samples.xlsx" || fail "quorvane-cli import -o .xlsx failed"

@@ -2,7 +2,9 @@
 # check-package.sh DEB VERSION: checks the .deb without installing it. Its control fields, its exact
 # list of files, and the files themselves as they are shipped: the desktop entry and the AppStream
 # metainfo pass their validators, both manual pages render without warnings, the icons have the sizes
-# their folders say, the link to the program resolves, and the completion is valid bash.
+# their folders say, the link to the program resolves, and the completion is valid bash. Then lintian,
+# as Debian checks a package: no error, no warning and no hardening tag; the other tags it gives (of
+# the informational kind) are listed.
 set -euo pipefail
 deb=$1 version=$2
 unpacked=$(mktemp -d)
@@ -38,7 +40,7 @@ expected="/usr/bin/quorvane -> ../lib/quorvane/quorvane
 /usr/lib/quorvane/quorvane
 /usr/share/applications/quorvane.desktop
 /usr/share/bash-completion/completions/quorvane-cli
-/usr/share/doc/quorvane/changelog.gz
+/usr/share/doc/quorvane/changelog.Debian.gz
 /usr/share/doc/quorvane/copyright
 /usr/share/icons/hicolor/128x128/apps/quorvane.png
 /usr/share/icons/hicolor/256x256/apps/quorvane.png
@@ -76,7 +78,7 @@ done
 bash -n "$share/bash-completion/completions/quorvane-cli" || fail "the completion is not valid bash"
 # The changelog's newest entry is this version, and the copyright file is in the machine-readable
 # format with a licence text for every licence it names.
-gzip -dc "$share/doc/quorvane/changelog.gz" >"$unpacked/changelog"
+gzip -dc "$share/doc/quorvane/changelog.Debian.gz" >"$unpacked/changelog"
 [[ $(dpkg-parsechangelog -l "$unpacked/changelog" -S Version) == "$version" ]] ||
     fail "the changelog's newest entry is not version $version"
 copyright=$share/doc/quorvane/copyright
@@ -90,5 +92,16 @@ unexplained=$(awk -v RS= '
     END { for (name in named) if (!(name in text)) print name }' "$copyright")
 [[ -z $unexplained ]] || fail "the copyright file has no text of the licences: $unexplained"
 
+# lintian's exit status only says whether it ran; which tags count is decided here.
+lintian --display-info --tag-display-limit 0 --fail-on none "$deb" >"$unpacked/lintian.log" 2>&1 ||
+    { cat "$unpacked/lintian.log" >&2; fail "lintian did not run"; }
+blocking=$(grep -E '^[EW]: |^.: [^ ]+: hardening-' "$unpacked/lintian.log" || true)
+informational=$(sed -n 's/^I: [^ ]*: \([^ ]*\).*/\1/p' "$unpacked/lintian.log" | sort -u | paste -sd ' ')
+if [[ -n $blocking ]]; then
+    fail "lintian $(lintian --print-version) says: $blocking"
+else
+    echo "check-package.sh: lintian $(lintian --print-version): no error, warning or hardening tag; informational: ${informational:-none}"
+fi
+
 ((failures == 0)) || exit 1
-echo "$(basename "$deb"): fields, files, desktop entry, metainfo, manual pages and icons are right"
+echo "$(basename "$deb"): fields, files, desktop entry, metainfo, manual pages, icons and lintian are right"
