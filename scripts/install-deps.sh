@@ -6,14 +6,15 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config git       # toolchain (scripts/test.sh lists the sources with git)
+  ccache                                      # the compiler cache: a build again compiles only what changed
   qt6-base-dev libzip-dev libarchive-dev libpugixml-dev libminizip-dev zlib1g-dev nlohmann-json3-dev  # libraries
   nettle-dev                                  # the decryption of protected presentations
-  libgtest-dev libgmock-dev                   # tests
+  libgtest-dev                                # tests
   clang-format-19                             # the formatting check of scripts/test.sh (the same version on Debian 12 and 13)
   python3-openpyxl                            # independent .xlsx reader used by the tests
   scdoc                                       # the manual pages
-  dpkg-dev file                               # the .deb: dpkg-shlibdeps computes its dependencies
-  desktop-file-utils appstream man-db         # the package's checks in scripts/test.sh
+  dpkg-dev file                               # the .deb: dpkg-shlibdeps its dependencies, dpkg-buildflags its hardening
+  desktop-file-utils appstream man-db lintian # the package's checks in scripts/test.sh
 )
 # The names that differ between the releases. A face with the measures of the window's Arial:
 # Liberation 2, which Debian 13 ships as fonts-liberation (fonts-liberation2 is an empty one there).
