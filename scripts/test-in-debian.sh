@@ -103,6 +103,10 @@ trap 'status=$?; unmount_below "$root"; ((status == 0)) || say "failed; the chro
 remove "$root"
 cp -a "$base" "$root"
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+# The copy is thrown away after the run: dpkg need not wait for each file to reach the disk, and
+# man-db need not index the manual pages of the hundreds of packages the build installs.
+echo force-unsafe-io >"$root/etc/dpkg/dpkg.cfg.d/quorvane-unsafe-io"
+echo 'man-db man-db/auto-update boolean false' | chroot "$root" debconf-set-selections
 mount -t proc proc "$root/proc"
 mount --rbind /sys "$root/sys" && mount --make-rslave "$root/sys"
 mount --rbind /dev "$root/dev" && mount --make-rslave "$root/dev"
@@ -116,11 +120,10 @@ git -C "$root/root/quorvane" fetch -q "$repo" "$commit"
 git -C "$root/root/quorvane" checkout -q --detach "$commit"
 say "testing $(git -C "$repo" log -1 --format='%h %s' "$commit") in Debian $release"
 
-# A login's environment, with no variable of this machine's but the proxy settings; CMake takes the
-# compiler cache from the environment when it configures a new build folder.
+# A login's environment, with no variable of this machine's but the proxy settings, and the compiler
+# cache kept with the chroot (the build compiles through ccache when it is installed).
 environment=(HOME=/root LANG=C.UTF-8 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-             CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=2G
-             CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache)
+             CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=2G)
 for name in http_proxy https_proxy no_proxy; do
     [[ -z ${!name:-} ]] || environment+=("$name=${!name}")
 done
