@@ -9,6 +9,10 @@
 #include <cstring>
 #include <utility>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace quorvane::import {
 
 namespace {
@@ -40,7 +44,11 @@ void removeRanges(QByteArray& text, const std::vector<std::pair<qsizetype, qsize
 } // namespace
 
 void StagingText::append(const QString& path, const QString& text) {
-    m_pieces.push_back({path, office::toUtf8(text), 0});
+    // The conversion leaves room for three bytes a character; the piece keeps only what it holds, so
+    // that a run's text takes what its UTF-8 takes.
+    QByteArray utf8 = office::toUtf8(text);
+    utf8.squeeze();
+    m_pieces.push_back({path, std::move(utf8), 0});
     m_passEnds.clear();
 }
 
@@ -149,16 +157,32 @@ void StagingText::cutCells(Piece& piece, std::int64_t firstRow) {
     const qsizetype size = piece.text.size();
     std::vector<std::pair<qsizetype, qsizetype>> removals; // byte ranges [from, to) to cut out
     std::int64_t row = 0, column = 0;
-    std::int64_t units = 0, characters = 0, kept = 0; // of the current cell
-    qsizetype cutAt = -1;                             // where the current cell's text stops fitting
+    qsizetype cellStart = 0;
     qsizetype rowCutAt = -1; // where the current line's cells stop fitting: the mark before the first too many
+    // A cell holds no more UTF-16 units than bytes, so only a cell with more bytes than a cell's units
+    // is walked character by character, to find where it stops fitting. The cells past the last column
+    // go whole: theirs is no cut of their own.
     auto endCell = [&](qsizetype end) {
+        if (rowCutAt >= 0 || end - cellStart <= office::MaxCellUnits)
+            return;
+        std::int64_t units = 0, characters = 0, kept = 0;
+        qsizetype cutAt = -1;
+        for (qsizetype pos = cellStart; pos < end;) {
+            const auto byte = static_cast<unsigned char>(data[pos]);
+            const qsizetype length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+            const int width = length == 4 ? 2 : 1; // a character past U+FFFF is a surrogate pair
+            if (cutAt < 0 && units + width > office::MaxCellUnits) {
+                cutAt = pos;
+                kept = characters;
+            }
+            units += width;
+            ++characters;
+            pos = std::min(pos + length, end);
+        }
         if (cutAt >= 0) {
             removals.emplace_back(cutAt, end);
             m_cuts.push_back({piece.path, firstRow + row + 1, column + 1, units, characters, kept});
         }
-        units = characters = 0;
-        cutAt = -1;
     };
     auto endRow = [&](qsizetype end) {
         endCell(end);
@@ -170,31 +194,30 @@ void StagingText::cutCells(Piece& piece, std::int64_t firstRow) {
         ++row;
         column = 0;
     };
+    // The text is UTF-8, where no byte of a character past ASCII is a line end or the SplitMark's
+    // first byte (0xC2) but a character's first: the scan only stops at those.
     qsizetype pos = 0;
     while (pos < size) {
         const auto byte = static_cast<unsigned char>(data[pos]);
-        if (isLineEnd(static_cast<char>(byte))) {
-            endRow(pos);
-            pos = afterLineEnd(data, size, pos);
+        if (byte != '\r' && byte != '\n' && byte != 0xC2) {
+            ++pos;
             continue;
         }
-        if (byte == 0xC2 && pos + 1 < size && static_cast<unsigned char>(data[pos + 1]) == 0xB8) {
+        if (byte != 0xC2) {
+            endRow(pos);
+            pos = afterLineEnd(data, size, pos);
+            cellStart = pos;
+            continue;
+        }
+        if (pos + 1 < size && static_cast<unsigned char>(data[pos + 1]) == 0xB8) {
             endCell(pos); // the SplitMark
             if (++column == office::MaxColumns)
                 rowCutAt = pos;
             pos += 2;
+            cellStart = pos;
             continue;
         }
-        const qsizetype length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-        const int width = length == 4 ? 2 : 1; // a character past U+FFFF is a surrogate pair
-        // The cells past the last column go whole: theirs is no cut of its own.
-        if (rowCutAt < 0 && cutAt < 0 && units + width > office::MaxCellUnits) {
-            cutAt = pos;
-            kept = characters;
-        }
-        units += width;
-        ++characters;
-        pos = std::min(pos + length, size);
+        ++pos;
     }
     if (size > 0 && !isLineEnd(data[size - 1]))
         endRow(size);
@@ -249,8 +272,19 @@ std::vector<QByteArrayView> StagingText::pass(int index) const {
 
 void StagingText::release(int index) {
     const Position to = m_passEnds.empty() ? end() : m_passEnds.at(static_cast<std::size_t>(index));
-    for (std::size_t p = 0; p < to.piece && p < m_pieces.size(); ++p)
+    qsizetype freed = 0;
+    for (std::size_t p = 0; p < to.piece && p < m_pieces.size(); ++p) {
+        freed += m_pieces[p].text.size();
         QByteArray().swap(m_pieces[p].text);
+    }
+#ifdef __GLIBC__
+    // The pieces are small blocks among others on the heap, and the C library keeps what they held
+    // for reuse. Nothing reuses it: the spreadsheet reads the pass back into one block of its own.
+    // So a pass's worth of text is handed back to the system now, or the run would hold its text
+    // twice by its last pass.
+    if (freed >= ReleaseToSystem)
+        malloc_trim(0);
+#endif
 }
 
 } // namespace quorvane::import

@@ -79,6 +79,8 @@ private:
     void cutCells(Piece& piece, std::int64_t firstRow);
     Position afterRow(std::int64_t row) const;
     Position end() const { return {m_pieces.size(), 0}; }
+    // The text freed at once from which on release() hands the memory back to the system.
+    static constexpr qsizetype ReleaseToSystem = 16 << 20;
 
     std::vector<Piece> m_pieces;
     std::vector<CutCell> m_cuts;
