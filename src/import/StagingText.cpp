@@ -6,6 +6,7 @@
 #include "office/Utf8.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -196,14 +197,18 @@ void StagingText::cutCells(Piece& piece, std::int64_t firstRow) {
     };
     // The text is UTF-8, where no byte of a character past ASCII is a line end or the SplitMark's
     // first byte (0xC2) but a character's first: the scan only stops at those.
+    static constexpr std::array<bool, 256> Stops = [] {
+        std::array<bool, 256> stops{};
+        stops['\r'] = stops['\n'] = stops[0xC2] = true;
+        return stops;
+    }();
     qsizetype pos = 0;
     while (pos < size) {
-        const auto byte = static_cast<unsigned char>(data[pos]);
-        if (byte != '\r' && byte != '\n' && byte != 0xC2) {
+        while (pos < size && !Stops[static_cast<unsigned char>(data[pos])])
             ++pos;
-            continue;
-        }
-        if (byte != 0xC2) {
+        if (pos == size)
+            break;
+        if (static_cast<unsigned char>(data[pos]) != 0xC2) {
             endRow(pos);
             pos = afterLineEnd(data, size, pos);
             cellStart = pos;

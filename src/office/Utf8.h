@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <algorithm>
 #include <string_view>
 
 namespace quorvane::office {
@@ -11,7 +12,20 @@ namespace quorvane::office {
 // The text as UTF-8, every lone surrogate (text that is no valid UTF-16, as a damaged presentation can
 // hold) as U+FFFD. QString::toUtf8 would write a question mark, which reads as part of the text.
 inline QByteArray toUtf8(QStringView text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    // Most text holds no surrogate at all. It is looked for a block at a time, in a loop the compiler
+    // turns into vector instructions, and looked at one character at a time from the first block that
+    // holds one (or the short tail) on.
+    const char16_t* units = text.utf16();
+    constexpr qsizetype Block = 64;
+    qsizetype first = 0;
+    for (; first + Block <= text.size(); first += Block) {
+        char16_t least = 0xFFFF; // 0 for a surrogate
+        for (qsizetype k = 0; k < Block; ++k)
+            least = std::min<char16_t>(least, (units[first + k] & 0xF800) ^ 0xD800);
+        if (least == 0)
+            break;
+    }
+    for (qsizetype i = first; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (!QChar::isSurrogate(c))
             continue;

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -102,19 +103,35 @@ private:
 
 namespace {
 
-// One scan of a delimited text: cells and rows go to the builder as their ends are found. With a
-// column mark kept as text (out set), the text is rewritten in place behind the scan.
+// One scan of a delimited text: cells and rows go to the builder as their ends are found. A column
+// mark kept as text (when splitting at ColumnMark) is turned back into the mark, which rewrites the
+// text in place behind the scan from the first one on.
 class DelimitedScan {
 public:
-    DelimitedScan(const QByteArray& text, char* out, char32_t delimiter, const QString& name)
-        : m_data(text.constData()), m_size(static_cast<std::size_t>(text.size())), m_out(out), m_delimiter(delimiter),
-          m_name(name), m_builder(name) {}
+    DelimitedScan(QByteArray& text, char32_t delimiter, const QString& name)
+        : m_text(text), m_data(text.constData()), m_size(static_cast<std::size_t>(text.size())), m_delimiter(delimiter),
+          m_marksAsText(delimiter == ColumnMark), m_name(name), m_builder(name) {
+        // The bytes the scan stops at: line ends, an ASCII delimiter, and every byte of a character
+        // past ASCII (which is checked, and may be the delimiter or the mark kept as text). Runs of
+        // the other bytes are text, passed over at once.
+        for (unsigned byte = 0x80; byte < 0x100; ++byte)
+            m_stops[byte] = true;
+        m_stops['\r'] = m_stops['\n'] = true;
+        if (delimiter < 0x80)
+            m_stops[delimiter] = true;
+    }
 
     // Scans the whole text; returns the length the text keeps.
     std::size_t run() {
         if (m_size >= 3 && std::memcmp(m_data, "\xEF\xBB\xBF", 3) == 0)
             m_pos = m_write = m_cellStart = 3;
         while (m_pos < m_size) {
+            std::size_t next = m_pos;
+            while (next < m_size && !m_stops[static_cast<unsigned char>(m_data[next])])
+                ++next;
+            keepBytes(next - m_pos);
+            if (m_pos == m_size)
+                break;
             const auto byte = static_cast<unsigned char>(m_data[m_pos]);
             if (byte == '\r' || byte == '\n') {
                 const std::size_t end = (byte == '\r' && m_pos + 1 < m_size && m_data[m_pos + 1] == '\n') ? 2 : 1;
@@ -128,12 +145,14 @@ public:
                 throw invalid();
             if (codePoint == m_delimiter)
                 endCell(static_cast<std::size_t>(length), true);
+            else if (m_marksAsText && codePoint == ColumnMarkAsText)
+                keepMark();
             else
-                keep(codePoint, static_cast<std::size_t>(length));
+                keepBytes(static_cast<std::size_t>(length));
         }
         // The last line needs no line end; a line end after it adds no empty row.
         if (m_cellStart < m_write || m_rowHasCells) {
-            m_builder.endCell(m_cellStart, m_write, m_units, m_data);
+            endCell(0, false);
             m_builder.endRow();
         }
         return m_write;
@@ -144,27 +163,47 @@ public:
 private:
     // Ends the current cell at a delimiter or line end of length bytes and steps past it.
     void endCell(std::size_t length, bool atDelimiter) {
-        m_builder.endCell(m_cellStart, m_write, m_units, m_data);
+        m_builder.endCell(m_cellStart, m_write, units(), m_data);
         m_pos += length;
         m_write += length;
         m_cellStart = m_write;
-        m_units = 0;
         m_rowHasCells = atDelimiter;
     }
 
-    // Keeps one character of the current cell, the column mark kept as text turned back into the mark.
-    void keep(char32_t codePoint, std::size_t length) {
-        m_units += codePoint >= 0x10000 ? 2 : 1;
-        if (m_out != nullptr && codePoint == ColumnMarkAsText) {
-            m_out[m_write] = '\xC2';
-            m_out[m_write + 1] = '\xB8';
-            m_write += 2;
-        } else {
-            if (m_out != nullptr && m_write != m_pos)
-                std::memmove(m_out + m_write, m_data + m_pos, length);
-            m_write += length;
+    // The UTF-16 units of the current cell. A cell holds no more units than bytes, so only one with
+    // more bytes than a cell's units is counted.
+    std::int64_t units() const {
+        const std::size_t bytes = m_write - m_cellStart;
+        if (bytes <= static_cast<std::size_t>(MaxCellUnits))
+            return static_cast<std::int64_t>(bytes);
+        std::int64_t count = 0;
+        for (std::size_t i = m_cellStart; i < m_write; ++i) {
+            const auto byte = static_cast<unsigned char>(m_data[i]);
+            // Every character's first byte counts one; one past U+FFFF, a surrogate pair, two.
+            count += ((byte & 0xC0) != 0x80) + (byte >= 0xF0);
         }
+        return count;
+    }
+
+    // Keeps the next length bytes of the current cell.
+    void keepBytes(std::size_t length) {
+        if (m_write != m_pos)
+            std::memmove(m_text.data() + m_write, m_data + m_pos, length);
         m_pos += length;
+        m_write += length;
+    }
+
+    // Keeps the column mark kept as text (three bytes) as the column mark (two).
+    void keepMark() {
+        if (m_write == m_pos) {
+            // The first one: from here on the text moves. Writing needs the text to itself.
+            m_data = m_text.data();
+        }
+        char* out = m_text.data();
+        out[m_write] = '\xC2';
+        out[m_write + 1] = '\xB8';
+        m_write += 2;
+        m_pos += 3;
     }
 
     AutomationError invalid() const {
@@ -172,16 +211,17 @@ private:
             m_name, grouped(static_cast<std::int64_t>(m_pos)), grouped(m_builder.rows() + 1)));
     }
 
+    QByteArray& m_text;
     const char* m_data;
     std::size_t m_size;
-    char* m_out;
     char32_t m_delimiter;
+    bool m_marksAsText;
     const QString& m_name;
     BlockBuilder m_builder;
+    std::array<bool, 256> m_stops{};
     std::size_t m_pos = 0;
     std::size_t m_write = 0; // where the byte at m_pos goes: behind it once a mark was rewritten
     std::size_t m_cellStart = 0;
-    std::int64_t m_units = 0;   // UTF-16 units of the current cell
     bool m_rowHasCells = false; // a delimiter was seen in the current line
 };
 
@@ -190,12 +230,9 @@ private:
 std::shared_ptr<const CellBlock> parseDelimitedText(QByteArray text, char32_t delimiter, const QString& name) {
     if (static_cast<std::uint64_t>(text.size()) > std::numeric_limits<std::uint32_t>::max() / 2)
         throw AutomationError(u"%1: the file is larger than 2 GiB; it cannot be opened as one worksheet."_s.arg(name));
-    // A column mark kept as text turns back into the column mark (two bytes for three), so the text is
-    // rewritten in place behind the scan; without one nothing moves.
-    const bool marksAsText = delimiter == ColumnMark && text.contains("\xEF\xB7\x90");
-    DelimitedScan scan(text, marksAsText ? text.data() : nullptr, delimiter, name);
+    DelimitedScan scan(text, delimiter, name);
     const std::size_t kept = scan.run();
-    if (marksAsText)
+    if (kept < static_cast<std::size_t>(text.size()))
         text.truncate(static_cast<qsizetype>(kept));
     return scan.finish(std::move(text));
 }
