@@ -9,6 +9,7 @@
 #include "office/spreadsheet/ZipWriter.h"
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <string>
 #include <thread>
@@ -47,6 +48,27 @@ bool needsZip64(const Worksheet& sheet, bool selected, const SaveOptions& option
     xlsx::writeSheetPart(
         sheet, selected, BlockSize, [&size](std::string&& piece) { size += piece.size(); }, options.stop);
     return size >= Zip64Threshold;
+}
+
+// What a .csv field's text asks for: quotes around it (a comma, a quote, CR or LF in it), and a byte
+// by byte copy (a quote doubled, NUL written as U+FFFD). One pass over the text, with a table:
+// find_first_of would look up its set for every byte.
+struct CsvBytes {
+    bool quoted = false;
+    bool rewritten = false;
+};
+CsvBytes csvBytesOf(std::string_view value) {
+    static constexpr std::array<std::uint8_t, 256> Kinds = [] {
+        std::array<std::uint8_t, 256> kinds{};
+        kinds[','] = kinds['\r'] = kinds['\n'] = 1; // quoted
+        kinds['"'] = 3;                             // quoted and doubled
+        kinds[0] = 2;                               // rewritten
+        return kinds;
+    }();
+    std::uint8_t found = 0;
+    for (const char ch : value)
+        found |= Kinds[static_cast<unsigned char>(ch)];
+    return {(found & 1) != 0, (found & 2) != 0};
 }
 
 // Puts each part of the package into the zip as it is made, deflated in blocks.
@@ -166,12 +188,13 @@ void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& p
                     // What a spreadsheet program would take for a formula keeps its text behind an apostrophe.
                     const bool guard = style == CsvStyle::ForSpreadsheets && !cell.number && !value.empty() &&
                                        std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos;
-                    const bool quote = value.find_first_of(",\"\r\n") != std::string_view::npos;
+                    const CsvBytes bytes = csvBytesOf(value);
+                    const bool quote = bytes.quoted;
                     if (quote)
                         text += '"';
                     if (guard)
                         text += '\'';
-                    if (value.find_first_of(std::string_view("\"\0", 2)) == std::string_view::npos) {
+                    if (!bytes.rewritten) {
                         text += value;
                     } else {
                         for (const char ch : value) {

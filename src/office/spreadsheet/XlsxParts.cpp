@@ -149,7 +149,9 @@ bool needsPreserve(std::string_view text) {
     if (text.empty())
         return false;
     const auto space = [](char ch) { return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r'; };
-    return space(text.front()) || space(text.back()) || text.find_first_of("\n\r") != std::string_view::npos;
+    // Two searches for one character each: find_first_of would look up the set for every byte.
+    return space(text.front()) || space(text.back()) || text.find('\n') != std::string_view::npos ||
+           text.find('\r') != std::string_view::npos;
 }
 
 void appendCellReference(std::string& out, std::int64_t row, std::int64_t column) {
