@@ -27,7 +27,7 @@ done
 depends=$(field Depends)
 names=$(sed -E 's/ \([^)]*\)//g; s/ *[,|] */\n/g' <<<"$depends")
 for library in libc6 'libqt6core6(t64)?' 'libqt6gui6(t64)?' 'libqt6widgets6(t64)?' 'libzip[0-9]+' 'libarchive13(t64)?' libpugixml1v5 \
-    'libminizip1(t64)?' zlib1g 'libnettle8(t64)?' 'fonts-liberation2?'; do
+    'libminizip1(t64)?' zlib1g libdeflate0 'libnettle8(t64)?' 'fonts-liberation2?'; do
     grep -qxE "$library" <<<"$names" || fail "Depends lacks $library: $depends"
 done
 [[ $depends != *-dev* ]] || fail "Depends names a build package: $depends"

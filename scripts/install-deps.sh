@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config git       # toolchain (scripts/test.sh lists the sources with git)
   ccache                                      # the compiler cache: a build again compiles only what changed
-  qt6-base-dev libzip-dev libarchive-dev libpugixml-dev libminizip-dev zlib1g-dev nlohmann-json3-dev  # libraries
+  qt6-base-dev libzip-dev libarchive-dev libpugixml-dev libminizip-dev zlib1g-dev libdeflate-dev nlohmann-json3-dev  # libraries
   nettle-dev                                  # the decryption of protected presentations
   libgtest-dev                                # tests
   clang-format-19                             # the formatting check of scripts/test.sh (the same version on Debian 12 and 13)

@@ -131,6 +131,45 @@ TEST_P(ZipPackageTest, DamagedAndAmbiguousArchivesAreRefused) {
 }
 
 // Writes bytes as the file name and opens it as a package.
+TEST_P(ZipPackageTest, ADeflatedPartWhoseHeadersLieIsReadAsAStreamFindsIt) {
+    // A part is inflated in one call to its recorded size and checked against its recorded CRC-32;
+    // when either lies, it is read as a stream, which goes by the bytes themselves.
+    const std::string content = std::string(5000, 'a') + "<end/>";
+    struct Case {
+        const char* what;
+        qsizetype local, directory; // where the field is in the local header and in the directory entry
+        std::uint32_t value;
+        QString says; // empty: the part reads as it is
+    };
+    for (const Case& c : {
+             Case{"a checksum that lies", 14, 16, 0x12345678u, u"part.xml: the part is damaged: CRC error"_s},
+             Case{"a size too large", 22, 24, 6000u, {}},
+             Case{"a size too small", 22, 24, 100u, {}},
+         }) {
+        SCOPED_TRACE(c.what);
+        const QString zip = path(u"lies.zip"_s);
+        test::writeZip(zip, {{"part.xml", content}});
+        QFile file(zip);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        qsizetype directory = 0;
+        test::zipEntrySpans(bytes, &directory);
+        for (const qsizetype at : {c.local, directory + c.directory})
+            for (int i = 0; i < 4; ++i)
+                bytes[at + i] = static_cast<char>(c.value >> (8 * i));
+        file.seek(0);
+        file.write(bytes);
+        file.close();
+        const ZipPackage package(zip, limits());
+        std::string read;
+        const QString failure = failureOf([&] { read = package.read("part.xml"); });
+        EXPECT_EQ(failure, c.says.isEmpty() ? QString() : zip + u": "_s + c.says);
+        if (c.says.isEmpty()) {
+            EXPECT_EQ(read, content);
+        }
+    }
+}
+
 class ZipRecoveryTest : public ZipPackageTest {
 protected:
     std::unique_ptr<ZipPackage> openBytes(const QByteArray& bytes, const office::ZipLimits& limits) {

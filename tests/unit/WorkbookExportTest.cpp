@@ -351,6 +351,27 @@ TEST_F(ExportTest, TheReadBackFindsAPartThatIsNotWhatWasWritten) {
     EXPECT_TRUE(failureOf([&] {
                     checkPackage(QFile::encodeName(path), {{"xl/worksheets/sheet1.xml", 0, label}}, 1);
                 }).contains(u"CRC error"_s));
+    // So does a deflated one whose recorded checksum lies (CRC-32 at byte 14 of the local header and
+    // 16 of the directory entry): it fails inflated in one call, and then as a stream.
+    {
+        const std::string sheet = head + row + tail;
+        int error = 0;
+        zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        ASSERT_NE(archive, nullptr);
+        zip_file_add(archive, "xl/worksheets/sheet1.xml", zip_source_buffer(archive, sheet.data(), sheet.size(), 0), 0);
+        ASSERT_EQ(zip_close(archive), 0);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        bytes = file.readAll();
+        const qsizetype directory = bytes.lastIndexOf("PK\x01\x02");
+        for (const qsizetype crc : {qsizetype{14}, directory + 16})
+            bytes[crc] = static_cast<char>(bytes[crc] ^ 0x5A);
+        file.seek(0);
+        file.write(bytes);
+        file.close();
+    }
+    EXPECT_TRUE(failureOf([&] {
+                    checkPackage(QFile::encodeName(path), {{"xl/worksheets/sheet1.xml", 1, label}}, 1);
+                }).contains(u"CRC error"_s));
     EXPECT_EQ(failureOf([&] { checkPackage(QFile::encodeName(path), {{"xl/styles.xml", -1, u"xl/styles.xml"_s}}, 1); }),
               u"the file written holds a part it should not: xl/worksheets/sheet1.xml"_s);
 }

@@ -1,6 +1,7 @@
 #include "office/presentation/ZipPackage.h"
 
 #include "office/ZipErrorText.h"
+#include "office/ZipWholeInflate.h"
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/PresentationDocument.h"
 #include "office/presentation/ReadError.h"
@@ -283,17 +284,26 @@ void ZipPackage::readStored(std::string_view name, std::string& buffer) const {
     if (declared > m_limits.maxPartSize)
         failPart(name, u"the part is larger than %1 MiB"_s.arg(m_limits.maxPartSize >> 20));
 
-    zip_file_t* file = zip_fopen_index(m_archive, entry, 0);
-    if (file == nullptr)
-        failPart(name, QString::fromUtf8(zip_strerror(m_archive)));
-    EntryCloser closer{file};
-
     // The header's sizes are only a hint: the limits apply to the bytes really produced. A lying small
     // size just means the buffer grows; a lying large one is capped by what the compressed bytes allow.
     const std::uint64_t plausible =
         std::min<std::uint64_t>({declared, m_limits.maxPartSize, compressed * m_limits.maxRatio + m_limits.ratioGrace});
     // Read ahead among others, the part, and what parsing it builds, wait for room first.
     SharedReadRoom::claim(static_cast<qsizetype>(plausible) * 4);
+    // A part whose recorded size keeps every limit below is inflated in one call to that size. What
+    // that cannot do or finds wrong (a size that lies, damage, a stored part) is read as below, which
+    // decides on the bytes it produces and says what is wrong.
+    const bool withinLimits = (stat.valid & ZIP_STAT_SIZE) && m_inflated + declared <= m_limits.maxTotalSize &&
+                              !(declared > m_limits.ratioGrace && declared > compressed * m_limits.maxRatio);
+    if (withinLimits && inflateWhole(m_archive, entry, stat, buffer)) {
+        m_inflated += declared;
+        return;
+    }
+
+    zip_file_t* file = zip_fopen_index(m_archive, entry, 0);
+    if (file == nullptr)
+        failPart(name, QString::fromUtf8(zip_strerror(m_archive)));
+    EntryCloser closer{file};
     buffer.resize(static_cast<size_t>(plausible) + 1);
     std::uint64_t filled = 0;
     for (;;) {

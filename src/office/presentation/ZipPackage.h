@@ -45,7 +45,9 @@ public:
 };
 
 // A zip archive opened read-only through libzip, read one part at a time. The whole package is never
-// inflated: read() inflates just the part asked for, counting the bytes it actually produces.
+// inflated: read() inflates just the part asked for, counting the bytes it actually produces. A part
+// whose recorded size keeps the limits is inflated in one call with libdeflate; any other, or one that
+// fails so, is inflated as a stream with zlib, where the limits apply as the bytes come.
 //
 // An archive whose directory is missing (a file cut short) or damaged is read from its local file
 // headers instead (recovered() is then true): the package holds the XML parts that come whole, with

@@ -1,6 +1,7 @@
 #include "office/spreadsheet/PackageCheck.h"
 
 #include "office/ZipErrorText.h"
+#include "office/ZipWholeInflate.h"
 #include "office/spreadsheet/SaveError.h"
 
 #include <pugixml.hpp>
@@ -21,6 +22,10 @@ namespace {
 
 constexpr unsigned ParseOptions = pugi::parse_default;
 constexpr std::size_t RowBatch = std::size_t{1} << 20;
+// Parts up to this size are inflated whole, in one call; larger ones (a sheet of many rows) are read
+// as a stream, so that memory does not grow with a sheet, and no fresh memory is touched page by page
+// for it, which costs more than the faster inflate saves.
+constexpr std::uint64_t WholeUpTo = std::uint64_t{1} << 20;
 constexpr std::string_view SheetDataStart = "<sheetData>";
 constexpr std::string_view RowEnd = "</row>";
 
@@ -124,36 +129,16 @@ private:
     zip_t* m_archive = nullptr;
 };
 
-// Reads the part at index of archive to its end and checks it; the reason when it fails.
-std::optional<QString> checkPart(zip_t* archive, zip_uint64_t index, const ExpectedPart& part, std::string& buffer,
-                                 const std::atomic<bool>* stop) {
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat_index(archive, index, 0, &stat) != 0)
-        return zipProblem(archive);
-    zip_file_t* file = zip_fopen_index(archive, index, 0);
-    if (file == nullptr)
-        return zipProblem(archive);
-    struct Close {
-        zip_file_t* file;
-        ~Close() { zip_fclose(file); }
-    } close{file};
+// Checks what a part holds, given piece by piece to feed, and its rows; the reason when it fails.
+template <typename Feed>
+std::optional<QString> checkContent(const ExpectedPart& part, const zip_stat_t& stat, Feed&& feed) {
     PartCheck check(part.rows >= 0);
-    std::uint64_t size = 0;
     try {
-        for (;;) {
-            if (stop && stop->load(std::memory_order_relaxed))
-                return std::nullopt;
-            const zip_int64_t got = zip_fread(file, buffer.data(), buffer.size());
-            if (got < 0)
-                return QString::fromUtf8(zip_file_strerror(file));
-            if (got == 0)
-                break;
-            size += static_cast<std::uint64_t>(got);
-            check.feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
-        }
-        if ((stat.valid & ZIP_STAT_SIZE) && size != stat.size)
-            return u"it holds %1 bytes, not %2"_s.arg(size).arg(stat.size);
+        const std::optional<std::uint64_t> size = feed(check);
+        if (!size)
+            return std::nullopt; // stopped
+        if ((stat.valid & ZIP_STAT_SIZE) && *size != stat.size)
+            return u"it holds %1 bytes, not %2"_s.arg(*size).arg(stat.size);
         const std::int64_t rows = check.finish();
         if (part.rows >= 0 && rows != part.rows)
             return u"it holds %1 rows, not the %2 written"_s.arg(rows).arg(part.rows);
@@ -161,6 +146,53 @@ std::optional<QString> checkPart(zip_t* archive, zip_uint64_t index, const Expec
         return error.description();
     }
     return std::nullopt;
+}
+
+// Reads the part at index of archive to its end and checks it; the reason when it fails. With whole,
+// the part is inflated in one call first and checked from memory, in the pieces a stream would give;
+// a part that does not inflate so is read as a stream, which tells what is wrong.
+std::optional<QString> checkPart(zip_t* archive, zip_uint64_t index, const ExpectedPart& part, std::string& buffer,
+                                 bool whole, const std::atomic<bool>* stop) {
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive, index, 0, &stat) != 0)
+        return zipProblem(archive);
+    const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
+    if (std::string inflated; whole && inflateWhole(archive, index, stat, inflated)) {
+        return checkContent(part, stat, [&](PartCheck& check) -> std::optional<std::uint64_t> {
+            for (std::size_t at = 0; at < inflated.size(); at += buffer.size()) {
+                if (stopped())
+                    return std::nullopt;
+                check.feed(std::string_view(inflated).substr(at, buffer.size()));
+            }
+            return inflated.size();
+        });
+    }
+    zip_file_t* file = zip_fopen_index(archive, index, 0);
+    if (file == nullptr)
+        return zipProblem(archive);
+    struct Close {
+        zip_file_t* file;
+        ~Close() { zip_fclose(file); }
+    } close{file};
+    std::optional<QString> failure;
+    std::optional<QString> problem = checkContent(part, stat, [&](PartCheck& check) -> std::optional<std::uint64_t> {
+        std::uint64_t size = 0;
+        for (;;) {
+            if (stopped())
+                return std::nullopt;
+            const zip_int64_t got = zip_fread(file, buffer.data(), buffer.size());
+            if (got < 0) {
+                failure = QString::fromUtf8(zip_file_strerror(file));
+                return std::nullopt;
+            }
+            if (got == 0)
+                return size;
+            size += static_cast<std::uint64_t>(got);
+            check.feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        }
+    });
+    return failure ? failure : problem;
 }
 
 } // namespace
@@ -208,7 +240,7 @@ void checkPackage(const QByteArray& path, const std::vector<ExpectedPart>& parts
                 item = next++;
             }
             const auto [index, part] = work[item];
-            if (const auto problem = checkPart(reader, index, parts[part], buffer, stop)) {
+            if (const auto problem = checkPart(reader, index, parts[part], buffer, sizes[part] <= WholeUpTo, stop)) {
                 const std::lock_guard lock(mutex);
                 if (!failure || failure->first > part)
                     failure = {part, *problem};
