@@ -1,5 +1,6 @@
 #include "office/spreadsheet/BlockDeflate.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -77,7 +78,8 @@ public:
                 break;
         }
         out.resize(produced);
-        task.crc = static_cast<std::uint32_t>(crc32_z(0, bytes(input.data()), input.size()));
+        // libdeflate's CRC-32 is the same sum, several times faster than zlib's.
+        task.crc = libdeflate_crc32(0, input.data(), input.size());
     }
 
 private:
