@@ -107,7 +107,11 @@ void StagingFile::open(const QString& path) {
         // The file create() made, through the descriptor that made it: no name is looked up again.
         fd = m_created;
         m_created = -1;
-        if (::ftruncate(fd, 0) != 0) {
+        // It was made empty, and is emptied again only when something wrote to it since: ext4 takes a
+        // file truncated to nothing for one being replaced, and writes it to the disk when it is
+        // closed, which would cost every pass a write of a file that is deleted right after.
+        struct stat info{};
+        if ((::fstat(fd, &info) != 0 || info.st_size != 0) && ::ftruncate(fd, 0) != 0) {
             const int error = errno;
             ::close(fd);
             m_problem = QString::fromLocal8Bit(std::strerror(error));
