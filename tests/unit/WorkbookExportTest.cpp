@@ -120,7 +120,9 @@ TEST_F(ExportTest, EscapingOfCellTextForTheFile) {
         return out;
     };
     EXPECT_EQ(escaped("_x0041_"), "_x005F_x0041_");
-    EXPECT_EQ(escaped("_x004_ _xZZZZ_ _x12345_ _X0041_"), "_x004_ _xZZZZ_ _x12345_ _X0041_"); // no sequences
+    // The shorter forms some readers decode as well.
+    EXPECT_EQ(escaped("_x4_ _x004_ _x0_ a_xF_"), "_x005F_x4_ _x005F_x004_ _x005F_x0_ a_x005F_xF_");
+    EXPECT_EQ(escaped("_x_ _xZZZZ_ _x12345_ _X0041_ _x1"), "_x_ _xZZZZ_ _x12345_ _X0041_ _x1"); // no sequences
     EXPECT_EQ(escaped("a<b>&\"c\""), "a&lt;b&gt;&amp;\"c\"");
     EXPECT_EQ(escaped("tab\there\nline\rcr\v\x1F"), "tab\there\nline_x000D_cr_x000B__x001F_");
     // What the file cannot hold becomes U+FFFD: NUL, U+FFFE, U+FFFF, a byte that is no UTF-8, a

@@ -30,6 +30,16 @@ bool isHexDigit(char ch) {
     return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
 }
 
+// Whether text[at] ('_') begins "_x", one to four hex digits and "_", which a reader would decode.
+bool looksLikeEscape(std::string_view text, std::size_t at) {
+    if (at + 1 >= text.size() || text[at + 1] != 'x')
+        return false;
+    std::size_t digits = 0;
+    while (digits < 4 && at + 2 + digits < text.size() && isHexDigit(text[at + 2 + digits]))
+        ++digits;
+    return digits > 0 && at + 2 + digits < text.size() && text[at + 2 + digits] == '_';
+}
+
 void appendEscape(std::string& out, unsigned value) {
     static constexpr char Hex[] = "0123456789ABCDEF";
     out += "_x";
@@ -110,9 +120,9 @@ template <bool Attribute> void appendEscaped(std::string& out, std::string_view 
             out += Attribute ? "&quot;" : "\"";
             break;
         case '_':
-            // Readers decode "_xHHHH_" as one character; its underscore, escaped, keeps the text as written.
-            if (i + 6 < size && text[i + 1] == 'x' && isHexDigit(text[i + 2]) && isHexDigit(text[i + 3]) &&
-                isHexDigit(text[i + 4]) && isHexDigit(text[i + 5]) && text[i + 6] == '_')
+            // Readers decode "_xHHHH_" as one character, and some also a shorter "_xH_" to "_xHHH_"; the
+            // underscore of any of them, escaped, keeps the text as written.
+            if (looksLikeEscape(text, i))
                 appendEscape(out, '_');
             else
                 out += '_';
