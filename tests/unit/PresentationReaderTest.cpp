@@ -304,6 +304,9 @@ TEST_F(ReaderTest, FilesThatAreNoPackageSayWhatTheyAre) {
               path(u"empty.pptx"_s) + u": the file is empty"_s);
     EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"absent.pptx"_s)); }),
               path(u"absent.pptx"_s) + u": cannot open the file: No such file or directory"_s);
+    // A regular file whose read fails: the first page of this process's memory is never mapped.
+    EXPECT_EQ(failureOf([&] { office::openPresentationDocument(u"/proc/self/mem"_s); }),
+              u"/proc/self/mem: cannot read the file: Input/output error"_s);
 
     QFile original(fixture(u"impress-shapes.pptx"_s));
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));

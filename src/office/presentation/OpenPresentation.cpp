@@ -9,6 +9,7 @@
 #include "office/presentation/ZipPackage.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,10 +47,15 @@ bool looksLikeXml(std::string_view head) {
 // hands a file to report their own failures).
 std::unique_ptr<PresentationDocument> readPresentation(const QString& path, PasswordSource* passwords) {
     const int fd = openRegularFile(path);
-    const std::string head = readFileStart(fd, 512);
+    int readError = 0;
+    const std::string head = readFileStart(fd, 512, &readError);
     const bool zip = head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06");
-    if (!zip)
+    if (!zip || readError != 0)
         ::close(fd);
+    // A read that fails (a disk error, a file on a network that went away) is no empty file.
+    if (readError != 0)
+        throw ReadError(displayName(path) + u": cannot read the file: "_s +
+                        QString::fromLocal8Bit(std::strerror(readError)));
     if (head.empty())
         throw ReadError(displayName(path) + u": the file is empty"_s);
 
