@@ -88,9 +88,10 @@ public:
     }
 
 private:
-    void give(ShapeText& text) {
+    // Gives text as the next shape, or as the shape numbered number.
+    void give(ShapeText& text, int number = 0) {
         text.slide = m_slide;
-        text.shape = ++m_given;
+        text.shape = number > 0 ? number : ++m_given;
         text.hidden = m_hidden;
         m_take(text);
     }
@@ -157,13 +158,16 @@ private:
             text.text = m_application.alternativeText(ref);
             give(text);
         } else if ((kind == ShapeKind::Diagram && m_choice.smartart) || (kind == ShapeKind::Chart && m_choice.charts)) {
+            // A graphic is one shape, whose texts share its number; it takes its place whether it gives
+            // texts or not, so that the shapes after it keep their numbers when its part is lost.
+            const int number = ++m_given;
             const QString name = m_application.shapeName(ref);
             for (const QString& item : m_application.graphicTexts(ref)) {
                 ShapeText text;
                 text.name = name;
                 text.kind = kind == ShapeKind::Diagram ? u"smartart"_s : u"chart"_s;
                 text.text = item;
-                give(text);
+                give(text, number);
             }
         }
     }

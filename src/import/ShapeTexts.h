@@ -29,8 +29,9 @@ struct TextChoice {
 // One shape that gives text, and where it came from.
 struct ShapeText {
     int slide = 0; // from 1
-    // Its place on the slide, from 1, counting only the shapes that give text; the notes come after
-    // the slide's shapes.
+    // Its place on the slide, from 1, counting only the shapes that give text (a SmartArt graphic or
+    // a chart asked for counts once, its texts sharing its number, also when it gives none); the
+    // notes come after the slide's shapes.
     int shape = 0;
     QString name; // as the presentation stores it ("" for the notes)
     // title, body, text, table, notes, group (a shape inside a group), smartart, chart, comment, alt

@@ -115,17 +115,20 @@ public:
     virtual bool slideHidden(int slide) = 0;
     // The texts of a SmartArt graphic's nodes (in the order they hang in the graphic) or of a chart
     // (its title, its series' names, its axes' titles); empty texts left out. Nothing for any other
-    // shape, and nothing when the graphic's own data is missing or damaged.
+    // shape, and nothing when the graphic's own data is missing or damaged (which damage() then
+    // reports).
     virtual QStringList graphicTexts(const ShapeRef& shape) = 0;
     // .AlternativeText of a picture ("" when it has none).
     virtual QString alternativeText(const ShapeRef& shape) = 0;
-    // Slides(slide).Comments, each followed by its replies; nothing when they are missing or damaged.
+    // Slides(slide).Comments, each followed by its replies; nothing when they are missing or damaged
+    // (which damage() then reports).
     virtual std::vector<SlideComment> comments(int slide) = 0;
 
-    // What damage cost the active presentation; nothing when it was read whole. A damaged file that
-    // still gives text (cut short, its zip directory or its chain of edits broken) opens with what
-    // survived: its slides give exactly the text the whole file gives for them, a lost slide gives
-    // nothing. The caller reports the damage as a failure of the read. (The stand-in's own member:
+    // What damage cost the active presentation so far; nothing when all that was read came whole. A
+    // damaged file that still gives text (cut short, its zip directory or its chain of edits broken)
+    // opens with what survived: its slides give exactly the text the whole file gives for them, a
+    // lost slide gives nothing; a graphic, notes or comments whose part is lost give nothing and are
+    // named here too. The caller reports the damage as a failure of the read. (The stand-in's own member:
     // the desktop application offers a repair instead.)
     virtual std::optional<PresentationDamage> damage() = 0;
 
@@ -151,9 +154,10 @@ public:
     // How many paths a hint is worth: the one opened next and those read ahead of it (0: no hint
     // is needed).
     virtual int lookahead() const = 0;
-    // While Open waits for a presentation that is being read ahead, it calls poll every few tens of
-    // milliseconds on the caller's thread; what poll throws ends the wait and leaves Open, so a stop
-    // is never held up by a read. An empty function calls nothing.
+    // While Open waits for a presentation that is being read ahead, and while any member reads a
+    // presentation on the caller's thread (this one), poll is called every few tens of milliseconds;
+    // what poll throws ends the wait or the read and leaves the member, so a stop is never held up by
+    // a read. An empty function calls nothing.
     virtual void whileWaiting(std::function<void()> poll) = 0;
     // Where Open takes the passwords of protected presentations from, from now on (null: nowhere; a
     // protected presentation then fails with PasswordError). Open tries the source's passwords and

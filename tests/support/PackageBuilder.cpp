@@ -147,4 +147,91 @@ QString writeTextDeck(const QString& path, const QStringList& texts) {
     return path;
 }
 
+namespace {
+
+std::string graphicFrame(std::string_view name, std::string_view data) {
+    return R"(<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id="9" name=")" + std::string(name) +
+           R"("/><p:cNvGraphicFramePr/><p:nvPr/></p:nvGraphicFramePr><a:graphic>)" + std::string(data) +
+           "</a:graphic></p:graphicFrame>";
+}
+
+const char* const Dgm = R"(xmlns:dgm="http://schemas.openxmlformats.org/drawingml/2006/diagram" )"
+                        R"(xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main")";
+
+} // namespace
+
+std::string chartFrame(std::string_view name, std::string_view id) {
+    return graphicFrame(name, R"(<a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/chart">)"
+                              R"(<c:chart xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart" r:id=")" +
+                                  std::string(id) + R"("/></a:graphicData>)");
+}
+
+std::string diagramFrame(std::string_view name, std::string_view id) {
+    return graphicFrame(name, R"(<a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/diagram">)"
+                              R"(<dgm:relIds xmlns:dgm="http://schemas.openxmlformats.org/drawingml/2006/diagram" )"
+                              R"(r:dm=")" +
+                                  std::string(id) + R"("/></a:graphicData>)");
+}
+
+const char* const ChartType = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/chart";
+const char* const DiagramDataType = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/diagramData";
+const char* const CommentsType = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments";
+const char* const CommentAuthorsType =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/commentAuthors";
+
+std::string relationship(std::string_view id, std::string_view type, std::string_view target) {
+    return R"(<Relationship Id=")" + std::string(id) + R"(" Type=")" + std::string(type) + R"(" Target=")" +
+           std::string(target) + R"("/>)";
+}
+
+std::string relationshipsPart(std::string_view relationships) {
+    return R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" +
+           std::string(relationships) + "</Relationships>";
+}
+
+std::string chartPart(std::string_view title) {
+    return R"(<c:chartSpace xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart" )"
+           R"(xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"><c:chart><c:title><c:tx><c:rich>)"
+           R"(<a:bodyPr/><a:p><a:r><a:t>)" +
+           std::string(title) + "</a:t></a:r></a:p></c:rich></c:tx></c:title></c:chart></c:chartSpace>";
+}
+
+std::string diagramDataPart(std::string_view text) {
+    return std::string("<dgm:dataModel ") + Dgm +
+           R"(><dgm:ptLst><dgm:pt modelId="0" type="doc"/><dgm:pt modelId="1"><dgm:t><a:bodyPr/><a:p><a:r><a:t>)" +
+           std::string(text) +
+           R"(</a:t></a:r></a:p></dgm:t></dgm:pt></dgm:ptLst><dgm:cxnLst><dgm:cxn modelId="c" srcId="0" )"
+           R"(destId="1" srcOrd="0"/></dgm:cxnLst></dgm:dataModel>)";
+}
+
+std::string commentsPart(std::string_view text) {
+    return R"(<p:cmLst xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main"><p:cm authorId="0" )"
+           R"(idx="1"><p:pos x="0" y="0"/><p:text>)" +
+           std::string(text) + "</p:text></p:cm></p:cmLst>";
+}
+
+std::string commentAuthorsPart(std::string_view author) {
+    return R"(<p:cmAuthorLst xmlns:p="http://schemas.openxmlformats.org/presentationml/2006/main">)"
+           R"(<p:cmAuthor id="0" name=")" +
+           std::string(author) + R"(" initials="A" lastIdx="1" clrIdx="0"/></p:cmAuthorLst>)";
+}
+
+std::vector<PackagePart> reviewedDeckParts() {
+    std::vector<PackagePart> parts =
+        deckParts({slideXml(chartFrame("Chart", "rId1") + diagramFrame("Diagram", "rId2") + textBoxOf("Kept"))});
+    for (PackagePart& part : parts)
+        if (part.name == "ppt/_rels/presentation.xml.rels")
+            part.content.insert(part.content.rfind("</Relationships>"),
+                                relationship("rIdA", CommentAuthorsType, "commentAuthors.xml"));
+    parts.push_back({"ppt/slides/_rels/slide1.xml.rels",
+                     relationshipsPart(relationship("rId1", ChartType, "../charts/chart1.xml") +
+                                       relationship("rId2", DiagramDataType, "../diagrams/data1.xml") +
+                                       relationship("rId3", CommentsType, "../comments/comment1.xml"))});
+    parts.push_back({"ppt/charts/chart1.xml", chartPart("Revenue")});
+    parts.push_back({"ppt/diagrams/data1.xml", diagramDataPart("Plan")});
+    parts.push_back({"ppt/comments/comment1.xml", commentsPart("Check this")});
+    parts.push_back({"ppt/commentAuthors.xml", commentAuthorsPart("Ann")});
+    return parts;
+}
+
 } // namespace quorvane::test

@@ -44,6 +44,31 @@ std::string textBox(std::string_view paragraphs);
 // A p:sp text box of one paragraph with one run of text (already XML-escaped).
 std::string textBoxOf(std::string_view text);
 
+// A p:graphicFrame named name showing a chart or a SmartArt graphic whose part the slide's relationship
+// id names.
+std::string chartFrame(std::string_view name, std::string_view id);
+std::string diagramFrame(std::string_view name, std::string_view id);
+
+// The relationship types of the parts that slides show besides their shapes.
+extern const char* const ChartType;
+extern const char* const DiagramDataType;
+extern const char* const CommentsType;
+extern const char* const CommentAuthorsType;
+// One Relationship element, and a relationships part holding some.
+std::string relationship(std::string_view id, std::string_view type, std::string_view target);
+std::string relationshipsPart(std::string_view relationships);
+
+// A chart part whose title is title, a diagram data part whose one node says text, a comments part of
+// one comment by the author of id 0 that says text, and the comment authors part naming that author.
+std::string chartPart(std::string_view title);
+std::string diagramDataPart(std::string_view text);
+std::string commentsPart(std::string_view text);
+std::string commentAuthorsPart(std::string_view author);
+
+// A deck of one slide that shows a chart ("Chart": "Revenue"), a SmartArt graphic ("Diagram": "Plan"),
+// a text box ("Kept") and one comment by Ann ("Check this"), in parts of their own.
+std::vector<PackagePart> reviewedDeckParts();
+
 // The parts of a Transitional presentation package with the given slide parts, named
 // ppt/slides/slideN.xml in list order and listed in p:sldIdLst in that order. contentType is the main
 // part's content type.

@@ -168,4 +168,57 @@ TEST_P(DamagedCopyTest, GivesTheTextOfTheSlidesWhosePartsEndBeforeTheDamage) {
     }
 }
 
+// A copy cut after its slides that lost more than slides: the report names the rest, and a graphic
+// that is lost keeps its place, so the shapes after it keep the numbers the whole file gives them.
+struct CutAfterTheSlides {
+    const char* file;
+    qsizetype cut;
+    const char* include;
+    const char* lost; // how the report ends
+};
+
+class LostBesidesSlidesTest : public ::testing::TestWithParam<CutAfterTheSlides> {};
+
+TEST_P(LostBesidesSlidesTest, AreNamedInTheReportAndTheShapesKeepTheirNumbers) {
+    const CutAfterTheSlides damage = GetParam();
+    const QString original = Data + u"/extras/"_s + QString::fromLatin1(damage.file);
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QString::fromLatin1(damage.file));
+    QFile file(copy);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(contentOf(original).left(damage.cut));
+    file.close();
+    const QString include = QString::fromLatin1(damage.include);
+    const TextRun whole = text({u"--json"_s, u"--include"_s, include, original});
+    const TextRun cut = text({u"--json"_s, u"--include"_s, include, copy});
+    EXPECT_EQ(cut.status, 1);
+    ASSERT_TRUE(cut.err.ends_with(std::string(damage.lost) + "\n")) << cut.err;
+    std::vector<QJsonObject> objects = objectsOf(cut.out);
+    ASSERT_FALSE(objects.empty());
+    EXPECT_EQ("quorvane-cli: " + objects.back().value(u"error"_s).toString().toStdString() + "\n", cut.err);
+    objects.pop_back();
+    // Each shape that survived is the whole file's, with its number (a comment whose author's name is
+    // lost, as the report says, without it).
+    std::vector<QJsonObject> all = objectsOf(whole.out);
+    for (QJsonObject& object : all)
+        object.remove(u"author"_s);
+    for (QJsonObject object : objects) {
+        object[u"path"_s] = original;
+        object.remove(u"author"_s);
+        EXPECT_NE(std::find(all.begin(), all.end(), object), all.end()) << QJsonDocument(object).toJson().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Extras, LostBesidesSlidesTest,
+    ::testing::Values(CutAfterTheSlides{"review-impress.pptx", 21107, "comments",
+                                        "3 of 3 slides read; the names of the comment authors are lost; the "
+                                        "comments of slide 2 are lost"},
+                      CutAfterTheSlides{"smartart-simple.pptx", 3115, "smartart",
+                                        "1 slide read from the slide parts that survived, in the order of their "
+                                        "names; the SmartArt graphic of slide 1 is lost"}),
+    [](const ::testing::TestParamInfo<CutAfterTheSlides>& param) {
+        return std::string(param.param.include) == "comments" ? std::string("Comments") : std::string("SmartArt");
+    });
+
 } // namespace

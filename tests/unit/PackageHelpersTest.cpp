@@ -83,6 +83,17 @@ TEST_P(ZipPackageTest, LimitsApplyToTheBytesReallyInflated) {
     EXPECT_EQ(failureOf([&] { twice.read("big"); }),
               path(u"big.zip"_s) + u": big: the parts read inflate to more than 0 MiB together"_s);
 
+    // A read that fails counts what it inflated, and the part fails again at once with the same error.
+    limits = this->limits();
+    limits.ratioGrace = 1000;
+    limits.maxTotalSize = 1000;
+    const ZipPackage failing(path(u"big.zip"_s), limits);
+    const QString bomb = path(u"big.zip"_s) + u": big: the part inflates more than 100 times (a zip bomb?)"_s;
+    EXPECT_EQ(failureOf([&] { failing.read("big"); }), bomb);
+    EXPECT_EQ(failureOf([&] { failing.read("big"); }), bomb);
+    EXPECT_EQ(failureOf([&] { failing.read("small"); }),
+              path(u"big.zip"_s) + u": small: the parts read inflate to more than 0 MiB together"_s);
+
     limits = this->limits();
     limits.maxEntries = 1;
     EXPECT_EQ(failureOf([&] { ZipPackage(path(u"big.zip"_s), limits); }),

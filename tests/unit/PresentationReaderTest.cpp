@@ -3,7 +3,9 @@
 #include "support/PackageBuilder.h"
 
 #include "office/AutomationError.h"
+#include "office/presentation/OoxmlPresentation.h"
 #include "office/presentation/OpenPresentation.h"
+#include "office/presentation/ZipPackage.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +14,8 @@
 #include "support/TestTools.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 #include <sys/stat.h>
 
@@ -381,6 +385,40 @@ TEST_F(ReaderTest, FoldersAndNamedPipesAreRefusedWithoutBlocking) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(path(u"pipe.pptx"_s)).constData(), 0600), 0);
     EXPECT_EQ(failureOf([&] { office::openPresentationDocument(path(u"pipe.pptx"_s)); }),
               path(u"pipe.pptx"_s) + u": is not a regular file"_s);
+}
+
+TEST_F(ReaderTest, AGraphicPartIsReadOnceAndWhatFailedReadsInflatedCountsTowardsTheBound) {
+    // Three frames show one zip bomb, the fourth a sound chart of varied text too large for what
+    // the bomb's one failed read left of the package's bound.
+    std::mt19937 random(7);
+    std::string varied(600000, ' ');
+    for (char& c : varied)
+        c = static_cast<char>('a' + random() % 26);
+    std::vector<test::PackagePart> parts =
+        test::deckParts({test::slideXml(test::chartFrame("A", "rId1") + test::chartFrame("B", "rId1") +
+                                        test::chartFrame("C", "rId1") + test::chartFrame("D", "rId2"))});
+    parts.push_back({"ppt/slides/_rels/slide1.xml.rels",
+                     test::relationshipsPart(test::relationship("rId1", test::ChartType, "../charts/chart1.xml") +
+                                             test::relationship("rId2", test::ChartType, "../charts/chart2.xml"))});
+    parts.push_back({"ppt/charts/chart1.xml", test::chartPart("Bomb") + std::string(4u << 20, ' ')});
+    parts.push_back({"ppt/charts/chart2.xml", test::chartPart("Sound") + "<!--" + varied + "-->"});
+    test::writeZip(path(u"graphics.pptx"_s), parts);
+    office::ZipLimits limits;
+    limits.maxTotalSize = 3u << 19; // 1.5 MiB: the bomb inflates past 1 MiB before it is stopped
+    const auto document =
+        office::openOoxmlPackage(std::make_unique<office::ZipPackage>(path(u"graphics.pptx"_s), limits));
+    for (const office::ShapeInfo& shape : document->shapes(1))
+        EXPECT_TRUE(document->graphicTexts(1, shape).empty());
+    ASSERT_NE(document->damage(), nullptr);
+    const std::vector<office::LostItem>& lost = document->damage()->lostItems;
+    ASSERT_EQ(lost.size(), 4u);
+    for (int frame = 0; frame < 3; ++frame) {
+        EXPECT_EQ(lost[frame].reason, u"ppt/charts/chart1.xml: the part inflates more than 100 times (a zip bomb?)"_s);
+        EXPECT_FALSE(lost[frame].bound);
+    }
+    EXPECT_EQ(lost[3].reason, u"ppt/charts/chart2.xml: the parts read inflate to more than 1 MiB together"_s);
+    EXPECT_TRUE(lost[3].bound);
+    EXPECT_FALSE(document->damage()->bound); // the first loss is damage, and the message says so
 }
 
 TEST_F(ReaderTest, ZipBombsAndDeepNestingStopWithAReason) {

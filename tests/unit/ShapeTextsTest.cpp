@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string_view>
+
 using namespace Qt::StringLiterals;
 using namespace quorvane;
 
@@ -37,11 +40,19 @@ QString describe(const import::ShapeText& shape) {
         .arg(shape.kind, name, text);
 }
 
-QStringList read(const QString& path, const import::TextChoice& choice) {
+// The shapes of the file; what the file lost goes to *lost, which must be given for a file that loses any.
+QStringList read(const QString& path, const import::TextChoice& choice, QString* lost = nullptr) {
     office::LocalPresentationServer server;
     QStringList shapes;
-    quorvane::import::ForEachShapeText(server, path, choice,
-                                       [&](const import::ShapeText& shape) { shapes << describe(shape); });
+    try {
+        quorvane::import::ForEachShapeText(server, path, choice,
+                                           [&](const import::ShapeText& shape) { shapes << describe(shape); });
+    } catch (const office::PartialReadError& error) {
+        if (lost == nullptr)
+            ADD_FAILURE() << error.description().toStdString();
+        else
+            *lost = error.description();
+    }
     EXPECT_EQ(server.running(), nullptr); // quit after a clean read
     return shapes;
 }
@@ -143,13 +154,14 @@ TEST(ShapeTextsTest, ChartsPicturesAndHiddenSlidesFromPptxgenjs) {
     const QString path = Extras + u"/graphics-pptxgenjs.pptx"_s;
     const QStringList expected{
         u"1/1 text Heading: Sales"_s,
-        // The title, the series in plot-area order, then the axis titles; the line chart has no title.
+        // The title, the series in plot-area order, then the axis titles, all of one shape; the line
+        // chart has no title.
         u"1/2 chart Sales chart: Sales by region"_s,
-        u"1/3 chart Sales chart: North"_s,
-        u"1/4 chart Sales chart: South"_s,
-        u"1/5 chart Sales chart: Quarter"_s,
-        u"1/6 chart Sales chart: Units"_s,
-        u"1/7 chart Trend chart: Trend"_s,
+        u"1/2 chart Sales chart: North"_s,
+        u"1/2 chart Sales chart: South"_s,
+        u"1/2 chart Sales chart: Quarter"_s,
+        u"1/2 chart Sales chart: Units"_s,
+        u"1/3 chart Trend chart: Trend"_s,
         u"2h/1 text Text 0: Backup figures"_s,
         u"2h/2 alt Red square: A red square"_s,
         // A line end in an attribute reads as a space, as XML has it.
@@ -172,8 +184,8 @@ TEST(ShapeTextsTest, ChartsPicturesAndHiddenSlidesFromPptxgenjs) {
 
 TEST(ShapeTextsTest, SmartArtNodesInTheOrderTheyHang) {
     EXPECT_EQ(read(Extras + u"/smartart-simple.pptx"_s, shown()).mid(0, 3),
-              (QStringList{u"1/1 smartart Diagram 3: abc"_s, u"1/2 smartart Diagram 3: def"_s,
-                           u"1/3 smartart Diagram 3: ghi"_s}));
+              (QStringList{u"1/1 smartart Diagram 3: abc"_s, u"1/1 smartart Diagram 3: def"_s,
+                           u"1/1 smartart Diagram 3: ghi"_s}));
 }
 
 // review.fodp as Impress saves it: comments with their authors, pictures with and without a
@@ -216,46 +228,28 @@ INSTANTIATE_TEST_SUITE_P(Producers, ReviewTest,
 
 // A deck written by hand: what real producers rarely write (threaded comments, a diagram whose
 // connections loop, parts that are missing or damaged).
-TEST(ShapeTextsTest, DiagramsAndCommentsWalkedSafelyAndDamagedPartsGiveNothing) {
+TEST(ShapeTextsTest, DiagramsAndCommentsWalkedSafelyAndDamagedPartsGiveNothingButAreReported) {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"hand.pptx"_s);
-    const auto frame = [](const std::string& name, const std::string& data) {
-        return R"(<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id="9" name=")" + name +
-               R"("/><p:cNvGraphicFramePr/><p:nvPr/></p:nvGraphicFramePr><a:graphic>)" + data +
-               "</a:graphic></p:graphicFrame>";
-    };
-    const auto diagram = [&](const std::string& name, const std::string& id) {
-        return frame(name, R"(<a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/diagram">)"
-                           R"(<dgm:relIds xmlns:dgm="http://schemas.openxmlformats.org/drawingml/2006/diagram" )"
-                           R"(r:dm=")" +
-                               id + R"("/></a:graphicData>)");
-    };
-    const auto chart = [&](const std::string& name, const std::string& id) {
-        return frame(name, R"(<a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/chart">)"
-                           R"(<c:chart xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart" r:id=")" +
-                               id + R"("/></a:graphicData>)");
-    };
-    const std::string slide =
-        test::slideXml(diagram("Loop", "rId1") + chart("Gone", "rId2") + chart("Broken", "rId3") +
-                       test::textBoxOf("still here") + chart("Auto", "rId4") + diagram("Nowhere", "rId9"));
+    const std::string slide = test::slideXml(test::diagramFrame("Loop", "rId1") + test::chartFrame("Gone", "rId2") +
+                                             test::chartFrame("Broken", "rId3") + test::textBoxOf("still here") +
+                                             test::chartFrame("Auto", "rId4") + test::diagramFrame("Nowhere", "rId9"));
     std::vector<test::PackagePart> parts = test::deckParts({slide});
-    const auto rel = [](const std::string& id, const std::string& type, const std::string& target) {
-        return R"(<Relationship Id=")" + id + R"(" Type=")" + type + R"(" Target=")" + target + R"("/>)";
-    };
     const std::string officeRels = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
     const std::string threaded = "http://schemas.microsoft.com/office/2018/10/relationships/";
     parts.push_back({"ppt/slides/_rels/slide1.xml.rels",
                      R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" +
-                         rel("rId1", officeRels + "diagramData", "../diagrams/data1.xml") +
-                         rel("rId2", officeRels + "chart", "../charts/chart9.xml") +
-                         rel("rId3", officeRels + "chart", "../charts/chart3.xml") +
-                         rel("rId4", officeRels + "chart", "/ppt/charts/chart4.xml") +
-                         rel("rId5", threaded + "comments", "../comments/modern1.xml") +
-                         rel("rId6", officeRels + "comments", "../comments/broken.xml") + "</Relationships>"});
+                         test::relationship("rId1", officeRels + "diagramData", "../diagrams/data1.xml") +
+                         test::relationship("rId2", officeRels + "chart", "../charts/chart9.xml") +
+                         test::relationship("rId3", officeRels + "chart", "../charts/chart3.xml") +
+                         test::relationship("rId4", officeRels + "chart", "/ppt/charts/chart4.xml") +
+                         test::relationship("rId5", threaded + "comments", "../comments/modern1.xml") +
+                         test::relationship("rId6", officeRels + "comments", "../comments/broken.xml") +
+                         "</Relationships>"});
     for (test::PackagePart& part : parts)
         if (part.name == "ppt/_rels/presentation.xml.rels")
             part.content.insert(part.content.rfind("</Relationships>"),
-                                rel("rIdA", threaded + "authors", "authors.xml"));
+                                test::relationship("rIdA", threaded + "authors", "authors.xml"));
     // Nodes hang by srcOrd, not by list order; "pres" points and sibling connections are no part of
     // the order; the last connection leads back up and is walked once.
     const std::string dgm = R"(xmlns:dgm="http://schemas.openxmlformats.org/drawingml/2006/diagram" )"
@@ -295,23 +289,28 @@ TEST(ShapeTextsTest, DiagramsAndCommentsWalkedSafelyAndDamagedPartsGiveNothing) 
                                             R"(name="Bo"/></p188:authorLst>)"});
     test::writeZip(path, parts);
 
-    EXPECT_EQ(read(path, shown()), (QStringList{
-                                       u"1/1 smartart Loop: first"_s,
-                                       u"1/2 smartart Loop: helper"_s,
-                                       u"1/3 smartart Loop: second"_s,
-                                       u"1/4 text Text: still here"_s,
-                                       u"1/5 chart Auto: Only"_s,
-                                       u"1/6 comment Ann: Why?"_s,
-                                       u"1/7 comment Bo: Because."_s,
-                                       u"1/8 comment : Next"_s,
-                                   }));
+    QString lost;
+    EXPECT_EQ(read(path, shown(), &lost), (QStringList{
+                                              u"1/1 smartart Loop: first"_s,
+                                              u"1/1 smartart Loop: helper"_s,
+                                              u"1/1 smartart Loop: second"_s,
+                                              u"1/4 text Text: still here"_s,
+                                              u"1/5 chart Auto: Only"_s,
+                                              u"1/7 comment Ann: Why?"_s,
+                                              u"1/8 comment Bo: Because."_s,
+                                              u"1/9 comment : Next"_s,
+                                          }));
+    EXPECT_EQ(lost, path + u": damaged (ppt/charts/chart9.xml: the part is missing): 1 of 1 slide read; 2 charts "
+                           u"of slide 1 are lost; the SmartArt graphic of slide 1 is lost; the comments of slide 1 "
+                           u"are lost"_s)
+        << lost.toStdString();
 }
 
 TEST(ShapeTextsTest, ChartTitlesOfEmbeddedObjects) {
     // Impress's own reading of the pptxgenjs deck: the chart keeps its titles, not its series' names.
     const QStringList got = read(Extras + u"/graphics-impress.odp"_s, shown());
     EXPECT_EQ(got.mid(0, 4), (QStringList{u"1/1 text Heading: Sales"_s, u"1/2 chart Sales chart: Sales by region"_s,
-                                          u"1/3 chart Sales chart: Quarter"_s, u"1/4 chart Sales chart: Units"_s}));
+                                          u"1/2 chart Sales chart: Quarter"_s, u"1/2 chart Sales chart: Units"_s}));
     EXPECT_EQ(got.at(5), u"2h/2 alt Red square: A red square"_s);
 
     // A flat file holds its charts inside the frames; a package's object part may be missing or damaged.
@@ -337,7 +336,7 @@ TEST(ShapeTextsTest, ChartTitlesOfEmbeddedObjects) {
              R"(</office:document></draw:object></draw:frame><draw:frame draw:name="Outside">)"
              R"(<draw:object xlink:href="./Object 1"/></draw:frame>)")));
     file.close();
-    EXPECT_EQ(read(flat, shown()), (QStringList{u"1/1 chart Inline: Yield"_s, u"1/2 chart Inline: Year"_s}));
+    EXPECT_EQ(read(flat, shown()), (QStringList{u"1/1 chart Inline: Yield"_s, u"1/1 chart Inline: Year"_s}));
 
     const QString zipped = dir.filePath(u"objects.odp"_s);
     test::writeZip(zipped,
@@ -349,7 +348,86 @@ TEST(ShapeTextsTest, ChartTitlesOfEmbeddedObjects) {
                     {"Object 1/content.xml", "<office:document-content"},
                     {"Object 2/content.xml",
                      "<office:document-content " + namespaces + ">" + chart + "</office:document-content>"}});
-    EXPECT_EQ(read(zipped, shown()), (QStringList{u"1/1 chart Good: Yield"_s, u"1/2 chart Good: Year"_s}));
+    QString lost;
+    EXPECT_EQ(read(zipped, shown(), &lost), (QStringList{u"1/3 chart Good: Yield"_s, u"1/3 chart Good: Year"_s}));
+    EXPECT_EQ(lost, zipped + u": damaged (damaged part Object 1/content.xml: not well-formed XML at byte 23: "_s
+                             u"Error parsing start element tag): 1 of 1 slide read; 2 charts of slide 1 are lost"_s)
+        << lost.toStdString();
 }
+
+// One way a part of what a slide shows besides its shapes is lost, and what the report says of it.
+struct LostPart {
+    const char* name;
+    void (*damage)(std::vector<test::PackagePart>& parts);
+    const char* gone;    // the line that no longer comes ("" for none)
+    const char* changed; // the line that comes instead ("" for none)
+    const char* reason;  // how the report's cause starts
+    const char* clause;  // what the report says was lost
+};
+
+test::PackagePart& partNamed(std::vector<test::PackagePart>& parts, const std::string& name) {
+    return *std::find_if(parts.begin(), parts.end(), [&](const test::PackagePart& part) { return part.name == name; });
+}
+void removePart(std::vector<test::PackagePart>& parts, const std::string& name) {
+    parts.erase(
+        std::find_if(parts.begin(), parts.end(), [&](const test::PackagePart& part) { return part.name == name; }));
+}
+
+class LostPartTest : public ::testing::TestWithParam<LostPart> {};
+
+TEST_P(LostPartTest, IsReportedLikeDamageWhileTheRestStillArrives) {
+    const LostPart lost = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"reviewed.pptx"_s);
+    std::vector<test::PackagePart> parts = test::reviewedDeckParts();
+    lost.damage(parts);
+    test::writeZip(path, parts);
+    if (std::string_view(lost.name) == "ChartBytesDamaged") {
+        // The stored chart's bytes changed after it was written: its CRC no longer matches.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        bytes.replace("Revenue", "Revenux");
+        file.seek(0);
+        file.write(bytes);
+    }
+    QStringList expected{u"1/1 chart Chart: Revenue"_s, u"1/2 smartart Diagram: Plan"_s, u"1/3 text Text: Kept"_s,
+                         u"1/4 comment Ann: Check this"_s};
+    const qsizetype at = expected.indexOf(QString::fromUtf8(lost.gone));
+    if (*lost.changed != '\0')
+        expected[at] = QString::fromUtf8(lost.changed);
+    else if (at >= 0)
+        expected.removeAt(at);
+    QString report;
+    EXPECT_EQ(read(path, shown(), &report), expected);
+    EXPECT_TRUE(report.startsWith(path + u": damaged ("_s + QString::fromUtf8(lost.reason))) << report.toStdString();
+    EXPECT_TRUE(report.endsWith(u"): 1 of 1 slide read; "_s + QString::fromUtf8(lost.clause))) << report.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parts, LostPartTest,
+    ::testing::Values(
+        LostPart{"ChartBytesDamaged", [](auto& parts) { partNamed(parts, "ppt/charts/chart1.xml").stored = true; },
+                 "1/1 chart Chart: Revenue", "",
+                 "ppt/charts/chart1.xml: the part is damaged: ", "the chart of slide 1 is lost"},
+        LostPart{"ChartMissing", [](auto& parts) { removePart(parts, "ppt/charts/chart1.xml"); },
+                 "1/1 chart Chart: Revenue", "", "ppt/charts/chart1.xml: the part is missing",
+                 "the chart of slide 1 is lost"},
+        LostPart{"DiagramNotWellFormed",
+                 [](auto& parts) { partNamed(parts, "ppt/diagrams/data1.xml").content.resize(40); },
+                 "1/2 smartart Diagram: Plan", "", "damaged part ppt/diagrams/data1.xml: not well-formed XML",
+                 "the SmartArt graphic of slide 1 is lost"},
+        LostPart{"CommentsNotWellFormed",
+                 [](auto& parts) { partNamed(parts, "ppt/comments/comment1.xml").content.resize(40); },
+                 "1/4 comment Ann: Check this", "", "damaged part ppt/comments/comment1.xml: not well-formed XML",
+                 "the comments of slide 1 are lost"},
+        LostPart{"CommentsMissing", [](auto& parts) { removePart(parts, "ppt/comments/comment1.xml"); },
+                 "1/4 comment Ann: Check this", "", "ppt/comments/comment1.xml: the part is missing",
+                 "the comments of slide 1 are lost"},
+        LostPart{
+            "AuthorsNotWellFormed", [](auto& parts) { partNamed(parts, "ppt/commentAuthors.xml").content.resize(40); },
+            "1/4 comment Ann: Check this", "1/4 comment : Check this",
+            "damaged part ppt/commentAuthors.xml: not well-formed XML", "the names of the comment authors are lost"}),
+    [](const ::testing::TestParamInfo<LostPart>& param) { return std::string(param.param.name); });
 
 } // namespace

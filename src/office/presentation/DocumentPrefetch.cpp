@@ -55,7 +55,7 @@ public:
         : PresentationDocument(fileName), m_source(std::move(source)), m_count(m_source->slideCount()) {}
 
     int slideCount() const override { return m_count; }
-    const DocumentDamage* damage() const override { return m_source->damage(); }
+    const DocumentDamage* readDamage() const override { return m_source->damage(); }
 
     // Reads the slides of the source in order, up to the first that fails.
     void readAll() {
@@ -194,6 +194,13 @@ public:
             }
             m_shared.room.wait(lock);
         }
+    }
+
+    void poll() override {
+        const std::lock_guard lock(m_shared.mutex);
+        m_job.progress = std::chrono::steady_clock::now();
+        if (m_shared.stopping || m_job.dropped)
+            throw ReadAbandoned{};
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "office/presentation/LocalPresentationServer.h"
 
 #include "office/AutomationError.h"
+#include "office/CellNames.h"
 #include "office/presentation/FileAccess.h"
 #include "office/presentation/OpenPresentation.h"
 
@@ -288,6 +289,55 @@ QString slideList(const std::vector<int>& slides) {
     return (slides.size() == 1 ? u"slide "_s : u"slides "_s) + joined;
 }
 
+// "the chart of slide 2 is lost", "3 charts of slides 2 and 5 are lost", "the comments of slide 4 are
+// lost": the items of one kind that were lost, in one clause.
+QString lostClause(LostItem::Kind kind, const std::vector<const LostItem*>& items) {
+    std::vector<int> slides;
+    for (const LostItem* item : items)
+        slides.push_back(item->slide);
+    std::sort(slides.begin(), slides.end());
+    slides.erase(std::unique(slides.begin(), slides.end()), slides.end());
+    const QString where = slideList(slides);
+    const auto counted = [&](const QString& one, const QString& many) {
+        return items.size() == 1
+                   ? u"the %1 of %2 is lost"_s.arg(one, where)
+                   : u"%1 %2 of %3 are lost"_s.arg(groupedNumber(static_cast<qsizetype>(items.size())), many, where);
+    };
+    switch (kind) {
+    case LostItem::Kind::Diagram:
+        return counted(u"SmartArt graphic"_s, u"SmartArt graphics"_s);
+    case LostItem::Kind::Chart:
+        return counted(u"chart"_s, u"charts"_s);
+    case LostItem::Kind::Notes:
+        return u"the notes of %1 are lost"_s.arg(where);
+    case LostItem::Kind::Comments:
+        return u"the comments of %1 are lost"_s.arg(where);
+    case LostItem::Kind::Authors:
+        break;
+    }
+    return u"the names of the comment authors are lost"_s;
+}
+
+// The clauses of everything lost besides slides, a kind at a time in the order first found. A bound
+// passed is named where the message does not start with it.
+QString lostItemsText(const DocumentDamage& damage) {
+    std::vector<std::pair<LostItem::Kind, std::vector<const LostItem*>>> kinds;
+    for (const LostItem& item : damage.lostItems) {
+        auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const auto& k) { return k.first == item.kind; });
+        if (kind == kinds.end())
+            kind = kinds.insert(kinds.end(), {item.kind, {}});
+        kind->second.push_back(&item);
+    }
+    QString text;
+    for (const auto& [kind, items] : kinds) {
+        text += u"; "_s + lostClause(kind, items);
+        const auto bound = std::find_if(items.begin(), items.end(), [](const LostItem* item) { return item->bound; });
+        if (bound != items.end() && (*bound)->reason != damage.cause)
+            text += u" ("_s + (*bound)->reason + u")"_s;
+    }
+    return text;
+}
+
 } // namespace
 
 std::optional<PresentationDamage> LocalPresentationApplication::damage() {
@@ -309,7 +359,10 @@ std::optional<PresentationDamage> LocalPresentationApplication::damage() {
             read += u"; "_s + slideList(damage->lostSlides) +
                     (damage->lostSlides.size() == 1 ? u" is lost"_s : u" are lost"_s);
     }
-    result.description = u"%1: damaged (%2): %3"_s.arg(displayName(active().path), damage->cause, read);
+    read += lostItemsText(*damage);
+    // A bound passed is no damage: the file may be sound, there is only more of it than is read.
+    result.description = (damage->bound ? u"%1: too much to read whole (%2): %3"_s : u"%1: damaged (%2): %3"_s)
+                             .arg(displayName(active().path), damage->cause, read);
     return result;
 }
 
@@ -344,6 +397,9 @@ int LocalPresentationServer::jobs() const {
 }
 
 void LocalPresentationServer::whileWaiting(std::function<void()> poll) {
+    // Every read on this thread looks out for the stop too, not only a wait for a read ahead: a
+    // presentation whose graphics are read again and again, or a damaged one recovered, is read here.
+    ReadStop::set(poll);
     if (m_prefetch)
         m_prefetch->whileWaiting(std::move(poll));
 }

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -81,10 +82,10 @@ public:
     }
 
     int slideCount() const override { return static_cast<int>(m_pages.size()); }
-    const DocumentDamage* damage() const override { return m_damage ? &*m_damage : nullptr; }
+    const DocumentDamage* readDamage() const override { return m_damage ? &*m_damage : nullptr; }
 
     // Marks the presentation as read from a damaged package (content.xml came whole from it).
-    void setDamage(const QString& cause) { m_damage.emplace(DocumentDamage{cause, {}, false}); }
+    void setDamage(const QString& cause) { m_damage.emplace().cause = cause; }
 
 private:
     // The Scopes from the document element down to the page of a slide, for the names in force there.
@@ -225,11 +226,7 @@ private:
         if (slide < 1 || slide > slideCount())
             return {};
         const std::ptrdiff_t offset = std::stoll(shape.source);
-        if (offset < 0)
-            return {};
-        const pugi::xml_node pageNode = m_pages[static_cast<std::size_t>(slide - 1)];
-        const pugi::xml_node object =
-            pageNode.find_node([&](pugi::xml_node node) { return node.offset_debug() == offset; });
+        const pugi::xml_node object = offset < 0 ? pugi::xml_node() : objectAt(slide, offset);
         if (!object)
             return {};
         // The scopes from the document element down to the object, for the names in force there.
@@ -242,34 +239,83 @@ private:
             xml::requireDepth(static_cast<int>(scopes.size()) + 1);
             scopes.emplace_back(scopes.back(), *node);
         }
-        std::string buffer;
-        pugi::xml_document document;
         const std::string_view reference = scopes.back().attribute(object, nsXlink, "href").value();
-        const pugi::xml_node chartRoot = reference.empty() ? childNamed(scopes.back(), object, nsOffice, "document")
-                                                           : readObjectPart(reference, buffer, document);
-        if (!chartRoot)
-            return {};
-        // The chart's document declares its own namespaces, or (inside a flat file) inherits them.
         SlideContext context{slide, budget()};
-        if (reference.empty())
-            return chartTitles(xml::Scope(scopes.back(), chartRoot), chartRoot, context);
-        return chartTitles(xml::Scope(namespaces(), chartRoot), chartRoot, context);
+        // The chart's document declares its own namespaces, or (inside a flat file) inherits them.
+        if (reference.empty()) {
+            const pugi::xml_node chartRoot = childNamed(scopes.back(), object, nsOffice, "document");
+            return chartRoot ? chartTitles(xml::Scope(scopes.back(), chartRoot), chartRoot, context)
+                             : std::vector<QString>();
+        }
+        return objectPartTexts(reference, context);
     }
 
-    // The document element of the object part that reference (an object's xlink:href) names, parsed
-    // into document; null when there is none or it is no XML.
-    pugi::xml_node readObjectPart(std::string_view reference, std::string& buffer, pugi::xml_document& document) const {
+    // The draw:object element that starts at offset in the page of slide, or a null node. The page's
+    // objects are found in one walk, when the first of them is asked for.
+    pugi::xml_node objectAt(int slide, std::ptrdiff_t offset) {
+        if (slide != m_objectsSlide) {
+            m_objects.clear();
+            m_objectsSlide = slide;
+            const pugi::xml_node page = m_pages[static_cast<std::size_t>(slide - 1)];
+            // Depth first without recursion, as the page may be nested deep.
+            for (pugi::xml_node node = page.first_child(); node && node != page;) {
+                if (node.type() == pugi::node_element && xml::splitName(node.name()).local == "object")
+                    m_objects.emplace(node.offset_debug(), node);
+                if (node.first_child()) {
+                    node = node.first_child();
+                    continue;
+                }
+                while (node != page && !node.next_sibling())
+                    node = node.parent();
+                if (node != page)
+                    node = node.next_sibling();
+            }
+        }
+        const auto found = m_objects.find(offset);
+        return found == m_objects.end() ? pugi::xml_node() : found->second;
+    }
+
+    // The titles of the object part that reference (an object's xlink:href) names: read once however
+    // many frames show it, its failure (missing, damaged) too. Throws ReadError when it cannot be read.
+    std::vector<QString> objectPartTexts(std::string_view reference, const SlideContext& context) {
         if (!m_package)
             return {};
         if (reference.starts_with("./"))
             reference.remove_prefix(2);
+        // A reference to something outside the package (a linked file) is no part of it.
+        if (reference.empty() || reference.find("..") != std::string_view::npos ||
+            reference.find(':') != std::string_view::npos || reference.starts_with('/'))
+            return {};
         const std::string part = std::string(reference) + "/content.xml";
-        if (reference.empty() || reference.find("..") != std::string_view::npos || !m_package->contains(part))
-            return {};
-        m_package->read(part, buffer);
-        if (!xml::parseInPlace(document, buffer, xml::SpaceKeepingParseOptions).isEmpty())
-            return {};
-        return document.document_element();
+        const auto [known, first] = m_objectParts.try_emplace(part);
+        ObjectPart& read = known->second;
+        if (first) {
+            try {
+                if (!m_package->contains(part))
+                    fail(QString::fromUtf8(part) + u": the part is missing"_s);
+                std::string buffer;
+                pugi::xml_document document;
+                m_package->read(part, buffer);
+                if (const QString problem = xml::parseInPlace(document, buffer, xml::SpaceKeepingParseOptions);
+                    !problem.isEmpty())
+                    fail(u"damaged part "_s + QString::fromUtf8(part) + u": "_s + problem);
+                const pugi::xml_node chartRoot = document.document_element();
+                read.texts = chartTitles(xml::Scope(namespaces(), chartRoot), chartRoot, context);
+            } catch (const ReadBudget::Exceeded&) {
+                m_objectParts.erase(known);
+                throw;
+            } catch (const ReadLimitPassed& error) {
+                read.failure = error.description();
+                read.limit = true;
+            } catch (const ReadError& error) {
+                read.failure = error.description();
+            }
+        }
+        if (read.limit)
+            throw ReadLimitPassed(read.failure);
+        if (!read.failure.isNull())
+            throw ReadError(read.failure);
+        return read.texts;
     }
 
     // The first child element of element named ns:local, or a null node.
@@ -293,6 +339,16 @@ private:
     std::vector<pugi::xml_node> m_pages;
     std::vector<ShapeInfo> m_shapes;
     int m_shapesSlide = 0; // the slide m_shapes belongs to, 0 for none
+    // The draw:object elements of one slide's page by where they start (see objectAt).
+    std::unordered_map<std::ptrdiff_t, pugi::xml_node> m_objects;
+    int m_objectsSlide = 0;
+    // The texts of each object part read so far, or why it could not be read.
+    struct ObjectPart {
+        std::vector<QString> texts;
+        QString failure;    // null when it was read
+        bool limit = false; // the failure is a ReadLimitPassed
+    };
+    std::unordered_map<std::string, ObjectPart> m_objectParts;
     std::optional<DocumentDamage> m_damage;
 };
 

@@ -27,8 +27,10 @@ void OoxmlDocument::readAuthors() {
                 parts.emplace_back(resolveTarget(m_mainPart, relationship.target),
                                    oneOf(relationship.type, AuthorsTypes));
         for (const auto& [part, threaded] : parts) {
+            if (part.empty())
+                fail(fromUtf8(m_mainPart) + u": an authors relationship points outside the package"_s);
             if (!m_package->contains(part))
-                continue;
+                fail(fromUtf8(part) + u": the part is missing"_s);
             const pugi::xml_node root = parsePart(part, 0, buffer, document);
             const xml::Scope rootScope(namespaces(), root);
             for (pugi::xml_node author = root.first_child(); author; author = author.next_sibling()) {
@@ -45,8 +47,11 @@ void OoxmlDocument::readAuthors() {
         }
     } catch (const ReadBudget::Exceeded&) {
         throw;
-    } catch (const ReadError&) {
-        // Damaged authors: the comments still come, without names.
+    } catch (const ReadError& error) {
+        // Damaged authors: the comments still come, without names, and the names are lost.
+        m_legacyAuthors.clear();
+        m_threadAuthors.clear();
+        lose(LostItem::Kind::Authors, 0, error);
     }
 }
 
@@ -72,11 +77,14 @@ std::vector<SlideComment> OoxmlDocument::readComments(int slide) {
     std::stable_partition(parts.begin(), parts.end(), [](const auto& part) { return !part.second; });
     std::vector<SlideComment> comments;
     for (const auto& [part, threaded] : parts) {
-        // A damaged comments part gives nothing; the slide's other comments parts still give theirs.
-        if (!m_package->contains(part))
-            continue;
+        // A missing or damaged comments part gives nothing and is lost; the slide's other comments
+        // parts still give theirs.
         std::vector<SlideComment> found;
         try {
+            if (part.empty())
+                fail(fromUtf8(slidePart) + u": a comments relationship points outside the package"_s);
+            if (!m_package->contains(part))
+                fail(fromUtf8(part) + u": the part is missing"_s);
             const pugi::xml_node root = parsePart(part, 0, buffer, document);
             const xml::Scope rootScope(namespaces(), root);
             for (pugi::xml_node comment = root.first_child(); comment; comment = comment.next_sibling())
@@ -89,7 +97,8 @@ std::vector<SlideComment> OoxmlDocument::readComments(int slide) {
                 }
         } catch (const ReadBudget::Exceeded&) {
             throw;
-        } catch (const ReadError&) {
+        } catch (const ReadError& error) {
+            lose(LostItem::Kind::Comments, slide, error);
             continue;
         }
         std::move(found.begin(), found.end(), std::back_inserter(comments));

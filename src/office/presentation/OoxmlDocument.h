@@ -28,7 +28,7 @@ public:
     explicit OoxmlDocument(std::unique_ptr<ZipPackage> package);
 
     int slideCount() const override { return static_cast<int>(m_slideParts.size()); }
-    const DocumentDamage* damage() const override { return m_damage ? &*m_damage : nullptr; }
+    const DocumentDamage* readDamage() const override { return m_damage ? &*m_damage : nullptr; }
 
 private:
     // Reads the slide list of the presentation part. False when the package was read without its
@@ -101,6 +101,13 @@ private:
     int m_cachedSlide = 0;
     const std::vector<ShapeInfo>* m_cached = nullptr;
     std::vector<ShapeInfo> m_shapes;
+    // The texts of each diagram data or chart part read so far, or why it could not be read.
+    struct GraphicPart {
+        std::vector<QString> texts;
+        QString failure;    // null when it was read
+        bool limit = false; // the failure is a ReadLimitPassed
+    };
+    std::unordered_map<std::string, GraphicPart> m_graphicParts;
     // The shapes of each slide part that p:sldIdLst lists more than once, once it is read: a part is
     // parsed once however often it is listed.
     std::unordered_map<std::string, std::optional<std::vector<ShapeInfo>>> m_repeatedParts;

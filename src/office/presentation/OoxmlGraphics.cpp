@@ -122,20 +122,50 @@ std::vector<QString> OoxmlDocument::readGraphicTexts(int slide, const ShapeInfo&
     std::string buffer;
     pugi::xml_document document;
     std::string part;
+    bool named = false;
     for (const Relationship& relationship : readRelationships(slidePart, false, buffer, document))
         if (!relationship.external && relationship.id == shape.source) {
             part = resolveTarget(slidePart, relationship.target);
+            named = true;
             break;
         }
-    if (part.empty() || !m_package->contains(part))
-        return {};
-    const pugi::xml_node root = parsePart(part, 0, buffer, document);
-    const xml::Scope rootScope(namespaces(), root);
-    try {
-        return shape.kind == ShapeKind::Diagram ? diagramTexts(rootScope, root) : chartTexts(rootScope, root);
-    } catch (const ReadError& error) {
-        fail(u"damaged part "_s + fromUtf8(part) + u": "_s + error.description());
+    const QString what = shape.kind == ShapeKind::Diagram ? u"diagram data"_s : u"chart"_s;
+    if (!named)
+        fail(u"%1: the %2 %3 is not among its relationships"_s.arg(fromUtf8(slidePart), what, fromUtf8(shape.source)));
+    if (part.empty())
+        fail(u"%1: the %2 %3 points outside the package"_s.arg(fromUtf8(slidePart), what, fromUtf8(shape.source)));
+    // A part is read once however many frames show it: its texts, or its failure, are kept.
+    const auto [known, first] = m_graphicParts.try_emplace(part);
+    GraphicPart& read = known->second;
+    if (first) {
+        try {
+            if (!m_package->contains(part))
+                fail(fromUtf8(part) + u": the part is missing"_s);
+            const pugi::xml_node root = parsePart(part, 0, buffer, document);
+            const xml::Scope rootScope(namespaces(), root);
+            try {
+                read.texts =
+                    shape.kind == ShapeKind::Diagram ? diagramTexts(rootScope, root) : chartTexts(rootScope, root);
+            } catch (const ReadBudget::Exceeded&) {
+                throw;
+            } catch (const ReadError& error) {
+                fail(u"damaged part "_s + fromUtf8(part) + u": "_s + error.description());
+            }
+        } catch (const ReadBudget::Exceeded&) {
+            m_graphicParts.erase(known);
+            throw;
+        } catch (const ReadLimitPassed& error) {
+            read.failure = error.description();
+            read.limit = true;
+        } catch (const ReadError& error) {
+            read.failure = error.description();
+        }
     }
+    if (read.limit)
+        throw ReadLimitPassed(read.failure);
+    if (!read.failure.isNull())
+        throw ReadError(read.failure);
+    return read.texts;
 }
 
 // The node texts of a diagram's data model, depth first along the parent-of connections from the

@@ -22,7 +22,7 @@ pugi::xml_node OoxmlDocument::parsePart(std::string_view part, int slide, std::s
 OoxmlDocument::OoxmlDocument(std::unique_ptr<ZipPackage> package)
     : PresentationDocument(package->fileName()), m_package(std::move(package)) {
     if (m_package->recovered())
-        m_damage.emplace(DocumentDamage{m_package->damage(), {}, false});
+        m_damage.emplace().cause = m_package->damage();
     if (!readSlideList())
         readSurvivingSlides();
     m_document.reset();
@@ -193,8 +193,14 @@ QString OoxmlDocument::readNotes(int slide) {
             notesPart = resolveTarget(slidePart, relationship.target);
             break;
         }
-    if (notesPart.empty() || !m_package->contains(notesPart))
+    if (notesPart.empty())
         return {};
+    // Notes whose part is missing (lost with the end of a file cut short, say) are lost; the slide
+    // still reads.
+    if (!m_package->contains(notesPart)) {
+        lose(LostItem::Kind::Notes, slide, ReadError(fromUtf8(notesPart) + u": the part is missing"_s));
+        return {};
+    }
     // The shapes read are kept as text, so the slides' buffers can be reused.
     const pugi::xml_node root = parsePart(notesPart);
     const xml::Scope rootScope(namespaces(), root);

@@ -124,6 +124,7 @@ void OoxmlDocument::collectShapes(const xml::Scope& parent, pugi::xml_node conta
             continue;
         if (child.type() != pugi::node_element)
             continue;
+        ReadStop::checkpoint();
         const ChildScope scope(parent, child);
         const int ns = scope.namespaceOf(qname.prefix);
         if (ns == P) {

@@ -83,11 +83,9 @@ public:
             return;
         // Where the chain could not be followed to its start, a slide that only the lost edits held
         // gives nothing.
-        m_damage.emplace(DocumentDamage{m_directory.chain() == Chain::Mended
-                                            ? u"its chain of saved edits is broken and was mended"_s
-                                            : u"its chain of saved edits is broken"_s,
-                                        {},
-                                        false});
+        m_damage.emplace().cause = m_directory.chain() == Chain::Mended
+                                       ? u"its chain of saved edits is broken and was mended"_s
+                                       : u"its chain of saved edits is broken"_s;
         if (m_directory.chain() == Chain::Broken)
             for (std::size_t i = 0; i < m_slides.size(); ++i)
                 if (!m_directory.contains(m_slides[i].persistId))
@@ -95,7 +93,7 @@ public:
     }
 
     int slideCount() const override { return static_cast<int>(m_slides.size()); }
-    const DocumentDamage* damage() const override { return m_damage ? &*m_damage : nullptr; }
+    const DocumentDamage* readDamage() const override { return m_damage ? &*m_damage : nullptr; }
 
 private:
     bool lost(int slide) const {

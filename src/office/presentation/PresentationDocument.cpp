@@ -4,6 +4,9 @@
 
 #include <QLocale>
 
+#include <algorithm>
+#include <chrono>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvane::office {
@@ -29,7 +32,44 @@ SharedReadRoom*& SharedReadRoom::ofThisThread() {
     return room;
 }
 
+namespace {
+
+// The stop of the reads on this thread, and when it is asked next.
+struct ThreadStop {
+    std::function<void()> poll;
+    std::chrono::steady_clock::time_point due;
+};
+ThreadStop& threadStop() {
+    thread_local ThreadStop stop;
+    return stop;
+}
+
+// Often enough that a stop ends a read within a tenth of a second, seldom enough to cost nothing.
+constexpr std::chrono::milliseconds StopEvery{40};
+
+} // namespace
+
+void ReadStop::set(std::function<void()> poll) {
+    threadStop() = {std::move(poll), {}};
+}
+
+void ReadStop::checkpoint() {
+    ThreadStop& stop = threadStop();
+    SharedReadRoom* room = SharedReadRoom::ofThisThread();
+    if (!stop.poll && room == nullptr)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < stop.due)
+        return;
+    stop.due = now + StopEvery;
+    if (room != nullptr)
+        room->poll();
+    if (stop.poll)
+        stop.poll();
+}
+
 void ReadBudget::requireRoom(qsizetype text, qsizetype shapes) const {
+    ReadStop::checkpoint();
     if (m_recount)
         return;
     // The bounds are far below what the counts can hold, so the sums cannot overflow.
@@ -113,30 +153,55 @@ QString PresentationDocument::notes(int slide) {
 
 namespace quorvane::office {
 
-namespace {
-
-// Reads what a slide shows besides its text: a missing or damaged part gives nothing, as the rest of
-// the presentation reads on; only a bound passed and a lack of memory still end the read.
-template <typename Read> auto orNothing(Read&& read) -> decltype(read()) {
-    try {
-        return read();
-    } catch (const ReadBudget::Exceeded&) {
-        throw;
-    } catch (const ReadError&) {
-        return {};
-    }
+void PresentationDocument::lose(LostItem::Kind kind, int slide, const ReadError& error) {
+    // The message names the file once, in front of everything.
+    QString reason = error.description();
+    if (const QString prefix = m_budget.fileName() + u": "_s; reason.startsWith(prefix))
+        reason.remove(0, prefix.size());
+    const bool bound = dynamic_cast<const ReadLimitPassed*>(&error) != nullptr;
+    // A slide's notes or comments, and the authors, are one item however often they are read; each
+    // graphic is one of its own.
+    if (kind != LostItem::Kind::Diagram && kind != LostItem::Kind::Chart &&
+        std::any_of(m_lost.begin(), m_lost.end(),
+                    [&](const LostItem& item) { return item.kind == kind && item.slide == slide; }))
+        return;
+    m_lost.push_back({kind, slide, std::move(reason), bound});
 }
 
-} // namespace
+const DocumentDamage* PresentationDocument::damage() const {
+    const DocumentDamage* read = readDamage();
+    if (m_lost.empty())
+        return read;
+    if (read != nullptr)
+        m_withLosses = *read;
+    else {
+        m_withLosses.emplace();
+        m_withLosses->cause = m_lost.front().reason;
+        m_withLosses->bound = m_lost.front().bound;
+    }
+    m_withLosses->lostItems.insert(m_withLosses->lostItems.end(), m_lost.begin(), m_lost.end());
+    return &*m_withLosses;
+}
 
 bool PresentationDocument::hidden(int slide) {
     static_cast<void>(shapes(slide));
     return reportingReadErrors(m_budget.fileName(), [&] { return readHidden(slide); });
 }
 
+// What a slide shows besides its text: a missing or damaged part gives nothing and is lost, as the rest
+// of the presentation reads on; only a bound of the ReadBudget passed and a lack of memory still end
+// the read.
 std::vector<QString> PresentationDocument::graphicTexts(int slide, const ShapeInfo& shape) {
     return reportingReadErrors(m_budget.fileName(), [&] {
-        std::vector<QString> texts = orNothing([&] { return readGraphicTexts(slide, shape); });
+        ReadStop::checkpoint();
+        std::vector<QString> texts;
+        try {
+            texts = readGraphicTexts(slide, shape);
+        } catch (const ReadBudget::Exceeded&) {
+            throw;
+        } catch (const ReadError& error) {
+            lose(shape.kind == ShapeKind::Diagram ? LostItem::Kind::Diagram : LostItem::Kind::Chart, slide, error);
+        }
         qsizetype size = 0;
         for (const QString& text : texts)
             size += text.size() + 2;
@@ -147,7 +212,15 @@ std::vector<QString> PresentationDocument::graphicTexts(int slide, const ShapeIn
 
 std::vector<SlideComment> PresentationDocument::comments(int slide) {
     return reportingReadErrors(m_budget.fileName(), [&] {
-        std::vector<SlideComment> comments = orNothing([&] { return readComments(slide); });
+        ReadStop::checkpoint();
+        std::vector<SlideComment> comments;
+        try {
+            comments = readComments(slide);
+        } catch (const ReadBudget::Exceeded&) {
+            throw;
+        } catch (const ReadError& error) {
+            lose(LostItem::Kind::Comments, slide, error);
+        }
         qsizetype size = 0;
         for (const SlideComment& comment : comments)
             size += comment.author.size() + comment.text.size() + 2;

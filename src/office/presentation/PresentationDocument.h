@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +48,8 @@ public:
     // The same for bytes the reader holds while it reads (a part inflated and parsed, a stream read
     // whole), counted as they come, each read on its own.
     virtual void requireBytes(qsizetype bytes) = 0;
+    // Throws ReadAbandoned when the read is to stop; asked at the checkpoints of a long read.
+    virtual void poll() = 0;
     // The room of the reads on this thread; null (as on every thread at first): only the bounds count.
     static SharedReadRoom*& ofThisThread();
     // For a reader about to hold bytes in memory: asks this thread's room, when it has one.
@@ -58,6 +62,19 @@ public:
 // Thrown through a reader by SharedReadRoom::require when nobody wants the presentation any more.
 // It is no std::exception, so no reader takes it for damage.
 struct ReadAbandoned {};
+
+// How a long read on a thread learns that it is to stop: a presentation read again and again through
+// its graphics, a damaged file recovered, a slide of millions of shapes. The readers pass checkpoints
+// as they go, and at one every few tens of milliseconds the stop of the thread is asked.
+class ReadStop {
+public:
+    // The stop of the reads on this thread from now on: a function that throws when they are to stop
+    // (what it throws leaves the read and whatever member of the engine is reading); empty for none.
+    static void set(std::function<void()> poll);
+    // For a reader where it may take long: asks the stop of this thread when it was last asked a
+    // while ago, and a read ahead its room (SharedReadRoom::poll).
+    static void checkpoint();
+};
 
 // The most that is read from one presentation. Real decks stay far below: a thousand slides of two
 // thousand characters each are two million characters. A small file can still ask for gigabytes (one
@@ -114,9 +131,22 @@ private:
     bool m_recount = false;           // the slide being read was counted before
 };
 
+// What a presentation lost besides whole slides: something a slide shows apart from its shapes
+// (a diagram's or a chart's texts, notes, comments, the comment authors' names) whose part is
+// missing, damaged or past a bound. The rest of the presentation reads on without it.
+struct LostItem {
+    enum class Kind { Diagram, Chart, Notes, Comments, Authors };
+    Kind kind = Kind::Chart;
+    int slide = 0; // from 1; 0 for what belongs to the whole presentation (the authors)
+    // Why, naming the part or the bound: "ppt/charts/chart1.xml: the part is missing".
+    QString reason;
+    bool bound = false; // a bound was passed: the part may be sound, only too much to read
+};
+
 // What damage cost a presentation that opened with only part of it: a file cut short, an archive
-// without its directory, a broken chain of edits. What it gives is exactly what the whole file gives
-// for the same slides; a slide that is lost gives no shapes and no notes.
+// without its directory, a broken chain of edits, or a part of what slides show besides their shapes.
+// What it gives is exactly what the whole file gives for the same slides and items; a slide that is
+// lost gives no shapes and no notes.
 struct DocumentDamage {
     // What is wrong, for a message: "its zip directory is missing", "cut short in ppt/slides/slide4.xml".
     QString cause;
@@ -125,6 +155,10 @@ struct DocumentDamage {
     // The list of slides itself is lost: the slides are the slide parts that survived, in the order of
     // their names, so how many the presentation had is not known.
     bool slideListLost = false;
+    // What else was lost, in the order it was found (each item read once, however often asked for).
+    std::vector<LostItem> lostItems;
+    // Whether cause is a bound passed rather than damage (see LostItem::bound).
+    bool bound = false;
 };
 
 // An opened presentation file of any supported kind (the readers open them: OpenPresentation.h).
@@ -134,8 +168,10 @@ public:
     virtual ~PresentationDocument() = default;
     // The number of slides, in presentation order (hidden slides included).
     virtual int slideCount() const = 0;
-    // What damage cost the presentation, or null when it was read whole.
-    virtual const DocumentDamage* damage() const { return nullptr; }
+    // What damage cost the presentation so far, or null when all that was read came whole: what
+    // the reader found when it opened the file, and every item lost since (see LostItem). The
+    // pointer is valid until the next read.
+    const DocumentDamage* damage() const;
     // The top-level shapes of slide (1 to slideCount()) in z-order, back to front. The reference is
     // valid until the next call. Throws AutomationError naming the file when the slide is damaged,
     // there is no such slide, or the slides read so far pass a bound of the ReadBudget.
@@ -147,11 +183,11 @@ public:
     // Whether the slide is left out of the slide show; throws like shapes(), whose slide it reads.
     bool hidden(int slide);
     // The texts of a diagram's nodes or of a chart (shape is one of slide's shapes or group items);
-    // empty ones left out. Read on demand: a missing or damaged part gives nothing, a bound passed
-    // throws like shapes().
+    // empty ones left out. Read on demand: a missing or damaged part gives nothing and is lost (see
+    // damage()), a bound of the ReadBudget passed throws like shapes().
     std::vector<QString> graphicTexts(int slide, const ShapeInfo& shape);
     // The review comments of slide, each followed by its replies. Read on demand, counted like the
-    // notes; missing or damaged comments give nothing.
+    // notes; missing or damaged comments give nothing and are lost like a graphic's texts.
     std::vector<SlideComment> comments(int slide);
 
 protected:
@@ -159,8 +195,13 @@ protected:
     explicit PresentationDocument(QString fileName) : m_budget(std::move(fileName)) {}
     // For a reader that builds much from little (see ReadBudget::requireRoom).
     const ReadBudget& budget() const { return m_budget; }
+    // For a reader that reads on past what it lost (one comments part of several, the authors): the
+    // item is lost. error is the reader's failure, the file's name in front of it or not.
+    void lose(LostItem::Kind kind, int slide, const ReadError& error);
 
 private:
+    // What the reader found when it opened the file, or null when it found it whole.
+    virtual const DocumentDamage* readDamage() const { return nullptr; }
     // The reader's part of shapes(): reads the slide, throwing ReadError with the whole message.
     virtual const std::vector<ShapeInfo>& readShapes(int slide) = 0;
     // The reader's part of notes(), throwing ReadError with the whole message.
@@ -173,6 +214,8 @@ private:
     virtual std::vector<SlideComment> readComments(int slide) = 0;
 
     ReadBudget m_budget;
+    std::vector<LostItem> m_lost;
+    mutable std::optional<DocumentDamage> m_withLosses; // readDamage() with m_lost, as damage() gives it
 };
 
 } // namespace quorvane::office

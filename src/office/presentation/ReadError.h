@@ -35,6 +35,13 @@ private:
     std::uint64_t m_generation;
 };
 
+// A bound of how much is read from one file is passed: what is read may be sound, there is only too
+// much of it. A reader that reads on past a lost item tells it from damage by this type.
+class ReadLimitPassed : public ReadError {
+public:
+    using ReadError::ReadError;
+};
+
 // Runs read, the body of an entry point of the engine, and returns what it returns; a ReadError leaves
 // as an AutomationError with the same description, which is what the user reads.
 template <typename Read> decltype(auto) reportingReadErrors(Read&& read) {

@@ -108,8 +108,9 @@ void ZipPackage::openArchive(int fd) {
             m_bytes = readFileStart(fd, static_cast<size_t>(info.st_size), &readError);
             ::close(fd);
             fd = -1;
-            // A file that shrank while being read is read as far as it goes: libzip then finds it damaged.
-            if (readError != 0 && m_bytes.empty())
+            // A file that shrank while being read is read as far as it goes (libzip then finds it
+            // damaged); one whose read failed is not read at all.
+            if (readError != 0)
                 fail(u"cannot read the file: "_s + QString::fromLocal8Bit(std::strerror(readError)));
         }
         zip_error_t error;
@@ -225,6 +226,11 @@ void ZipPackage::failPart(std::string_view name, const QString& reason) const {
     fail(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) + u": "_s + reason);
 }
 
+void ZipPackage::failTotal(std::string_view name) const {
+    throw ReadLimitPassed(fileName() + u": "_s + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) +
+                          u": the parts read inflate to more than %1 MiB together"_s.arg(m_limits.maxTotalSize >> 20));
+}
+
 std::int64_t ZipPackage::find(std::string_view name) const {
     const auto byName = [](const auto& entry, std::string_view key) { return std::string_view(entry.first) < key; };
     if (const auto exact = std::lower_bound(m_sorted.begin(), m_sorted.end(), name, byName);
@@ -256,6 +262,25 @@ void ZipPackage::readStored(std::string_view name, std::string& buffer) const {
     const std::int64_t index = find(name);
     if (index < 0)
         failPart(name, u"the part is missing"_s);
+    // A part that failed fails again at once: a slide may refer to one broken part thousands of times.
+    if (const auto failed = m_failures.find(index); failed != m_failures.end()) {
+        if (failed->second.limit)
+            throw ReadLimitPassed(failed->second.description);
+        throw ReadError(failed->second.description);
+    }
+    try {
+        readEntry(index, name, buffer);
+    } catch (const ReadError& error) {
+        m_failures.emplace(index,
+                           Failure{error.description(), dynamic_cast<const ReadLimitPassed*>(&error) != nullptr});
+        throw;
+    }
+}
+
+void ZipPackage::readEntry(std::int64_t index, std::string_view name, std::string& buffer) const {
+    ReadStop::checkpoint();
+    if (m_inflated > m_limits.maxTotalSize)
+        failTotal(name);
     if (m_recovered) {
         const RecoveredPart& part = m_parts[static_cast<size_t>(index)];
         if (part.encrypted)
@@ -265,7 +290,7 @@ void ZipPackage::readStored(std::string_view name, std::string& buffer) const {
             failPart(name, u"the part is not read without the zip directory"_s);
         // Counted as if inflated now, so the package's bounds are the same with its directory or without.
         if (m_inflated + part.bytes.size() > m_limits.maxTotalSize)
-            failPart(name, u"the parts read inflate to more than %1 MiB together"_s.arg(m_limits.maxTotalSize >> 20));
+            failTotal(name);
         m_inflated += part.bytes.size();
         SharedReadRoom::claim(static_cast<qsizetype>(part.bytes.size()) * 4);
         buffer.assign(part.bytes);
@@ -306,6 +331,12 @@ void ZipPackage::readStored(std::string_view name, std::string& buffer) const {
     EntryCloser closer{file};
     buffer.resize(static_cast<size_t>(plausible) + 1);
     std::uint64_t filled = 0;
+    // What was inflated counts against the package's bound whether the read ends well or not.
+    struct Counted {
+        std::uint64_t& total;
+        const std::uint64_t& filled;
+        ~Counted() { total += filled; }
+    } counted{m_inflated, filled};
     for (;;) {
         if (filled == buffer.size())
             buffer.resize(std::min<std::uint64_t>(buffer.size() * 2, m_limits.maxPartSize + 1));
@@ -320,9 +351,8 @@ void ZipPackage::readStored(std::string_view name, std::string& buffer) const {
         if (filled > m_limits.ratioGrace && filled > compressed * m_limits.maxRatio)
             failPart(name, u"the part inflates more than %1 times (a zip bomb?)"_s.arg(m_limits.maxRatio));
         if (m_inflated + filled > m_limits.maxTotalSize)
-            failPart(name, u"the parts read inflate to more than %1 MiB together"_s.arg(m_limits.maxTotalSize >> 20));
+            failTotal(name);
     }
-    m_inflated += filled;
     buffer.resize(static_cast<size_t>(filled));
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -87,7 +88,9 @@ public:
 
     // Inflates the entry name into buffer, replacing what it held (its capacity is reused, so one buffer
     // can serve every part of a file). Throws ReadError "<file name>: <name>: <reason>" when the
-    // entry is missing, encrypted, damaged (CRC, truncation) or breaks a limit.
+    // entry is missing, encrypted, damaged (CRC, truncation) or breaks a limit. What a failed read
+    // inflated counts against maxTotalSize like any other read, and a part that failed once fails
+    // again at once with the same error.
     void read(std::string_view name, std::string& buffer) const;
     std::string read(std::string_view name) const;
 
@@ -109,7 +112,11 @@ private:
     // libzip failed to open it with code; false when no entry could be read at all.
     bool recover(int fd, std::uint64_t size, int code);
     std::int64_t find(std::string_view name) const;
+    // read() of the entry at index, once it is found and has not failed before.
+    void readEntry(std::int64_t index, std::string_view name, std::string& buffer) const;
     [[noreturn]] void failPart(std::string_view name, const QString& reason) const;
+    // Throws ReadLimitPassed: reading name would take the parts read past maxTotalSize.
+    [[noreturn]] void failTotal(std::string_view name) const;
 
     // Most files open, are read and close without a message, so the name for messages, the name
     // list and the case-folded index are only worked out when first needed.
@@ -118,7 +125,12 @@ private:
     ZipLimits m_limits;
     std::string m_bytes; // the whole file when it is small (see ZipLimits::wholeFileUpTo)
     zip* m_archive = nullptr;
-    mutable std::uint64_t m_inflated = 0; // by every read() so far (see ZipLimits::maxTotalSize)
+    mutable std::uint64_t m_inflated = 0; // by every read() so far, failed ones too (ZipLimits::maxTotalSize)
+    struct Failure {
+        QString description;
+        bool limit = false; // a ReadLimitPassed
+    };
+    mutable std::unordered_map<std::int64_t, Failure> m_failures; // of each entry whose read failed
     bool m_recovered = false;
     std::vector<RecoveredPart> m_parts; // the parts of a recovered package, in file order
     QString m_damage;
