@@ -11,7 +11,9 @@
 #include "support/TestTools.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <cstdint>
 #include <memory>
 #include <random>
 #include <string>
@@ -229,7 +231,8 @@ TEST_P(ZipRecoveryTest, WithoutItsDirectoryTheWholeXmlPartsBeforeTheDamageAreRea
     // A directory whose first record is damaged is of no use either.
     QByteArray unusable = whole;
     unusable[directory] = 'Q';
-    EXPECT_EQ(openBytes(unusable)->damage(), u"its zip directory is cut short or damaged"_s);
+    EXPECT_EQ(openBytes(unusable)->damage(), u"its zip directory is cut short or damaged"_s)
+        << openBytes(unusable)->damage().toStdString();
 
     // A part cut short is lost with everything after it, whatever the cut leaves of it.
     for (const qsizetype cut : {spans[3].start + 10, spans[3].start + 40, spans[3].end - 1}) {
@@ -305,6 +308,94 @@ TEST_P(ZipRecoveryTest, EntriesWhoseSizesFollowTheirDataAreReadToTheLast) {
     EXPECT_EQ(removed->read("[Content_Types].xml"), original.read("[Content_Types].xml"));
     // Its descriptor cut, the last entry is lost.
     EXPECT_EQ(openBytes(whole.left(directory - 3))->damage(), u"cut short in [Content_Types].xml"_s);
+}
+
+// Little-endian fields of zip records, to damage archives the way a crafted file does.
+void setLe(QByteArray& bytes, qsizetype at, std::uint32_t value, int size) {
+    for (int i = 0; i < size; ++i)
+        bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+// Where the directory record of the entry name starts.
+qsizetype centralRecordOf(const QByteArray& zip, const std::string& name) {
+    for (qsizetype at = zip.indexOf("PK\x01\x02"); at >= 0; at = zip.indexOf("PK\x01\x02", at + 4))
+        if (zip.mid(at + 46, static_cast<qsizetype>(name.size())).toStdString() == name)
+            return at;
+    ADD_FAILURE() << "no record of " << name;
+    return 0;
+}
+qsizetype localHeaderOf(const QByteArray& zip, const std::string& name) {
+    for (const test::ZipEntrySpan& span : test::zipEntrySpans(zip))
+        if (span.name == name)
+            return span.start;
+    ADD_FAILURE() << "no entry " << name;
+    return 0;
+}
+
+TEST_P(ZipRecoveryTest, ADirectorySoundButForItsEndIsReadAsItIs) {
+    const QByteArray whole = zipped({{"a.xml", "<a/>"}, {"b.xml", "<b/>"}, {"c.xml", "<c/>"}});
+    // The end record counts one entry too many, and the local headers of a and b swap their names:
+    // the directory's names are the ones a reader of the whole archive believes.
+    QByteArray miscounted = whole;
+    const qsizetype end = miscounted.lastIndexOf("PK\x05\x06");
+    setLe(miscounted, end + 8, 4, 2);
+    setLe(miscounted, end + 10, 4, 2);
+    miscounted.replace(localHeaderOf(whole, "a.xml") + 30, 5, "b.xml");
+    miscounted.replace(localHeaderOf(whole, "b.xml") + 30, 5, "a.xml");
+    const auto counted = openBytes(miscounted);
+    EXPECT_TRUE(counted->recovered());
+    EXPECT_EQ(counted->damage(), u"its zip directory is damaged"_s);
+    EXPECT_EQ(counted->names(), (std::vector<std::string>{"a.xml", "b.xml", "c.xml"}));
+    EXPECT_EQ(counted->read("a.xml"), "<a/>");
+    EXPECT_EQ(counted->read("b.xml"), "<b/>");
+
+    // An entry of a method that is not read (99, which libzip refuses to open the archive for) is one
+    // damaged entry; the entries after it are read, with the directory and without.
+    QByteArray unknown = whole;
+    setLe(unknown, localHeaderOf(whole, "b.xml") + 8, 99, 2);
+    setLe(unknown, centralRecordOf(whole, "b.xml") + 10, 99, 2);
+    const auto withDirectory = openBytes(unknown);
+    EXPECT_EQ(withDirectory->damage(),
+              u"its zip directory is damaged; b.xml is damaged (compression method 99, which is not read)"_s);
+    EXPECT_EQ(withDirectory->names(), (std::vector<std::string>{"a.xml", "c.xml"}));
+    EXPECT_EQ(withDirectory->read("c.xml"), "<c/>");
+    const auto withoutDirectory = openBytes(unknown.left(unknown.indexOf("PK\x01\x02")));
+    EXPECT_TRUE(withoutDirectory->damage().startsWith(u"its zip directory is missing; b.xml is damaged ("_s))
+        << withoutDirectory->damage().toStdString();
+    EXPECT_EQ(withoutDirectory->names(), (std::vector<std::string>{"a.xml", "c.xml"}));
+    EXPECT_EQ(withoutDirectory->read("c.xml"), "<c/>");
+}
+
+TEST_P(ZipRecoveryTest, AnEntryHiddenInAnotherEntrysDataIsNeverRead) {
+    // A stored picture whose local header gives a size shorter than its data, which holds the local
+    // entry of a slide: the directory says where the picture ends, and that the slide is elsewhere.
+    const QByteArray hidden = zipped({{"slide.xml", "<INVENTED/>", true}});
+    const std::string picture(100, 'p');
+    const std::string data = picture + hidden.left(hidden.indexOf("PK\x01\x02")).toStdString() + std::string(50, '\0');
+    QByteArray whole = zipped({{"a.xml", "<a/>"}, {"picture.png", data, true}, {"slide.xml", "<REAL/>"}});
+    const qsizetype local = localHeaderOf(whole, "picture.png");
+    setLe(whole, local + 14, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(picture.data()), 100)),
+          4);
+    setLe(whole, local + 18, 100, 4);
+    setLe(whole, local + 22, 100, 4);
+    EXPECT_EQ(openBytes(whole)->read("slide.xml"), "<REAL/>");
+    // Wherever the file is cut, the slide read is the real one or none, and a cut inside the directory
+    // still finds it where the surviving records say. Only a cut right after the hidden entry leaves a
+    // file that is, byte for byte, a sound one whose slide is that entry: nothing can tell them apart.
+    const qsizetype hiddenEnd = local + 30 + 11 + 100 + hidden.indexOf("PK\x01\x02");
+    for (qsizetype cut = local + 30; cut < whole.size(); ++cut) {
+        if (cut == hiddenEnd)
+            continue;
+        std::unique_ptr<ZipPackage> package;
+        try {
+            package = openBytes(whole.left(cut));
+        } catch (const office::ReadError&) {
+            continue; // nothing survived
+        }
+        if (package->contains("slide.xml")) {
+            EXPECT_EQ(package->read("slide.xml"), "<REAL/>") << cut;
+        }
+    }
+    EXPECT_EQ(openBytes(whole.left(whole.size() - 40))->read("slide.xml"), "<REAL/>");
 }
 
 // ---- XML helpers --------------------------------------------------------------------------------

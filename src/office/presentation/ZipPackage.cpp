@@ -182,6 +182,11 @@ bool ZipPackage::recover(int fd, std::uint64_t size, int code) {
         m_damage = std::move(archive.failure);
         break;
     }
+    if (archive.usedDirectory)
+        m_damage = u"its zip directory is damaged"_s;
+    // The entries passed over as damaged are lost as well; the rest of the archive was read.
+    for (const QString& entry : std::as_const(archive.damaged))
+        m_damage += u"; "_s + entry;
     m_recovered = true;
     return true;
 }
