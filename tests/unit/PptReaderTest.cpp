@@ -9,6 +9,7 @@
 #include "office/presentation/ReadError.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include "support/TestTools.h"
@@ -408,6 +409,26 @@ TEST(PptReader, ALoopingChainOfEditsIsMendedAsApachePoiReadsIt) {
     expected[3][0].text = u"CA: 263618 \u20AC\rPROG: 4%\rMARGINE: 32.4\rQTA\u2019: 43450 ARTICOLI\r"_s;
     expected[4][1].text = u"CA: 257281 \u20AC\rPROG: 1.5%\rMARGINE: 32.3\rQTA\u2019: 43236 ARTICOLI\r"_s;
     expectTexts(readAll(*document), expected);
+}
+
+// Apache POI's test deck saved for PowerPoint 95 and 97 at once: its 97 form, in a storage of its own,
+// reads as Apache POI 4.0.1 reads it (which writes a line break as a space, or in a title as LF).
+TEST(PptReader, ADeckSavedForTwoVersionsIsReadFromItsNewerFormAsApachePoiReadsIt) {
+    const auto document = office::openCompoundFilePresentation(QStringLiteral(QUORVANE_TEST_DATA "/ppt/bug56240.ppt"));
+    EXPECT_EQ(document->damage(), nullptr);
+    EXPECT_EQ(document->slideCount(), 105);
+    QStringList read;
+    for (int slide = 1; slide <= document->slideCount(); ++slide)
+        for (const office::ShapeInfo& shape : document->shapes(slide))
+            if (shape.hasTextFrame && !shape.text.isEmpty()) {
+                QString text = shape.text;
+                text.replace(u'\v', shape.kind == office::ShapeKind::Title ? u'\n' : u' ');
+                text.replace(u'\r', u'\n');
+                read << QString::number(slide) + u'\t' + text.replace(u"\n"_s, u"\\n"_s);
+            }
+    QFile reference(QStringLiteral(QUORVANE_TEST_DATA "/ppt/bug56240.poi.txt"));
+    ASSERT_TRUE(reference.open(QIODevice::ReadOnly));
+    EXPECT_EQ(read, QString::fromUtf8(reference.readAll()).split(u'\n', Qt::SkipEmptyParts));
 }
 
 TEST(PptReader, ABrokenChainOfEditsIsMendedWhereASoundWayIsFoundElseItsOlderSlidesAreLost) {

@@ -256,9 +256,14 @@ void CompoundFile::readDirectory() {
 }
 
 void CompoundFile::collectRootStreams() {
-    // The root's children form a tree through left and right links; each entry may be visited once.
+    m_rootStreams = childrenOf(0, 2);
+}
+
+std::vector<std::uint32_t> CompoundFile::childrenOf(std::uint32_t parent, std::uint8_t type) const {
+    // A storage's children form a tree through left and right links; each entry may be visited once.
+    std::vector<std::uint32_t> children;
     std::vector<bool> seen(m_entries.size(), false);
-    std::vector<std::uint32_t> pending{m_entries.front().child};
+    std::vector<std::uint32_t> pending{m_entries[parent].child};
     while (!pending.empty()) {
         const std::uint32_t index = pending.back();
         pending.pop_back();
@@ -270,12 +275,26 @@ void CompoundFile::collectRootStreams() {
             fail("the directory is damaged (its tree loops)");
         seen[index] = true;
         const Entry& e = m_entries[index];
-        if (e.type == 2)
-            m_rootStreams.push_back(index);
+        if (e.type == type)
+            children.push_back(index);
         pending.push_back(e.left);
         pending.push_back(e.right);
     }
-    std::sort(m_rootStreams.begin(), m_rootStreams.end());
+    std::sort(children.begin(), children.end());
+    return children;
+}
+
+std::optional<CompoundFile> CompoundFile::storage(const QString& name) const {
+    if (m_storage != 0)
+        return std::nullopt;
+    for (const std::uint32_t index : childrenOf(0, 1))
+        if (m_entries[index].name.compare(name, Qt::CaseInsensitive) == 0) {
+            CompoundFile inner = *this;
+            inner.m_storage = index;
+            inner.m_rootStreams = childrenOf(index, 2);
+            return inner;
+        }
+    return std::nullopt;
 }
 
 const CompoundFile::Entry* CompoundFile::find(const QString& name) const {

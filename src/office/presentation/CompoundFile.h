@@ -12,7 +12,7 @@
 namespace quorvane::office {
 
 // A strict, read-only reader of the compound-file container (of .ppt files and of password-protected
-// OOXML packages). It reads the root storage's streams only, which is all a presentation needs. Every
+// OOXML packages). It reads the streams of the root storage, or of one storage in it. Every
 // sector number, chain and directory link is checked against the file, so a damaged or hostile file
 // ends in a ReadError with the reason (a sector outside the file, a chain that loops or ends early, a
 // broken directory), never in a loop or a read outside the data.
@@ -37,6 +37,11 @@ public:
     // its sectors are damaged (outside the file, looping chain, chain shorter than the size).
     std::optional<QByteArray> readStream(const QString& name) const;
 
+    // The same container with the streams of the storage name (compared without regard to case),
+    // which lies in the root storage, in place of the root's: nullopt when there is no such storage,
+    // or when this is such a view already. Throws ReadError when the directory is damaged.
+    std::optional<CompoundFile> storage(const QString& name) const;
+
 private:
     struct Entry {
         QString name;
@@ -58,6 +63,9 @@ private:
     void readAllocationTable();
     void readDirectory();
     void collectRootStreams();
+    // The entries of the given type (1 storage, 2 stream) directly in the storage at parent, in
+    // directory order.
+    std::vector<std::uint32_t> childrenOf(std::uint32_t parent, std::uint8_t type) const;
     const Entry* find(const QString& name) const;
 
     QByteArrayView m_data; // the container in memory, or
@@ -72,7 +80,8 @@ private:
     std::vector<std::uint32_t> m_miniFat;
     QByteArray m_miniStream;
     std::vector<Entry> m_entries;
-    std::vector<std::uint32_t> m_rootStreams; // indexes into m_entries
+    std::vector<std::uint32_t> m_rootStreams; // indexes into m_entries: the streams read
+    std::uint32_t m_storage = 0;              // the storage that holds them (0: the root)
 };
 
 } // namespace quorvane::office

@@ -396,12 +396,30 @@ std::unique_ptr<PresentationDocument> readProtectedPackage(const CompoundFile& f
     return openOoxmlPackage(std::make_unique<ZipPackage>(fileName, plain.release()));
 }
 
+// Whether the root "Current User" stream of file begins with a CurrentUserAtom, as every presentation
+// saved by PowerPoint 97 or later has it. Damage in the container counts as none.
+bool holdsCurrentUserAtom(const CompoundFile& file) {
+    try {
+        const std::optional<QByteArray> user = file.readStream(u"Current User"_s);
+        return user && user->size() >= 28 && RecordStream(*user).u16(2) == rtCurrentUserAtom;
+    } catch (const ReadError&) {
+        return false;
+    }
+}
+
 // The presentation in file, throwing ReadError.
 std::unique_ptr<PresentationDocument> readPresentation(const CompoundFile& file, const QString& fileName,
                                                        PasswordSource* passwords) {
     // A password-protected OOXML package is a compound file holding the encrypted package.
     if (file.hasStream(u"EncryptedPackage"_s) || file.hasStream(u"EncryptionInfo"_s))
         return readProtectedPackage(file, fileName, passwords);
+    // Saved for PowerPoint 95 and 97 at once, a presentation keeps the older form in the root, where its
+    // "Current User" is no CurrentUserAtom, and the 97 form in a storage of its own.
+    if (!holdsCurrentUserAtom(file))
+        if (const std::optional<CompoundFile> dual =
+                inContainer(fileName, [&] { return file.storage(u"PP97_DUALSTORAGE"_s); });
+            dual && dual->hasStream(u"PowerPoint Document"_s))
+            return readPresentation(*dual, fileName, passwords);
     if (file.hasStream(u"PP40"_s))
         failWith(fileName, u"too old (PowerPoint 95 or older)"_s);
     if (!file.hasStream(u"PowerPoint Document"_s))
