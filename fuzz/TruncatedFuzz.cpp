@@ -116,7 +116,8 @@ bool sameComments(const std::vector<SlideComment>& copy, const std::vector<Slide
     const bool authorsLost = lost(LostItem::Kind::Authors);
     const auto known = [&](const SlideComment& comment) {
         return std::any_of(whole.begin(), whole.end(), [&](const SlideComment& other) {
-            return other.text == comment.text && (other.author == comment.author || (authorsLost && comment.author.isEmpty()));
+            return other.text == comment.text &&
+                   (other.author == comment.author || (authorsLost && comment.author.isEmpty()));
         });
     };
     if (!std::all_of(copy.begin(), copy.end(), known))
