@@ -30,7 +30,9 @@ public:
     // else the closed hand.
     void setProgramFolder(const QString& folder) { m_programFolder = folder; }
     // While an import runs, the list counts as busy whatever the pointer shows: it must keep every
-    // entry the run reads, so nothing is removed or moved (entries can still be added).
+    // entry the run reads, so nothing is removed and the move buttons do nothing (entries can still
+    // be added). Dragging inside the list has no busy check and still swaps entries, as during any
+    // long operation: the run then reads the swapped texts at the positions still ahead of it.
     void setImportRunning(bool running) { m_importRunning = running; }
 
     // ListControl

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace quorvane::app {
 
 using namespace Qt::StringLiterals;
@@ -48,8 +50,33 @@ QString QtDialogs::resultFor(const QStringList& files) {
     return result;
 }
 
+namespace {
+
+// The open dialog, which returns a name typed into its name field whether or not such a file exists:
+// Qt's own dialog would refuse it, and the platform's cannot be told otherwise, so Qt's own shows.
+class OpenDialog final : public QFileDialog {
+public:
+    OpenDialog(QWidget* parent, const QString& title) : QFileDialog(parent, title) {
+        setOption(QFileDialog::DontUseNativeDialog);
+    }
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        // A folder typed or chosen is entered as always; names of files that do not exist come back.
+        const bool missing = !files.isEmpty() && std::none_of(files.begin(), files.end(), [](const QString& file) {
+            return QFileInfo(file).isDir();
+        }) && std::any_of(files.begin(), files.end(), [](const QString& file) { return !QFileInfo::exists(file); });
+        if (missing)
+            QDialog::accept();
+        else
+            QFileDialog::accept();
+    }
+};
+
+} // namespace
+
 QString QtDialogs::showOpen(const shell::OpenFileRequest& request) {
-    QFileDialog dialog(m_parent, request.title);
+    OpenDialog dialog(m_parent, request.title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails);

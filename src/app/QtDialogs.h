@@ -8,9 +8,9 @@ class QWidget;
 
 namespace quorvane::app {
 
-// The file and folder dialogs as Qt's file dialog. Whether the platform's own dialog or Qt's
-// widget dialog shows, the result has the one shape the handlers expect: one path, or the folder
-// followed by NUL and each name.
+// The file and folder dialogs as Qt's file dialog. The result has the one shape the handlers expect:
+// one path, or the folder followed by NUL and each name. The open dialog is Qt's own, so that a name
+// typed into it comes back whether or not such a file exists; the folder dialog may be the platform's.
 class QtDialogs final : public shell::Dialogs {
 public:
     explicit QtDialogs(QWidget* parent = nullptr) : m_parent(parent) {}

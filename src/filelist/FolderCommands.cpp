@@ -27,6 +27,9 @@ public:
     void report(const QString& description, const QString&, int) override {
         m_target.report(description, text(shell::location::ListView1DragDrop), 0);
     }
+    void notice(const QString& description, const QString&, int) override {
+        m_target.notice(description, text(shell::location::ListView1DragDrop), 0);
+    }
 
 private:
     shell::ErrorReporter& m_target;
@@ -141,6 +144,7 @@ QStringList filesBelow(const QString& folder, const QString& pattern, QStringLis
     public:
         explicit Collector(QStringList& into) : m_into(into) {}
         void report(const QString& description, const QString&, int) override { m_into.append(description); }
+        void notice(const QString& description, const QString&, int) override { m_into.append(description); }
 
     private:
         QStringList& m_into;

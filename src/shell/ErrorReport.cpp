@@ -17,4 +17,9 @@ void PromptErrorReporter::report(const QString& description, const QString& loca
                          QString::fromUtf16(ErrorReportCaption));
 }
 
+void PromptErrorReporter::notice(const QString& description, const QString&, int) {
+    // Nothing failed: no statement number, no request for a screenshot.
+    m_prompts.messageBox(description, MessageStyle::Information, applicationTitleFrom(productTitle()));
+}
+
 } // namespace quorvane::shell

@@ -18,18 +18,18 @@ class ErrorReporter {
 public:
     virtual ~ErrorReporter() = default;
     virtual void report(const QString& description, const QString& location, int line) = 0;
-    // Something the user must know that is no failure (where a text too long for one sheet goes on).
-    // It is shown as a report is, unless the reporter tells the two apart.
-    virtual void notice(const QString& description, const QString& location, int line) {
-        report(description, location, line);
-    }
+    // Something the user must know that is no failure (where a text too long for one sheet goes on):
+    // never shown as a failure is.
+    virtual void notice(const QString& description, const QString& location, int line) = 0;
 };
 
-// The desktop's reporter: a modal warning box through the prompts service.
+// The desktop's reporter: a modal warning box through the prompts service; a notice is an
+// information box of the description alone, captioned with the application title.
 class PromptErrorReporter final : public ErrorReporter {
 public:
     explicit PromptErrorReporter(Prompts& prompts) : m_prompts(prompts) {}
     void report(const QString& description, const QString& location, int line) override;
+    void notice(const QString& description, const QString& location, int line) override;
 
 private:
     Prompts& m_prompts;

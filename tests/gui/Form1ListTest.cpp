@@ -8,11 +8,14 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <QUrl>
 
@@ -268,6 +271,30 @@ TEST(QtDialogsTest, TheResultIsOnePathOrTheFolderAndTheNames) {
               u"/a"_s + nul + u"b/x.pptx"_s + nul + u"c/y.pptx"_s);
     EXPECT_EQ(app::QtDialogs::resultFor({u"/ab/x.pptx"_s, u"/a/y.pptx"_s}),
               u"/"_s + nul + u"ab/x.pptx"_s + nul + u"a/y.pptx"_s);
+}
+
+TEST(QtDialogsTest, ANameTypedIntoTheOpenDialogComesBackWhetherOrNotTheFileExists) {
+    QTemporaryDir folder;
+    const QString missing = folder.filePath(u"not yet.pptx"_s);
+    app::QtDialogs dialogs;
+    QTimer::singleShot(0, [&] {
+        QFileDialog* dialog = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* up = qobject_cast<QFileDialog*>(widget); up && up->isVisible())
+                dialog = up;
+        ASSERT_NE(dialog, nullptr);
+        dialog->setDirectory(folder.path());
+        dialog->selectFile(u"not yet.pptx"_s);
+        // As a press of Open in the dialog does (its accept() is its own).
+        QMetaObject::invokeMethod(dialog, "accept");
+        // Should the dialog refuse the name, its box and the dialog go, and the result is empty.
+        QTimer::singleShot(2000, dialog, [dialog] {
+            for (QDialog* box : dialog->findChildren<QDialog*>())
+                box->reject();
+            dialog->reject();
+        });
+    });
+    EXPECT_EQ(dialogs.showOpen({u"Add"_s, u"All Files (*.*)|*.*|"_s, true}), missing);
 }
 
 TEST(QtDialogsTest, TheFilterBecomesNameFiltersWhereStarDotStarMatchesEverything) {

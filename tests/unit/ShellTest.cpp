@@ -30,7 +30,7 @@ TEST(ErrorReport, TextJoinsDescriptionLocationLineAndClosingLine) {
     EXPECT_TRUE(shell::errorReportText(QStringLiteral("a\r\nb"), location(), 0).startsWith(u"a\r\nb\r\nin "));
 }
 
-TEST(ErrorReport, PromptReporterShowsAWarningBoxCaptionedApplicationError) {
+TEST(ErrorReport, PromptReporterShowsAWarningBoxCaptionedApplicationErrorAndANoticeAsInformation) {
     test::FakePrompts prompts;
     shell::PromptErrorReporter reporter(prompts);
     reporter.report(QStringLiteral("x"), location(), 100);
@@ -38,6 +38,12 @@ TEST(ErrorReport, PromptReporterShowsAWarningBoxCaptionedApplicationError) {
     EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::Warning);
     EXPECT_EQ(prompts.messages[0].caption, u"Application Error");
     EXPECT_EQ(prompts.messages[0].text, shell::errorReportText(QStringLiteral("x"), location(), 100));
+    // A notice is no failure: an information box with the description alone.
+    reporter.notice(QStringLiteral("The rows from 1,048,577 on continue on the sheet \"Sheet2\"."), location(), 164);
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1].style, shell::MessageStyle::Information);
+    EXPECT_EQ(prompts.messages[1].caption, shell::applicationTitleFrom(shell::productTitle()));
+    EXPECT_EQ(prompts.messages[1].text, u"The rows from 1,048,577 on continue on the sheet \"Sheet2\"."_s);
 }
 
 TEST(Guard, ReportsEachFailingStatementWithItsNumberAndGoesOn) {
