@@ -28,7 +28,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStringDecoder>
@@ -444,23 +443,24 @@ void Form1::PushButton2_Click() {
         return;
     }
     const bool startHadFocus = PushButton2->hasFocus();
-    auto importRunning = [this](bool running) {
-        ListView1->setImportRunning(running);
-        for (QWidget* control : QList<QWidget*>{Frame1, Frame2, PushButton2, PushButton6})
-            control->setEnabled(!running);
-    };
-    importRunning(true);
+    // The run disables them once its start checks passed (setImportRunning), so that "No files
+    // added." and the running-instance question come up over a window as it was.
     // A protected presentation asks for its password; what is given lasts for this run only.
     const auto passwords = std::make_shared<shell::PromptedPasswords>(m_services.prompts, m_services.applicationTitle);
     m_services.presentations.usePasswords(passwords);
     const auto finished = qScopeGuard([&] {
         m_services.presentations.usePasswords(nullptr);
         passwords->forget();
-        importRunning(false);
-        if (startHadFocus && isActiveWindow())
-            PushButton2->setFocus(Qt::OtherFocusReason);
     });
     m_importRun.PushButton2_Click();
+    if (startHadFocus && isActiveWindow())
+        PushButton2->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::setImportRunning(bool running) {
+    ListView1->setImportRunning(running);
+    for (QWidget* control : QList<QWidget*>{Frame1, Frame2, PushButton2, PushButton6})
+        control->setEnabled(!running);
 }
 
 void Form1::PushButton3_Click() {

@@ -69,6 +69,8 @@ public:
     QString text1() override;
     void setProgressValue(double value) override;
     void setProgressText(const QString& text) override;
+    // What the run would ignore (the options, a second start, Clear List) shows disabled while it runs.
+    void setImportRunning(bool running) override;
     // ProgressBar1's value as last set (not rounded).
     double progressValue() const { return m_progressValue; }
 

@@ -81,7 +81,9 @@ TemporaryFolders::TemporaryFolders() = default;
 TemporaryFolders::~TemporaryFolders() = default;
 
 QString TemporaryFolders::create() {
-    auto folder = std::make_unique<QTemporaryDir>(QDir::temp().filePath(u"quorvane-XXXXXX"_s));
+    // Not named like a run's staging folder, which a later run removes when it is a day old: a result
+    // window may keep its copy for longer.
+    auto folder = std::make_unique<QTemporaryDir>(QDir::temp().filePath(u"quorvane-copy-XXXXXX"_s));
     if (!folder->isValid())
         throw AppError(u"no temporary folder could be made: %1"_s.arg(folder->errorString()));
     m_folders.push_back(std::move(folder));

@@ -16,6 +16,7 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 
 using namespace quorvane;
@@ -46,6 +47,10 @@ bool answeredWithoutDisplay(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (answeredWithoutDisplay(argc, argv))
         return 0;
+    // A save past the limit on a file's size, or a write to a closed pipe, fails with its reason
+    // ("File too large") and cleans up, instead of ending the program and its windows on the spot.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(u"quorvane"_s);

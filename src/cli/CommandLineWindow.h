@@ -23,6 +23,7 @@ public:
     QString text1() override { return m_request.splitText.value_or(QString()); }
     void setProgressValue(double) override {}
     void setProgressText(const QString& text) override;
+    void setImportRunning(bool) override {} // nothing to disable
     // The time spent getting the presentations' text: reading them, or waiting for those read ahead.
     double readingSeconds = 0;
 

@@ -81,4 +81,11 @@ std::optional<QString> readPasswords(const SharedRequest& request, std::shared_p
 // Writes text to a stream as UTF-8 bytes, exactly.
 void writeUtf8(std::FILE* stream, const QString& text);
 
+// A message for a terminal: every control character but the line end and the tab written out as an
+// escape ("\x1B", "\u009B"), so that no name a file or a package gives (a file name, a part name) can
+// move the cursor, clear the screen or retitle the window. Bytes that are no UTF-8 show escaped already.
+QString escapedControls(const QString& text);
+// Writes a message to standard error (or any stream), its control characters escaped.
+void writeMessage(std::FILE* stream, const QString& text);
+
 } // namespace quorvane::cli

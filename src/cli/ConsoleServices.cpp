@@ -31,7 +31,8 @@ ProgressLine::ProgressLine(std::FILE* err) : m_err(err), m_enabled(::isatty(::fi
 void ProgressLine::show(const QString& text) {
     if (!m_enabled)
         return;
-    writeUtf8(m_err, u"\r\x1b[K"_s + text);
+    // The line is drawn over with a control sequence of its own; the text itself may hold none.
+    writeUtf8(m_err, u"\r\x1b[K"_s + escapedControls(text));
     std::fflush(m_err);
     m_shown = true;
 }
@@ -49,13 +50,13 @@ void StderrReporter::report(const QString& description, const QString& location,
 
 void StderrReporter::notice(const QString& description, const QString& location, int line) {
     m_progress.clear();
-    writeUtf8(m_err, forTerminal(shell::errorReportText(description, location, line)) + u"\n\n"_s);
+    writeMessage(m_err, forTerminal(shell::errorReportText(description, location, line)) + u"\n\n"_s);
     std::fflush(m_err);
 }
 
 shell::MessageAnswer StderrPrompts::messageBox(const QString& text, shell::MessageStyle style, const QString&) {
     m_progress.clear();
-    writeUtf8(m_err, u"quorvane-cli: "_s + forTerminal(text) + u"\n"_s);
+    writeMessage(m_err, u"quorvane-cli: "_s + forTerminal(text) + u"\n"_s);
     ++messages;
     return style == shell::MessageStyle::YesNo ? shell::MessageAnswer::No : shell::MessageAnswer::Ok;
 }
@@ -79,6 +80,19 @@ StopSignals::StopSignals() {
 }
 
 StopSignals::~StopSignals() {
+    for (std::size_t i = 0; i < std::size(Signals); ++i)
+        ::sigaction(Signals[i], &m_previous[i], nullptr);
+}
+
+WriteSignalsIgnored::WriteSignalsIgnored() {
+    struct sigaction action{};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(Signals); ++i)
+        ::sigaction(Signals[i], &action, &m_previous[i]);
+}
+
+WriteSignalsIgnored::~WriteSignalsIgnored() {
     for (std::size_t i = 0; i < std::size(Signals); ++i)
         ::sigaction(Signals[i], &m_previous[i], nullptr);
 }

@@ -79,10 +79,27 @@ private:
     struct sigaction m_previous[std::size(Signals)]{};
 };
 
+// A write to a closed pipe (SIGPIPE) or past the limit on a file's size (SIGXFSZ) would end the
+// program on the spot, leaving the run's private folders behind; for its lifetime both are ignored,
+// so such a write fails with its errno (EPIPE, EFBIG "File too large") and the run cleans up as after
+// any failed write. Puts back what was there when it goes.
+class WriteSignalsIgnored {
+public:
+    WriteSignalsIgnored();
+    WriteSignalsIgnored(const WriteSignalsIgnored&) = delete;
+    WriteSignalsIgnored& operator=(const WriteSignalsIgnored&) = delete;
+    ~WriteSignalsIgnored();
+
+private:
+    static constexpr int Signals[] = {SIGPIPE, SIGXFSZ};
+    struct sigaction m_previous[std::size(Signals)]{};
+};
+
 // Throws shell::OperationAborted at a yield once a signal came.
 class InterruptibleEvents final : public shell::EventPump {
 public:
     void yield() override;
+    void poll() override { yield(); }
 };
 
 // The services the run does not use on the command line.

@@ -218,7 +218,7 @@ QString outputFolderProblem(const QString& output, office::OutputFormat format) 
 
 // Says why the command line cannot go on (usage), with the hint that follows every such message.
 int usageError(std::FILE* err, const QString& problem) {
-    writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
+    writeMessage(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
     std::fputs("Try 'quorvane-cli import --help'.\n", err);
     return ExitUsage;
 }
@@ -233,13 +233,13 @@ std::optional<int> collectInputs(const ImportRequest& request, std::FILE* err, Q
         return usageError(err, request.output + u": "_s + problem);
     // Nor is anything read for an output that cannot be written.
     if (const QString problem = outputFolderProblem(request.output, request.format); !problem.isEmpty()) {
-        writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
+        writeMessage(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
         return ExitReported;
     }
     QStringList listed;
     if (request.filesFrom) {
         if (const auto problem = readFileList(*request.filesFrom, request.nulSeparated, listed)) {
-            writeUtf8(err, u"quorvane-cli import: "_s + *problem + u"\n"_s);
+            writeMessage(err, u"quorvane-cli import: "_s + *problem + u"\n"_s);
             return ExitReported;
         }
     }
@@ -257,7 +257,7 @@ std::optional<int> collectInputs(const ImportRequest& request, std::FILE* err, Q
         addInputPath(
             path, request.extension, [&output](const QString& file) { return output.is(file); }, files, problems);
         for (const QString& problem : std::as_const(problems))
-            writeUtf8(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
+            writeMessage(err, u"quorvane-cli import: "_s + problem + u"\n"_s);
         walkFailed = walkFailed || !problems.isEmpty();
     }
     if (files.isEmpty()) {
@@ -303,8 +303,12 @@ public:
     int finish(bool walkFailed) {
         int status = m_reporter.reports == 0 && m_prompts.messages == 0 && !walkFailed ? 0 : ExitReported;
         bool stopped = interruptRequested();
-        if (!stopped && (m_run.presentationsRead() == 0 || (status != 0 && holdsNothing(m_result.get())))) {
-            reportNothingImported();
+        if (!stopped && m_run.stagingFailed()) {
+            // The machine failed, not a presentation: what was imported is no result to save.
+            reportNotSaved(u"the import stopped"_s);
+            status = ExitReported;
+        } else if (!stopped && (m_run.presentationsRead() == 0 || (status != 0 && holdsNothing(m_result.get())))) {
+            reportNotSaved(u"nothing was imported"_s);
             status = ExitReported;
         } else if (!stopped) {
             save(status, stopped);
@@ -314,12 +318,12 @@ public:
             status = ExitSignalled + stopSignal();
         }
         if (m_request.timings)
-            writeUtf8(m_err,
-                      u"quorvane-cli import: %1 s reading the presentations, %2 s in the spreadsheet passes, %3 s "
-                      u"saving (%4 at a time)\n"_s.arg(m_window.readingSeconds, 0, 'f', 3)
-                          .arg(m_runSeconds - m_window.readingSeconds, 0, 'f', 3)
-                          .arg(m_savingSeconds, 0, 'f', 3)
-                          .arg(m_presentations.jobs()));
+            writeMessage(m_err,
+                         u"quorvane-cli import: %1 s reading the presentations, %2 s in the spreadsheet passes, %3 s "
+                         u"saving (%4 at a time)\n"_s.arg(m_window.readingSeconds, 0, 'f', 3)
+                             .arg(m_runSeconds - m_window.readingSeconds, 0, 'f', 3)
+                             .arg(m_savingSeconds, 0, 'f', 3)
+                             .arg(m_presentations.jobs()));
         // The user is done with the result, as when its window closes: the instance quits.
         if (m_result)
             m_result->quit();
@@ -327,14 +331,14 @@ public:
     }
 
 private:
-    // Every presentation failed, or whatever was read failed to reach the sheet: an empty result
-    // must not take the place of an earlier one, nor be a file of its own.
-    void reportNothingImported() {
+    // Every presentation failed, or whatever was read failed to reach the sheet, or the run stopped:
+    // an empty or partial result must not take the place of an earlier one, nor be a file of its own.
+    void reportNotSaved(const QString& why) {
         struct stat existing{};
         const bool exists = ::lstat(office::nativeName(m_request.output).constData(), &existing) == 0;
-        writeUtf8(m_err,
-                  exists ? u"quorvane-cli import: nothing was imported; %1 is left as it was\n"_s.arg(m_request.output)
-                         : u"quorvane-cli import: nothing was imported; %1 was not written\n"_s.arg(m_request.output));
+        writeMessage(m_err, (exists ? u"quorvane-cli import: %1; %2 is left as it was\n"_s
+                                    : u"quorvane-cli import: %1; %2 was not written\n"_s)
+                                .arg(why, m_request.output));
     }
 
     void save(int& status, bool& stopped) {
@@ -346,7 +350,7 @@ private:
         } catch (const office::SaveStopped&) {
             stopped = true;
         } catch (const std::exception& failure) {
-            writeUtf8(m_err, u"quorvane-cli import: "_s + QString::fromUtf8(failure.what()) + u"\n"_s);
+            writeMessage(m_err, u"quorvane-cli import: "_s + QString::fromUtf8(failure.what()) + u"\n"_s);
             status = ExitReported;
         }
     }
@@ -373,6 +377,7 @@ private:
 } // namespace
 
 int runImport(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+    const WriteSignalsIgnored writeSignals;
     ImportRequest request;
     if (const auto problem = parseRequest(arguments, request))
         return usageError(err, *problem);

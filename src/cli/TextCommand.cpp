@@ -165,7 +165,7 @@ bool writeFileText(office::PresentationServer& server, const QString& path, cons
     }
     if (failure.isNull())
         return true;
-    writeUtf8(err, u"quorvane-cli: "_s + failure + u"\n"_s);
+    writeMessage(err, u"quorvane-cli: "_s + failure + u"\n"_s);
     if (request.json) {
         nlohmann::ordered_json object{{"path", utf8(fullPath)}, {"error", utf8(failure)}};
         if (damage) {
@@ -182,12 +182,12 @@ bool writeFileText(office::PresentationServer& server, const QString& path, cons
 
 int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     if (arguments.isEmpty()) {
-        writeUtf8(err, textUsage());
+        writeMessage(err, textUsage());
         return ExitUsage;
     }
     TextRequest request;
     if (const auto problem = parseRequest(arguments, request)) {
-        writeUtf8(err, u"quorvane-cli text: "_s + *problem + u"\n"_s);
+        writeMessage(err, u"quorvane-cli text: "_s + *problem + u"\n"_s);
         std::fputs("Try 'quorvane-cli text --help'.\n", err);
         return ExitUsage;
     }
@@ -198,7 +198,7 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     QStringList given = request.paths;
     if (request.filesFrom)
         if (const auto problem = readFileList(*request.filesFrom, request.nulSeparated, given)) {
-            writeUtf8(err, u"quorvane-cli text: "_s + *problem + u"\n"_s);
+            writeMessage(err, u"quorvane-cli text: "_s + *problem + u"\n"_s);
             return ExitReported;
         }
     std::shared_ptr<office::PasswordSource> passwords;
@@ -217,7 +217,7 @@ int runText(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         QStringList problems;
         addInputPath(path, request.extension, {}, paths, problems);
         for (const QString& problem : std::as_const(problems))
-            writeUtf8(err, u"quorvane-cli text: "_s + problem + u"\n"_s);
+            writeMessage(err, u"quorvane-cli text: "_s + problem + u"\n"_s);
         if (!problems.isEmpty())
             status = ExitReported;
     }

@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
         }
         return status;
     }
-    std::fprintf(stderr, "quorvane-cli: unknown command '%s'\n\n%s", command.toUtf8().constData(), Usage);
+    writeMessage(stderr, QStringLiteral("quorvane-cli: unknown command '%1'\n\n").arg(command));
+    std::fputs(Usage, stderr);
     return 2;
 }

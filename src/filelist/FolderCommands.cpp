@@ -38,6 +38,7 @@ private:
 class NoYield final : public shell::EventPump {
 public:
     void yield() override {}
+    void poll() override {}
 };
 
 // A dropped path is walked when it names a folder, hidden ones included (a folder entry in the list

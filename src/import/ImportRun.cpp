@@ -36,6 +36,10 @@ struct SeparationSteps {
     int tab[2];
 };
 
+// Thrown through the run once its staging file could not be made or written: the machine failed
+// (no space, no temporary folder), not a presentation, so no later file would fare better.
+struct StagingFailed {};
+
 // A step that uses an instance that was never obtained fails like a member call on nothing.
 office::SpreadsheetApplication& use(const Instance& instance) {
     if (!instance)
@@ -54,6 +58,10 @@ public:
     void execute();
     // The number of presentations whose text was read.
     int presentationsRead() const { return m_presentationsRead; }
+    // Whether the run stopped because its staging file could not be made or written.
+    bool stagingFailed() const { return m_stagingFailed; }
+    // Whether the run passed its start checks (and told the window so).
+    bool started() const { return m_started; }
 
 private:
     void singleSheetMode();
@@ -94,6 +102,9 @@ private:
     bool m_copied = false;
     bool m_sheetAdded = false; // a further pass of one text got a sheet of its own to paste into
     bool m_toldWhereTextGoesOn = false;
+    bool m_targetStarted = false; // this run started its target instance, rather than attached to one
+    bool m_stagingFailed = false;
+    bool m_started = false;
 };
 
 void Run::execute() {
@@ -111,12 +122,25 @@ void Run::execute() {
             return WarnIfExcelOpen(m_services.spreadsheets, m_services.prompts, m_services.applicationTitle);
         }))
         return;
+    m_window.setImportRunning(true);
+    m_started = true;
     g.run(108, [&] { m_window.setPointer(shell::PointerShape::Busy); });
     // The sheet mode is read once, here; a failing test counts as passed (single sheet).
-    if (g.test(112, [&] { return m_window.optionChecked(OptionButton::Option5); }))
-        singleSheetMode();
-    else
-        perFileSheetMode();
+    try {
+        if (g.test(112, [&] { return m_window.optionChecked(OptionButton::Option5); }))
+            singleSheetMode();
+        else
+            perFileSheetMode();
+    } catch (const StagingFailed&) {
+        // Reported once where it failed. Nothing is handed over: a target this run started goes.
+        m_stagingFailed = true;
+        if (m_target && m_targetStarted) {
+            try {
+                m_target->quit();
+            } catch (const std::exception&) {
+            }
+        }
+    }
 
     // End steps of both modes; no completion message.
     g.run(260, [&] { m_window.setPointer(shell::PointerShape::Default); });
@@ -165,7 +189,11 @@ void Run::singleSheetPass(int pass) {
 
     if (first) {
         // One paste into the first sheet of a new workbook in a fresh target instance.
-        g.assign(160, m_target, [&] { return m_services.spreadsheets.create(); });
+        g.assign(160, m_target, [&] {
+            Instance started = m_services.spreadsheets.create();
+            m_targetStarted = true;
+            return started;
+        });
         g.run(162, [&] { use(m_target).workbooksAdd(); });
     } else {
         // The rows that did not fit go on in a sheet added after the last one filled.
@@ -236,7 +264,11 @@ void Run::perFileSheetPass(int pass) {
         if (g.test(222, [&] { return ExcelIsRunning(m_services.spreadsheets); })) {
             g.assign(224, m_target, [&] { return m_services.spreadsheets.attach(); });
         } else {
-            g.assign(226, m_target, [&] { return m_services.spreadsheets.create(); });
+            g.assign(226, m_target, [&] {
+                Instance started = m_services.spreadsheets.create();
+                m_targetStarted = true;
+                return started;
+            });
             g.run(228, [&] { use(m_target).workbooksAdd(); });
         }
         g.run(230, [&] { use(m_target).sheetsAdd(); });
@@ -388,9 +420,16 @@ void Run::writeStagingFile(int createStep, int openStep, StagingText& text, int 
         created = staging.tryCreate();
         m_stagingPath = created;
     });
+    // The staging file is the run's own: when it cannot be opened, written or closed, the first
+    // failing step says why and the run stops, rather than pasting what a later pass might fit.
+    const int failures = g.failures();
     g.run(openStep, [&] { staging.open(created); });
-    g.run(openStep + 2, [&] { staging.write(text.pass(pass)); });
-    g.run(openStep + 4, [&] { staging.close(); });
+    if (g.failures() == failures)
+        g.run(openStep + 2, [&] { staging.write(text.pass(pass)); });
+    if (g.failures() == failures)
+        g.run(openStep + 4, [&] { staging.close(); });
+    if (g.failures() != failures)
+        throw StagingFailed{};
     text.release(pass);
 }
 
@@ -485,10 +524,12 @@ void ImportRun::PushButton2_Click() {
     } finished{m_running};
 
     m_presentationsRead = 0;
-    // Waiting for a presentation read ahead yields as the run does, so that a stop (the window
-    // closed, a termination signal) ends the run even while the read does not answer.
+    m_stagingFailed = false;
+    // Waiting for a presentation read ahead, and a long read, handle the events as the run's yields
+    // do, so that a stop (the window closed, a termination signal) ends the run even while the read
+    // does not answer or takes long.
     office::PresentationServer& presentations = m_services.presentations;
-    presentations.whileWaiting([&events = m_services.events] { events.yield(); });
+    presentations.whileWaiting([&events = m_services.events] { events.poll(); });
     struct NoLongerWaiting {
         office::PresentationServer& server;
         ~NoLongerWaiting() { server.whileWaiting({}); }
@@ -500,9 +541,12 @@ void ImportRun::PushButton2_Click() {
         // The window closed during a yield: stop here and show nothing more. A staging file the quiet
         // delete did not reach goes with the run's folder.
     }
+    if (run.started())
+        m_window.setImportRunning(false);
     // Whatever the server read ahead and nobody opened goes now.
     m_services.presentations.prepare({});
     m_presentationsRead = run.presentationsRead();
+    m_stagingFailed = run.stagingFailed();
 }
 
 } // namespace quorvane::import

@@ -27,6 +27,10 @@ public:
     // ProgressBar1: its value (0 to 100, not rounded) and its text.
     virtual void setProgressValue(double value) = 0;
     virtual void setProgressText(const QString& text) = 0;
+    // The run passed its start checks and goes on (true), or it ended (false, also when it stopped):
+    // a window shows what the run would ignore meanwhile (the options, a second start) disabled. A
+    // run that ends at a start check ("No files added.", the running instance) never calls it.
+    virtual void setImportRunning(bool running) = 0;
     // The text the run takes from the presentation at path, staged: a SplitMark in it starts a column,
     // and the presentation's own column marks are protected (protectSplitMarks). The window takes all
     // its shapes' text (PresentationText); another front end may lay it out in rows and columns of its
@@ -46,12 +50,16 @@ public:
     bool running() const { return m_running; }
     // How many presentations the last run read (whatever text they gave); 0 when every one failed.
     int presentationsRead() const { return m_presentationsRead; }
+    // Whether the last run stopped because its staging file could not be made or written (no space,
+    // no temporary folder): reported once, at the step that failed, and nothing was handed over.
+    bool stagingFailed() const { return m_stagingFailed; }
 
 private:
     shell::Services& m_services;
     ImportWindow& m_window;
     bool m_running = false;
     int m_presentationsRead = 0;
+    bool m_stagingFailed = false;
 };
 
 } // namespace quorvane::import

@@ -29,6 +29,10 @@ namespace {
 QString StagingFolder::path() {
     if (!m_path.isEmpty())
         return m_path;
+    // What runs that were killed left behind goes first.
+    office::PrivateFolder::removeStale(QFile::encodeName(StagingFile::folder()), [](std::string_view name) {
+        return office::PrivateFolder::isMadeName(name, "quorvane-");
+    });
     if (!m_folder.make(QFile::encodeName(QDir(StagingFile::folder()).filePath(u"quorvane-XXXXXX"_s)))) {
         m_error = errno;
         return {};

@@ -12,7 +12,8 @@
 namespace quorvane::import {
 
 // The private folder of the staging files of one run, in the temporary folder ($TEMP when set and not
-// empty, else the platform's), made on first use.
+// empty, else the platform's), made on first use ("quorvane-" and six characters), when the folders of
+// runs that were killed a day ago or more are removed from there.
 class StagingFolder {
 public:
     // The folder's path; the first call makes it. Empty when it cannot be made, the errno in

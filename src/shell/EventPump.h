@@ -13,6 +13,9 @@ public:
     virtual ~EventPump() = default;
     // Throws OperationAborted once the window has closed.
     virtual void yield() = 0;
+    // The same in the middle of work that has no place of its own to yield (a long read): the events
+    // that came are handled as by yield, and OperationAborted thrown once the window has closed.
+    virtual void poll() = 0;
 };
 
 } // namespace quorvane::shell

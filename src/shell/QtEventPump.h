@@ -9,6 +9,7 @@ namespace quorvane::shell {
 class QtEventPump final : public EventPump {
 public:
     void yield() override;
+    void poll() override { yield(); }
     void abort() { m_aborted = true; }
 
 private:

@@ -536,6 +536,28 @@ TEST_F(Form1Test, StartOnAnEmptyListSaysSoAndChangesNothing) {
     EXPECT_EQ(control<QProgressBar>(u"ProgressBar1")->text(), u"Progress Bar"_s);
 }
 
+TEST_F(Form1Test, TheStartChecksComeUpOverAWindowThatIsStillEnabled) {
+    app::Form1& window = open();
+    std::vector<bool> enabled; // the options and the start button, while each box is up
+    prompts.onMessage = [&](const test::ShownMessage&) {
+        bool all = true;
+        for (const char16_t* name : {u"Frame1", u"Frame2", u"PushButton2", u"PushButton6"})
+            all = all && control<QWidget>(name)->isEnabled();
+        enabled.push_back(all);
+    };
+    QTest::mouseClick(control<QPushButton>(u"PushButton2"), Qt::LeftButton);
+    // A spreadsheet instance already runs, and the answer to the question is No.
+    window.fileList().Add(u"/p/a.pptx"_s);
+    const auto running = spreadsheets.create();
+    prompts.answerNextMessage(shell::MessageAnswer::No);
+    QTest::mouseClick(control<QPushButton>(u"PushButton2"), Qt::LeftButton);
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[0].text, u"No files added."_s);
+    EXPECT_EQ(enabled, (std::vector<bool>{true, true}));
+    EXPECT_TRUE(control<QWidget>(u"Frame1")->isEnabled());
+    running->quit();
+}
+
 TEST_F(Form1Test, ALongFileNameInTheBarIsShortenedInItsMiddleOnOneLine) {
     app::Form1& window = open();
     auto* bar = control<app::TextProgressBar>(u"ProgressBar1");

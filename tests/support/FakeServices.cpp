@@ -90,4 +90,10 @@ void ScriptedEventPump::yield() {
         onYield(yields);
 }
 
+void ScriptedEventPump::poll() {
+    ++polls;
+    if (abortAtPoll > 0 && polls >= abortAtPoll)
+        throw shell::OperationAborted{};
+}
+
 } // namespace quorvane::test

@@ -133,11 +133,16 @@ public:
 class ScriptedEventPump final : public shell::EventPump {
 public:
     void yield() override;
+    // Counted apart from the yields, which the long operations make at fixed places.
+    void poll() override;
     int yields = 0;
+    int polls = 0;
     // Called with the 1-based number of the yield.
     std::function<void(int)> onYield;
     // From this yield on (1-based), yield throws OperationAborted; 0 never.
     int abortAt = 0;
+    // From this poll on (1-based), poll throws OperationAborted; 0 never.
+    int abortAtPoll = 0;
 };
 
 } // namespace quorvane::test

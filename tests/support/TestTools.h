@@ -47,10 +47,12 @@ private:
 };
 
 // Limits the size of every file this process writes to bytes for its lifetime, the way a full disk
-// would stop a write: a write past the limit fails with EFBIG (SIGXFSZ is ignored meanwhile).
+// would stop a write: a write past the limit fails with EFBIG (SIGXFSZ is ignored meanwhile, unless
+// the code under test is to ignore it itself: then a write past the limit ends the test program).
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(rlim_t bytes) : m_signal(std::signal(SIGXFSZ, SIG_IGN)) {
+    explicit FileSizeLimit(rlim_t bytes, bool ignoreSignal = true)
+        : m_signal(std::signal(SIGXFSZ, ignoreSignal ? SIG_IGN : SIG_DFL)) {
         ::getrlimit(RLIMIT_FSIZE, &m_old);
         const rlimit limited{bytes, m_old.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &limited);

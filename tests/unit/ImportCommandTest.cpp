@@ -22,10 +22,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <regex>
 #include <string>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -457,9 +459,9 @@ TEST_F(ImportCommandTest, NothingImportedLeavesAnExistingOutputAsItWas) {
                 limit.emplace(1000);
             EXPECT_EQ(import({full ? longDeck : missing, u"-o"_s, output(name)}), 1);
             limit.reset();
-            EXPECT_NE(
-                err.find(QString(u"nothing was imported; "_s + output(name) + u" is left as it was"_s).toStdString()),
-                std::string::npos)
+            // A full disk is a failure of the machine: the import stops there.
+            const QString why = full ? u"the import stopped; "_s : u"nothing was imported; "_s;
+            EXPECT_NE(err.find(QString(why + output(name) + u" is left as it was"_s).toStdString()), std::string::npos)
                 << err;
             EXPECT_EQ(contentsOf(output(name)), before);
         }
@@ -552,6 +554,68 @@ TEST_F(ImportCommandTest, AnInterruptTerminationOrHangupStopsTheRunAndLeavesNoth
         EXPECT_EQ(std::signal(signal, SIG_DFL), SIG_DFL) << "the signal's handling is put back";
     }
     EXPECT_TRUE(QDir(work.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+// A write that the system refuses, into the staging file or to standard error, ends no run by a
+// signal: past the limit on a file's size the run stops with the reason and leaves the old output and
+// nothing else; with standard error a closed pipe the run goes on and saves.
+TEST_F(ImportCommandTest, AWriteTheSystemRefusesIsAFailureNotTheEndOfTheProgram) {
+    const QString target = output(u"out.csv"_s);
+    ASSERT_EQ(import({Deck, u"-o"_s, target}), 0) << err;
+    const QByteArray before = contentsOf(target);
+    QTemporaryDir decks;
+    const QString big = test::writeTextDeck(decks.filePath(u"big.pptx"_s), {QString(20000, u'x')});
+    {
+        // SIGXFSZ as the system has it: the command must ignore it itself. The staging file passes
+        // the limit; what goes to standard error stays below it.
+        const test::FileSizeLimit full(4096, false);
+        EXPECT_EQ(import({Deck, big, u"-o"_s, target}), 1);
+    }
+    EXPECT_NE(err.find(": File too large"), std::string::npos) << err;
+    EXPECT_NE(err.find("the import stopped; " + target.toStdString() + " is left as it was"), std::string::npos) << err;
+    EXPECT_EQ(QString::fromStdString(err).count(u"at line "_s), 1) << err; // reported once
+    EXPECT_EQ(contentsOf(target), before);
+    EXPECT_EQ(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{u"out.csv"_s});
+
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    ::close(pipe[0]);
+    std::FILE* closed = ::fdopen(pipe[1], "w");
+    std::setvbuf(closed, nullptr, _IONBF, 0);
+    std::FILE* outStream = std::tmpfile();
+    std::signal(SIGPIPE, SIG_DFL);
+    const QString piped = output(u"piped.csv"_s);
+    EXPECT_EQ(cli::runImport({work.filePath(u"missing.pptx"_s), Deck, u"-o"_s, piped}, outStream, closed), 1);
+    std::fclose(closed);
+    std::fclose(outStream);
+    EXPECT_EQ(contentsOf(piped), before); // saved, with the deck's lines
+    EXPECT_EQ(std::signal(SIGPIPE, SIG_DFL), SIG_DFL) << "the signal's handling is put back";
+}
+
+TEST_F(ImportCommandTest, FoldersThatKilledRunsLeftADayAgoAreRemovedAndNoOthers) {
+    // Made as a run makes them (mode 0700), then aged; beside them what is not the program's.
+    const auto folder = [](const QString& path, int hoursAgo) {
+        EXPECT_TRUE(QDir().mkpath(path));
+        ::chmod(QFile::encodeName(path).constData(), 0700);
+        QFile(path + u"/left.txt"_s).open(QIODevice::WriteOnly);
+        const timespec times[2] = {{std::time(nullptr) - hoursAgo * 3600, 0},
+                                   {std::time(nullptr) - hoursAgo * 3600, 0}};
+        ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+    };
+    folder(staging.filePath(u"quorvane-Ab3xY9"_s), 30);        // a killed run's staging folder
+    folder(staging.filePath(u"quorvane-Fresh1"_s), 2);         // a run still under way
+    folder(staging.filePath(u"quorvane-copy-Ab3xY9"_s), 30);   // a result window's copy
+    folder(staging.filePath(u"quorvane-Ab3x"_s), 30);          // not a name mkdtemp makes
+    folder(work.filePath(u".out.xlsx.quorvane-Zz9Zz9"_s), 30); // a killed save's partial file
+    folder(work.filePath(u".out.xlsx.Zz9Zz9"_s), 30);          // somebody else's
+    ASSERT_EQ(import({Deck, u"-o"_s, output(u"out.xlsx"_s)}), 0) << err;
+    EXPECT_EQ(QDir(staging.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              (QStringList{u"quorvane-Ab3x"_s, u"quorvane-copy-Ab3xY9"_s, u"quorvane-Fresh1"_s}));
+    EXPECT_EQ(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              (QStringList{u".out.xlsx.Zz9Zz9"_s, u"out.xlsx"_s}));
+    for (const QString& left : {u"quorvane-Ab3x"_s, u"quorvane-copy-Ab3xY9"_s, u"quorvane-Fresh1"_s})
+        QDir(staging.filePath(left)).removeRecursively();
 }
 
 } // namespace

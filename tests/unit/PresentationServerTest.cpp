@@ -411,6 +411,14 @@ public:
                 throw office::AutomationError(u"bad: damaged"_s);
             if (path == u"stuck")
                 m_released.wait(lock, [this] { return m_free; });
+            if (path == u"long") {
+                // A read that goes on and on, passing its checkpoints, until it is stopped.
+                lock.unlock();
+                for (;;) {
+                    office::ReadStop::checkpoint();
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            }
             return std::make_unique<TextDocument>(path, m_size);
         };
         return settings;
@@ -472,6 +480,19 @@ TEST(ReadAheadTest, AStopIsNotHeldUpByAReadThatDoesNotAnswerNorIsTheEndOfTheRead
     reader.release();
     for (int waited = 0; office::DocumentPrefetch::leftBehind() > 0 && waited < 5000; waited += 5)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(office::DocumentPrefetch::leftBehind(), 0);
+}
+
+TEST(ReadAheadTest, ALongReadThatNobodyWantsAnyMoreEndsAtItsNextCheckpoint) {
+    StandInReader reader;
+    {
+        office::DocumentPrefetch prefetch(reader.settings(2));
+        prefetch.hint({u"long"_s});
+        for (int waited = 0; reader.opened(u"long"_s) == 0 && waited < 5000; waited += 5)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        prefetch.hint({});
+    }
+    // The worker was not left behind in the read: it ended, and was joined.
     EXPECT_EQ(office::DocumentPrefetch::leftBehind(), 0);
 }
 

@@ -260,4 +260,27 @@ TEST(TextCommandTest, NamesThatAreNoUtf8AreOpenedByTheirBytesAndShownEscaped) {
     ::unlink(latin1.constData()); // the temporary folder cannot name it to remove it
 }
 
+TEST(TextCommandTest, ControlCharactersInNamesReachStandardErrorEscaped) {
+    QTemporaryDir dir;
+    // A file name that would set the terminal's title, and a package whose slide part's name would
+    // clear the screen: each message shows them escaped, and the JSON error the name as it is.
+    const QString title = dir.filePath(u"a\x1B]2;title\x07"
+                                       u"b\u009B.pptx"_s);
+    std::vector<test::PackagePart> parts = test::deckParts({test::slideXml("")});
+    for (test::PackagePart& part : parts)
+        if (part.name == "ppt/_rels/presentation.xml.rels")
+            part.content.replace(part.content.find("slides/slide1.xml"), 17, "slides/&#x1B;[2J.xml");
+    const QString screen = dir.filePath(u"screen.pptx"_s);
+    test::writeZip(screen, parts);
+    const TextRun run = runText({u"--json"_s, title, screen});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.find('\x1B'), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\x07'), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(dir.filePath(u"a\\x1B]2;title\\x07b\\u009B.pptx"_s).toStdString()), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("ppt/slides/\\x1B[2J.xml"), std::string::npos) << run.err;
+    const QJsonObject first = QJsonDocument::fromJson(QByteArray::fromStdString(run.out).split('\n').front()).object();
+    EXPECT_EQ(first.value(u"path"_s).toString(), title);
+}
+
 } // namespace

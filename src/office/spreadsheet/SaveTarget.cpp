@@ -77,8 +77,13 @@ SaveTarget::SaveTarget(const QString& path) : m_target(targetOf(path)) {
     const qsizetype slash = m_target.lastIndexOf('/');
     const QByteArray folder = slash == 0 ? QByteArray("/") : m_target.left(slash);
     const QByteArray name = m_target.mid(slash + 1);
-    // Hidden, and its name says whose partial file it holds, should a crash leave it.
-    if (!m_folder.make(folder + (folder.endsWith('/') ? "" : "/") + "." + name.left(40) + ".XXXXXX"))
+    // Hidden, and its name says whose partial file it holds, should a crash leave it; a later save
+    // into the folder removes what saves that were killed a day ago or more left there.
+    PrivateFolder::removeStale(folder, [](std::string_view entry) {
+        return entry.starts_with('.') && entry.size() > 17 &&
+               PrivateFolder::isMadeName(entry.substr(entry.size() - 16), ".quorvane-");
+    });
+    if (!m_folder.make(folder + (folder.endsWith('/') ? "" : "/") + "." + name.left(40) + ".quorvane-XXXXXX"))
         failWith(errno);
     m_partial = m_folder.path() + '/' + name;
 }
