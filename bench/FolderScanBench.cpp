@@ -23,6 +23,7 @@ namespace {
 class CountingPump final : public shell::EventPump {
 public:
     void yield() override { ++yields; }
+    void poll() override {}
     long yields = 0;
 };
 

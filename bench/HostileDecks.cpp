@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -38,7 +39,7 @@ void save(const QString& name, const QByteArray& bytes) {
     std::printf("%-36s %10lld bytes\n", qPrintable(name), static_cast<long long>(bytes.size()));
 }
 
-void saveZip(const QString& name, const std::vector<std::pair<std::string, std::string>>& parts) {
+void saveZip(const QString& name, const std::vector<std::pair<std::string, std::string_view>>& parts) {
     const QString path = QDir(g_folder).filePath(name);
     int error = 0;
     zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
@@ -79,6 +80,59 @@ void pptxOnePartManyTimes(const QString& name, const std::string& shapes, int li
           R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
           R"(<Relationship Id="s" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide1.xml"/></Relationships>)"},
          {"ppt/slides/slide1.xml", "<p:sld " + kP + "><p:cSld><p:spTree>" + shapes + "</p:spTree></p:cSld></p:sld>"}});
+}
+
+// --- What slides show besides their shapes ------------------------------------------------------------
+
+const std::string kChartType = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/chart";
+
+std::string chartFrame(int number, const std::string& id) {
+    return R"(<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id=")" + std::to_string(number + 2) + R"(" name="Chart )" +
+           std::to_string(number) +
+           R"("/><p:cNvGraphicFramePr/><p:nvPr/></p:nvGraphicFramePr><a:graphic><a:graphicData )"
+           R"(uri="http://schemas.openxmlformats.org/drawingml/2006/chart"><c:chart )"
+           R"(xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart" r:id=")" +
+           id + R"("/></a:graphicData></a:graphic></p:graphicFrame>)";
+}
+
+std::string chartPart(const std::string& title, const std::string& after = {}) {
+    return R"(<c:chartSpace xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart" )"
+           R"(xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"><c:chart><c:title><c:tx><c:rich>)"
+           R"(<a:bodyPr/><a:p><a:r><a:t>)" +
+           title + "</a:t></a:r></a:p></c:rich></c:tx></c:title></c:chart></c:chartSpace>" + after;
+}
+
+// A one-slide package whose frames show charts: frames[i] names the chart part of charts[frames[i]].
+void pptxCharts(const QString& name, const std::vector<int>& frames, const std::vector<std::string_view>& charts) {
+    std::string shapes =
+        R"(<p:sp><p:txBody><a:p><a:r><a:t>Text besides the charts</a:t></a:r></a:p></p:txBody></p:sp>)";
+    std::string relationships =
+        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)";
+    for (std::size_t i = 0; i < charts.size(); ++i)
+        relationships += R"(<Relationship Id="c)" + std::to_string(i) + R"(" Type=")" + kChartType +
+                         R"(" Target="../charts/chart)" + std::to_string(i + 1) + R"(.xml"/>)";
+    relationships += "</Relationships>";
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        shapes += chartFrame(static_cast<int>(i + 1), "c" + std::to_string(frames[i]));
+    const std::string slide = "<p:sld " + kP + "><p:cSld><p:spTree>" + shapes + "</p:spTree></p:cSld></p:sld>";
+    const std::string presentation =
+        "<p:presentation " + kP + R"(><p:sldIdLst><p:sldId id="256" r:id="s"/></p:sldIdLst></p:presentation>)";
+    std::vector<std::pair<std::string, std::string_view>> parts{
+        {"[Content_Types].xml",
+         R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+         R"(<Override PartName="/ppt/presentation.xml" ContentType="application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml"/></Types>)"},
+        {"_rels/.rels",
+         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+         R"(<Relationship Id="r" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="ppt/presentation.xml"/></Relationships>)"},
+        {"ppt/presentation.xml", presentation},
+        {"ppt/_rels/presentation.xml.rels",
+         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+         R"(<Relationship Id="s" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide1.xml"/></Relationships>)"},
+        {"ppt/slides/slide1.xml", slide},
+        {"ppt/slides/_rels/slide1.xml.rels", relationships}};
+    for (std::size_t i = 0; i < charts.size(); ++i)
+        parts.emplace_back("ppt/charts/chart" + std::to_string(i + 1) + ".xml", charts[i]);
+    saveZip(name, parts);
 }
 
 // --- Zip archives without their directory ---------------------------------------------------------
@@ -395,6 +449,51 @@ int main(int argc, char** argv) {
         setShapes(s, {footerFieldShape(fields)});
         setFooter(s, QString(42'000'000 / fields, u'f'));
         save(u"ppt-%1-footer-fields.ppt"_s.arg(fields), written(s));
+    }
+    // Read with --include charts: many frames on one zip bomb of a chart (each frame read it again),
+    // one on an OpenDocument object, 30,000 inline charts (each searched for across its page), and
+    // 400 sound charts of 1.5 MiB, more than a package's bound lets be read.
+    const std::string bomb = chartPart("Bomb", std::string(20u << 20, ' '));
+    for (const int frames : {2000, 20000})
+        pptxCharts(u"pptx-charts-%1-frames-on-one-bomb.pptx"_s.arg(frames), std::vector<int>(frames, 0), {bomb});
+    {
+        std::string frames;
+        for (int i = 0; i < 3000; ++i)
+            frames += R"(<draw:frame><draw:object xlink:href="./Object 1"/></draw:frame>)";
+        std::string content = odpContent(frames, false);
+        content.insert(content.find(" office:version"), R"( xmlns:xlink="http://www.w3.org/1999/xlink")");
+        saveZip(u"odp-charts-3000-frames-on-one-bomb.odp"_s,
+                {{"mimetype", "application/vnd.oasis.opendocument.presentation"},
+                 {"content.xml", content},
+                 {"Object 1/content.xml", std::string(20u << 20, ' ')}});
+    }
+    {
+        std::string frames;
+        for (int i = 0; i < 30000; ++i)
+            frames += R"(<draw:frame><draw:object><office:document><office:body><office:chart><chart:chart>)"
+                      R"(<chart:title><text:p>Chart )" +
+                      std::to_string(i + 1) +
+                      R"(</text:p></chart:title></chart:chart></office:chart></office:body></office:document>)"
+                      R"(</draw:object></draw:frame>)";
+        std::string content = odpContent(frames, true);
+        content.insert(content.find(" office:version"),
+                       R"( xmlns:chart="urn:oasis:names:tc:opendocument:xmlns:chart:1.0")");
+        save(u"fodp-charts-30000-inline.fodp"_s, QByteArray::fromStdString(content));
+    }
+    {
+        // 1.5 MiB each, varied enough to inflate well within the ratio a zip bomb passes: one letter
+        // in a hundred differs. Every part holds the same bytes, so the file is written from one.
+        std::uint32_t seed = 1;
+        std::string varied;
+        for (int i = 0; i < (3 << 19); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            varied += (seed >> 16) % 100 == 0 ? 'b' : 'a';
+        }
+        const std::string chart = chartPart("Chart", "<!--" + varied + "-->");
+        std::vector<int> frames;
+        for (int i = 0; i < 400; ++i)
+            frames.push_back(i);
+        pptxCharts(u"pptx-charts-400-past-the-bound.pptx"_s, frames, std::vector<std::string_view>(400, chart));
     }
     odp(u"odp-4000-shapes.odp"_s, textFrames(4000));
     odp(u"odp-8000-shapes.odp"_s, textFrames(8000));

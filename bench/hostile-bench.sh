@@ -5,7 +5,8 @@
 # five times: each must end in an error, never a signal. Then reads 48 hostile decks together (the
 # four that are refused with a named error, twelve copies each) at several --jobs under the same
 # limit: the peak memory must not grow with the workers and every named error must stay one; and
-# --jobs 128 under the limit must end normally.
+# --jobs 128 under the limit must end normally. Last, an import of a deck whose charts take long to
+# read is interrupted a second in, at --jobs 1 and 2: it must end within a second of the signal.
 #
 #   bench/hostile-bench.sh BUILD_DIR [CLI]      (CLI defaults to the build's quorvane-cli)
 set -u
@@ -18,9 +19,12 @@ printf '%-40s %5s %8s %8s  %s\n' file exit seconds peak-MB message
 for f in "$work"/*; do
     name=$(basename "$f")
     [ "$name" = ppt-400-mb.ppt ] && continue
+    # The decks of charts are read for their charts.
+    include=()
+    case "$name" in *-charts-*) include=(--include charts) ;; esac
     (
         ulimit -v 1048576
-        exec /usr/bin/time -f '%e %M' -o "$work/.time" timeout 600 "$cli" text "$f" >/dev/null 2>"$work/.err"
+        exec /usr/bin/time -f '%e %M' -o "$work/.time" timeout 600 "$cli" text "${include[@]}" "$f" >/dev/null 2>"$work/.err"
     )
     status=$?
     # time puts "Command exited with non-zero status N" before its figures.
@@ -66,3 +70,19 @@ for try in 1 2 3 4 5; do
     status=$?
     echo "try $try: exit $status $( (( status > 128 )) && echo "(signal $((status - 128)))") $(sed "s|$work/||" "$work/.err" | head -n 1)"
 done
+
+echo
+echo "Ctrl+C one second into an import whose charts take long to read:"
+printf '%-8s %5s %22s\n' jobs exit seconds-after-signal
+for jobs in 1 2; do
+    "$cli" import --jobs "$jobs" --include charts "$work/pptx-charts-400-past-the-bound.pptx" \
+        -o "$work/stopped.xlsx" >/dev/null 2>"$work/.err" &
+    pid=$!
+    sleep 1
+    kill -INT "$pid"
+    sent=$(date +%s.%N)
+    wait "$pid"
+    status=$?
+    printf '%-8s %5s %22s\n' "$jobs" "$status" "$(awk -v now="$(date +%s.%N)" -v sent="$sent" 'BEGIN { printf "%.2f", now - sent }')"
+done
+
