@@ -287,35 +287,18 @@ private:
             reference.find(':') != std::string_view::npos || reference.starts_with('/'))
             return {};
         const std::string part = std::string(reference) + "/content.xml";
-        const auto [known, first] = m_objectParts.try_emplace(part);
-        ObjectPart& read = known->second;
-        if (first) {
-            try {
-                if (!m_package->contains(part))
-                    fail(QString::fromUtf8(part) + u": the part is missing"_s);
-                std::string buffer;
-                pugi::xml_document document;
-                m_package->read(part, buffer);
-                if (const QString problem = xml::parseInPlace(document, buffer, xml::SpaceKeepingParseOptions);
-                    !problem.isEmpty())
-                    fail(u"damaged part "_s + QString::fromUtf8(part) + u": "_s + problem);
-                const pugi::xml_node chartRoot = document.document_element();
-                read.texts = chartTitles(xml::Scope(namespaces(), chartRoot), chartRoot, context);
-            } catch (const ReadBudget::Exceeded&) {
-                m_objectParts.erase(known);
-                throw;
-            } catch (const ReadLimitPassed& error) {
-                read.failure = error.description();
-                read.limit = true;
-            } catch (const ReadError& error) {
-                read.failure = error.description();
-            }
-        }
-        if (read.limit)
-            throw ReadLimitPassed(read.failure);
-        if (!read.failure.isNull())
-            throw ReadError(read.failure);
-        return read.texts;
+        return m_objectParts.of(part, [&] {
+            if (!m_package->contains(part))
+                fail(QString::fromUtf8(part) + u": the part is missing"_s);
+            std::string buffer;
+            pugi::xml_document document;
+            m_package->read(part, buffer);
+            if (const QString problem = xml::parseInPlace(document, buffer, xml::SpaceKeepingParseOptions);
+                !problem.isEmpty())
+                fail(u"damaged part "_s + QString::fromUtf8(part) + u": "_s + problem);
+            const pugi::xml_node chartRoot = document.document_element();
+            return chartTitles(xml::Scope(namespaces(), chartRoot), chartRoot, context);
+        });
     }
 
     // The first child element of element named ns:local, or a null node.
@@ -343,12 +326,7 @@ private:
     std::unordered_map<std::ptrdiff_t, pugi::xml_node> m_objects;
     int m_objectsSlide = 0;
     // The texts of each object part read so far, or why it could not be read.
-    struct ObjectPart {
-        std::vector<QString> texts;
-        QString failure;    // null when it was read
-        bool limit = false; // the failure is a ReadLimitPassed
-    };
-    std::unordered_map<std::string, ObjectPart> m_objectParts;
+    PartTexts m_objectParts;
     std::optional<DocumentDamage> m_damage;
 };
 

@@ -102,12 +102,7 @@ private:
     const std::vector<ShapeInfo>* m_cached = nullptr;
     std::vector<ShapeInfo> m_shapes;
     // The texts of each diagram data or chart part read so far, or why it could not be read.
-    struct GraphicPart {
-        std::vector<QString> texts;
-        QString failure;    // null when it was read
-        bool limit = false; // the failure is a ReadLimitPassed
-    };
-    std::unordered_map<std::string, GraphicPart> m_graphicParts;
+    PartTexts m_graphicParts;
     // The shapes of each slide part that p:sldIdLst lists more than once, once it is read: a part is
     // parsed once however often it is listed.
     std::unordered_map<std::string, std::optional<std::vector<ShapeInfo>>> m_repeatedParts;

@@ -135,37 +135,19 @@ std::vector<QString> OoxmlDocument::readGraphicTexts(int slide, const ShapeInfo&
     if (part.empty())
         fail(u"%1: the %2 %3 points outside the package"_s.arg(fromUtf8(slidePart), what, fromUtf8(shape.source)));
     // A part is read once however many frames show it: its texts, or its failure, are kept.
-    const auto [known, first] = m_graphicParts.try_emplace(part);
-    GraphicPart& read = known->second;
-    if (first) {
+    return m_graphicParts.of(part, [&] {
+        if (!m_package->contains(part))
+            fail(fromUtf8(part) + u": the part is missing"_s);
+        const pugi::xml_node root = parsePart(part, 0, buffer, document);
+        const xml::Scope rootScope(namespaces(), root);
         try {
-            if (!m_package->contains(part))
-                fail(fromUtf8(part) + u": the part is missing"_s);
-            const pugi::xml_node root = parsePart(part, 0, buffer, document);
-            const xml::Scope rootScope(namespaces(), root);
-            try {
-                read.texts =
-                    shape.kind == ShapeKind::Diagram ? diagramTexts(rootScope, root) : chartTexts(rootScope, root);
-            } catch (const ReadBudget::Exceeded&) {
-                throw;
-            } catch (const ReadError& error) {
-                fail(u"damaged part "_s + fromUtf8(part) + u": "_s + error.description());
-            }
+            return shape.kind == ShapeKind::Diagram ? diagramTexts(rootScope, root) : chartTexts(rootScope, root);
         } catch (const ReadBudget::Exceeded&) {
-            m_graphicParts.erase(known);
             throw;
-        } catch (const ReadLimitPassed& error) {
-            read.failure = error.description();
-            read.limit = true;
         } catch (const ReadError& error) {
-            read.failure = error.description();
+            fail(u"damaged part "_s + fromUtf8(part) + u": "_s + error.description());
         }
-    }
-    if (read.limit)
-        throw ReadLimitPassed(read.failure);
-    if (!read.failure.isNull())
-        throw ReadError(read.failure);
-    return read.texts;
+    });
 }
 
 // The node texts of a diagram's data model, depth first along the parent-of connections from the

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -74,6 +75,25 @@ public:
     // For a reader where it may take long: asks the stop of this thread when it was last asked a
     // while ago, and a read ahead its room (SharedReadRoom::poll).
     static void checkpoint();
+};
+
+// What each part of a package that slides show (a chart, diagram data, an embedded object) gave the
+// first time it was read, so that a part that thousands of frames show is read once: its texts, or
+// why they could not be read.
+class PartTexts {
+public:
+    // The texts read() gives for part, calling it the first time only; the failure of that call
+    // (ReadError, or ReadLimitPassed for a bound passed) is thrown again every time. A
+    // ReadBudget::Exceeded passes through and is not kept.
+    template <typename Read> const std::vector<QString>& of(const std::string& part, Read&& read);
+
+private:
+    struct Read {
+        std::vector<QString> texts;
+        QString failure; // null when the part was read
+        bool limit = false;
+    };
+    std::unordered_map<std::string, Read> m_parts;
 };
 
 // The most that is read from one presentation. Real decks stay far below: a thousand slides of two
@@ -217,5 +237,28 @@ private:
     std::vector<LostItem> m_lost;
     mutable std::optional<DocumentDamage> m_withLosses; // readDamage() with m_lost, as damage() gives it
 };
+
+template <typename ReadPart> const std::vector<QString>& PartTexts::of(const std::string& part, ReadPart&& read) {
+    const auto [known, first] = m_parts.try_emplace(part);
+    Read& entry = known->second;
+    if (first) {
+        try {
+            entry.texts = read();
+        } catch (const ReadBudget::Exceeded&) {
+            m_parts.erase(known);
+            throw;
+        } catch (const ReadLimitPassed& error) {
+            entry.failure = error.description();
+            entry.limit = true;
+        } catch (const ReadError& error) {
+            entry.failure = error.description();
+        }
+    }
+    if (entry.limit)
+        throw ReadLimitPassed(entry.failure);
+    if (!entry.failure.isNull())
+        throw ReadError(entry.failure);
+    return entry.texts;
+}
 
 } // namespace quorvane::office
