@@ -328,6 +328,15 @@ private:
     std::uint64_t m_inflated = 0;
 };
 
+// The part a record names, kept when keep says so and it is not encrypted; its bytes still to read.
+RecoveredPart partOf(const CentralRecord& record, const std::function<bool(std::string_view name)>& keep) {
+    RecoveredPart part;
+    part.name = record.name;
+    part.encrypted = (record.flags & 0x1) != 0;
+    part.kept = keep(part.name) && !part.encrypted;
+    return part;
+}
+
 std::uint32_t crcOf(const std::string& bytes) {
     return static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
 }
@@ -595,6 +604,18 @@ RecoveredArchive recoverZip(int fd, const std::string* bytes, std::uint64_t size
             throw ReadError(u"cannot read the file: "_s + QString::fromLocal8Bit(std::strerror(source.readError())));
     };
 
+    // The part of record as the directory has it, or none when it cannot be read (the damage said).
+    const auto byRecord = [&](const CentralRecord& record) -> std::optional<RecoveredPart> {
+        RecoveredPart part = partOf(record, keep);
+        const QString failure = readByRecord(source, record, part, limits, keptBytes);
+        readFailed();
+        if (!failure.isEmpty()) {
+            recovered.damaged.append(fromUtf8(record.name) + u" "_s + failure);
+            return std::nullopt;
+        }
+        return part;
+    };
+
     // The directory as far as it survives: a directory that is sound but for its end record (a wrong
     // count of entries, an entry of a method libzip refuses) is read as it is.
     CentralDirectory directory;
@@ -608,17 +629,8 @@ RecoveredArchive recoverZip(int fd, const std::string* bytes, std::uint64_t size
         for (const CentralRecord& record : directory.records) {
             if (!names.emplace(record.name, true).second)
                 throw ReadError(u"damaged zip archive: the entry %1 appears twice"_s.arg(fromUtf8(record.name)));
-            RecoveredPart part;
-            part.name = record.name;
-            part.encrypted = (record.flags & 0x1) != 0;
-            part.kept = keep(part.name) && !part.encrypted;
-            const QString failure = readByRecord(source, record, part, limits, keptBytes);
-            readFailed();
-            if (!failure.isEmpty()) {
-                recovered.damaged.append(fromUtf8(record.name) + u" "_s + failure);
-                continue;
-            }
-            recovered.parts.push_back(std::move(part));
+            if (std::optional<RecoveredPart> part = byRecord(record))
+                recovered.parts.push_back(std::move(*part));
         }
         return recovered;
     }
@@ -679,17 +691,10 @@ RecoveredArchive recoverZip(int fd, const std::string* bytes, std::uint64_t size
             if (!same || record.name != part.name) {
                 // The local header tells another story than the directory: the directory's is the one
                 // a reader of the whole archive reads.
-                RecoveredPart byRecord;
-                byRecord.name = record.name;
-                byRecord.encrypted = (record.flags & 0x1) != 0;
-                byRecord.kept = keep(byRecord.name) && !byRecord.encrypted;
-                const QString failure = readByRecord(source, record, byRecord, limits, keptBytes);
-                readFailed();
-                if (!failure.isEmpty()) {
-                    recovered.damaged.append(fromUtf8(record.name) + u" "_s + failure);
+                std::optional<RecoveredPart> asRecorded = byRecord(record);
+                if (!asRecorded)
                     continue;
-                }
-                part = std::move(byRecord);
+                part = std::move(*asRecorded);
             }
         }
         if (!names.emplace(part.name, true).second)
@@ -701,13 +706,9 @@ RecoveredArchive recoverZip(int fd, const std::string* bytes, std::uint64_t size
     for (const CentralRecord& record : directory.records) {
         if (record.dataStart == 0 || walkedAt.count(record.offset) != 0 || inside(record.offset))
             continue;
-        RecoveredPart part;
-        part.name = record.name;
-        part.encrypted = (record.flags & 0x1) != 0;
-        part.kept = keep(part.name) && !part.encrypted;
-        if (readByRecord(source, record, part, limits, keptBytes).isEmpty() && names.emplace(part.name, true).second)
-            recovered.parts.push_back(std::move(part));
-        readFailed();
+        std::optional<RecoveredPart> part = byRecord(record);
+        if (part && names.emplace(part->name, true).second)
+            recovered.parts.push_back(std::move(*part));
     }
     return recovered;
 }
