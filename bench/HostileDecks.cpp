@@ -61,25 +61,28 @@ const std::string kP = R"(xmlns:p="http://schemas.openxmlformats.org/presentatio
                        R"(xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" )"
                        R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships")";
 
-// A package whose p:sldIdLst names the one slide part listed times.
-void pptxOnePartManyTimes(const QString& name, const std::string& shapes, int listed) {
+// A package whose p:sldIdLst names the one slide part listed times, with more parts after it.
+void pptxOnePartManyTimes(const QString& name, const std::string& shapes, int listed,
+                          const std::vector<std::pair<std::string, std::string_view>>& more = {}) {
     std::string presentation = "<p:presentation " + kP + "><p:sldIdLst>";
     for (int i = 0; i < listed; ++i)
         presentation += R"(<p:sldId id=")" + std::to_string(256 + i) + R"(" r:id="s"/>)";
     presentation += "</p:sldIdLst></p:presentation>";
-    saveZip(
-        name,
-        {{"[Content_Types].xml",
-          R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
-          R"(<Override PartName="/ppt/presentation.xml" ContentType="application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml"/></Types>)"},
-         {"_rels/.rels",
-          R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-          R"(<Relationship Id="r" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="ppt/presentation.xml"/></Relationships>)"},
-         {"ppt/presentation.xml", presentation},
-         {"ppt/_rels/presentation.xml.rels",
-          R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-          R"(<Relationship Id="s" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide1.xml"/></Relationships>)"},
-         {"ppt/slides/slide1.xml", "<p:sld " + kP + "><p:cSld><p:spTree>" + shapes + "</p:spTree></p:cSld></p:sld>"}});
+    const std::string slide = "<p:sld " + kP + "><p:cSld><p:spTree>" + shapes + "</p:spTree></p:cSld></p:sld>";
+    std::vector<std::pair<std::string, std::string_view>> parts{
+        {"[Content_Types].xml",
+         R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+         R"(<Override PartName="/ppt/presentation.xml" ContentType="application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml"/></Types>)"},
+        {"_rels/.rels",
+         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+         R"(<Relationship Id="r" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="ppt/presentation.xml"/></Relationships>)"},
+        {"ppt/presentation.xml", presentation},
+        {"ppt/_rels/presentation.xml.rels",
+         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+         R"(<Relationship Id="s" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide1.xml"/></Relationships>)"},
+        {"ppt/slides/slide1.xml", slide}};
+    parts.insert(parts.end(), more.begin(), more.end());
+    saveZip(name, parts);
 }
 
 // --- What slides show besides their shapes ------------------------------------------------------------
@@ -114,25 +117,10 @@ void pptxCharts(const QString& name, const std::vector<int>& frames, const std::
     relationships += "</Relationships>";
     for (std::size_t i = 0; i < frames.size(); ++i)
         shapes += chartFrame(static_cast<int>(i + 1), "c" + std::to_string(frames[i]));
-    const std::string slide = "<p:sld " + kP + "><p:cSld><p:spTree>" + shapes + "</p:spTree></p:cSld></p:sld>";
-    const std::string presentation =
-        "<p:presentation " + kP + R"(><p:sldIdLst><p:sldId id="256" r:id="s"/></p:sldIdLst></p:presentation>)";
-    std::vector<std::pair<std::string, std::string_view>> parts{
-        {"[Content_Types].xml",
-         R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
-         R"(<Override PartName="/ppt/presentation.xml" ContentType="application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml"/></Types>)"},
-        {"_rels/.rels",
-         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-         R"(<Relationship Id="r" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="ppt/presentation.xml"/></Relationships>)"},
-        {"ppt/presentation.xml", presentation},
-        {"ppt/_rels/presentation.xml.rels",
-         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-         R"(<Relationship Id="s" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/slide" Target="slides/slide1.xml"/></Relationships>)"},
-        {"ppt/slides/slide1.xml", slide},
-        {"ppt/slides/_rels/slide1.xml.rels", relationships}};
+    std::vector<std::pair<std::string, std::string_view>> parts{{"ppt/slides/_rels/slide1.xml.rels", relationships}};
     for (std::size_t i = 0; i < charts.size(); ++i)
         parts.emplace_back("ppt/charts/chart" + std::to_string(i + 1) + ".xml", charts[i]);
-    saveZip(name, parts);
+    pptxOnePartManyTimes(name, shapes, 1, parts);
 }
 
 // --- Zip archives without their directory ---------------------------------------------------------
