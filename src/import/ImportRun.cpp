@@ -273,9 +273,10 @@ void Run::perFileSheetPass(int pass) {
         }
         g.run(230, [&] { use(m_target).sheetsAdd(); });
 
-        // The sheet's name: the file name's letters, digits and spaces. When a sheet already has the
-        // name as it would be assigned (cut to 30 characters), random digits make it distinct; the
-        // name gives way to them, so that the cut cannot take them away again.
+        // The sheet's name: the file name's letters and numbers, of any script, and spaces. When a
+        // sheet already has the name as it would be assigned (cut to 30 UTF-16 units), in any case,
+        // random digits make it distinct; the name gives way to them, so that the cut cannot take
+        // them away again.
         g.assign(232, m_sheetName, [&] { return FilterChars(FileNameOf(m_path), SheetNameAlphabet); });
         if (g.test(234, [&] { return SheetExists(use(m_target), CleanSheetName(m_sheetName)); }))
             g.assign(236, m_sheetName,
@@ -295,7 +296,8 @@ void Run::perFileSheetPass(int pass) {
         });
         g.run(238, [&] {
             const QString part = u" (%1)"_s.arg(pass + 1);
-            use(m_target).setActiveSheetName(CleanSheetName(m_fileSheet).left(30 - part.size()) + part);
+            use(m_target).setActiveSheetName(leftUnits(CleanSheetName(m_fileSheet), MaxSheetNameLength - part.size()) +
+                                             part);
         });
         if (m_sheetAdded)
             pasteCopy(240);
