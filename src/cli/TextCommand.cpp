@@ -32,9 +32,10 @@ QString textUsage() {
            u"Options:\n"
            u"  --json                    write one JSON object per line for each shape that gives text:\n"
            u"                            {\"path\", \"slide\", \"shape\", \"name\", \"kind\", \"text\"} (a table adds\n"
-           u"                            \"cells\", its rows of cells; a comment \"author\"; with smartart,\n"
-           u"                            charts, comments or alt included, a hidden slide's objects say\n"
-           u"                            \"hidden\": true); a file that cannot be read gives\n"
+           u"                            \"cells\", its rows of cells; a comment \"author\", \"date\" as the\n"
+           u"                            file stores it (when it does) and \"reply\", true for a reply; with\n"
+           u"                            smartart, charts, comments or alt included, a hidden slide's\n"
+           u"                            objects say \"hidden\": true); a file that cannot be read gives\n"
            u"                            {\"path\", \"error\"}, a damaged one what survived of it and then\n"
            u"                            {\"path\", \"error\", \"slides_read\", \"slides\"} (null when not known)\n"
            u"                            e.g. quorvane-cli text --json deck.pptx\n"_s +
@@ -122,8 +123,12 @@ void writeShapes(office::PresentationServer& server, const QString& path, const 
             }
             object["cells"] = std::move(rows);
         }
-        if (shape.kind == u"comment")
+        if (shape.kind == u"comment") {
             object["author"] = utf8(shape.author);
+            if (!shape.date.isEmpty())
+                object["date"] = utf8(shape.date);
+            object["reply"] = shape.reply;
+        }
         if (shape.hidden)
             object["hidden"] = true;
         lines += object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);

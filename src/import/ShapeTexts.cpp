@@ -82,6 +82,8 @@ public:
                 ShapeText text;
                 text.kind = u"comment"_s;
                 text.author = comment.author;
+                text.date = comment.date;
+                text.reply = comment.reply;
                 text.text = comment.text;
                 give(text);
             }

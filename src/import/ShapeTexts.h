@@ -37,6 +37,8 @@ struct ShapeText {
     // title, body, text, table, notes, group (a shape inside a group), smartart, chart, comment, alt
     QString kind;
     QString author;      // a comment's author
+    QString date;        // when a comment was written, as the file stores it ("" for none)
+    bool reply = false;  // a comment that answers the one before it
     bool hidden = false; // the slide is hidden in the slide show
     // Its text as a text frame gives it: paragraphs joined by CR, line breaks as VT. Empty for a table.
     QString text;

@@ -29,8 +29,10 @@ enum class ShapeKind {
 
 // A review comment of a slide, or a reply to one (replies follow the comment they answer).
 struct SlideComment {
-    QString author; // "" when the presentation names none
-    QString text;   // paragraphs joined by CR, line breaks as VT
+    QString author;     // "" when the presentation names none
+    QString text;       // paragraphs joined by CR, line breaks as VT
+    QString date;       // when it was written, as the file stores it ("2026-05-04T10:00:00.000"); "" for none
+    bool reply = false; // it answers the comment before it (a thread's reply)
 };
 
 // A shape of the active presentation: shape `shape` of slide `slide` (both from 1), or with item > 0

@@ -32,8 +32,8 @@ QString describe(const import::ShapeText& shape) {
             cells << shape.cells[static_cast<size_t>(row * shape.columns + column)];
         text += u"[%1]"_s.arg(cells.join(u'|'));
     }
-    // A comment shows its author, a hidden slide's shape a "h" after its number.
-    const QString name = shape.kind == u"comment" ? shape.author : shape.name;
+    // A comment shows its author ("↳" before a reply's), a hidden slide's shape a "h" after its number.
+    const QString name = shape.kind == u"comment" ? (shape.reply ? u"↳"_s : QString()) + shape.author : shape.name;
     return u"%1%2/%3 %4 %5: %6"_s.arg(shape.slide)
         .arg(shape.hidden ? u"h"_s : QString())
         .arg(shape.shape)
@@ -297,7 +297,7 @@ TEST(ShapeTextsTest, DiagramsAndCommentsWalkedSafelyAndDamagedPartsGiveNothingBu
                                               u"1/4 text Text: still here"_s,
                                               u"1/5 chart Auto: Only"_s,
                                               u"1/7 comment Ann: Why?"_s,
-                                              u"1/8 comment Bo: Because."_s,
+                                              u"1/8 comment ↳Bo: Because."_s,
                                               u"1/9 comment : Next"_s,
                                           }));
     EXPECT_EQ(lost, path + u": damaged (ppt/charts/chart9.xml: the part is missing): 1 of 1 slide read; 2 charts "

@@ -123,6 +123,7 @@ TEST(TextCommandTest, CommentsCarryTheirAuthorAndHiddenSlidesAreMarkedOrSkipped)
     ASSERT_EQ(objects.size(), 5);
     EXPECT_EQ(objects[1].value(u"kind"_s).toString(), u"comment"_s);
     EXPECT_EQ(objects[1].value(u"author"_s).toString(), u"Ann Lee"_s);
+    EXPECT_EQ(objects[1].value(u"reply"_s), QJsonValue(false));
     EXPECT_EQ(objects[2].value(u"text"_s).toString(), u"Taken in May.\rReplace the logo."_s);
     EXPECT_FALSE(objects[2].contains(u"hidden"_s));
     EXPECT_EQ(objects[3].value(u"slide"_s).toInt(), 2);
@@ -140,6 +141,22 @@ TEST(TextCommandTest, CommentsCarryTheirAuthorAndHiddenSlidesAreMarkedOrSkipped)
     const TextRun wrong = runText({u"--include"_s, u"notes,smartarts"_s, deck});
     EXPECT_EQ(wrong.status, 2);
     EXPECT_NE(wrong.err.find("smartart, charts, comments and alt"), std::string::npos);
+
+    // Each format's comment carries its date as the file stores it.
+    const struct {
+        QString file;
+        QString date;
+    } dated[] = {
+        {u"review-impress.pptx"_s, u"2026-05-04T10:00:00.000000000"_s},
+        {u"review.odp"_s, u"2026-05-04T10:00:00"_s},
+        {u"review.ppt"_s, u"2026-05-04T10:00:00.000"_s},
+    };
+    for (const auto& c : dated) {
+        const TextRun comments = runText({u"--json"_s, u"--include=comments"_s, Extras + u'/' + c.file});
+        const QJsonObject first =
+            QJsonDocument::fromJson(QByteArray::fromStdString(comments.out).split('\n').at(1)).object();
+        EXPECT_EQ(first.value(u"date"_s).toString(), c.date) << c.file.toStdString();
+    }
 }
 
 TEST(TextCommandTest, FileListsByLineOrNulSeparated) {

@@ -212,6 +212,8 @@ private:
             SlideComment comment;
             if (const pugi::xml_node creator = childNamed(scope, child, nsDc, "creator"))
                 xml::appendElementText(comment.author, creator);
+            if (const pugi::xml_node date = childNamed(scope, child, nsDc, "date"))
+                xml::appendElementText(comment.date, date);
             comment.text = textOf(scope, child, context);
             comments.push_back(std::move(comment));
         }

@@ -11,6 +11,25 @@ QString authorOf(const std::unordered_map<std::string, QString>& authors, pugi::
     return found == authors.end() ? QString() : found->second;
 }
 
+QString attributeText(pugi::xml_node element, const char* name) {
+    QString text;
+    xml::appendText(text, element.attribute(name).value());
+    return text;
+}
+
+// Whether a comment of the form every version writes answers another: later versions say so in an
+// extension, naming the comment it answers.
+bool answersAnother(const xml::Scope& scope, pugi::xml_node comment) {
+    bool answers = false;
+    if (const auto extensions = childNamed(scope, comment, P, "extLst"))
+        forEachChildNamed(extensions->first, extensions->second, P, "ext",
+                          [&](const xml::Scope& extScope, pugi::xml_node extension) {
+                              if (const auto threading = childNamed(extScope, extension, P15, "threadingInfo"))
+                                  answers = answers || childNamed(threading->first, threading->second, P15, "parentCm");
+                          });
+    return answers;
+}
+
 } // namespace
 
 void OoxmlDocument::readAuthors() {
@@ -110,7 +129,8 @@ void OoxmlDocument::readLegacyComment(const xml::Scope& scope, pugi::xml_node co
                                       std::vector<SlideComment>& found) {
     if (!scope.is(comment, P, "cm"))
         return;
-    SlideComment item{authorOf(m_legacyAuthors, comment), {}};
+    SlideComment item{
+        authorOf(m_legacyAuthors, comment), {}, attributeText(comment, "dt"), answersAnother(scope, comment)};
     if (const auto text = childNamed(scope, comment, P, "text")) {
         xml::appendElementText(item.text, text->second);
         // Its text is plain: a line end in it parts paragraphs, as CR does in a shape's text.
@@ -124,13 +144,15 @@ void OoxmlDocument::readThreadedComment(const xml::Scope& scope, pugi::xml_node 
                                         std::vector<SlideComment>& found) {
     if (!scope.is(comment, P188, "cm"))
         return;
-    const auto add = [&](const xml::Scope& itemScope, pugi::xml_node item) {
+    const auto add = [&](const xml::Scope& itemScope, pugi::xml_node item, bool reply) {
         const auto body = childNamed(itemScope, item, P188, "txBody");
-        found.push_back({authorOf(m_threadAuthors, item), body ? bodyText(body->first, body->second) : QString()});
+        found.push_back({authorOf(m_threadAuthors, item), body ? bodyText(body->first, body->second) : QString(),
+                         attributeText(item, "created"), reply});
     };
-    add(scope, comment);
+    add(scope, comment, false);
     if (const auto replies = childNamed(scope, comment, P188, "replyLst"))
-        forEachChildNamed(replies->first, replies->second, P188, "reply", add);
+        forEachChildNamed(replies->first, replies->second, P188, "reply",
+                          [&](const xml::Scope& replyScope, pugi::xml_node reply) { add(replyScope, reply, true); });
 }
 
 } // namespace quorvane::office::ooxml

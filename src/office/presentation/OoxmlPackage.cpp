@@ -22,6 +22,7 @@ const xml::NamespaceTable& namespaces() {
         {"http://schemas.openxmlformats.org/drawingml/2006/chart", C},
         {"http://purl.oclc.org/ooxml/drawingml/chart", C},
         {"http://schemas.microsoft.com/office/powerpoint/2018/8/main", P188},
+        {"http://schemas.microsoft.com/office/powerpoint/2012/main", P15},
     };
     return table;
 }

@@ -16,7 +16,7 @@
 namespace quorvane::office::ooxml {
 
 // The namespaces the reader understands; Transitional and Strict forms share an id.
-enum Ns : int { P = 1, A, R, MC, Rels, Types, Dgm, C, P188 };
+enum Ns : int { P = 1, A, R, MC, Rels, Types, Dgm, C, P188, P15 };
 
 const xml::NamespaceTable& namespaces();
 

@@ -199,8 +199,22 @@ private:
     // This reader gives a diagram or a chart no kind of its own: to it they are pictures.
     std::vector<QString> readGraphicTexts(int, const ShapeInfo&) override { return {}; }
 
+    // When a comment was written: the date and time of its atom (after its index), as the fields
+    // store them, "2026-05-04T10:00:00.000".
+    QString dateOf(const Record& atom) const {
+        const auto field = [&](std::uint32_t n) { return m_stream.u16(atom.body + 4 + 2 * n); };
+        // The fields: year, month, day of the week, day, hour, minute, second, millisecond.
+        return u"%1-%2-%3T%4:%5:%6.%7"_s.arg(field(0), 4, 10, QChar(u'0'))
+            .arg(field(1), 2, 10, QChar(u'0'))
+            .arg(field(3), 2, 10, QChar(u'0'))
+            .arg(field(4), 2, 10, QChar(u'0'))
+            .arg(field(5), 2, 10, QChar(u'0'))
+            .arg(field(6), 2, 10, QChar(u'0'))
+            .arg(field(7), 3, 10, QChar(u'0'));
+    }
+
     // The review comments of slide: the comment containers in the binary tags of its record, author
-    // and text each a string of its own.
+    // and text each a string of its own, the date in its atom. The format has no replies.
     std::vector<SlideComment> readComments(int slide) override {
         if (slide < 1 || slide > slideCount() || lost(slide))
             return {};
@@ -225,6 +239,8 @@ private:
                                 item.author = m_stream.utf16(part);
                             else if (part.type == rtCString && part.instance == 1)
                                 item.text = m_stream.utf16(part);
+                            else if (part.type == rtComment10Atom && part.length >= 20)
+                                item.date = dateOf(part);
                         }
                         // Paragraphs end in CR as in a shape's text, whatever line ends were stored.
                         item.text.replace(u"\r\n"_s, u"\r"_s).replace(u'\n', u'\r');

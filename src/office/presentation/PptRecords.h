@@ -48,6 +48,7 @@ enum RecordType : std::uint16_t {
     rtBinaryTagDataBlob = 5003,
     rtPersistDirectoryAtom = 6002,
     rtComment10 = 12000,
+    rtComment10Atom = 12001,
     rtDgContainer = 0xF002,
     rtSpgrContainer = 0xF003,
     rtSpContainer = 0xF004,
