@@ -393,13 +393,13 @@ TEST_F(ImportCommandTest, ColumnsSayWhereEachRowCameFromAndSplitLeavesThemWhole)
     const auto expect = [](const QString& text, const QString& path) { return text.arg(path).toStdString(); };
     EXPECT_EQ(row(1), expect(u"extras.ppt|#1|#1|title|%1|Field|notes"_s, ppt));
     EXPECT_EQ(row(3), expect(u"extras.ppt|#1|#2|body|%1|Water|samples"_s, ppt));
-    EXPECT_EQ(row(5), expect(u"extras.ppt|#1|#3|notes|%1|Mention|the|river\vand|the|lake."_s, ppt)); // a row each
+    EXPECT_EQ(row(5), expect(u"extras.ppt|#1|#3|notes|%1|Mention|the|river\nand|the|lake."_s, ppt)); // a row each
     EXPECT_EQ(row(9), expect(u"extras.ppt|#2|#3|group|%1|Member|A"_s, ppt));
     // A table row is a row, each cell split on its own.
     EXPECT_EQ(row(13), expect(u"extras.ppt|#3|#1|table|%1|Total|for|the|trip||two|nights"_s, ppt));
     EXPECT_EQ(row(16), expect(u"extras-pptxgenjs.pptx|#1|#2|notes|%1|Start|with|the|map."_s, pptx));
     EXPECT_EQ(row(20), expect(u"extras-pptxgenjs.pptx|#2|#1|table|%1|Monday||Ann"_s, pptx));
-    EXPECT_EQ(row(24), expect(u"extras-pptxgenjs.pptx|#3|#2|table|%1|Boat\vwith|driver|#300"_s, pptx));
+    EXPECT_EQ(row(24), expect(u"extras-pptxgenjs.pptx|#3|#2|table|%1|Boat\nwith|driver|#300"_s, pptx));
     EXPECT_EQ(row(26), "");
 
     // Per-file sheets: the same rows, each file from A1; a bad column name is a usage error.

@@ -99,6 +99,14 @@ TEST_F(SheetPartTest, RowsHoldInlineStringsAndNumbersAndTheDimensionIsTheUsedRan
                                "header=\"0.3\" footer=\"0.3\"/></worksheet>"));
 }
 
+TEST_F(SheetPartTest, ALineBreakIsLfInACellThatWrapsAndALongLineWidensItsColumn) {
+    const std::string part = partOf("a|two\vlines|" + QByteArray(100, 'x') + "\n");
+    EXPECT_EQ(between(part, "<cols>", "</cols>"), "<col min=\"3\" max=\"3\" width=\"80.7109375\" customWidth=\"1\"/>");
+    EXPECT_NE(part.find("<c r=\"B1\" s=\"1\" t=\"inlineStr\"><is><t xml:space=\"preserve\">two\nlines</t></is></c>"),
+              std::string::npos);
+    EXPECT_NE(xlsx::stylesPart().find("<cellXfs count=\"2\">"), std::string::npos);
+}
+
 TEST_F(SheetPartTest, AnEmptySheetHasNoRowsAndTheDimensionA1) {
     std::int64_t rows = -1;
     const std::string part = partOf("", false, &rows);

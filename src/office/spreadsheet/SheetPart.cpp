@@ -1,9 +1,13 @@
 #include "office/spreadsheet/SheetPart.h"
 
+#include "office/spreadsheet/CellText.h"
 #include "office/spreadsheet/SaveError.h"
 #include "office/spreadsheet/XlsxParts.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -21,6 +25,14 @@ constexpr std::string_view Tail = "<pageMargins left=\"0.7\" right=\"0.7\" top=\
 void appendCell(std::string& out, std::int64_t row, std::int64_t column, const CellView& cell) {
     out += "<c r=\"";
     appendCellReference(out, row, column);
+    if (!cell.number && holdsLineBreak(cell.text)) {
+        // A line break is LF in a spreadsheet cell, shown in one that wraps: the second cell format.
+        const std::string lines = withLineFeeds(cell.text);
+        out += "\" s=\"1\" t=\"inlineStr\"><is><t xml:space=\"preserve\">";
+        appendText(out, lines);
+        out += "</t></is></c>";
+        return;
+    }
     if (cell.number) {
         // The engine marks as numbers only plain decimals of at most 15 digits, written as a
         // spreadsheet writes them back, so the text is the value.
@@ -33,6 +45,33 @@ void appendCell(std::string& out, std::int64_t row, std::int64_t column, const C
         needsPreserve(cell.text) ? "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">" : "\" t=\"inlineStr\"><is><t>";
     appendText(out, cell.text);
     out += "</t></is></c>";
+}
+
+// The <cols> of the columns wider than the default, a run of equal widths in one <col>.
+void appendColumns(std::string& out, const std::vector<int>& widths) {
+    bool any = false;
+    for (std::size_t first = 0; first < widths.size();) {
+        std::size_t last = first;
+        while (last + 1 < widths.size() && widths[last + 1] == widths[first])
+            ++last;
+        if (widths[first] > 0) {
+            out += any ? "<col min=\"" : "<cols><col min=\"";
+            any = true;
+            out += std::to_string(first + 1);
+            out += "\" max=\"";
+            out += std::to_string(last + 1);
+            // A width counts characters of the widest digit plus 5 pixels of margin, in 1/256 steps; the
+            // default font's digit is 7 pixels wide.
+            const int steps = (widths[first] * 7 + 5) * 256 / 7;
+            char width[32];
+            out += "\" width=\"";
+            out.append(width, std::to_chars(width, width + sizeof width, steps / 256.0).ptr);
+            out += "\" customWidth=\"1\"/>";
+        }
+        first = last + 1;
+    }
+    if (any)
+        out += "</cols>";
 }
 
 } // namespace
@@ -51,6 +90,7 @@ std::int64_t writeSheetPart(const Worksheet& sheet, bool selected, std::size_t p
     piece += selected ? "\"/><sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
                       : "\"/><sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>";
     piece += "<sheetFormatPr defaultRowHeight=\"15\"/>";
+    appendColumns(piece, columnWidths(sheet, stop));
     std::int64_t rows = 0;
     if (empty) {
         piece += "<sheetData/>";
@@ -94,10 +134,11 @@ std::int64_t writeSheetPart(const Worksheet& sheet, bool selected, std::size_t p
 }
 
 std::uint64_t sheetPartBound(const Worksheet& sheet) {
-    // Escaping makes at most 7 bytes of one ("_x000B_"); a cell's markup with its reference takes
-    // under 80 bytes, a row's under 32.
+    // Escaping makes at most 7 bytes of one ("_x000B_"); a cell's markup with its reference and its
+    // format takes under 88 bytes, a row's under 32, a column's width under 64.
     const CellRect used = sheet.usedRange();
-    return 7 * sheet.textBytesBound() + 80 * sheet.cellCountBound() + 32 * static_cast<std::uint64_t>(used.rows) + 4096;
+    return 7 * sheet.textBytesBound() + 88 * sheet.cellCountBound() + 32 * static_cast<std::uint64_t>(used.rows) +
+           64 * static_cast<std::uint64_t>(used.right()) + 4096;
 }
 
 } // namespace quorvane::office::xlsx

@@ -2,6 +2,7 @@
 
 #include "office/LocalNames.h"
 #include "office/spreadsheet/BlockDeflate.h"
+#include "office/spreadsheet/CellText.h"
 #include "office/spreadsheet/PackageCheck.h"
 #include "office/spreadsheet/SaveTarget.h"
 #include "office/spreadsheet/SheetPart.h"
@@ -184,7 +185,11 @@ void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& p
                     if (c >= filled)
                         continue;
                     const CellView cell = sheet->cell(r, c);
-                    const std::string_view value = cell.text;
+                    // Spreadsheet programs break a cell's line at LF, not at the slide's VT.
+                    std::string lines;
+                    if (style == CsvStyle::ForSpreadsheets && !cell.number && holdsLineBreak(cell.text))
+                        lines = withLineFeeds(cell.text);
+                    const std::string_view value = lines.empty() ? cell.text : std::string_view(lines);
                     // What a spreadsheet program would take for a formula keeps its text behind an apostrophe.
                     const bool guard = style == CsvStyle::ForSpreadsheets && !cell.number && !value.empty() &&
                                        std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos;

@@ -35,7 +35,9 @@ QString saveTargetProblem(const QString& path);
 // Writes the workbook to path as an .xlsx package: the sheets in workbook order with their names, the
 // active sheet shown first, numbers as numbers and text as text. Each sheet's part is made from its
 // cells straight into the package, deflated in blocks on SaveOptions::jobs threads; no working file is
-// made and memory does not grow with the number of sheets. Every character ends up valid in the file:
+// made and memory does not grow with the number of sheets. A text's line break (VT, as a slide has it)
+// is written as LF in a cell that wraps, and each column with a longer line than the default width
+// shows is as wide as its longest (columnWidths). Every character ends up valid in the file:
 // NUL, U+FFFE, U+FFFF and bytes that are not UTF-8 become U+FFFD, other control characters and a
 // literal "_xHHHH_" are escaped so that readers show them as they are. Before it replaces anything,
 // the package is read back: every part must inflate with its checksum, be well-formed XML to its end,
@@ -45,11 +47,11 @@ void saveWorkbookXlsx(const Workbook& workbook, const QString& path, const SaveO
 // The two ways of writing comma-separated values. Both are RFC 4180 (fields holding a comma, a quote,
 // CR or LF are quoted, quotes doubled, rows end in CR LF) and UTF-8.
 enum class CsvStyle {
-    // For spreadsheet programs: a byte-order mark, so that they read UTF-8, and a leading apostrophe
-    // on every text cell that begins with "=", "+", "-", "@", a tab or a CR, so that no slide text is
-    // taken for a formula. Numbers are written as they are.
+    // For spreadsheet programs: a byte-order mark, so that they read UTF-8, a leading apostrophe on
+    // every text cell that begins with "=", "+", "-", "@", a tab or a CR, so that no slide text is
+    // taken for a formula, and a slide's line break (VT) as LF, theirs. Numbers are written as they are.
     ForSpreadsheets,
-    // The text exactly as it is: no byte-order mark, no apostrophes.
+    // The text exactly as it is: no byte-order mark, no apostrophes, VT kept.
     Exact,
 };
 

@@ -6,8 +6,9 @@
 #include <string_view>
 #include <vector>
 
-// The parts of a SpreadsheetML package as this program writes them: one default font and one cell
-// format, every sheet's cells as inline strings and numbers. Each function gives one part whole.
+// The parts of a SpreadsheetML package as this program writes them: one default font and two cell
+// formats (0, and 1 that wraps its text), every sheet's cells as inline strings and numbers. Each
+// function gives one part whole.
 namespace quorvane::office::xlsx {
 
 // Appends text (UTF-8) to out as XML character data that a spreadsheet reads back as text:
