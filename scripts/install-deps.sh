@@ -12,6 +12,8 @@ packages=(
   libgtest-dev                                # tests
   clang-format-19                             # the formatting check of scripts/test.sh (the same version on Debian 12 and 13)
   python3-openpyxl                            # independent .xlsx reader used by the tests
+  python3-odf                                 # independent .ods reader used by the tests (odfpy)
+  libreoffice-calc-nogui                      # the tests read the .ods written with LibreOffice Calc too
   scdoc                                       # the manual pages
   dpkg-dev file                               # the .deb: dpkg-shlibdeps its dependencies, dpkg-buildflags its hardening
   desktop-file-utils appstream man-db lintian # the package's checks in scripts/test.sh

@@ -1,5 +1,5 @@
 # Bash completion for quorvane-cli: sub-commands, options, the values of --split, --ext and --csv, and file
-# names (presentations, and .xlsx/.csv after -o). Works with or without the bash-completion package.
+# names (presentations, and .xlsx/.ods/.csv after -o). Works with or without the bash-completion package.
 #
 # Every option that "quorvane-cli --help" or a sub-command's --help prints is listed below (a test
 # checks it). A new option goes into its command's list, and, when it takes a value, into
@@ -62,7 +62,7 @@ _quorvane_cli_value() {
         --split) _quorvane_cli_words "$2" none space comma tab text ;;
         --ext) _quorvane_cli_words "$2" 'ppt\*' pptx pptm ppsx ppt odp fodp '\*' ;;
         --csv) _quorvane_cli_words "$2" spreadsheets exact ;;
-        -o | --output) _quorvane_cli_files 'xlsx|csv' "$2" ;;
+        -o | --output) _quorvane_cli_files 'xlsx|ods|csv' "$2" ;;
         --columns) _quorvane_cli_list "$2" path file slide shape name kind hidden ;;
         --include) _quorvane_cli_list "$2" notes tables groups smartart charts comments alt ;;
         --files-from | --password-file)

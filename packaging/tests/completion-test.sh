@@ -9,7 +9,7 @@ folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
 cd "$folder" || exit 1
 mkdir "deck folder"
-touch talk.pptx OLD.PPT notes.odp "with space.pptx" "star*.pptx" readme.txt out.xlsx out.csv
+touch talk.pptx OLD.PPT notes.odp "with space.pptx" "star*.pptx" readme.txt out.xlsx out.ods out.csv
 
 failures=0
 # expect "WORDS..." "EXPECTED": completing the last word of the command line WORDS offers EXPECTED
@@ -37,8 +37,8 @@ expect "quorvane-cli import --ext ppt" "ppt|ppt\\*|pptm|pptx"
 expect "quorvane-cli import --split-text " ""
 # Presentations (any case) and folders; after -o, workbooks and folders.
 expect "quorvane-cli import --per-file-sheets " "OLD.PPT|deck folder|notes.odp|star*.pptx|talk.pptx|with space.pptx"
-expect "quorvane-cli import -o " "deck folder|out.csv|out.xlsx"
-expect "quorvane-cli import --output = o" "out.csv|out.xlsx"
+expect "quorvane-cli import -o " "deck folder|out.csv|out.ods|out.xlsx"
+expect "quorvane-cli import --output = o" "out.csv|out.ods|out.xlsx"
 expect "quorvane-cli text t" "talk.pptx"
 # After "--" an argument that starts with "-" is a file.
 expect "quorvane-cli text -- -" ""

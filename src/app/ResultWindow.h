@@ -80,7 +80,7 @@ private:
 // The workbook an import leaves to the user: a top-level window titled with the workbook's name
 // (once saved, the saved file's name and what it holds when that is not the whole workbook), one tab
 // per sheet in workbook order, the grid with the keyboard focus and A1 current. The user can save it
-// as .xlsx (the workbook) or .csv (the sheet shown, or each sheet as a file of its own), with Save
+// as .xlsx or .ods (the workbook) or .csv (the sheet shown, or each sheet as a file of its own), with Save
 // (Ctrl+S: where it was last saved whole, else as Save As) and Save As (Ctrl+Shift+S), and open it in
 // the desktop's spreadsheet application. Ctrl+C copies the selected cells as tab-separated text.
 // The grid's context menu holds Save, Save As and Copy with their keys. Closing the window quits the

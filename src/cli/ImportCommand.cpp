@@ -30,15 +30,24 @@ namespace quorvane::cli {
 
 namespace {
 
-// The usage text; the lists of splits, columns and text kinds come from their tables.
+// ".xlsx, .ods or .csv": the suffixes of the output formats, from their table.
+QString suffixesInWords() {
+    QStringList suffixes;
+    for (const office::OutputFormatInfo& format : office::outputFormats())
+        if (const QString suffix = u'.' + format.suffix.toString(); !suffixes.contains(suffix))
+            suffixes.append(suffix);
+    return import::listInWords(suffixes, u"or");
+}
+
+// The usage text; the lists of output formats, splits, columns and text kinds come from their tables.
 QString importUsage() {
     return u"Usage: quorvane-cli import [OPTIONS] FILE... -o OUT\n"
            u"\n"
            u"Imports the text of the presentations, in the order given, into one workbook and saves it to OUT\n"
-           u"(.xlsx, or .csv for a one-sheet result). Rows that do not fit one sheet (1,048,576) go on in\n"
-           u"sheets added after it, and a .csv holds them all in order; where they go on is told on standard\n"
-           u"error, as no failure. A FILE that is a folder stands for every file in it and below it, as when it\n"
-           u"is dropped on the program's list; with --ext, for those the folder scan finds.\n"
+           u"(.xlsx or .ods, or .csv for a one-sheet result). Rows that do not fit one sheet (1,048,576) go on\n"
+           u"in sheets added after it, and a .csv holds them all in order; where they go on is told on\n"
+           u"standard error, as no failure. A FILE that is a folder stands for every file in it and below it,\n"
+           u"as when it is dropped on the program's list; with --ext, for those the folder scan finds.\n"
            u"Every failure is reported on standard error with its statement number, and the import goes on;\n"
            u"the exit status is 0 only when no failure was reported. When nothing was imported, OUT is not\n"
            u"written (an existing one is left as it was). An OUT whose folder is missing or not writable is\n"
@@ -142,10 +151,10 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
         return u"no output file given (-o OUT)"_s;
     const std::optional<office::OutputFormat> format = office::formatOfName(request.output, request.csvStyle);
     if (!format)
-        return u"the output file must end in .xlsx or .csv"_s;
+        return u"the output file must end in %1"_s.arg(suffixesInWords());
     request.format = *format;
     if (office::infoOf(*format).oneSheet && request.perFileSheets)
-        return u"a .csv file holds one sheet: use .xlsx with --per-file-sheets"_s;
+        return u"a .csv file holds one sheet: use .xlsx or .ods with --per-file-sheets"_s;
     if (request.splitOption == import::OptionButton::Option4 && !request.splitText)
         return u"--split text needs --split-text TEXT"_s;
     if (request.splitOption != import::OptionButton::Option4 && request.splitText)

@@ -1,7 +1,7 @@
 #include "app/ResultWindow.h"
 
 #include "support/FakeServices.h"
-#include "unit/XlsxReader.h"
+#include "unit/WorkbookReaders.h"
 
 #include <QAction>
 #include <QApplication>
@@ -330,6 +330,10 @@ TEST_F(ResultWindowTest, SaveAsGivesANameThatSaysNoFormatOfOursTheSuffixOfTheTyp
     EXPECT_FALSE(window->saveAs());
     EXPECT_EQ(m_prompts.replaceQuestions, QList<QStringList>{{saved}});
     EXPECT_EQ(QFileInfo(saved).lastModified(), before);
+    // The OpenDocument type writes an .ods package.
+    m_prompts.paths.push_back({m_dir.filePath(u"book"_s), office::OutputFormat::Ods});
+    EXPECT_TRUE(window->saveAs());
+    EXPECT_EQ(test::readOds(m_dir.filePath(u"book.ods"_s)).size(), 1);
 }
 
 TEST_F(ResultWindowTest, TheGridHasTheFocusAtA1AndItsMenuShowsTheKeys) {

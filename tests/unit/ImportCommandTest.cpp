@@ -1,6 +1,6 @@
 // quorvane-cli import: real presentations through the real presentation server and spreadsheet
 // engine, the workbook read back with an independent reader.
-#include "XlsxReader.h"
+#include "WorkbookReaders.h"
 
 #include "cli/Commands.h"
 #include "import/ColumnSeparation.h"
@@ -81,7 +81,11 @@ TEST_F(ImportCommandTest, OneSheetHoldsEveryLineOfEveryFileInOrder) {
     EXPECT_EQ(cell(book, 0, u"A1"_s), u"Agenda");
     EXPECT_EQ(cell(book, 0, u"A2"_s), QString());      // an empty text frame is an empty line
     EXPECT_EQ(cell(book, 0, u"A3"_s), u"First point"); // paragraphs become rows
-    EXPECT_EQ(cell(book, 0, u"A6"_s), u"Before the break\vafter the break");
+    // A line break of the slide's is the spreadsheet's own (LF), in a cell that wraps.
+    EXPECT_EQ(cell(book, 0, u"A6"_s), u"Before the break\nafter the break");
+    EXPECT_TRUE(book.at(0).toObject().value(u"wrapped"_s).toArray().contains(u"A6"_s));
+    // The column is as wide as its longest line, the longer lines of the second file's cells included.
+    EXPECT_GT(book.at(0).toObject().value(u"widths"_s).toObject().value(u"A"_s).toDouble(), 16.0);
     EXPECT_EQ(cell(book, 0, u"A7"_s), u"Qty\t12\tunits");
     // The column mark in the slide text is text: it splits nothing.
     EXPECT_EQ(cell(book, 0, u"A9"_s), u"a\u00B8b _x0041_ stays");
@@ -317,7 +321,7 @@ TEST_F(ImportCommandTest, BadArgumentsExplainAndTouchNothing) {
     const std::vector<Case> cases{
         {{Deck}, "no output file given"},
         {{u"-o"_s, target}, "no presentation given"},
-        {{Deck, u"-o"_s, output(u"x.txt"_s)}, "must end in .xlsx or .csv"},
+        {{Deck, u"-o"_s, output(u"x.txt"_s)}, "must end in .xlsx, .ods or .csv"},
         {{u"--per-file-sheets"_s, Deck, u"-o"_s, output(u"x.csv"_s)}, "a .csv file holds one sheet"},
         {{u"--split"_s, u"semicolon"_s, Deck, u"-o"_s, target}, "--split takes none, space, comma, tab or text"},
         {{u"--split"_s, u"text"_s, Deck, u"-o"_s, target}, "--split text needs --split-text TEXT"},

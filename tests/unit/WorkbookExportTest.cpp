@@ -1,4 +1,4 @@
-#include "XlsxReader.h"
+#include "WorkbookReaders.h"
 
 #include "office/CellNames.h"
 #include "office/LocalNames.h"
@@ -315,11 +315,27 @@ TEST_F(ExportTest, TheReadBackFindsAPartThatIsNotWhatWasWritten) {
         std::string sheet;
         std::int64_t rows;
         QString says;
+        PartContent content = PartContent::Xml;
     };
     const std::string head = "<worksheet><sheetData>", tail = "</sheetData></worksheet>";
     const std::string row = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>";
+    // The same faults in the content of a spreadsheet document, and a mimetype that is not the one written.
+    const std::string body = "<office:document-content><office:body><office:spreadsheet>",
+                      table = "<table:table table:name=\"S\"><table:table-column/>",
+                      tableRow = "<table:table-row><table:table-cell/></table:table-row>",
+                      end = "</table:table></office:spreadsheet></office:body></office:document-content>";
     const QString label = u"xl/worksheets/sheet1.xml (the sheet \"S\")"_s;
     for (const Case& c : {
+             Case{"no spreadsheet", "<office:document-content/>", 0, u"not the content of a spreadsheet"_s,
+                  PartContent::Tables},
+             Case{"a table cut short", body + table + tableRow + "<table:table-row>", 1, u"a table is not closed"_s,
+                  PartContent::Tables},
+             Case{"something else in a table", body + table + tableRow + "<x/>" + end, 1,
+                  u"other than columns and rows"_s, PartContent::Tables},
+             Case{"rows too few", body + table + tableRow + end, 2, u"it holds 1 rows, not the 2 written"_s,
+                  PartContent::Tables},
+             Case{"another mimetype", "application/zip", -1, u"it does not hold what was written"_s,
+                  PartContent::Bytes},
              Case{"no worksheet", "<sheetData/>", 0, u"it is not a worksheet"_s},
              Case{"cut short", head + row + "<row r=\"2\"><c", 1, u"it is not well-formed XML"_s},
              Case{"something else among the rows", head + row + "<x/>" + row + tail, 2, u"other than rows"_s},
@@ -335,8 +351,10 @@ TEST_F(ExportTest, TheReadBackFindsAPartThatIsNotWhatWasWritten) {
         zip_set_file_compression(archive, zip_file_add(archive, "xl/worksheets/sheet1.xml", source, 0), ZIP_CM_STORE,
                                  0);
         ASSERT_EQ(zip_close(archive), 0);
-        const QString failure =
-            failureOf([&] { checkPackage(QFile::encodeName(path), {{"xl/worksheets/sheet1.xml", c.rows, label}}, 2); });
+        const QString failure = failureOf([&] {
+            checkPackage(QFile::encodeName(path),
+                         {{"xl/worksheets/sheet1.xml", c.rows, label, c.content, "application/vnd.oasis"}}, 2);
+        });
         EXPECT_TRUE(failure.startsWith(u"the file written is damaged: its part "_s + label + u": "_s))
             << failure.toStdString();
         EXPECT_TRUE(failure.contains(c.says)) << failure.toStdString();
@@ -448,11 +466,54 @@ TEST_F(ExportTest, AnOutputNameThatIsNoUtf8IsWrittenByItsOwnBytesAndShownEscaped
                 }).startsWith(m_dir.path() + u"/no/Pr\\xE4sentation.xlsx: the workbook could not be saved: "_s));
 }
 
+TEST_F(ExportTest, OdsHoldsWhatTheXlsxHoldsAfterItsStoredMimetypeAndSavesTheSameWay) {
+    auto app = bookWith("42" + Mark + "007" + Mark + "=SUM(A1)" + Mark + "-3.5" + Mark + "1.50\n\n" + "two\vlines" +
+                        Mark + Mark + "  padded  " + Mark + "a  b\tc" + Mark + "ärger 😀 & <1>\n");
+    app->setActiveSheetName(u"Q3 Reviewpptx"_s);
+    app->sheetsAdd();
+    app->paste();
+    app->setActiveSheetName(u"Ärger & \"Co\""_s);
+    app->sheetsAdd(); // an empty third sheet
+    const Workbook& book = *app->activeWorkbook();
+    const QString xlsx = m_dir.filePath(u"out.xlsx"_s), ods = m_dir.filePath(u"out.ods"_s);
+    saveWorkbookXlsx(book, xlsx);
+    saveWorkbookOds(book, ods);
+    QJsonArray fromXlsx = quorvane::test::readXlsx(xlsx);
+    ASSERT_EQ(fromXlsx.size(), 3);
+    for (QJsonValueRef sheet : fromXlsx) {
+        QJsonObject object = sheet.toObject();
+        object.remove(u"widths"_s);
+        sheet = object;
+    }
+    EXPECT_EQ(quorvane::test::readOds(ods), fromXlsx);
+
+    // The mimetype is the first part, stored as it is.
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(ods).constData(), ZIP_RDONLY, &error);
+    ASSERT_NE(archive, nullptr);
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    ASSERT_EQ(zip_stat_index(archive, 0, 0, &stat), 0);
+    EXPECT_STREQ(stat.name, "mimetype");
+    EXPECT_EQ(stat.comp_method, ZIP_CM_STORE);
+    zip_discard(archive);
+    EXPECT_EQ(partsOf(ods)["mimetype"].first, "application/vnd.oasis.opendocument.spreadsheet");
+
+    // Stopped, it leaves the file it would replace as it was, and nothing else.
+    const QByteArray before = contents(ods);
+    const std::atomic<bool> stop{true};
+    EXPECT_THROW(saveWorkbookAs(book, ods, OutputFormat::Ods, {&stop}), SaveStopped);
+    EXPECT_EQ(contents(ods), before);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              (QStringList{u"out.ods"_s, u"out.xlsx"_s, u"stage.txt"_s}));
+}
+
 } // namespace
 
 TEST(OutputFormatTest, TheNameOrTheChosenTypeDecidesAndNoFileGetsANameOfAnotherFormat) {
     // The name's suffix, in any case, decides; a .csv takes the style asked for.
     EXPECT_EQ(formatOfName(u"a.XLSX"_s), OutputFormat::Xlsx);
+    EXPECT_EQ(formatOfName(u"a.Ods"_s, CsvStyle::Exact), OutputFormat::Ods);
     EXPECT_EQ(formatOfName(u"a.csv"_s), OutputFormat::CsvForSpreadsheets);
     EXPECT_EQ(formatOfName(u"a.Csv"_s, CsvStyle::Exact), OutputFormat::CsvExact);
     EXPECT_EQ(formatOfName(u"notes.txt"_s), std::nullopt);
@@ -471,6 +532,8 @@ TEST(OutputFormatTest, TheNameOrTheChosenTypeDecidesAndNoFileGetsANameOfAnotherF
         {u"rows.csv"_s, OutputFormat::Xlsx, u"rows.csv"_s, OutputFormat::CsvForSpreadsheets},
         {u"rows.CSV"_s, OutputFormat::CsvExact, u"rows.CSV"_s, OutputFormat::CsvExact},
         {u"book.xlsx"_s, OutputFormat::CsvExact, u"book.xlsx"_s, OutputFormat::Xlsx},
+        {u"book.ods"_s, OutputFormat::Xlsx, u"book.ods"_s, OutputFormat::Ods},
+        {u"notes.txt"_s, OutputFormat::Ods, u"notes.txt.ods"_s, OutputFormat::Ods},
     };
     for (const auto& c : cases)
         EXPECT_EQ(saveNameFor(c.typed, c.filter), std::pair(c.saved, c.format)) << c.typed.toStdString();

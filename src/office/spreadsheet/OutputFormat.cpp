@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::array Formats{
     OutputFormatInfo{OutputFormat::Xlsx, u"xlsx", u"Workbook (*.xlsx)", false},
+    OutputFormatInfo{OutputFormat::Ods, u"ods", u"OpenDocument spreadsheet (*.ods)", false},
     OutputFormatInfo{OutputFormat::CsvForSpreadsheets, u"csv",
                      u"Comma-separated values for spreadsheet programs (*.csv)", true},
     OutputFormatInfo{OutputFormat::CsvExact, u"csv", u"Comma-separated values, the text exactly (*.csv)", true},
@@ -56,8 +57,12 @@ std::pair<QString, OutputFormat> saveNameFor(const QString& fileName, OutputForm
 }
 
 void saveWorkbookAs(const Workbook& workbook, const QString& path, OutputFormat format, const SaveOptions& options) {
-    if (!infoOf(format).oneSheet) {
+    if (format == OutputFormat::Xlsx) {
         saveWorkbookXlsx(workbook, path, options);
+        return;
+    }
+    if (format == OutputFormat::Ods) {
+        saveWorkbookOds(workbook, path, options);
         return;
     }
     std::vector<const Worksheet*> sheets;

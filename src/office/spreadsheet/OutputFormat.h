@@ -15,6 +15,7 @@ namespace quorvane::office {
 // result window's Save As and every save go by.
 enum class OutputFormat {
     Xlsx,               // the workbook as an .xlsx package, every sheet with its name
+    Ods,                // the workbook as an OpenDocument spreadsheet, every sheet with its name
     CsvForSpreadsheets, // comma-separated values for spreadsheet programs (CsvStyle::ForSpreadsheets)
     CsvExact,           // comma-separated values, the text exactly (CsvStyle::Exact)
 };
@@ -48,8 +49,8 @@ OutputFormat formatOfFilter(QStringView filter);
 std::pair<QString, OutputFormat> saveNameFor(const QString& fileName, OutputFormat filter);
 
 // Saves every sheet of the workbook to path in format: an .xlsx package of the workbook
-// (saveWorkbookXlsx), or the sheets one after the other as one .csv (saveSheetsCsv). Throws SaveError
-// as they do.
+// (saveWorkbookXlsx), an .ods one (saveWorkbookOds), or the sheets one after the other as one .csv
+// (saveSheetsCsv). Throws SaveError as they do.
 void saveWorkbookAs(const Workbook& workbook, const QString& path, OutputFormat format,
                     const SaveOptions& options = {});
 

@@ -8,7 +8,9 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -34,15 +36,43 @@ QString parseProblem(const pugi::xml_parse_result& result, std::uint64_t offset)
         .arg(offset + static_cast<std::uint64_t>(result.offset));
 }
 
-// Checks one part as it is read: a part other than a sheet's is parsed whole once read (they are small);
-// a sheet's part is parsed a batch of whole rows at a time, so that no sheet is held whole, and then its
-// frame (everything but the rows) on its own.
-class PartCheck {
+// Checks what one part holds as it is read. Both functions throw the problem as a SaveError with the
+// reason alone.
+class ContentCheck {
+public:
+    virtual ~ContentCheck() = default;
+    virtual void feed(std::string_view data) = 0;
+    // The rows of a part of rows.
+    virtual std::int64_t finish() = 0;
+};
+
+// Parses a fragment of whole elements; every element at its top must be one of names, and those named
+// first are counted.
+std::int64_t parseElements(std::string& text, std::size_t length, std::uint64_t offset,
+                           std::initializer_list<std::string_view> names, const char* what) {
+    pugi::xml_document elements;
+    const pugi::xml_parse_result result =
+        elements.load_buffer_inplace(text.data(), length, ParseOptions | pugi::parse_fragment);
+    if (!result)
+        throw SaveError(parseProblem(result, offset));
+    std::int64_t counted = 0;
+    for (const pugi::xml_node element : elements.children()) {
+        const std::string_view name = element.name();
+        if (element.type() != pugi::node_element || std::find(names.begin(), names.end(), name) == names.end())
+            throw SaveError(u"%1 (near byte %2)"_s.arg(QString::fromLatin1(what)).arg(offset));
+        counted += name == *names.begin() ? 1 : 0;
+    }
+    return counted;
+}
+
+// A part other than a sheet's is parsed whole once read (they are small); a sheet's part is parsed a
+// batch of whole rows at a time, so that no sheet is held whole, and then its frame (everything but the
+// rows) on its own.
+class PartCheck final : public ContentCheck {
 public:
     explicit PartCheck(bool sheet) : m_sheet(sheet) {}
 
-    // Throws the problem as a SaveError with the reason alone.
-    void feed(std::string_view data) {
+    void feed(std::string_view data) override {
         if (!m_sheet || m_inRows) {
             m_pending.append(data);
             if (m_inRows && m_pending.size() >= RowBatch)
@@ -59,8 +89,7 @@ public:
         }
     }
 
-    // The rows of a sheet's part.
-    std::int64_t finish() {
+    std::int64_t finish() override {
         if (m_inRows)
             parseRows();
         std::string whole = m_sheet ? m_frame + m_pending : std::move(m_pending);
@@ -86,16 +115,7 @@ private:
         if (end == std::string::npos)
             return;
         end += RowEnd.size();
-        pugi::xml_document rows;
-        const pugi::xml_parse_result result =
-            rows.load_buffer_inplace(m_pending.data(), end, ParseOptions | pugi::parse_fragment);
-        if (!result)
-            throw SaveError(parseProblem(result, m_offset));
-        for (const pugi::xml_node row : rows.children()) {
-            if (row.type() != pugi::node_element || std::string_view(row.name()) != "row")
-                throw SaveError(u"its sheet data holds something other than rows (near byte %1)"_s.arg(m_offset));
-            ++m_rows;
-        }
+        m_rows += parseElements(m_pending, end, m_offset, {"row"}, "its sheet data holds something other than rows");
         m_offset += end;
         m_pending.erase(0, end);
     }
@@ -107,6 +127,153 @@ private:
     std::uint64_t m_offset = 0;
     std::int64_t m_rows = 0;
 };
+
+// The content of a spreadsheet document: the columns and rows of each table are parsed a batch of whole
+// rows at a time, so that no sheet is held whole, and the rest (the frame, with each table's start and
+// end but nothing between them) on its own at the end.
+class TablesCheck final : public ContentCheck {
+public:
+    void feed(std::string_view data) override {
+        if (m_inTable) {
+            m_pending.append(data);
+            takeRows();
+        } else {
+            m_frame.append(data);
+            findTable();
+        }
+    }
+
+    std::int64_t finish() override {
+        if (m_inTable)
+            throw SaveError(u"a table is not closed"_s);
+        pugi::xml_document document;
+        const pugi::xml_parse_result result =
+            document.load_buffer_inplace(m_frame.data(), m_frame.size(), ParseOptions);
+        if (!result)
+            throw SaveError(parseProblem(result, 0));
+        const pugi::xml_node spreadsheet =
+            document.child("office:document-content").child("office:body").child("office:spreadsheet");
+        if (!spreadsheet)
+            throw SaveError(u"it is not the content of a spreadsheet document"_s);
+        if (std::distance(spreadsheet.children("table:table").begin(), spreadsheet.children("table:table").end()) !=
+            m_tables)
+            throw SaveError(u"its tables are not where a spreadsheet document has them"_s);
+        return m_rows;
+    }
+
+private:
+    static constexpr std::string_view TableStart = "<table:table";
+    static constexpr std::string_view TableEnd = "</table:table>";
+    static constexpr std::string_view TableRowEnd = "</table:table-row>";
+
+    // Looks for the start tag of the next table in the frame; what follows it is the table's.
+    void findTable() {
+        for (;;) {
+            const std::size_t start = m_frame.find(TableStart, m_scanned);
+            if (start == std::string::npos) {
+                m_scanned = m_frame.size() >= TableStart.size() ? m_frame.size() - TableStart.size() + 1 : 0;
+                return;
+            }
+            const std::size_t after = start + TableStart.size();
+            if (after == m_frame.size()) {
+                m_scanned = start;
+                return;
+            }
+            if (m_frame[after] != ' ' && m_frame[after] != '>') {
+                m_scanned = after; // another element of the table namespace
+                continue;
+            }
+            const std::size_t close = m_frame.find('>', after);
+            if (close == std::string::npos) {
+                m_scanned = start;
+                return;
+            }
+            ++m_tables;
+            m_inTable = true;
+            m_offset = close + 1 + m_removed;
+            m_pending = m_frame.substr(close + 1);
+            m_frame.resize(close + 1);
+            m_scanned = 0;
+            takeRows();
+            return;
+        }
+    }
+
+    // Parses what is pending of the table: up to its end when that has come (and the frame goes on after
+    // it), else its whole rows once a batch of them is there.
+    void takeRows() {
+        const std::size_t end = m_pending.find(TableEnd, m_scanned);
+        if (end != std::string::npos) {
+            parse(end);
+            m_frame += TableEnd;
+            std::string rest = m_pending.substr(TableEnd.size());
+            m_pending.clear();
+            m_inTable = false;
+            m_scanned = m_frame.size();
+            m_frame += rest;
+            findTable();
+            return;
+        }
+        m_scanned = m_pending.size() >= TableEnd.size() ? m_pending.size() - TableEnd.size() + 1 : 0;
+        if (m_pending.size() < RowBatch)
+            return;
+        const std::size_t rows = m_pending.rfind(TableRowEnd);
+        if (rows != std::string::npos) {
+            parse(rows + TableRowEnd.size());
+            m_scanned = 0;
+        }
+    }
+
+    // Parses the first length bytes pending and drops them.
+    void parse(std::size_t length) {
+        m_rows += parseElements(m_pending, length, m_offset, {"table:table-row", "table:table-column"},
+                                "a table holds something other than columns and rows");
+        m_offset += length;
+        m_removed += length;
+        m_pending.erase(0, length);
+    }
+
+    std::string m_frame;   // what is read outside the tables, with each table's start and end tags
+    std::string m_pending; // what is read of the table under way and not yet parsed
+    std::size_t m_scanned = 0;
+    bool m_inTable = false;
+    std::int64_t m_tables = 0;
+    std::int64_t m_rows = 0;
+    std::uint64_t m_offset = 0;  // of the first byte pending in the part
+    std::uint64_t m_removed = 0; // the bytes of the tables taken out of the frame
+};
+
+// Exactly the bytes wanted.
+class BytesCheck final : public ContentCheck {
+public:
+    explicit BytesCheck(std::string_view wanted) : m_wanted(wanted) {}
+    void feed(std::string_view data) override {
+        if (m_got.size() + data.size() > m_wanted.size())
+            throw SaveError(u"it does not hold what was written"_s);
+        m_got.append(data);
+    }
+    std::int64_t finish() override {
+        if (m_got != m_wanted)
+            throw SaveError(u"it does not hold what was written"_s);
+        return -1;
+    }
+
+private:
+    std::string_view m_wanted;
+    std::string m_got;
+};
+
+std::unique_ptr<ContentCheck> checkOf(const ExpectedPart& part) {
+    switch (part.content) {
+    case PartContent::Tables:
+        return std::make_unique<TablesCheck>();
+    case PartContent::Bytes:
+        return std::make_unique<BytesCheck>(part.bytes);
+    case PartContent::Xml:
+        break;
+    }
+    return std::make_unique<PartCheck>(part.rows >= 0);
+}
 
 QString zipProblem(zip_t* archive) {
     return QString::fromUtf8(zip_strerror(archive));
@@ -132,14 +299,14 @@ private:
 // Checks what a part holds, given piece by piece to feed, and its rows; the reason when it fails.
 template <typename Feed>
 std::optional<QString> checkContent(const ExpectedPart& part, const zip_stat_t& stat, Feed&& feed) {
-    PartCheck check(part.rows >= 0);
+    const std::unique_ptr<ContentCheck> check = checkOf(part);
     try {
-        const std::optional<std::uint64_t> size = feed(check);
+        const std::optional<std::uint64_t> size = feed(*check);
         if (!size)
             return std::nullopt; // stopped
         if ((stat.valid & ZIP_STAT_SIZE) && *size != stat.size)
             return u"it holds %1 bytes, not %2"_s.arg(*size).arg(stat.size);
-        const std::int64_t rows = check.finish();
+        const std::int64_t rows = check->finish();
         if (part.rows >= 0 && rows != part.rows)
             return u"it holds %1 rows, not the %2 written"_s.arg(rows).arg(part.rows);
     } catch (const SaveError& error) {
@@ -157,9 +324,11 @@ std::optional<QString> checkPart(zip_t* archive, zip_uint64_t index, const Expec
     zip_stat_init(&stat);
     if (zip_stat_index(archive, index, 0, &stat) != 0)
         return zipProblem(archive);
+    if (part.content == PartContent::Bytes && (stat.valid & ZIP_STAT_COMP_METHOD) && stat.comp_method != ZIP_CM_STORE)
+        return u"it is compressed, not stored as it is"_s;
     const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
     if (std::string inflated; whole && inflateWhole(archive, index, stat, inflated)) {
-        return checkContent(part, stat, [&](PartCheck& check) -> std::optional<std::uint64_t> {
+        return checkContent(part, stat, [&](ContentCheck& check) -> std::optional<std::uint64_t> {
             for (std::size_t at = 0; at < inflated.size(); at += buffer.size()) {
                 if (stopped())
                     return std::nullopt;
@@ -176,7 +345,7 @@ std::optional<QString> checkPart(zip_t* archive, zip_uint64_t index, const Expec
         ~Close() { zip_fclose(file); }
     } close{file};
     std::optional<QString> failure;
-    std::optional<QString> problem = checkContent(part, stat, [&](PartCheck& check) -> std::optional<std::uint64_t> {
+    std::optional<QString> problem = checkContent(part, stat, [&](ContentCheck& check) -> std::optional<std::uint64_t> {
         std::uint64_t size = 0;
         for (;;) {
             if (stopped())

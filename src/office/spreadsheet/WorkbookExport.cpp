@@ -1,55 +1,22 @@
 #include "office/spreadsheet/WorkbookExport.h"
 
 #include "office/LocalNames.h"
-#include "office/spreadsheet/BlockDeflate.h"
 #include "office/spreadsheet/CellText.h"
-#include "office/spreadsheet/PackageCheck.h"
+#include "office/spreadsheet/PackageWriter.h"
 #include "office/spreadsheet/SaveTarget.h"
 #include "office/spreadsheet/SheetPart.h"
 #include "office/spreadsheet/XlsxParts.h"
-#include "office/spreadsheet/ZipWriter.h"
 
 #include <algorithm>
 #include <array>
 #include <ctime>
 #include <string>
-#include <thread>
 
 using namespace Qt::StringLiterals;
 
 namespace quorvane::office {
 
 namespace {
-
-// Level 5 deflates the sheets of slide text in well under half the time of level 6 (zlib's default),
-// to a package about 9 % larger (bench/cores-bench.sh). Blocks of 256 KiB cost the package under 0.1 %
-// against one stream and leave enough blocks to keep every core busy.
-constexpr int Level = 5;
-constexpr std::size_t BlockSize = std::size_t{1} << 18;
-constexpr std::uint64_t Zip64Threshold = 0xFFFF'FFFFull;
-
-void stopIfAsked(const SaveOptions& options) {
-    if (options.stop && options.stop->load(std::memory_order_relaxed))
-        throw SaveStopped(u"the save was stopped"_s);
-}
-
-int jobsOf(const SaveOptions& options) {
-    if (options.jobs > 0)
-        return options.jobs;
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
-// Whether the sheet's part passes 4 GiB and so needs the Zip64 records. They must be given exactly
-// then: a part that has them without needing them reads as inconsistent. Only a sheet whose part may
-// pass 4 GiB is measured, by making its part once without keeping it.
-bool needsZip64(const Worksheet& sheet, bool selected, const SaveOptions& options) {
-    if (xlsx::sheetPartBound(sheet) < Zip64Threshold)
-        return false;
-    std::uint64_t size = 0;
-    xlsx::writeSheetPart(
-        sheet, selected, BlockSize, [&size](std::string&& piece) { size += piece.size(); }, options.stop);
-    return size >= Zip64Threshold;
-}
 
 // What a .csv field's text asks for: quotes around it (a comma, a quote, CR or LF in it), and a byte
 // by byte copy (a quote doubled, NUL written as U+FFFD). One pass over the text, with a table:
@@ -72,92 +39,45 @@ CsvBytes csvBytesOf(std::string_view value) {
     return {(found & 1) != 0, (found & 2) != 0};
 }
 
-// Puts each part of the package into the zip as it is made, deflated in blocks.
-class PackageWriter {
-public:
-    PackageWriter(int fd, int jobs) : m_deflate(Level, jobs), m_zip(fd, std::time(nullptr)) {}
-
-    using Push = std::function<void(std::string&&)>;
-    // Writes the part name, whose pieces make gives to the Push it is handed.
-    template <typename Make> void part(const std::string& name, bool zip64, Make&& make) {
-        m_zip.beginEntry(name, zip64, Level);
-        m_deflate.begin([this](std::string_view deflated) { m_zip.write(deflated); });
-        make(Push([this](std::string&& piece) { m_deflate.push(std::move(piece)); }));
-        const BlockDeflate::Summary summary = m_deflate.finish();
-        m_zip.endEntry(summary.size, summary.crc);
-    }
-    void close() { m_zip.close(); }
-
-private:
-    BlockDeflate m_deflate;
-    ZipWriter m_zip;
-};
-
-void writeXlsx(const Workbook& workbook, const QString& path, const SaveOptions& options) {
-    SaveTarget target(path);
-    const int fd = target.create();
-    const int jobs = jobsOf(options);
+void writeXlsx(const Workbook& workbook, const SaveOptions& options, PackageWriter& package,
+               std::vector<ExpectedPart>& expected) {
     const auto sheetCount = static_cast<std::size_t>(workbook.sheetCount());
     std::vector<std::string> names;
     for (std::size_t i = 0; i < sheetCount; ++i)
         names.push_back(workbook.sheet(static_cast<int>(i)).name().toStdString());
     const auto active = static_cast<std::size_t>(std::clamp(workbook.activeIndex(), 0, workbook.sheetCount() - 1));
 
-    std::vector<ExpectedPart> expected;
-    {
-        PackageWriter package(fd, jobs);
-        const auto fixed = [&](std::string_view name, std::string text) {
-            stopIfAsked(options);
-            package.part(std::string(name), false, [&](const PackageWriter::Push& push) { push(std::move(text)); });
-            expected.push_back({std::string(name), -1, QString::fromUtf8(name.data(), std::ssize(name))});
-        };
-        fixed(xlsx::ContentTypesName, xlsx::contentTypesPart(sheetCount));
-        fixed(xlsx::RootRelationshipsName, xlsx::rootRelationshipsPart());
-        fixed(xlsx::CorePropertiesName, xlsx::corePropertiesPart(std::time(nullptr)));
-        fixed(xlsx::AppPropertiesName, xlsx::appPropertiesPart(names));
-        fixed(xlsx::WorkbookName, xlsx::workbookPart(names, active));
-        fixed(xlsx::WorkbookRelationshipsName, xlsx::workbookRelationshipsPart(sheetCount));
-        fixed(xlsx::StylesName, xlsx::stylesPart());
-        for (std::size_t i = 0; i < sheetCount; ++i) {
-            stopIfAsked(options);
-            const Worksheet& sheet = workbook.sheet(static_cast<int>(i));
-            const std::string name = xlsx::sheetPartName(i);
-            std::int64_t rows = 0;
-            package.part(name, needsZip64(sheet, i == active, options), [&](const PackageWriter::Push& push) {
-                rows = xlsx::writeSheetPart(sheet, i == active, BlockSize, push, options.stop);
-            });
-            expected.push_back(
-                {name, rows, u"%1 (the sheet \"%2\")"_s.arg(QString::fromStdString(name), sheet.name())});
-        }
+    const auto fixed = [&](std::string_view name, std::string text) {
         stopIfAsked(options);
-        package.close();
+        package.part(std::string(name), false, [&](const PackageWriter::Push& push) { push(std::move(text)); });
+        expected.push_back({std::string(name), -1, QString::fromUtf8(name.data(), std::ssize(name))});
+    };
+    fixed(xlsx::ContentTypesName, xlsx::contentTypesPart(sheetCount));
+    fixed(xlsx::RootRelationshipsName, xlsx::rootRelationshipsPart());
+    fixed(xlsx::CorePropertiesName, xlsx::corePropertiesPart(std::time(nullptr)));
+    fixed(xlsx::AppPropertiesName, xlsx::appPropertiesPart(names));
+    fixed(xlsx::WorkbookName, xlsx::workbookPart(names, active));
+    fixed(xlsx::WorkbookRelationshipsName, xlsx::workbookRelationshipsPart(sheetCount));
+    fixed(xlsx::StylesName, xlsx::stylesPart());
+    for (std::size_t i = 0; i < sheetCount; ++i) {
+        stopIfAsked(options);
+        const Worksheet& sheet = workbook.sheet(static_cast<int>(i));
+        const std::string name = xlsx::sheetPartName(i);
+        std::int64_t rows = 0;
+        const PackageWriter::Make make = [&](const PackageWriter::Push& push) {
+            rows = xlsx::writeSheetPart(sheet, i == active, PackagePieceSize, push, options.stop);
+        };
+        package.part(name, PackageWriter::needsZip64(xlsx::sheetPartBound(sheet), make), make);
+        expected.push_back({name, rows, u"%1 (the sheet \"%2\")"_s.arg(QString::fromStdString(name), sheet.name())});
     }
-    stopIfAsked(options);
-    checkPackage(target.partial(), expected, jobs, options.stop);
-    stopIfAsked(options);
-    target.commit();
 }
 
 } // namespace
 
 void saveWorkbookXlsx(const Workbook& workbook, const QString& path, const SaveOptions& options) {
-    try {
-        // Names are checked here as the spreadsheet checks them, before anything is written.
-        std::vector<QString> names;
-        for (int i = 0; i < workbook.sheetCount(); ++i) {
-            const QString problem = sheetNameProblem(workbook.sheet(i).name(), names);
-            if (!problem.isEmpty())
-                throw SaveError(problem);
-            names.push_back(workbook.sheet(i).name());
-        }
-        writeXlsx(workbook, path, options);
-    } catch (const SaveStopped&) {
-        throw SaveStopped(u"%1: the workbook was not saved: the save was stopped"_s.arg(shownName(path)));
-    } catch (const SaveError& error) {
-        throw SaveError(u"%1: the workbook could not be saved: %2"_s.arg(shownName(path), error.description()));
-    } catch (const std::bad_alloc&) {
-        throw SaveError(u"%1: the workbook could not be saved: there is not enough memory"_s.arg(shownName(path)));
-    }
+    savePackage(workbook, path, options, [&](PackageWriter& package, std::vector<ExpectedPart>& expected) {
+        writeXlsx(workbook, options, package, expected);
+    });
 }
 
 void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& path, CsvStyle style,

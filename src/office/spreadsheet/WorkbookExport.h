@@ -44,6 +44,14 @@ QString saveTargetProblem(const QString& path);
 // and every sheet's part must hold the rows written.
 void saveWorkbookXlsx(const Workbook& workbook, const QString& path, const SaveOptions& options = {});
 
+// Writes the workbook to path as an OpenDocument spreadsheet, the same way and with the same checks as
+// saveWorkbookXlsx: its mimetype first and stored, a manifest, minimal styles, the active sheet shown
+// first, and one content part written sheet by sheet (no sheet held whole), a table per sheet with its
+// name and its columns' widths, text cells as strings with one paragraph per line (in a cell that
+// wraps when it has more than one), numbers as floats, runs of empty cells and rows repeated.
+// Characters XML cannot carry become U+FFFD.
+void saveWorkbookOds(const Workbook& workbook, const QString& path, const SaveOptions& options = {});
+
 // The two ways of writing comma-separated values. Both are RFC 4180 (fields holding a comma, a quote,
 // CR or LF are quoted, quotes doubled, rows end in CR LF) and UTF-8.
 enum class CsvStyle {

@@ -114,6 +114,14 @@ void ZipWriter::fail(int result, const QString& what) const {
 }
 
 void ZipWriter::beginEntry(const std::string& name, bool zip64, int level) {
+    open(name, zip64, Z_DEFLATED, level);
+}
+
+void ZipWriter::beginStoredEntry(const std::string& name) {
+    open(name, false, 0, 0);
+}
+
+void ZipWriter::open(const std::string& name, bool zip64, int method, int level) {
     std::tm local{};
     ::localtime_r(&m_time, &local);
     zip_fileinfo info{};
@@ -123,9 +131,9 @@ void ZipWriter::beginEntry(const std::string& name, bool zip64, int level) {
     info.tmz_date.tm_mday = static_cast<uInt>(local.tm_mday);
     info.tmz_date.tm_mon = static_cast<uInt>(local.tm_mon);
     info.tmz_date.tm_year = static_cast<uInt>(local.tm_year + 1900);
-    const int result = zipOpenNewFileInZip4_64(zip(m_zip), name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                               Z_DEFLATED, level, 1 /* raw */, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY,
-                                               nullptr, 0, 0 /* made on MS-DOS */, 0, zip64 ? 1 : 0);
+    const int result = zipOpenNewFileInZip4_64(zip(m_zip), name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
+                                               level, 1 /* raw */, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                               0 /* made on MS-DOS */, 0, zip64 ? 1 : 0);
     if (result != ZIP_OK)
         fail(result, u"the part %1 cannot be started"_s.arg(QString::fromStdString(name)));
 }

@@ -11,9 +11,9 @@
 namespace quorvane::office {
 
 // Writes a zip archive whose entries arrive already deflated (raw deflate data with its size and
-// CRC-32), one after the other, straight into a file. An archive that passes 4 GiB gets the Zip64
-// records on its own; an entry gets them when the caller says its data passes 4 GiB. Every function
-// throws SaveError with the reason.
+// CRC-32) or to be stored as they are, one after the other, straight into a file. An archive that
+// passes 4 GiB gets the Zip64 records on its own; an entry gets them when the caller says its data
+// passes 4 GiB. Every function throws SaveError with the reason.
 class ZipWriter {
 public:
     // fd: a new, empty file open for reading and writing; it stays open (the caller owns it). time:
@@ -27,6 +27,8 @@ public:
     // entry's data passes 4 GiB; exactly then, for readers take the records on an entry that does not
     // need them for an inconsistency.
     void beginEntry(const std::string& name, bool zip64, int level);
+    // Begins an entry whose data is stored as it is, not deflated, and under 4 GiB.
+    void beginStoredEntry(const std::string& name);
     void write(std::string_view deflated);
     void endEntry(std::uint64_t size, std::uint32_t crc);
     // Writes the central directory. Nothing may follow.
@@ -35,6 +37,7 @@ public:
 private:
     struct Output;
     [[noreturn]] void fail(int result, const QString& what) const;
+    void open(const std::string& name, bool zip64, int method, int level);
 
     std::unique_ptr<Output> m_output;
     void* m_zip = nullptr;
