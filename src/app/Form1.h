@@ -71,6 +71,8 @@ public:
     void setProgressText(const QString& text) override;
     // What the run would ignore (the options, a second start, Clear List) shows disabled while it runs.
     void setImportRunning(bool running) override;
+    // The window's sheets hold the text alone: no header row.
+    std::optional<std::vector<import::Column>> headerColumns() override { return std::nullopt; }
     // ProgressBar1's value as last set (not rounded).
     double progressValue() const { return m_progressValue; }
 

@@ -24,6 +24,10 @@ public:
     void setProgressValue(double) override {}
     void setProgressText(const QString& text) override;
     void setImportRunning(bool) override {} // nothing to disable
+    // --header: the --columns chosen.
+    std::optional<std::vector<import::Column>> headerColumns() override {
+        return m_request.header ? std::optional(m_request.columns) : std::nullopt;
+    }
     // The time spent getting the presentations' text: reading them, or waiting for those read ahead.
     double readingSeconds = 0;
 

@@ -56,17 +56,23 @@ QString importUsage() {
            u"Ctrl+C, SIGTERM and SIGHUP stop the import and save nothing.\n"
            u"\n"
            u"Options:\n"
-           u"  -o, --output OUT          the workbook to write (.xlsx or .csv)\n"
+           u"  -o, --output OUT          the workbook to write ("_s +
+           suffixesInWords() +
+           u")\n"
            u"  --per-file-sheets         a sheet per presentation, named after its file (default: one sheet)\n"_s +
            splitUsage() +
            u"  --split-text TEXT         the text that --split text splits at\n"
            u"  --ext EXT                 take from folders only the files whose names match *.EXT, letters in\n"
            u"                            any case (ppt* for .ppt, .pptx and .pptm; * for every file; a\n"
            u"                            leading dot is allowed: .pptx)\n"
-           u"  --csv STYLE               how a .csv is written: spreadsheets (default: a byte-order mark, and\n"
-           u"                            text that would read as a formula gets a leading apostrophe) or\n"
-           u"                            exact (the text as it is)\n"_s +
-           columnsUsage() + includeUsage() +
+           u"  --csv STYLE               how a .csv is written: spreadsheets (default: a byte-order mark, a\n"
+           u"                            line break in a cell as LF, and text that would read as a formula\n"
+           u"                            gets a leading apostrophe) or exact (the text as it is)\n"_s +
+           columnsUsage() +
+           u"  --header                  start each sheet with a row naming its columns: the --columns\n"
+           u"                            chosen, then text (text 2, text 3 ... for the further columns a\n"
+           u"                            split makes)\n"_s +
+           includeUsage() +
            u"  --skip-hidden             leave out the slides hidden in the slide show (the others keep\n"
            u"                            their numbers)\n"
            u"  --files-from LIST         also import the files that LIST names, one a line; - reads the list\n"
@@ -131,6 +137,8 @@ std::optional<QString> parseOption(const QString& argument, const std::function<
         request.splitText = value();
         if (!request.splitText)
             return u"--split-text needs a text"_s;
+    } else if (argument == u"--header") {
+        request.header = true;
     } else if (argument == u"--timings") {
         request.timings = true;
     } else {
@@ -186,15 +194,15 @@ private:
 };
 
 // Saves the active workbook of the instance handed to the user in format: a .csv holds every sheet
-// one after the other (a one-sheet run goes on in further sheets when its rows do not fit one). A
-// signal stops it; jobs threads deflate and check an .xlsx package. Throws office::SaveError with the
-// reason (office::SaveStopped when stopped).
-void saveResult(const office::SpreadsheetInstance& instance, const QString& path, office::OutputFormat format,
-                int jobs) {
+// one after the other (a one-sheet run goes on in further sheets when its rows do not fit one, under
+// the first one's header row when headerRows). A signal stops it; jobs threads deflate and check a
+// package. Throws office::SaveError with the reason (office::SaveStopped when stopped).
+void saveResult(const office::SpreadsheetInstance& instance, const QString& path, office::OutputFormat format, int jobs,
+                bool headerRows) {
     const std::shared_ptr<office::Workbook> workbook = instance.activeWorkbook();
     if (!workbook)
         throw office::SaveError(path + u": nothing to save: the result has no workbook"_s);
-    office::saveWorkbookAs(*workbook, path, format, {&interruptRequested(), jobs});
+    office::saveWorkbookAs(*workbook, path, format, {&interruptRequested(), jobs, headerRows});
 }
 
 // Whether the result holds no cell at all (or there is none).
@@ -355,7 +363,7 @@ private:
             if (!m_result)
                 throw office::SaveError(m_request.output + u": nothing to save: no workbook was made"_s);
             const Stopwatch stopwatch(m_savingSeconds);
-            saveResult(*m_result, m_request.output, m_request.format, jobsOf(m_request));
+            saveResult(*m_result, m_request.output, m_request.format, jobsOf(m_request), m_request.header);
         } catch (const office::SaveStopped&) {
             stopped = true;
         } catch (const std::exception& failure) {

@@ -21,6 +21,7 @@ struct ImportRequest : SharedRequest {
     office::CsvStyle csvStyle = office::CsvStyle::ForSpreadsheets; // --csv
     office::OutputFormat format = office::OutputFormat::Xlsx;      // what the output's name and --csv say
     std::vector<import::Column> columns; // --columns: the provenance columns before the text, in order
+    bool header = false;                 // --header: each sheet starts with a row naming its columns
     bool timings = false;
 
     // How the presentations' text becomes rows.

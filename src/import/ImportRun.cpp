@@ -11,6 +11,7 @@
 #include "office/AutomationError.h"
 #include "office/CellNames.h"
 #include "office/LocalNames.h"
+#include "office/Utf8.h"
 #include "shell/Guard.h"
 #include "shell/Locations.h"
 
@@ -98,6 +99,7 @@ private:
     Instance m_reading;
     Instance m_target;
     QString m_sheetName;
+    QByteArray m_header; // the header row that starts each sheet of the text under way, in UTF-8; or none
     QString m_fileSheet; // per file: the name the current file's first sheet got
     bool m_copied = false;
     bool m_sheetAdded = false; // a further pass of one text got a sheet of its own to paste into
@@ -405,13 +407,22 @@ void Run::applySeparation(StagingText& text, const SeparationSteps& steps) {
 }
 
 // Cuts the cells too long for a cell and splits the text into a sheet's worth of rows per pass, as a
-// part of writing the staging file (step). Should that fail, the text goes out in one pass, as it is.
+// part of writing the staging file (step). When the window asks for a header row, every sheet of the
+// text starts with the same one, as wide as the text's widest row, so that sheets that continue one
+// another read as one table. Should that fail, the text goes out in one pass, as it is.
 void Run::fitToSheets(int step, StagingText& text) {
-    m_guard.run(step, [&] { text.fit(); });
+    m_header.clear();
+    m_guard.run(step, [&] {
+        const std::optional<std::vector<Column>> header = m_window.headerColumns();
+        text.fit(header ? 1 : 0);
+        if (header)
+            m_header = office::toUtf8(headerRow(*header, text.widestRow()).join(SplitMark) + u"\r\n"_s);
+    });
 }
 
-// stagingPath = a new staging file (createStep), then its three writing steps: open, write the pass's
-// text and its line end, close (openStep and the two numbers after it). The text written is freed.
+// stagingPath = a new staging file (createStep), then its three writing steps: open, write the header
+// row (if any) and the pass's text and its line end, close (openStep and the two numbers after it). The
+// text written is freed.
 void Run::writeStagingFile(int createStep, int openStep, StagingText& text, int pass) {
     shell::Guard& g = m_guard;
     StagingFile staging(m_stagingFolder);
@@ -427,7 +438,12 @@ void Run::writeStagingFile(int createStep, int openStep, StagingText& text, int 
     const int failures = g.failures();
     g.run(openStep, [&] { staging.open(created); });
     if (g.failures() == failures)
-        g.run(openStep + 2, [&] { staging.write(text.pass(pass)); });
+        g.run(openStep + 2, [&] {
+            std::vector<QByteArrayView> parts = text.pass(pass);
+            if (!m_header.isEmpty())
+                parts.insert(parts.begin(), QByteArrayView(m_header));
+            staging.write(parts);
+        });
     if (g.failures() == failures)
         g.run(openStep + 4, [&] { staging.close(); });
     if (g.failures() != failures)
@@ -448,7 +464,9 @@ QString Run::activeSheetName() {
 // reports every cell of the pass whose text was cut and every row that lost the cells past the last
 // column, naming the presentation, the place and the cut.
 void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
-    const std::int64_t firstRow = pass * office::MaxRows + 1, lastRow = firstRow + office::MaxRows - 1;
+    // The rows of the text on this pass's sheet, and the rows above them there (a header row).
+    const std::int64_t firstRow = pass * text.rowsPerPass() + 1, lastRow = firstRow + text.rowsPerPass() - 1;
+    const std::int64_t above = m_header.isEmpty() ? 0 : 1;
     std::vector<const CutCell*> cuts;
     for (const CutCell& cut : text.cuts())
         if (cut.row >= firstRow && cut.row <= lastRow)
@@ -477,8 +495,8 @@ void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
     }
     for (const CutRow* cut : cutRows)
         m_guard.report(step, u"%1: row %2%3 has %4 cells; a sheet holds %5 columns, so its last %6 were cut."_s.arg(
-                                 office::shownName(cut->path), office::groupedNumber(cut->row - firstRow + 1), onSheet,
-                                 office::groupedNumber(cut->cells), office::groupedNumber(office::MaxColumns),
+                                 office::shownName(cut->path), office::groupedNumber(cut->row - firstRow + 1 + above),
+                                 onSheet, office::groupedNumber(cut->cells), office::groupedNumber(office::MaxColumns),
                                  office::groupedNumber(cut->cells - office::MaxColumns)));
     // A cell's limit is in UTF-16 units, which differ from characters past U+FFFF: the message counts
     // characters and says the units where they differ.
@@ -488,7 +506,7 @@ void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
         m_guard.report(
             step, u"%1: the text for row %2, column %3%4 has %5 characters%6; a cell holds %7 UTF-16 "
                   u"units, so its last %8 characters were cut."_s.arg(
-                      office::shownName(cut->path), office::groupedNumber(cut->row - firstRow + 1),
+                      office::shownName(cut->path), office::groupedNumber(cut->row - firstRow + 1 + above),
                       office::columnLetters(cut->column - 1), onSheet, office::groupedNumber(cut->characters), units,
                       office::groupedNumber(office::MaxCellUnits), office::groupedNumber(cut->characters - cut->kept)));
     }

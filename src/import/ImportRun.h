@@ -1,12 +1,16 @@
 #pragma once
 
 #include "import/ImportOptions.h"
+#include "import/RowLayout.h"
 #include "office/PresentationServer.h"
 #include "shell/Pointer.h"
 #include "shell/Services.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <optional>
+#include <vector>
 
 namespace quorvane::import {
 
@@ -37,6 +41,9 @@ public:
     // own. A damaged presentation that gives part of its text throws PartialReadError carrying that
     // text, staged the same way.
     virtual QString presentationText(office::PresentationServer& server, const QString& path);
+    // Whether each sheet starts with a header row (headerRow), and the columns it names before the
+    // text's; nothing for sheets of the text alone. Read when a sheet's text is laid out.
+    virtual std::optional<std::vector<Column>> headerColumns() = 0;
 };
 
 // The operation behind "Start Importing PowerPoint Files".

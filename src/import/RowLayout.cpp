@@ -4,6 +4,7 @@
 #include "import/ImportOptions.h"
 #include "import/PresentationText.h"
 #include "office/LocalNames.h"
+#include "office/SpreadsheetServer.h"
 
 #include <algorithm>
 #include <array>
@@ -140,6 +141,17 @@ QString columnNamesInWords() {
     for (const LayoutColumn& column : Columns)
         names.append(column.name.toString());
     return listInWords(names, u"and");
+}
+
+QStringList headerRow(const std::vector<Column>& columns, std::int64_t cells) {
+    QStringList names;
+    for (const Column column : columns)
+        names.append(columnName(column));
+    const auto width = std::clamp<std::int64_t>(cells, static_cast<std::int64_t>(names.size()) + 1, office::MaxColumns);
+    names.append(u"text"_s);
+    for (std::int64_t n = 2; names.size() < width; ++n)
+        names.append(u"text %1"_s.arg(n));
+    return names;
 }
 
 QString laidOutText(office::PresentationServer& server, const QString& path, const RowLayout& layout,

@@ -43,6 +43,11 @@ struct RowLayout {
     bool ownRows() const { return !columns.empty() || choice.beyondShapes(); }
 };
 
+// The row that starts a sheet with a header row: the names of columns, then "text" and "text 2",
+// "text 3" … for the cells after them, as many names as cells (never fewer than the columns and
+// "text", never more than a row holds). cells: those of the sheet's widest row.
+QStringList headerRow(const std::vector<Column>& columns, std::int64_t cells);
+
 // The text the import run takes from the presentation at path (ImportWindow::presentationText),
 // staged (protectSplitMarks): without anything to lay out, all its shapes' text as PresentationText
 // gives it; with only the hidden slides left out, the same without them; otherwise (ownRows) a row for

@@ -117,17 +117,19 @@ bool StagingText::occursFrom(std::size_t piece, qsizetype offset, QByteArrayView
     return matched == bytes.size();
 }
 
-void StagingText::fit() {
+void StagingText::fit(std::int64_t headerRows) {
     joinBrokenLines();
     m_cuts.clear();
     m_cutRows.clear();
     m_rows = 0;
+    m_widest = 0;
     for (Piece& piece : m_pieces) {
         cutCells(piece, m_rows);
         m_rows += piece.rows;
     }
+    m_rowsPerPass = std::max<std::int64_t>(office::MaxRows - headerRows, 1);
     m_passEnds.clear();
-    for (std::int64_t row = office::MaxRows; row < m_rows; row += office::MaxRows)
+    for (std::int64_t row = m_rowsPerPass; row < m_rows; row += m_rowsPerPass)
         m_passEnds.push_back(afterRow(row));
     m_passEnds.push_back(end());
 }
@@ -187,6 +189,7 @@ void StagingText::cutCells(Piece& piece, std::int64_t firstRow) {
     };
     auto endRow = [&](qsizetype end) {
         endCell(end);
+        m_widest = std::max(m_widest, std::min(column + 1, office::MaxColumns));
         if (rowCutAt >= 0) {
             removals.emplace_back(rowCutAt, end);
             m_cutRows.push_back({piece.path, firstRow + row + 1, column + 1});

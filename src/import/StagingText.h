@@ -1,5 +1,7 @@
 #pragma once
 
+#include "office/SpreadsheetServer.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -46,14 +48,18 @@ public:
 
     // Cuts every cell text longer than MaxCellUnits to its first MaxCellUnits units (one fewer when
     // the cut would fall between the halves of a surrogate pair), every line that splits into more
-    // than MaxColumns cells to its first MaxColumns, and finds where each pass ends. Call once,
-    // after the separation.
-    void fit();
+    // than MaxColumns cells to its first MaxColumns, and finds where each pass ends, each leaving
+    // room for headerRows rows that go before it on its sheet. Call once, after the separation.
+    void fit(std::int64_t headerRows = 0);
     // What fit() cut, in row order.
     const std::vector<CutCell>& cuts() const { return m_cuts; }
     const std::vector<CutRow>& cutRows() const { return m_cutRows; }
     // The rows of the whole text; 0 for an empty text.
     std::int64_t rows() const { return m_rows; }
+    // The cells of its widest row (as fit() left it); 0 for an empty text.
+    std::int64_t widestRow() const { return m_widest; }
+    // The rows of the text a pass holds but the last: a sheet's, less the header rows.
+    std::int64_t rowsPerPass() const { return m_rowsPerPass; }
     // The number of passes: at least 1 (an empty text makes one empty pass).
     int passCount() const { return m_passEnds.empty() ? 1 : static_cast<int>(m_passEnds.size()); }
     // The bytes of pass index (from 0), in order, as views into the text: valid until release(index).
@@ -87,6 +93,8 @@ private:
     std::vector<CutRow> m_cutRows;
     std::vector<Position> m_passEnds; // where each pass ends; empty before fit()
     std::int64_t m_rows = 0;
+    std::int64_t m_widest = 0;
+    std::int64_t m_rowsPerPass = office::MaxRows;
 };
 
 } // namespace quorvane::import

@@ -202,6 +202,109 @@ TEST_F(ImportCommandTest, RowsBeyondOneSheetAreAllInTheCsvInOrderAndAreNoFailure
     EXPECT_TRUE(all.endsWith("1048575\r\n1048576\r\nnext\r\n"));
 }
 
+// The sheets as a reader gives them, without the columns' widths (an .ods reader gives none).
+QJsonArray withoutWidths(QJsonArray book) {
+    for (QJsonValueRef sheet : book) {
+        QJsonObject object = sheet.toObject();
+        object.remove(u"widths"_s);
+        sheet = object;
+    }
+    return book;
+}
+
+TEST_F(ImportCommandTest, AnOdsHoldsTheCellsAndSheetsOfTheXlsxInBothSheetModes) {
+    // Files named in other scripts, rows with numbers, line breaks, tables and a header row.
+    const QString paulo = work.filePath(u"São Paulo.pptx"_s), meeting = work.filePath(u"会議資料.pptx"_s),
+                  report = work.filePath(u"Отчёт за квартал.pptx"_s);
+    ASSERT_TRUE(QFile::copy(Deck, paulo) && QFile::copy(Impress, meeting) &&
+                QFile::copy(QStringLiteral(QUORVANE_TEST_DATA "/extras/extras.ppt"), report));
+    for (const bool perFile : {false, true}) {
+        SCOPED_TRACE(perFile);
+        QStringList arguments{u"--columns"_s,
+                              u"file,slide,kind"_s,
+                              u"--header"_s,
+                              u"--include=tables,notes"_s,
+                              u"--split=space"_s,
+                              paulo,
+                              meeting,
+                              report};
+        if (perFile)
+            arguments << u"--per-file-sheets"_s;
+        ASSERT_EQ(import(arguments + QStringList{u"-o"_s, output(u"book.xlsx"_s)}), 0) << err;
+        ASSERT_EQ(import(arguments + QStringList{u"-o"_s, output(u"book.ods"_s)}), 0) << err;
+        const QJsonArray xlsx = withoutWidths(test::readXlsx(output(u"book.xlsx"_s)));
+        ASSERT_EQ(xlsx.size(), perFile ? 4 : 1);
+        EXPECT_EQ(test::readOds(output(u"book.ods"_s)), xlsx);
+        if (perFile) {
+            EXPECT_EQ((QStringList{sheetName(xlsx, 1), sheetName(xlsx, 2), sheetName(xlsx, 3)}),
+                      (QStringList{u"São Paulopptx"_s, u"会議資料pptx"_s, u"Отчёт за кварталpptx"_s}));
+        }
+    }
+}
+
+TEST_F(ImportCommandTest, LibreOfficeReadsTheOdsAsTheXlsxInBothSheetModes) {
+    if (!test::haveCalc())
+        GTEST_SKIP() << "LibreOffice Calc (soffice) is not installed";
+    for (const bool perFile : {false, true}) {
+        SCOPED_TRACE(perFile);
+        QStringList arguments{u"--columns"_s, u"slide,kind"_s, u"--include=tables"_s, Deck, Impress};
+        if (perFile)
+            arguments << u"--per-file-sheets"_s;
+        ASSERT_EQ(import(arguments + QStringList{u"-o"_s, output(u"book.xlsx"_s)}), 0) << err;
+        ASSERT_EQ(import(arguments + QStringList{u"-o"_s, output(u"book.ods"_s)}), 0) << err;
+        QDir(work.path()).mkpath(u"calc"_s);
+        // Without a view (headless) Calc saves no sheet as the one shown: that is left out.
+        const auto cellsOf = [](const QJsonArray& book) {
+            QJsonArray sheets;
+            for (const QJsonValue& sheet : book)
+                sheets.append(QJsonArray{sheet[u"name"_s], sheet[u"cells"_s], sheet[u"wrapped"_s]});
+            return sheets;
+        };
+        EXPECT_EQ(cellsOf(test::readWithCalc(output(u"book.ods"_s), work.filePath(u"calc"_s))),
+                  cellsOf(test::readXlsx(output(u"book.xlsx"_s))));
+    }
+}
+
+TEST_F(ImportCommandTest, AHeaderRowNamesTheColumnsOfEachSheet) {
+    ASSERT_EQ(import({u"--columns"_s, u"file,slide,kind"_s, u"--header"_s, u"--csv"_s, u"exact"_s, Deck, u"-o"_s,
+                      output(u"rows.csv"_s)}),
+              0)
+        << err;
+    QFile csv(output(u"rows.csv"_s));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(csv.readAll().startsWith("file,slide,kind,text\r\npptxgenjs-deck.pptx,1,"));
+    // Without columns, a split's further cells are named too, each sheet as wide as its own widest row.
+    ASSERT_EQ(import({u"--header"_s, u"--split=space"_s, u"--per-file-sheets"_s, Deck, Impress, u"-o"_s,
+                      output(u"split.xlsx"_s)}),
+              0)
+        << err;
+    const QJsonArray book = test::readXlsx(output(u"split.xlsx"_s));
+    ASSERT_EQ(book.size(), 3);
+    for (const int sheet : {1, 2}) {
+        const QJsonObject cells = book.at(sheet).toObject().value(u"cells"_s).toObject();
+        int widest = 0;
+        for (auto it = cells.begin(); it != cells.end(); ++it)
+            widest = std::max(widest, static_cast<int>(it.key().front().unicode() - u'A') + 1);
+        EXPECT_EQ(cell(book, sheet, u"A1"_s), u"text"_s);
+        EXPECT_EQ(cell(book, sheet, QChar(u'A' + widest - 1) + u"1"_s), u"text %1"_s.arg(widest));
+    }
+}
+
+TEST_F(ImportCommandTest, RowsBeyondOneSheetGoOnInTheOdsAsInTheXlsx) {
+    QString lines;
+    for (int n = 1; n <= 1'048'576; ++n)
+        lines += QString::number(n) + (n < 1'048'576 ? u"\n"_s : QString());
+    const QString full = test::writeTextDeck(work.filePath(u"full.pptx"_s), {lines});
+    const QString next = test::writeTextDeck(work.filePath(u"next.pptx"_s), {u"next"_s, u"last"_s});
+    ASSERT_EQ(import({full, next, u"-o"_s, output(u"all.xlsx"_s)}), 0) << err;
+    ASSERT_EQ(import({full, next, u"-o"_s, output(u"all.ods"_s)}), 0) << err;
+    const QJsonArray xlsx = test::summarizeSheets(output(u"all.xlsx"_s));
+    ASSERT_EQ(xlsx.size(), 2);
+    EXPECT_EQ(xlsx.at(0).toObject().value(u"filled"_s).toInt(), 1'048'576);
+    EXPECT_EQ(xlsx.at(1).toObject().value(u"last"_s).toString(), u"last"_s);
+    EXPECT_EQ(test::summarizeSheets(output(u"all.ods"_s)), xlsx);
+}
+
 // Each --split mode splits one line at its own character and at no other.
 struct SplitMode {
     const char* mode;

@@ -75,11 +75,13 @@ public:
         progressTexts.append(text);
     }
     void setImportRunning(bool running) override { runningStates.push_back(running); }
+    std::optional<std::vector<import::Column>> headerColumns() override { return header; }
 
     QStringList entries;
     OptionButton option = OptionButton::Option1; // the checked one of Option1, 2, 3, 4, 7
     bool singleSheet = true;                     // Option5, else Option6
     QString text1Value;
+    std::optional<std::vector<import::Column>> header; // none: no header row
     std::vector<double> progressValues;
     QStringList progressTexts;
     std::vector<bool> runningStates; // what setImportRunning was told, in order
@@ -531,6 +533,25 @@ TEST_F(ImportRunTest, ASheetFullOfRowsFitsAndMoreGoOnInSheetsAddedAfterIt) {
     ASSERT_EQ(errors.reports.size(), 2u);
     EXPECT_TRUE(errors.reports[0].notice && errors.reports[1].notice);
     EXPECT_TRUE(errors.reports[1].description.startsWith(u"The text of "_s + deckPath(u"/p/over.pptx"_s)));
+}
+
+TEST_F(ImportRunTest, AHeaderRowStartsEverySheetOfATextAndItsRowsGoOnBelowIt) {
+    // Split at spaces, the widest row three cells: every sheet of the text starts with the same header.
+    window.header = std::vector<import::Column>{};
+    window.option = OptionButton::Option2;
+    addFile(u"/p/full.pptx"_s, {linesOf(office::MaxRows)});
+    addFile(u"/p/b.pptx"_s, {u"b1 b2 b3"_s});
+    start();
+    ASSERT_EQ(sheetNames(), (QStringList{u"Sheet1"_s, u"Sheet2"_s}));
+    const QStringList header{u"text"_s, u"text 2"_s, u"text 3"_s};
+    EXPECT_EQ(test::cellText(result().sheet(0), 1, 3), u"text 3"_s);
+    EXPECT_EQ(test::cellText(result().sheet(0), 2, 1), u"1"_s);
+    EXPECT_EQ(test::cellText(result().sheet(0), office::MaxRows, 1), u"1048575"_s);
+    EXPECT_EQ(test::cellsOf(result().sheet(1)),
+              (Grid{header, QStringList{u"1048576"_s, u""_s, u""_s}, QStringList{u"b1"_s, u"b2"_s, u"b3"_s}}));
+    ASSERT_EQ(errors.reports.size(), 1u);
+    EXPECT_EQ(errors.reports[0].description, u"The text has 1,048,577 rows; a sheet holds 1,048,576. The rows from "
+                                             u"1,048,576 on continue on the sheet \"Sheet2\"."_s);
 }
 
 TEST_F(ImportRunTest, ATextTooLongForACellIsCutAndReportedAndTheRestIsKept) {

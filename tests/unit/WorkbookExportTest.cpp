@@ -163,7 +163,7 @@ TEST_F(ExportTest, CsvForSpreadsheetsMarksUtf8AndKeepsFormulaLikeTextAsTextOverE
     // exact style writes the text as it is.
     auto app = bookWith("=1+2" + Mark + "+x" + Mark + "-x" + Mark + "@x" + Mark + "\tx" + Mark + "-3.5" + Mark +
                         "007\n" + "a=b" + Mark + "=\"q\",\n");
-    auto second = bookWith("é\n");
+    auto second = bookWith("é" + Mark + "two\vlines\n");
     const Workbook& book = *app->activeWorkbook();
     const QString path = m_dir.filePath(u"out.csv"_s);
     const auto contents = [&] {
@@ -173,13 +173,18 @@ TEST_F(ExportTest, CsvForSpreadsheetsMarksUtf8AndKeepsFormulaLikeTextAsTextOverE
     };
     const std::vector<const Worksheet*> sheets{&book.sheet(0), &second->activeWorkbook()->sheet(0)};
     saveSheetsCsv(sheets, path, CsvStyle::ForSpreadsheets);
+    // A slide's line break is theirs (LF) for spreadsheet programs, as it is (VT) in the exact style.
     EXPECT_EQ(contents(), QByteArray("\xEF\xBB\xBF'=1+2,'+x,'-x,'@x,'\tx,-3.5,007\r\n"
                                      "a=b,\"'=\"\"q\"\",\",,,,,\r\n"
-                                     "\xC3\xA9,,,,,,\r\n"));
+                                     "\xC3\xA9,\"two\nlines\",,,,,\r\n"));
     saveSheetsCsv(sheets, path, CsvStyle::Exact);
     EXPECT_EQ(contents(), QByteArray("=1+2,+x,-x,@x,\tx,-3.5,007\r\n"
                                      "a=b,\"=\"\"q\"\",\",,,,,\r\n"
-                                     "\xC3\xA9,,,,,,\r\n"));
+                                     "\xC3\xA9,two\vlines,,,,,\r\n"));
+    // Sheets that each start with a header row: the file holds the first one's.
+    saveSheetsCsv(sheets, path, CsvStyle::Exact, {.headerRows = true});
+    EXPECT_EQ(contents(), QByteArray("=1+2,+x,-x,@x,\tx,-3.5,007\r\n"
+                                     "a=b,\"=\"\"q\"\",\",,,,,\r\n"));
 }
 
 TEST_F(ExportTest, SavingFailsLoudlyAndLeavesNoFile) {

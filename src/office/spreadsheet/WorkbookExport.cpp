@@ -95,7 +95,9 @@ void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& p
             text = "\xEF\xBB\xBF";
         for (const Worksheet* sheet : sheets) {
             const std::int64_t rows = sheet->isEmpty() ? 0 : sheet->usedRange().bottom();
-            for (std::int64_t r = 0; r < rows; ++r) {
+            // The rows of one text go on from sheet to sheet under the first one's header.
+            const std::int64_t first = options.headerRows && sheet != sheets.front() ? 1 : 0;
+            for (std::int64_t r = first; r < rows; ++r) {
                 if ((r & 4095) == 0)
                     stopIfAsked(options);
                 const std::int64_t filled = std::min(columns, sheet->rowExtent(r));

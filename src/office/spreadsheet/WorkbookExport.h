@@ -18,6 +18,9 @@ struct SaveOptions {
     const std::atomic<bool>* stop = nullptr;
     // The threads that deflate and check an .xlsx package; 0: one per processor core.
     int jobs = 0;
+    // Every sheet starts with a header row (import --header): a .csv of sheets that continue one
+    // another holds the first one's only.
+    bool headerRows = false;
 };
 
 // Every save goes to its file the same way. The path may be a symbolic link: the file it leads to is
@@ -64,7 +67,8 @@ enum class CsvStyle {
 };
 
 // Writes the sheets one after the other to path as comma-separated values, each from A1 to the end of
-// its used range, every row as wide as the widest sheet (an empty sheet adds no row). A NUL character is
+// its used range, every row as wide as the widest sheet (an empty sheet adds no row); with
+// SaveOptions::headerRows the sheets after the first without their first row. A NUL character is
 // written as U+FFFD, as in an .xlsx package.
 void saveSheetsCsv(const std::vector<const Worksheet*>& sheets, const QString& path, CsvStyle style,
                    const SaveOptions& options = {});
