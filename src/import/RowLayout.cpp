@@ -16,14 +16,15 @@ namespace quorvane::import {
 namespace {
 
 constexpr std::array Columns{
-    LayoutColumn{u"path", Column::Path, u"the presentation's full path"},
-    LayoutColumn{u"file", Column::File, u"its file name"},
-    LayoutColumn{u"slide", Column::Slide, u"the slide's number, from 1"},
-    LayoutColumn{u"shape", Column::Shape,
-                 u"the shape's place on the slide, from 1, counting the shapes that give text"},
-    LayoutColumn{u"name", Column::Name, u"the shape's stored name"},
-    LayoutColumn{u"kind", Column::Kind, u"title, body, text, table, notes, group, smartart, chart, comment or alt"},
-    LayoutColumn{u"hidden", Column::Hidden, u"1 for a slide hidden in the slide show"},
+    LayoutColumn{u"path", Column::Path, u"the presentation's full path", u"Full &path"},
+    LayoutColumn{u"file", Column::File, u"its file name", u"&File name"},
+    LayoutColumn{u"slide", Column::Slide, u"the slide's number, from 1", u"&Slide number"},
+    LayoutColumn{u"shape", Column::Shape, u"the shape's place on the slide, from 1, counting the shapes that give text",
+                 u"Shape's pla&ce on the slide"},
+    LayoutColumn{u"name", Column::Name, u"the shape's stored name", u"Shape's &name"},
+    LayoutColumn{u"kind", Column::Kind, u"title, body, text, table, notes, group, smartart, chart, comment or alt",
+                 u"&Kind of text"},
+    LayoutColumn{u"hidden", Column::Hidden, u"1 for a slide hidden in the slide show", u"&Hidden slide (1)"},
 };
 
 // A path or a name as one cell: a row end in it would start another, and its column marks are text.

@@ -20,7 +20,8 @@ enum class Column { Path, File, Slide, Shape, Name, Kind, Hidden };
 struct LayoutColumn {
     QStringView name; // as --columns and the settings spell it
     Column column;
-    QStringView help; // what its cells hold
+    QStringView help;    // what its cells hold
+    QStringView caption; // its entry in the main window's menu, with the mnemonic marked by &
 };
 
 // Every column, in the order the usage text lists them.

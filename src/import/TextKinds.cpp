@@ -12,14 +12,19 @@ namespace quorvane::import {
 namespace {
 
 constexpr std::array Kinds{
-    TextKind{u"notes", &TextChoice::notes, u"the speaker notes, after the slide's shapes", EveryFormat},
-    TextKind{u"tables", &TextChoice::tables, u"a row per table row, a column per cell", EveryFormat},
-    TextKind{u"groups", &TextChoice::groups, u"the shapes inside groups, at the group's place", EveryFormat},
-    TextKind{u"smartart", &TextChoice::smartart, u"the texts of a SmartArt graphic's nodes", OoxmlFormat},
+    TextKind{u"notes", &TextChoice::notes, u"the speaker notes, after the slide's shapes", EveryFormat,
+             u"Speaker &notes"},
+    TextKind{u"tables", &TextChoice::tables, u"a row per table row, a column per cell", EveryFormat, u"&Tables"},
+    TextKind{u"groups", &TextChoice::groups, u"the shapes inside groups, at the group's place", EveryFormat,
+             u"Shapes inside &groups"},
+    TextKind{u"smartart", &TextChoice::smartart, u"the texts of a SmartArt graphic's nodes", OoxmlFormat,
+             u"&SmartArt graphics"},
     TextKind{u"charts", &TextChoice::charts, u"a chart's title, series names and axis titles",
-             OoxmlFormat | OpenDocumentFormat},
-    TextKind{u"comments", &TextChoice::comments, u"review comments and their replies, after the notes", EveryFormat},
-    TextKind{u"alt", &TextChoice::alt, u"every picture's alternative text, empty or not", EveryFormat},
+             OoxmlFormat | OpenDocumentFormat, u"Cha&rt titles and series names"},
+    TextKind{u"comments", &TextChoice::comments, u"review comments and their replies, after the notes", EveryFormat,
+             u"Review &comments"},
+    TextKind{u"alt", &TextChoice::alt, u"every picture's alternative text, empty or not", EveryFormat,
+             u"&Alternative text of pictures"},
 };
 
 } // namespace

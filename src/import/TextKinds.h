@@ -26,6 +26,7 @@ struct TextKind {
     bool TextChoice::* field; // the choice it sets
     QStringView help;         // one line: what it reads and where its rows go
     unsigned formats;         // the PresentationFormat flags of the formats that carry it
+    QStringView caption;      // its entry in the main window's menu, with the mnemonic marked by &
 };
 
 // Every kind, in the order the usage texts list them.
