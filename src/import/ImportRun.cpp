@@ -15,6 +15,8 @@
 #include "shell/Guard.h"
 #include "shell/Locations.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -48,12 +50,45 @@ office::SpreadsheetApplication& use(const Instance& instance) {
     return *instance;
 }
 
+// The run's failures go to the error report, or, when the window collects them, to its FailureLog
+// with the presentation they concern.
+class RunReporter final : public shell::ErrorReporter {
+public:
+    RunReporter(shell::ErrorReporter& errors, FailureLog* log) : m_errors(errors), m_log(log) {}
+
+    // The presentation the statements from now on work for; empty for none.
+    void setPath(const QString& path) { m_path = path; }
+    const QString& path() const { return m_path; }
+
+    void report(const QString& description, const QString& location, int line) override {
+        if (m_log)
+            m_log->failed({m_path, line, withoutPresentationName(description, m_path)});
+        else
+            m_errors.report(description, location, line);
+    }
+    void notice(const QString& description, const QString& location, int line) override {
+        if (m_log)
+            m_log->noticed(description);
+        else
+            m_errors.notice(description, location, line);
+    }
+
+private:
+    shell::ErrorReporter& m_errors;
+    FailureLog* m_log;
+    QString m_path;
+};
+
 // One run of the import: the working state and its numbered steps. The numbers are the ones the
 // error report shows; they follow the handler's statements in text order, not in execution order.
 class Run {
 public:
     Run(shell::Services& services, ImportWindow& window)
-        : m_services(services), m_window(window), m_guard(services.errors, shell::location::PushButton2Click) {}
+        : m_services(services), m_window(window), m_log(window.failureLog()), m_reporter(services.errors, m_log),
+          m_guard(m_reporter, shell::location::PushButton2Click) {
+        if (m_log)
+            m_log->clear();
+    }
 
     // The whole run, from the start checks to the end steps. OperationAborted passes through.
     void execute();
@@ -82,8 +117,12 @@ private:
     void hintWhatComesNext(int i);
     void readPresentation(int step);
 
+    void finishCollecting();
+
     shell::Services& m_services;
     ImportWindow& m_window;
+    FailureLog* m_log;
+    RunReporter m_reporter;
     shell::Guard m_guard;
 
     int m_n = 0;
@@ -143,6 +182,10 @@ void Run::execute() {
             }
         }
     }
+    m_reporter.setPath({});
+    // A run without failures but with notices still tells them, in the one box.
+    if (m_log && (!m_log->failures().empty() || !m_log->notices().empty()))
+        finishCollecting();
 
     // End steps of both modes; no completion message.
     g.run(260, [&] { m_window.setPointer(shell::PointerShape::Default); });
@@ -157,6 +200,7 @@ void Run::singleSheetMode() {
     // Gather the text of every file; the bound n is read once, the count for the progress each time.
     g.assign(114, m_n, [&] { return m_window.entryCount(); });
     for (int i = 1; i <= m_n; ++i) {
+        m_reporter.setPath({});
         g.run(116, [&] { m_services.events.yield(); });
         showProgress(124, i);
         if (!readEntry(118, i))
@@ -167,6 +211,8 @@ void Run::singleSheetMode() {
         g.run(122, [&] { m_allText.append(m_path, m_fileText); });
     } // 126: Next i
     m_fileText = QString();
+    // The passes through the spreadsheet work for the presentations together.
+    m_reporter.setPath({});
 
     applySeparation(m_allText, {{128, 130}, {132, 134}, {136, 138}, {140, 142}});
     fitToSheets(148, m_allText);
@@ -222,6 +268,7 @@ void Run::perFileSheetMode() {
     shell::Guard& g = m_guard;
     g.assign(178, m_n, [&] { return m_window.entryCount(); });
     for (int i = 1; i <= m_n; ++i) {
+        m_reporter.setPath({});
         g.run(180, [&] {
             m_services.events.yield();
             m_window.setPointer(shell::PointerShape::Busy);
@@ -244,6 +291,7 @@ void Run::perFileSheetMode() {
             perFileSheetPass(pass);
     } // 250: Next i
     m_thisFile = StagingText();
+    m_reporter.setPath({});
     g.run(252, [&] { use(m_target).setVisible(true); });
 }
 
@@ -346,6 +394,7 @@ bool Run::readEntry(int step, int i) {
     m_guard.run(step, [&] {
         m_path = m_window.entryText(i);
         read = true;
+        m_reporter.setPath(m_path);
         m_window.setProgressText(u"Processing: "_s + FileNameOf(office::shownName(m_path)));
         m_services.events.yield();
     });
@@ -493,16 +542,22 @@ void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
                            : pass + 1 < text.passCount() ? u"the sheet \"%1\" and the sheets after it"_s.arg(sheet)
                                                          : u"the sheet \"%1\""_s.arg(sheet)));
     }
-    for (const CutRow* cut : cutRows)
+    // Each cut concerns the presentation its text came from.
+    const QString working = m_reporter.path();
+    const auto restorePath = qScopeGuard([&] { m_reporter.setPath(working); });
+    for (const CutRow* cut : cutRows) {
+        m_reporter.setPath(cut->path);
         m_guard.report(step, u"%1: row %2%3 has %4 cells; a sheet holds %5 columns, so its last %6 were cut."_s.arg(
                                  office::shownName(cut->path), office::groupedNumber(cut->row - firstRow + 1 + above),
                                  onSheet, office::groupedNumber(cut->cells), office::groupedNumber(office::MaxColumns),
                                  office::groupedNumber(cut->cells - office::MaxColumns)));
+    }
     // A cell's limit is in UTF-16 units, which differ from characters past U+FFFF: the message counts
     // characters and says the units where they differ.
     for (const CutCell* cut : cuts) {
         const QString units =
             cut->units == cut->characters ? QString() : u" (%1 UTF-16 units)"_s.arg(office::groupedNumber(cut->units));
+        m_reporter.setPath(cut->path);
         m_guard.report(
             step, u"%1: the text for row %2, column %3%4 has %5 characters%6; a cell holds %7 UTF-16 "
                   u"units, so its last %8 characters were cut."_s.arg(
@@ -510,6 +565,29 @@ void Run::tellWhatDidNotFit(int step, const StagingText& text, int pass) {
                       office::columnLetters(cut->column - 1), onSheet, office::groupedNumber(cut->characters), units,
                       office::groupedNumber(office::MaxCellUnits), office::groupedNumber(cut->characters - cut->kept)));
     }
+}
+
+// The end of a run that collected its failures: the sheet that lists them after the last sheet the
+// run filled, handed over again so that the result shows it, and the one box that tells about them.
+void Run::finishCollecting() {
+    shell::Guard& g = m_guard;
+    const std::vector<ImportFailure> failures = m_log->failures();
+    QString sheet, sheetProblem;
+    if (m_stagingFailed && !failures.empty()) {
+        // The target went with the failed staging: the box is the only place left for the list.
+        sheetProblem = failures.back().description;
+    } else if (m_log->addsSheet() && !failures.empty()) {
+        g.assign(254, sheet,
+                 [&] { return addFailuresSheet(m_services.spreadsheets, use(m_target), m_stagingFolder, failures); });
+        if (sheet.isEmpty())
+            sheetProblem = m_log->failures().back().description;
+        else
+            g.run(254, [&] { use(m_target).setVisible(true); });
+    }
+    g.run(256, [&] {
+        m_services.prompts.messageBox(failuresSummary(*m_log, m_n, sheet, sheetProblem),
+                                      shell::MessageStyle::Information, m_services.applicationTitle);
+    });
 }
 
 // DeleteQuietly yields first; if the window closes there, the file goes with the run's folder.

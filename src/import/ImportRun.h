@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/ImportFailures.h"
 #include "import/ImportOptions.h"
 #include "import/RowLayout.h"
 #include "office/PresentationServer.h"
@@ -44,6 +45,9 @@ public:
     // Whether each sheet starts with a header row (headerRow), and the columns it names before the
     // text's; nothing for sheets of the text alone. Read when a sheet's text is laid out.
     virtual std::optional<std::vector<Column>> headerColumns() = 0;
+    // Where the run's failures go instead of the error report (see FailureLog), or null: the error
+    // report shows each one. Asked once, when the run starts.
+    virtual FailureLog* failureLog() = 0;
 };
 
 // The operation behind "Start Importing PowerPoint Files".

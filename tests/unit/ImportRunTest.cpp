@@ -76,8 +76,10 @@ public:
     }
     void setImportRunning(bool running) override { runningStates.push_back(running); }
     std::optional<std::vector<import::Column>> headerColumns() override { return header; }
+    import::FailureLog* failureLog() override { return failures; }
 
     QStringList entries;
+    import::FailureLog* failures = nullptr;      // collects the failures when set
     OptionButton option = OptionButton::Option1; // the checked one of Option1, 2, 3, 4, 7
     bool singleSheet = true;                     // Option5, else Option6
     QString text1Value;
@@ -367,6 +369,44 @@ TEST_F(ImportRunTest, PerFileADamagedPresentationFillsItsSheetWithWhatSurvived) 
     EXPECT_EQ(cells(1), (Grid{QStringList{u"first"_s}}));
     EXPECT_EQ(cells(2), (Grid{QStringList{u"c"_s}}));
 }
+
+// Failures collected in both sheet modes (true: one sheet).
+class ImportRunFailuresTest : public ImportRunTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ImportRunFailuresTest, CollectedFailuresShowNoBoxUntilOneAtTheEndAndFillALastSheet) {
+    import::FailureLog log;
+    window.failures = &log;
+    window.singleSheet = GetParam();
+    addFile(u"/p/a.pptx"_s, {u"a"_s});
+    addBrokenFile(u"/p/broken.pptx"_s);
+    addCutFile(u"/p/cut.pptx"_s, {"first", "second", "third"}, 2);
+    addFile(u"/p/c.pptx"_s, {u"c"_s});
+    start();
+    EXPECT_TRUE(errors.reports.empty());
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::Information);
+    EXPECT_EQ(prompts.messages[0].caption, Title);
+    EXPECT_EQ(prompts.messages[0].text, u"2 of 4 presentations failed or were read only in part.\r\rThe sheet "
+                                        u"\"Failures\" at the end of the workbook lists every failure: 2 in all."_s);
+    // The workbook is what it would be without collecting, and then the failures in order.
+    const QString step = GetParam() ? u"120"_s : u"184"_s;
+    const QStringList sheets = sheetNames();
+    const QStringList expected =
+        GetParam() ? QStringList{u"Sheet1"_s, u"Failures"_s}
+                   : QStringList{u"Sheet1"_s, u"apptx"_s, u"brokenpptx"_s, u"cutpptx"_s, u"cpptx"_s, u"Failures"_s};
+    EXPECT_EQ(sheets, expected);
+    EXPECT_EQ(
+        cells(static_cast<int>(sheets.size()) - 1),
+        (Grid{{deckPath(u"/p/broken.pptx"_s), step, u"not a presentation file (not a zip archive)"_s},
+              {deckPath(u"/p/cut.pptx"_s), step,
+               u"damaged (cut short in ppt/slides/slide2.xml): 1 of 3 slides read; slides 2\u20133 are lost"_s}}));
+    EXPECT_TRUE(tempIsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(SheetModes, ImportRunFailuresTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& mode) {
+                             return mode.param ? std::string("OneSheet") : std::string("PerFile");
+                         });
 
 TEST_F(ImportRunTest, ColumnSeparationFollowsTheCheckedOption) {
     struct Case {
