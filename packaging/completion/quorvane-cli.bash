@@ -8,7 +8,7 @@
 _quorvane_cli_commands="text import"
 _quorvane_cli_options="-h --help --version"
 _quorvane_cli_text_options="--json --include --skip-hidden --ext --files-from -0 --null --password-file -j --jobs -h --help"
-_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext --csv --columns --header --include --skip-hidden --files-from -0 --null --password-file -j --jobs --timings -h --help"
+_quorvane_cli_import_options="-o --output --per-file-sheets --split --split-text --ext --csv --columns --header --include --skip-hidden --files-from -0 --null --password-file -j --jobs --failures-sheet --timings -h --help"
 
 # The presentations the readers take (their content decides; these are the names they usually carry).
 _quorvane_cli_presentations='pptx|pptm|ppsx|ppsm|potx|potm|ppt|pps|pot|odp|otp|fodp'

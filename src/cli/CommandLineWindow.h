@@ -10,8 +10,9 @@ namespace quorvane::cli {
 // progress line ("Processing: name (i of n)").
 class CommandLineWindow final : public import::ImportWindow {
 public:
-    CommandLineWindow(const ImportRequest& request, QStringList files, ProgressLine& progress)
-        : m_request(request), m_files(std::move(files)), m_progress(progress) {}
+    CommandLineWindow(const ImportRequest& request, QStringList files, ProgressLine& progress,
+                      import::FailureLog& failures)
+        : m_request(request), m_files(std::move(files)), m_progress(progress), m_failures(failures) {}
 
     shell::PointerShape pointer() const override { return m_pointer; }
     void setPointer(shell::PointerShape shape) override { m_pointer = shape; }
@@ -28,6 +29,8 @@ public:
     std::optional<std::vector<import::Column>> headerColumns() override {
         return m_request.header ? std::optional(m_request.columns) : std::nullopt;
     }
+    // Every failure is told on a line of its own as it happens.
+    import::FailureLog* failureLog() override { return &m_failures; }
     // The time spent getting the presentations' text: reading them, or waiting for those read ahead.
     double readingSeconds = 0;
 
@@ -35,6 +38,7 @@ private:
     const ImportRequest& m_request;
     QStringList m_files;
     ProgressLine& m_progress;
+    import::FailureLog& m_failures;
     shell::PointerShape m_pointer = shell::PointerShape::Default;
     int m_position = 0;
 };

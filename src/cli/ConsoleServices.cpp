@@ -1,6 +1,7 @@
 #include "cli/ConsoleServices.h"
 
 #include "cli/Commands.h"
+#include "office/LocalNames.h"
 
 #include <unistd.h>
 
@@ -51,6 +52,22 @@ void StderrReporter::report(const QString& description, const QString& location,
 void StderrReporter::notice(const QString& description, const QString& location, int line) {
     m_progress.clear();
     writeMessage(m_err, forTerminal(shell::errorReportText(description, location, line)) + u"\n\n"_s);
+    std::fflush(m_err);
+}
+
+void StderrFailureLog::failed(const import::ImportFailure& failure) {
+    FailureLog::failed(failure);
+    m_progress.clear();
+    // One line, so that the failures can be searched and counted line by line.
+    const QString path = failure.path.isEmpty() ? QString() : office::shownName(failure.path) + u": "_s;
+    const QString description = forTerminal(failure.description).replace(u'\n', u' ');
+    writeUtf8(m_err, u"quorvane-cli: %1%2 (statement %3)\n"_s.arg(path, description).arg(failure.statement));
+    std::fflush(m_err);
+}
+
+void StderrFailureLog::noticed(const QString& description) {
+    m_progress.clear();
+    writeUtf8(m_err, u"quorvane-cli: "_s + forTerminal(description).replace(u'\n', u' ') + u"\n"_s);
     std::fflush(m_err);
 }
 

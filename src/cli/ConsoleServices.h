@@ -3,6 +3,7 @@
 // The services of the import run on the command line: error reports, notices and message boxes on
 // standard error, the progress line, and the stop on a signal in place of the window's close.
 
+#include "import/ImportFailures.h"
 #include "shell/ErrorReport.h"
 #include "shell/Services.h"
 
@@ -39,6 +40,22 @@ public:
     void report(const QString& description, const QString& location, int line) override;
     void notice(const QString& description, const QString& location, int line) override;
     int reports = 0;
+
+private:
+    std::FILE* m_err;
+    ProgressLine& m_progress;
+};
+
+// The failures of an import run, each on one line of standard error as it happens: "quorvane-cli:
+// PATH: DESCRIPTION (statement N)", without the path when the failure concerns no presentation; the
+// box's closing lines belong to the window. They are kept for the sheet of --failures-sheet (when
+// addsSheet). A notice is a line "quorvane-cli: DESCRIPTION" of its own, and is not kept.
+class StderrFailureLog final : public import::FailureLog {
+public:
+    StderrFailureLog(std::FILE* err, ProgressLine& progress, bool addsSheet)
+        : FailureLog(addsSheet), m_err(err), m_progress(progress) {}
+    void failed(const import::ImportFailure& failure) override;
+    void noticed(const QString& description) override;
 
 private:
     std::FILE* m_err;

@@ -48,11 +48,12 @@ QString importUsage() {
            u"in sheets added after it, and a .csv holds them all in order; where they go on is told on\n"
            u"standard error, as no failure. A FILE that is a folder stands for every file in it and below it,\n"
            u"as when it is dropped on the program's list; with --ext, for those the folder scan finds.\n"
-           u"Every failure is reported on standard error with its statement number, and the import goes on;\n"
-           u"the exit status is 0 only when no failure was reported. When nothing was imported, OUT is not\n"
-           u"written (an existing one is left as it was). An OUT whose folder is missing or not writable is\n"
-           u"refused before anything is read. OUT is never one of the inputs: a folder given leaves it out,\n"
-           u"and a file given that is OUT is refused. When OUT is a link, the file it leads to is replaced.\n"
+           u"Every failure is reported on a line of standard error (quorvane-cli: PATH: DESCRIPTION\n"
+           u"(statement N)), and the import goes on; the exit status is 0 only when no failure was\n"
+           u"reported. When nothing was imported, OUT is not written (an existing one is left as it was). An\n"
+           u"OUT whose folder is missing or not writable is refused before anything is read. OUT is never one\n"
+           u"of the inputs: a folder given leaves it out, and a file given that is OUT is refused. When OUT is\n"
+           u"a link, the file it leads to is replaced.\n"
            u"Ctrl+C, SIGTERM and SIGHUP stop the import and save nothing.\n"
            u"\n"
            u"Options:\n"
@@ -84,6 +85,8 @@ QString importUsage() {
            u"  -j, --jobs N              read N presentations at a time, 1 to 256 (default: one for each\n"
            u"                            processor core, at most 256; fewer when the system gives fewer\n"
            u"                            threads; 1 reads one after the other); the result is the same\n"
+           u"  --failures-sheet          add a last sheet \"Failures\" to the workbook: a row per failure with\n"
+           u"                            the presentation's path, the statement number and the description\n"
            u"  --timings                 tell on standard error how long the reading, the spreadsheet passes\n"
            u"                            and the saving took\n"
            u"  -h, --help                show this help and exit\n"
@@ -141,6 +144,8 @@ std::optional<QString> parseOption(const QString& argument, const std::function<
         request.header = true;
     } else if (argument == u"--timings") {
         request.timings = true;
+    } else if (argument == u"--failures-sheet") {
+        request.failuresSheet = true;
     } else {
         return unknownOption(argument);
     }
@@ -163,6 +168,8 @@ std::optional<QString> parseRequest(const QStringList& arguments, ImportRequest&
     request.format = *format;
     if (office::infoOf(*format).oneSheet && request.perFileSheets)
         return u"a .csv file holds one sheet: use .xlsx or .ods with --per-file-sheets"_s;
+    if (office::infoOf(*format).oneSheet && request.failuresSheet)
+        return u"a .csv file holds one sheet: use .xlsx or .ods with --failures-sheet"_s;
     if (request.splitOption == import::OptionButton::Option4 && !request.splitText)
         return u"--split text needs --split-text TEXT"_s;
     if (request.splitOption != import::OptionButton::Option4 && request.splitText)
@@ -296,7 +303,8 @@ public:
           m_presentations(jobsOf(request)),
           m_services{m_prompts, m_reporter,      m_dialogs,      m_settings,        m_desktop, m_random,
                      m_events,  m_presentations, m_spreadsheets, u"quorvane-cli"_s, QString()},
-          m_window(request, files, m_progress), m_run(m_services, m_window) {
+          m_failures(err, m_progress, request.failuresSheet), m_window(request, files, m_progress, m_failures),
+          m_run(m_services, m_window) {
         m_presentations.usePasswords(std::move(passwords));
         if (m_presentations.readAheadRefused())
             std::fputs("quorvane-cli import: no thread could be started to read ahead; reading one presentation "
@@ -318,7 +326,9 @@ public:
     // Saves the result unless nothing was imported or a signal stopped the run, tells the timings
     // when asked, and lets the result go. Returns the exit status.
     int finish(bool walkFailed) {
-        int status = m_reporter.reports == 0 && m_prompts.messages == 0 && !walkFailed ? 0 : ExitReported;
+        int status = m_failures.failures().empty() && m_reporter.reports == 0 && m_prompts.messages == 0 && !walkFailed
+                         ? 0
+                         : ExitReported;
         bool stopped = interruptRequested();
         if (!stopped && m_run.stagingFailed()) {
             // The machine failed, not a presentation: what was imported is no result to save.
@@ -386,6 +396,7 @@ private:
     office::SpreadsheetEngine m_spreadsheets;
     std::shared_ptr<office::SpreadsheetInstance> m_result;
     shell::Services m_services;
+    StderrFailureLog m_failures;
     CommandLineWindow m_window;
     quorvane::import::ImportRun m_run;
     double m_runSeconds = 0, m_savingSeconds = 0;

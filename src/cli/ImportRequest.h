@@ -23,6 +23,7 @@ struct ImportRequest : SharedRequest {
     std::vector<import::Column> columns; // --columns: the provenance columns before the text, in order
     bool header = false;                 // --header: each sheet starts with a row naming its columns
     bool timings = false;
+    bool failuresSheet = false; // --failures-sheet: the failures in a last sheet of their own
 
     // How the presentations' text becomes rows.
     import::RowLayout layout() const { return {choice, columns}; }
