@@ -3,6 +3,7 @@
 #include "app/AppError.h"
 #include "app/FileListView.h"
 #include "app/Form1Controls.h"
+#include "app/ImportChoicesBar.h"
 #include "app/Placement.h"
 #include "app/TextProgressBar.h"
 #include "shell/Guard.h"
@@ -13,6 +14,7 @@
 #include "filelist/AddFiles.h"
 #include "filelist/FolderCommands.h"
 #include "filelist/Reorder.h"
+#include "import/RowLayout.h"
 #include "import/SpreadsheetChecks.h"
 
 #include <QApplication>
@@ -23,6 +25,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
@@ -117,6 +120,8 @@ Form1::Form1(shell::Services& services, QWidget* parent)
     m_page->setFixedSize(pixels(QRect(0, 0, 8040, 8070)).size());
     // Placed before the controls exist: placing it later would take away the focus they were given.
     m_scrollArea->setWidget(m_page);
+    // The one addition to the window's frame: the menu bar above the page.
+    m_menuBar = new ImportChoicesBar(m_services.settings, this);
     createControls();
     setHoverShape(m_page, shell::PointerShape::Default); // the window's background
     // White design colours; the skin replaces them with the button face.
@@ -128,24 +133,27 @@ void Form1::fitToScreen() {
     // Fixed single-line border: neither the user nor the layout changes the size. It is the design
     // size, unless that does not fit the screen's available area with the window's frame: then the
     // window is as large as fits, and scroll bars reach the rest.
-    const QSize design = m_page->size();
+    const int bar = m_menuBar->sizeHint().height();
+    const QSize design = m_page->size() + QSize(0, bar);
     QSize client = design;
     const QScreen* screen = this->screen();
     const QMargins frame = expectedFrame(this);
     if (screen) {
         const QSize room = screen->availableGeometry().size().shrunkBy(frame);
-        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scrollArea);
+        const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scrollArea);
         // A scroll bar for one direction takes room from the other, which may then need one too.
         bool across = false, down = false;
         for (int pass = 0; pass < 2; ++pass) {
-            down = design.height() + (across ? bar : 0) > room.height();
-            across = design.width() + (down ? bar : 0) > room.width();
+            down = design.height() + (across ? scrollBar : 0) > room.height();
+            across = design.width() + (down ? scrollBar : 0) > room.width();
         }
-        client = QSize(design.width() + (down ? bar : 0), design.height() + (across ? bar : 0)).boundedTo(room);
+        client =
+            QSize(design.width() + (down ? scrollBar : 0), design.height() + (across ? scrollBar : 0)).boundedTo(room);
         client = client.expandedTo(QSize(1, 1));
     }
     setFixedSize(client);
-    m_scrollArea->setGeometry(rect());
+    m_menuBar->setGeometry(0, 0, client.width(), bar);
+    m_scrollArea->setGeometry(0, bar, client.width(), client.height() - bar);
     // Centred on the screen; a window that still does not fit keeps its title bar on the screen.
     if (screen)
         move(centredOn(screen->availableGeometry(), size(), frame));
@@ -335,6 +343,7 @@ bool Form1::Form_Load() {
     g.run(128, [&] { fileList().setHeaderText(u"PowerPoint File(s)"_s); });
     g.run(130, [&] { ListView1->header()->resizeSection(0, pixels({0, 0, 6500, 0}).width()); });
     g.run(132, [&] { Text1->setText(m_services.settings.read(u"Text1"_s, QString())); });
+    g.run(132, [&] { m_menuBar->restore(); });
     bool creatable = true;
     g.assign(134, creatable, [&] {
         return import::CheckExcelCreatable(m_services.spreadsheets, m_services.prompts, m_services.applicationTitle);
@@ -377,8 +386,8 @@ void Form1::setCaptionColours(const QColor& background, const QColor& text) {
     // The others would inherit the window's colours from it; they keep the desktop's (the list's
     // header, for one, fills its empty end with the window colour).
     const QPalette desktop = QApplication::palette();
-    for (QWidget* widget : QList<QWidget*>{ListView1, Text1, ProgressBar1, PushButton1, PushButton2, PushButton3,
-                                           PushButton4, PushButton5, PushButton6, PushButton9}) {
+    for (QWidget* widget : QList<QWidget*>{m_menuBar, ListView1, Text1, ProgressBar1, PushButton1, PushButton2,
+                                           PushButton3, PushButton4, PushButton5, PushButton6, PushButton9}) {
         QPalette palette = widget->palette();
         for (const QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
             for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
@@ -444,7 +453,9 @@ void Form1::PushButton2_Click() {
     }
     const bool startHadFocus = PushButton2->hasFocus();
     // The run disables them once its start checks passed (setImportRunning), so that "No files
-    // added." and the running-instance question come up over a window as it was.
+    // added." and the running-instance question come up over a window as it was. The menu
+    // choices hold for the whole run, as the options do.
+    m_runChoices = m_menuBar->choices();
     // A protected presentation asks for its password; what is given lasts for this run only.
     const auto passwords = std::make_shared<shell::PromptedPasswords>(m_services.prompts, m_services.applicationTitle);
     m_services.presentations.usePasswords(passwords);
@@ -459,7 +470,7 @@ void Form1::PushButton2_Click() {
 
 void Form1::setImportRunning(bool running) {
     ListView1->setImportRunning(running);
-    for (QWidget* control : QList<QWidget*>{Frame1, Frame2, PushButton2, PushButton6})
+    for (QWidget* control : QList<QWidget*>{m_menuBar, Frame1, Frame2, PushButton2, PushButton6})
         control->setEnabled(!running);
 }
 
@@ -521,7 +532,32 @@ QString Form1::entryText(int position) {
 bool Form1::optionChecked(import::OptionButton option) {
     const QRadioButton* options[] = {Option1, Option2, Option3, Option4, Option5, Option6, Option7};
     const int n = static_cast<int>(option);
+    // Rows laid out by the window are split there, their text only: the run splits nothing more.
+    const bool separation = option != import::OptionButton::Option5 && option != import::OptionButton::Option6;
+    if (separation && m_runChoices.layout.ownRows())
+        return option == import::OptionButton::Option1;
     return n >= 1 && n <= 7 && options[n - 1]->isChecked();
+}
+
+QString Form1::presentationText(office::PresentationServer& server, const QString& path) {
+    // Laid out here, the rows are split at the separation chosen, tested in the order the run tests it.
+    using import::OptionButton;
+    const std::pair<const QRadioButton*, OptionButton> separations[] = {{Option2, OptionButton::Option2},
+                                                                        {Option3, OptionButton::Option3},
+                                                                        {Option4, OptionButton::Option4},
+                                                                        {Option7, OptionButton::Option7}};
+    QString separator;
+    for (const auto& [button, option] : separations) {
+        if (button->isChecked()) {
+            separator = import::separatorOf(option, Text1->text());
+            break;
+        }
+    }
+    return import::laidOutText(server, path, m_runChoices.layout, separator);
+}
+
+import::FailureLog* Form1::failureLog() {
+    return m_runChoices.collectFailures ? &m_failures : nullptr;
 }
 
 QString Form1::text1() {

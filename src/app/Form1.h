@@ -3,6 +3,7 @@
 #include "shell/Pointer.h"
 #include "shell/Services.h"
 
+#include "import/ImportChoices.h"
 #include "import/ImportRun.h"
 
 #include <QCursor>
@@ -25,12 +26,14 @@ class FileList;
 namespace quorvane::app {
 
 class FileListView;
+class ImportChoicesBar;
 class TextProgressBar;
 
 // The main window: the file list with its buttons, the import options, the start button and the
-// progress bar. Every control's member and objectName is its given name (PushButton1, Option4,
-// ListView1, ...). A click handler reads the controls, calls one core routine with the services and
-// shows the result; the routines live in filelist/ and import/.
+// progress bar, below a menu bar with the choices beyond the option frames (ImportChoicesBar). Every
+// control's member and objectName is its given name (PushButton1, Option4, ListView1, ...). A click
+// handler reads the controls, calls one core routine with the services and shows the result; the
+// routines live in filelist/ and import/.
 class Form1 final : public QWidget, public import::ImportWindow {
     Q_OBJECT
 public:
@@ -39,9 +42,9 @@ public:
     ~Form1() override;
 
     // The start-up sequence, run once before the window is shown: skin, hand pointer, the home-page
-    // chance, caption and application title, the list's column, the restored Text1, and the check
-    // that a spreadsheet instance can be created. Failing steps are reported and skipped. Returns
-    // false when the program must end without showing the window.
+    // chance, caption and application title, the list's column, the restored Text1 and menu choices,
+    // and the check that a spreadsheet instance can be created. Failing steps are reported and
+    // skipped. Returns false when the program must end without showing the window.
     bool Form_Load();
 
     // The click handlers of the seven buttons; guarded where the handler numbers its statements.
@@ -69,10 +72,15 @@ public:
     QString text1() override;
     void setProgressValue(double value) override;
     void setProgressText(const QString& text) override;
-    // What the run would ignore (the options, a second start, Clear List) shows disabled while it runs.
+    // What the run would ignore (the options, the menus, a second start, Clear List) shows disabled
+    // while it runs.
     void setImportRunning(bool running) override;
     // The window's sheets hold the text alone: no header row.
     std::optional<std::vector<import::Column>> headerColumns() override { return std::nullopt; }
+    // The menu choices of the run under way (taken when it starts): the rows laid out as the
+    // command line lays them out, and the failures collected when that is chosen.
+    QString presentationText(office::PresentationServer& server, const QString& path) override;
+    import::FailureLog* failureLog() override;
     // ProgressBar1's value as last set (not rounded).
     double progressValue() const { return m_progressValue; }
 
@@ -103,6 +111,9 @@ private:
 
     shell::Services& m_services;
     import::ImportRun m_importRun;
+    // The menu choices as the run under way took them, and its failures when it collects them.
+    import::ImportChoices m_runChoices;
+    import::FailureLog m_failures;
     shell::PointerShape m_pointer = shell::PointerShape::Default;
     // The image of HAND-M.CUR once start-up loaded it; without it the custom shape is the platform's
     // pointing hand.
@@ -111,7 +122,9 @@ private:
     QHash<QObject*, shell::PointerShape> m_hoverShapes;
     double m_progressValue = 0;
 
-    // The page that holds the controls, and the scroll area that shows it.
+    // The menu bar above the controls; the page that holds the controls, and the scroll area that
+    // shows it.
+    ImportChoicesBar* m_menuBar = nullptr;
     QScrollArea* m_scrollArea = nullptr;
     QWidget* m_page = nullptr;
     // The controls, in the order in which they are created.
