@@ -1,22 +1,31 @@
 #include "app/ResultWindow.h"
 
 #include "app/Placement.h"
+#include "app/SheetPicker.h"
+#include "app/WorkbookFind.h"
+
+#include "office/CellNames.h"
 
 #include "office/spreadsheet/CsvParts.h"
 #include "office/spreadsheet/WorkbookExport.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
@@ -78,6 +87,41 @@ protected:
     }
 };
 
+// "1 row", "1,234 rows".
+QString counted(std::int64_t n, const QString& one, const QString& many) {
+    return office::groupedNumber(n) + u' ' + (n == 1 ? one : many);
+}
+
+// The rows of a sheet, from row 1 to its last row with something in it.
+std::int64_t rowsOf(const office::Worksheet& sheet) {
+    return sheet.isEmpty() ? 0 : sheet.usedRange().bottom();
+}
+
+// The field of the find bar: Enter finds the next cell, Shift+Enter the one before, Escape closes
+// the bar.
+class FindField final : public QLineEdit {
+public:
+    FindField(QWidget* parent, std::function<void(bool forward)> find, std::function<void()> close)
+        : QLineEdit(parent), m_find(std::move(find)), m_close(std::move(close)) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            m_find(!event->modifiers().testFlag(Qt::ShiftModifier));
+            return;
+        }
+        if (event->key() == Qt::Key_Escape) {
+            m_close();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+
+private:
+    std::function<void(bool)> m_find;
+    std::function<void()> m_close;
+};
+
 } // namespace
 
 // ---- ResultWindow
@@ -86,7 +130,9 @@ ResultWindow::ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance
                            ResultPrompts& prompts, TemporaryFolders& copies)
     : QMainWindow(nullptr), m_instance(std::move(instance)), m_desktop(desktop), m_prompts(prompts), m_copies(copies),
       m_tabs(new QTabWidget(this)), m_saveAction(new QAction(u"Save"_s, this)),
-      m_saveAsAction(new QAction(u"Save As…"_s, this)), m_separator(new QAction(this)) {
+      m_saveAsAction(new QAction(u"Save As…"_s, this)), m_separator(new QAction(this)),
+      m_findAction(new QAction(u"Find…"_s, this)), m_goToSheetAction(new QAction(u"Go to Sheet…"_s, this)),
+      m_findSeparator(new QAction(this)), m_status(new QLabel(this)) {
     // A window of its own: no parent, so it stays when the main window goes, and it is freed on close.
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(u"ResultWindow"_s);
@@ -121,9 +167,44 @@ ResultWindow::ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance
     connect(m_saveAction, &QAction::triggered, this, [this] { save(); });
     connect(m_saveAsAction, &QAction::triggered, this, [this] { saveAs(); });
     m_separator->setSeparator(true);
+    m_findSeparator->setSeparator(true);
     QAction* openAction =
         bar->addAction(u"Open in spreadsheet application"_s, this, [this] { openInSpreadsheetApplication(); });
     openAction->setObjectName(u"OpenInSpreadsheet"_s);
+
+    // Finding a text and reaching a sheet among thousands.
+    m_findAction->setObjectName(u"Find"_s);
+    m_findAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(m_findAction, &QAction::triggered, this, &ResultWindow::showFindBar);
+    m_goToSheetAction->setObjectName(u"GoToSheet"_s);
+    m_goToSheetAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    connect(m_goToSheetAction, &QAction::triggered, this, &ResultWindow::showSheetList);
+    for (QAction* action : {m_findAction, m_goToSheetAction}) {
+        action->setShortcutVisibleInContextMenu(true);
+        action->setToolTip(u"%1 (%2)"_s.arg(QString(action->text()).remove(u'…'),
+                                            action->shortcut().toString(QKeySequence::NativeText)));
+        bar->addAction(action);
+    }
+    m_tabs->tabBar()->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_tabs->tabBar()->addAction(m_goToSheetAction);
+    // The keys of the window, whichever part of it has the keyboard: the find bar's next and
+    // previous, and the next and previous sheet (the grid would take Ctrl+PgDn as a page down).
+    const std::pair<QKeySequence, std::function<void()>> windowKeys[] = {
+        {QKeySequence(Qt::Key_F3), [this] { find(m_findText->text(), true, m_matchCase->isChecked()); }},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { find(m_findText->text(), false, m_matchCase->isChecked()); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), [this] { showSheet(m_tabs->currentIndex() + 1); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), [this] { showSheet(m_tabs->currentIndex() - 1); }},
+    };
+    for (const auto& [key, act] : windowKeys) {
+        auto* action = new QAction(this);
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, act);
+        addAction(action);
+    }
+    createFindBar();
+    m_status->setObjectName(u"SheetStatus"_s);
+    statusBar()->addPermanentWidget(m_status);
+    connect(m_tabs, &QTabWidget::currentChanged, this, &ResultWindow::updateStatus);
     // The grid of the sheet shown takes the keys (Ctrl+End, Shift and the arrows, Ctrl+C).
     connect(m_tabs, &QTabWidget::currentChanged, this, [this] {
         if (QWidget* grid = m_tabs->currentWidget())
@@ -133,7 +214,141 @@ ResultWindow::ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance
     refresh();
 }
 
+ResultWindow::~ResultWindow() {
+    watch(nullptr);
+}
+
+void ResultWindow::createFindBar() {
+    m_findBar = new QToolBar(u"Find"_s, this);
+    m_findBar->setObjectName(u"FindBar"_s);
+    m_findBar->setMovable(false);
+    addToolBar(Qt::BottomToolBarArea, m_findBar);
+    auto* label = new QLabel(u"Fi&nd:"_s, m_findBar);
+    m_findText = new FindField(
+        m_findBar, [this](bool forward) { find(m_findText->text(), forward, m_matchCase->isChecked()); },
+        [this] {
+            m_findBar->hide();
+            if (QTableView* shown = grid(m_tabs->currentIndex()))
+                shown->setFocus(Qt::OtherFocusReason);
+        });
+    m_findText->setObjectName(u"FindText"_s);
+    m_findText->setClearButtonEnabled(true);
+    m_findText->setMaximumWidth(320);
+    label->setBuddy(m_findText);
+    m_matchCase = new QCheckBox(u"Match &case"_s, m_findBar);
+    m_matchCase->setObjectName(u"MatchCase"_s);
+    m_findBar->addWidget(label);
+    m_findBar->addWidget(m_findText);
+    QAction* next =
+        m_findBar->addAction(u"&Next"_s, this, [this] { find(m_findText->text(), true, m_matchCase->isChecked()); });
+    next->setToolTip(u"The next cell (F3)"_s);
+    QAction* previous = m_findBar->addAction(u"&Previous"_s, this,
+                                             [this] { find(m_findText->text(), false, m_matchCase->isChecked()); });
+    previous->setToolTip(u"The cell before (Shift+F3)"_s);
+    m_findBar->addWidget(m_matchCase);
+    m_findBar->hide();
+}
+
+void ResultWindow::showFindBar() {
+    m_findBar->show();
+    m_findText->setFocus(Qt::ShortcutFocusReason);
+    m_findText->selectAll();
+}
+
+QTableView* ResultWindow::grid(int index) const {
+    return qobject_cast<QTableView*>(m_tabs->widget(index));
+}
+
+bool ResultWindow::find(const QString& text, bool forward, bool matchCase) {
+    if (!m_workbook)
+        return false;
+    if (text.isEmpty()) {
+        showFindBar();
+        return false;
+    }
+    const int sheet = std::max(m_tabs->currentIndex(), 0);
+    CellPlace from{sheet, 0, 0};
+    if (const QTableView* shown = grid(sheet); shown && shown->currentIndex().isValid())
+        from = {sheet, shown->currentIndex().row(), shown->currentIndex().column()};
+    const std::optional<CellPlace> found =
+        findInWorkbook(*m_workbook, from, text, forward, matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    if (!found) {
+        statusBar()->showMessage(u"\"%1\" is in no cell of the workbook."_s.arg(text));
+        return false;
+    }
+    statusBar()->showMessage(u"\"%1\" found in %2 of the sheet \"%3\"."_s.arg(
+        text, office::cellName(found->row, found->column), m_workbook->sheet(found->sheet).name()));
+    // The field keeps the keyboard, so that Enter finds the next one.
+    const bool fieldHadFocus = m_findText->hasFocus();
+    m_tabs->setCurrentIndex(found->sheet);
+    if (QTableView* view = grid(found->sheet)) {
+        const QModelIndex cell = view->model()->index(static_cast<int>(found->row), static_cast<int>(found->column));
+        view->setCurrentIndex(cell);
+        view->scrollTo(cell, QAbstractItemView::PositionAtCenter);
+    }
+    if (fieldHadFocus)
+        m_findText->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void ResultWindow::showSheet(int index) {
+    if (index < 0 || index >= m_tabs->count())
+        return;
+    m_tabs->setCurrentIndex(index);
+    if (QTableView* shown = grid(index))
+        shown->setFocus(Qt::OtherFocusReason);
+}
+
+void ResultWindow::showSheetList() {
+    if (!m_workbook)
+        return;
+    QStringList names;
+    for (int i = 0; i < m_tabs->count(); ++i)
+        names.append(m_tabs->tabText(i));
+    auto* picker = new SheetPicker(names, m_tabs->currentIndex(), this);
+    picker->setAttribute(Qt::WA_DeleteOnClose);
+    connect(picker, &QDialog::accepted, this, [this, picker] { showSheet(picker->chosen()); });
+    picker->open();
+}
+
+QString ResultWindow::statusText() const {
+    if (!m_workbook)
+        return {};
+    std::int64_t rows = 0;
+    for (int i = 0; i < m_workbook->sheetCount(); ++i)
+        rows += rowsOf(m_workbook->sheet(i));
+    const int shown = m_tabs->currentIndex();
+    const QString sheet = shown >= 0 && shown < m_workbook->sheetCount()
+                              ? u"This sheet: %1"_s.arg(counted(rowsOf(m_workbook->sheet(shown)), u"row"_s, u"rows"_s))
+                              : QString();
+    return u"%1    Workbook: %2, %3"_s.arg(sheet, counted(m_workbook->sheetCount(), u"sheet"_s, u"sheets"_s),
+                                           counted(rows, u"row"_s, u"rows"_s));
+}
+
+void ResultWindow::updateStatus() {
+    m_status->setText(statusText());
+}
+
+void ResultWindow::watch(const std::shared_ptr<office::Workbook>& workbook) {
+    if (m_workbook && m_workbook != workbook)
+        m_workbook->setChangeHook({});
+    if (workbook)
+        workbook->setChangeHook([this] { workbookChanged(); });
+}
+
+void ResultWindow::workbookChanged() {
+    // Only a saved workbook's title has something to say; the tabs follow when the import hands it
+    // over again.
+    if (m_lastSave)
+        setWindowTitle(displayName());
+}
+
+bool ResultWindow::changedSinceSaved() const {
+    return m_lastSave && m_workbook && m_lastSave->revision != m_workbook->revision();
+}
+
 void ResultWindow::refresh() {
+    watch(m_instance->activeWorkbook());
     m_workbook = m_instance->activeWorkbook();
     const int shown = m_tabs->currentIndex();
     while (m_tabs->count() > 0) {
@@ -147,7 +362,8 @@ void ResultWindow::refresh() {
     }
     setWindowTitle(displayName());
     for (int i = 0; i < m_workbook->sheetCount(); ++i) {
-        auto* view = new SheetView(m_tabs, {m_saveAction, m_saveAsAction, m_separator});
+        auto* view = new SheetView(
+            m_tabs, {m_saveAction, m_saveAsAction, m_separator, m_findAction, m_goToSheetAction, m_findSeparator});
         view->setObjectName(u"Grid"_s);
         view->setModel(new SheetTableModel(m_workbook, i, view));
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -164,6 +380,7 @@ void ResultWindow::refresh() {
     m_tabs->setCurrentIndex(shown >= 0 && shown < m_tabs->count() ? shown : m_workbook->activeIndex());
     if (QWidget* grid = m_tabs->currentWidget())
         grid->setFocus(Qt::OtherFocusReason);
+    updateStatus();
 }
 
 // Widens each column to what its first rows hold, within bounds; looking at a bounded number of
@@ -208,6 +425,9 @@ QString ResultWindow::displayName() const {
     if (!m_lastSave)
         return m_workbook ? m_workbook->name() : QString::fromUtf16(office::SpreadsheetApplicationName);
     const QString file = QFileInfo(m_lastSave->path).fileName();
+    // The file no longer holds what the window shows: Save will ask where to save.
+    if (changedSinceSaved())
+        return u"%1 (changed by an import since it was saved)"_s.arg(file);
     if (m_lastSave->scope == CsvScope::EachSheet)
         return u"%1 (%2 files, one per sheet)"_s.arg(QFileInfo(office::csvPartPath(file, u"…"_s)).fileName(),
                                                      QString::number(m_lastSave->files));
@@ -273,6 +493,7 @@ bool ResultWindow::saveTo(const QString& path, office::OutputFormat format, CsvS
         m_prompts.showFailure(this, QString::fromUtf8(failure.what()));
         return false;
     }
+    m_lastSave->revision = m_workbook->revision();
     if (m_lastSave->whole)
         m_savedRevision = m_workbook->revision();
     setWindowTitle(displayName());
@@ -280,7 +501,8 @@ bool ResultWindow::saveTo(const QString& path, office::OutputFormat format, CsvS
 }
 
 bool ResultWindow::save() {
-    if (m_lastSave && m_lastSave->whole)
+    // A file saved before a later import added to the workbook is never replaced without asking.
+    if (m_lastSave && m_lastSave->whole && !changedSinceSaved())
         return saveTo(m_lastSave->path, m_lastSave->format, m_lastSave->scope);
     return saveAs();
 }

@@ -18,9 +18,13 @@
 #include <vector>
 
 class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
 class QTabWidget;
 class QTableView;
 class QTemporaryDir;
+class QToolBar;
 
 namespace quorvane::app {
 
@@ -78,19 +82,24 @@ private:
 };
 
 // The workbook an import leaves to the user: a top-level window titled with the workbook's name
-// (once saved, the saved file's name and what it holds when that is not the whole workbook), one tab
-// per sheet in workbook order, the grid with the keyboard focus and A1 current. The user can save it
-// as .xlsx or .ods (the workbook) or .csv (the sheet shown, or each sheet as a file of its own), with Save
-// (Ctrl+S: where it was last saved whole, else as Save As) and Save As (Ctrl+Shift+S), and open it in
-// the desktop's spreadsheet application. Ctrl+C copies the selected cells as tab-separated text.
-// The grid's context menu holds Save, Save As and Copy with their keys. Closing the window quits the
-// spreadsheet instance, after asking when its data was never saved.
+// (once saved, the saved file's name and what it holds when that is not the whole workbook, and that
+// it changed when a later import added to it), one tab per sheet in workbook order, the grid with the
+// keyboard focus and A1 current, and a status line with the rows of the sheet shown and the
+// workbook's sheets and rows. The user can save it as .xlsx or .ods (the workbook) or .csv (the sheet
+// shown, or each sheet as a file of its own), with Save (Ctrl+S: where it was last saved whole, else as Save
+// As) and Save As (Ctrl+Shift+S), and open it in the desktop's spreadsheet application. Ctrl+C copies
+// the selected cells as tab-separated text. For workbooks of thousands of sheets: Find (Ctrl+F, then
+// F3 and Shift+F3) through every sheet, Ctrl+PgDn and Ctrl+PgUp to the next and previous sheet, and
+// Go to Sheet (Ctrl+G, also in the tab bar's menu) with a list of the sheets and a name filter. The
+// grid's context menu holds Save, Save As, Find, Go to Sheet and Copy with their keys. Closing the
+// window quits the spreadsheet instance, after asking when its data was never saved.
 class ResultWindow final : public QMainWindow {
     Q_OBJECT
 public:
     // copies holds the temporary copies opened elsewhere and must outlive the window.
     ResultWindow(std::shared_ptr<office::SpreadsheetInstance> instance, shell::Desktop& desktop, ResultPrompts& prompts,
                  TemporaryFolders& copies);
+    ~ResultWindow() override;
 
     // What a .csv save writes: the sheet shown (with the sheets that continue it or that it
     // continues), or every sheet with something in it, each to a file of its own (csvPartPath).
@@ -105,7 +114,8 @@ public:
     // title then shows the file's name, and says so when the file does not hold the whole workbook
     // (which then still counts as unsaved). Returns false after showing the failure.
     bool saveTo(const QString& path, office::OutputFormat format, CsvScope scope = CsvScope::ShownSheet);
-    // Saves again where and as the workbook was last saved whole; otherwise as saveAs().
+    // Saves again where and as the workbook was last saved whole, unless an import changed it since:
+    // then, and when it was never saved whole, as saveAs().
     bool save();
     // Asks for a path and a type of file and saves there, as office::saveNameFor says (a name whose
     // suffix names no format the program writes gets the suffix of the type chosen, asking before it
@@ -118,6 +128,20 @@ public:
     // True when the workbook holds data that was never saved as a whole.
     bool hasUnsavedData() const;
 
+    // Finds text from the current cell of the sheet shown onwards (forward) or backwards, through
+    // every sheet and round to it (findInWorkbook), in any case unless matchCase. The cell found
+    // becomes the current one, on its sheet, and is scrolled into view; false, and the status line
+    // says so, when no cell holds the text.
+    bool find(const QString& text, bool forward = true, bool matchCase = false);
+    // Find (Ctrl+F): shows the find bar, its text selected and taking the keys.
+    void showFindBar();
+    // Shows the sheet at index (from 0), its grid taking the keys.
+    void showSheet(int index);
+    // Go to Sheet (Ctrl+G): opens the list of the sheets (SheetPicker); the one chosen is shown.
+    void showSheetList();
+    // What the status line says: the rows of the sheet shown, the sheets and rows of the workbook.
+    QString statusText() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -126,6 +150,14 @@ private:
     static void fitRows(QTableView* view);
     // The workbook's name until it is saved, then the saved file's name and what it holds.
     QString displayName() const;
+    // Whether the workbook changed (an import added to it) since it was last saved.
+    bool changedSinceSaved() const;
+    // The workbook changed: the title says so at once once it was saved.
+    void workbookChanged();
+    void watch(const std::shared_ptr<office::Workbook>& workbook);
+    void createFindBar();
+    void updateStatus();
+    QTableView* grid(int index) const;
     // The sheet shown, and the sheets it continues or that continue it, as a .csv at path.
     void saveShownSheetCsv(const QString& path, office::OutputFormat format);
     // Every part of the workbook as a .csv of its own beside path; how many files were written.
@@ -140,6 +172,13 @@ private:
     QAction* m_saveAction;
     QAction* m_saveAsAction;
     QAction* m_separator;
+    QAction* m_findAction;
+    QAction* m_goToSheetAction;
+    QAction* m_findSeparator;
+    QToolBar* m_findBar = nullptr;
+    QLineEdit* m_findText = nullptr;
+    QCheckBox* m_matchCase = nullptr;
+    QLabel* m_status;
     std::optional<std::uint64_t> m_savedRevision;
     // The last save: where, how, and what the file (or files) held.
     struct LastSave {
@@ -149,6 +188,7 @@ private:
         bool whole = false; // the whole workbook; otherwise only onlySheet (with its continuations)
         QString onlySheet;
         int files = 1;
+        std::uint64_t revision = 0; // the workbook's revision then
     };
     std::optional<LastSave> m_lastSave;
 };

@@ -7,11 +7,17 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -20,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 using namespace quorvane;
@@ -363,7 +370,8 @@ TEST_F(ResultWindowTest, TheGridHasTheFocusAtA1AndItsMenuShowsTheKeys) {
         EXPECT_TRUE(action->isShortcutVisibleInContextMenu()) << action->text().toStdString();
         menu.append(action->objectName() + u' ' + action->shortcut().toString());
     }
-    EXPECT_EQ(menu, (QStringList{u"Save Ctrl+S"_s, u"SaveAs Ctrl+Shift+S"_s, u"-"_s, u"Copy Ctrl+C"_s}));
+    EXPECT_EQ(menu, (QStringList{u"Save Ctrl+S"_s, u"SaveAs Ctrl+Shift+S"_s, u"-"_s, u"Find Ctrl+F"_s,
+                                 u"GoToSheet Ctrl+G"_s, u"-"_s, u"Copy Ctrl+C"_s}));
     m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Discard);
     EXPECT_TRUE(window->close()); // no active window is left to take the keys of the tests after this one
 }
@@ -430,6 +438,121 @@ TEST_F(ResultWindowTest, ACsvOfSeveralSheetsIsTheShownSheetOrEachSheetInAFileOfI
     EXPECT_FALSE(QFileInfo::exists(csv)) << "the name chosen only names the files";
     EXPECT_TRUE(m_prompts.failures.isEmpty()) << m_prompts.failures.join(u'\n').toStdString();
     EXPECT_TRUE(window->close()); // everything is saved: no question
+}
+
+TEST_F(ResultWindowTest, FindGoesThroughEverySheetInAnyCaseAndShowsTheCellFound) {
+    auto target = handOverTarget();
+    for (const QString& rows : {u"alpha¸Needle one\r\nbeta¸x\r\n"_s, u"NEEDLE two\r\n"_s}) {
+        readIntoClipboard(rows);
+        target->sheetsAdd();
+        target->paste();
+    }
+    target->setVisible(true);
+    app::ResultWindow* window = m_windows.windows().front();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const auto at = [&] {
+        const QModelIndex cell = grid(window, tabs(window)->currentIndex())->currentIndex();
+        return std::tuple(tabs(window)->currentIndex(), cell.row(), cell.column());
+    };
+
+    // Ctrl+F, the text, Enter: from A1 of the sheet shown onwards, in any case; Enter again, the next.
+    QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+    auto* field = window->findChild<QLineEdit*>(u"FindText"_s);
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    QTest::keyClicks(field, u"needle"_s);
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(at(), std::tuple(1, 0, 1));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(at(), std::tuple(2, 0, 0));
+    // F3 goes round to the first sheet again, Shift+F3 back.
+    QTest::keyClick(field, Qt::Key_F3);
+    EXPECT_EQ(at(), std::tuple(1, 0, 1));
+    QTest::keyClick(field, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(at(), std::tuple(2, 0, 0));
+    EXPECT_TRUE(grid(window, 2)->visualRect(grid(window, 2)->currentIndex()).isValid()) << "scrolled into view";
+    // Matching case, only the cell that says "Needle"; a text in no cell moves nothing and says so.
+    EXPECT_TRUE(window->find(u"Needle"_s, true, true));
+    EXPECT_EQ(at(), std::tuple(1, 0, 1));
+    EXPECT_TRUE(window->find(u"Needle"_s, true, true));
+    EXPECT_EQ(at(), std::tuple(1, 0, 1));
+    EXPECT_FALSE(window->find(u"haystack"_s));
+    EXPECT_EQ(at(), std::tuple(1, 0, 1));
+    EXPECT_EQ(window->statusBar()->currentMessage(), u"\"haystack\" is in no cell of the workbook."_s);
+    // Escape closes the bar and gives the grid the keys.
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_FALSE(window->findChild<QWidget*>(u"FindBar"_s)->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), grid(window, 1));
+    m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Discard);
+    EXPECT_TRUE(window->close());
+}
+
+TEST_F(ResultWindowTest, TheSheetKeysTheSheetListAndTheStatusLineReachEverySheet) {
+    auto target = handOverTarget();
+    for (int n = 1; n <= 30; ++n) {
+        readIntoClipboard(u"row\r\n"_s);
+        target->sheetsAdd();
+        target->paste();
+        target->setActiveSheetName(u"Deck %1"_s.arg(n));
+    }
+    target->setVisible(true);
+    app::ResultWindow* window = m_windows.windows().front();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    tabs(window)->setCurrentIndex(0);
+    EXPECT_EQ(window->findChild<QLabel*>(u"SheetStatus"_s)->text(),
+              u"This sheet: 2 rows    Workbook: 31 sheets, 32 rows"_s);
+
+    // Ctrl+PgDn and Ctrl+PgUp, from the grid; no further than the first sheet.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(tabs(window)->currentIndex(), 1);
+    EXPECT_EQ(window->findChild<QLabel*>(u"SheetStatus"_s)->text(),
+              u"This sheet: 1 row    Workbook: 31 sheets, 32 rows"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(tabs(window)->currentIndex(), 0);
+    EXPECT_EQ(QApplication::focusWidget(), grid(window, 0));
+
+    // Ctrl+G: the list, filtered by a part of the name in any case; the arrow keys pick, Enter goes.
+    EXPECT_TRUE(tabs(window)->tabBar()->actions().contains(window->findChild<QAction*>(u"GoToSheet"_s)));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_G, Qt::ControlModifier);
+    auto* picker = window->findChild<QDialog*>(u"SheetPicker"_s);
+    ASSERT_NE(picker, nullptr);
+    QWidget* filter = picker->findChild<QWidget*>(u"SheetFilter"_s);
+    ASSERT_TRUE(QTest::qWaitFor([filter] { return QApplication::focusWidget() == filter; }));
+    QTest::keyClicks(QApplication::focusWidget(), u"deck 2"_s);
+    auto* list = picker->findChild<QListWidget*>(u"SheetList"_s);
+    int listed = 0;
+    for (int row = 0; row < list->count(); ++row)
+        listed += list->item(row)->isHidden() ? 0 : 1;
+    EXPECT_EQ(listed, 11); // Deck 2 and Deck 20 to Deck 29
+    EXPECT_EQ(list->currentItem()->text(), u"Deck 2"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(tabs(window)->tabText(tabs(window)->currentIndex()), u"Deck 20"_s);
+    m_prompts.closeAnswers.push_back(app::ResultPrompts::CloseChoice::Discard);
+    EXPECT_TRUE(window->close());
+}
+
+TEST_F(ResultWindowTest, AnImportIntoASavedWorkbookSaysSoAtOnceAndSaveAsksWhere) {
+    auto target = handOverTarget();
+    app::ResultWindow* window = m_windows.windows().front();
+    const QString saved = m_dir.filePath(u"first.xlsx"_s);
+    ASSERT_TRUE(window->saveTo(saved, office::OutputFormat::Xlsx));
+    EXPECT_FALSE(window->hasUnsavedData());
+    // The next run adds its first sheet: the title and the unsaved state say so before it ends.
+    target->sheetsAdd();
+    EXPECT_EQ(window->windowTitle(), u"first.xlsx (changed by an import since it was saved)"_s);
+    EXPECT_TRUE(window->hasUnsavedData());
+    target->paste();
+    target->setVisible(true);
+    // Save asks where (proposing the earlier file) instead of replacing it quietly.
+    m_prompts.paths.push_back({m_dir.filePath(u"second.xlsx"_s), office::OutputFormat::Xlsx});
+    EXPECT_TRUE(window->save());
+    EXPECT_EQ(m_prompts.suggested, QStringList{saved});
+    EXPECT_EQ(test::readXlsx(saved).size(), 1);
+    EXPECT_EQ(window->windowTitle(), u"second.xlsx"_s);
+    EXPECT_TRUE(window->close());
 }
 
 TEST_F(ResultWindowTest, CtrlCCopiesTheSelectedRangeAsTabSeparatedText) {

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,7 +43,14 @@ public:
     // A number that changes with every change of the workbook's sheets or cells, so a window can
     // tell whether what it saved is still what there is.
     std::uint64_t revision() const { return m_revision; }
-    void touch() { ++m_revision; }
+    void touch() {
+        ++m_revision;
+        if (m_changed)
+            m_changed();
+    }
+    // Called after every change (touch), on the thread that made it, so that a window showing the
+    // workbook learns at once that it changed; an empty function (the default) calls nothing.
+    void setChangeHook(std::function<void()> hook) { m_changed = std::move(hook); }
 
 private:
     QString m_name;
@@ -50,6 +58,7 @@ private:
     int m_active = 0;
     int m_sheetCounter = 1;
     std::uint64_t m_revision = 0;
+    std::function<void()> m_changed;
 };
 
 } // namespace quorvane::office
