@@ -423,6 +423,16 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        // Enter and Return press a push button that has the focus, as Space does.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button && button->isEnabled() && !key->isAutoRepeat() && key->modifiers() == Qt::NoModifier &&
+            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            button->click();
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseMove && m_pointer != shell::PointerShape::Busy) {
         const auto rule = m_hoverShapes.constFind(watched);
         if (rule != m_hoverShapes.cend())

@@ -20,6 +20,10 @@ ResultPrompts::CloseChoice QtResultPrompts::askBeforeClose(QWidget* window, cons
                     u"Do you want to save the workbook \"%1\" before closing it?"_s.arg(workbookName),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, window);
     box.setDefaultButton(QMessageBox::Save);
+    // Every answer has a letter of its own, whatever the desktop's captions have (its Discard has none).
+    box.button(QMessageBox::Save)->setText(u"&Save"_s);
+    box.button(QMessageBox::Discard)->setText(u"&Discard"_s);
+    box.button(QMessageBox::Cancel)->setText(u"&Cancel"_s);
     switch (box.exec()) {
     case QMessageBox::Save:
         return CloseChoice::Save;

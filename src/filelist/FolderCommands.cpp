@@ -3,6 +3,7 @@
 #include "filelist/FolderScan.h"
 #include "filelist/ListError.h"
 
+#include "office/LocalNames.h"
 #include "shell/Guard.h"
 #include "shell/Locations.h"
 
@@ -69,11 +70,24 @@ void PushButton4_Click(shell::Services& services, shell::PointerHost& window, Fi
     g.run(112, [&] { folders.append(path + u'/'); });
     ScanSkips skips;
     g.run(114, [&] { CollectSubfolders(folders, true, services.events, skips); });
+    // The appending does not yield, so nothing else changes the list meanwhile.
+    const int before = list.Count();
     AppendFolderFiles(folders, u"*."_s + answer, list, &g, &skips); // statements 116 to 130
+    const bool added = list.Count() > before;
     // What the scan left out is told once, under the walk's number, after everything else was added.
     if (!skips.empty())
         g.report(114, skips.description());
     g.run(132, [&] { window.setPointer(shell::PointerShape::Default); });
+    // A scan that found nothing says what it looked for and where, rather than nothing at all.
+    if (!added)
+        g.run(134, [&] {
+            services.prompts.messageBox(noFilesFoundMessage(answer, path), shell::MessageStyle::Information,
+                                        services.applicationTitle);
+        });
+}
+
+QString noFilesFoundMessage(const QString& extension, const QString& folder) {
+    return u"No files with the extension %1 were found in %2 or below it."_s.arg(extension, office::shownName(folder));
 }
 
 void appendDroppedItems(const QStringList& paths, FileList& list, shell::EventPump& events,

@@ -16,7 +16,8 @@ namespace quorvane::filelist {
 // The extension prompt of the folder scan (two bare carriage returns, as the prompt shows them), its
 // proposed answer, the folder browser's prompt and the setting that keeps the last answer.
 inline constexpr char16_t ExtensionPrompt[] =
-    u"Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for all doc files, etc.)";
+    u"Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for all doc files, etc.)\r\r"
+    u"ppt* finds .ppt, .pptx and .pptm files; enter odp for OpenDocument presentations (.odp).";
 inline constexpr char16_t ExtensionDefault[] = u"ppt*";
 inline constexpr char16_t FolderPrompt[] = u"Please select folder:";
 inline constexpr char16_t ExtensionKey[] = u"Extension";
@@ -28,10 +29,14 @@ inline constexpr char16_t SamplesQuestion[] =
 // What the user is told instead when no program to show folders is set up: where the samples are.
 QString noFolderProgramMessage(const QString& samplesFolder);
 
+// What a folder scan that added nothing says: the extension as typed, the folder as chosen.
+QString noFilesFoundMessage(const QString& extension, const QString& folder);
+
 // "Add All File(s) In Folder": asks for an extension (stored under "Extension") and a folder, then,
 // with the busy pointer, appends every file below it that matches "*." + extension in walk order.
-// Cancelling either question ends it. Failing statements are reported (100 to 132) and the command
-// goes on; what the walk left out is told in one report at 114. OperationAborted passes through.
+// Cancelling either question ends it. Failing statements are reported (100 to 134) and the command
+// goes on; what the walk left out is told in one report at 114. A scan that adds nothing says so
+// (noFilesFoundMessage, an information box). OperationAborted passes through.
 void PushButton4_Click(shell::Services& services, shell::PointerHost& window, FileList& list);
 
 // A drop of local paths on the list, in their order: a folder (or a link to one) gives all the files

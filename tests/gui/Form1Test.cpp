@@ -287,6 +287,11 @@ TEST_F(Form1Test, TheKeyboardGoesFromTheListDownToStartAndTheButtonsHaveMnemonic
                                                              {u"PushButton2", u"&Start Importing PowerPoint Files"_s}};
     for (const auto& [name, caption] : mnemonics)
         EXPECT_EQ(control<QPushButton>(name)->text(), caption);
+    // Enter presses the button that has the focus, as Space does.
+    window.fileList().Add(u"/p/a.pptx"_s);
+    control<QWidget>(u"PushButton6")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(window.fileList().Count(), 0);
     // (A button pressed by its mnemonic shows the press for a moment before it clicks.)
     window.fileList().Add(u"/p/a.pptx"_s);
     QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);

@@ -1,6 +1,7 @@
 // The desktop prompts: what the boxes show and what they answer, driven while they are up, and what
 // the windows behind them do meanwhile.
 #include "app/QtPrompts.h"
+#include "app/ResultWindow.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -75,6 +76,23 @@ TEST(QtPromptsTest, MessageBoxesShowPlainTextWithTheProgramsLineBreaks) {
         });
         EXPECT_EQ(prompts.messageBox(u"failed"_s, style, u"Application Error"_s), shell::MessageAnswer::Ok);
     }
+}
+
+TEST(QtPromptsTest, TheResultWindowsClosePromptHasALetterForEachAnswer) {
+    app::QtResultPrompts prompts;
+    QStringList captions;
+    whenUp([&](QDialog* up) {
+        auto* box = qobject_cast<QMessageBox*>(up);
+        ASSERT_NE(box, nullptr);
+        for (const QAbstractButton* button : box->buttons())
+            captions.append(button->text());
+        // The box presses the button whose letter is typed; if none does, it is cancelled, not left up.
+        QTimer::singleShot(5000, box, [box] { box->reject(); });
+        QTest::keyClick(box, Qt::Key_D);
+    });
+    EXPECT_EQ(prompts.askBeforeClose(nullptr, u"Book1"_s), app::ResultPrompts::CloseChoice::Discard);
+    captions.sort();
+    EXPECT_EQ(captions, (QStringList{u"&Cancel"_s, u"&Discard"_s, u"&Save"_s}));
 }
 
 TEST(QtPromptsTest, EscapeDismissesABox) {

@@ -512,7 +512,8 @@ TEST_F(FolderCommand, ScanAddsMatchingFilesFolderByFolder) {
                                   tree.paths({u"intro.pptm"_s, u"Week 2/Lecture.PPT"_s, u"Week 10/Lecture.pptx"_s}));
     ASSERT_EQ(prompts.inputs.size(), 1u);
     EXPECT_EQ(prompts.inputs[0].prompt, u"Enter file extension to load:\r\r(* for all files, txt for all txt files, "
-                                        u"doc for all doc files, etc.)"_s);
+                                        u"doc for all doc files, etc.)\r\rppt* finds .ppt, .pptx and .pptm files; "
+                                        u"enter odp for OpenDocument presentations (.odp)."_s);
     EXPECT_EQ(prompts.inputs[0].caption, Title);
     EXPECT_EQ(prompts.inputs[0].defaultText, u"ppt*"_s);
     EXPECT_EQ(dialogs.folderPrompts, QStringList{u"Please select folder:"_s});
@@ -565,6 +566,19 @@ TEST_F(FolderCommand, FailingStatementsAreReportedAndTheCommandGoesOn) {
     filelist::PushButton4_Click(withoutBrowser, window, list);
     EXPECT_EQ(errors.lines(), (std::vector<int>{104, 106})) << "no folder: the command ends after the report";
     EXPECT_EQ(list.Count(), 1);
+}
+
+TEST_F(FolderCommand, AScanThatAddsNothingSaysWhatItLookedForAndWhere) {
+    tree.file(u"talk.odp"_s);
+    list.Add(u"already there"_s);
+    scan(u"ppt*"_s, tree.root());
+    EXPECT_EQ(list.Count(), 1);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text,
+              u"No files with the extension ppt* were found in %1 or below it."_s.arg(tree.root()));
+    EXPECT_EQ(prompts.messages[0].style, shell::MessageStyle::Information);
+    EXPECT_EQ(prompts.messages[0].caption, Title);
+    EXPECT_TRUE(errors.reports.empty());
 }
 
 TEST_F(FolderCommand, AVanishedFolderIsReportedAtTheWalk) {
