@@ -16,14 +16,24 @@ QString key(const char16_t* name) {
     return QString::fromUtf16(name);
 }
 
+// The names of a comma list, without the spaces around them: a list edited by hand into the settings
+// file comes back with a space after each comma.
+QStringList namesOf(const QString& list) {
+    QStringList names;
+    for (const QString& name : list.split(u',', Qt::SkipEmptyParts))
+        if (const QString trimmed = name.trimmed(); !trimmed.isEmpty())
+            names.append(trimmed);
+    return names;
+}
+
 } // namespace
 
 ImportChoices readImportChoices(shell::SettingsStore& settings) {
     ImportChoices choices;
     TextChoice& choice = choices.layout.choice;
     // The kinds it knows are set even when it names others too.
-    chooseKinds(settings.read(key(IncludeKey), QString()), choice);
-    for (const QString& name : settings.read(key(ColumnsKey), QString()).split(u',', Qt::SkipEmptyParts)) {
+    chooseKinds(namesOf(settings.read(key(IncludeKey), QString())).join(u','), choice);
+    for (const QString& name : namesOf(settings.read(key(ColumnsKey), QString()))) {
         const std::optional<Column> column = columnNamed(name);
         std::vector<Column>& columns = choices.layout.columns;
         if (column && std::find(columns.begin(), columns.end(), *column) == columns.end())

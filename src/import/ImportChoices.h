@@ -26,7 +26,7 @@ inline constexpr char16_t CollectFailuresKey[] = u"CollectFailures";
 
 // The choices the store holds. A missing key chooses nothing, so a user who never chose anything
 // gets the plain import; a name the program does not know (a kind or column of another version) is
-// left out, as is a column named twice after its first place.
+// left out, as is a column named twice after its first place. Spaces around a name do not matter.
 ImportChoices readImportChoices(shell::SettingsStore& settings);
 
 // The values stored under the keys.

@@ -130,9 +130,10 @@ TEST_F(Form1MenuTest, EveryChoiceIsStoredAtOnceAndComesBackAtTheNextStart) {
     EXPECT_EQ(settings.values.value(u"CollectFailures"_s), u"1"_s);
     EXPECT_EQ(control<QAction>(u"Column_file")->text(), u"&File name\tcolumn 2"_s);
 
-    // The next start shows them again; names of another version are left out.
-    settings.values.insert(u"Include"_s, u"notes,future,alt"_s);
-    settings.values.insert(u"Columns"_s, u"slide,bogus,file,slide"_s);
+    // The next start shows them again; names of another version are left out, and the spaces of a
+    // list edited by hand do not matter.
+    settings.values.insert(u"Include"_s, u"notes, future, alt"_s);
+    settings.values.insert(u"Columns"_s, u"slide, bogus,file ,slide"_s);
     open();
     for (const char16_t* name :
          {u"Include_notes", u"Include_alt", u"Column_slide", u"Column_file", u"SkipHidden", u"CollectFailures"})
