@@ -9,6 +9,8 @@
 # error box and the progress bar); and docs/small-screen.png, the whole 1280x1024 screen with the
 # program at QT_SCALE_FACTOR=2, tabbed on to Start.
 # Needs xvfb-run, openbox, xdotool, qt6ct, ImageMagick, and root or unprivileged user namespaces.
+# The clicks are at the controls' places below the window's menu bar (19 pixels high with the
+# Liberation faces; 38 at scale 2).
 # Usage: docs/screenshots.sh [PREFIX] (default /opt/quorvane, where
 # `cmake --install build --prefix /opt/quorvane` put the program).
 #
@@ -48,19 +50,19 @@ HOME=$work XDG_CONFIG_HOME=$work/config env "\$@" "$prefix/bin/quorvane" &
 program=\$!
 sleep 3
 win=\$(xdotool search --onlyvisible --name '^Quorvane\$' | head -1)
-xdotool mousemove --window \$win 400 231 click 1   # Load Sample/Example Files
+xdotool mousemove --window \$win 400 250 click 1   # Load Sample/Example Files
 sleep 2
 xdotool key --clearmodifiers Escape               # do not open the samples folder
 sleep 1
-xdotool mousemove --window \$win 40 299 click 1    # Option6: a sheet per file
-xdotool mousemove --window \$win 40 367 click 1    # Option2: split at spaces
-xdotool mousemove --window \$win 100 62 click 1    # select the third entry
-xdotool mousemove --window \$win 130 231
+xdotool mousemove --window \$win 40 318 click 1    # Option6: a sheet per file
+xdotool mousemove --window \$win 40 386 click 1    # Option2: split at spaces
+xdotool mousemove --window \$win 100 81 click 1    # select the third entry
+xdotool mousemove --window \$win 130 250
 sleep 1
 import -frame -window \$win "$work/\$name.png"
 import -window \$win "$work/\$name-client.png"
 if [[ " \$* " == *" RESULT=1 "* ]]; then
-  xdotool mousemove --window \$win 268 483 click 1 # Start Importing PowerPoint Files
+  xdotool mousemove --window \$win 268 502 click 1 # Start Importing PowerPoint Files
   sleep 3
   result=\$(xdotool search --onlyvisible --name '^Book1' | head -1)
   import -frame -window \$result "$work/result.png"
@@ -94,16 +96,16 @@ program=\$!
 sleep 3
 win=\$(xdotool search --onlyvisible --name '^Quorvane\$' | head -1)
 for file in "$long/"*draft*.pptx "$long/"Final*.pptx; do
-  xdotool mousemove --window \$win 136 197 click 1   # Add PowerPoint File(s)
+  xdotool mousemove --window \$win 136 216 click 1   # Add PowerPoint File(s)
   sleep 2
   xdotool type --delay 2 "\$file"
   xdotool key Return
   sleep 1
 done
-xdotool mousemove --window \$win 300 40           # over the first entry: its hint
+xdotool mousemove --window \$win 300 59           # over the first entry: its hint
 sleep 2
 import -window root "$work/long-list.png"
-xdotool mousemove --window \$win 268 483 click 1   # Start Importing PowerPoint Files
+xdotool mousemove --window \$win 268 502 click 1   # Start Importing PowerPoint Files
 sleep 3
 import -window root "$work/long-run.png"
 kill \$program
@@ -120,11 +122,11 @@ HOME=$work XDG_CONFIG_HOME=$work/config QT_SCALE_FACTOR=2 "$prefix/bin/quorvane"
 program=\$!
 sleep 3
 win=\$(xdotool search --onlyvisible --name '^Quorvane\$' | head -1)
-xdotool mousemove --window \$win 800 462 click 1   # Load Sample/Example Files
+xdotool mousemove --window \$win 800 500 click 1   # Load Sample/Example Files
 sleep 2
 xdotool key --clearmodifiers Escape                # do not open the samples folder
 sleep 1
-xdotool mousemove --window \$win 864 840 click 1   # into the text box
+xdotool mousemove --window \$win 864 878 click 1   # into the text box
 xdotool key Tab                                    # on to Start, which scrolls into view
 xdotool mousemove 1279 1023
 sleep 1
