@@ -131,15 +131,18 @@ QString failuresSummary(const FailureLog& log, int presentations, const QString&
     const std::vector<ImportFailure>& failures = log.failures();
     if (!failures.empty()) {
         const int failed = log.presentationsFailed();
-        QString counts = u"%1 of %2 presentations %3 read only in part."_s.arg(
-            office::groupedNumber(failed), office::groupedNumber(presentations),
-            failed == 1 ? u"failed or was"_s : u"failed or were"_s);
+        // A run whose only failure concerned no presentation (its staging file) does not say "0 of".
+        QStringList counts;
+        if (failed > 0)
+            counts.append(u"%1 of %2 presentations %3 read only in part."_s.arg(
+                office::groupedNumber(failed), office::groupedNumber(presentations),
+                failed == 1 ? u"failed or was"_s : u"failed or were"_s));
         const auto unattached = std::count_if(failures.begin(), failures.end(),
                                               [](const ImportFailure& failure) { return failure.path.isEmpty(); });
         if (unattached > 0)
-            counts += u" %1 %2 no single presentation."_s.arg(
-                office::groupedNumber(unattached), unattached == 1 ? u"failure concerned"_s : u"failures concerned"_s);
-        paragraphs.append(counts);
+            counts.append(u"%1 %2 no single presentation."_s.arg(
+                office::groupedNumber(unattached), unattached == 1 ? u"failure concerned"_s : u"failures concerned"_s));
+        paragraphs.append(counts.join(u' '));
         const QString every =
             failures.size() == 1
                 ? u"the failure"_s
