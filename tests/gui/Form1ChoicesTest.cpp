@@ -8,7 +8,7 @@
 #include "office/spreadsheet/OutputFormat.h"
 #include "office/spreadsheet/SpreadsheetEngine.h"
 #include "support/Streams.h"
-#include "unit/XlsxReader.h"
+#include "unit/WorkbookReaders.h"
 
 #include <QAction>
 #include <QMenu>
