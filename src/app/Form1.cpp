@@ -566,6 +566,13 @@ QString Form1::presentationText(office::PresentationServer& server, const QStrin
     return import::laidOutText(server, path, m_runChoices.layout, separator);
 }
 
+std::optional<std::vector<import::Column>> Form1::headerColumns() {
+    const import::ImportChoices& chosen = m_runChoices;
+    if (!chosen.header || chosen.layout.columns.empty())
+        return std::nullopt;
+    return chosen.layout.columns;
+}
+
 import::FailureLog* Form1::failureLog() {
     return m_runChoices.collectFailures ? &m_failures : nullptr;
 }

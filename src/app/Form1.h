@@ -75,8 +75,8 @@ public:
     // What the run would ignore (the options, the menus, a second start, Clear List) shows disabled
     // while it runs.
     void setImportRunning(bool running) override;
-    // The window's sheets hold the text alone: no header row.
-    std::optional<std::vector<import::Column>> headerColumns() override { return std::nullopt; }
+    // The columns chosen, when the header row is chosen with them; nothing for the text alone.
+    std::optional<std::vector<import::Column>> headerColumns() override;
     // The menu choices of the run under way (taken when it starts): the rows laid out as the
     // command line lays them out, and the failures collected when that is chosen.
     QString presentationText(office::PresentationServer& server, const QString& path) override;

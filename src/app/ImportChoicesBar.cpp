@@ -64,6 +64,10 @@ ImportChoicesBar::ImportChoicesBar(shell::SettingsStore& settings, QWidget* pare
         });
     }
 
+    columns->addSeparator();
+    addFlag(columns, u"Header"_s, u"A header &row naming the columns"_s, import::HeaderKey);
+    showColumnPlaces();
+
     QMenu* failures = addMenu(u"Failu&res"_s);
     failures->setObjectName(u"FailuresMenu"_s);
     addFlag(failures, u"CollectFailures"_s, u"&Collect failures instead of showing each one"_s,
@@ -95,6 +99,7 @@ void ImportChoicesBar::restore() {
     showColumnPlaces();
     m_flags.value(key(import::SkipHiddenKey))->setChecked(stored.layout.choice.skipHidden);
     m_flags.value(key(import::CollectFailuresKey))->setChecked(stored.collectFailures);
+    m_flags.value(key(import::HeaderKey))->setChecked(stored.header);
 }
 
 import::ImportChoices ImportChoicesBar::choices() const {
@@ -104,6 +109,7 @@ import::ImportChoices ImportChoicesBar::choices() const {
     chosen.layout.choice.skipHidden = flag(import::SkipHiddenKey);
     chosen.layout.columns = m_columns;
     chosen.collectFailures = flag(import::CollectFailuresKey);
+    chosen.header = flag(import::HeaderKey);
     return chosen;
 }
 
@@ -114,6 +120,9 @@ void ImportChoicesBar::showColumnPlaces() {
         entry->setText(columnEntryText(import::layoutColumns()[i].caption,
                                        place == m_columns.end() ? 0 : static_cast<int>(place - m_columns.begin()) + 1));
     }
+    // A header names the chosen columns: without one there is nothing to name.
+    if (QAction* header = m_flags.value(key(import::HeaderKey)))
+        header->setEnabled(!m_columns.empty());
 }
 
 } // namespace quorvane::app

@@ -16,7 +16,8 @@ namespace quorvane::app {
 // The menu bar above the main window's controls: the choices of an import beyond the option frames.
 // "&Include" has a checkable entry per kind of text of the kinds table and "Leave out hidden
 // slides"; "C&olumns" one per column of the columns table, each chosen one showing its place, in the
-// order the user picked them; "Failu&res" the choice to collect failures. Every entry has a
+// order the user picked them, and the header row (offered once a column is chosen); "Failu&res" the
+// choice to collect failures. Every entry has a
 // mnemonic and a check mark, and each change is stored in the SettingsStore at once (ImportChoices).
 class ImportChoicesBar final : public QMenuBar {
     Q_OBJECT

@@ -41,6 +41,7 @@ ImportChoices readImportChoices(shell::SettingsStore& settings) {
     }
     choice.skipHidden = settings.read(key(SkipHiddenKey), QString()) == u"1";
     choices.collectFailures = settings.read(key(CollectFailuresKey), QString()) == u"1";
+    choices.header = settings.read(key(HeaderKey), QString()) == u"1";
     return choices;
 }
 

@@ -34,6 +34,7 @@ struct Choices {
     QString include, columns;
     bool skipHidden;
     QString split; // --split; the window's option button of the same meaning
+    bool header = false;
 };
 void PrintTo(const Choices& choices, std::ostream* out) {
     *out << choices.name;
@@ -67,6 +68,8 @@ TEST_P(Form1ChoicesTest, TheWindowsWorkbookIsTheCommandLinesForTheSameChoices) {
         settings.values.insert(u"Columns"_s, c.columns);
     if (c.skipHidden)
         settings.values.insert(u"SkipHidden"_s, u"1"_s);
+    if (c.header)
+        settings.values.insert(u"Header"_s, u"1"_s);
     app::Form1 form(services);
     ASSERT_TRUE(form.Form_Load());
     for (const QString& deck : decks)
@@ -87,6 +90,8 @@ TEST_P(Form1ChoicesTest, TheWindowsWorkbookIsTheCommandLinesForTheSameChoices) {
         arguments << u"--columns"_s << c.columns;
     if (c.skipHidden)
         arguments << u"--skip-hidden"_s;
+    if (c.header)
+        arguments << u"--header"_s;
     if (c.perFile)
         arguments << u"--per-file-sheets"_s;
     const QString fromCommandLine = work.filePath(u"cli.xlsx"_s);
@@ -103,9 +108,9 @@ INSTANTIATE_TEST_SUITE_P(
     BothSheetModes, Form1ChoicesTest,
     ::testing::Values(Choices{"Nothing", false, {}, {}, false, u"none"_s},
                       Choices{"KindsColumnsHiddenOneSheet", false, u"notes,tables,smartart,charts,alt"_s,
-                              u"file,slide,kind"_s, true, u"space"_s},
+                              u"file,slide,kind"_s, true, u"space"_s, true},
                       Choices{"KindsColumnsPerFile", true, u"notes,groups,comments,tables"_s,
-                              u"slide,shape,name,hidden"_s, false, u"none"_s},
+                              u"slide,shape,name,hidden"_s, false, u"none"_s, true},
                       Choices{"OnlyHiddenLeftOutPerFile", true, {}, {}, true, u"space"_s}),
     [](const ::testing::TestParamInfo<Choices>& choices) { return std::string(choices.param.name); });
 
@@ -120,14 +125,16 @@ TEST_F(Form1MenuTest, EveryChoiceIsStoredAtOnceAndComesBackAtTheNextStart) {
     EXPECT_EQ(settings.writes, QStringList{u"Text1"_s});
 
     // The columns keep the order they were picked in; each chosen one shows its place.
+    EXPECT_FALSE(control<QAction>(u"Header")->isEnabled()); // no column to name yet
     for (const char16_t* name : {u"Include_notes", u"Include_alt", u"Column_slide", u"Column_path", u"Column_file",
-                                 u"SkipHidden", u"CollectFailures"})
+                                 u"SkipHidden", u"CollectFailures", u"Header"})
         control<QAction>(name)->trigger();
     control<QAction>(u"Column_path")->trigger(); // unchecked again
     EXPECT_EQ(settings.values.value(u"Include"_s), u"notes,alt"_s);
     EXPECT_EQ(settings.values.value(u"Columns"_s), u"slide,file"_s);
     EXPECT_EQ(settings.values.value(u"SkipHidden"_s), u"1"_s);
     EXPECT_EQ(settings.values.value(u"CollectFailures"_s), u"1"_s);
+    EXPECT_EQ(settings.values.value(u"Header"_s), u"1"_s);
     EXPECT_EQ(control<QAction>(u"Column_file")->text(), u"&File name\tcolumn 2"_s);
 
     // The next start shows them again; names of another version are left out, and the spaces of a
@@ -135,8 +142,8 @@ TEST_F(Form1MenuTest, EveryChoiceIsStoredAtOnceAndComesBackAtTheNextStart) {
     settings.values.insert(u"Include"_s, u"notes, future, alt"_s);
     settings.values.insert(u"Columns"_s, u"slide, bogus,file ,slide"_s);
     open();
-    for (const char16_t* name :
-         {u"Include_notes", u"Include_alt", u"Column_slide", u"Column_file", u"SkipHidden", u"CollectFailures"})
+    for (const char16_t* name : {u"Include_notes", u"Include_alt", u"Column_slide", u"Column_file", u"SkipHidden",
+                                 u"CollectFailures", u"Header"})
         EXPECT_TRUE(control<QAction>(name)->isChecked()) << QString::fromUtf16(name).toStdString();
     EXPECT_FALSE(control<QAction>(u"Include_tables")->isChecked());
     EXPECT_FALSE(control<QAction>(u"Column_path")->isChecked());
