@@ -8,6 +8,7 @@
 //      the stored bytes of content.xml, which the manifest's encryption data decrypts with "password"
 // Every key derivation a descriptor asks for is run, so an input is slow when it asks for many rounds.
 #include "ReadEverySlide.h"
+#include "StoredZip.h"
 
 #include "office/Passwords.h"
 #include "office/presentation/CompoundFile.h"
@@ -38,34 +39,8 @@ std::shared_ptr<office::PasswordList> passwords(const char* text) {
 // A zip package in memory holding the manifest and content.xml, both stored.
 std::string package(const std::uint8_t* manifest, std::size_t manifestSize, const std::uint8_t* content,
                     std::size_t contentSize) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_t* archive = buffer != nullptr ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
-    if (archive == nullptr)
-        std::abort();
-    zip_source_keep(buffer); // its bytes are read after zip_close
-    auto add = [&](const char* name, const void* bytes, std::size_t length) {
-        zip_source_t* source = zip_source_buffer(archive, bytes, length, 0);
-        const zip_int64_t index = source != nullptr ? zip_file_add(archive, name, source, 0) : -1;
-        if (index < 0 || zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) != 0)
-            std::abort();
-    };
-    add("META-INF/manifest.xml", manifest, manifestSize);
-    add("content.xml", content, contentSize);
-    if (zip_close(archive) != 0)
-        std::abort();
-    zip_stat_t stat;
-    std::string bytes;
-    if (zip_source_stat(buffer, &stat) != 0 || zip_source_open(buffer) != 0)
-        std::abort();
-    bytes.resize(static_cast<std::size_t>(stat.size));
-    if (zip_source_read(buffer, bytes.data(), stat.size) != static_cast<zip_int64_t>(stat.size))
-        std::abort();
-    zip_source_close(buffer);
-    zip_source_free(buffer);
-    zip_error_fini(&error);
-    return bytes;
+    return fuzz::storedZip({{"META-INF/manifest.xml", {reinterpret_cast<const char*>(manifest), manifestSize}},
+                            {"content.xml", {reinterpret_cast<const char*>(content), contentSize}}});
 }
 
 void decryptPackage(QByteArrayView file) {

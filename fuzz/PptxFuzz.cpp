@@ -9,6 +9,7 @@
 // What counts as a fault: ReadEverySlide.h.
 #include "MemoryFile.h"
 #include "ReadEverySlide.h"
+#include "StoredZip.h"
 
 #include "office/presentation/OpenPresentation.h"
 
@@ -62,40 +63,14 @@ std::string package(const std::uint8_t* data, std::size_t size) {
     const std::size_t slideSize = nul != nullptr ? static_cast<std::size_t>(nul - data) : size;
     const std::uint8_t* related = nul != nullptr ? nul + 1 : data + size;
     const std::size_t relatedSize = size - static_cast<std::size_t>(related - data);
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_t* archive = buffer != nullptr ? zip_open_from_source(buffer, ZIP_TRUNCATE, &error) : nullptr;
-    if (archive == nullptr)
-        std::abort();
-    zip_source_keep(buffer); // its bytes are read after zip_close
-    auto add = [&](const char* name, const void* bytes, std::size_t length) {
-        zip_source_t* source = zip_source_buffer(archive, bytes, length, 0);
-        const zip_int64_t index = source != nullptr ? zip_file_add(archive, name, source, 0) : -1;
-        // Stored: the slide reader is the target, not deflate.
-        if (index < 0 || zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) != 0)
-            std::abort();
-    };
-    add("[Content_Types].xml", types.data(), types.size());
-    add("_rels/.rels", rels.data(), rels.size());
-    add("ppt/presentation.xml", presentation.data(), presentation.size());
-    add("ppt/_rels/presentation.xml.rels", presentationRels.data(), presentationRels.size());
-    add("ppt/slides/slide1.xml", data, slideSize);
-    add("ppt/slides/_rels/slide1.xml.rels", slideRels.data(), slideRels.size());
-    add("ppt/related.xml", related, relatedSize);
-    if (zip_close(archive) != 0)
-        std::abort();
-    zip_stat_t stat;
-    std::string bytes;
-    if (zip_source_stat(buffer, &stat) != 0 || zip_source_open(buffer) != 0)
-        std::abort();
-    bytes.resize(static_cast<std::size_t>(stat.size));
-    if (zip_source_read(buffer, bytes.data(), stat.size) != static_cast<zip_int64_t>(stat.size))
-        std::abort();
-    zip_source_close(buffer);
-    zip_source_free(buffer);
-    zip_error_fini(&error);
-    return bytes;
+    const auto* bytes = reinterpret_cast<const char*>(data);
+    return quorvane::fuzz::storedZip({{"[Content_Types].xml", types},
+                                      {"_rels/.rels", rels},
+                                      {"ppt/presentation.xml", presentation},
+                                      {"ppt/_rels/presentation.xml.rels", presentationRels},
+                                      {"ppt/slides/slide1.xml", {bytes, slideSize}},
+                                      {"ppt/slides/_rels/slide1.xml.rels", slideRels},
+                                      {"ppt/related.xml", {reinterpret_cast<const char*>(related), relatedSize}}});
 }
 #endif
 
