@@ -171,6 +171,7 @@ TEST_P(DamagedCopyTest, GivesTheTextOfTheSlidesWhosePartsEndBeforeTheDamage) {
 // A copy cut after its slides that lost more than slides: the report names the rest, and a graphic
 // that is lost keeps its place, so the shapes after it keep the numbers the whole file gives them.
 struct CutAfterTheSlides {
+    const char* name;
     const char* file;
     qsizetype cut;
     const char* include;
@@ -211,14 +212,15 @@ TEST_P(LostBesidesSlidesTest, AreNamedInTheReportAndTheShapesKeepTheirNumbers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Extras, LostBesidesSlidesTest,
-    ::testing::Values(CutAfterTheSlides{"review-impress.pptx", 21107, "comments",
+    ::testing::Values(CutAfterTheSlides{"Comments", "review-impress.pptx", 21107, "comments",
                                         "3 of 3 slides read; the names of the comment authors are lost; the "
                                         "comments of slide 2 are lost"},
-                      CutAfterTheSlides{"smartart-simple.pptx", 3115, "smartart",
-                                        "1 slide read from the slide parts that survived, in the order of their "
-                                        "names; the SmartArt graphic of slide 1 is lost"}),
-    [](const ::testing::TestParamInfo<CutAfterTheSlides>& param) {
-        return std::string(param.param.include) == "comments" ? std::string("Comments") : std::string("SmartArt");
-    });
+                      // Through slide 1's relationships, which lead to whatever it has besides shapes.
+                      CutAfterTheSlides{"Relationships", "review-impress.pptx", 19000, "comments",
+                                        "1 of 3 slides read; slides 2\u20133 are lost; the relationships of slide "
+                                        "1 are lost (its notes, comments, charts and SmartArt graphics are unknown)"},
+                      CutAfterTheSlides{"SmartArt", "smartart-simple.pptx", 6000, "smartart",
+                                        "1 of 1 slide read; the SmartArt graphic of slide 1 is lost"}),
+    [](const ::testing::TestParamInfo<CutAfterTheSlides>& param) { return std::string(param.param.name); });
 
 } // namespace

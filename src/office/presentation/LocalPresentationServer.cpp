@@ -312,6 +312,9 @@ QString lostClause(LostItem::Kind kind, const std::vector<const LostItem*>& item
         return u"the notes of %1 are lost"_s.arg(where);
     case LostItem::Kind::Comments:
         return u"the comments of %1 are lost"_s.arg(where);
+    case LostItem::Kind::Relationships:
+        return u"the relationships of %1 are lost (%2 notes, comments, charts and SmartArt graphics are unknown)"_s.arg(
+            where, slides.size() == 1 ? u"its"_s : u"their"_s);
     case LostItem::Kind::Authors:
         break;
     }

@@ -81,7 +81,7 @@ std::vector<SlideComment> OoxmlDocument::readComments(int slide) {
     std::string buffer;
     pugi::xml_document document;
     std::vector<std::pair<std::string, bool>> parts; // the part, and whether it is the threaded form
-    for (const Relationship& relationship : readRelationships(slidePart, false, buffer, document)) {
+    for (const Relationship& relationship : slideRelationships(slide, buffer, document)) {
         if (relationship.external)
             continue;
         if (oneOf(relationship.type, CommentsTypes))

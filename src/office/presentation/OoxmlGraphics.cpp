@@ -123,12 +123,15 @@ std::vector<QString> OoxmlDocument::readGraphicTexts(int slide, const ShapeInfo&
     pugi::xml_document document;
     std::string part;
     bool named = false;
-    for (const Relationship& relationship : readRelationships(slidePart, false, buffer, document))
+    bool relationshipsLost = false;
+    for (const Relationship& relationship : slideRelationships(slide, buffer, document, &relationshipsLost))
         if (!relationship.external && relationship.id == shape.source) {
             part = resolveTarget(slidePart, relationship.target);
             named = true;
             break;
         }
+    if (relationshipsLost)
+        fail(fromUtf8(relationshipsPartOf(slidePart)) + u": the part is missing"_s);
     const QString what = shape.kind == ShapeKind::Diagram ? u"diagram data"_s : u"chart"_s;
     if (!named)
         fail(u"%1: the %2 %3 is not among its relationships"_s.arg(fromUtf8(slidePart), what, fromUtf8(shape.source)));

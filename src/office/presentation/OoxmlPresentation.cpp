@@ -177,6 +177,22 @@ const std::vector<ShapeInfo>& OoxmlDocument::readShapes(int slide) {
     return *m_cached;
 }
 
+std::vector<Relationship> OoxmlDocument::slideRelationships(int slide, std::string& buffer,
+                                                            pugi::xml_document& document, bool* relationshipsLost) {
+    const std::string& slidePart = m_slideParts[static_cast<size_t>(slide - 1)];
+    // Every slide refers at least to its layout, so a sound slide has a relationships part; only a
+    // package read with damage is taken to have lost one.
+    const bool lostHere = m_package->recovered() && !m_package->contains(relationshipsPartOf(slidePart));
+    if (relationshipsLost != nullptr)
+        *relationshipsLost = lostHere;
+    if (lostHere) {
+        lose(LostItem::Kind::Relationships, slide,
+             ReadError(fromUtf8(relationshipsPartOf(slidePart)) + u": the part is missing"_s));
+        return {};
+    }
+    return readRelationships(slidePart, false, buffer, document);
+}
+
 // The speaker notes: the body placeholder of the notes slide that the slide part's relationships name.
 QString OoxmlDocument::readNotes(int slide) {
     if (slide < 1 || slide > slideCount())
@@ -187,8 +203,7 @@ QString OoxmlDocument::readNotes(int slide) {
     std::string relationshipsBuffer;
     pugi::xml_document relationshipsDocument;
     std::string notesPart;
-    for (const Relationship& relationship :
-         readRelationships(slidePart, false, relationshipsBuffer, relationshipsDocument))
+    for (const Relationship& relationship : slideRelationships(slide, relationshipsBuffer, relationshipsDocument))
         if (!relationship.external && oneOf(relationship.type, NotesSlideTypes)) {
             notesPart = resolveTarget(slidePart, relationship.target);
             break;

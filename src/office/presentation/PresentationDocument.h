@@ -153,9 +153,10 @@ private:
 
 // What a presentation lost besides whole slides: something a slide shows apart from its shapes
 // (a diagram's or a chart's texts, notes, comments, the comment authors' names) whose part is
-// missing, damaged or past a bound. The rest of the presentation reads on without it.
+// missing, damaged or past a bound, or a slide's relationships, without which what it refers to
+// cannot even be known. The rest of the presentation reads on without it.
 struct LostItem {
-    enum class Kind { Diagram, Chart, Notes, Comments, Authors };
+    enum class Kind { Diagram, Chart, Notes, Comments, Authors, Relationships };
     Kind kind = Kind::Chart;
     int slide = 0; // from 1; 0 for what belongs to the whole presentation (the authors)
     // Why, naming the part or the bound: "ppt/charts/chart1.xml: the part is missing".
