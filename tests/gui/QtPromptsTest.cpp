@@ -69,9 +69,9 @@ TEST(QtPromptsTest, MessageBoxesShowPlainTextWithTheProgramsLineBreaks) {
     for (const auto& [style, icon] : {std::pair{shell::MessageStyle::Warning, QMessageBox::Warning},
                                       std::pair{shell::MessageStyle::Information, QMessageBox::Information},
                                       std::pair{shell::MessageStyle::OkOnly, QMessageBox::NoIcon}}) {
-        whenUp([icon](QDialog* up) {
+        whenUp([expected = icon](QDialog* up) {
             auto* box = qobject_cast<QMessageBox*>(up);
-            EXPECT_EQ(box->icon(), icon);
+            EXPECT_EQ(box->icon(), expected);
             box->button(QMessageBox::Ok)->click();
         });
         EXPECT_EQ(prompts.messageBox(u"failed"_s, style, u"Application Error"_s), shell::MessageAnswer::Ok);
