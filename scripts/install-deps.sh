@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Quorvane need, on Debian 12
 # (bookworm) and Debian 13 (trixie). Idempotent: it installs only what is missing and does nothing when
-# everything is present. Run as root (or with sudo available).
+# everything is present. Run as root (or with sudo available). With --download-only it only downloads
+# what it would install, into apt's package cache.
 set -euo pipefail
+download=()
+[[ ${1:-} != --download-only ]] || download=(--download-only)
 
 packages=(
   g++ cmake ninja-build pkg-config git       # toolchain (scripts/test.sh lists the sources with git)
@@ -47,4 +50,4 @@ sudo=""
 [[ $(id -u) -eq 0 ]] || sudo="sudo"
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${download[@]}" "${missing[@]}"

@@ -11,8 +11,17 @@
 # system while the next run on the same machine neither makes the chroot nor downloads again, and
 # compiles only what changed (delete the folder to start afresh). When the archive cannot be reached the script says so and exits with status 0, so that
 # a machine without the network still runs the rest of its checks.
+#
+# test-in-debian.sh --prepare RELEASE only makes the chroot, if it is not made yet, and downloads the
+# packages the build will install into it, so that a run after it spends its time on the build; it
+# can run beside other work, as CI runs it beside its first stages (a run waits for it to end).
 set -euo pipefail
-release=${1:?usage: scripts/test-in-debian.sh RELEASE (such as trixie)}
+prepare=0
+if [[ ${1:-} == --prepare ]]; then
+    prepare=1
+    shift
+fi
+release=${1:?usage: scripts/test-in-debian.sh [--prepare] RELEASE (such as trixie)}
 [[ $release =~ ^[a-z]+$ ]] || { echo "test-in-debian.sh: '$release' is not a release name" >&2; exit 2; }
 [[ $(id -u) -eq 0 ]] || exec sudo -- "$0" "$@"
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -97,6 +106,31 @@ if [[ ! -d $base ]]; then
     say "Debian $release made in $(elapsed)"
 fi
 
+# A login's environment, with no variable of this machine's but the proxy settings, and the compiler
+# cache kept with the chroot (the build compiles through ccache when it is installed).
+environment=(HOME=/root LANG=C.UTF-8 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+             CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=2G)
+for name in http_proxy https_proxy no_proxy; do
+    [[ -z ${!name:-} ]] || environment+=("$name=${!name}")
+done
+# The package lists and the packages are kept beside the chroot, for every run.
+mkdir -p "$cache/archives/partial" "$cache/lists/partial" "$cache/ccache"
+
+if ((prepare)); then
+    # The packages are downloaded in the chroot itself, which keeps nothing of it but the name
+    # resolution: the lists and the packages go to the folders kept beside it.
+    trap 'unmount_below "$base"' EXIT
+    trap 'exit 1' INT TERM
+    cp -L /etc/resolv.conf "$base/etc/resolv.conf"
+    mount --bind "$cache/archives" "$base/var/cache/apt/archives"
+    mount --bind "$cache/lists" "$base/var/lib/apt/lists"
+    install -m 755 "$repo/scripts/install-deps.sh" "$base/tmp/install-deps.sh"
+    chroot "$base" /usr/bin/env -i "${environment[@]}" /tmp/install-deps.sh --download-only
+    rm -f "$base/tmp/install-deps.sh"
+    say "Debian $release is ready, with the packages its build installs downloaded, in $(elapsed)"
+    exit 0
+fi
+
 # This run's copy, with the machine's name resolution, the kernel's file systems and the package cache.
 # A failed run's copy stays until the next run, for a look at it.
 trap 'status=$?; unmount_below "$root"; ((status == 0)) || say "failed; the chroot of this run is kept in $root"' EXIT
@@ -110,8 +144,9 @@ echo 'man-db man-db/auto-update boolean false' | chroot "$root" debconf-set-sele
 mount -t proc proc "$root/proc"
 mount --rbind /sys "$root/sys" && mount --make-rslave "$root/sys"
 mount --rbind /dev "$root/dev" && mount --make-rslave "$root/dev"
-mkdir -p "$cache/archives" "$cache/ccache" "$root/var/cache/ccache"
+mkdir -p "$root/var/cache/ccache"
 mount --bind "$cache/archives" "$root/var/cache/apt/archives"
+mount --bind "$cache/lists" "$root/var/lib/apt/lists"
 mount --bind "$cache/ccache" "$root/var/cache/ccache"
 
 # A fresh clone of this commit, as a user's would be.
@@ -120,13 +155,6 @@ git -C "$root/root/quorvane" fetch -q "$repo" "$commit"
 git -C "$root/root/quorvane" checkout -q --detach "$commit"
 say "testing $(git -C "$repo" log -1 --format='%h %s' "$commit") in Debian $release"
 
-# A login's environment, with no variable of this machine's but the proxy settings, and the compiler
-# cache kept with the chroot (the build compiles through ccache when it is installed).
-environment=(HOME=/root LANG=C.UTF-8 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-             CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=2G)
-for name in http_proxy https_proxy no_proxy; do
-    [[ -z ${!name:-} ]] || environment+=("$name=${!name}")
-done
 inside() { chroot "$root" /usr/bin/env -i "${environment[@]}" bash -c "cd /root/quorvane && $1"; }
 inside 'scripts/test.sh'
 say "scripts/test.sh passed in Debian $release ($(elapsed) so far)"
