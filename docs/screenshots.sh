@@ -2,7 +2,8 @@
 # Makes the README's screenshots from an installed program under Xvfb, with openbox as the window
 # manager: docs/main-window.png (the desktop's default light colours) and docs/main-window-dark.png
 # (qt6ct's "darker" colour scheme with the Fusion style), each with the sample files loaded, one
-# sheet per file and splitting at spaces chosen; docs/result-window.png after Start. It also prints
+# sheet per file and splitting at spaces chosen; docs/include-menu.png, the window with its Include
+# menu open; docs/result-window.png after Start. It also prints
 # the contrast of every caption on the white window, measured in the dark screenshot (see
 # docs/caption-contrast.py). Then the long names: docs/long-names-list.png (a list of long paths, with
 # the hint over one of them) and docs/long-names-run.png (a run whose first file is damaged: the
@@ -10,7 +11,8 @@
 # program at QT_SCALE_FACTOR=2, tabbed on to Start.
 # Needs xvfb-run, openbox, xdotool, qt6ct, ImageMagick, and root or unprivileged user namespaces.
 # The clicks are at the controls' places below the window's menu bar (19 pixels high with the
-# Liberation faces; 38 at scale 2).
+# Liberation faces, 24 in the Fusion style of the dark scheme; 38 at scale 2): each lands on its
+# control under both.
 # Usage: docs/screenshots.sh [PREFIX] (default /opt/quorvane, where
 # `cmake --install build --prefix /opt/quorvane` put the program).
 #
@@ -44,7 +46,8 @@ cat >"$work/drive.sh" <<SCRIPT
 #!/usr/bin/env bash
 # drive.sh NAME [VARIABLE=VALUE...]: starts the program with the variables, fills the window and
 # takes NAME.png (with its frame) and NAME-client.png (the window's inside); with RESULT=1 in the
-# variables it also presses Start and takes result.png.
+# variables it also opens the Include menu with its letter and takes menu.png (the screen, with the
+# window and its open menu), then presses Start and takes result.png.
 name=\$1; shift
 HOME=$work XDG_CONFIG_HOME=$work/config env "\$@" "$prefix/bin/quorvane" &
 program=\$!
@@ -54,14 +57,19 @@ xdotool mousemove --window \$win 400 250 click 1   # Load Sample/Example Files
 sleep 2
 xdotool key --clearmodifiers Escape               # do not open the samples folder
 sleep 1
-xdotool mousemove --window \$win 40 318 click 1    # Option6: a sheet per file
-xdotool mousemove --window \$win 40 386 click 1    # Option2: split at spaces
-xdotool mousemove --window \$win 100 81 click 1    # select the third entry
+xdotool mousemove --window \$win 40 322 click 1    # Option6: a sheet per file
+xdotool mousemove --window \$win 40 394 click 1    # Option2: split at spaces
+xdotool mousemove --window \$win 100 83 click 1    # select the third entry
 xdotool mousemove --window \$win 130 250
 sleep 1
 import -frame -window \$win "$work/\$name.png"
 import -window \$win "$work/\$name-client.png"
 if [[ " \$* " == *" RESULT=1 "* ]]; then
+  xdotool key --clearmodifiers alt+i               # the Include menu, a window of its own
+  sleep 1
+  import -window root "$work/menu.png"
+  xdotool key --clearmodifiers Escape
+  sleep 1
   xdotool mousemove --window \$win 268 502 click 1 # Start Importing PowerPoint Files
   sleep 3
   result=\$(xdotool search --onlyvisible --name '^Book1' | head -1)
@@ -144,6 +152,7 @@ python3 "$docs/caption-contrast.py" "$work/dark-client.png"
 convert "$work/light.png" -strip PNG8:"$docs/main-window.png"
 convert "$work/dark.png" -strip PNG8:"$docs/main-window-dark.png"
 convert "$work/result.png" -strip PNG8:"$docs/result-window.png"
+convert "$work/menu.png" -trim +repage -strip PNG8:"$docs/include-menu.png"
 # The long names: the windows without the empty screen around them.
 convert "$work/long-list.png" -trim +repage -strip PNG8:"$docs/long-names-list.png"
 convert "$work/long-run.png" -trim +repage -strip PNG8:"$docs/long-names-run.png"
