@@ -543,15 +543,18 @@ Walk walk(Source& source, const ZipLimits& limits, const std::function<bool(std:
             Inflated inflated(limits, keptBytes, part.kept);
             const auto start = archive_read_header_position(reader);
             // Stored and deflated data are read here; a failure of theirs is damage, even one that
-            // libarchive reports before it gives any byte (as 3.7 does for a bad CRC).
-            unsigned char methodBytes[2] = {};
-            const int method = source.readAt(offset + 8, methodBytes, 2) ? methodBytes[0] | methodBytes[1] << 8 : 0;
-            const bool otherMethod = method != 0 && method != 8;
+            // libarchive reports before it gives any byte (as 3.7 does for a bad CRC). The method is
+            // looked up in the local header only for such a failure.
+            const auto otherMethod = [&] {
+                unsigned char bytes[2] = {};
+                const int method = source.readAt(offset + 8, bytes, 2) ? bytes[0] | bytes[1] << 8 : 0;
+                return method != 0 && method != 8;
+            };
             QString failure;
             bool passedOver = false;
             for (;;) {
                 const la_ssize_t got = archive_read_data(reader, scratch.data(), scratch.size());
-                if (got == ARCHIVE_FAILED && sized && inflated.inflated() == 0 && otherMethod) {
+                if (got == ARCHIVE_FAILED && sized && inflated.inflated() == 0 && otherMethod()) {
                     // Data it cannot inflate (a compression method it does not know) but whose size
                     // it knows: that entry is damaged, the ones after it are not.
                     walked.damaged.append(shownName + u" is damaged ("_s + reasonOf(reader) + u")"_s);
