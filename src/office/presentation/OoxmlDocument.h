@@ -64,12 +64,13 @@ private:
                                                 pugi::xml_document& document) {
         return ooxml::readRelationships(*m_package, sourcePart, required, buffer, document);
     }
-    // The relationships of the slide's part. In a package read with damage, a slide part whose
-    // relationships part did not survive has lost what it refers to (notes, comments, charts,
-    // diagrams): that is reported once, as a lost item, and the slide reads on without them. Whether
-    // they are lost so is in relationshipsLost.
-    std::vector<Relationship> slideRelationships(int slide, std::string& buffer, pugi::xml_document& document,
-                                                 bool* relationshipsLost = nullptr);
+    // Whether a package read with damage lost the slide's relationships part. Every sound slide
+    // refers at least to its layout, so only damage is taken to explain a missing one.
+    bool relationshipsLost(int slide) const;
+    // The relationships of the slide's part. Lost ones lose what they refer to (notes, comments,
+    // charts, diagrams): none are given, the loss is reported once as a lost item, and the slide reads
+    // on without them.
+    std::vector<Relationship> slideRelationships(int slide, std::string& buffer, pugi::xml_document& document);
     [[noreturn]] void fail(const QString& reason) const { m_package->fail(reason); }
     [[noreturn]] void failSlide(int slide, const QString& reason) const {
         fail(u"slide %1 is damaged: "_s.arg(slide) + fromUtf8(m_slideParts[static_cast<size_t>(slide - 1)]) + reason);

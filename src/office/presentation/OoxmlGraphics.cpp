@@ -123,14 +123,13 @@ std::vector<QString> OoxmlDocument::readGraphicTexts(int slide, const ShapeInfo&
     pugi::xml_document document;
     std::string part;
     bool named = false;
-    bool relationshipsLost = false;
-    for (const Relationship& relationship : slideRelationships(slide, buffer, document, &relationshipsLost))
+    for (const Relationship& relationship : slideRelationships(slide, buffer, document))
         if (!relationship.external && relationship.id == shape.source) {
             part = resolveTarget(slidePart, relationship.target);
             named = true;
             break;
         }
-    if (relationshipsLost)
+    if (!named && relationshipsLost(slide))
         fail(fromUtf8(relationshipsPartOf(slidePart)) + u": the part is missing"_s);
     const QString what = shape.kind == ShapeKind::Diagram ? u"diagram data"_s : u"chart"_s;
     if (!named)

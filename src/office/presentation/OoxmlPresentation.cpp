@@ -177,15 +177,15 @@ const std::vector<ShapeInfo>& OoxmlDocument::readShapes(int slide) {
     return *m_cached;
 }
 
+bool OoxmlDocument::relationshipsLost(int slide) const {
+    return m_package->recovered() &&
+           !m_package->contains(relationshipsPartOf(m_slideParts[static_cast<size_t>(slide - 1)]));
+}
+
 std::vector<Relationship> OoxmlDocument::slideRelationships(int slide, std::string& buffer,
-                                                            pugi::xml_document& document, bool* relationshipsLost) {
+                                                            pugi::xml_document& document) {
     const std::string& slidePart = m_slideParts[static_cast<size_t>(slide - 1)];
-    // Every slide refers at least to its layout, so a sound slide has a relationships part; only a
-    // package read with damage is taken to have lost one.
-    const bool lostHere = m_package->recovered() && !m_package->contains(relationshipsPartOf(slidePart));
-    if (relationshipsLost != nullptr)
-        *relationshipsLost = lostHere;
-    if (lostHere) {
+    if (relationshipsLost(slide)) {
         lose(LostItem::Kind::Relationships, slide,
              ReadError(fromUtf8(relationshipsPartOf(slidePart)) + u": the part is missing"_s));
         return {};
